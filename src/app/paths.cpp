@@ -1,0 +1,112 @@
+#include "app/paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace kv6 {
+
+namespace {
+QString cleanFolder(QString path)
+{
+    path = QDir::cleanPath(path);
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path;
+}
+
+QString fromEnvOr(const char *var, const QString &fallback)
+{
+    const QString v = qEnvironmentVariable(var);
+    return v.isEmpty() ? fallback : v;
+}
+} // namespace
+
+QString SpecialFolderPath(int csidl)
+{
+    QString path;
+    switch (csidl) {
+    case CSIDL_PERSONAL:
+        path = fromEnvOr("KV6_DOCUMENTS",
+                         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+        break;
+    case CSIDL_LOCAL_APPDATA: {
+        QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+        if (xdg.isEmpty() && !QDir::homePath().isEmpty())
+            xdg = QDir::homePath() + QStringLiteral("/.local/share");
+        path = fromEnvOr("KV6_LOCAL_APPDATA", xdg);
+        break;
+    }
+    case CSIDL_COMMON_APPDATA:
+        path = fromEnvOr("KV6_COMMON_APPDATA", QStringLiteral("/var/lib"));
+        break;
+    default:
+        break;
+    }
+    return path.isEmpty() ? QString() : cleanFolder(path);
+}
+
+bool EnsureFolder(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo::exists(path))
+        return true;
+    QDir().mkpath(path);
+    return QFileInfo::exists(path);
+}
+
+bool FileExists(const QString &path) { return !path.isEmpty() && QFileInfo::exists(path); }
+
+QString ProgramFolder()
+{
+    if (QCoreApplication::instance())
+        return cleanFolder(QCoreApplication::applicationDirPath());
+    return cleanFolder(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget() + QStringLiteral("/.."));
+}
+
+QString TempFolder()
+{
+    QString t = QDir::tempPath().trimmed();
+    if (t.isEmpty())
+        return QString();
+    if (!t.endsWith(QLatin1Char('/')))
+        t += QLatin1Char('/');
+    return t;
+}
+
+QString CommonFolderFrom(const QString &startFolder)
+{
+    QString current = cleanFolder(startFolder);
+    for (;;) {
+        if (FileExists(current + QStringLiteral("/common")))
+            break;
+        const qsizetype cut = current.lastIndexOf(QLatin1Char('/'));
+        if (cut < 0)
+            break;
+        current.truncate(cut);
+        if (current.isEmpty())
+            break; // reached the root: "/common"
+    }
+    if (current == QLatin1String("/"))
+        current.clear();
+    return current + QStringLiteral("/common");
+}
+
+QString CommonFolder()
+{
+    static const QString folder = CommonFolderFrom(ProgramFolder());
+    return folder;
+}
+
+bool SelectHeadlessPlatform()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return true;
+}
+
+} // namespace kv6

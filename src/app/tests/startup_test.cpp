@@ -1,0 +1,70 @@
+#include "app/startup.h"
+
+#include <gtest/gtest.h>
+
+using namespace kv6;
+
+namespace {
+const QString Q = QStringLiteral("\"");
+QStringList split(const QString &s) { return SplitQuoted(s, QStringLiteral(" "), Q, Q); }
+} // namespace
+
+TEST(SplitQuoted, QuotedTokenKeepsBlanksAndLosesQuotes)
+{
+    EXPECT_EQ(split(QStringLiteral("/runreport \"Monthly volumes\" extra")),
+              (QStringList{QStringLiteral("/runreport"), QStringLiteral("Monthly volumes"),
+                           QStringLiteral("extra")}));
+}
+
+TEST(SplitQuoted, BlankOrEmptyTextGivesNullResult)
+{
+    EXPECT_TRUE(split(QString()).isEmpty());
+    EXPECT_TRUE(split(QStringLiteral("    ")).isEmpty());
+}
+
+TEST(SplitQuoted, TwoDelimitersInARowStoreAnEmptyToken)
+{
+    EXPECT_EQ(split(QStringLiteral("/runreport  name")),
+              (QStringList{QStringLiteral("/runreport"), QString(), QStringLiteral("name")}));
+}
+
+TEST(SplitQuoted, WithoutQuoteCharacterQuotesAreOrdinary)
+{
+    EXPECT_EQ(SplitQuoted(QStringLiteral("a,\"b,c\""), QStringLiteral(",")),
+              (QStringList{QStringLiteral("a"), QStringLiteral("\"b"), QStringLiteral("c\"")}));
+}
+
+TEST(CommandLine, Dispatch)
+{
+    struct Row {
+        const char *line;
+        StartMode mode;
+        const char *name;
+    };
+    const Row rows[] = {
+        {"", StartMode::Advanced, ""},
+        {"   ", StartMode::Advanced, ""},
+        {"/SIMPLE", StartMode::Simple, ""},
+        {"/Simple /runreport x", StartMode::Simple, ""}, // later tokens are ignored
+        {"/runreport", StartMode::Nothing, ""},
+        {"/RunReport \"Weekly by floor\" ignored", StartMode::RunReport, "Weekly by floor"},
+        {"/runreport  Weekly", StartMode::RunReport, ""}, // two blanks: empty token 2
+        {"/unknown", StartMode::Advanced, ""},
+    };
+    for (const Row &r : rows) {
+        QString name = QStringLiteral("unset");
+        EXPECT_EQ(ParseCommandLine(QString::fromLatin1(r.line), &name), r.mode) << r.line;
+        if (r.mode == StartMode::RunReport) {
+            EXPECT_EQ(name, QString::fromLatin1(r.name)) << r.line;
+        }
+    }
+}
+
+TEST(CommandLine, JoinedArgumentsRoundTripThroughTheSplit)
+{
+    const QString line = JoinedCommandLine(
+        {QStringLiteral("kv6reprt"), QStringLiteral("/runreport"), QStringLiteral("Some name")});
+    QString name;
+    EXPECT_EQ(ParseCommandLine(line, &name), StartMode::RunReport);
+    EXPECT_EQ(name, QStringLiteral("Some name"));
+}

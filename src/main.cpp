@@ -1,0 +1,36 @@
+#include "app/paths.h"
+#include "app/startup.h"
+#include "schedule/scheduledrun.h"
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+
+namespace {
+class Targets : public kv6::StartupTargets
+{
+public:
+    void ShowSimple() override { kv6::ShowSimple(); }
+    void ShowAdvanced() override { kv6::ShowAdvanced(); }
+    void EmailScheduledReport(const QString &name) override
+    {
+        kv6::EmailScheduledReport(name);
+        ranUnattended = true;
+    }
+    bool ranUnattended = false;
+};
+} // namespace
+
+int main(int argc, char **argv)
+{
+    kv6::SelectHeadlessPlatform();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kv6reprt"));
+    QApplication::setOrganizationName(QStringLiteral("Korvane 6"));
+
+    Targets targets;
+    kv6::Main(kv6::JoinedCommandLine(QApplication::arguments()), targets);
+    // After an unattended run, or "/runreport" with no name, no window is left: end at once.
+    if (targets.ranUnattended || QApplication::topLevelWidgets().isEmpty())
+        return 0;
+    return QApplication::exec();
+}

@@ -1,0 +1,23 @@
+#include "ui/mainwindow.h"
+
+namespace kv6 {
+
+frmMain::frmMain(bool simpleMode, QWidget *parent)
+    : QMainWindow(parent)
+    , m_simple(simpleMode)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(1000, 700);
+}
+
+static void showMain(bool simple)
+{
+    auto *w = new frmMain(simple);
+    w->show();
+}
+
+void ShowSimple() { showMain(true); }
+void ShowAdvanced() { showMain(false); }
+
+} // namespace kv6
