@@ -5,18 +5,17 @@
 namespace kv6test {
 
 namespace {
-const char *const kVars[] = {"KV6_DOCUMENTS",      "KV6_LOCAL_APPDATA", "KV6_COMMON_APPDATA",
-                             "KV6_USER_REGISTRY",  "KV6_MACHINE_REGISTRY", "KV6_TASK_DIR",
-                             "KV6_CRON_DIR",       "XDG_CONFIG_HOME",   "XDG_DATA_HOME",
-                             "TMPDIR"};
-const char *const kDirs[] = {"Documents", "local", "common", "", "", "tasks", "cron.d",
-                             "config",    "local", "tmp"};
+const char *const kVars[] = { "KV6_DOCUMENTS", "KV6_LOCAL_APPDATA", "KV6_COMMON_APPDATA",
+    "KV6_USER_REGISTRY", "KV6_MACHINE_REGISTRY", "KV6_TASK_DIR", "KV6_CRON_DIR", "XDG_CONFIG_HOME",
+    "XDG_DATA_HOME", "TMPDIR" };
+const char *const kDirs[]
+    = { "Documents", "local", "common", "", "", "tasks", "cron.d", "config", "local", "tmp" };
 } // namespace
 
 TempEnv::TempEnv()
 {
     for (size_t i = 0; i < std::size(kVars); ++i) {
-        m_saved.append({kVars[i], qgetenv(kVars[i])});
+        m_saved.append({ kVars[i], qgetenv(kVars[i]) });
         QString value;
         if (QByteArray(kVars[i]).endsWith("_REGISTRY"))
             value = m_dir.filePath(QString::fromLatin1(kVars[i]).toLower() + QStringLiteral(".db"));
@@ -38,7 +37,13 @@ TempEnv::~TempEnv()
     }
 }
 
-QString sourceDir() { return QStringLiteral(KV6TEST_SOURCE_DIR); }
-QString stageDir() { return QStringLiteral(KV6TEST_STAGE_DIR); }
+QString sourceDir()
+{
+    return QStringLiteral(KV6TEST_SOURCE_DIR);
+}
+QString stageDir()
+{
+    return QStringLiteral(KV6TEST_STAGE_DIR);
+}
 
 } // namespace kv6test

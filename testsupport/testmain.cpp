@@ -1,7 +1,7 @@
 #include "testenv.h"
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char **argv)
 {

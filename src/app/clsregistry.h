@@ -4,10 +4,10 @@
 // and value name. On Linux each root is one SQLite file (see RegistryStore). No operation throws;
 // each reports failure through its result and a by-reference error text.
 
+#include <memory>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <memory>
 
 namespace kv6 {
 
@@ -44,10 +44,10 @@ public:
     bool DeleteKey(QString &errorText);
     bool DeleteValue(QString &errorText);
     QVariant GetValue(QString &errorText);
-    QVariant GetValueOrDefault(const QString &valueName, const QVariant &defaultValue,
-                               QString &errorText);
-    bool SetCreateValue(const QString &valueName, const QVariant &value, bool setSecurity,
-                        QString &errorText);
+    QVariant GetValueOrDefault(
+        const QString &valueName, const QVariant &defaultValue, QString &errorText);
+    bool SetCreateValue(
+        const QString &valueName, const QVariant &value, bool setSecurity, QString &errorText);
     bool SetValue(const QVariant &value, QString &errorText);
     // Names are returned 0-based in the list; count is the number found.
     bool EnumerateValues(QStringList &names, int &count, QString &errorText);
@@ -63,6 +63,8 @@ public:
     void setValueKey(const QString &name);
     QVariant Default() const;
     void setDefault(const QVariant &value);
+    // The value the last successful SetValue wrote.
+    QVariant Value() const;
 
 private:
     struct Private;

@@ -28,8 +28,8 @@ QString SpecialFolderPath(int csidl)
     QString path;
     switch (csidl) {
     case CSIDL_PERSONAL:
-        path = fromEnvOr("KV6_DOCUMENTS",
-                         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+        path = fromEnvOr(
+            "KV6_DOCUMENTS", QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
         break;
     case CSIDL_LOCAL_APPDATA: {
         QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
@@ -57,13 +57,17 @@ bool EnsureFolder(const QString &path)
     return QFileInfo::exists(path);
 }
 
-bool FileExists(const QString &path) { return !path.isEmpty() && QFileInfo::exists(path); }
+bool FileExists(const QString &path)
+{
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
 
 QString ProgramFolder()
 {
     if (QCoreApplication::instance())
         return cleanFolder(QCoreApplication::applicationDirPath());
-    return cleanFolder(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget() + QStringLiteral("/.."));
+    return cleanFolder(
+        QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget() + QStringLiteral("/.."));
 }
 
 QString TempFolder()

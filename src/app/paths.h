@@ -9,9 +9,9 @@ namespace kv6 {
 
 // Shell folder ids the program asks for.
 enum Csidl : int {
-    CSIDL_PERSONAL = 5,          // documents: KV6_DOCUMENTS, else the XDG documents folder
-    CSIDL_LOCAL_APPDATA = 28,    // KV6_LOCAL_APPDATA, else $XDG_DATA_HOME (~/.local/share)
-    CSIDL_COMMON_APPDATA = 35,   // KV6_COMMON_APPDATA, else /var/lib
+    CSIDL_PERSONAL = 5, // documents: KV6_DOCUMENTS, else the XDG documents folder
+    CSIDL_LOCAL_APPDATA = 28, // KV6_LOCAL_APPDATA, else $XDG_DATA_HOME (~/.local/share)
+    CSIDL_COMMON_APPDATA = 35, // KV6_COMMON_APPDATA, else /var/lib
 };
 
 // The folder for a shell folder id without a trailing separator, or "" when it cannot be resolved.

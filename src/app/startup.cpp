@@ -12,8 +12,8 @@ QString ApplicationHelpFile;
 QImage ReportLogoPicture;
 QFont InterfaceFont;
 
-QStringList SplitQuoted(const QString &text, const QString &delimiter, const QString &remove,
-                        const QString &quote)
+QStringList SplitQuoted(
+    const QString &text, const QString &delimiter, const QString &remove, const QString &quote)
 {
     QStringList result;
     const QString trimmed = text.trimmed();
@@ -67,8 +67,9 @@ QString JoinedCommandLine(const QStringList &arguments)
     QStringList parts;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &a = arguments.at(i);
-        parts.append(a.contains(QLatin1Char(' ')) || a.isEmpty() ? QLatin1Char('"') + a + QLatin1Char('"')
-                                                                  : a);
+        parts.append(a.contains(QLatin1Char(' ')) || a.isEmpty()
+                ? QLatin1Char('"') + a + QLatin1Char('"')
+                : a);
     }
     return parts.join(QLatin1Char(' '));
 }

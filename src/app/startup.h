@@ -33,7 +33,7 @@ public:
 // token. Returns an empty list (the null result) when the trimmed text is empty. Two delimiters in
 // a row give an empty token.
 QStringList SplitQuoted(const QString &text, const QString &delimiter, const QString &remove = {},
-                        const QString &quote = {});
+    const QString &quote = {});
 
 // What the first tokens of the command line ask for.
 enum class StartMode { Advanced, Simple, RunReport, Nothing };

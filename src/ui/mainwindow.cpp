@@ -17,7 +17,13 @@ static void showMain(bool simple)
     w->show();
 }
 
-void ShowSimple() { showMain(true); }
-void ShowAdvanced() { showMain(false); }
+void ShowSimple()
+{
+    showMain(true);
+}
+void ShowAdvanced()
+{
+    showMain(false);
+}
 
 } // namespace kv6

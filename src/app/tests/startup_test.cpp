@@ -6,14 +6,17 @@ using namespace kv6;
 
 namespace {
 const QString Q = QStringLiteral("\"");
-QStringList split(const QString &s) { return SplitQuoted(s, QStringLiteral(" "), Q, Q); }
+QStringList split(const QString &s)
+{
+    return SplitQuoted(s, QStringLiteral(" "), Q, Q);
+}
 } // namespace
 
 TEST(SplitQuoted, QuotedTokenKeepsBlanksAndLosesQuotes)
 {
     EXPECT_EQ(split(QStringLiteral("/runreport \"Monthly volumes\" extra")),
-              (QStringList{QStringLiteral("/runreport"), QStringLiteral("Monthly volumes"),
-                           QStringLiteral("extra")}));
+        (QStringList { QStringLiteral("/runreport"), QStringLiteral("Monthly volumes"),
+            QStringLiteral("extra") }));
 }
 
 TEST(SplitQuoted, BlankOrEmptyTextGivesNullResult)
@@ -25,31 +28,32 @@ TEST(SplitQuoted, BlankOrEmptyTextGivesNullResult)
 TEST(SplitQuoted, TwoDelimitersInARowStoreAnEmptyToken)
 {
     EXPECT_EQ(split(QStringLiteral("/runreport  name")),
-              (QStringList{QStringLiteral("/runreport"), QString(), QStringLiteral("name")}));
+        (QStringList { QStringLiteral("/runreport"), QString(), QStringLiteral("name") }));
 }
 
 TEST(SplitQuoted, WithoutQuoteCharacterQuotesAreOrdinary)
 {
     EXPECT_EQ(SplitQuoted(QStringLiteral("a,\"b,c\""), QStringLiteral(",")),
-              (QStringList{QStringLiteral("a"), QStringLiteral("\"b"), QStringLiteral("c\"")}));
+        (QStringList { QStringLiteral("a"), QStringLiteral("\"b"), QStringLiteral("c\"") }));
 }
 
 TEST(CommandLine, Dispatch)
 {
-    struct Row {
+    struct Row
+    {
         const char *line;
         StartMode mode;
         const char *name;
     };
     const Row rows[] = {
-        {"", StartMode::Advanced, ""},
-        {"   ", StartMode::Advanced, ""},
-        {"/SIMPLE", StartMode::Simple, ""},
-        {"/Simple /runreport x", StartMode::Simple, ""}, // later tokens are ignored
-        {"/runreport", StartMode::Nothing, ""},
-        {"/RunReport \"Weekly by floor\" ignored", StartMode::RunReport, "Weekly by floor"},
-        {"/runreport  Weekly", StartMode::RunReport, ""}, // two blanks: empty token 2
-        {"/unknown", StartMode::Advanced, ""},
+        { "", StartMode::Advanced, "" },
+        { "   ", StartMode::Advanced, "" },
+        { "/SIMPLE", StartMode::Simple, "" },
+        { "/Simple /runreport x", StartMode::Simple, "" }, // later tokens are ignored
+        { "/runreport", StartMode::Nothing, "" },
+        { "/RunReport \"Weekly by floor\" ignored", StartMode::RunReport, "Weekly by floor" },
+        { "/runreport  Weekly", StartMode::RunReport, "" }, // two blanks: empty token 2
+        { "/unknown", StartMode::Advanced, "" },
     };
     for (const Row &r : rows) {
         QString name = QStringLiteral("unset");
@@ -63,7 +67,7 @@ TEST(CommandLine, Dispatch)
 TEST(CommandLine, JoinedArgumentsRoundTripThroughTheSplit)
 {
     const QString line = JoinedCommandLine(
-        {QStringLiteral("kv6reprt"), QStringLiteral("/runreport"), QStringLiteral("Some name")});
+        { QStringLiteral("kv6reprt"), QStringLiteral("/runreport"), QStringLiteral("Some name") });
     QString name;
     EXPECT_EQ(ParseCommandLine(line, &name), StartMode::RunReport);
     EXPECT_EQ(name, QStringLiteral("Some name"));
