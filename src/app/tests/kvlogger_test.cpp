@@ -1,0 +1,98 @@
+#include "app/kvlogger.h"
+#include "app/paths.h"
+
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+#include <QFile>
+#include <QRegularExpression>
+
+using namespace kv6;
+
+namespace {
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+const QString kName = QStringLiteral("KV6AnalysisReportSchedule.log");
+} // namespace
+
+TEST(KVLogger, OpensInCommonAppDataAndAppends)
+{
+    kv6test::TempEnv env;
+    const QString folder = env.path(QStringLiteral("common/Korvane Inc./Korvane/6.0/Logs"));
+    {
+        KVLogger log;
+        ASSERT_TRUE(log.StartLogging(kName));
+        EXPECT_EQ(log.LogPath(), folder);
+        log.WriteToLog(QStringLiteral("first"), false, 0);
+    }
+    KVLogger log;
+    ASSERT_TRUE(log.StartLogging(kName));
+    log.WriteToLog(QStringLiteral("second"), false, 0);
+    log.StopLogging();
+    EXPECT_EQ(readAll(folder + QLatin1Char('/') + kName), QByteArray("first\r\nsecond\r\n"));
+}
+
+TEST(KVLogger, FallsBackWhenABaseCannotBeCreated)
+{
+    kv6test::TempEnv env;
+    // Paths that run through a plain file can never be created, even by root.
+    QFile blocker(env.path(QStringLiteral("plainfile")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    qputenv("KV6_COMMON_APPDATA", (blocker.fileName() + QStringLiteral("/a")).toLocal8Bit());
+    qputenv("KV6_LOCAL_APPDATA", (blocker.fileName() + QStringLiteral("/b")).toLocal8Bit());
+    KVLogger log;
+    ASSERT_TRUE(log.StartLogging(kName));
+    EXPECT_EQ(log.LogPath(), env.path(QStringLiteral("Documents/Korvane Inc./Korvane/6.0/Logs")));
+
+    qputenv("KV6_DOCUMENTS", (blocker.fileName() + QStringLiteral("/c")).toLocal8Bit());
+    ASSERT_TRUE(log.StartLogging(kName));
+    EXPECT_TRUE(log.LogPath().startsWith(TempFolder())) << log.LogPath().toStdString();
+}
+
+TEST(KVLogger, LevelsTimestampsAndOnDemandOpening)
+{
+    kv6test::TempEnv env;
+    KVLogger log;
+    log.setFileName(QStringLiteral("  levels.log  "));
+    EXPECT_EQ(log.FileName(), QStringLiteral("levels.log"));
+    log.WriteToLog(QStringLiteral("kept"), false, 0);
+    EXPECT_FALSE(log.isOpen()) << "a line written while closed opens and closes the log";
+    log.WriteToLog(QStringLiteral("dropped"), false, 1);
+    log.WriteToLog(QStringLiteral("negative"), false, -3);
+    log.WriteToLog(QString(), true, 0);
+    log.setDebugLevel(2);
+    log.WriteToLog(QStringLiteral("now kept"), true, 1);
+
+    const QString text = QString::fromUtf8(readAll(log.LogFile()));
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 5) << text.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("kept"));
+    EXPECT_EQ(lines[1], QStringLiteral("negative"));
+    const QRegularExpression stamp(
+        QStringLiteral("^[A-Z][a-z]{2} \\d{2}, \\d{4} \\d{2}:\\d{2}:\\d{2}\t"));
+    EXPECT_TRUE(stamp.match(lines[2]).hasMatch() && lines[2].endsWith(QLatin1Char('\t')))
+        << lines[2].toStdString();
+    EXPECT_TRUE(stamp.match(lines[3]).hasMatch() && lines[3].endsWith(QStringLiteral("now kept")));
+    EXPECT_EQ(lines[4], QString());
+}
+
+TEST(KVLogger, AnEmptyLogIsRemovedButAnOldOneIsKept)
+{
+    kv6test::TempEnv env;
+    KVLogger log;
+    ASSERT_TRUE(log.StartLogging(QStringLiteral("empty.log")));
+    const QString path = log.LogFile();
+    EXPECT_TRUE(QFile::exists(path));
+    log.StopLogging();
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(log.LogFile(), path) << "the folder is remembered after closing";
+
+    log.WriteToLog(QStringLiteral("content"), false, 0);
+    ASSERT_TRUE(log.StartLogging(QString()));
+    log.StopLogging();
+    EXPECT_EQ(readAll(path), QByteArray("content\r\n"));
+}
