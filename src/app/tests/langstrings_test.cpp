@@ -1,0 +1,154 @@
+#include "app/clsregistry.h"
+#include "app/langstrings.h"
+
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QVBoxLayout>
+
+using namespace kv6;
+
+namespace {
+
+void writeTable(const QString &langFolder, const QString &lcid, const QByteArray &content)
+{
+    QDir().mkpath(langFolder + QLatin1Char('/') + lcid);
+    QFile f(langFolder + QLatin1Char('/') + lcid + QStringLiteral("/kv6reprtLangRes.txt"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+void setLocaleId(const QVariant &id)
+{
+    clsRegistry reg;
+    reg.setClassKey(HKEY_CURRENT_USER);
+    reg.setSectionKey(QStringLiteral("Software\\Korvane 6"));
+    reg.setValueType(id.typeId() == QMetaType::QString ? REG_SZ : REG_DWORD);
+    QString err;
+    ASSERT_TRUE(reg.SetCreateValue(QStringLiteral("LocaleId"), id, false, err));
+}
+
+class Lang : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        folder = env.path(QStringLiteral("lang"));
+        writeTable(folder, QStringLiteral("1033"),
+            "# English\n700\tThe database needs attention.\n701\tOnly in English\n"
+            "702\tLine one\\nLine two\\ttab \\\\ end\r\n703\tReport %s of %s\n");
+        writeTable(folder, QStringLiteral("1036"),
+            "700\tLa base de donn\xc3\xa9"
+            "es doit \xc3\xaatre v\xc3\xa9rifi\xc3\xa9"
+            "e.\n");
+        SetLanguageFolderForTesting(folder);
+    }
+    void TearDown() override { SetLanguageFolderForTesting(QString()); }
+
+    kv6test::TempEnv env;
+    QString folder;
+};
+
+} // namespace
+
+TEST_F(Lang, LocaleOverrideAndPerStringFallback)
+{
+    setLocaleId(1036);
+    ASSERT_TRUE(LoadLanguage(QStringLiteral("kv6reprt")));
+    EXPECT_EQ(GetLangString(700), QString::fromUtf8("La base de données doit être vérifiée."));
+    EXPECT_EQ(GetLangString(701), QStringLiteral("Only in English"));
+    EXPECT_EQ(GetLangString(999), QString());
+}
+
+TEST_F(Lang, RegionalLocaleFallsBackToItsPrimaryLanguage)
+{
+    setLocaleId(QStringLiteral("3084")); // French (Canada): no folder of its own
+    ASSERT_TRUE(LoadLanguage(QStringLiteral("kv6reprt")));
+    EXPECT_TRUE(GetLangString(700).startsWith(QStringLiteral("La base")));
+    setLocaleId(1031); // German: no table at all, English stays current
+    ASSERT_TRUE(LoadLanguage(QStringLiteral("kv6reprt")));
+    EXPECT_EQ(GetLangString(700), QStringLiteral("The database needs attention."));
+}
+
+TEST_F(Lang, EscapesArgumentsAndReloadAfterFree)
+{
+    setLocaleId(1033);
+    ASSERT_TRUE(LoadLanguage(QStringLiteral("kv6reprt")));
+    EXPECT_EQ(GetLangString(702), QStringLiteral("Line one\nLine two\ttab \\ end"));
+    EXPECT_EQ(GetLangString(703, QStringLiteral("A"), QStringLiteral("B")),
+        QStringLiteral("Report A of B"));
+    FreeLanguage();
+    EXPECT_FALSE(LanguageLoaded());
+    EXPECT_EQ(GetLangString(701), QStringLiteral("Only in English")) << "the next read loads again";
+    EXPECT_TRUE(LanguageLoaded());
+}
+
+TEST_F(Lang, MissingEnglishTableLeavesEveryStringEmpty)
+{
+    SetLanguageFolderForTesting(env.path(QStringLiteral("nowhere")));
+    EXPECT_FALSE(LoadLanguage(QStringLiteral("kv6reprt")));
+    EXPECT_EQ(GetLangString(700), QString());
+}
+
+TEST(LangFormat, FormatStringSubstitutesInOrderAndNeverRescans)
+{
+    struct Row
+    {
+        const char *templ;
+        QStringList args;
+        const char *out;
+    };
+    const Row rows[] = {
+        { "%s to %s", { QStringLiteral("A"), QStringLiteral("B") }, "A to B" },
+        { "%s to %s", { QStringLiteral("A") }, "A to %s" },
+        { "%s and %s", { QStringLiteral("%s"), QStringLiteral("x") }, "%s and x" },
+        { "no marker", { QStringLiteral("A") }, "no marker" },
+        { "%s%s", { QString(), QStringLiteral("B") }, "B" },
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(FormatString(QString::fromLatin1(r.templ), r.args), QString::fromLatin1(r.out))
+            << r.templ;
+}
+
+TEST(LangFormat, MalformedLinesAreSkipped)
+{
+    const auto t = ParseLanguageTable(
+        QStringLiteral("1\tok\nnot a number\tx\n2 no tab\n3\tbad \\q escape\n#4\tcomment\n5\t\n"));
+    EXPECT_EQ(t.value(1), QStringLiteral("ok"));
+    EXPECT_FALSE(t.contains(3));
+    EXPECT_FALSE(t.contains(4));
+    EXPECT_TRUE(t.contains(5));
+    EXPECT_EQ(t.size(), 2);
+}
+
+TEST(LangFolder, FoundWalkingUpFromTheProgram)
+{
+    kv6test::TempEnv env;
+    QDir(env.root()).mkpath(QStringLiteral("suite/lang"));
+    QDir(env.root()).mkpath(QStringLiteral("suite/reporter"));
+    EXPECT_EQ(LanguageFolderFrom(env.path(QStringLiteral("suite/reporter"))),
+        env.path(QStringLiteral("suite/lang")));
+}
+
+TEST(LangFont, DefaultFontIsInstalledAndApplyFontKeepsDeliberateSizes)
+{
+    const QFont f = DefaultFont(true);
+    EXPECT_FALSE(f.family().isEmpty());
+    EXPECT_EQ(QFontInfo(f).family(), f.family()) << "the default font must resolve to itself";
+
+    QWidget w;
+    auto *plain = new QLabel(QStringLiteral("plain"), &w);
+    auto *big = new QLabel(QStringLiteral("big"), &w);
+    QFont bigFont = big->font();
+    bigFont.setPointSize(20);
+    big->setFont(bigFont);
+    QFont iface(QStringLiteral("DejaVu Sans"), 11);
+    ApplyFont(&w, iface);
+    EXPECT_EQ(plain->font().family(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(plain->font().pointSize(), 11);
+    EXPECT_EQ(big->font().family(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(big->font().pointSize(), 20);
+}
