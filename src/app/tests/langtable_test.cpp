@@ -313,6 +313,9 @@ TEST(LangTable, EveryLiteralStringNumberInTheSourcesHasAnEnglishText)
             const std::string ext = f.path().extension().string();
             if (!f.is_regular_file() || (ext != ".cpp" && ext != ".h"))
                 continue;
+            // Tests use tables of their own.
+            if (f.path().parent_path().filename() == "tests")
+                continue;
             std::ifstream in(f.path(), std::ios::binary);
             const std::string source(
                 (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
