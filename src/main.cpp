@@ -11,12 +11,7 @@ class Targets : public kv6::StartupTargets
 public:
     void ShowSimple() override { kv6::ShowSimple(); }
     void ShowAdvanced() override { kv6::ShowAdvanced(); }
-    void EmailScheduledReport(const QString &name) override
-    {
-        kv6::EmailScheduledReport(name);
-        ranUnattended = true;
-    }
-    bool ranUnattended = false;
+    void EmailScheduledReport(const QString &name) override { kv6::EmailScheduledReport(name); }
 };
 } // namespace
 
@@ -29,8 +24,8 @@ int main(int argc, char **argv)
 
     Targets targets;
     kv6::Main(kv6::JoinedCommandLine(QApplication::arguments()), targets);
-    // After an unattended run, or "/runreport" with no name, no window is left: end at once.
-    if (targets.ranUnattended || QApplication::topLevelWidgets().isEmpty())
+    // After an unattended run, or "/runreport" without a name, no window is left: end at once.
+    if (QApplication::topLevelWidgets().isEmpty())
         return 0;
     return QApplication::exec();
 }

@@ -1,5 +1,10 @@
 #include "app/startup.h"
 
+#include "app/branding.h"
+#include "app/common.h"
+#include "app/dialogs.h"
+#include "app/fonts.h"
+#include "app/langstrings.h"
 #include "app/paths.h"
 
 namespace kv6 {
@@ -74,8 +79,37 @@ QString JoinedCommandLine(const QStringList &arguments)
     return parts.join(QLatin1Char(' '));
 }
 
+void ResolveFolders()
+{
+    QString documents = SpecialFolderPath(CSIDL_PERSONAL);
+    if (!documents.isEmpty() && !documents.endsWith(QLatin1Char('/')))
+        documents += QLatin1Char('/');
+    // An unresolvable folder leaves relative paths that begin with the company folder name.
+    const QString company = QStringLiteral("Korvane Inc/Korvane/6.0/Reporter/");
+    UserReportsFolder = documents + company + QStringLiteral("Reports");
+    GroupsFolder = documents + company + QStringLiteral("Groups");
+    const QString local = SpecialFolderPath(CSIDL_LOCAL_APPDATA);
+    ScheduleCopiesFolder = (local.isEmpty() ? QString() : local + QLatin1Char('/')) + company
+        + QStringLiteral("Reports");
+    // Failures are not reported here: whoever later reads or writes the folder reports its own.
+    EnsureFolder(ScheduleCopiesFolder);
+    EnsureFolder(GroupsFolder);
+    EnsureFolder(UserReportsFolder);
+    DefinitionsFolder = ProgramFolder() + QStringLiteral("/reports");
+}
+
 void Main(const QString &commandLine, StartupTargets &targets)
 {
+    LoadLanguage(QStringLiteral("kv6reprt"));
+    ResolveFolders();
+    ApplicationHelpFile = HelpFilePath(QStringLiteral("kv6reprt.chm"));
+    CreateBranding(CommonFolder());
+    SetDefaultMessageTitle(Branding().ProductName());
+    for (const auto &hook : StartupHooks())
+        hook();
+    ResetReportBranding();
+    InterfaceFont = LoadFont(InterfaceFontKey, false);
+
     QString scheduleName;
     switch (ParseCommandLine(commandLine, &scheduleName)) {
     case StartMode::Advanced:
@@ -90,6 +124,14 @@ void Main(const QString &commandLine, StartupTargets &targets)
     case StartMode::Nothing:
         break;
     }
+    // The main window reads its next string after this and so loads the tables again.
+    FreeLanguage();
+}
+
+QList<std::function<void()>> &StartupHooks()
+{
+    static QList<std::function<void()>> hooks;
+    return hooks;
 }
 
 } // namespace kv6

@@ -4,6 +4,7 @@
 // window or to the unattended run. The hand-over targets live in other libraries, so the
 // executable passes them in.
 
+#include <functional>
 #include <QFont>
 #include <QImage>
 #include <QString>
@@ -42,6 +43,13 @@ StartMode ParseCommandLine(const QString &commandLine, QString *scheduleName);
 // The command line as one string, arguments after the program name joined by blanks; arguments
 // holding blanks are quoted again, as a Windows command line would carry them.
 QString JoinedCommandLine(const QStringList &arguments);
+
+// Sets the per-user folders (creating them) and the definitions folder.
+void ResolveFolders();
+
+// Run by Main once the branding exists, before the hand-over: lets libraries that start-up cannot
+// depend on (the data-access library takes the product name) take part in it.
+QList<std::function<void()>> &StartupHooks();
 
 // The whole start-up sequence; returns when the hand-over returns.
 void Main(const QString &commandLine, StartupTargets &targets);

@@ -1,5 +1,8 @@
 #include "ui/mainwindow.h"
 
+#include "app/branding.h"
+#include "app/startup.h"
+
 namespace kv6 {
 
 frmMain::frmMain(bool simpleMode, QWidget *parent)
@@ -8,6 +11,8 @@ frmMain::frmMain(bool simpleMode, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(Branding().ProductName());
+    setFont(InterfaceFont);
     resize(1000, 700);
 }
 

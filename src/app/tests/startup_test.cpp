@@ -72,3 +72,55 @@ TEST(CommandLine, JoinedArgumentsRoundTripThroughTheSplit)
     EXPECT_EQ(ParseCommandLine(line, &name), StartMode::RunReport);
     EXPECT_EQ(name, QStringLiteral("Some name"));
 }
+
+#include "app/branding.h"
+#include "app/langstrings.h"
+#include "app/paths.h"
+
+#include "testenv.h"
+
+#include <QFileInfo>
+
+namespace {
+struct Recorder : StartupTargets
+{
+    QStringList calls;
+    bool languageLoadedDuringHandOver = false;
+    void ShowSimple() override { record(QStringLiteral("simple")); }
+    void ShowAdvanced() override { record(QStringLiteral("advanced")); }
+    void EmailScheduledReport(const QString &name) override
+    {
+        record(QStringLiteral("run:") + name);
+    }
+    void record(const QString &c)
+    {
+        calls.append(c);
+        languageLoadedDuringHandOver = LanguageLoaded();
+    }
+};
+} // namespace
+
+TEST(Startup, MainPreparesFoldersAndHandsOver)
+{
+    kv6test::TempEnv env;
+    SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
+    Recorder r;
+    Main(QStringLiteral("/runreport \"Floor 2 weekly\""), r);
+    EXPECT_EQ(r.calls, QStringList { QStringLiteral("run:Floor 2 weekly") });
+    EXPECT_TRUE(r.languageLoadedDuringHandOver);
+    EXPECT_FALSE(LanguageLoaded()) << "released after the hand-over";
+
+    const QString docs = env.path(QStringLiteral("Documents/Korvane Inc/Korvane/6.0/Reporter/"));
+    EXPECT_EQ(UserReportsFolder, docs + QStringLiteral("Reports"));
+    EXPECT_EQ(GroupsFolder, docs + QStringLiteral("Groups"));
+    EXPECT_EQ(ScheduleCopiesFolder,
+        env.path(QStringLiteral("local/Korvane Inc/Korvane/6.0/Reporter/Reports")));
+    for (const QString &f : { UserReportsFolder, GroupsFolder, ScheduleCopiesFolder })
+        EXPECT_TRUE(QFileInfo(f).isDir()) << f.toStdString();
+    EXPECT_EQ(DefinitionsFolder, ProgramFolder() + QStringLiteral("/reports"));
+    EXPECT_TRUE(ApplicationHelpFile.endsWith(QStringLiteral("/help/kv6reprt.chm")));
+    EXPECT_FALSE(ReportLogoPicture.isNull());
+    EXPECT_FALSE(InterfaceFont.family().isEmpty());
+    EXPECT_FALSE(GetLangString(1401).isEmpty()) << "the next read loads the tables again";
+    SetLanguageFolderForTesting(QString());
+}
