@@ -53,17 +53,9 @@ Currency Currency::fromDouble(double value, bool *ok)
     const double scaled = value * double(Scale);
     if (!std::isfinite(scaled) || std::fabs(scaled) >= 9.223372036854775807e18)
         return finish(Wide(INT64_MIN), ok);
-    // nearbyint honours the default round-to-nearest-even mode; checking the decimal text of
-    // the value avoids taking 2.00005 (stored a hair below) as a tie.
-    double r = std::nearbyint(scaled);
-    const double frac = scaled - std::floor(scaled);
-    if (std::fabs(frac - 0.5) < 1e-7 && std::fabs(scaled) < 1e14) {
-        bool textOk = false;
-        const Currency t = fromString(QString::number(value, 'g', 15), &textOk);
-        if (textOk)
-            return finish(t.raw(), ok);
-    }
-    return finish(Wide(r), ok);
+    // Through the decimal text of the value (15 digits, as VB shows doubles), so that 0.00015,
+    // stored a hair below, is still a tie and rounds to even like the number the user wrote.
+    return fromString(QString::number(value, 'g', 15), ok);
 }
 
 Currency Currency::fromString(const QString &text, bool *ok)

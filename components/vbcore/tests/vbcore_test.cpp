@@ -27,7 +27,7 @@ TEST(Currency, FromDoubleRoundsHalfToEvenAtFourthDecimal)
         { 0.00015, 2 }, { 0.00025, 2 }, // ties go to the even neighbour
         { -0.00015, -2 }, { 2.00005, 20000 }, // 2.00005 is a tie in decimal
         { 1.23456, 12346 }, { -1.23454, -12345 }, // plain rounding either side
-        { 900000000000000.0, 9000000000000000000 }, // near the top of the range
+        { 922337203685477.0, 9223372036854770000 }, // near the top of the range
     };
     for (const Row &r : rows) {
         bool ok = false;
