@@ -178,6 +178,19 @@ bool keyRowExists(const Db &db, const QString &lkey)
 
 const QString kNoKey = systemText(ENOENT);
 
+// The readers' common first step: the store is a database and holds the key.
+bool requireKey(const Db &db, const QString &lkey, QString &error)
+{
+    bool tables = false;
+    if (!db.probe(tables, error))
+        return false;
+    if (!tables || !keyRowExists(db, lkey)) {
+        error = kNoKey;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString RegistryStore::filePathForRoot(quint32 root)
@@ -274,13 +287,8 @@ bool RegistryStore::readValue(const QString &key, const QString &name, RegistryR
     Db db(m_path, false, error);
     if (!db.ok())
         return false;
-    bool tables = false;
-    if (!db.probe(tables, error))
+    if (!requireKey(db, lkey, error))
         return false;
-    if (!tables || !keyRowExists(db, lkey)) {
-        error = kNoKey;
-        return false;
-    }
     Stmt st(db, "SELECT type, data FROM reg_values WHERE lkey = ? AND lname = ?");
     if (!st.ok()) {
         error = db.lastError();
@@ -361,13 +369,8 @@ bool RegistryStore::valueNames(const QString &key, QStringList &names, QString &
     Db db(m_path, false, error);
     if (!db.ok())
         return false;
-    bool tables = false;
-    if (!db.probe(tables, error))
+    if (!requireKey(db, lkey, error))
         return false;
-    if (!tables || !keyRowExists(db, lkey)) {
-        error = kNoKey;
-        return false;
-    }
     Stmt st(db, "SELECT name FROM reg_values WHERE lkey = ? ORDER BY rowid");
     st.bind(1, lkey);
     while (st.step() == SQLITE_ROW)
@@ -383,13 +386,8 @@ bool RegistryStore::subkeyNames(const QString &key, QStringList &names, QString 
     Db db(m_path, false, error);
     if (!db.ok())
         return false;
-    bool tables = false;
-    if (!db.probe(tables, error))
+    if (!requireKey(db, lkey, error))
         return false;
-    if (!tables || !keyRowExists(db, lkey)) {
-        error = kNoKey;
-        return false;
-    }
     const QString prefix = lkey.isEmpty() ? QString() : lkey + QLatin1Char('\\');
     Stmt st(db, "SELECT path FROM reg_keys WHERE substr(lpath, 1, ?) = ? ORDER BY rowid");
     st.bind(1, qint64(prefix.size())).bind(2, prefix);
