@@ -1,0 +1,331 @@
+#include "dataaccess/dataconnection.h"
+
+#include "app/paths.h"
+#include "dataaccess/dataaccessglobal.h"
+#include "dataaccess/schema.h"
+#include "dataaccess/sqldialect.h"
+
+#include <QAtomicInt>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace kv6 {
+
+struct DataConnection::Private
+{
+    DataSource source;
+    std::unique_ptr<SqlDialect> dialect;
+    QString name;
+    bool open = false;
+    bool readOnly = false;
+    bool openFlag = false;
+    bool everOpened = false;
+    int schemaVersion = 0;
+
+    QSqlDatabase db() const { return QSqlDatabase::database(name, false); }
+
+    void drop()
+    {
+        if (name.isEmpty())
+            return;
+        {
+            QSqlDatabase handle = QSqlDatabase::database(name, false);
+            if (handle.isOpen())
+                handle.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+        name.clear();
+        open = false;
+    }
+};
+
+namespace {
+QString nextConnectionName()
+{
+    static QAtomicInt counter;
+    return QStringLiteral("kv6data-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
+}
+
+bool bindAll(QSqlQuery &q, const QVariant &params)
+{
+    if (params.isNull() || !params.isValid())
+        return true;
+    if (params.typeId() == QMetaType::QVariantList || params.typeId() == QMetaType::QStringList) {
+        for (const QVariant &v : params.toList())
+            q.addBindValue(v);
+        return true;
+    }
+    q.addBindValue(params);
+    return true;
+}
+} // namespace
+
+DataConnection::DataConnection()
+    : DataConnection(ConfiguredDataSource())
+{ }
+
+DataConnection::DataConnection(const DataSource &source)
+    : d(std::make_unique<Private>())
+{
+    d->source = source;
+    d->dialect = SqlDialect::create(source.type);
+}
+
+DataConnection::~DataConnection()
+{
+    d->drop();
+}
+
+DataResult DataConnection::Open(bool openFlag)
+{
+    if (d->open)
+        return std::nullopt;
+    d->openFlag = openFlag;
+    d->name = nextConnectionName();
+    QSqlDatabase db = QSqlDatabase::addDatabase(d->dialect->driverName(), d->name);
+    if (!db.isValid()) {
+        d->drop();
+        return DataError(dataErrCannotOpen,
+            QStringLiteral("The Qt SQL driver %1 needed for %2 is not installed.")
+                .arg(d->dialect->driverName(), d->source.description()));
+    }
+    if (!d->source.isSQLite() && d->source.host.isEmpty()) {
+        d->drop();
+        return DataError(dataErrInvalid, QStringLiteral("No PostgreSQL server is configured."));
+    }
+    if (d->source.isSQLite() && d->source.createIfMissing && !d->readOnly)
+        EnsureFolder(QFileInfo(d->source.path).absolutePath());
+    if (DataResult e = d->dialect->open(db, d->source, d->readOnly)) {
+        d->drop();
+        return e;
+    }
+    if (!d->source.isSQLite()) {
+        QSqlQuery q(db);
+        q.exec(openFlag ? QStringLiteral("SET statement_timeout TO 0")
+                        : QStringLiteral("SET statement_timeout TO '300s'"));
+    }
+    d->open = true;
+    d->everOpened = true;
+    return std::nullopt;
+}
+
+DataResult DataConnection::Setup(QVariant &value)
+{
+    if (!d->open)
+        return DataError(
+            dataErrNotOpen, QStringLiteral("%1 is not open.").arg(d->source.description()));
+    QSqlDatabase db = d->db();
+    const QString where = d->source.description();
+    const bool hasSchema = d->dialect->hasTable(db, QStringLiteral("schema_info"));
+    const int stored = hasSchema ? StoredSchemaVersion(db) : 0;
+    if (!hasSchema && !(d->source.createIfMissing && d->dialect->isEmpty(db))) {
+        return DataError(dataErrNotDatabase,
+            QStringLiteral("%1 holds no print-tracking schema (create it with "
+                           "\"kv6data init\").")
+                .arg(where));
+    }
+    if (stored > CurrentSchemaVersion)
+        return DataError(dataErrSchemaNewer,
+            QStringLiteral("%1 has schema version %2; this program knows versions "
+                           "up to %3. Use a newer program.")
+                .arg(where)
+                .arg(stored)
+                .arg(CurrentSchemaVersion));
+    if (stored < CurrentSchemaVersion) {
+        if (d->readOnly)
+            return DataError(dataErrNeedsAttention,
+                QStringLiteral("%1 has the older schema version %2 and the connection "
+                               "is read-only, so it cannot be upgraded.")
+                    .arg(where)
+                    .arg(stored));
+        if (DataResult e = CreateOrUpgradeSchema(db, *d->dialect, where))
+            return e;
+    }
+    d->schemaVersion = StoredSchemaVersion(db);
+    value = d->schemaVersion;
+    return std::nullopt;
+}
+
+DataResult DataConnection::Close()
+{
+    d->drop();
+    return std::nullopt;
+}
+
+DataResult DataConnection::Disconnect()
+{
+    return Close();
+}
+
+void DataConnection::SetOption(bool readOnly)
+{
+    d->readOnly = readOnly;
+}
+
+bool DataConnection::Option() const
+{
+    return d->readOnly;
+}
+
+DataResult DataConnection::Connect(bool openFlag)
+{
+    if (DataResult e = Open(openFlag))
+        return e;
+    QVariant version;
+    return Setup(version);
+}
+
+bool DataConnection::IsOpen() const
+{
+    return d->open;
+}
+
+DataResult DataConnection::Verify(int options)
+{
+    if (!d->open && d->everOpened) {
+        if (DataResult e = Open(d->openFlag))
+            return e;
+    }
+    if (!d->open)
+        return DataError(
+            dataErrNotOpen, QStringLiteral("%1 is not open.").arg(d->source.description()));
+    QSqlDatabase db = d->db();
+    const QString where = d->source.description();
+    if (options & VerifySchema) {
+        const int stored
+            = d->dialect->hasTable(db, QStringLiteral("schema_info")) ? StoredSchemaVersion(db) : 0;
+        if (stored != CurrentSchemaVersion)
+            return DataError(dataErrNeedsAttention,
+                stored == 0 ? QStringLiteral("%1 holds no print-tracking schema.").arg(where)
+                            : QStringLiteral("%1 has schema version %2 where %3 is expected.")
+                                  .arg(where)
+                                  .arg(stored)
+                                  .arg(CurrentSchemaVersion));
+    }
+    if (options & VerifyStorage) {
+        QString reason;
+        if (!d->dialect->checkIntegrity(db, reason))
+            return DataError(
+                dataErrNeedsAttention, QStringLiteral("%1 needs attention: %2").arg(where, reason));
+    }
+    return std::nullopt;
+}
+
+QString DataConnection::Description() const
+{
+    QString text = d->source.description();
+    if (d->schemaVersion > 0)
+        text += QStringLiteral(", schema version %1").arg(d->schemaVersion);
+    return text;
+}
+
+int DataConnection::DatabaseType() const
+{
+    return d->source.type;
+}
+
+const DataSource &DataConnection::Source() const
+{
+    return d->source;
+}
+
+DataResult DataConnection::ReportSQL(const QString &sql, const QVariant &params, DataTable &table)
+{
+    table = DataTable();
+    if (!d->open && d->everOpened) {
+        if (DataResult e = Open(d->openFlag))
+            return e;
+    }
+    if (!d->open)
+        return DataError(
+            dataErrNotOpen, QStringLiteral("%1 is not open.").arg(d->source.description()));
+    QSqlQuery q(d->db());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql) || (bindAll(q, params), !q.exec()))
+        return DataError(dataErrQuery,
+            QStringLiteral("The query failed on %1: %2")
+                .arg(d->source.description(), q.lastError().text().trimmed()));
+    table = d->dialect->read(q);
+    return std::nullopt;
+}
+
+DataResult DataConnection::Execute(
+    const QString &sql, const QVariantList &params, int *rowsAffected)
+{
+    if (!d->open && d->everOpened) {
+        if (DataResult e = Open(d->openFlag))
+            return e;
+    }
+    if (!d->open)
+        return DataError(
+            dataErrNotOpen, QStringLiteral("%1 is not open.").arg(d->source.description()));
+    QSqlQuery q(d->db());
+    bool ok = params.isEmpty() ? q.exec(sql) : q.prepare(sql);
+    if (ok && !params.isEmpty()) {
+        for (const QVariant &v : params)
+            q.addBindValue(v);
+        ok = q.exec();
+    }
+    if (!ok)
+        return DataError(dataErrQuery,
+            QStringLiteral("The statement failed on %1: %2")
+                .arg(d->source.description(), q.lastError().text().trimmed()));
+    if (rowsAffected)
+        *rowsAffected = q.numRowsAffected();
+    return std::nullopt;
+}
+
+DataResult DataConnection::InTransaction(const std::function<DataResult()> &work)
+{
+    if (!d->open)
+        return DataError(
+            dataErrNotOpen, QStringLiteral("%1 is not open.").arg(d->source.description()));
+    QSqlDatabase db = d->db();
+    if (!db.transaction())
+        return DataError(dataErrQuery,
+            QStringLiteral("Cannot start a transaction on %1: %2")
+                .arg(d->source.description(), db.lastError().text()));
+    DataResult e = work();
+    if (e) {
+        db.rollback();
+        return e;
+    }
+    if (!db.commit()) {
+        const QString text = db.lastError().text();
+        db.rollback();
+        return DataError(dataErrQuery,
+            QStringLiteral("Cannot commit on %1: %2").arg(d->source.description(), text));
+    }
+    return std::nullopt;
+}
+
+QSqlDatabase DataConnection::database() const
+{
+    return d->db();
+}
+
+SqlDialect &DataConnection::dialect() const
+{
+    return *d->dialect;
+}
+
+DataResult OpenDataConnection(const DataSource &source, bool openFlag, QVariant &value,
+    std::unique_ptr<DataConnection> &connection)
+{
+    auto c = std::make_unique<DataConnection>(source);
+    if (DataResult e = c->Open(openFlag))
+        return e;
+    if (DataResult e = c->Setup(value))
+        return e;
+    connection = std::move(c);
+    return std::nullopt;
+}
+
+DataResult OpenDataConnection(
+    bool openFlag, QVariant &value, std::unique_ptr<DataConnection> &connection)
+{
+    return OpenDataConnection(ConfiguredDataSource(), openFlag, value, connection);
+}
+
+} // namespace kv6

@@ -1,0 +1,88 @@
+#pragma once
+
+// One connection to the print-tracking database, on either engine. Each object owns its own
+// uniquely named Qt SQL connection, removed when the object closes.
+//
+// Life of a connection:
+//   Open(openFlag)      connect. openFlag true asks for a reporting session whose statements
+//                       are never cut off (PostgreSQL statement_timeout 0; otherwise 5 minutes).
+//   Setup(value)        check the stored schema: create it in the default connection's fresh
+//                       file, upgrade an older one in a transaction, refuse a newer one; hands
+//                       back the schema version in value.
+//   Close()             drop the link; Open again reconnects with the same settings.
+//   Disconnect(), SetOption(readOnly), Connect(openFlag): reconnect with an option changed;
+//                       a read-only connection refuses every write.
+// Nothing is written to a database before it has opened cleanly.
+
+#include "dataaccess/dataerror.h"
+#include "dataaccess/datasource.h"
+#include "dataaccess/datatable.h"
+
+#include <functional>
+#include <memory>
+#include <QSqlDatabase>
+#include <QVariant>
+
+namespace kv6 {
+
+class SqlDialect;
+
+// Verify options: 256 checks the schema version, 512 the storage; the main window passes both.
+inline constexpr int VerifySchema = 256;
+inline constexpr int VerifyStorage = 512;
+
+class DataConnection
+{
+public:
+    // The configured connection (see DataAccessGlobal), or the default SQLite file.
+    DataConnection();
+    explicit DataConnection(const DataSource &source);
+    ~DataConnection();
+    DataConnection(const DataConnection &) = delete;
+    DataConnection &operator=(const DataConnection &) = delete;
+
+    DataResult Open(bool openFlag);
+    DataResult Setup(QVariant &value);
+    DataResult Close();
+    DataResult Disconnect();
+    void SetOption(bool readOnly);
+    bool Option() const;
+    DataResult Connect(bool openFlag);
+    bool IsOpen() const;
+
+    // Error 10 when the database needs attention (older schema that a read-only connection could
+    // not upgrade, newer schema, damaged storage).
+    DataResult Verify(int options);
+
+    // "SQLite database <path>, schema version 2" or the PostgreSQL equivalent.
+    QString Description() const;
+    int DatabaseType() const;
+    const DataSource &Source() const;
+
+    // Runs SQL with positional ? parameters bound in array order. params may be a QVariantList
+    // or a null QVariant (no parameters). Reads every row into `table`.
+    DataResult ReportSQL(const QString &sql, const QVariant &params, DataTable &table);
+    // Runs a statement that returns no rows.
+    DataResult Execute(
+        const QString &sql, const QVariantList &params = {}, int *rowsAffected = nullptr);
+    // Runs work inside one transaction: committed when it returns nothing, rolled back otherwise.
+    DataResult InTransaction(const std::function<DataResult()> &work);
+
+    // For the library's own bulk writers (demo data, imports).
+    QSqlDatabase database() const;
+    SqlDialect &dialect() const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// Creates a connection for the configured data source, opens it with the open flag and, when
+// that worked, runs Setup with value. On success `connection` holds it.
+DataResult OpenDataConnection(
+    bool openFlag, QVariant &value, std::unique_ptr<DataConnection> &connection);
+// The same for an explicit source (the tools and tests).
+DataResult OpenDataConnection(const DataSource &source, bool openFlag, QVariant &value,
+    std::unique_ptr<DataConnection> &connection);
+
+} // namespace kv6

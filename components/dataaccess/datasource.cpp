@@ -1,0 +1,98 @@
+#include "dataaccess/datasource.h"
+
+#include "app/paths.h"
+
+#include <QDir>
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace kv6 {
+
+QString DataSource::toUrl(bool withPassword) const
+{
+    if (isSQLite())
+        return QStringLiteral("sqlite:") + path;
+    QUrl url;
+    url.setScheme(QStringLiteral("postgresql"));
+    url.setHost(host);
+    url.setPort(port);
+    url.setUserName(user);
+    if (withPassword && !password.isEmpty())
+        url.setPassword(password);
+    url.setPath(QLatin1Char('/') + database);
+    if (!schema.isEmpty())
+        url.setQuery(QStringLiteral("schema=") + schema);
+    return url.toString();
+}
+
+QString DataSource::description() const
+{
+    if (isSQLite())
+        return QStringLiteral("SQLite database %1").arg(QDir::toNativeSeparators(path));
+    QString text = QStringLiteral("PostgreSQL database %1 on %2:%3").arg(database, host).arg(port);
+    if (!schema.isEmpty())
+        text += QStringLiteral(" (schema %1)").arg(schema);
+    return text;
+}
+
+bool DataSource::fromUrl(const QString &text, DataSource &source, QString &error)
+{
+    const QString url = text.trimmed();
+    source = DataSource();
+    if (url.isEmpty()) {
+        error = QStringLiteral("The connection is empty.");
+        return false;
+    }
+    const bool pg = url.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive)
+        || url.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+    if (!pg) {
+        QString path = url;
+        if (path.startsWith(QLatin1String("sqlite:"), Qt::CaseInsensitive))
+            path = path.mid(7);
+        if (path.startsWith(QLatin1String("//")))
+            path = path.mid(2);
+        if (path.isEmpty() || path.contains(QLatin1String("://"))) {
+            error
+                = QStringLiteral("\"%1\" is neither a file path nor a postgresql:// URL.").arg(url);
+            return false;
+        }
+        source.type = DatabaseTypeSQLite;
+        source.path = QDir::cleanPath(QDir::fromNativeSeparators(path));
+        return true;
+    }
+    const QUrl parsed(url, QUrl::StrictMode);
+    if (!parsed.isValid() || parsed.host().isEmpty()) {
+        error = QStringLiteral("\"%1\" is not a valid PostgreSQL URL (%2).")
+                    .arg(url, parsed.isValid() ? QStringLiteral("no host") : parsed.errorString());
+        return false;
+    }
+    source.type = DatabaseTypePostgreSQL;
+    source.host = parsed.host();
+    source.port = parsed.port(5432);
+    source.user = parsed.userName();
+    source.password = parsed.password();
+    source.database = parsed.path().mid(1);
+    source.schema = QUrlQuery(parsed).queryItemValue(QStringLiteral("schema"));
+    if (source.database.isEmpty()) {
+        error = QStringLiteral("\"%1\" names no database.").arg(url);
+        return false;
+    }
+    return true;
+}
+
+QString DefaultDatabasePath()
+{
+    return SpecialFolderPath(CSIDL_LOCAL_APPDATA)
+        + QStringLiteral("/Korvane Inc/Korvane/6.0/Data/korvane6.db");
+}
+
+DataSource DefaultDataSource()
+{
+    DataSource source;
+    source.type = DatabaseTypeSQLite;
+    source.path = DefaultDatabasePath();
+    source.createIfMissing = true;
+    return source;
+}
+
+} // namespace kv6

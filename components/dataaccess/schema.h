@@ -1,0 +1,48 @@
+#pragma once
+
+// The print-tracking database: tables, indexes and the stored schema version, and the steps that
+// create it in an empty database or bring an older one up to date. All of it runs in one
+// transaction, so a failure leaves the database as it was.
+//
+// Tables (snake_case names on both engines; report SQL uses them as they stand):
+//   companies (company_id, name)
+//   printers (printer_id, company_id, name, port, host, manufacturer_model, connection_type,
+//             color_device, duplex_device, device_type)  -- device_type 0 = printer; copiers and
+//             multifunction devices share the table (and so the "PRT" id space) with their type
+//   users (user_id, company_id, user_name, display_name, user_domain)
+//   print_jobs (job_id, company_id, user_id, printer_id, job_time, computer, document_name,
+//               pages, color_pages, copies, duplex, paper_size, size_bytes, job_status,
+//               job_cost, source_key)
+//     job_time is local office time (SQLite: "yyyy-MM-dd HH:mm:ss" text; PostgreSQL: timestamp
+//     without time zone); pages counts every printed page including copies; job_cost is
+//     NUMERIC(19,4) in currency units; source_key identifies imported jobs (unique) so imports
+//     never add a job twice; company_id repeats the printer's company for the indexes.
+//   admin_groups (group_id, object_type, name, owner_id, company_id)  -- object_type 1 printers,
+//             0 users; company_id Null = a group of the whole suite
+//   admin_group_members (group_id, object_id)
+//   enumeration_texts (enum_type, enum_value, text)
+//   suite_settings (name, value, data)
+//   schema_info (name, value)  -- "SchemaVersion"
+
+#include "dataaccess/dataerror.h"
+
+#include <QSqlDatabase>
+
+namespace kv6 {
+
+class SqlDialect;
+
+inline constexpr int CurrentSchemaVersion = 2;
+
+// The stored version; 0 when the database holds no schema_info table.
+int StoredSchemaVersion(QSqlDatabase &db);
+
+// Creates (empty database) or upgrades (older version) the schema in one transaction.
+// `where` names the database in error texts. A newer version is refused without writing.
+DataResult CreateOrUpgradeSchema(
+    QSqlDatabase &db, SqlDialect &dialect, const QString &where, int *previousVersion = nullptr);
+
+// The statements of one version step, in dialect-neutral form (for the upgrade tests).
+QStringList SchemaStepStatements(int toVersion);
+
+} // namespace kv6

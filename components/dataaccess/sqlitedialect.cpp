@@ -1,0 +1,141 @@
+#include "dataaccess/sqldialect.h"
+
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QSqlResult>
+#include <sqlite3.h>
+
+namespace kv6 {
+
+namespace {
+
+class SqliteDialect final : public SqlDialect
+{
+public:
+    int type() const override { return DatabaseTypeSQLite; }
+    QString driverName() const override { return QStringLiteral("QSQLITE"); }
+
+    DataResult open(QSqlDatabase &db, const DataSource &source, bool readOnly) override
+    {
+        const QString where = QStringLiteral("SQLite database %1").arg(source.path);
+        const QFileInfo info(source.path);
+        if (info.isDir())
+            return DataError(dataErrCannotOpen, where + QStringLiteral(" is a folder."));
+        if (!info.exists() && (!source.createIfMissing || readOnly))
+            return DataError(dataErrCannotOpen,
+                QStringLiteral("The database file %1 does not exist.").arg(source.path));
+        db.setDatabaseName(source.path);
+        // Open read-write without creating when the file must already be there, so a file that
+        // vanished in between is not silently recreated empty.
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000");
+        if (readOnly)
+            options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        db.setConnectOptions(options);
+        if (!db.open())
+            return DataError(dataErrCannotOpen,
+                QStringLiteral("Cannot open %1: %2").arg(where, db.lastError().text()));
+        QSqlQuery q(db);
+        // The first read is where SQLite notices a file that is not a database.
+        if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+            const QString text = q.lastError().text();
+            db.close();
+            return DataError(dataErrNotDatabase,
+                QStringLiteral("%1 is not a SQLite database (%2).").arg(where, text));
+        }
+        q.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+        if (!readOnly)
+            q.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+        return std::nullopt;
+    }
+
+    bool hasTable(QSqlDatabase &db, const QString &table) override
+    {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+        q.addBindValue(table);
+        return q.exec() && q.next();
+    }
+
+    bool isEmpty(QSqlDatabase &db) override
+    {
+        QSqlQuery q(db);
+        return q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table'"))
+            && q.next() && q.value(0).toInt() == 0;
+    }
+
+    QString ddl(QString s) const override
+    {
+        s.replace(QLatin1String("%BIGID%"), QLatin1String("INTEGER PRIMARY KEY"));
+        s.replace(QLatin1String("%ID%"), QLatin1String("INTEGER PRIMARY KEY"));
+        s.replace(QLatin1String("%BOOL%"), QLatin1String("BOOLEAN"));
+        s.replace(QLatin1String("%TS%"), QLatin1String("DATETIME"));
+        s.replace(QLatin1String("%MONEY%"), QLatin1String("NUMERIC(19,4)"));
+        s.replace(QLatin1String("%BLOB%"), QLatin1String("BLOB"));
+        s.replace(QLatin1String("%TRUE%"), QLatin1String("1"));
+        s.replace(QLatin1String("%FALSE%"), QLatin1String("0"));
+        return s;
+    }
+
+    DataTable read(QSqlQuery &query) override
+    {
+        DataTable table;
+        const QSqlRecord record = query.record();
+        const int n = record.count();
+        QList<int> declared(n, 0);
+        sqlite3_stmt *stmt = nullptr;
+        const QVariant handle = query.result() ? query.result()->handle() : QVariant();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3_stmt*") == 0)
+            stmt = *static_cast<sqlite3_stmt *const *>(handle.constData());
+        for (int i = 0; i < n; ++i) {
+            DataField f;
+            f.name = record.fieldName(i);
+            table.fields.append(f);
+            if (stmt) {
+                const char *decl = sqlite3_column_decltype(stmt, i);
+                if (decl)
+                    declared[i] = AdoTypeFromDeclared(QString::fromUtf8(decl));
+            }
+        }
+        while (query.next()) {
+            QVariantList row;
+            row.reserve(n);
+            for (int i = 0; i < n; ++i)
+                row.append(query.value(i));
+            table.rows.append(std::move(row));
+        }
+        FinishTable(table, declared);
+        return table;
+    }
+
+    bool checkIntegrity(QSqlDatabase &db, QString &reason) override
+    {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA quick_check"))) {
+            reason = q.lastError().text();
+            return false;
+        }
+        QStringList problems;
+        while (q.next()) {
+            const QString line = q.value(0).toString();
+            if (line != QLatin1String("ok"))
+                problems << line;
+        }
+        reason = problems.join(QLatin1String("; "));
+        return problems.isEmpty();
+    }
+
+    QString boolLiteral(bool value) const override
+    {
+        return value ? QStringLiteral("1") : QStringLiteral("0");
+    }
+};
+
+} // namespace
+
+std::unique_ptr<SqlDialect> MakeSqliteDialect()
+{
+    return std::make_unique<SqliteDialect>();
+}
+
+} // namespace kv6

@@ -1,0 +1,393 @@
+#include "dataaccess/schema.h"
+#include "dataaccess/sqldialect.h"
+#include "enginetest.h"
+
+#include <QDateTime>
+#include <QFile>
+
+using namespace kv6;
+using kv6test::Engine;
+
+namespace {
+
+// One company, printer, user and two jobs, written through the library.
+void addSampleJobs(DataConnection &c)
+{
+    const QStringList statements = {
+        QStringLiteral("INSERT INTO companies (company_id, name) VALUES (1, 'Acme')"),
+        QStringLiteral("INSERT INTO printers (printer_id, company_id, name, color_device) "
+                       "VALUES (10, 1, 'Front', ?)"),
+        QStringLiteral("INSERT INTO users (user_id, company_id, user_name, display_name) "
+                       "VALUES (20, 1, 'ann', 'Ann Smith')"),
+    };
+    ASSERT_FALSE(c.Execute(statements[0]));
+    ASSERT_FALSE(c.Execute(statements[1], { true }));
+    ASSERT_FALSE(c.Execute(statements[2]));
+    const QString job = QStringLiteral(
+        "INSERT INTO print_jobs (company_id, user_id, printer_id, job_time, pages, color_pages, "
+        "duplex, job_cost, document_name) VALUES (1, 20, 10, ?, ?, ?, ?, ?, ?)");
+    ASSERT_FALSE(c.Execute(job,
+        { QStringLiteral("2026-03-01 08:15:00"), 3, 1, true, 0.1234, QStringLiteral("a.pdf") }));
+    ASSERT_FALSE(c.Execute(
+        job, { QStringLiteral("2026-03-31 23:59:59"), 5, 0, false, 2.5, QStringLiteral("b.txt") }));
+    ASSERT_FALSE(c.Execute(
+        job, { QStringLiteral("2026-04-01 00:00:00"), 7, 0, false, 1, QStringLiteral("c.txt") }));
+}
+
+int typeOf(const DataTable &t, const QString &field)
+{
+    return t.fields.at(t.fieldIndex(field)).type;
+}
+
+} // namespace
+
+class ConnectionTest : public kv6test::EngineTest
+{
+};
+KV6_ENGINES(ConnectionTest);
+
+TEST_P(ConnectionTest, FreshDatabaseGetsCurrentSchema)
+{
+    QVariant version;
+    const DataResult e = OpenDataConnection(source, false, version, connection);
+    ASSERT_FALSE(e) << e->Description().toStdString();
+    EXPECT_EQ(version.toInt(), CurrentSchemaVersion);
+    EXPECT_TRUE(connection->Description().contains(QStringLiteral("schema version 2")))
+        << connection->Description().toStdString();
+    EXPECT_FALSE(connection->Verify(VerifySchema | VerifyStorage));
+    DataTable t;
+    ASSERT_FALSE(connection->ReportSQL(
+        QStringLiteral("SELECT text FROM enumeration_texts WHERE enum_type = ? AND enum_value = ?"),
+        QVariantList { 17, 1 }, t));
+    ASSERT_EQ(t.rows.size(), 1);
+    EXPECT_EQ(t.rows[0][0].toString(), QStringLiteral("Copier"));
+}
+
+TEST_P(ConnectionTest, DateRangeParametersSelectHalfOpenRange)
+{
+    openFresh();
+    addSampleJobs(*connection);
+    DataTable t;
+    // As report parameters pass a March range: first day and the day after the last.
+    const DataResult e = connection->ReportSQL(
+        QStringLiteral("SELECT u.display_name AS \"UserName\", SUM(j.pages) AS \"TotalPages\", "
+                       "COUNT(*) AS \"Jobs\" FROM print_jobs j JOIN users u ON u.user_id = "
+                       "j.user_id WHERE j.job_time >= ? AND j.job_time < ? AND j.company_id = ? "
+                       "GROUP BY u.display_name"),
+        QVariantList { QStringLiteral("2026-03-01"), QStringLiteral("2026-04-01"), 1 }, t);
+    ASSERT_FALSE(e) << e->Description().toStdString();
+    ASSERT_EQ(t.rows.size(), 1);
+    EXPECT_EQ(t.value(0, QStringLiteral("UserName")).toString(), QStringLiteral("Ann Smith"));
+    EXPECT_EQ(t.value(0, QStringLiteral("TotalPages")).toLongLong(), 8);
+    EXPECT_EQ(t.value(0, QStringLiteral("Jobs")).toLongLong(), 2);
+    EXPECT_EQ(typeOf(t, QStringLiteral("UserName")), adVarWChar);
+    // Aggregates are integers on both engines (PostgreSQL widens SUM and COUNT to bigint).
+    EXPECT_TRUE(typeOf(t, QStringLiteral("TotalPages")) == adInteger
+        || typeOf(t, QStringLiteral("TotalPages")) == adBigInt);
+}
+
+TEST_P(ConnectionTest, ColumnTypesBecomeAdoTypes)
+{
+    openFresh();
+    addSampleJobs(*connection);
+    DataTable t;
+    ASSERT_FALSE(connection->ReportSQL(
+        QStringLiteral("SELECT j.job_time, j.duplex, j.job_cost, j.pages, j.document_name, "
+                       "p.color_device, j.size_bytes, MIN(j.job_time) AS first_time "
+                       "FROM print_jobs j JOIN printers p ON p.printer_id = j.printer_id "
+                       "WHERE j.pages = ? GROUP BY j.job_time, j.duplex, j.job_cost, j.pages, "
+                       "j.document_name, p.color_device, j.size_bytes"),
+        QVariantList { 3 }, t));
+    ASSERT_EQ(t.rows.size(), 1);
+    struct Expect
+    {
+        const char *field;
+        int type;
+        QVariant value;
+    };
+    const QDateTime when(QDate(2026, 3, 1), QTime(8, 15));
+    const Expect rows[] = {
+        { "job_time", adDBTimeStamp, when },
+        { "duplex", adBoolean, true },
+        { "job_cost", adCurrency, 0.1234 },
+        { "pages", adInteger, 3 },
+        { "document_name", adVarWChar, QStringLiteral("a.pdf") },
+        { "color_device", adBoolean, true },
+        { "size_bytes", adBigInt, QVariant() },
+        // An expression over a timestamp: typed by its value on SQLite, by the oid on the server.
+        { "first_time", adDBTimeStamp, when },
+    };
+    for (const Expect &x : rows) {
+        const QString f = QString::fromLatin1(x.field);
+        EXPECT_EQ(typeOf(t, f), x.type) << x.field;
+        EXPECT_EQ(t.value(0, f), x.value) << x.field;
+    }
+}
+
+TEST_P(ConnectionTest, FailingQueryNamesTheDatabase)
+{
+    openFresh();
+    DataTable t;
+    const DataResult e
+        = connection->ReportSQL(QStringLiteral("SELECT missing_col FROM no_such_table"), {}, t);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Number(), dataErrQuery);
+    EXPECT_TRUE(e->Description().contains(source.description())) << e->Description().toStdString();
+    EXPECT_TRUE(e->Description().contains(QStringLiteral("no_such_table")))
+        << e->Description().toStdString();
+    // The connection stays usable.
+    EXPECT_FALSE(connection->ReportSQL(QStringLiteral("SELECT 1"), {}, t));
+}
+
+TEST_P(ConnectionTest, OlderSchemaIsUpgradedKeepingItsRows)
+{
+    auto dialect = SqlDialect::create(source.type);
+    QStringList v1;
+    for (const QString &s : SchemaStepStatements(1))
+        v1 << dialect->ddl(s);
+    v1 << QStringLiteral("INSERT INTO schema_info (name, value) VALUES ('SchemaVersion', '1')")
+       << QStringLiteral("INSERT INTO companies (company_id, name) VALUES (4, 'Old Co')");
+    QString error;
+    ASSERT_TRUE(kv6test::rawExec(source, v1, &error)) << error.toStdString();
+
+    source.createIfMissing = false;
+    openFresh();
+    DataTable t;
+    ASSERT_FALSE(connection->ReportSQL(
+        QStringLiteral("SELECT c.name, (SELECT count(*) FROM print_jobs WHERE job_cost IS NULL) "
+                       "FROM companies c"),
+        {}, t));
+    ASSERT_EQ(t.rows.size(), 1);
+    EXPECT_EQ(t.rows[0][0].toString(), QStringLiteral("Old Co"));
+    EXPECT_FALSE(connection->Verify(VerifySchema));
+}
+
+TEST_P(ConnectionTest, FailedUpgradeLeavesTheOldSchema)
+{
+    auto dialect = SqlDialect::create(source.type);
+    QStringList v1;
+    for (const QString &s : SchemaStepStatements(1))
+        v1 << dialect->ddl(s);
+    // An object in the way of the upgrade's second index makes the upgrade fail half-way.
+    v1 << QStringLiteral("INSERT INTO schema_info (name, value) VALUES ('SchemaVersion', '1')")
+       << QStringLiteral("CREATE INDEX print_jobs_user_time ON companies (name)");
+    ASSERT_TRUE(kv6test::rawExec(source, v1));
+
+    QVariant version;
+    const DataResult e = OpenDataConnection(source, false, version, connection);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Number(), dataErrUpgrade);
+    EXPECT_TRUE(e->Description().contains(QStringLiteral("version 1")))
+        << e->Description().toStdString();
+
+    // Neither the column nor the first index of the step survived.
+    QString error;
+    EXPECT_FALSE(kv6test::rawExec(source, { QStringLiteral("SELECT job_cost FROM print_jobs") }));
+    EXPECT_TRUE(kv6test::rawExec(source,
+        { QStringLiteral("CREATE INDEX print_jobs_time ON "
+                         "print_jobs (job_time)") },
+        &error))
+        << error.toStdString();
+}
+
+TEST_P(ConnectionTest, NewerSchemaIsRefusedAndLeftAlone)
+{
+    openFresh();
+    ASSERT_FALSE(connection->Execute(
+        QStringLiteral("UPDATE schema_info SET value = '99' WHERE name = 'SchemaVersion'")));
+    connection.reset();
+
+    QVariant version;
+    const DataResult e = OpenDataConnection(source, false, version, connection);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Number(), dataErrSchemaNewer);
+    EXPECT_TRUE(e->Description().contains(QStringLiteral("99")));
+
+    DataConnection plain(source);
+    ASSERT_FALSE(plain.Open(false));
+    QSqlDatabase db = plain.database();
+    EXPECT_EQ(StoredSchemaVersion(db), 99);
+    const DataResult v = plain.Verify(VerifySchema | VerifyStorage);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->Number(), dataErrNeedsAttention);
+}
+
+TEST_P(ConnectionTest, ReadOnlyOptionRefusesWrites)
+{
+    openFresh();
+    ASSERT_FALSE(connection->Disconnect());
+    connection->SetOption(true);
+    ASSERT_FALSE(connection->Connect(true));
+    const DataResult e
+        = connection->Execute(QStringLiteral("INSERT INTO companies (name) VALUES ('X')"));
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Number(), dataErrQuery);
+    DataTable t;
+    EXPECT_FALSE(connection->ReportSQL(QStringLiteral("SELECT count(*) FROM companies"), {}, t));
+}
+
+TEST_P(ConnectionTest, CloseAndReopenKeepsWorking)
+{
+    openFresh();
+    ASSERT_FALSE(connection->Execute(QStringLiteral("INSERT INTO companies (name) VALUES ('A')")));
+    ASSERT_FALSE(connection->Close());
+    EXPECT_FALSE(connection->IsOpen());
+    ASSERT_FALSE(connection->Open(false));
+    DataTable t;
+    ASSERT_FALSE(connection->ReportSQL(QStringLiteral("SELECT name FROM companies"), {}, t));
+    ASSERT_EQ(t.rows.size(), 1);
+    EXPECT_EQ(t.rows[0][0].toString(), QStringLiteral("A"));
+}
+
+TEST_P(ConnectionTest, FailedWorkInTransactionIsRolledBack)
+{
+    openFresh();
+    const DataResult e = connection->InTransaction([&]() -> DataResult {
+        if (DataResult x
+            = connection->Execute(QStringLiteral("INSERT INTO companies (name) VALUES ('A')")))
+            return x;
+        return connection->Execute(QStringLiteral("INSERT INTO nowhere VALUES (1)"));
+    });
+    ASSERT_TRUE(e);
+    DataTable t;
+    ASSERT_FALSE(connection->ReportSQL(QStringLiteral("SELECT count(*) FROM companies"), {}, t));
+    EXPECT_EQ(t.rows[0][0].toInt(), 0);
+}
+
+// Failures that only one engine can show.
+
+TEST(SqliteConnection, MissingConfiguredFileIsAnErrorAndNotCreated)
+{
+    kv6test::TempEnv env;
+    DataSource s;
+    s.path = env.path(QStringLiteral("nowhere/print.db"));
+    QVariant v;
+    std::unique_ptr<DataConnection> c;
+    const DataResult e = OpenDataConnection(s, false, v, c);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Number(), dataErrCannotOpen);
+    EXPECT_TRUE(e->Description().contains(s.path));
+    EXPECT_FALSE(QFile::exists(s.path));
+    EXPECT_FALSE(c);
+}
+
+TEST(SqliteConnection, FileThatIsNotADatabaseIsLeftUntouched)
+{
+    kv6test::TempEnv env;
+    DataSource s;
+    s.path = env.path(QStringLiteral("notes.db"));
+    const QByteArray text = QByteArray("These are meeting notes, not a database.\n").repeated(200);
+    {
+        QFile f(s.path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    for (bool create : { false, true }) {
+        s.createIfMissing = create;
+        QVariant v;
+        std::unique_ptr<DataConnection> c;
+        const DataResult e = OpenDataConnection(s, false, v, c);
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->Number(), dataErrNotDatabase);
+        EXPECT_TRUE(e->Description().contains(s.path)) << e->Description().toStdString();
+    }
+    QFile f(s.path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), text);
+}
+
+TEST(SqliteConnection, DatabaseOfAnotherProgramIsRefused)
+{
+    kv6test::TempEnv env;
+    DataSource s;
+    s.path = env.path(QStringLiteral("other.db"));
+    s.createIfMissing = true;
+    ASSERT_TRUE(kv6test::rawExec(s, { QStringLiteral("CREATE TABLE recipes (name TEXT)") }));
+    QVariant v;
+    std::unique_ptr<DataConnection> c;
+    const DataResult e = OpenDataConnection(s, false, v, c);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Number(), dataErrNotDatabase);
+    EXPECT_FALSE(kv6test::rawExec(s, { QStringLiteral("SELECT * FROM schema_info") }));
+}
+
+class PostgresConnection : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string skip;
+        if (!kv6test::makeTestSource(Engine::PostgreSQL, env, source, skip))
+            GTEST_SKIP() << skip;
+    }
+    kv6test::TempEnv env;
+    DataSource source;
+};
+
+TEST_F(PostgresConnection, WrongPasswordIsRefused)
+{
+    source.password = QStringLiteral("not-the-password");
+    QVariant v;
+    std::unique_ptr<DataConnection> c;
+    const DataResult e = OpenDataConnection(source, false, v, c);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Number(), dataErrCannotOpen);
+    EXPECT_TRUE(e->Description().contains(QStringLiteral("password authentication failed")))
+        << e->Description().toStdString();
+    EXPECT_TRUE(e->Description().contains(source.host));
+}
+
+TEST_F(PostgresConnection, UnreachableServerIsAnError)
+{
+    source.port = 1; // nothing listens there
+    QVariant v;
+    std::unique_ptr<DataConnection> c;
+    const DataResult e = OpenDataConnection(source, false, v, c);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Number(), dataErrCannotOpen);
+    EXPECT_TRUE(e->Description().contains(QStringLiteral("127.0.0.1:1")))
+        << e->Description().toStdString();
+}
+
+TEST(DataSourceUrl, ParsesBothForms)
+{
+    struct Row
+    {
+        const char *url;
+        bool ok;
+        int type;
+        const char *pathOrHost;
+        int port;
+        const char *database;
+    };
+    const Row rows[] = {
+        { "/var/lib/print.db", true, DatabaseTypeSQLite, "/var/lib/print.db", 0, "" },
+        { "sqlite:/tmp/a.db", true, DatabaseTypeSQLite, "/tmp/a.db", 0, "" },
+        { "postgresql://u:p@db.local:6543/jobs", true, DatabaseTypePostgreSQL, "db.local", 6543,
+            "jobs" },
+        { "postgresql://u@db.local/jobs", true, DatabaseTypePostgreSQL, "db.local", 5432, "jobs" },
+        { "postgresql://u:p@db.local:6543/", false, 0, "", 0, "" }, // no database
+        { "mysql://x/y", false, 0, "", 0, "" },
+        { "", false, 0, "", 0, "" },
+    };
+    for (const Row &r : rows) {
+        DataSource s;
+        QString error;
+        const bool ok = DataSource::fromUrl(QString::fromLatin1(r.url), s, error);
+        EXPECT_EQ(ok, r.ok) << r.url;
+        if (!ok || !r.ok) {
+            EXPECT_FALSE(error.isEmpty()) << r.url;
+            continue;
+        }
+        EXPECT_EQ(s.type, r.type) << r.url;
+        EXPECT_EQ(s.isSQLite() ? s.path : s.host, QString::fromLatin1(r.pathOrHost)) << r.url;
+        if (!s.isSQLite()) {
+            EXPECT_EQ(s.port, r.port) << r.url;
+            EXPECT_EQ(s.database, QString::fromLatin1(r.database)) << r.url;
+            EXPECT_EQ(s.password.isEmpty(), !QByteArray(r.url).contains(":p@")) << r.url;
+        }
+        DataSource back;
+        EXPECT_TRUE(DataSource::fromUrl(s.toUrl(true), back, error)) << r.url;
+        EXPECT_EQ(back.toUrl(true), s.toUrl(true));
+    }
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+// Runs the same test cases against a real SQLite file and a real PostgreSQL server. The server
+// comes from KV6_TEST_PG_URL (set by scripts/test); without it the PostgreSQL cases skip. Each
+// PostgreSQL case works in a schema of its own, so parallel test processes never meet.
+
+#include "dataaccess/dataconnection.h"
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <QSqlQuery>
+
+namespace kv6test {
+
+enum class Engine { SQLite, PostgreSQL };
+
+inline std::string engineName(const ::testing::TestParamInfo<Engine> &info)
+{
+    return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
+}
+
+// A source on the given engine that may be created; "" as skip reason when available.
+bool makeTestSource(Engine engine, TempEnv &env, kv6::DataSource &source, std::string &skip);
+// Drops the schema a PostgreSQL test source used.
+void dropTestSource(const kv6::DataSource &source);
+// Runs SQL directly, bypassing the library, for arranging broken or old databases.
+bool rawExec(
+    const kv6::DataSource &source, const QStringList &statements, QString *error = nullptr);
+
+class EngineTest : public ::testing::TestWithParam<Engine>
+{
+protected:
+    void SetUp() override
+    {
+        std::string skip;
+        if (!makeTestSource(GetParam(), env, source, skip))
+            GTEST_SKIP() << skip;
+    }
+    void TearDown() override
+    {
+        connection.reset();
+        dropTestSource(source);
+    }
+    // Opens (creating the schema) and keeps the connection in `connection`.
+    void openFresh()
+    {
+        QVariant version;
+        const kv6::DataResult e = kv6::OpenDataConnection(source, true, version, connection);
+        ASSERT_FALSE(e) << e->Description().toStdString();
+        ASSERT_TRUE(connection);
+    }
+    bool isSQLite() const { return GetParam() == Engine::SQLite; }
+
+    TempEnv env;
+    kv6::DataSource source;
+    std::unique_ptr<kv6::DataConnection> connection;
+};
+
+#define KV6_ENGINES(Suite)                                                                         \
+    INSTANTIATE_TEST_SUITE_P(Engines, Suite,                                                       \
+        ::testing::Values(kv6test::Engine::SQLite, kv6test::Engine::PostgreSQL),                   \
+        kv6test::engineName)
+
+} // namespace kv6test
