@@ -1,0 +1,95 @@
+#include "script/lexer.h"
+
+#include <gtest/gtest.h>
+
+using namespace kv6::script;
+
+namespace {
+
+QString q(const char *s)
+{
+    return QString::fromUtf8(s);
+}
+
+SyntaxError syntaxErrorOf(const char *src)
+{
+    try {
+        tokenize(q(src));
+    } catch (const SyntaxError &e) {
+        return e;
+    }
+    return SyntaxError { 0, QString(), 0, 0 };
+}
+
+} // namespace
+
+TEST(Lexer, TokensCarryLineColumnAndKind)
+{
+    const QList<Token> t
+        = tokenize(q("If [Detail Section].BackColor = &HFF Then _\n  x = \"a\"\"b\" ' c\r\n"));
+    ASSERT_GE(t.size(), 12);
+    EXPECT_EQ(t[0].key, q("if"));
+    EXPECT_EQ(t[1].text, q("Detail Section"));
+    EXPECT_TRUE(t[1].bracketed);
+    EXPECT_EQ(t[1].column, 4);
+    EXPECT_EQ(t[2].text, q("."));
+    EXPECT_EQ(t[3].text, q("BackColor"));
+    EXPECT_EQ(t[5].value.intValue(), 255);
+    EXPECT_EQ(t[6].key, q("then"));
+    // The continued line produces no Newline; the next token sits on line 2, column 3.
+    EXPECT_EQ(t[7].key, q("x"));
+    EXPECT_EQ(t[7].line, 2);
+    EXPECT_EQ(t[7].column, 3);
+    EXPECT_EQ(t[9].value.stringValue(), q("a\"b"));
+    EXPECT_EQ(t[10].kind, Tok::Newline);
+}
+
+TEST(Lexer, NumberLiteralsTakeVbSubtypes)
+{
+    const QList<Token> t = tokenize(q("1 32768 2147483648 1.5 2e3 &HFFFF &H10000 &O17 .5"));
+    EXPECT_EQ(t[0].value.typeName(), q("Integer"));
+    EXPECT_EQ(t[1].value.typeName(), q("Long"));
+    EXPECT_EQ(t[2].value.typeName(), q("Double"));
+    EXPECT_EQ(t[3].value.typeName(), q("Double"));
+    EXPECT_DOUBLE_EQ(t[4].value.doubleValue(), 2000);
+    EXPECT_EQ(t[5].value.intValue(), -1);
+    EXPECT_EQ(t[6].value.intValue(), 65536);
+    EXPECT_EQ(t[7].value.intValue(), 15);
+    EXPECT_DOUBLE_EQ(t[8].value.doubleValue(), 0.5);
+}
+
+TEST(Lexer, ColonSeparatesAndRemComments)
+{
+    const QList<Token> t = tokenize(q("a = 1 : b = 2\nRem all of this\n#1/2/2024#"));
+    EXPECT_EQ(t[3].kind, Tok::Newline);
+    EXPECT_EQ(t[3].text, q(":"));
+    EXPECT_EQ(t[4].key, q("b"));
+    EXPECT_EQ(t[7].kind, Tok::Newline);
+    EXPECT_EQ(t[8].kind, Tok::Newline); // the Rem line leaves only its line end
+    EXPECT_EQ(t[9].kind, Tok::Date);
+    EXPECT_EQ(t[9].value.toString(), q("1/2/2024"));
+}
+
+TEST(Lexer, MalformedInputPinsTheError)
+{
+    struct Row
+    {
+        const char *src;
+        int number, line, column;
+    };
+    const Row rows[] = {
+        { "x = \"open", 1033, 1, 5 },
+        { "x = 1\ny = 2 $", 1032, 2, 7 },
+        { "d = #2/30/2024#", 1031, 1, 5 },
+        { "n = 12abc", 1025, 1, 7 },
+        { "f [Detail", 1010, 1, 3 },
+        { "a = b _ c", 1032, 1, 7 },
+        { "h = &HZZ", 1013, 1, 5 },
+    };
+    for (const Row &r : rows) {
+        const SyntaxError e = syntaxErrorOf(r.src);
+        EXPECT_EQ(e.number, r.number) << r.src;
+        EXPECT_EQ(e.line, r.line) << r.src;
+        EXPECT_EQ(e.column, r.column) << r.src;
+    }
+}
