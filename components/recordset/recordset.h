@@ -1,0 +1,219 @@
+#pragma once
+
+// The in-memory record set every subsystem passes around: named, typed fields and ordered rows of
+// values, with a cursor. Field types are ADO type codes, so code written against ADO's rules (null
+// handling by type, sort and find syntax) reads the same here.
+//
+// Values are QVariants: a Null is an invalid QVariant. Texts are QString, dates QDateTime,
+// integers int or qlonglong, reals double, Booleans bool, binary QByteArray.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+namespace kv6 {
+
+enum AdoType : int {
+    adEmpty = 0,
+    adSmallInt = 2,
+    adInteger = 3,
+    adSingle = 4,
+    adDouble = 5,
+    adCurrency = 6,
+    adDate = 7,
+    adBSTR = 8,
+    adBoolean = 11,
+    adVariant = 12,
+    adDecimal = 14,
+    adTinyInt = 16,
+    adUnsignedTinyInt = 17,
+    adBigInt = 20,
+    adFileTime = 64,
+    adBinary = 128,
+    adChar = 129,
+    adWChar = 130,
+    adNumeric = 131,
+    adDBDate = 133,
+    adDBTime = 134,
+    adDBTimeStamp = 135,
+    adDBFileTime = 137,
+    adPropVariant = 138,
+    adVarChar = 200,
+    adLongVarChar = 201,
+    adVarWChar = 202,
+    adLongVarWChar = 203,
+    adLongVarBinary = 205,
+};
+
+// ADO field attributes used here.
+inline constexpr int adFldFixed = 0x10;
+inline constexpr int adFldIsNullable = 0x20;
+inline constexpr int adFldMayBeNull = 0x40;
+
+// AbsolutePosition outside the rows.
+inline constexpr int adPosUnknown = -1;
+inline constexpr int adPosBOF = -2;
+inline constexpr int adPosEOF = -3;
+
+bool IsTextType(int adoType);
+bool IsDateType(int adoType);
+bool IsNumericType(int adoType);
+
+// The small field interface helpers read (name, type, value), so they work on any field source.
+class infField
+{
+public:
+    virtual ~infField() = default;
+    virtual QString Name() const = 0;
+    virtual int Type() const = 0;
+    virtual QVariant Value() const = 0;
+};
+
+struct FieldInfo
+{
+    QString name;
+    int type = adVarWChar;
+    int definedSize = 0;
+    int attributes = adFldIsNullable | adFldMayBeNull;
+};
+
+class Recordset;
+using RecordsetPtr = std::shared_ptr<Recordset>;
+
+// A field of the current row. Cheap to copy; valid while its record set has the field.
+class Field : public infField
+{
+public:
+    Field(Recordset *rs, int index)
+        : m_rs(rs)
+        , m_index(index)
+    {
+    }
+    QString Name() const override;
+    int Type() const override;
+    QVariant Value() const override;
+    int DefinedSize() const;
+    int Attributes() const;
+    int Index() const { return m_index; }
+    // Assigns into the current row (the row being added, or the current one in place).
+    void SetValue(const QVariant &value);
+
+private:
+    Recordset *m_rs;
+    int m_index;
+};
+
+enum class SearchDirection { Forward = 1, Backward = -1 };
+
+class Recordset
+{
+public:
+    Recordset() = default;
+    Recordset(const Recordset &) = delete;
+    Recordset &operator=(const Recordset &) = delete;
+
+    static RecordsetPtr Create() { return std::make_shared<Recordset>(); }
+
+    // Structure: fields may be appended while the set is closed.
+    void AppendField(const QString &name, int type, int definedSize = 0,
+        int attributes = adFldIsNullable | adFldMayBeNull);
+    int FieldCount() const { return int(m_fields.size()); }
+    const FieldInfo &FieldAt(int index) const { return m_fields.at(index); }
+    const QList<FieldInfo> &Fields() const { return m_fields; }
+    // Case-insensitive; "[Name]" is accepted; -1 when absent.
+    int FieldIndex(const QString &name) const;
+    bool HasField(const QString &name) const { return FieldIndex(name) >= 0; }
+    // A field of the current row; throws RecordsetError for an unknown name or index.
+    Field GetField(const QString &name);
+    Field GetField(int index);
+
+    // Same fields, opened empty: the structural copy every processing step starts from.
+    RecordsetPtr CloneStructure() const;
+    // Same fields and rows (in current order), cursor at the first row.
+    RecordsetPtr Copy() const;
+
+    void Open();
+    void Close();
+    bool IsOpen() const { return m_open; }
+
+    // Cursor. On an empty set both EOF and BOF are true.
+    int RecordCount() const { return int(m_rows.size()); }
+    bool Eof() const { return m_pos >= int(m_rows.size()); }
+    bool Bof() const { return m_pos < 0 || m_rows.empty(); }
+    void MoveFirst();
+    void MoveLast();
+    void MoveNext();
+    void MovePrevious();
+    void Move(int offset);
+    // 1-based, or adPosBOF/adPosEOF; setting moves there (out of range throws).
+    int AbsolutePosition() const;
+    void SetAbsolutePosition(int position);
+    // Identifies the current row for as long as the set lives, across sorts. Null off the rows.
+    QVariant Bookmark() const;
+    void SetBookmark(const QVariant &bookmark);
+
+    // Values of the current row (throw RecordsetError off the rows or for unknown fields).
+    QVariant Value(int field) const;
+    QVariant Value(const QString &field) const;
+    void SetValue(int field, const QVariant &value);
+    void SetValue(const QString &field, const QVariant &value);
+    // Row access without moving the cursor, for bulk readers (rendering, charts).
+    QVariant ValueAt(int row, int field) const { return m_rows.at(row).values.at(field); }
+
+    // Appends a row (Null where not given) and makes it current; Update ends the edit.
+    void AddNew();
+    void AddNew(const QVariantList &values);
+    void Update();
+    void CancelUpdate();
+    bool EditMode() const { return m_adding; }
+    // Removes the current row; the cursor stays at the same place (the next row).
+    void Delete();
+    // Bulk load: appends without moving the cursor. Values must match the field count.
+    void AppendRow(QVariantList values);
+    void Reserve(int rows) { m_rows.reserve(rows); }
+
+    // "A ASC, [B c] DESC": stable, texts compared without regard to case, Nulls first. An empty
+    // text restores insertion order. The cursor moves to the first row.
+    QString Sort() const { return m_sort; }
+    void SetSort(const QString &sort);
+
+    // "Field op value" with op one of = <> < > <= >= LIKE; value a number, 'text', #date# or
+    // Null. Searches from the current row (after skipping), and leaves the cursor on the match or
+    // at EOF (BOF when searching backwards).
+    bool Find(const QString &criteria, int skipRecords = 0,
+        SearchDirection direction = SearchDirection::Forward);
+
+private:
+    struct Row
+    {
+        int id;
+        QVariantList values;
+    };
+    void requireOpen() const;
+    void requireRow() const;
+    int checkedField(const QString &name) const;
+
+    QList<FieldInfo> m_fields;
+    std::vector<Row> m_rows;
+    int m_pos = 0;
+    int m_nextId = 1;
+    bool m_open = false;
+    bool m_adding = false;
+    QString m_sort;
+};
+
+// Ordering of two values the way Sort compares them: Null first, numbers numerically, texts
+// without regard to case, dates by time. Returns <0, 0, >0.
+int CompareValues(const QVariant &a, const QVariant &b);
+
+class RecordsetError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+} // namespace kv6
