@@ -1,5 +1,8 @@
 #include "dataaccess/dataaccessglobal.h"
 
+#include "dataaccess/dataconnection.h"
+#include "dataaccess/datasourcedialog.h"
+
 namespace kv6 {
 
 namespace {
@@ -20,12 +23,24 @@ void DataAccessGlobal::setProductName(const QString &name)
     productName() = name;
 }
 
+bool DataAccessGlobal::ShowDataSourceDialog(DataConnection *connection, QWidget *parent)
+{
+    DataSourceDialog dialog(connection ? connection->Source() : ConfiguredDataSource(), parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (connection)
+        connection->SetSource(dialog.storedSource());
+    return true;
+}
+
 DataSource ConfiguredDataSource()
 {
     const QString url = qEnvironmentVariable("KV6_DATABASE");
     DataSource source;
     QString error;
     if (!url.isEmpty() && DataSource::fromUrl(url, source, error))
+        return source;
+    if (ReadStoredDataSource(source, error))
         return source;
     return DefaultDataSource();
 }

@@ -22,6 +22,10 @@ class DataAccessGlobal
 public:
     static QString ProductName();
     static void setProductName(const QString &name);
+    // Lets the user choose the data source and stores it in the registry store. True when a
+    // source was stored; the connection, when given, then points at it (closed, to be opened
+    // again by the caller). Started from the connection's own source, else the configured one.
+    static bool ShowDataSourceDialog(DataConnection *connection, QWidget *parent = nullptr);
 };
 
 DataSource ConfiguredDataSource();

@@ -2,6 +2,7 @@
 
 #include "app/paths.h"
 #include "dataaccess/dataaccessglobal.h"
+#include "dataaccess/datasettings.h"
 #include "dataaccess/schema.h"
 #include "dataaccess/sqldialect.h"
 
@@ -115,6 +116,7 @@ DataResult DataConnection::Setup(QVariant &value)
     if (!d->open)
         return DataError(
             dataErrNotOpen, QStringLiteral("%1 is not open.").arg(d->source.description()));
+    d->schemaVersion = 0;
     QSqlDatabase db = d->db();
     const QString where = d->source.description();
     const bool hasSchema = d->dialect->hasTable(db, QStringLiteral("schema_info"));
@@ -181,6 +183,11 @@ bool DataConnection::IsOpen() const
     return d->open;
 }
 
+bool DataConnection::IsReady() const
+{
+    return d->schemaVersion == CurrentSchemaVersion;
+}
+
 DataResult DataConnection::Verify(int options)
 {
     if (!d->open && d->everOpened) {
@@ -230,9 +237,19 @@ const DataSource &DataConnection::Source() const
     return d->source;
 }
 
-DataResult DataConnection::ReportSQL(const QString &sql, const QVariant &params, DataTable &table)
+void DataConnection::SetSource(const DataSource &source)
 {
-    table = DataTable();
+    d->drop();
+    d->everOpened = false;
+    d->schemaVersion = 0;
+    d->source = source;
+    d->dialect = SqlDialect::create(source.type);
+}
+
+DataResult DataConnection::ReportSQL(
+    const QString &sql, const QVariant &params, RecordsetPtr &records)
+{
+    records.reset();
     if (!d->open && d->everOpened) {
         if (DataResult e = Open(d->openFlag))
             return e;
@@ -246,7 +263,7 @@ DataResult DataConnection::ReportSQL(const QString &sql, const QVariant &params,
         return DataError(dataErrQuery,
             QStringLiteral("The query failed on %1: %2")
                 .arg(d->source.description(), q.lastError().text().trimmed()));
-    table = d->dialect->read(q);
+    records = d->dialect->read(q);
     return std::nullopt;
 }
 
@@ -318,6 +335,7 @@ DataResult OpenDataConnection(const DataSource &source, bool openFlag, QVariant 
         return e;
     if (DataResult e = c->Setup(value))
         return e;
+    DataSettings::SetDatabaseType(source.type);
     connection = std::move(c);
     return std::nullopt;
 }

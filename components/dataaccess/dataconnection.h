@@ -16,7 +16,7 @@
 
 #include "dataaccess/dataerror.h"
 #include "dataaccess/datasource.h"
-#include "dataaccess/datatable.h"
+#include "recordset/recordset.h"
 
 #include <functional>
 #include <memory>
@@ -49,6 +49,9 @@ public:
     bool Option() const;
     DataResult Connect(bool openFlag);
     bool IsOpen() const;
+    // True once Setup found (or made) the current schema on this source: the condition for
+    // every write of the library's own operations.
+    bool IsReady() const;
 
     // Error 10 when the database needs attention (older schema that a read-only connection could
     // not upgrade, newer schema, damaged storage).
@@ -58,10 +61,13 @@ public:
     QString Description() const;
     int DatabaseType() const;
     const DataSource &Source() const;
+    // Points the connection somewhere else (the data-source dialog); closes it first.
+    void SetSource(const DataSource &source);
 
     // Runs SQL with positional ? parameters bound in array order. params may be a QVariantList
-    // or a null QVariant (no parameters). Reads every row into `table`.
-    DataResult ReportSQL(const QString &sql, const QVariant &params, DataTable &table);
+    // or a null QVariant (no parameters). On success `records` is an open record set holding
+    // every row, typed by the rule of ReadRecordset (sqldialect.h); on failure it is null.
+    DataResult ReportSQL(const QString &sql, const QVariant &params, RecordsetPtr &records);
     // Runs a statement that returns no rows.
     DataResult Execute(
         const QString &sql, const QVariantList &params = {}, int *rowsAffected = nullptr);

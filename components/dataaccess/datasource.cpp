@@ -1,5 +1,6 @@
 #include "dataaccess/datasource.h"
 
+#include "app/clsregistry.h"
 #include "app/paths.h"
 
 #include <QDir>
@@ -78,6 +79,51 @@ bool DataSource::fromUrl(const QString &text, DataSource &source, QString &error
         return false;
     }
     return true;
+}
+
+namespace {
+const QString connectionValue = QStringLiteral("Connection");
+
+void positionOnKey(clsRegistry &reg)
+{
+    reg.setClassKey(HKEY_CURRENT_USER);
+    reg.setSectionKey(QString::fromLatin1(DataSourceRegistryKey));
+}
+} // namespace
+
+bool ReadStoredDataSource(DataSource &source, QString &error)
+{
+    error.clear();
+    clsRegistry reg;
+    positionOnKey(reg);
+    QString ignored;
+    if (!reg.KeyExists(ignored))
+        return false;
+    const QVariant stored = reg.GetValueOrDefault(connectionValue, QVariant(), ignored);
+    if (!stored.isValid())
+        return false;
+    const QString url = stored.typeId() == QMetaType::QByteArray
+        ? QString::fromUtf8(stored.toByteArray())
+        : stored.toString();
+    DataSource parsed;
+    if (!DataSource::fromUrl(url, parsed, error)) {
+        error = QStringLiteral("The stored connection is not valid: %1").arg(error);
+        return false;
+    }
+    // The default file may be made on first use; any other configured file must exist.
+    parsed.createIfMissing = parsed.isSQLite()
+        && QDir::cleanPath(parsed.path) == QDir::cleanPath(DefaultDatabasePath());
+    source = parsed;
+    return true;
+}
+
+bool StoreDataSource(const DataSource &source, QString &error)
+{
+    error.clear();
+    clsRegistry reg;
+    positionOnKey(reg);
+    reg.setValueType(REG_BINARY);
+    return reg.SetCreateValue(connectionValue, source.toUrl(true).toUtf8(), false, error);
 }
 
 QString DefaultDatabasePath()

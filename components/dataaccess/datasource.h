@@ -38,6 +38,14 @@ struct DataSource
     static bool fromUrl(const QString &url, DataSource &source, QString &error);
 };
 
+// The connection kept in the user's registry store (value "Connection" under
+// "Software\Korvane 6\Data Access": the URL with its password, stored as bytes so nothing in it
+// is trimmed or expanded). ReadStoredDataSource is false when none is stored (error empty) or the
+// stored one cannot be read (error says why).
+bool ReadStoredDataSource(DataSource &source, QString &error);
+bool StoreDataSource(const DataSource &source, QString &error);
+inline constexpr const char *DataSourceRegistryKey = "Software\\Korvane 6\\Data Access";
+
 // The default connection's file: <local app data>/Korvane Inc/Korvane/6.0/Data/korvane6.db.
 QString DefaultDatabasePath();
 DataSource DefaultDataSource();

@@ -149,29 +149,15 @@ public:
         return s;
     }
 
-    DataTable read(QSqlQuery &query) override
+    QList<int> declaredTypes(QSqlQuery &query) override
     {
-        DataTable table;
         const QSqlRecord record = query.record();
-        const int n = record.count();
-        QList<int> declared(n, 0);
-        for (int i = 0; i < n; ++i) {
+        QList<int> declared(record.count(), 0);
+        for (int i = 0; i < record.count(); ++i) {
             const QSqlField field = record.field(i);
-            DataField f;
-            f.name = field.name();
-            table.fields.append(f);
             declared[i] = adoTypeFromOid(field.typeID(), field.metaType());
-            // int4 columns never need widening; keep the rule's adInteger for them.
         }
-        while (query.next()) {
-            QVariantList row;
-            row.reserve(n);
-            for (int i = 0; i < n; ++i)
-                row.append(query.value(i));
-            table.rows.append(std::move(row));
-        }
-        FinishTable(table, declared);
-        return table;
+        return declared;
     }
 
     bool checkIntegrity(QSqlDatabase &db, QString &reason) override

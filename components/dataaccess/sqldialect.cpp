@@ -62,6 +62,8 @@ QVariant ConvertToAdo(const QVariant &raw, int adoType)
         return QVariant();
     switch (adoType) {
     case adBoolean:
+        if (raw.typeId() == QMetaType::Bool)
+            return raw;
         if (raw.typeId() == QMetaType::QString) {
             const QString s = raw.toString().toLower();
             return s == QLatin1String("t") || s == QLatin1String("true") || s == QLatin1String("1")
@@ -70,11 +72,11 @@ QVariant ConvertToAdo(const QVariant &raw, int adoType)
         return raw.toLongLong() != 0 || raw.toBool();
     case adInteger:
     case adSmallInt:
-        return raw.toInt();
+        return raw.typeId() == QMetaType::Int ? raw : QVariant(raw.toInt());
     case adBigInt:
-        return raw.toLongLong();
+        return raw.typeId() == QMetaType::LongLong ? raw : QVariant(raw.toLongLong());
     case adDouble:
-        return raw.toDouble();
+        return raw.typeId() == QMetaType::Double ? raw : QVariant(raw.toDouble());
     case adCurrency:
         return std::round(raw.toDouble() * 10000.0) / 10000.0;
     case adDBTimeStamp:
@@ -86,101 +88,142 @@ QVariant ConvertToAdo(const QVariant &raw, int adoType)
     case adLongVarBinary:
         return raw.toByteArray();
     default:
-        return raw.toString();
+        return raw.typeId() == QMetaType::QString ? raw : QVariant(raw.toString());
     }
 }
 
-void FinishTable(DataTable &table, const QList<int> &declaredTypes)
+namespace {
+
+// The type of an undeclared (0) or declared-integer column, decided from its values.
+int typeFromValues(const std::vector<QVariantList> &rows, int column, int declared)
 {
-    const int columns = table.fields.size();
-    for (int c = 0; c < columns; ++c) {
-        int type = declaredTypes.value(c);
-        if (type == 0 || type == adInteger) {
-            bool anyInt = false, anyReal = false, anyText = false, allStamps = true, wide = false;
-            for (const QVariantList &row : std::as_const(table.rows)) {
-                const QVariant &v = row.at(c);
-                if (v.isNull() || !v.isValid())
-                    continue;
-                switch (v.typeId()) {
-                case QMetaType::Int:
-                case QMetaType::UInt:
-                case QMetaType::LongLong:
-                case QMetaType::ULongLong: {
-                    anyInt = true;
-                    const qlonglong n = v.toLongLong();
-                    if (n > std::numeric_limits<qint32>::max()
-                        || n < std::numeric_limits<qint32>::min())
-                        wide = true;
-                    break;
-                }
-                case QMetaType::Double:
-                case QMetaType::Float:
-                    anyReal = true;
-                    break;
-                default:
-                    anyText = true;
-                    if (allStamps && !looksLikeTimestamp(v.toString()))
-                        allStamps = false;
-                    break;
-                }
-            }
-            if (type == adInteger)
-                type = wide ? adBigInt : adInteger;
-            else if (anyText)
-                type = allStamps ? adDBTimeStamp : adVarWChar;
-            else if (anyReal)
-                type = adDouble;
-            else if (anyInt)
-                type = wide ? adBigInt : adInteger;
-            else
-                type = adVarWChar;
+    bool anyInt = false, anyReal = false, anyText = false, allStamps = true, wide = false;
+    for (const QVariantList &row : rows) {
+        const QVariant &v = row.at(column);
+        if (v.isNull() || !v.isValid())
+            continue;
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong: {
+            anyInt = true;
+            const qlonglong n = v.toLongLong();
+            if (n > std::numeric_limits<qint32>::max() || n < std::numeric_limits<qint32>::min())
+                wide = true;
+            break;
         }
-        DataField &f = table.fields[c];
-        f.type = type;
-        f.attributes = adFldIsNullable | adFldMayBeNull;
-        switch (type) {
-        case adBoolean:
-        case adSmallInt:
-            f.definedSize = 2;
-            f.attributes |= adFldFixed;
-            break;
-        case adInteger:
-            f.definedSize = 4;
-            f.attributes |= adFldFixed;
-            break;
-        case adBigInt:
-        case adDouble:
-        case adCurrency:
-            f.definedSize = 8;
-            f.attributes |= adFldFixed;
-            break;
-        case adDBTimeStamp:
-            f.definedSize = 16;
-            f.attributes |= adFldFixed;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            anyReal = true;
             break;
         default:
-            f.definedSize = 0;
+            anyText = true;
+            if (allStamps && !looksLikeTimestamp(v.toString()))
+                allStamps = false;
             break;
         }
+        // An integer column stops being in question at its first wide value.
+        if (declared == adInteger && wide)
+            break;
+    }
+    if (declared == adInteger)
+        return wide ? adBigInt : adInteger;
+    if (anyText)
+        return allStamps ? adDBTimeStamp : adVarWChar;
+    if (anyReal)
+        return adDouble;
+    if (anyInt)
+        return wide ? adBigInt : adInteger;
+    return adVarWChar;
+}
+
+int fixedSize(int type)
+{
+    switch (type) {
+    case adBoolean:
+    case adSmallInt:
+        return 2;
+    case adInteger:
+        return 4;
+    case adBigInt:
+    case adDouble:
+    case adCurrency:
+        return 8;
+    case adDBTimeStamp:
+        return 16;
+    default:
+        return 0;
+    }
+}
+
+// Result columns may repeat a name ("SELECT p.name, c.name"); record set fields may not, so a
+// repeat gets the first free number appended ("name1").
+QString uniqueName(const Recordset &rs, const QString &name)
+{
+    if (!rs.HasField(name))
+        return name;
+    for (int n = 1;; ++n) {
+        const QString candidate = name + QString::number(n);
+        if (!rs.HasField(candidate))
+            return candidate;
+    }
+}
+
+} // namespace
+
+RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes)
+{
+    const QSqlRecord record = query.record();
+    const int columns = record.count();
+    std::vector<QVariantList> rows;
+    while (query.next()) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c)
+            row.append(query.value(c));
+        rows.push_back(std::move(row));
+    }
+
+    QList<int> types(columns, adVarWChar);
+    for (int c = 0; c < columns; ++c) {
+        const int declared = declaredTypes.value(c);
+        types[c]
+            = declared == 0 || declared == adInteger ? typeFromValues(rows, c, declared) : declared;
     }
     QList<int> longest(columns, 0);
-    for (QVariantList &row : table.rows) {
+    for (QVariantList &row : rows) {
         for (int c = 0; c < columns; ++c) {
             QVariant &v = row[c];
-            v = ConvertToAdo(v, table.fields.at(c).type);
-            if (table.fields.at(c).type == adVarWChar && v.isValid())
+            v = ConvertToAdo(v, types.at(c));
+            if (!v.isValid())
+                continue;
+            if (types.at(c) == adVarWChar)
                 longest[c] = std::max<int>(longest[c], v.toString().size());
-            else if (table.fields.at(c).type == adLongVarBinary && v.isValid())
+            else if (types.at(c) == adLongVarBinary)
                 longest[c] = std::max<int>(longest[c], v.toByteArray().size());
         }
     }
+
+    auto rs = Recordset::Create();
     for (int c = 0; c < columns; ++c) {
-        DataField &f = table.fields[c];
-        if (f.type == adVarWChar)
-            f.definedSize = std::max(255, longest.at(c));
-        else if (f.type == adLongVarBinary)
-            f.definedSize = std::max(1, longest.at(c));
+        const int type = types.at(c);
+        int size = fixedSize(type);
+        int attributes = adFldIsNullable | adFldMayBeNull;
+        if (size > 0)
+            attributes |= adFldFixed;
+        else if (type == adVarWChar)
+            size = std::max(255, longest.at(c));
+        else if (type == adLongVarBinary)
+            size = std::max(1, longest.at(c));
+        rs->AppendField(uniqueName(*rs, record.fieldName(c)), type, size, attributes);
     }
+    rs->Open();
+    rs->Reserve(int(rows.size()));
+    for (QVariantList &row : rows)
+        rs->AppendRow(std::move(row));
+    rs->MoveFirst();
+    return rs;
 }
 
 } // namespace kv6

@@ -6,13 +6,15 @@
 
 #include "dataaccess/dataerror.h"
 #include "dataaccess/datasource.h"
-#include "dataaccess/datatable.h"
+#include "recordset/recordset.h"
 
 #include <memory>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
 namespace kv6 {
+
+RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes);
 
 class SqlDialect
 {
@@ -29,9 +31,11 @@ public:
     virtual bool isEmpty(QSqlDatabase &db) = 0;
     // Replaces the DDL tokens %ID% %BIGID% %BOOL% %TS% %MONEY% %BLOB% %TRUE% %FALSE%.
     virtual QString ddl(QString statement) const = 0;
-    // Reads every row of an executed query into a table, mapping types by the rule in
-    // datatable.h.
-    virtual DataTable read(QSqlQuery &query) = 0;
+    // The ADO type of each result column as far as the engine declares it; 0 where it does not
+    // (an expression on SQLite). Called after exec, before the first row is fetched.
+    virtual QList<int> declaredTypes(QSqlQuery &query) = 0;
+    // Reads every row of an executed query into an open record set (see ReadRecordset).
+    RecordsetPtr read(QSqlQuery &query) { return ReadRecordset(query, declaredTypes(query)); }
     // A deep check for Verify: true when the storage is sound; otherwise the reason.
     virtual bool checkIntegrity(QSqlDatabase &db, QString &reason) = 0;
     // A literal for bulk statements.
@@ -45,9 +49,21 @@ public:
 int AdoTypeFromDeclared(const QString &declared);
 // Converts a raw engine value to the value form of its ADO type.
 QVariant ConvertToAdo(const QVariant &raw, int adoType);
-// Finishes a table whose columns were typed as far as the engine could: widens adInteger to
-// adBigInt where needed, types undeclared columns (type 0) by their values, converts values and
-// sets defined sizes.
-void FinishTable(DataTable &table, const QList<int> &declaredTypes);
+// Reads the rows of an executed query into a new, open record set with the cursor on the first
+// row. Column types become ADO type codes by one rule on both engines:
+//   - a declared type (a table column; on SQLite sqlite3_column_decltype, on PostgreSQL the
+//     result's type oid) maps by that type: BOOLEAN -> adBoolean; INTEGER, SMALLINT ->
+//     adInteger, widened to adBigInt when a value does not fit 32 bits; BIGINT -> adBigInt;
+//     REAL, DOUBLE, FLOAT -> adDouble; NUMERIC, DECIMAL, MONEY -> adCurrency; DATE, TIME,
+//     TIMESTAMP, DATETIME -> adDBTimeStamp; BLOB, BYTEA -> adLongVarBinary; text -> adVarWChar;
+//   - an undeclared column (type 0: SUM, COUNT, date(...) on SQLite) maps by its values: all
+//     integers -> adInteger (adBigInt when one does not fit), any real -> adDouble, texts that
+//     are all "yyyy-MM-dd" or "yyyy-MM-dd HH:mm:ss" -> adDBTimeStamp, other texts and all Null
+//     -> adVarWChar.
+// Values: adInteger int, adBigInt qlonglong, adDouble double, adCurrency double rounded to four
+// decimals, adBoolean bool, adDBTimeStamp QDateTime (local time), adVarWChar QString,
+// adLongVarBinary QByteArray; a Null is an invalid QVariant. Text fields get the longest value
+// (at least 255) as defined size.
+RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes);
 
 } // namespace kv6

@@ -77,35 +77,19 @@ public:
         return s;
     }
 
-    DataTable read(QSqlQuery &query) override
+    QList<int> declaredTypes(QSqlQuery &query) override
     {
-        DataTable table;
-        const QSqlRecord record = query.record();
-        const int n = record.count();
+        const int n = query.record().count();
         QList<int> declared(n, 0);
-        sqlite3_stmt *stmt = nullptr;
         const QVariant handle = query.result() ? query.result()->handle() : QVariant();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3_stmt*") == 0)
-            stmt = *static_cast<sqlite3_stmt *const *>(handle.constData());
-        for (int i = 0; i < n; ++i) {
-            DataField f;
-            f.name = record.fieldName(i);
-            table.fields.append(f);
-            if (stmt) {
-                const char *decl = sqlite3_column_decltype(stmt, i);
-                if (decl)
-                    declared[i] = AdoTypeFromDeclared(QString::fromUtf8(decl));
-            }
+        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3_stmt*") != 0)
+            return declared;
+        sqlite3_stmt *stmt = *static_cast<sqlite3_stmt *const *>(handle.constData());
+        for (int i = 0; stmt && i < n; ++i) {
+            if (const char *decl = sqlite3_column_decltype(stmt, i))
+                declared[i] = AdoTypeFromDeclared(QString::fromUtf8(decl));
         }
-        while (query.next()) {
-            QVariantList row;
-            row.reserve(n);
-            for (int i = 0; i < n; ++i)
-                row.append(query.value(i));
-            table.rows.append(std::move(row));
-        }
-        FinishTable(table, declared);
-        return table;
+        return declared;
     }
 
     bool checkIntegrity(QSqlDatabase &db, QString &reason) override

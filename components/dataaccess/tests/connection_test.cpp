@@ -34,9 +34,14 @@ void addSampleJobs(DataConnection &c)
         job, { QStringLiteral("2026-04-01 00:00:00"), 7, 0, false, 1, QStringLiteral("c.txt") }));
 }
 
-int typeOf(const DataTable &t, const QString &field)
+int typeOf(const RecordsetPtr &t, const QString &field)
 {
-    return t.fields.at(t.fieldIndex(field)).type;
+    return t->FieldAt(t->FieldIndex(field)).type;
+}
+
+QVariant valueOf(const RecordsetPtr &t, int row, const QString &field)
+{
+    return t->ValueAt(row, t->FieldIndex(field));
 }
 
 } // namespace
@@ -55,19 +60,19 @@ TEST_P(ConnectionTest, FreshDatabaseGetsCurrentSchema)
     EXPECT_TRUE(connection->Description().contains(QStringLiteral("schema version 2")))
         << connection->Description().toStdString();
     EXPECT_FALSE(connection->Verify(VerifySchema | VerifyStorage));
-    DataTable t;
+    RecordsetPtr t;
     ASSERT_FALSE(connection->ReportSQL(
         QStringLiteral("SELECT text FROM enumeration_texts WHERE enum_type = ? AND enum_value = ?"),
         QVariantList { 17, 1 }, t));
-    ASSERT_EQ(t.rows.size(), 1);
-    EXPECT_EQ(t.rows[0][0].toString(), QStringLiteral("Copier"));
+    ASSERT_EQ(t->RecordCount(), 1);
+    EXPECT_EQ(t->ValueAt(0, 0).toString(), QStringLiteral("Copier"));
 }
 
 TEST_P(ConnectionTest, DateRangeParametersSelectHalfOpenRange)
 {
     openFresh();
     addSampleJobs(*connection);
-    DataTable t;
+    RecordsetPtr t;
     // As report parameters pass a March range: first day and the day after the last.
     const DataResult e = connection->ReportSQL(
         QStringLiteral("SELECT u.display_name AS \"UserName\", SUM(j.pages) AS \"TotalPages\", "
@@ -76,10 +81,10 @@ TEST_P(ConnectionTest, DateRangeParametersSelectHalfOpenRange)
                        "GROUP BY u.display_name"),
         QVariantList { QStringLiteral("2026-03-01"), QStringLiteral("2026-04-01"), 1 }, t);
     ASSERT_FALSE(e) << e->Description().toStdString();
-    ASSERT_EQ(t.rows.size(), 1);
-    EXPECT_EQ(t.value(0, QStringLiteral("UserName")).toString(), QStringLiteral("Ann Smith"));
-    EXPECT_EQ(t.value(0, QStringLiteral("TotalPages")).toLongLong(), 8);
-    EXPECT_EQ(t.value(0, QStringLiteral("Jobs")).toLongLong(), 2);
+    ASSERT_EQ(t->RecordCount(), 1);
+    EXPECT_EQ(valueOf(t, 0, QStringLiteral("UserName")).toString(), QStringLiteral("Ann Smith"));
+    EXPECT_EQ(valueOf(t, 0, QStringLiteral("TotalPages")).toLongLong(), 8);
+    EXPECT_EQ(valueOf(t, 0, QStringLiteral("Jobs")).toLongLong(), 2);
     EXPECT_EQ(typeOf(t, QStringLiteral("UserName")), adVarWChar);
     // Aggregates are integers on both engines (PostgreSQL widens SUM and COUNT to bigint).
     EXPECT_TRUE(typeOf(t, QStringLiteral("TotalPages")) == adInteger
@@ -90,7 +95,7 @@ TEST_P(ConnectionTest, ColumnTypesBecomeAdoTypes)
 {
     openFresh();
     addSampleJobs(*connection);
-    DataTable t;
+    RecordsetPtr t;
     ASSERT_FALSE(connection->ReportSQL(
         QStringLiteral("SELECT j.job_time, j.duplex, j.job_cost, j.pages, j.document_name, "
                        "p.color_device, j.size_bytes, MIN(j.job_time) AS first_time "
@@ -98,7 +103,7 @@ TEST_P(ConnectionTest, ColumnTypesBecomeAdoTypes)
                        "WHERE j.pages = ? GROUP BY j.job_time, j.duplex, j.job_cost, j.pages, "
                        "j.document_name, p.color_device, j.size_bytes"),
         QVariantList { 3 }, t));
-    ASSERT_EQ(t.rows.size(), 1);
+    ASSERT_EQ(t->RecordCount(), 1);
     struct Expect
     {
         const char *field;
@@ -120,14 +125,14 @@ TEST_P(ConnectionTest, ColumnTypesBecomeAdoTypes)
     for (const Expect &x : rows) {
         const QString f = QString::fromLatin1(x.field);
         EXPECT_EQ(typeOf(t, f), x.type) << x.field;
-        EXPECT_EQ(t.value(0, f), x.value) << x.field;
+        EXPECT_EQ(valueOf(t, 0, f), x.value) << x.field;
     }
 }
 
 TEST_P(ConnectionTest, FailingQueryNamesTheDatabase)
 {
     openFresh();
-    DataTable t;
+    RecordsetPtr t;
     const DataResult e
         = connection->ReportSQL(QStringLiteral("SELECT missing_col FROM no_such_table"), {}, t);
     ASSERT_TRUE(e);
@@ -152,13 +157,13 @@ TEST_P(ConnectionTest, OlderSchemaIsUpgradedKeepingItsRows)
 
     source.createIfMissing = false;
     openFresh();
-    DataTable t;
+    RecordsetPtr t;
     ASSERT_FALSE(connection->ReportSQL(
         QStringLiteral("SELECT c.name, (SELECT count(*) FROM print_jobs WHERE job_cost IS NULL) "
                        "FROM companies c"),
         {}, t));
-    ASSERT_EQ(t.rows.size(), 1);
-    EXPECT_EQ(t.rows[0][0].toString(), QStringLiteral("Old Co"));
+    ASSERT_EQ(t->RecordCount(), 1);
+    EXPECT_EQ(t->ValueAt(0, 0).toString(), QStringLiteral("Old Co"));
     EXPECT_FALSE(connection->Verify(VerifySchema));
 }
 
@@ -222,7 +227,7 @@ TEST_P(ConnectionTest, ReadOnlyOptionRefusesWrites)
         = connection->Execute(QStringLiteral("INSERT INTO companies (name) VALUES ('X')"));
     ASSERT_TRUE(e);
     EXPECT_EQ(e->Number(), dataErrQuery);
-    DataTable t;
+    RecordsetPtr t;
     EXPECT_FALSE(connection->ReportSQL(QStringLiteral("SELECT count(*) FROM companies"), {}, t));
 }
 
@@ -233,10 +238,10 @@ TEST_P(ConnectionTest, CloseAndReopenKeepsWorking)
     ASSERT_FALSE(connection->Close());
     EXPECT_FALSE(connection->IsOpen());
     ASSERT_FALSE(connection->Open(false));
-    DataTable t;
+    RecordsetPtr t;
     ASSERT_FALSE(connection->ReportSQL(QStringLiteral("SELECT name FROM companies"), {}, t));
-    ASSERT_EQ(t.rows.size(), 1);
-    EXPECT_EQ(t.rows[0][0].toString(), QStringLiteral("A"));
+    ASSERT_EQ(t->RecordCount(), 1);
+    EXPECT_EQ(t->ValueAt(0, 0).toString(), QStringLiteral("A"));
 }
 
 TEST_P(ConnectionTest, FailedWorkInTransactionIsRolledBack)
@@ -249,9 +254,9 @@ TEST_P(ConnectionTest, FailedWorkInTransactionIsRolledBack)
         return connection->Execute(QStringLiteral("INSERT INTO nowhere VALUES (1)"));
     });
     ASSERT_TRUE(e);
-    DataTable t;
+    RecordsetPtr t;
     ASSERT_FALSE(connection->ReportSQL(QStringLiteral("SELECT count(*) FROM companies"), {}, t));
-    EXPECT_EQ(t.rows[0][0].toInt(), 0);
+    EXPECT_EQ(t->ValueAt(0, 0).toInt(), 0);
 }
 
 // Failures that only one engine can show.

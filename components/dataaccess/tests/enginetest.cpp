@@ -53,6 +53,8 @@ bool rawExec(const kv6::DataSource &source, const QStringList &statements, QStri
         }
         ok = db.open();
         QSqlQuery q(db);
+        if (ok && !source.isSQLite())
+            q.exec(QStringLiteral("SET client_min_messages TO warning"));
         if (ok && !source.isSQLite() && !source.schema.isEmpty())
             ok = q.exec(QStringLiteral("CREATE SCHEMA IF NOT EXISTS \"%1\"").arg(source.schema))
                 && q.exec(QStringLiteral("SET search_path TO \"%1\"").arg(source.schema));
