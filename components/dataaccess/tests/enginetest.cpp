@@ -1,5 +1,7 @@
 #include "enginetest.h"
 
+#include "dataaccess/sqldialect.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -69,6 +71,28 @@ bool rawExec(const kv6::DataSource &source, const QStringList &statements, QStri
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
+}
+
+void addSampleSuite(kv6::DataConnection &c)
+{
+    const QStringList statements = {
+        QStringLiteral("INSERT INTO companies (company_id, name) VALUES (1, 'Acme'), (2, 'Birch')"),
+        QStringLiteral(
+            "INSERT INTO printers (printer_id, company_id, name, port, host, manufacturer_model, "
+            "connection_type, color_device, duplex_device, device_type) VALUES "
+            "(10, 1, 'Front', 'ipp://front/ipp', NULL, NULL, 4, %TRUE%, %TRUE%, 0), "
+            "(11, 1, 'back office', 'usb://hp', 'pc-7', 'HP LaserJet 4', 5, %FALSE%, %FALSE%, 0), "
+            "(12, 1, 'Copier 2F', 'socket://10.0.0.12', NULL, 'Ricoh MP', 3, %TRUE%, %TRUE%, 1), "
+            "(13, 1, 'MFD 3F', 'socket://10.0.0.13', NULL, NULL, 3, %FALSE%, %TRUE%, 2), "
+            "(20, 2, 'Lobby', 'lpd://lobby', 'srv', 'Brother HL', 3, %FALSE%, %TRUE%, 0)"),
+        QStringLiteral("INSERT INTO users (user_id, company_id, user_name, display_name, "
+                       "user_domain) VALUES (100, 1, 'ann', 'Ann Smith', 'ACME'), "
+                       "(101, 1, 'bob', NULL, NULL), (200, 2, 'carol', 'Carol Diaz', 'BIRCH')"),
+    };
+    for (const QString &sql : statements) {
+        const kv6::DataResult e = c.Execute(c.dialect().ddl(sql));
+        ASSERT_FALSE(e) << e->Description().toStdString();
+    }
 }
 
 void dropTestSource(const kv6::DataSource &source)

@@ -28,6 +28,12 @@ void dropTestSource(const kv6::DataSource &source);
 bool rawExec(
     const kv6::DataSource &source, const QStringList &statements, QString *error = nullptr);
 
+// A small suite written through the library: companies 1 "Acme" and 2 "Birch"; Acme's printers
+// 10 "Front" (colour, duplex, Null host and model) and 11 "back office", its copier 12 "Copier
+// 2F" and multifunction device 13 "MFD 3F"; Birch's printer 20 "Lobby"; users 100 ann ("Ann
+// Smith", domain ACME), 101 bob (no display name) of Acme, 200 carol ("Carol Diaz") of Birch.
+void addSampleSuite(kv6::DataConnection &c);
+
 class EngineTest : public ::testing::TestWithParam<Engine>
 {
 protected:
