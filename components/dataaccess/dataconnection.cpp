@@ -86,18 +86,21 @@ DataResult DataConnection::Open(bool openFlag)
     d->name = nextConnectionName();
     QSqlDatabase db = QSqlDatabase::addDatabase(d->dialect->driverName(), d->name);
     if (!db.isValid()) {
+        db = QSqlDatabase(); // the handle must go before the connection is removed
         d->drop();
         return DataError(dataErrCannotOpen,
             QStringLiteral("The Qt SQL driver %1 needed for %2 is not installed.")
                 .arg(d->dialect->driverName(), d->source.description()));
     }
     if (!d->source.isSQLite() && d->source.host.isEmpty()) {
+        db = QSqlDatabase();
         d->drop();
         return DataError(dataErrInvalid, QStringLiteral("No PostgreSQL server is configured."));
     }
     if (d->source.isSQLite() && d->source.createIfMissing && !d->readOnly)
         EnsureFolder(QFileInfo(d->source.path).absolutePath());
     if (DataResult e = d->dialect->open(db, d->source, d->readOnly)) {
+        db = QSqlDatabase();
         d->drop();
         return e;
     }

@@ -17,13 +17,14 @@ QString DataSource::toUrl(bool withPassword) const
     url.setScheme(QStringLiteral("postgresql"));
     url.setHost(host);
     url.setPort(port);
-    url.setUserName(user);
+    url.setUserName(user, QUrl::DecodedMode);
     if (withPassword && !password.isEmpty())
-        url.setPassword(password);
-    url.setPath(QLatin1Char('/') + database);
+        url.setPassword(password, QUrl::DecodedMode);
+    url.setPath(QLatin1Char('/') + database, QUrl::DecodedMode);
     if (!schema.isEmpty())
         url.setQuery(QStringLiteral("schema=") + schema);
-    return url.toString();
+    // Fully encoded, so any character of a password or name reads back as it was.
+    return url.toString(QUrl::FullyEncoded);
 }
 
 QString DataSource::description() const

@@ -1,3 +1,4 @@
+#include "dataaccess/dataaccessglobal.h"
 #include "dataaccess/schema.h"
 #include "dataaccess/sqldialect.h"
 #include "enginetest.h"
@@ -395,4 +396,114 @@ TEST(DataSourceUrl, ParsesBothForms)
         EXPECT_TRUE(DataSource::fromUrl(s.toUrl(true), back, error)) << r.url;
         EXPECT_EQ(back.toUrl(true), s.toUrl(true));
     }
+}
+
+TEST_P(ConnectionTest, ResultsArriveAsAnOpenRecordSet)
+{
+    openFresh();
+    // Enough rows to exercise the bulk path, with a repeated column name and a wide integer.
+    RecordsetPtr t;
+    const DataResult e = connection->ReportSQL(
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                       "WHERE i < ?) SELECT i AS name, i * 3000000000 AS big, 'x' AS name "
+                       "FROM n ORDER BY i DESC"),
+        QVariantList { 5000 }, t);
+    ASSERT_FALSE(e) << e->Description().toStdString();
+    ASSERT_TRUE(t->IsOpen());
+    ASSERT_EQ(t->RecordCount(), 5000);
+    EXPECT_EQ(t->AbsolutePosition(), 1);
+    EXPECT_EQ(t->FieldAt(0).name, QStringLiteral("name"));
+    EXPECT_EQ(t->FieldAt(2).name, QStringLiteral("name1"));
+    EXPECT_EQ(t->FieldAt(0).type, adInteger);
+    EXPECT_EQ(t->FieldAt(1).type, adBigInt);
+    EXPECT_EQ(t->FieldAt(2).type, adVarWChar);
+    EXPECT_EQ(t->Value(0), QVariant(5000));
+    EXPECT_EQ(t->Value(1), QVariant(qlonglong(5000) * 3000000000LL));
+    t->MoveLast();
+    EXPECT_EQ(t->Value(QStringLiteral("name")), QVariant(1));
+    // The set is the caller's own: it can be sorted and grown like any other.
+    t->SetSort(QStringLiteral("name ASC"));
+    EXPECT_EQ(t->Value(0).toInt(), 1);
+    t->AddNew({ 0, 0LL, QStringLiteral("y") });
+    t->Update();
+    EXPECT_EQ(t->RecordCount(), 5001);
+}
+
+TEST_P(ConnectionTest, EmptyResultKeepsItsTypedFields)
+{
+    openFresh();
+    RecordsetPtr t;
+    ASSERT_FALSE(connection->ReportSQL(
+        QStringLiteral("SELECT job_time, pages, duplex, job_cost FROM print_jobs WHERE 1 = 0"), {},
+        t));
+    ASSERT_EQ(t->FieldCount(), 4);
+    EXPECT_EQ(t->RecordCount(), 0);
+    EXPECT_TRUE(t->Eof() && t->Bof());
+    EXPECT_EQ(t->FieldAt(0).type, adDBTimeStamp);
+    EXPECT_EQ(t->FieldAt(1).type, adInteger);
+    EXPECT_EQ(t->FieldAt(2).type, adBoolean);
+    EXPECT_EQ(t->FieldAt(3).type, adCurrency);
+}
+
+// Where the configured connection comes from: KV6_DATABASE, then the registry store, then the
+// default file.
+class ConfiguredSource : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_saved = qgetenv("KV6_DATABASE");
+        qunsetenv("KV6_DATABASE");
+    }
+    void TearDown() override
+    {
+        if (m_saved.isNull())
+            qunsetenv("KV6_DATABASE");
+        else
+            qputenv("KV6_DATABASE", m_saved);
+    }
+    kv6test::TempEnv env;
+    QByteArray m_saved;
+};
+
+TEST_F(ConfiguredSource, StoredConnectionRoundTripsExactly)
+{
+    DataSource s;
+    QString error;
+    EXPECT_FALSE(ReadStoredDataSource(s, error));
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_EQ(ConfiguredDataSource().path, DefaultDatabasePath());
+    EXPECT_TRUE(ConfiguredDataSource().createIfMissing);
+
+    DataSource pg;
+    pg.type = DatabaseTypePostgreSQL;
+    pg.host = QStringLiteral("db.acme.example");
+    pg.port = 6543;
+    pg.database = QStringLiteral("print jobs");
+    pg.user = QStringLiteral("rep@acme");
+    // Nothing in a password may be trimmed, expanded or taken for URL syntax.
+    pg.password = QStringLiteral(" %PATH% p@ss:/w?rd#  ");
+    pg.schema = QStringLiteral("tracking");
+    ASSERT_TRUE(StoreDataSource(pg, error)) << error.toStdString();
+    ASSERT_TRUE(ReadStoredDataSource(s, error)) << error.toStdString();
+    EXPECT_EQ(s.toUrl(true), pg.toUrl(true));
+    EXPECT_EQ(s.password, pg.password);
+    EXPECT_EQ(s.database, pg.database);
+    EXPECT_FALSE(s.createIfMissing);
+    EXPECT_EQ(ConfiguredDataSource().host, pg.host);
+
+    // A stored file must exist, unless it is the default one.
+    DataSource file;
+    file.path = env.path(QStringLiteral("elsewhere/print.db"));
+    ASSERT_TRUE(StoreDataSource(file, error));
+    ASSERT_TRUE(ReadStoredDataSource(s, error));
+    EXPECT_EQ(s.path, file.path);
+    EXPECT_FALSE(s.createIfMissing);
+    ASSERT_TRUE(StoreDataSource(DefaultDataSource(), error));
+    ASSERT_TRUE(ReadStoredDataSource(s, error));
+    EXPECT_TRUE(s.createIfMissing);
+
+    // The environment wins over the store.
+    qputenv("KV6_DATABASE", "sqlite:/tmp/from-env.db");
+    EXPECT_EQ(ConfiguredDataSource().path, QStringLiteral("/tmp/from-env.db"));
 }
