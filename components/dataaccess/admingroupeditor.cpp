@@ -1,7 +1,6 @@
 #include "dataaccess/admingroupeditor.h"
 
 #include "app/dialogs.h"
-#include "app/langstrings.h"
 #include "dataaccess/dataaccessglobal.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"
@@ -56,21 +55,22 @@ AdminGroupEditor::AdminGroupEditor(
 {
     const bool printers = objectType == AdminObjectPrinter;
     setObjectName(QStringLiteral("frmAdminGroups"));
-    setWindowTitle(GetLangString(printers ? 409 : 408));
+    setWindowTitle(printers ? DialogText(409, QStringLiteral("Printer Groups"))
+                            : DialogText(408, QStringLiteral("User Groups")));
 
     m_lstGroups = makeList(this, "lstGroups", QAbstractItemView::SingleSelection);
     m_txtName = new QLineEdit(this);
     m_txtName->setObjectName(QStringLiteral("txtName"));
     m_cmdNew = makeButton(this, "cmdNew", tr("&New"));
     m_cmdRename = makeButton(this, "cmdRename", tr("Re&name"));
-    m_cmdDelete = makeButton(this, "cmdDelete", GetLangString(652));
+    m_cmdDelete = makeButton(this, "cmdDelete", DialogText(652, QStringLiteral("&Delete")));
     m_lstMembers = makeList(this, "lstMembers", QAbstractItemView::ExtendedSelection);
     m_lstAvailable = makeList(this, "lstAvailable", QAbstractItemView::ExtendedSelection);
     m_cmdAdd = makeButton(this, "cmdAdd", tr("< &Add"));
     m_cmdRemove = makeButton(this, "cmdRemove", tr("&Remove >"));
 
     auto *nameRow = new QHBoxLayout;
-    auto *nameLabel = new QLabel(GetLangString(52), this);
+    auto *nameLabel = new QLabel(DialogText(52, QStringLiteral("Group na&me:")), this);
     nameLabel->setBuddy(m_txtName);
     nameRow->addWidget(nameLabel);
     nameRow->addWidget(m_txtName, 1);
@@ -109,14 +109,14 @@ AdminGroupEditor::AdminGroupEditor(
     connect(m_cmdRemove, &QPushButton::clicked, this, [this] { removeMembers(); });
     connect(m_lstGroups, &QListWidget::currentRowChanged, this, [this] {
         if (!m_loading)
-            show(loadCurrentGroup());
+            report(loadCurrentGroup());
     });
     connect(
         m_lstMembers, &QListWidget::itemSelectionChanged, this, &AdminGroupEditor::updateEnabled);
     connect(
         m_lstAvailable, &QListWidget::itemSelectionChanged, this, &AdminGroupEditor::updateEnabled);
 
-    show(reloadGroups(0));
+    report(reloadGroups(0));
 }
 
 int AdminGroupEditor::currentGroupId() const
@@ -134,7 +134,7 @@ void AdminGroupEditor::selectGroup(int groupId)
         }
 }
 
-DataResult AdminGroupEditor::show(DataResult e)
+DataResult AdminGroupEditor::report(DataResult e)
 {
     if (e)
         MsgBox(e->Description(), MsgIcon::Exclamation, MsgButtons::OK,
@@ -239,16 +239,17 @@ DataResult AdminGroupEditor::createGroup()
 {
     const QString name = m_txtName->text().trimmed();
     if (name.isEmpty()) {
-        MsgBox(GetLangString(57), MsgIcon::Exclamation, MsgButtons::OK,
-            DataAccessGlobal::ProductName());
+        const QString text
+            = DialogText(57, QStringLiteral("Please enter a name for the new group."));
+        MsgBox(text, MsgIcon::Exclamation, MsgButtons::OK, DataAccessGlobal::ProductName());
         m_txtName->setFocus();
-        return DataError(dataErrInvalid, GetLangString(57));
+        return DataError(dataErrInvalid, text);
     }
     int groupId = 0;
     if (DataResult e
         = DataSettings::CreateAdminGroup(m_connection, m_objectType, name, m_companyId, 0, groupId))
-        return show(e);
-    return show(reloadGroups(groupId));
+        return report(e);
+    return report(reloadGroups(groupId));
 }
 
 DataResult AdminGroupEditor::renameGroup()
@@ -257,8 +258,8 @@ DataResult AdminGroupEditor::renameGroup()
     if (groupId == 0)
         return std::nullopt;
     if (DataResult e = DataSettings::RenameAdminGroup(m_connection, groupId, m_txtName->text()))
-        return show(e);
-    return show(reloadGroups(groupId));
+        return report(e);
+    return report(reloadGroups(groupId));
 }
 
 DataResult AdminGroupEditor::deleteGroup()
@@ -266,14 +267,16 @@ DataResult AdminGroupEditor::deleteGroup()
     const int groupId = currentGroupId();
     if (groupId == 0)
         return std::nullopt;
-    if (MsgBox(GetLangString(658), MsgIcon::Exclamation, MsgButtons::YesNo,
-            DataAccessGlobal::ProductName())
+    if (MsgBox(
+            DialogText(658,
+                QStringLiteral("Do you want to delete the selected item? This cannot be undone.")),
+            MsgIcon::Exclamation, MsgButtons::YesNo, DataAccessGlobal::ProductName())
         != MsgAnswer::Yes)
         return std::nullopt;
     if (DataResult e = DataSettings::DeleteAdminGroup(m_connection, groupId))
-        return show(e);
+        return report(e);
     m_txtName->clear();
-    return show(reloadGroups(0));
+    return report(reloadGroups(0));
 }
 
 DataResult AdminGroupEditor::addMembers()
@@ -282,10 +285,10 @@ DataResult AdminGroupEditor::addMembers()
     for (int id : selectedIds(m_lstAvailable)) {
         if (DataResult e = DataSettings::AddAdminGroupMember(m_connection, groupId, id)) {
             loadCurrentGroup();
-            return show(e);
+            return report(e);
         }
     }
-    return show(loadCurrentGroup());
+    return report(loadCurrentGroup());
 }
 
 DataResult AdminGroupEditor::removeMembers()
@@ -294,10 +297,10 @@ DataResult AdminGroupEditor::removeMembers()
     for (int id : selectedIds(m_lstMembers)) {
         if (DataResult e = DataSettings::RemoveAdminGroupMember(m_connection, groupId, id)) {
             loadCurrentGroup();
-            return show(e);
+            return report(e);
         }
     }
-    return show(loadCurrentGroup());
+    return report(loadCurrentGroup());
 }
 
 } // namespace kv6

@@ -40,7 +40,7 @@ public:
 private:
     DataResult reloadGroups(int selectId);
     DataResult loadCurrentGroup();
-    DataResult show(DataResult e);
+    DataResult report(DataResult e);
     void updateEnabled();
 
     DataConnection &m_connection;

@@ -1,5 +1,6 @@
 #include "dataaccess/dataaccessglobal.h"
 
+#include "app/langstrings.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasourcedialog.h"
 
@@ -31,6 +32,12 @@ bool DataAccessGlobal::ShowDataSourceDialog(DataConnection *connection, QWidget 
     if (connection)
         connection->SetSource(dialog.storedSource());
     return true;
+}
+
+QString DialogText(int stringId, const QString &english)
+{
+    const QString text = GetLangString(stringId);
+    return text.isEmpty() ? english : text;
 }
 
 DataSource ConfiguredDataSource()

@@ -30,4 +30,8 @@ public:
 
 DataSource ConfiguredDataSource();
 
+// The library's dialogs take their texts from the program's string table; a program that loads
+// none (the tools) gets the English text given here.
+QString DialogText(int stringId, const QString &english);
+
 } // namespace kv6

@@ -1,7 +1,6 @@
 #include "dataaccess/datasourcedialog.h"
 
 #include "app/dialogs.h"
-#include "app/langstrings.h"
 #include "dataaccess/dataaccessglobal.h"
 #include "dataaccess/dataconnection.h"
 
@@ -69,10 +68,12 @@ DataSourceDialog::DataSourceDialog(const DataSource &initial, QWidget *parent)
     m_lblResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto *buttons = new QDialogButtonBox(this);
-    QPushButton *ok = buttons->addButton(GetLangString(5), QDialogButtonBox::AcceptRole);
+    QPushButton *ok
+        = buttons->addButton(DialogText(5, QStringLiteral("OK")), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("cmdOK"));
     ok->setDefault(true);
-    QPushButton *cancel = buttons->addButton(GetLangString(6), QDialogButtonBox::RejectRole);
+    QPushButton *cancel
+        = buttons->addButton(DialogText(6, QStringLiteral("Cancel")), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
 
     auto *layout = new QVBoxLayout(this);

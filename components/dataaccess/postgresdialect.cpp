@@ -92,6 +92,7 @@ public:
         for (const QString &s : setup) {
             if (!q.exec(s)) {
                 const QString text = q.lastError().text();
+                q.clear(); // before the link goes, or the driver cannot free it
                 db.close();
                 return DataError(
                     dataErrCannotOpen, QStringLiteral("Cannot prepare %1: %2").arg(where, text));
@@ -102,12 +103,14 @@ public:
             q.addBindValue(source.schema);
             if (!q.exec() || !q.next()) {
                 if (!source.createIfMissing || readOnly) {
+                    q.clear();
                     db.close();
                     return DataError(dataErrNotDatabase,
                         QStringLiteral("%1: the schema does not exist.").arg(where));
                 }
                 if (!q.exec(QStringLiteral("CREATE SCHEMA %1").arg(quoteIdent(source.schema)))) {
                     const QString text = q.lastError().text();
+                    q.clear();
                     db.close();
                     return DataError(
                         dataErrCannotOpen, QStringLiteral("Cannot create %1: %2").arg(where, text));

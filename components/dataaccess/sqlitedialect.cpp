@@ -39,6 +39,7 @@ public:
         // The first read is where SQLite notices a file that is not a database.
         if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
             const QString text = q.lastError().text();
+            q.clear();
             db.close();
             return DataError(dataErrNotDatabase,
                 QStringLiteral("%1 is not a SQLite database (%2).").arg(where, text));
