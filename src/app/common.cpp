@@ -6,10 +6,12 @@
 #include "recordset/recordset.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDomElement>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -195,6 +197,21 @@ QString GetChildText(const QDomNode &node, const QString &childName, const QStri
     const QDomElement child = node.firstChildElement(childName);
     const QString text = child.isNull() ? QString() : child.text().trimmed();
     return text.isEmpty() ? defaultText : text;
+}
+
+WaitCursor::WaitCursor()
+{
+    // Only a GUI application has a pointer to change.
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        m_set = true;
+    }
+}
+
+WaitCursor::~WaitCursor()
+{
+    if (m_set)
+        QGuiApplication::restoreOverrideCursor();
 }
 
 QVariant FieldValue(const infField &field, std::optional<int> wantedType)

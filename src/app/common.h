@@ -17,6 +17,19 @@ namespace kv6 {
 
 class infField;
 
+// The busy mouse pointer for the life of the object; the previous one comes back after.
+class WaitCursor
+{
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+
+private:
+    bool m_set = false;
+};
+
 // "ProductVersion" under the machine's "Software\Korvane 6"; "" when absent.
 QString GetProductVersion();
 

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace kv6 {
@@ -29,5 +31,12 @@ public:
     virtual bool Cancelled() const = 0;
     virtual void Shutdown() = 0;
 };
+
+// Subsystems below the windows borrow the shared progress window through this, so they never
+// depend on the windows themselves; they Shutdown when done. Without a provider (unattended runs)
+// they get nothing.
+using ProgressProvider = std::function<IProgress *()>;
+void SetProgressProvider(ProgressProvider provider);
+IProgress *SharedProgress();
 
 } // namespace kv6

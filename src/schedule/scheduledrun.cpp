@@ -1,22 +1,13 @@
 #include "schedule/scheduledrun.h"
 
 #include "app/clsregistry.h"
+#include "app/common.h"
 #include "app/dialogs.h"
 #include "app/kvlogger.h"
-
-#include <QCursor>
-#include <QGuiApplication>
 
 namespace kv6 {
 
 namespace {
-
-class WaitCursor
-{
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-};
 
 bool readPrintCover()
 {
