@@ -77,11 +77,20 @@ void clsListManager::ClearGroups(bool include)
 
 GroupItemPtr clsListManager::findGroupByName(const QString &name) const
 {
-    for (const GroupItemPtr &g : m_groups) {
-        if (g->Name().compare(name, Qt::CaseInsensitive) == 0)
-            return g;
-    }
-    return nullptr;
+    // Imports look groups up by name once per member, so names are hashed. Entries can be
+    // renamed behind the index's back, so a hit is checked and a miss rebuilds it.
+    const QString folded = name.toCaseFolded();
+    auto valid = [&](const GroupItemPtr &g) {
+        const GroupItemPtr *current = g ? m_groups.item(g->Key()) : nullptr;
+        return current && *current == g && g->Name().compare(name, Qt::CaseInsensitive) == 0;
+    };
+    if (const GroupItemPtr g = m_nameIndex.value(folded); valid(g))
+        return g;
+    m_nameIndex.clear();
+    for (const GroupItemPtr &g : m_groups)
+        m_nameIndex.insert(g->Name().toCaseFolded(), g);
+    const GroupItemPtr g = m_nameIndex.value(folded);
+    return valid(g) ? g : nullptr;
 }
 
 bool clsListManager::AddGroup(const QString &name, const GroupItemPtr &group)

@@ -4,6 +4,7 @@
 
 #include "groups/groupitem.h"
 
+#include <QHash>
 #include <QList>
 
 namespace kv6 {
@@ -50,6 +51,7 @@ private:
     GroupItems m_items;
     GroupItems m_groups;
     GroupItemPtr m_ungrouped;
+    mutable QHash<QString, GroupItemPtr> m_nameIndex;
     qint32 m_nextGroup = 2;
     bool m_dirty = false;
 };
