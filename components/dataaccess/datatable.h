@@ -18,28 +18,13 @@
 // decimals, adBoolean bool, adDBTimeStamp QDateTime (local time), adVarWChar QString,
 // adLongVarBinary QByteArray; a Null is an invalid QVariant.
 
+#include "recordset/recordset.h"
+
 #include <QList>
 #include <QString>
 #include <QVariant>
 
 namespace kv6 {
-
-enum AdoType : int {
-    adSmallInt = 2,
-    adInteger = 3,
-    adDouble = 5,
-    adCurrency = 6,
-    adBoolean = 11,
-    adBigInt = 20,
-    adDBTimeStamp = 135,
-    adVarWChar = 202,
-    adLongVarBinary = 205,
-};
-
-// ADO field attributes used here.
-inline constexpr int adFldFixed = 0x10;
-inline constexpr int adFldIsNullable = 0x20;
-inline constexpr int adFldMayBeNull = 0x40;
 
 struct DataField
 {

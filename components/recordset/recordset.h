@@ -91,8 +91,7 @@ public:
     Field(Recordset *rs, int index)
         : m_rs(rs)
         , m_index(index)
-    {
-    }
+    { }
     QString Name() const override;
     int Type() const override;
     QVariant Value() const override;

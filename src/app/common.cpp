@@ -3,6 +3,7 @@
 #include "app/clsregistry.h"
 #include "app/paths.h"
 #include "app/startup.h"
+#include "recordset/recordset.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -194,6 +195,23 @@ QString GetChildText(const QDomNode &node, const QString &childName, const QStri
     const QDomElement child = node.firstChildElement(childName);
     const QString text = child.isNull() ? QString() : child.text().trimmed();
     return text.isEmpty() ? defaultText : text;
+}
+
+QVariant FieldValue(const infField &field, std::optional<int> wantedType)
+{
+    QVariant value = field.Value();
+    if (value.isValid() && !value.isNull())
+        return value;
+    if (wantedType)
+        return *wantedType == adBSTR ? QVariant(QString()) : QVariant::fromValue<qint16>(0);
+    const int type = field.Type();
+    if (IsDateType(type) || type == adVariant || type == adPropVariant)
+        return {};
+    if (IsTextType(type))
+        return QString();
+    if (type == adBoolean)
+        return false;
+    return QVariant::fromValue<qint16>(0);
 }
 
 QString ShortDateFormat(const QLocale &locale)

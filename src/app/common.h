@@ -6,11 +6,16 @@
 #include <QLocale>
 #include <QString>
 #include <QUrl>
+#include <QVariant>
+
+#include <optional>
 
 class QDomNode;
 class QWidget;
 
 namespace kv6 {
+
+class infField;
 
 // "ProductVersion" under the machine's "Software\Korvane 6"; "" when absent.
 QString GetProductVersion();
@@ -55,6 +60,11 @@ ushort FilterNumericKey(
 // Trimmed text of the first child element of that name, or the default when it is missing or
 // empty.
 QString GetChildText(const QDomNode &node, const QString &childName, const QString &defaultText);
+
+// A field's value with Null replaced by its type's neutral value (dates and variants stay Null,
+// texts become "", Booleans false, anything else a 16-bit 0); a wanted type of 8 asks for "",
+// any other wanted type for a 16-bit 0.
+QVariant FieldValue(const kv6::infField &field, std::optional<int> wantedType = std::nullopt);
 
 // The locale's short date format, with a two-digit year widened to four.
 QString ShortDateFormat(const QLocale &locale = QLocale::system());

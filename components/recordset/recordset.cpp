@@ -1,0 +1,611 @@
+#include "recordset/recordset.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace kv6 {
+
+bool IsTextType(int t)
+{
+    switch (t) {
+    case adBSTR:
+    case adChar:
+    case adWChar:
+    case adVarChar:
+    case adLongVarChar:
+    case adVarWChar:
+    case adLongVarWChar:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsDateType(int t)
+{
+    return t == adDate || t == adDBDate || t == adDBTime || t == adDBTimeStamp || t == adFileTime
+        || t == adDBFileTime;
+}
+
+bool IsNumericType(int t)
+{
+    switch (t) {
+    case adSmallInt:
+    case adInteger:
+    case adSingle:
+    case adDouble:
+    case adCurrency:
+    case adDecimal:
+    case adTinyInt:
+    case adUnsignedTinyInt:
+    case adBigInt:
+    case adNumeric:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---- Field
+
+QString Field::Name() const
+{
+    return m_rs->FieldAt(m_index).name;
+}
+int Field::Type() const
+{
+    return m_rs->FieldAt(m_index).type;
+}
+int Field::DefinedSize() const
+{
+    return m_rs->FieldAt(m_index).definedSize;
+}
+int Field::Attributes() const
+{
+    return m_rs->FieldAt(m_index).attributes;
+}
+QVariant Field::Value() const
+{
+    return m_rs->Value(m_index);
+}
+void Field::SetValue(const QVariant &value)
+{
+    m_rs->SetValue(m_index, value);
+}
+
+// ---- comparisons
+
+namespace {
+
+bool isNumber(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::UChar:
+    case QMetaType::SChar:
+    case QMetaType::Bool:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isInteger(const QVariant &v)
+{
+    return isNumber(v) && v.typeId() != QMetaType::Double && v.typeId() != QMetaType::Float;
+}
+
+bool isDate(const QVariant &v)
+{
+    return v.typeId() == QMetaType::QDateTime || v.typeId() == QMetaType::QDate
+        || v.typeId() == QMetaType::QTime;
+}
+
+QDateTime asDateTime(const QVariant &v)
+{
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().startOfDay();
+    if (v.typeId() == QMetaType::QTime)
+        return QDateTime(QDate(1899, 12, 30), v.toTime());
+    return v.toDateTime();
+}
+
+template<typename T>
+int cmp3(const T &a, const T &b)
+{
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+} // namespace
+
+int CompareValues(const QVariant &a, const QVariant &b)
+{
+    const bool an = !a.isValid() || a.isNull();
+    const bool bn = !b.isValid() || b.isNull();
+    if (an || bn)
+        return an == bn ? 0 : (an ? -1 : 1);
+    if (isNumber(a) && isNumber(b)) {
+        if (isInteger(a) && isInteger(b))
+            return cmp3(a.toLongLong(), b.toLongLong());
+        return cmp3(a.toDouble(), b.toDouble());
+    }
+    if (isDate(a) && isDate(b))
+        return cmp3(asDateTime(a), asDateTime(b));
+    if (isNumber(a) != isNumber(b)) {
+        // A number against a numeric text compares as numbers, otherwise numbers sort first.
+        bool ok = false;
+        const double other = (isNumber(a) ? b : a).toString().trimmed().toDouble(&ok);
+        if (ok) {
+            const double mine = (isNumber(a) ? a : b).toDouble();
+            return isNumber(a) ? cmp3(mine, other) : cmp3(other, mine);
+        }
+        return isNumber(a) ? -1 : 1;
+    }
+    return a.toString().compare(b.toString(), Qt::CaseInsensitive);
+}
+
+// ---- structure
+
+void Recordset::AppendField(const QString &name, int type, int definedSize, int attributes)
+{
+    if (m_open)
+        throw RecordsetError("Fields cannot be appended to an open record set.");
+    if (FieldIndex(name) >= 0)
+        throw RecordsetError(
+            QStringLiteral("The field \"%1\" already exists.").arg(name).toStdString());
+    m_fields.append(FieldInfo { name, type, definedSize, attributes });
+}
+
+int Recordset::FieldIndex(const QString &rawName) const
+{
+    QString name = rawName.trimmed();
+    if (name.size() >= 2 && name.startsWith(u'[') && name.endsWith(u']'))
+        name = name.mid(1, name.size() - 2);
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields.at(i).name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+int Recordset::checkedField(const QString &name) const
+{
+    const int i = FieldIndex(name);
+    if (i < 0)
+        throw RecordsetError(QStringLiteral("Item \"%1\" cannot be found in the collection.")
+                                 .arg(name)
+                                 .toStdString());
+    return i;
+}
+
+Field Recordset::GetField(const QString &name)
+{
+    return Field(this, checkedField(name));
+}
+
+Field Recordset::GetField(int index)
+{
+    if (index < 0 || index >= m_fields.size())
+        throw RecordsetError(
+            QStringLiteral("Field index %1 is out of range.").arg(index).toStdString());
+    return Field(this, index);
+}
+
+RecordsetPtr Recordset::CloneStructure() const
+{
+    auto copy = Create();
+    copy->m_fields = m_fields;
+    copy->Open();
+    return copy;
+}
+
+RecordsetPtr Recordset::Copy() const
+{
+    auto copy = CloneStructure();
+    copy->m_rows = m_rows;
+    copy->m_nextId = m_nextId;
+    copy->m_sort = m_sort;
+    copy->m_pos = 0;
+    return copy;
+}
+
+void Recordset::Open()
+{
+    m_open = true;
+    m_pos = 0;
+}
+
+void Recordset::Close()
+{
+    m_open = false;
+    m_adding = false;
+    m_rows.clear();
+    m_pos = 0;
+    m_sort.clear();
+}
+
+void Recordset::requireOpen() const
+{
+    if (!m_open)
+        throw RecordsetError("Operation is not allowed when the object is closed.");
+}
+
+void Recordset::requireRow() const
+{
+    requireOpen();
+    if (m_pos < 0 || m_pos >= int(m_rows.size()))
+        throw RecordsetError("Either BOF or EOF is True, or the current record has been deleted.");
+}
+
+// ---- cursor
+
+void Recordset::MoveFirst()
+{
+    requireOpen();
+    m_adding = false;
+    m_pos = 0;
+}
+
+void Recordset::MoveLast()
+{
+    requireOpen();
+    m_adding = false;
+    m_pos = m_rows.empty() ? 0 : int(m_rows.size()) - 1;
+}
+
+void Recordset::MoveNext()
+{
+    requireOpen();
+    if (Eof())
+        throw RecordsetError("Either BOF or EOF is True, or the current record has been deleted.");
+    m_adding = false;
+    ++m_pos;
+}
+
+void Recordset::MovePrevious()
+{
+    requireOpen();
+    if (m_pos < 0 || m_rows.empty())
+        throw RecordsetError("Either BOF or EOF is True, or the current record has been deleted.");
+    m_adding = false;
+    --m_pos;
+}
+
+void Recordset::Move(int offset)
+{
+    requireOpen();
+    m_adding = false;
+    const int n = int(m_rows.size());
+    m_pos = std::clamp(m_pos + offset, -1, n);
+}
+
+int Recordset::AbsolutePosition() const
+{
+    if (!m_open)
+        return adPosUnknown;
+    if (m_rows.empty() || m_pos >= int(m_rows.size()))
+        return adPosEOF;
+    if (m_pos < 0)
+        return adPosBOF;
+    return m_pos + 1;
+}
+
+void Recordset::SetAbsolutePosition(int position)
+{
+    requireOpen();
+    if (position < 1 || position > int(m_rows.size()))
+        throw RecordsetError("The position is outside the record set.");
+    m_adding = false;
+    m_pos = position - 1;
+}
+
+QVariant Recordset::Bookmark() const
+{
+    if (!m_open || m_pos < 0 || m_pos >= int(m_rows.size()))
+        return {};
+    return m_rows[m_pos].id;
+}
+
+void Recordset::SetBookmark(const QVariant &bookmark)
+{
+    requireOpen();
+    bool ok = false;
+    const int id = bookmark.toInt(&ok);
+    if (ok) {
+        // Rows keep insertion order unless sorted, so the id is usually where it was put.
+        const int guess = id - 1;
+        if (guess >= 0 && guess < int(m_rows.size()) && m_rows[guess].id == id) {
+            m_pos = guess;
+            m_adding = false;
+            return;
+        }
+        for (int i = 0; i < int(m_rows.size()); ++i)
+            if (m_rows[i].id == id) {
+                m_pos = i;
+                m_adding = false;
+                return;
+            }
+    }
+    throw RecordsetError("The bookmark is not valid for this record set.");
+}
+
+// ---- values
+
+QVariant Recordset::Value(int field) const
+{
+    requireRow();
+    if (field < 0 || field >= m_fields.size())
+        throw RecordsetError(
+            QStringLiteral("Field index %1 is out of range.").arg(field).toStdString());
+    return m_rows[m_pos].values.at(field);
+}
+
+QVariant Recordset::Value(const QString &field) const
+{
+    return Value(checkedField(field));
+}
+
+void Recordset::SetValue(int field, const QVariant &value)
+{
+    requireRow();
+    if (field < 0 || field >= m_fields.size())
+        throw RecordsetError(
+            QStringLiteral("Field index %1 is out of range.").arg(field).toStdString());
+    m_rows[m_pos].values[field] = value;
+}
+
+void Recordset::SetValue(const QString &field, const QVariant &value)
+{
+    SetValue(checkedField(field), value);
+}
+
+void Recordset::AddNew()
+{
+    QVariantList values;
+    values.resize(m_fields.size());
+    AddNew(values);
+}
+
+void Recordset::AddNew(const QVariantList &values)
+{
+    requireOpen();
+    if (values.size() != m_fields.size())
+        throw RecordsetError("The number of values does not match the number of fields.");
+    m_rows.push_back(Row { m_nextId++, values });
+    m_pos = int(m_rows.size()) - 1;
+    m_adding = true;
+}
+
+void Recordset::Update()
+{
+    requireOpen();
+    m_adding = false;
+}
+
+void Recordset::CancelUpdate()
+{
+    requireOpen();
+    if (m_adding && !m_rows.empty()) {
+        m_rows.pop_back();
+        m_pos = int(m_rows.size());
+    }
+    m_adding = false;
+}
+
+void Recordset::Delete()
+{
+    requireRow();
+    m_rows.erase(m_rows.begin() + m_pos);
+    m_adding = false;
+}
+
+void Recordset::AppendRow(QVariantList values)
+{
+    requireOpen();
+    if (values.size() != m_fields.size())
+        throw RecordsetError("The number of values does not match the number of fields.");
+    m_rows.push_back(Row { m_nextId++, std::move(values) });
+}
+
+// ---- sort
+
+void Recordset::SetSort(const QString &sort)
+{
+    requireOpen();
+    struct Key
+    {
+        int field;
+        bool descending;
+    };
+    QList<Key> keys;
+    for (const QString &rawPart : sort.split(u',', Qt::SkipEmptyParts)) {
+        QString part = rawPart.trimmed();
+        if (part.isEmpty())
+            continue;
+        bool descending = false;
+        static const QRegularExpression dirRe(
+            QStringLiteral("\\s+(ASC|DESC)$"), QRegularExpression::CaseInsensitiveOption);
+        const auto m = dirRe.match(part);
+        if (m.hasMatch()) {
+            descending = m.captured(1).compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0;
+            part = part.left(m.capturedStart()).trimmed();
+        }
+        keys.append(Key { checkedField(part), descending });
+    }
+    m_adding = false;
+    m_sort = sort;
+    if (keys.isEmpty()) {
+        std::stable_sort(
+            m_rows.begin(), m_rows.end(), [](const Row &a, const Row &b) { return a.id < b.id; });
+    } else {
+        // Text columns compare case-insensitively; folding once per row keeps the sort fast.
+        const int n = int(m_rows.size());
+        std::vector<int> order(n);
+        for (int i = 0; i < n; ++i)
+            order[i] = i;
+        QList<std::vector<QString>> folded;
+        for (const Key &k : keys) {
+            std::vector<QString> f;
+            if (IsTextType(m_fields.at(k.field).type)) {
+                f.resize(n);
+                for (int i = 0; i < n; ++i) {
+                    const QVariant &v = m_rows[i].values.at(k.field);
+                    if (v.isValid() && !v.isNull())
+                        f[i] = v.toString().toCaseFolded();
+                }
+            }
+            folded.append(std::move(f));
+        }
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            for (int k = 0; k < keys.size(); ++k) {
+                const int field = keys[k].field;
+                const QVariant &va = m_rows[a].values.at(field);
+                const QVariant &vb = m_rows[b].values.at(field);
+                int c;
+                if (!folded[k].empty()) {
+                    const bool an = !va.isValid() || va.isNull();
+                    const bool bn = !vb.isValid() || vb.isNull();
+                    if (an || bn)
+                        c = an == bn ? 0 : (an ? -1 : 1);
+                    else
+                        c = folded[k][a].compare(folded[k][b]);
+                } else {
+                    c = CompareValues(va, vb);
+                }
+                if (c != 0)
+                    return keys[k].descending ? c > 0 : c < 0;
+            }
+            return false;
+        });
+        std::vector<Row> sorted;
+        sorted.reserve(n);
+        for (int i : order)
+            sorted.push_back(std::move(m_rows[i]));
+        m_rows = std::move(sorted);
+    }
+    m_pos = 0;
+}
+
+// ---- find
+
+namespace {
+
+QVariant parseCriteriaValue(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("Null"), Qt::CaseInsensitive) == 0)
+        return {};
+    if (t.size() >= 2
+        && ((t.startsWith(u'\'') && t.endsWith(u'\''))
+            || (t.startsWith(u'"') && t.endsWith(u'"')))) {
+        const QChar q = t.at(0);
+        QString inner = t.mid(1, t.size() - 2);
+        return inner.replace(QString(2, q), QString(q));
+    }
+    if (t.size() >= 2 && t.startsWith(u'#') && t.endsWith(u'#')) {
+        const QString inner = t.mid(1, t.size() - 2).trimmed();
+        for (const char *fmt : { "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd", "M/d/yyyy H:mm:ss",
+                 "M/d/yyyy h:mm:ss AP", "M/d/yyyy" }) {
+            const QDateTime dt = QDateTime::fromString(inner, QLatin1String(fmt));
+            if (dt.isValid())
+                return dt;
+        }
+        throw RecordsetError(QStringLiteral("The date \"%1\" in the criteria is not valid.")
+                                 .arg(inner)
+                                 .toStdString());
+    }
+    bool ok = false;
+    const qlonglong i = t.toLongLong(&ok);
+    if (ok)
+        return i;
+    const double d = t.toDouble(&ok);
+    if (ok)
+        return d;
+    throw RecordsetError(
+        QStringLiteral("The value \"%1\" in the criteria is not valid.").arg(t).toStdString());
+}
+
+// LIKE with * or % for any run; matching ignores case.
+QRegularExpression likePattern(const QString &pattern)
+{
+    QString re;
+    for (const QChar c : pattern) {
+        if (c == u'*' || c == u'%')
+            re += QLatin1String(".*");
+        else if (c == u'_' || c == u'?')
+            re += u'.';
+        else
+            re += QRegularExpression::escape(QString(c));
+    }
+    return QRegularExpression(QRegularExpression::anchoredPattern(re),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+}
+
+} // namespace
+
+bool Recordset::Find(const QString &criteria, int skipRecords, SearchDirection direction)
+{
+    requireOpen();
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*(\\[[^\\]]+\\]|[^\\s=<>]+)\\s*(<>|<=|>=|=|<|>|\\bLIKE\\b)\\s*(.*)$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const auto m = re.match(criteria);
+    if (!m.hasMatch())
+        throw RecordsetError(
+            QStringLiteral("The criteria \"%1\" are not valid.").arg(criteria).toStdString());
+    const int field = checkedField(m.captured(1));
+    const QString op = m.captured(2).toUpper();
+    const QVariant wanted = parseCriteriaValue(m.captured(3));
+    const bool wantNull = !wanted.isValid();
+    if (wantNull && op != QLatin1String("=") && op != QLatin1String("<>"))
+        throw RecordsetError("Null can only be compared with = or <>.");
+    QRegularExpression like;
+    if (op == QLatin1String("LIKE"))
+        like = likePattern(wanted.toString());
+
+    auto matches = [&](const QVariant &v) {
+        const bool isNull = !v.isValid() || v.isNull();
+        if (wantNull)
+            return op == QLatin1String("=") ? isNull : !isNull;
+        if (isNull)
+            return false;
+        if (op == QLatin1String("LIKE"))
+            return like.match(v.toString()).hasMatch();
+        const int c = CompareValues(v, wanted);
+        if (op == QLatin1String("="))
+            return c == 0;
+        if (op == QLatin1String("<>"))
+            return c != 0;
+        if (op == QLatin1String("<"))
+            return c < 0;
+        if (op == QLatin1String(">"))
+            return c > 0;
+        if (op == QLatin1String("<="))
+            return c <= 0;
+        return c >= 0;
+    };
+
+    m_adding = false;
+    const int n = int(m_rows.size());
+    const int step = direction == SearchDirection::Forward ? 1 : -1;
+    int i = std::clamp(m_pos, 0, std::max(n - 1, 0)) + step * skipRecords;
+    for (; i >= 0 && i < n; i += step)
+        if (matches(m_rows[i].values.at(field))) {
+            m_pos = i;
+            return true;
+        }
+    m_pos = step > 0 ? n : -1;
+    return false;
+}
+
+} // namespace kv6

@@ -1,0 +1,160 @@
+#include "recordset/recordset.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+using namespace kv6;
+
+namespace {
+
+RecordsetPtr membership()
+{
+    auto rs = Recordset::Create();
+    rs->AppendField("ObjectId", adInteger);
+    rs->AppendField("OwnerId", adInteger);
+    rs->AppendField("GroupName", adVarWChar, 50);
+    rs->Open();
+    rs->AppendRow({ 12, 1, "floor 2" });
+    rs->AppendRow({ 7, 3, "Sales" });
+    rs->AppendRow({ 12, 5, "accounts" });
+    rs->AppendRow({ 7, 3, "admin" });
+    rs->AppendRow({ 12, 5, "Accounts" });
+    return rs;
+}
+
+QStringList column(Recordset &rs, const QString &field)
+{
+    QStringList out;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+        out << rs.Value(field).toString();
+    return out;
+}
+
+} // namespace
+
+TEST(Recordset, CursorWalksRowsAndReportsEnds)
+{
+    auto rs = membership();
+    EXPECT_EQ(rs->RecordCount(), 5);
+    rs->MoveFirst();
+    EXPECT_FALSE(rs->Bof());
+    EXPECT_EQ(rs->AbsolutePosition(), 1);
+    rs->MovePrevious();
+    EXPECT_TRUE(rs->Bof());
+    EXPECT_EQ(rs->AbsolutePosition(), adPosBOF);
+    EXPECT_THROW(rs->Value("ObjectId"), RecordsetError);
+    rs->MoveLast();
+    EXPECT_EQ(rs->AbsolutePosition(), 5);
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Eof());
+    EXPECT_EQ(rs->AbsolutePosition(), adPosEOF);
+    EXPECT_THROW(rs->MoveNext(), RecordsetError);
+    rs->SetAbsolutePosition(2);
+    EXPECT_EQ(rs->Value("GroupName").toString(), "Sales");
+    EXPECT_THROW(rs->SetAbsolutePosition(6), RecordsetError);
+
+    auto empty = rs->CloneStructure();
+    EXPECT_TRUE(empty->Eof());
+    EXPECT_TRUE(empty->Bof());
+    EXPECT_EQ(empty->RecordCount(), 0);
+    EXPECT_EQ(empty->FieldCount(), 3);
+    EXPECT_EQ(empty->FieldAt(2).definedSize, 50);
+    EXPECT_EQ(empty->Bookmark(), QVariant());
+}
+
+TEST(Recordset, SortIsStableCaseInsensitiveAndReversible)
+{
+    auto rs = membership();
+    rs->MoveLast();
+    rs->SetSort("ObjectId ASC, OwnerId DESC, GroupName ASC");
+    EXPECT_EQ(rs->AbsolutePosition(), 1) << "sorting moves to the first row";
+    EXPECT_EQ(column(*rs, "GroupName"),
+        QStringList({ "admin", "Sales", "accounts", "Accounts", "floor 2" }));
+    // Equal keys keep their order: "accounts" was added before "Accounts".
+    rs->SetSort("[GroupName] desc");
+    EXPECT_EQ(column(*rs, "GroupName"),
+        QStringList({ "Sales", "floor 2", "admin", "accounts", "Accounts" }));
+    rs->SetSort("");
+    EXPECT_EQ(column(*rs, "GroupName"),
+        QStringList({ "floor 2", "Sales", "accounts", "admin", "Accounts" }));
+    EXPECT_THROW(rs->SetSort("NoSuchField ASC"), RecordsetError);
+}
+
+TEST(Recordset, SortPutsNullsFirstAndComparesNumbersAndDatesByValue)
+{
+    auto rs = Recordset::Create();
+    rs->AppendField("Pages", adDouble);
+    rs->AppendField("When", adDBTimeStamp);
+    rs->Open();
+    const QDateTime t(QDate(2026, 3, 1), QTime(9, 0));
+    rs->AppendRow({ 10.5, t.addDays(2) });
+    rs->AppendRow({ QVariant(), t });
+    rs->AppendRow({ 9, QVariant() });
+    rs->AppendRow({ 100, t.addDays(-1) });
+    rs->SetSort("Pages");
+    EXPECT_EQ(column(*rs, "Pages"), QStringList({ "", "9", "10.5", "100" }));
+    rs->SetSort("When DESC");
+    EXPECT_EQ(column(*rs, "Pages"), QStringList({ "10.5", "", "100", "9" }));
+}
+
+TEST(Recordset, BookmarksSurviveSortingAndFindGoesForwardFromCurrentRow)
+{
+    auto rs = membership();
+    rs->SetAbsolutePosition(3);
+    const QVariant mark = rs->Bookmark();
+    rs->SetSort("GroupName DESC");
+    rs->SetBookmark(mark);
+    EXPECT_EQ(rs->Value("GroupName").toString(), "accounts");
+    EXPECT_THROW(rs->SetBookmark(999), RecordsetError);
+
+    rs->SetSort("");
+    rs->MoveFirst();
+    ASSERT_TRUE(rs->Find("ObjectId = 12"));
+    EXPECT_EQ(rs->AbsolutePosition(), 1) << "the current row is searched first";
+    ASSERT_TRUE(rs->Find("ObjectId = 12", 1));
+    EXPECT_EQ(rs->AbsolutePosition(), 3);
+    EXPECT_TRUE(rs->Find("GroupName = 'ADMIN'"));
+    EXPECT_EQ(rs->AbsolutePosition(), 4);
+    EXPECT_FALSE(rs->Find("OwnerId > 5"));
+    EXPECT_TRUE(rs->Eof());
+    rs->MoveLast();
+    EXPECT_TRUE(rs->Find("GroupName LIKE 'fl*'", 0, SearchDirection::Backward));
+    EXPECT_EQ(rs->AbsolutePosition(), 1);
+    EXPECT_THROW(rs->Find("ObjectId == 3"), RecordsetError);
+    EXPECT_THROW(rs->Find("Nope = 3"), RecordsetError);
+}
+
+TEST(Recordset, AddNewAssignsFieldsAndCancelRemovesTheRow)
+{
+    auto src = membership();
+    auto dst = src->CloneStructure();
+    for (src->MoveFirst(); !src->Eof(); src->MoveNext()) {
+        if (src->Value("OwnerId").toInt() != 5)
+            continue;
+        dst->AddNew();
+        EXPECT_TRUE(dst->EditMode());
+        dst->GetField("ObjectId").SetValue(src->Value("ObjectId"));
+        dst->SetValue("GroupName", src->Value("GroupName").toString().toUpper());
+        dst->Update();
+    }
+    ASSERT_EQ(dst->RecordCount(), 2);
+    dst->MoveFirst();
+    EXPECT_EQ(dst->Value("GroupName").toString(), "ACCOUNTS");
+    EXPECT_FALSE(dst->Value("OwnerId").isValid()) << "unassigned fields are Null";
+    dst->AddNew();
+    dst->CancelUpdate();
+    EXPECT_EQ(dst->RecordCount(), 2);
+    dst->MoveFirst();
+    dst->Delete();
+    EXPECT_EQ(dst->RecordCount(), 1);
+    EXPECT_EQ(dst->Value("ObjectId").toInt(), 12);
+
+    auto copy = src->Copy();
+    src->Close();
+    EXPECT_FALSE(src->IsOpen());
+    EXPECT_EQ(copy->RecordCount(), 5);
+    EXPECT_THROW(src->MoveFirst(), RecordsetError);
+    EXPECT_THROW(copy->AppendField("Late", adInteger), RecordsetError);
+    EXPECT_THROW(copy->AppendRow({ 1 }), RecordsetError);
+}
