@@ -113,6 +113,7 @@ struct RuntimeError
     int line = 0;
     int column = 0;
     bool fatal = false; // not catchable by On Error Resume Next (step limit)
+    QString source = {}; // Err.Source; empty for the engine's own errors
 };
 
 [[noreturn]] void raise(int number, const QString &description = {});

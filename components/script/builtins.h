@@ -1,0 +1,31 @@
+#pragma once
+
+// The standard function library of the script language. Functions see only values; the engine
+// looks names up case-insensitively and checks the argument count before calling.
+
+#include "script/value.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+namespace kv6::script {
+
+// Arguments arrive evaluated, in order; an omitted optional argument is absent from the list.
+using BuiltinFn = std::function<Variant(const QList<Variant> &args)>;
+
+struct BuiltinFunction
+{
+    QString name;
+    int minArgs = 0;
+    int maxArgs = 0; // -1: any number (Array)
+    BuiltinFn fn;
+};
+
+// Every standard function (strings, conversions, tests, maths, dates, formatting, arrays).
+// The list is built once; lookups through findBuiltin are hashed.
+const QList<BuiltinFunction> &standardFunctions();
+const BuiltinFunction *findBuiltin(const QString &name);
+
+} // namespace kv6::script
