@@ -341,6 +341,62 @@ QList<BuiltinFunction> build()
             return sameKind(a[0], result);
         return Variant::dbl(result);
     });
+
+    // ---- arrays
+    add("Array", 0, -1, [](const Args &a) {
+        auto data = std::make_shared<ArrayData>();
+        data->upper = { int(a.size()) - 1 };
+        data->items = a;
+        return Variant::array(data);
+    });
+    auto bound = [](const Args &a, bool upper) {
+        if (!a[0].isArray())
+            raise(13);
+        const ArrayData &data = *a[0].arrayValue();
+        const int dim = a.size() > 1 ? int(a[1].toLong()) : 1;
+        if (dim < 1 || dim > data.upper.size())
+            raise(9);
+        return Variant::longValue(upper ? data.upper[dim - 1] : 0);
+    };
+    add("UBound", 1, 2, [bound](const Args &a) { return bound(a, true); });
+    add("LBound", 1, 2, [bound](const Args &a) { return bound(a, false); });
+    add("Split", 1, 4, [](const Args &a) {
+        if (a[0].isNull())
+            raise(94);
+        const QString s = a[0].toString();
+        const QString sep = a.size() > 1 ? a[1].toString() : QStringLiteral(" ");
+        const int limit = a.size() > 2 ? int(a[2].toLong()) : -1;
+        QList<Variant> parts;
+        if (!s.isEmpty()) {
+            if (sep.isEmpty()) {
+                parts.append(Variant::string(s));
+            } else {
+                int at = 0;
+                while (limit < 0 || parts.size() < limit - 1) {
+                    const int hit = int(s.indexOf(sep, at, compareMode(a, 3)));
+                    if (hit < 0)
+                        break;
+                    parts.append(Variant::string(s.mid(at, hit - at)));
+                    at = hit + int(sep.size());
+                }
+                if (limit != 0)
+                    parts.append(Variant::string(s.mid(at)));
+            }
+        }
+        auto data = std::make_shared<ArrayData>();
+        data->upper = { int(parts.size()) - 1 };
+        data->items = parts;
+        return Variant::array(data);
+    });
+    add("Join", 1, 2, [](const Args &a) {
+        if (!a[0].isArray() || a[0].arrayValue()->upper.size() != 1)
+            raise(5);
+        const QString sep = a.size() > 1 ? a[1].toString() : QStringLiteral(" ");
+        QStringList texts;
+        for (const Variant &v : a[0].arrayValue()->items)
+            texts << (v.isNull() ? QString() : v.toString());
+        return Variant::string(texts.join(sep));
+    });
     return f;
 }
 

@@ -93,3 +93,16 @@ TEST(Builtins, TestsAndMaths)
     EXPECT_EQ(eval("Log(0)"), "error 5");
     EXPECT_EQ(eval("Exp(1000)"), "error 6");
 }
+
+TEST(Builtins, ArraysSplitAndJoin)
+{
+    EXPECT_EQ(eval("UBound(Array(1, 2, 3)) & LBound(Array(1))"), "String 20");
+    EXPECT_EQ(eval("UBound(Array())"), "Long -1");
+    EXPECT_EQ(eval("UBound(Array(1), 2)"), "error 9");
+    EXPECT_EQ(eval("UBound(5)"), "error 13");
+    EXPECT_EQ(eval("Join(Split(\"a,b,,c\", \",\"), \"|\")"), "String a|b||c");
+    EXPECT_EQ(eval("UBound(Split(\"\", \",\"))"), "Long -1");
+    EXPECT_EQ(eval("Join(Split(\"a,b,c\", \",\", 2), \"|\")"), "String a|b,c");
+    EXPECT_EQ(eval("Join(Split(\"aXbxc\", \"x\", -1, 1))"), "String a b c");
+    EXPECT_EQ(eval("Join(Array(1, Null, \"z\"), \"-\")"), "String 1--z");
+}
