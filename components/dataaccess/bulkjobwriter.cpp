@@ -19,12 +19,15 @@ const char *const jobColumns = "job_id, company_id, user_id, printer_id, job_tim
                                "size_bytes, job_status, job_cost";
 
 template<typename Handle>
-Handle *driverHandle(const QSqlDatabase &db, const char *typeName)
+Handle *driverHandle(const QSqlDatabase &db, const char *typeName, const char *structName)
 {
     if (!db.driver())
         return nullptr;
     const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), typeName) != 0)
+    // Qt 6 names a typedef'd pointer after the struct behind it ("pg_conn*" for "PGconn*").
+    if (!handle.isValid()
+        || (qstrcmp(handle.typeName(), typeName) != 0
+            && qstrcmp(handle.typeName(), structName) != 0))
         return nullptr;
     return *static_cast<Handle *const *>(handle.constData());
 }
@@ -255,7 +258,7 @@ std::unique_ptr<BulkJobWriter> BulkJobWriter::create(DataConnection &connection,
     const QSqlDatabase db = connection.database();
     const QString where = connection.Source().description();
     if (connection.Source().isSQLite()) {
-        sqlite3 *handle = driverHandle<sqlite3>(db, "sqlite3*");
+        sqlite3 *handle = driverHandle<sqlite3>(db, "sqlite3*", "sqlite3*");
         if (!handle) {
             error = DataError(dataErrNotOpen, QStringLiteral("%1 is not open.").arg(where));
             return nullptr;
@@ -265,7 +268,7 @@ std::unique_ptr<BulkJobWriter> BulkJobWriter::create(DataConnection &connection,
             return nullptr;
         return writer;
     }
-    PGconn *handle = driverHandle<PGconn>(db, "PGconn*");
+    PGconn *handle = driverHandle<PGconn>(db, "PGconn*", "pg_conn*");
     if (!handle) {
         error = DataError(dataErrNotOpen, QStringLiteral("%1 is not open.").arg(where));
         return nullptr;

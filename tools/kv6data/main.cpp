@@ -55,9 +55,10 @@ void printOut(const QString &text)
     std::fputc('\n', stdout);
 }
 
+// Errors are one line: server messages arrive with line breaks and hints of their own.
 void printErr(const QString &text)
 {
-    std::fputs(("kv6data: " + text).toLocal8Bit().constData(), stderr);
+    std::fputs(("kv6data: " + text.simplified()).toLocal8Bit().constData(), stderr);
     std::fputc('\n', stderr);
 }
 

@@ -1,0 +1,406 @@
+// Demo history, CUPS page-log import and the database summary, on both engines.
+
+#include "dataaccess/cupsimport.h"
+#include "dataaccess/databaseinfo.h"
+#include "dataaccess/demodata.h"
+#include "dataaccess/schema.h"
+#include "enginetest.h"
+
+#include <QFile>
+#include <QTimeZone>
+
+using namespace kv6;
+using kv6test::Engine;
+
+namespace {
+
+QVariant scalar(DataConnection &c, const QString &sql, const QVariantList &params = {})
+{
+    RecordsetPtr t;
+    const DataResult e = c.ReportSQL(sql, params, t);
+    if (e) {
+        ADD_FAILURE() << sql.toStdString() << ": " << e->Description().toStdString();
+        return {};
+    }
+    if (t->RecordCount() != 1) {
+        ADD_FAILURE() << sql.toStdString() << " gave " << t->RecordCount() << " rows";
+        return {};
+    }
+    return t->ValueAt(0, 0);
+}
+
+qint64 count(DataConnection &c, const QString &table)
+{
+    return scalar(c, QStringLiteral("SELECT COUNT(*) FROM ") + table).toLongLong();
+}
+
+// What a history amounts to, for comparing two of them.
+QString fingerprint(DataConnection &c)
+{
+    QStringList parts;
+    for (const QString &sql : {
+             QStringLiteral("SELECT COUNT(*) FROM print_jobs"),
+             QStringLiteral("SELECT SUM(pages) FROM print_jobs"),
+             QStringLiteral("SELECT SUM(color_pages) FROM print_jobs"),
+             QStringLiteral("SELECT SUM(user_id * pages) FROM print_jobs"),
+             QStringLiteral("SELECT SUM(printer_id * copies) FROM print_jobs"),
+             QStringLiteral("SELECT MIN(job_time) FROM print_jobs"),
+             QStringLiteral("SELECT MAX(job_time) FROM print_jobs"),
+             QStringLiteral("SELECT COUNT(*) FROM admin_group_members"),
+         })
+        parts << scalar(c, sql).toString().left(19);
+    return parts.join(QLatin1Char('|'));
+}
+
+DemoOptions smallDemo()
+{
+    DemoOptions o;
+    o.jobs = 20000;
+    o.seed = 7;
+    o.companies = 2;
+    o.printers = 10;
+    o.users = 40;
+    o.days = 120;
+    o.lastDay = QDate(2026, 6, 30);
+    return o;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Three jobs on two printers: per-page lines with a total line, per-page lines without one (a
+// job name with blanks and no later fields), and a one-line job; two malformed lines.
+const QByteArray pageLog
+    = "laser1 ann 17 [01/Mar/2026:09:00:00 +0100] 1 2 - ws1 "
+      "report.pdf iso_a4_210x297mm two-sided-long-edge\n"
+      "laser1 ann 17 [01/Mar/2026:09:00:05 +0100] 2 2 - ws1 "
+      "report.pdf iso_a4_210x297mm two-sided-long-edge\n"
+      "laser1 ann 17 [01/Mar/2026:09:00:09 +0100] total 4 - ws1 "
+      "report.pdf iso_a4_210x297mm two-sided-long-edge\n"
+      "\n"
+      "colour2 bob 3 [01/Mar/2026:23:30:00 -0500] 1 1 - ws2 My Holiday Photos\n"
+      "colour2 bob 3 [01/Mar/2026:23:30:02 -0500] 2 1 - ws2 My Holiday Photos\n"
+      "colour2 bob 3 [01/Mar/2026:23:30:04 -0500] 3 1 - ws2 My Holiday Photos\n"
+      "this line is not from cups\n"
+      "laser1 ann x [01/Mar/2026:09:10:00 +0100] 1 1\n"
+      "laser1 carol 18 [02/Mar/2026:10:00:00 +0100] total 1 - ws3 memo.txt "
+      "na_letter_8.5x11in one-sided\n";
+
+} // namespace
+
+class HistoryTest : public kv6test::EngineTest
+{
+};
+KV6_ENGINES(HistoryTest);
+
+TEST_P(HistoryTest, DemoHistoryIsDeterministicAndMatchesItsSummary)
+{
+    openFresh();
+    DemoSummary s;
+    ASSERT_FALSE(GenerateDemoData(*connection, smallDemo(), &s));
+    EXPECT_EQ(s.companies, 2);
+    EXPECT_EQ(s.printers, 20);
+    EXPECT_EQ(s.devices, 4); // one per five printers
+    EXPECT_EQ(s.users, 80);
+    EXPECT_EQ(s.jobs, 20000);
+    EXPECT_EQ(s.lastDay, QDate(2026, 6, 30));
+    EXPECT_EQ(s.firstDay, QDate(2026, 6, 30).addDays(-119));
+
+    DatabaseInfo info;
+    ASSERT_FALSE(ReadDatabaseInfo(*connection, info));
+    EXPECT_EQ(info.companies, 2);
+    EXPECT_EQ(info.printers, s.printers);
+    EXPECT_EQ(info.devices, s.devices);
+    EXPECT_EQ(info.users, s.users);
+    EXPECT_EQ(info.groups, s.groups);
+    EXPECT_EQ(info.memberships, s.memberships);
+    EXPECT_EQ(info.jobs, s.jobs);
+    EXPECT_EQ(info.pages, s.pages);
+    EXPECT_GE(info.firstJob, s.firstDay.toString(Qt::ISODate));
+    EXPECT_LT(info.lastJob, s.lastDay.addDays(1).toString(Qt::ISODate));
+    EXPECT_EQ(info.schemaVersion, CurrentSchemaVersion);
+    EXPECT_EQ(info.fileSize >= 0, isSQLite());
+    const QString first = fingerprint(*connection);
+
+    // The same options give the same history on another database; another seed does not.
+    connection.reset();
+    kv6test::dropTestSource(source);
+    kv6test::TempEnv env2;
+    std::string skip;
+    ASSERT_TRUE(kv6test::makeTestSource(GetParam(), env2, source, skip));
+    openFresh();
+    ASSERT_FALSE(GenerateDemoData(*connection, smallDemo(), nullptr));
+    EXPECT_EQ(fingerprint(*connection), first);
+
+    DemoOptions other = smallDemo();
+    other.seed = 8;
+    DemoSummary s2;
+    ASSERT_FALSE(GenerateDemoData(*connection, other, &s2));
+    // A second run adds companies after the existing ones.
+    EXPECT_EQ(count(*connection, QStringLiteral("companies")), 4);
+    EXPECT_EQ(scalar(*connection,
+                  QStringLiteral("SELECT MIN(company_id) FROM companies "
+                                 "WHERE company_id > 2"))
+                  .toInt(),
+        3);
+    EXPECT_NE(s2.pages, s.pages);
+}
+
+TEST_P(HistoryTest, DemoHistoryLooksLikeAnOffice)
+{
+    openFresh();
+    DemoSummary s;
+    ASSERT_FALSE(GenerateDemoData(*connection, smallDemo(), &s));
+    DataConnection &c = *connection;
+
+    // Colour only on colour devices, duplex only on duplex ones, never more colour than pages.
+    EXPECT_EQ(scalar(c,
+                  QStringLiteral("SELECT COUNT(*) FROM print_jobs j JOIN printers p ON "
+                                 "p.printer_id = j.printer_id WHERE j.color_pages > 0 AND "
+                                 "p.color_device = ?"),
+                  { false })
+                  .toInt(),
+        0);
+    EXPECT_EQ(scalar(c,
+                  QStringLiteral("SELECT COUNT(*) FROM print_jobs j JOIN printers p ON "
+                                 "p.printer_id = j.printer_id WHERE j.duplex = ? AND "
+                                 "p.duplex_device = ?"),
+                  { true, false })
+                  .toInt(),
+        0);
+    EXPECT_EQ(scalar(c,
+                  QStringLiteral("SELECT COUNT(*) FROM print_jobs WHERE color_pages > pages "
+                                 "OR pages < 1"))
+                  .toInt(),
+        0);
+    // Some colour and some duplex happen at all.
+    EXPECT_GT(scalar(c, QStringLiteral("SELECT SUM(color_pages) FROM print_jobs")).toLongLong(), 0);
+    EXPECT_GT(
+        scalar(c, QStringLiteral("SELECT COUNT(*) FROM print_jobs WHERE duplex = ?"), { true })
+            .toInt(),
+        0);
+
+    // Office hours and weekdays carry most of the work.
+    const QString hour = isSQLite() ? QStringLiteral("CAST(strftime('%H', job_time) AS INTEGER)")
+                                    : QStringLiteral("EXTRACT(HOUR FROM job_time)");
+    const qint64 office = scalar(
+        c, QStringLiteral("SELECT COUNT(*) FROM print_jobs WHERE %1 BETWEEN 8 AND 17").arg(hour))
+                              .toLongLong();
+    EXPECT_GT(office, s.jobs * 3 / 4);
+    const QString dow = isSQLite() ? QStringLiteral("CAST(strftime('%w', job_time) AS INTEGER)")
+                                   : QStringLiteral("EXTRACT(DOW FROM job_time)");
+    const qint64 weekend
+        = scalar(c, QStringLiteral("SELECT COUNT(*) FROM print_jobs WHERE %1 IN (0, 6)").arg(dow))
+              .toLongLong();
+    int weekendDays = 0;
+    for (QDate d = s.firstDay; d <= s.lastDay; d = d.addDays(1))
+        weekendDays += d.dayOfWeek() >= 6 ? 1 : 0;
+    const int weekdays = int(s.firstDay.daysTo(s.lastDay)) + 1 - weekendDays;
+    // Per day, a weekend day sees under a third of a weekday's jobs.
+    EXPECT_LT(3 * weekend * weekdays, (s.jobs - weekend) * weekendDays);
+
+    // Long tail: the largest job is far above the median-ish typical job.
+    EXPECT_GT(scalar(c, QStringLiteral("SELECT MAX(pages) FROM print_jobs")).toInt(),
+        20
+            * scalar(c, QStringLiteral("SELECT MIN(pages) FROM print_jobs WHERE pages > 1"))
+                  .toInt());
+
+    // Administration groups by floor (owner 0) and department (owner 1), of printers and of
+    // users, whose members exist and belong to the group's company.
+    EXPECT_GT(
+        scalar(c, QStringLiteral("SELECT COUNT(*) FROM admin_groups WHERE owner_id = 0")).toInt(),
+        0);
+    EXPECT_GT(
+        scalar(c, QStringLiteral("SELECT COUNT(*) FROM admin_groups WHERE owner_id = 1")).toInt(),
+        0);
+    EXPECT_EQ(
+        scalar(c,
+            QStringLiteral("SELECT COUNT(*) FROM admin_group_members m JOIN admin_groups g ON "
+                           "g.group_id = m.group_id WHERE (g.object_type = 1 AND NOT EXISTS "
+                           "(SELECT 1 FROM printers p WHERE p.printer_id = m.object_id AND "
+                           "p.company_id = g.company_id)) OR (g.object_type = 0 AND NOT EXISTS "
+                           "(SELECT 1 FROM users u WHERE u.user_id = m.object_id AND "
+                           "u.company_id = g.company_id))"))
+            .toInt(),
+        0);
+    // Jobs stay within their company.
+    EXPECT_EQ(scalar(c,
+                  QStringLiteral("SELECT COUNT(*) FROM print_jobs j JOIN users u ON "
+                                 "u.user_id = j.user_id WHERE u.company_id <> j.company_id"))
+                  .toInt(),
+        0);
+}
+
+TEST_P(HistoryTest, CancelledDemoLeavesDatabaseAsItWas)
+{
+    openFresh();
+    kv6test::addSampleSuite(*connection);
+    const qint64 printers = count(*connection, QStringLiteral("printers"));
+    qint64 calls = 0;
+    const DataResult e = GenerateDemoData(*connection, smallDemo(), nullptr,
+        [&](qint64 done, qint64 total) { return ++calls < 3 && done < total; });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Number(), dataErrCancelled);
+    EXPECT_EQ(count(*connection, QStringLiteral("print_jobs")), 0);
+    EXPECT_EQ(count(*connection, QStringLiteral("printers")), printers);
+    EXPECT_EQ(count(*connection, QStringLiteral("companies")), 2);
+    EXPECT_EQ(count(*connection, QStringLiteral("admin_groups")), 0);
+}
+
+TEST_P(HistoryTest, CupsImportJoinsLinesIntoJobsOnce)
+{
+    openFresh();
+    const QString log = env.path(QStringLiteral("page_log"));
+    writeFile(log, pageLog);
+
+    CupsImportSummary s;
+    ASSERT_FALSE(ImportCupsPageLog(*connection, log, 0, s));
+    EXPECT_EQ(s.jobs, 3);
+    EXPECT_EQ(s.pages, 4 + 3 + 1);
+    EXPECT_EQ(s.printers, 2);
+    EXPECT_EQ(s.users, 3);
+    EXPECT_EQ(s.skippedLines, 2);
+    ASSERT_EQ(s.problems.size(), 2);
+    EXPECT_EQ(s.problems[0].line, 8);
+    EXPECT_EQ(s.problems[1].line, 9);
+    EXPECT_TRUE(s.problems[1].reason.contains(QLatin1String("\"x\"")))
+        << s.problems[1].reason.toStdString();
+    EXPECT_EQ(count(*connection, QStringLiteral("companies")), 1);
+
+    RecordsetPtr t;
+    ASSERT_FALSE(connection->ReportSQL(
+        QStringLiteral("SELECT p.name, u.user_name, j.pages, j.copies, j.duplex, j.paper_size, "
+                       "j.document_name, j.computer, j.job_time FROM print_jobs j "
+                       "JOIN printers p ON p.printer_id = j.printer_id "
+                       "JOIN users u ON u.user_id = j.user_id ORDER BY u.user_name"),
+        QVariantList(), t));
+    ASSERT_EQ(t->RecordCount(), 3);
+    // ann: the total line wins over the sum of page lines; two-sided A4.
+    EXPECT_EQ(t->ValueAt(0, 0).toString(), QStringLiteral("laser1"));
+    EXPECT_EQ(t->ValueAt(0, 2).toInt(), 4);
+    EXPECT_EQ(t->ValueAt(0, 3).toInt(), 2);
+    EXPECT_TRUE(t->ValueAt(0, 4).toBool());
+    EXPECT_EQ(t->ValueAt(0, 5).toString(), QStringLiteral("A4"));
+    EXPECT_EQ(t->ValueAt(0, 7).toString(), QStringLiteral("ws1"));
+    // bob: no total line, so the page lines add up; a name with blanks and no media.
+    EXPECT_EQ(t->ValueAt(1, 2).toInt(), 3);
+    EXPECT_EQ(t->ValueAt(1, 6).toString(), QStringLiteral("My Holiday Photos"));
+    EXPECT_TRUE(t->ValueAt(1, 5).isNull());
+    EXPECT_FALSE(t->ValueAt(1, 4).toBool());
+    // The time is the first line's, in local office time.
+    const QDateTime bobTime(QDate(2026, 3, 1), QTime(23, 30), QTimeZone(-5 * 3600));
+    EXPECT_EQ(t->ValueAt(1, 8).toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+        bobTime.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    EXPECT_EQ(t->ValueAt(2, 5).toString(), QStringLiteral("Letter"));
+
+    // The same file again adds nothing and says so.
+    CupsImportSummary again;
+    ASSERT_FALSE(ImportCupsPageLog(*connection, log, 0, again));
+    EXPECT_EQ(again.jobs, 0);
+    EXPECT_EQ(again.alreadyImported, 3);
+    EXPECT_EQ(again.printers, 0);
+    EXPECT_EQ(count(*connection, QStringLiteral("print_jobs")), 3);
+}
+
+TEST_P(HistoryTest, CupsImportFailuresWriteNothing)
+{
+    openFresh();
+    kv6test::addSampleSuite(*connection);
+    const QString log = env.path(QStringLiteral("page_log"));
+    writeFile(log, pageLog);
+    CupsImportSummary s;
+
+    // Two companies: the import must be told which.
+    DataResult e = ImportCupsPageLog(*connection, log, 0, s);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Number(), dataErrInvalid);
+    e = ImportCupsPageLog(*connection, log, 99, s);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Number(), dataErrNotFound);
+    EXPECT_TRUE(e->Description().contains(QLatin1String("99")));
+
+    e = ImportCupsPageLog(*connection, env.path(QStringLiteral("missing_log")), 2, s);
+    ASSERT_TRUE(e);
+    EXPECT_TRUE(e->Description().contains(QLatin1String("missing_log")))
+        << e->Description().toStdString();
+
+    // A cancel while writing rolls back the printers and users created on the way.
+    const qint64 printers = count(*connection, QStringLiteral("printers"));
+    e = ImportCupsPageLog(
+        *connection, log, 2, s, [](qint64 done, qint64 total) { return done < total; });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->Number(), dataErrCancelled);
+    EXPECT_EQ(count(*connection, QStringLiteral("print_jobs")), 0);
+    EXPECT_EQ(count(*connection, QStringLiteral("printers")), printers);
+    EXPECT_EQ(s.jobs, 0);
+
+    // Into the named company, next to its existing printers.
+    ASSERT_FALSE(ImportCupsPageLog(*connection, log, 2, s));
+    EXPECT_EQ(s.companyId, 2);
+    EXPECT_EQ(scalar(*connection,
+                  QStringLiteral("SELECT COUNT(*) FROM print_jobs WHERE company_id = ?"), { 2 })
+                  .toInt(),
+        3);
+}
+
+TEST(CupsPageLine, ParsesTheFieldsCupsWrites)
+{
+    CupsPageLine l;
+    QString reason;
+    ASSERT_TRUE(ParseCupsPageLine(QStringLiteral("HP_4 \"jo smith\" 1042 [28/Feb/2024:17:59:59 "
+                                                 "+0530] total 12 acct host9 \"a b.pdf\" "
+                                                 "iso_a3_297x420mm one-sided"),
+        l, reason))
+        << reason.toStdString();
+    EXPECT_EQ(l.printer, QStringLiteral("HP_4"));
+    EXPECT_EQ(l.user, QStringLiteral("jo smith"));
+    EXPECT_EQ(l.jobId, 1042);
+    EXPECT_TRUE(l.total);
+    EXPECT_EQ(l.count, 12);
+    EXPECT_EQ(l.time.toUTC(), QDateTime(QDate(2024, 2, 28), QTime(12, 29, 59), QTimeZone::utc()));
+    EXPECT_EQ(l.billing, QStringLiteral("acct"));
+    EXPECT_EQ(l.jobName, QStringLiteral("a b.pdf"));
+    EXPECT_EQ(PaperSizeFromMedia(l.media), QStringLiteral("A3"));
+    EXPECT_EQ(l.sides, QStringLiteral("one-sided"));
+
+    for (const char *bad : {
+             "p u 1 [31/Feb/2024:10:00:00 +0000] 1 1", // no such day
+             "p u 1 [01/Foo/2024:10:00:00 +0000] 1 1",
+             "p u 1 [01/Jan/2024:10:00:00 +0000] one 1",
+             "p u 1 [01/Jan/2024:10:00:00 +0000] 1 -2",
+             "p u -1 [01/Jan/2024:10:00:00 +0000] 1 1",
+             "p u 1 [01/Jan/2024:10:00:00 +0000]",
+         }) {
+        EXPECT_FALSE(ParseCupsPageLine(QString::fromLatin1(bad), l, reason)) << bad;
+        EXPECT_FALSE(reason.isEmpty());
+    }
+    EXPECT_EQ(PaperSizeFromMedia(QStringLiteral("-")), QString());
+    EXPECT_EQ(
+        PaperSizeFromMedia(QStringLiteral("na_legal_8.5x14in,tray-2")), QStringLiteral("Legal"));
+    EXPECT_EQ(
+        PaperSizeFromMedia(QStringLiteral("custom_99x99mm")), QStringLiteral("custom_99x99mm"));
+}
+
+TEST(DemoRandom, SeedsGiveFixedSequences)
+{
+    DemoRandom a(42), b(42), c(43);
+    bool differs = false;
+    for (int i = 0; i < 100; ++i) {
+        const quint64 x = a.next();
+        EXPECT_EQ(x, b.next());
+        differs = differs || x != c.next();
+    }
+    EXPECT_TRUE(differs);
+    DemoRandom r(1);
+    int hits = 0;
+    for (int i = 0; i < 10000; ++i) {
+        const int v = r.between(3, 5);
+        ASSERT_TRUE(v >= 3 && v <= 5);
+        hits += r.chance(2500) ? 1 : 0;
+    }
+    EXPECT_NEAR(hits, 2500, 200);
+}

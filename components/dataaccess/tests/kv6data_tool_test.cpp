@@ -1,0 +1,167 @@
+// The staged kv6data tool run as a process, the way shell scripts and cron use it.
+
+#include "enginetest.h"
+
+#include <QFile>
+#include <QProcess>
+
+using kv6test::Engine;
+
+namespace {
+
+struct ToolRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun kv6data(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(KV6_STAGE_DIR "/bin/kv6data"), args);
+    ToolRun r;
+    if (!p.waitForFinished(120000)) {
+        ADD_FAILURE() << "kv6data " << args.join(' ').toStdString() << " did not finish";
+        p.kill();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+std::string show(const ToolRun &r)
+{
+    return ("exit " + QString::number(r.exitCode) + "\nstdout: " + r.out + "\nstderr: " + r.err)
+        .toStdString();
+}
+
+} // namespace
+
+class Kv6dataTool : public kv6test::EngineTest
+{
+protected:
+    QStringList db() const { return { QStringLiteral("--db"), source.toUrl(true) }; }
+};
+KV6_ENGINES(Kv6dataTool);
+
+TEST_P(Kv6dataTool, InitDemoImportInfo)
+{
+    ToolRun r = kv6data(QStringList { QStringLiteral("init") } + db());
+    ASSERT_EQ(r.exitCode, 0) << show(r);
+    EXPECT_TRUE(r.out.startsWith(QLatin1String("Created the print-tracking schema (version 2)")))
+        << show(r);
+    r = kv6data(QStringList { QStringLiteral("init") } + db());
+    ASSERT_EQ(r.exitCode, 0) << show(r);
+    EXPECT_TRUE(r.out.contains(QLatin1String("already has the current schema"))) << show(r);
+
+    // Without --quiet, long work reports progress on stderr (one line per tenth off a terminal).
+    r = kv6data(QStringList { QStringLiteral("demo"), QStringLiteral("--jobs"),
+                    QStringLiteral("3000"), QStringLiteral("--seed=5"), QStringLiteral("--end"),
+                    QStringLiteral("2026-06-30"), QStringLiteral("--days"), QStringLiteral("30") }
+        + db());
+    ASSERT_EQ(r.exitCode, 0) << show(r);
+    EXPECT_TRUE(r.out.contains(QLatin1String("and 3000 print jobs"))) << show(r);
+    EXPECT_TRUE(r.out.contains(QLatin1String("2026-06-01 to 2026-06-30"))) << show(r);
+    EXPECT_TRUE(r.err.contains(QLatin1String("kv6data: 100% (3000 of 3000 jobs)"))) << show(r);
+
+    // The demo made one company, so the import needs no --company.
+    const QString log = env.path(QStringLiteral("page_log"));
+    {
+        QFile f(log);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("lp1 ann 5 [02/Jul/2026:10:00:00 +0000] 1 1 - h1 a.txt a4 one-sided\n"
+                "lp1 ann 5 [02/Jul/2026:10:00:01 +0000] total 1 - h1 a.txt a4 one-sided\n"
+                "garbage\n"
+                "lp1 zed 6 [02/Jul/2026:11:00:00 +0000] total 9 - h2 b.txt a4 one-sided\n");
+    }
+    r = kv6data(
+        QStringList { QStringLiteral("import-cups"), log, QStringLiteral("--quiet") } + db());
+    ASSERT_EQ(r.exitCode, 0) << show(r);
+    EXPECT_TRUE(r.out.startsWith(QLatin1String("Imported 2 jobs (10 pages) into company 1; "
+                                               "created 1 printers and 2 users; 0 jobs were "
+                                               "already imported; 1 lines skipped.")))
+        << show(r);
+    EXPECT_TRUE(r.err.startsWith(QLatin1String("kv6data: page_log:3: line skipped: "))) << show(r);
+    r = kv6data(
+        QStringList { QStringLiteral("import-cups"), log, QStringLiteral("--quiet") } + db());
+    ASSERT_EQ(r.exitCode, 0) << show(r);
+    EXPECT_TRUE(r.out.startsWith(QLatin1String("Imported 0 jobs (0 pages)"))) << show(r);
+    EXPECT_TRUE(r.out.contains(QLatin1String("2 jobs were already imported"))) << show(r);
+
+    r = kv6data(QStringList { QStringLiteral("info") } + db());
+    ASSERT_EQ(r.exitCode, 0) << show(r);
+    EXPECT_TRUE(r.out.contains(QLatin1String("Schema version:        2\n"))) << show(r);
+    EXPECT_TRUE(r.out.contains(QLatin1String("Companies:             1\n"))) << show(r);
+    EXPECT_TRUE(r.out.contains(QLatin1String("Print jobs:            3002 ("))) << show(r);
+    EXPECT_TRUE(r.out.contains(QLatin1String("Date span:             2026-06-01 "))) << show(r);
+    EXPECT_TRUE(r.out.contains(QLatin1String(
+        isSQLite() ? "Engine:                SQLite 3" : "Engine:                PostgreSQL ")))
+        << show(r);
+}
+
+TEST(Kv6dataToolUsage, BadCommandLinesExitTwo)
+{
+    kv6test::TempEnv env;
+    const QStringList db = { QStringLiteral("--db"), env.path(QStringLiteral("u.db")) };
+    for (const QStringList &args : {
+             QStringList {},
+             QStringList { QStringLiteral("frobnicate") },
+             QStringList { QStringLiteral("demo") },
+             QStringList {
+                 QStringLiteral("demo"), QStringLiteral("--jobs"), QStringLiteral("many") },
+             QStringList { QStringLiteral("demo"), QStringLiteral("--jobs=5"),
+                 QStringLiteral("--end"), QStringLiteral("30/06/2026") },
+             QStringList {
+                 QStringLiteral("info"), QStringLiteral("--company"), QStringLiteral("1") },
+             QStringList { QStringLiteral("import-cups") },
+             QStringList { QStringLiteral("init"), QStringLiteral("--bogus") },
+             QStringList { QStringLiteral("init"), QStringLiteral("--db") },
+         }) {
+        const ToolRun r
+            = kv6data(args + (args.contains(QLatin1String("--db")) ? QStringList() : db));
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString() << "\n" << show(r);
+        EXPECT_TRUE(r.err.startsWith(QLatin1String("kv6data: "))) << show(r);
+        EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << show(r);
+    }
+    const ToolRun help = kv6data({ QStringLiteral("--help") });
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith(QLatin1String("Usage: kv6data COMMAND")));
+}
+
+TEST(Kv6dataToolFailures, OneClearLineAndNothingWritten)
+{
+    kv6test::TempEnv env;
+    const QString text = env.path(QStringLiteral("notes.txt"));
+    {
+        QFile f(text);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("these are not the tables you are looking for\n");
+    }
+    struct Case
+    {
+        QStringList args;
+        const char *says;
+    };
+    const QString missing = env.path(QStringLiteral("nowhere/missing.db"));
+    for (const Case &c : {
+             Case { { QStringLiteral("info"), QStringLiteral("--db"), missing }, "missing.db" },
+             Case { { QStringLiteral("info"), QStringLiteral("--db"), text }, "notes.txt" },
+             Case { { QStringLiteral("init"), QStringLiteral("--db"), text }, "notes.txt" },
+             Case { { QStringLiteral("info"), QStringLiteral("--db"),
+                        QStringLiteral("postgresql://nobody:pw@127.0.0.1:1/none") },
+                 "127.0.0.1" },
+         }) {
+        const ToolRun r = kv6data(c.args);
+        EXPECT_EQ(r.exitCode, 1) << c.args.join(' ').toStdString() << "\n" << show(r);
+        EXPECT_TRUE(r.err.startsWith(QLatin1String("kv6data: "))) << show(r);
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.says))) << show(r);
+        EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << show(r);
+    }
+    EXPECT_FALSE(QFile::exists(missing));
+    QFile f(text);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("these are not the tables you are looking for\n"));
+}
