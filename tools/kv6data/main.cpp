@@ -384,7 +384,7 @@ int runInfo(const CommandLine &cl)
     printOut(QStringLiteral("Schema version:        ") + schema);
     printOut(QStringLiteral("Companies:             %1").arg(info.companies));
     printOut(QStringLiteral("Printers:              %1").arg(info.printers));
-    printOut(QStringLiteral("Copiers and other devices: %1").arg(info.devices));
+    printOut(QStringLiteral("Copiers and MFDs:      %1").arg(info.devices));
     printOut(QStringLiteral("Users:                 %1").arg(info.users));
     printOut(QStringLiteral("Administration groups: %1 (%2 memberships)")
                  .arg(info.groups)
