@@ -2,8 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <unistd.h>
 
 namespace kv6 {
 
@@ -106,6 +109,16 @@ QString CommonFolder()
 
 bool SelectHeadlessPlatform()
 {
+    // Cron gives no runtime folder; Qt then makes one itself but warns on stderr, which would
+    // reach every scheduled run's mail. Make the same private folder quietly.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime
+            = QDir::tempPath() + QStringLiteral("/runtime-") + QString::number(getuid());
+        if (QDir().mkpath(runtime)
+            && QFile::setPermissions(
+                runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+            qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    }
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
         || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return false;

@@ -37,7 +37,8 @@ QString CommonFolderFrom(const QString &startFolder);
 
 // Selects the offscreen platform when no display is available and none was asked for; call
 // before the application object is created so cron runs never fail for want of a display.
-// Returns true when it did so.
+// Also gives the process a private runtime folder when it has none (cron), so that Qt has no
+// reason to warn. Returns true when it chose the platform.
 bool SelectHeadlessPlatform();
 
 } // namespace kv6
