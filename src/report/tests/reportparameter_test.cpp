@@ -20,7 +20,7 @@ protected:
         LoadLanguage(QStringLiteral("kv6reprt"));
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         p.SetDisplay(true);
-        p.SetLabel(QStringLiteral("  Copies "));
+        p.SetLabel(QStringLiteral("  Copies ")); // messages show it trimmed
     }
     void TearDown() override
     {
@@ -44,19 +44,6 @@ private:
 };
 
 } // namespace
-
-TEST_F(Parameter, StartsEmptyAndTrimsNames)
-{
-    clsReportParameter fresh;
-    EXPECT_EQ(fresh.ParameterType(), 0);
-    EXPECT_FALSE(fresh.Required() || fresh.PassToQuery() || fresh.Display());
-    for (const QVariant &v : { fresh.Min(), fresh.Max(), fresh.Default(), fresh.Value1(),
-             fresh.Value2(), fresh.Value3() })
-        EXPECT_TRUE(v.isNull());
-    fresh.SetName(s("\tStartDate  "));
-    EXPECT_EQ(fresh.Name(), s("StartDate"));
-    EXPECT_EQ(p.Label(), s("Copies"));
-}
 
 TEST_F(Parameter, DefaultKeepsTextAndOnlyNumbersForNumberParameters)
 {
