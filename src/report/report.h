@@ -118,8 +118,12 @@ public:
     bool LoadDefinition(const QString &fileName, std::optional<int> databaseType = {});
     QString LastError() const { return m_lastError; }
 
+    // --- Saved settings -----------------------------------------------------------------------
+    // LoadUserDefined / SaveUserDefined join here.
+
     // --- Data set -----------------------------------------------------------------------------
-    // The data set of the last build; null before.
+    // The data set of the last build; null before. BuildReportDataSet joins here; it reads
+    // ScriptText() and RowLimit() and keeps the analysis it applied in m_analysis.
     RecordsetPtr ReportData() const { return m_reportData; }
 
 signals:
