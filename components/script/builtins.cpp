@@ -266,6 +266,7 @@ QList<BuiltinFunction> build()
     add("IsEmpty", 1, 1, [](const Args &a) { return Variant::boolean(a[0].isEmpty()); });
     add("IsArray", 1, 1, [](const Args &a) { return Variant::boolean(a[0].isArray()); });
     add("IsObject", 1, 1, [](const Args &a) { return Variant::boolean(a[0].isObject()); });
+    f.back().takesObjects = true;
     add("IsNumeric", 1, 1, [](const Args &a) {
         const Variant &v = a[0];
         if (v.isString()) {
@@ -349,6 +350,7 @@ QList<BuiltinFunction> build()
         data->items = a;
         return Variant::array(data);
     });
+    f.back().takesObjects = true;
     auto bound = [](const Args &a, bool upper) {
         if (!a[0].isArray())
             raise(13);

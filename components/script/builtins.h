@@ -21,6 +21,9 @@ struct BuiltinFunction
     int minArgs = 0;
     int maxArgs = 0; // -1: any number (Array)
     BuiltinFn fn;
+    // Objects reach the function as objects (IsObject, TypeName); other functions see the
+    // default value of an object that has one, as a record set field's value in IsNull.
+    bool takesObjects = false;
 };
 
 // Every standard function (strings, conversions, tests, maths, dates, formatting, arrays).
