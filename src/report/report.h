@@ -4,6 +4,7 @@
 // columns, charts, sub-reports, scripts) together with the user's settings for it (titles,
 // groups, filters, estimated costs, decimals) and, once built, its data set.
 
+#include "dataaccess/dataerror.h"
 #include "groups/simplegroups.h"
 #include "recordset/recordset.h"
 #include "report/reportchart.h"
@@ -23,6 +24,7 @@
 namespace kv6 {
 
 class clsAnalysis;
+class DataConnection;
 class clsReport;
 
 using ReportPtr = std::shared_ptr<clsReport>;
@@ -119,12 +121,24 @@ public:
     QString LastError() const { return m_lastError; }
 
     // --- Saved settings -----------------------------------------------------------------------
-    // LoadUserDefined / SaveUserDefined join here.
+    // Writes the user's settings for this report (a bare name goes to UserReportsFolder). Empty
+    // on success, otherwise the message for the user.
+    QString SaveUserDefined(const QString &fileName) const;
+    // Loads the definition a saved report names afresh and applies its settings; the company id
+    // becomes the value of every company parameter. A file that cannot be read changes nothing.
+    bool LoadUserDefined(qint32 companyId, const QString &fileName, QString &message);
 
     // --- Data set -----------------------------------------------------------------------------
-    // The data set of the last build; null before. BuildReportDataSet joins here; it reads
-    // ScriptText() and RowLimit() and keeps the analysis it applied in m_analysis.
+    // Runs the query with the parameters, then the scripts, filters, groups, estimated costs,
+    // combining, limiting and numbering, then the sub-reports and the final sort. `parentData`
+    // is given when a report builds its sub-reports: they start from the parent's table and run
+    // no query. ReportData() holds the table afterwards, also on failure.
+    DataResult BuildReportDataSet(
+        clsAnalysis *analysis, DataConnection &connection, const RecordsetPtr &parentData = {});
+    // The data set of the last build; null before.
     RecordsetPtr ReportData() const { return m_reportData; }
+    // The row limit as the last build resolved it (-1: none).
+    int ResolvedRowLimit() const;
 
 signals:
     // Progress of a long operation on the report (building its data set).
