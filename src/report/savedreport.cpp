@@ -7,6 +7,7 @@
 #include "app/startup.h"
 #include "dataaccess/datasettings.h"
 #include "report/dateselector.h"
+#include "vbcore/vbdatetext.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -46,11 +47,12 @@ QDate dateOf(const QVariant &value)
 QDate readDate(const QString &text)
 {
     const QString t = text.trimmed();
-    QDate d = QLocale().toDate(t, ShortDateFormat(QLocale()));
+    const QLocale locale = VbLocale();
+    QDate d = locale.toDate(t, ShortDateFormat(locale));
     if (!d.isValid())
         d = QDate::fromString(t, Qt::ISODate);
     if (!d.isValid())
-        d = QLocale().toDate(t, QLocale::ShortFormat);
+        d = locale.toDate(t, QLocale::ShortFormat);
     return d;
 }
 
@@ -151,20 +153,21 @@ QString clsReport::SaveUserDefined(const QString &fileName) const
           << boolText(UseEstCosts()) << QString::number(NumDecimals())
           << groupLine(SimplePrinterGroups()) << groupLine(SimpleUserGroups());
     const ReportParametersPtr params = Parameters();
-    const QString dateFormat = ShortDateFormat(QLocale());
+    const QLocale locale = VbLocale();
+    const QString dateFormat = ShortDateFormat(locale);
     for (int i = 1; params && i <= params->count(); ++i) {
         const clsReportParameter &p = **params->item(i);
         switch (p.ParameterType()) {
         case clsReportParameter::CompanyId:
             break;
         case clsReportParameter::DateRange:
-            lines << QLocale().toString(dateOf(p.Value1()), dateFormat)
-                  << QLocale().toString(dateOf(p.Value2()), dateFormat)
+            lines << locale.toString(dateOf(p.Value1()), dateFormat)
+                  << locale.toString(dateOf(p.Value2()), dateFormat)
                   << QString::number(p.Value3().toInt());
             break;
         case clsReportParameter::Number: {
             const auto n = clsReportParameter::ToNumber(p.Value1());
-            lines << (n ? QLocale().toString(*n, 'g', 15) : QString());
+            lines << (n ? locale.toString(*n, 'g', 15) : QString());
             break;
         }
         default:

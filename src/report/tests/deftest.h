@@ -32,6 +32,9 @@ protected:
         QFile table(lang + QStringLiteral("/1033/kv6reprtLangRes.txt"));
         ASSERT_TRUE(table.open(QIODevice::WriteOnly));
         table.write("425\tThe report definition %s could not be loaded and has been skipped.\n"
+                    "840\tThe report definition is gone.\n"
+                    "841\tThe saved report could not be opened:\\n%s\n"
+                    "842\tThe report could not be saved:\\n%s\n"
                     "5001\tPages by user\n"
                     "5002\tCounts every page a user printed.\n"
                     "5003\tUsers\\\\Volumes\n"
