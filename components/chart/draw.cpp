@@ -1,0 +1,403 @@
+#include "chart/chart_p.h"
+
+#include <QCoreApplication>
+#include <QGraphicsLayout>
+#include <QGraphicsScene>
+#include <QPainter>
+#include <QtCharts/QBarCategoryAxis>
+#include <QtCharts/QBarSeries>
+#include <QtCharts/QBarSet>
+#include <QtCharts/QCategoryAxis>
+#include <QtCharts/QChart>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QPieSeries>
+#include <QtCharts/QPieSlice>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QStackedBarSeries>
+
+#include <cmath>
+
+namespace kv6::chart {
+
+namespace {
+
+// Calm, clearly distinct hues that survive greyscale printing in order of lightness.
+const QList<QColor> &palette()
+{
+    static const QList<QColor> colours = {
+        QColor(0x2F, 0x6D, 0xB5),
+        QColor(0xE8, 0x83, 0x2F),
+        QColor(0x3A, 0x9E, 0x6B),
+        QColor(0xC7, 0x44, 0x3D),
+        QColor(0x7A, 0x5C, 0xA8),
+        QColor(0xD6, 0xA8, 0x25),
+        QColor(0x2F, 0xA6, 0xB8),
+        QColor(0xA5, 0x66, 0x7B),
+        QColor(0x66, 0x7A, 0x8A),
+        QColor(0x8F, 0xB5, 0x44),
+    };
+    return colours;
+}
+
+QColor colourAt(int index)
+{
+    return palette().at(index % palette().size());
+}
+
+const QColor TextColour(0x33, 0x33, 0x33);
+const QColor AxisColour(0x99, 0x99, 0x99);
+const QColor GridColour(0xE3, 0xE3, 0xE3);
+
+// Fonts are sized in scene units so the text scales with the rest of the picture; a point size
+// would be resolved again at each device's resolution.
+QFont sceneFont(const QFont &reportFont, bool bold = false)
+{
+    QFont f(reportFont);
+    f.setPixelSize(std::max(1, qRound(reportFont.pointSizeF() * SceneDpi / 72.0)));
+    f.setBold(bold);
+    return f;
+}
+
+Qt::Alignment dockAlignment(int code)
+{
+    switch (code) {
+    case DockLeft:
+        return Qt::AlignLeft;
+    case DockTop:
+        return Qt::AlignTop;
+    case DockBottom:
+        return Qt::AlignBottom;
+    default:
+        return Qt::AlignRight;
+    }
+}
+
+// Qt turns labels clockwise; the control's angles count counter-clockwise.
+int qtAngle(int degrees)
+{
+    return degrees == 90 ? -90 : degrees == 270 ? 90 : 0;
+}
+
+class Builder
+{
+public:
+    Builder(const Chart &chart, QChart *qc)
+        : c(chart)
+        , qc(qc)
+        , series(chart.seriesCount())
+        , points(chart.pointCount())
+        , font(sceneFont(chart.font()))
+        , titleFont(sceneFont(chart.font(), true))
+    {
+        if (chart.seriesLegendVisible())
+            legendBox = &chart.seriesLegendBox();
+        else if (chart.pointLegendVisible())
+            legendBox = &chart.pointLegendBox();
+    }
+
+    void build()
+    {
+        styleChart();
+        if (series > 0) {
+            if (c.gallery() == PieGallery)
+                buildPie();
+            else if (c.gallery() == LinesGallery)
+                buildLines();
+            else
+                buildBars();
+        }
+        styleLegend();
+    }
+
+private:
+    const Chart &c;
+    QChart *qc;
+    int series;
+    int points;
+    QFont font;
+    QFont titleFont;
+    const LegendBox *legendBox = nullptr;
+
+    // A legend of points stands for colours only when each point has its own.
+    bool colourByPoint() const
+    {
+        return series == 1 && (c.pointColors() || (legendBox && !c.seriesLegendVisible()));
+    }
+
+    QString pointName(int p) const
+    {
+        QString text = c.pointLegend(p);
+        if (text.isEmpty())
+            text = FormatCategoryLabel(c.xAxis().label(p), c.xAxis().labelFormat());
+        return text.isEmpty() ? QString::number(p + 1) : text;
+    }
+
+    QString seriesName(int s) const
+    {
+        const QString text = c.seriesLegend(s);
+        return text.isEmpty() ? QString::number(s + 1) : text;
+    }
+
+    double valueOr0(int s, int p) const
+    {
+        const double v = c.value(s, p);
+        return std::isnan(v) ? 0 : v;
+    }
+
+    void styleChart()
+    {
+        qc->setTheme(QChart::ChartThemeLight);
+        qc->setAnimationOptions(QChart::NoAnimation);
+        qc->setBackgroundRoundness(0);
+        qc->setBackgroundBrush(Qt::white);
+        qc->setBackgroundPen(Qt::NoPen);
+        qc->setDropShadowEnabled(false);
+        qc->setMargins(QMargins(4, 4, 4, 4));
+        qc->layout()->setContentsMargins(0, 0, 0, 0);
+    }
+
+    void styleAxis(QAbstractAxis *axis, const Axis &from)
+    {
+        axis->setLabelsFont(font);
+        axis->setLabelsColor(TextColour);
+        axis->setTitleFont(titleFont);
+        axis->setTitleBrush(TextColour);
+        axis->setTitleText(from.title());
+        axis->setTitleVisible(!from.title().isEmpty());
+        axis->setLabelsAngle(qtAngle(from.labelAngle()));
+        axis->setLabelsVisible(!(from.styleFlags() & AxisNoLabels));
+        axis->setLinePen(QPen(AxisColour, 1));
+        axis->setGridLinePen(QPen(GridColour, 1));
+        axis->setShadesVisible(false);
+    }
+
+    QAbstractAxis *valueAxis(const Axis &from)
+    {
+        const Scale s = from.scale();
+        auto *axis = new QCategoryAxis;
+        axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        axis->setStartValue(s.minimum);
+        axis->setRange(s.minimum, s.maximum);
+        const int ticks = int(std::floor((s.maximum - s.minimum) / s.step + 1e-9));
+        for (int i = 0; i <= ticks; ++i) {
+            const double v = s.minimum + i * s.step;
+            axis->append(FormatAxisValue(v, from.labelFormat(), s.step), v);
+        }
+        styleAxis(axis, from);
+        return axis;
+    }
+
+    QAbstractAxis *categoryAxis(bool hideLabels)
+    {
+        auto *axis = new QBarCategoryAxis;
+        QStringList names;
+        for (int p = 0; p < points; ++p) {
+            QString text = FormatCategoryLabel(c.xAxis().label(p), c.xAxis().labelFormat());
+            if (text.isEmpty() && !legendBox)
+                text = c.pointLegend(p);
+            if (text.isEmpty())
+                text = QString::number(p + 1);
+            // The axis keeps one slot per distinct text; an invisible mark keeps repeats apart.
+            while (names.contains(text))
+                text += QChar(0x200B);
+            names << text;
+        }
+        axis->append(names);
+        styleAxis(axis, c.xAxis());
+        if (hideLabels)
+            axis->setLabelsVisible(false);
+        axis->setGridLineVisible(false);
+        return axis;
+    }
+
+    void buildBars()
+    {
+        const bool byPoint = colourByPoint();
+        QAbstractBarSeries *bars = nullptr;
+        if (c.stacked() || byPoint)
+            bars = new QStackedBarSeries;
+        else
+            bars = new QBarSeries;
+        if (byPoint) {
+            // One set per point, empty elsewhere: stacked, each still fills its whole slot.
+            for (int p = 0; p < points; ++p) {
+                auto *set = new QBarSet(pointName(p));
+                for (int q = 0; q < points; ++q)
+                    set->append(q == p ? valueOr0(0, p) : 0.0);
+                set->setColor(colourAt(p));
+                set->setPen(Qt::NoPen);
+                bars->append(set);
+            }
+        } else {
+            for (int s = 0; s < series; ++s) {
+                auto *set = new QBarSet(seriesName(s));
+                for (int p = 0; p < points; ++p)
+                    set->append(valueOr0(s, p));
+                set->setColor(colourAt(s));
+                set->setPen(Qt::NoPen);
+                bars->append(set);
+            }
+        }
+        bars->setBarWidth(c.barWidth() / 100.0);
+        qc->addSeries(bars);
+        attachAxes(bars, categoryAxis(false));
+        if (legendBox && c.pointLegendVisible() && !c.seriesLegendVisible() && !byPoint)
+            legendBox = nullptr;
+    }
+
+    void buildLines()
+    {
+        const bool hasX = c.hasXValues();
+        const bool byPoint = colourByPoint();
+        QList<QAbstractSeries *> all;
+        for (int s = 0; s < series; ++s) {
+            auto *line = new QLineSeries;
+            line->setName(seriesName(s));
+            line->setPen(QPen(colourAt(s), 2));
+            for (int p = 0; p < points; ++p) {
+                const double y = c.value(s, p);
+                const double x = hasX ? c.xValue(s, p) : p;
+                if (!std::isnan(y) && !std::isnan(x))
+                    line->append(x, y);
+            }
+            line->setPointsVisible(!byPoint && points <= 40);
+            all << line;
+        }
+        if (byPoint) {
+            for (int p = 0; p < points; ++p) {
+                const double y = c.value(0, p);
+                const double x = hasX ? c.xValue(0, p) : p;
+                if (std::isnan(y) || std::isnan(x))
+                    continue;
+                auto *dot = new QScatterSeries;
+                dot->setName(pointName(p));
+                dot->setColor(colourAt(p));
+                dot->setBorderColor(Qt::white);
+                dot->setMarkerSize(9);
+                dot->append(x, y);
+                all << dot;
+            }
+        }
+        QAbstractAxis *xAxis = hasX ? valueAxis(c.xAxis()) : categoryAxis(false);
+        for (auto *s : all)
+            qc->addSeries(s);
+        attachAxes(all, xAxis);
+        if (byPoint)
+            for (QLegendMarker *m : qc->legend()->markers(all.first()))
+                m->setVisible(false);
+        else if (legendBox && !c.seriesLegendVisible())
+            legendBox = nullptr;
+    }
+
+    void buildPie()
+    {
+        qreal total = 0;
+        const int pies = series;
+        for (int s = 0; s < pies; ++s) {
+            auto *pie = new QPieSeries;
+            total = 0;
+            for (int p = 0; p < points; ++p)
+                total += std::max(0.0, valueOr0(s, p));
+            for (int p = 0; p < points; ++p) {
+                const double v = valueOr0(s, p);
+                if (!(v > 0))
+                    continue;
+                const QString share = QStringLiteral("%1%").arg(qRound(100 * v / total));
+                auto *slice = pie->append(
+                    legendBox ? share : pointName(p) + QStringLiteral(" ") + share, v);
+                slice->setColor(colourAt(p));
+                slice->setBorderColor(Qt::white);
+                slice->setBorderWidth(1);
+                slice->setLabelFont(font);
+                // Shares inside the slice when the legend names them; names outside otherwise.
+                if (legendBox) {
+                    slice->setLabelPosition(QPieSlice::LabelInsideHorizontal);
+                    slice->setLabelColor(Qt::white);
+                    slice->setLabelVisible(v / total >= 0.05);
+                } else {
+                    slice->setLabelPosition(QPieSlice::LabelOutside);
+                    slice->setLabelColor(TextColour);
+                    slice->setLabelArmLengthFactor(0.08);
+                    slice->setLabelVisible(true);
+                }
+            }
+            const qreal slot = 1.0 / pies;
+            pie->setHorizontalPosition(slot * (s + 0.5));
+            pie->setPieSize(
+                legendBox ? 0.85 * std::min(1.0, slot * 1.6) : 0.62 * std::min(1.0, slot * 1.6));
+            qc->addSeries(pie);
+            const auto markers = qc->legend()->markers(pie);
+            int m = 0;
+            for (int p = 0; p < points && m < markers.size(); ++p) {
+                if (!(valueOr0(s, p) > 0))
+                    continue;
+                markers[m]->setLabel(pointName(p));
+                markers[m]->setVisible(s == 0);
+                ++m;
+            }
+        }
+    }
+
+    void attachAxes(QAbstractSeries *s, QAbstractAxis *xAxis)
+    {
+        attachAxes(QList<QAbstractSeries *> { s }, xAxis);
+    }
+
+    void attachAxes(const QList<QAbstractSeries *> &all, QAbstractAxis *xAxis)
+    {
+        QAbstractAxis *yAxis = valueAxis(c.yAxis());
+        qc->addAxis(xAxis, Qt::AlignBottom);
+        qc->addAxis(yAxis, Qt::AlignLeft);
+        for (auto *s : all) {
+            s->attachAxis(xAxis);
+            s->attachAxis(yAxis);
+        }
+    }
+
+    void styleLegend()
+    {
+        QLegend *legend = qc->legend();
+        if (!legendBox) {
+            legend->setVisible(false);
+            return;
+        }
+        legend->setVisible(true);
+        legend->setAlignment(dockAlignment(legendBox->docking()));
+        legend->setFont(font);
+        legend->setLabelColor(TextColour);
+        legend->setMarkerShape(QLegend::MarkerShapeRectangle);
+        legend->setBackgroundVisible(legendBox->framed());
+        legend->setBrush(Qt::white);
+        legend->setPen(QPen(AxisColour, 1));
+        legend->setBorderColor(AxisColour);
+    }
+};
+
+} // namespace
+
+void RenderChart(const Chart &chart, QPainter *painter, const QRectF &target)
+{
+    const QRectF sceneRect(
+        0, 0, chart.width() / TwipsPerSceneUnit, chart.height() / TwipsPerSceneUnit);
+    QGraphicsScene scene;
+    scene.setSceneRect(sceneRect);
+    auto *qc = new QChart;
+    scene.addItem(qc);
+    Builder(chart, qc).build();
+    qc->setMinimumSize(0, 0);
+    qc->setGeometry(sceneRect);
+    // Without a view nothing delivers the chart's layout request; lay it out before drawing.
+    QCoreApplication::sendPostedEvents(qc, QEvent::LayoutRequest);
+    qc->layout()->activate();
+
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setRenderHint(QPainter::TextAntialiasing);
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    scene.render(painter, target, sceneRect, Qt::IgnoreAspectRatio);
+    painter->restore();
+}
+
+} // namespace kv6::chart
