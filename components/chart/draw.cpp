@@ -1,6 +1,7 @@
 #include "chart/chart_p.h"
 
 #include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QPainter>
@@ -10,7 +11,6 @@
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QLegend>
-#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QPieSeries>
 #include <QtCharts/QPieSlice>
@@ -83,9 +83,10 @@ int qtAngle(int degrees)
 class Builder
 {
 public:
-    Builder(const Chart &chart, QChart *qc)
+    Builder(const Chart &chart, QChart *qc, const QRectF &area)
         : c(chart)
         , qc(qc)
+        , area(area)
         , series(chart.seriesCount())
         , points(chart.pointCount())
         , font(sceneFont(chart.font()))
@@ -114,12 +115,22 @@ public:
 private:
     const Chart &c;
     QChart *qc;
+    QRectF area;
     int series;
     int points;
     QFont font;
     QFont titleFont;
     const LegendBox *legendBox = nullptr;
 
+public:
+    struct Entry
+    {
+        QColor colour;
+        QString text;
+    };
+    QList<Entry> entries;
+
+private:
     // A legend of points stands for colours only when each point has its own.
     bool colourByPoint() const
     {
@@ -154,7 +165,9 @@ private:
         qc->setBackgroundBrush(Qt::white);
         qc->setBackgroundPen(Qt::NoPen);
         qc->setDropShadowEnabled(false);
-        qc->setMargins(QMargins(4, 4, 4, 4));
+        // Room for the half of the top and last tick labels that stands out of the plot area.
+        const int half = font.pixelSize() / 2;
+        qc->setMargins(QMargins(6, half + 4, half + 6, 4));
         qc->layout()->setContentsMargins(0, 0, 0, 0);
     }
 
@@ -167,7 +180,9 @@ private:
         axis->setTitleText(from.title());
         axis->setTitleVisible(!from.title().isEmpty());
         axis->setLabelsAngle(qtAngle(from.labelAngle()));
-        axis->setLabelsVisible(!(from.styleFlags() & AxisNoLabels));
+        // Hidden labels keep their room: Qt elides the axis title when an axis has no labels.
+        if (from.styleFlags() & AxisNoLabels)
+            axis->setLabelsColor(Qt::transparent);
         axis->setLinePen(QPen(AxisColour, 1));
         axis->setGridLinePen(QPen(GridColour, 1));
         axis->setShadesVisible(false);
@@ -189,7 +204,7 @@ private:
         return axis;
     }
 
-    QAbstractAxis *categoryAxis(bool hideLabels)
+    QAbstractAxis *categoryAxis()
     {
         auto *axis = new QBarCategoryAxis;
         QStringList names;
@@ -206,8 +221,6 @@ private:
         }
         axis->append(names);
         styleAxis(axis, c.xAxis());
-        if (hideLabels)
-            axis->setLabelsVisible(false);
         axis->setGridLineVisible(false);
         return axis;
     }
@@ -229,6 +242,7 @@ private:
                 set->setColor(colourAt(p));
                 set->setPen(Qt::NoPen);
                 bars->append(set);
+                entries.append({ colourAt(p), pointName(p) });
             }
         } else {
             for (int s = 0; s < series; ++s) {
@@ -238,13 +252,13 @@ private:
                 set->setColor(colourAt(s));
                 set->setPen(Qt::NoPen);
                 bars->append(set);
+                if (c.seriesLegendVisible())
+                    entries.append({ colourAt(s), seriesName(s) });
             }
         }
         bars->setBarWidth(c.barWidth() / 100.0);
         qc->addSeries(bars);
-        attachAxes(bars, categoryAxis(false));
-        if (legendBox && c.pointLegendVisible() && !c.seriesLegendVisible() && !byPoint)
-            legendBox = nullptr;
+        attachAxes(bars, categoryAxis());
     }
 
     void buildLines()
@@ -264,6 +278,8 @@ private:
             }
             line->setPointsVisible(!byPoint && points <= 40);
             all << line;
+            if (!byPoint && c.seriesLegendVisible())
+                entries.append({ colourAt(s), seriesName(s) });
         }
         if (byPoint) {
             for (int p = 0; p < points; ++p) {
@@ -278,17 +294,13 @@ private:
                 dot->setMarkerSize(9);
                 dot->append(x, y);
                 all << dot;
+                entries.append({ colourAt(p), pointName(p) });
             }
         }
-        QAbstractAxis *xAxis = hasX ? valueAxis(c.xAxis()) : categoryAxis(false);
+        QAbstractAxis *xAxis = hasX ? valueAxis(c.xAxis()) : categoryAxis();
         for (auto *s : all)
             qc->addSeries(s);
         attachAxes(all, xAxis);
-        if (byPoint)
-            for (QLegendMarker *m : qc->legend()->markers(all.first()))
-                m->setVisible(false);
-        else if (legendBox && !c.seriesLegendVisible())
-            legendBox = nullptr;
     }
 
     void buildPie()
@@ -328,16 +340,11 @@ private:
             pie->setPieSize(
                 legendBox ? 0.85 * std::min(1.0, slot * 1.6) : 0.62 * std::min(1.0, slot * 1.6));
             qc->addSeries(pie);
-            const auto markers = qc->legend()->markers(pie);
-            int m = 0;
-            for (int p = 0; p < points && m < markers.size(); ++p) {
-                if (!(valueOr0(s, p) > 0))
-                    continue;
-                markers[m]->setLabel(pointName(p));
-                markers[m]->setVisible(s == 0);
-                ++m;
-            }
         }
+        if (legendBox)
+            for (int p = 0; p < points; ++p)
+                if (valueOr0(0, p) > 0)
+                    entries.append({ colourAt(p), pointName(p) });
     }
 
     void attachAxes(QAbstractSeries *s, QAbstractAxis *xAxis)
@@ -356,23 +363,130 @@ private:
         }
     }
 
+    // Qt's own legend frames the whole side it docks to and cannot be sized to its entries; this
+    // one is laid out here, the chart's margin on that side makes room for it, and it is drawn
+    // over the finished scene.
     void styleLegend()
     {
-        QLegend *legend = qc->legend();
-        if (!legendBox) {
-            legend->setVisible(false);
+        qc->legend()->setVisible(false);
+        if (!legendBox || entries.isEmpty())
             return;
+        const QFontMetricsF fm(font);
+        swatch = std::round(fm.height() * 0.7);
+        gap = std::round(fm.height() * 0.4);
+        line = std::ceil(fm.height() * 1.35);
+        pad = legendBox->framed() ? std::round(fm.height() * 0.6) : 0;
+        spacing = std::round(fm.height() * 1.1);
+        dock = dockAlignment(legendBox->docking());
+
+        const QMargins m = qc->margins();
+        const qreal outer = 6;
+        QSizeF size;
+        if (dock == Qt::AlignLeft || dock == Qt::AlignRight) {
+            // A side legend keeps at most two fifths of the width; longer texts are cut short.
+            const qreal maxText
+                = std::max<qreal>(fm.height(), area.width() * 0.4 - 2 * pad - swatch - gap);
+            qreal widest = 0;
+            for (Entry &e : entries) {
+                e.text = fm.elidedText(e.text, Qt::ElideRight, maxText);
+                widest = std::max(widest, fm.horizontalAdvance(e.text));
+            }
+            const int fit = std::max<int>(1, (area.height() - 2 * outer - 2 * pad) / line);
+            if (entries.size() > fit) {
+                entries = entries.mid(0, fit);
+                entries.last().text = QString(QChar(0x2026));
+            }
+            size = QSizeF(
+                2 * pad + swatch + gap + std::ceil(widest), 2 * pad + entries.size() * line);
+        } else {
+            // Rows as wide as the chart allows, each centred.
+            const qreal maxWidth = area.width() - 2 * outer - 2 * pad;
+            rows.clear();
+            qreal rowWidth = 0;
+            for (int i = 0; i < entries.size(); ++i) {
+                Entry &e = entries[i];
+                e.text = fm.elidedText(e.text, Qt::ElideRight, maxWidth - swatch - gap);
+                const qreal w = swatch + gap + fm.horizontalAdvance(e.text);
+                if (rows.isEmpty() || rowWidth + spacing + w > maxWidth) {
+                    rows.append({ i, 0 });
+                    rowWidth = w;
+                } else {
+                    rowWidth += spacing + w;
+                }
+                rows.last().second = rowWidth;
+            }
+            qreal widest = 0;
+            for (const auto &r : rows)
+                widest = std::max(widest, r.second);
+            size = QSizeF(2 * pad + std::ceil(widest), 2 * pad + rows.size() * line);
         }
-        legend->setVisible(true);
-        legend->setAlignment(dockAlignment(legendBox->docking()));
-        legend->setFont(font);
-        legend->setLabelColor(TextColour);
-        legend->setMarkerShape(QLegend::MarkerShapeRectangle);
-        legend->setBackgroundVisible(legendBox->framed());
-        legend->setBrush(Qt::white);
-        legend->setPen(QPen(AxisColour, 1));
-        legend->setBorderColor(AxisColour);
+        QMargins grown = m;
+        switch (dock) {
+        case Qt::AlignLeft:
+            box = QRectF(outer, area.center().y() - size.height() / 2, size.width(), size.height());
+            grown.setLeft(m.left() + int(std::ceil(size.width())) + int(outer));
+            break;
+        case Qt::AlignTop:
+            box = QRectF(area.center().x() - size.width() / 2, outer, size.width(), size.height());
+            grown.setTop(m.top() + int(std::ceil(size.height())) + outer);
+            break;
+        case Qt::AlignBottom:
+            box = QRectF(area.center().x() - size.width() / 2,
+                area.bottom() - outer - size.height(), size.width(), size.height());
+            grown.setBottom(m.bottom() + int(std::ceil(size.height())) + outer);
+            break;
+        default:
+            box = QRectF(area.right() - outer - size.width(), area.center().y() - size.height() / 2,
+                size.width(), size.height());
+            grown.setRight(m.right() + int(std::ceil(size.width())) + int(outer));
+            break;
+        }
+        qc->setMargins(grown);
     }
+
+public:
+    // Draws the legend in scene coordinates.
+    void paintLegend(QPainter *p) const
+    {
+        if (!legendBox || entries.isEmpty())
+            return;
+        p->save();
+        if (legendBox->framed()) {
+            p->setPen(QPen(AxisColour, 1));
+            p->setBrush(Qt::white);
+            p->drawRect(box.adjusted(0.5, 0.5, -0.5, -0.5));
+        }
+        p->setFont(font);
+        const QFontMetricsF fm(font);
+        auto drawEntry = [&](const Entry &e, qreal x, qreal top) {
+            const qreal mid = top + line / 2;
+            p->setPen(Qt::NoPen);
+            p->setBrush(e.colour);
+            p->drawRect(QRectF(x, mid - swatch / 2, swatch, swatch));
+            p->setPen(TextColour);
+            p->drawText(QPointF(x + swatch + gap, mid + (fm.ascent() - fm.descent()) / 2), e.text);
+            return swatch + gap + fm.horizontalAdvance(e.text);
+        };
+        if (dock == Qt::AlignLeft || dock == Qt::AlignRight) {
+            for (int i = 0; i < entries.size(); ++i)
+                drawEntry(entries[i], box.left() + pad, box.top() + pad + i * line);
+        } else {
+            for (int r = 0; r < rows.size(); ++r) {
+                const int end = r + 1 < rows.size() ? rows[r + 1].first : int(entries.size());
+                qreal x = box.center().x() - rows[r].second / 2;
+                for (int i = rows[r].first; i < end; ++i)
+                    x += drawEntry(entries[i], x, box.top() + pad + r * line) + spacing;
+            }
+        }
+        p->restore();
+    }
+
+private:
+    Qt::Alignment dock = Qt::AlignRight;
+    QRectF box;
+    // First entry and width of each row of a top or bottom legend.
+    QList<QPair<int, qreal>> rows;
+    qreal swatch = 8, gap = 4, line = 16, pad = 0, spacing = 12;
 };
 
 } // namespace
@@ -385,7 +499,8 @@ void RenderChart(const Chart &chart, QPainter *painter, const QRectF &target)
     scene.setSceneRect(sceneRect);
     auto *qc = new QChart;
     scene.addItem(qc);
-    Builder(chart, qc).build();
+    Builder builder(chart, qc, sceneRect);
+    builder.build();
     qc->setMinimumSize(0, 0);
     qc->setGeometry(sceneRect);
     // Without a view nothing delivers the chart's layout request; lay it out before drawing.
@@ -397,6 +512,9 @@ void RenderChart(const Chart &chart, QPainter *painter, const QRectF &target)
     painter->setRenderHint(QPainter::TextAntialiasing);
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
     scene.render(painter, target, sceneRect, Qt::IgnoreAspectRatio);
+    painter->translate(target.topLeft());
+    painter->scale(target.width() / sceneRect.width(), target.height() / sceneRect.height());
+    builder.paintLegend(painter);
     painter->restore();
 }
 
