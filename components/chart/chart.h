@@ -21,6 +21,7 @@
 // height/15; fonts are set in those units, which keeps text in proportion however the picture is
 // scaled afterwards.
 
+#include <QColor>
 #include <QFont>
 #include <QImage>
 #include <QPicture>
@@ -218,6 +219,9 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// The colour of series (or point) `index`, repeating after ten.
+QColor PaletteColour(int index);
 
 // Tick ranges and label texts, shared by the drawing and open to tests.
 Scale NiceScale(double low, double high);

@@ -491,6 +491,12 @@ private:
 
 } // namespace
 
+QColor PaletteColour(int index)
+{
+    const int n = int(palette().size());
+    return palette().at(((index % n) + n) % n);
+}
+
 void RenderChart(const Chart &chart, QPainter *painter, const QRectF &target)
 {
     const QRectF sceneRect(

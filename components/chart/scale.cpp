@@ -80,8 +80,9 @@ QString FormatAxisValue(double value, int formatCode, double step)
         return shortDate(VbDateFromDouble(value).date());
     }
     QLocale locale = QLocale::system();
-    if (formatCode != ThousandsFormat)
-        locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    // The C locale leaves groups out unless told otherwise.
+    locale.setNumberOptions(formatCode == ThousandsFormat ? QLocale::DefaultNumberOptions
+                                                          : QLocale::OmitGroupSeparator);
     // A tick that is zero only by rounding would print as "-0".
     if (std::fabs(value) < step * Slack)
         value = 0;
