@@ -416,6 +416,21 @@ QImage Chart::image(int dpi) const
     return img;
 }
 
+void DrawPicture(QPainter *painter, const QPicture &picture, const QRectF &target)
+{
+    const QRect b = picture.boundingRect();
+    if (b.isEmpty() || !painter->device())
+        return;
+    const QPaintDevice *device = painter->device();
+    const double sx = target.width() / b.width() * picture.logicalDpiX() / device->logicalDpiX();
+    const double sy = target.height() / b.height() * picture.logicalDpiY() / device->logicalDpiY();
+    painter->save();
+    painter->translate(target.topLeft());
+    painter->scale(sx, sy);
+    painter->drawPicture(-b.topLeft(), picture);
+    painter->restore();
+}
+
 bool Chart::exportToFile(int format, const QString &path, QString *error) const
 {
     auto fail = [&](const QString &why) {
