@@ -140,14 +140,15 @@ void Axis::setLabel(int point, const QString &text)
     m_labels[point] = text;
 }
 
-Scale Axis::scale() const
+Scale Axis::scale(int intervals) const
 {
     double low = 0, high = 0;
     if (m_isX)
         m_chart->d->xRange(low, high);
     else
         m_chart->d->valueRange(low, high);
-    Scale s = !m_auto && m_fixedMax > low ? FixedScale(low, m_fixedMax) : NiceScale(low, high);
+    Scale s = !m_auto && m_fixedMax > low ? FixedScale(low, m_fixedMax, intervals)
+                                          : NiceScale(low, high, intervals);
     // A date axis ticks whole days at the finest.
     if (m_format == DateFormat && s.step < 1) {
         s.step = 1;

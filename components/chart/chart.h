@@ -99,7 +99,8 @@ public:
     void setMaximum(double value) { m_fixedMax = value; }
     double maximum() const { return scale().maximum; }
     double minimum() const { return scale().minimum; }
-    Scale scale() const;
+    // The scale drawn, with about `intervals` steps.
+    Scale scale(int intervals = 5) const;
 
 private:
     friend class Chart;
@@ -229,8 +230,8 @@ void DrawPicture(QPainter *painter, const QPicture &picture, const QRectF &targe
 QColor PaletteColour(int index);
 
 // Tick ranges and label texts, shared by the drawing and open to tests.
-Scale NiceScale(double low, double high);
-Scale FixedScale(double low, double maximum);
+Scale NiceScale(double low, double high, int intervals = 5);
+Scale FixedScale(double low, double maximum, int intervals = 5);
 QString FormatAxisValue(double value, int formatCode, double step);
 QString FormatCategoryLabel(const QString &text, int formatCode);
 

@@ -18,6 +18,8 @@
 #include <QtCharts/QStackedBarSeries>
 
 #include <cmath>
+#include <memory>
+#include <tuple>
 
 namespace kv6::chart {
 
@@ -83,10 +85,12 @@ int qtAngle(int degrees)
 class Builder
 {
 public:
-    Builder(const Chart &chart, QChart *qc, const QRectF &area)
+    // With `plotWidth` known (from a first layout) the X labels are thinned to fit it.
+    Builder(const Chart &chart, QChart *qc, const QRectF &area, qreal plotWidth = 0)
         : c(chart)
         , qc(qc)
         , area(area)
+        , plotWidth(plotWidth)
         , series(chart.seriesCount())
         , points(chart.pointCount())
         , font(sceneFont(chart.font()))
@@ -116,6 +120,7 @@ private:
     const Chart &c;
     QChart *qc;
     QRectF area;
+    qreal plotWidth;
     int series;
     int points;
     QFont font;
@@ -188,9 +193,9 @@ private:
         axis->setShadesVisible(false);
     }
 
-    QAbstractAxis *valueAxis(const Axis &from)
+    QCategoryAxis *valueAxis(const Axis &from, int intervals = 5)
     {
-        const Scale s = from.scale();
+        const Scale s = from.scale(intervals);
         auto *axis = new QCategoryAxis;
         axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
         axis->setStartValue(s.minimum);
@@ -204,9 +209,8 @@ private:
         return axis;
     }
 
-    QAbstractAxis *categoryAxis()
+    QStringList categoryNames() const
     {
-        auto *axis = new QBarCategoryAxis;
         QStringList names;
         for (int p = 0; p < points; ++p) {
             QString text = FormatCategoryLabel(c.xAxis().label(p), c.xAxis().labelFormat());
@@ -214,16 +218,101 @@ private:
                 text = c.pointLegend(p);
             if (text.isEmpty())
                 text = QString::number(p + 1);
-            // The axis keeps one slot per distinct text; an invisible mark keeps repeats apart.
+            // Axes keep one slot per distinct text; an invisible mark keeps repeats apart.
             while (names.contains(text))
                 text += QChar(0x200B);
             names << text;
         }
-        axis->append(names);
+        return names;
+    }
+
+    QAbstractAxis *categoryAxis()
+    {
+        auto *axis = new QBarCategoryAxis;
+        axis->append(categoryNames());
         styleAxis(axis, c.xAxis());
         axis->setGridLineVisible(false);
         return axis;
     }
+
+    // Every `every`th point labelled, on an axis whose slots are that much wider: Qt cuts each
+    // label to the room of one slot, so dropping labels alone would not help.
+    QAbstractAxis *sparseCategoryAxis(int every)
+    {
+        auto *axis = new QCategoryAxis;
+        axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        axis->setStartValue(-0.5);
+        axis->setRange(-0.5, points - 0.5);
+        const QStringList names = categoryNames();
+        for (int p = 0; p < points; p += every)
+            axis->append(names[p], p);
+        styleAxis(axis, c.xAxis());
+        axis->setGridLineVisible(false);
+        return axis;
+    }
+
+    QAbstractAxis *fittedCategoryAxis()
+    {
+        const int every = plotWidth > 0 ? categoryEvery(plotWidth) : 1;
+        return every == 1 ? categoryAxis() : sparseCategoryAxis(every);
+    }
+
+    // Room a label needs along the axis.
+    qreal labelExtent(const QStringList &labels) const
+    {
+        const QFontMetricsF fm(font);
+        qreal widest = 0;
+        for (const QString &t : labels)
+            widest = std::max(widest, fm.horizontalAdvance(t));
+        return (c.xAxis().labelAngle() == 0 ? widest : fm.height()) + 1;
+    }
+
+    // Qt gives each label of an axis with n labels the axis width over n + 1, less its padding,
+    // and cuts what does not fit. Crowded axes therefore get fewer labels, not shorter ones.
+    static constexpr qreal LabelPadding = 5;
+
+    bool fits(qreal width, int labels, qreal extent) const
+    {
+        return width / (labels + 1) - 2 * LabelPadding >= extent;
+    }
+
+    // The smallest step between labelled points that lets the labels fit.
+    int categoryEvery(qreal width) const
+    {
+        const qreal extent = labelExtent(categoryNames());
+        for (int every = 1; every < points; ++every)
+            if (fits(width, (points - 1) / every + 1, extent))
+                return every;
+        return std::max(1, points);
+    }
+
+    // The most value intervals (up to five) whose labels fit.
+    int valueIntervals(qreal width) const
+    {
+        for (int intervals = 5; intervals > 1; --intervals) {
+            const Scale s = c.xAxis().scale(intervals);
+            QStringList labels;
+            for (double v = s.minimum; v <= s.maximum + s.step * 1e-9; v += s.step)
+                labels << FormatAxisValue(v, c.xAxis().labelFormat(), s.step);
+            if (fits(width, int(labels.size()), labelExtent(labels)))
+                return intervals;
+        }
+        return 1;
+    }
+
+public:
+    // Whether the X labels fit a plot of that width as first built.
+    bool xLabelsFit(qreal width) const
+    {
+        if (!xAxisItem || (c.xAxis().styleFlags() & AxisNoLabels))
+            return true;
+        if (qobject_cast<QBarCategoryAxis *>(xAxisItem))
+            return categoryEvery(width) == 1;
+        return valueIntervals(width) == 5;
+    }
+
+private:
+    QAbstractAxis *xAxisItem = nullptr;
 
     void buildBars()
     {
@@ -258,7 +347,7 @@ private:
         }
         bars->setBarWidth(c.barWidth() / 100.0);
         qc->addSeries(bars);
-        attachAxes(bars, categoryAxis());
+        attachAxes(bars, fittedCategoryAxis());
     }
 
     void buildLines()
@@ -297,7 +386,20 @@ private:
                 entries.append({ colourAt(p), pointName(p) });
             }
         }
-        QAbstractAxis *xAxis = hasX ? valueAxis(c.xAxis()) : categoryAxis();
+        QAbstractAxis *xAxis = nullptr;
+        if (hasX) {
+            auto *values = valueAxis(c.xAxis(), plotWidth > 0 ? valueIntervals(plotWidth) : 5);
+            // The last value label is centred on the plot's right edge.
+            const QStringList labels = values->categoriesLabels();
+            const int half
+                = int(std::ceil(QFontMetricsF(font).horizontalAdvance(labels.last()) / 2));
+            QMargins m = qc->margins();
+            m.setRight(std::max(m.right(), half + 2));
+            qc->setMargins(m);
+            xAxis = values;
+        } else {
+            xAxis = fittedCategoryAxis();
+        }
         for (auto *s : all)
             qc->addSeries(s);
         attachAxes(all, xAxis);
@@ -355,6 +457,7 @@ private:
     void attachAxes(const QList<QAbstractSeries *> &all, QAbstractAxis *xAxis)
     {
         QAbstractAxis *yAxis = valueAxis(c.yAxis());
+        xAxisItem = xAxis;
         qc->addAxis(xAxis, Qt::AlignBottom);
         qc->addAxis(yAxis, Qt::AlignLeft);
         for (auto *s : all) {
@@ -501,26 +604,37 @@ void RenderChart(const Chart &chart, QPainter *painter, const QRectF &target)
 {
     const QRectF sceneRect(
         0, 0, chart.width() / TwipsPerSceneUnit, chart.height() / TwipsPerSceneUnit);
-    QGraphicsScene scene;
-    scene.setSceneRect(sceneRect);
-    auto *qc = new QChart;
-    scene.addItem(qc);
-    Builder builder(chart, qc, sceneRect);
-    builder.build();
-    qc->setMinimumSize(0, 0);
-    qc->setGeometry(sceneRect);
-    // Without a view nothing delivers the chart's layout request; lay it out before drawing.
-    QCoreApplication::sendPostedEvents(qc, QEvent::LayoutRequest);
-    qc->layout()->activate();
+    auto lay = [&](QGraphicsScene &scene, qreal plotWidth) {
+        scene.setSceneRect(sceneRect);
+        auto *qc = new QChart;
+        scene.addItem(qc);
+        auto builder = std::make_unique<Builder>(chart, qc, sceneRect, plotWidth);
+        builder->build();
+        qc->setMinimumSize(0, 0);
+        qc->setGeometry(sceneRect);
+        // Without a view nothing delivers the chart's layout request.
+        QCoreApplication::sendPostedEvents(qc, QEvent::LayoutRequest);
+        qc->layout()->activate();
+        return std::make_pair(qc, std::move(builder));
+    };
+    auto scene = std::make_unique<QGraphicsScene>();
+    auto [qc, builder] = lay(*scene, 0);
+    // Crowded X labels are known only once the plot has its width: lay out again with it.
+    const qreal plotWidth = qc->plotArea().width();
+    if (!builder->xLabelsFit(plotWidth)) {
+        builder.reset();
+        scene = std::make_unique<QGraphicsScene>();
+        std::tie(qc, builder) = lay(*scene, plotWidth);
+    }
 
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setRenderHint(QPainter::TextAntialiasing);
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    scene.render(painter, target, sceneRect, Qt::IgnoreAspectRatio);
+    scene->render(painter, target, sceneRect, Qt::IgnoreAspectRatio);
     painter->translate(target.topLeft());
     painter->scale(target.width() / sceneRect.width(), target.height() / sceneRect.height());
-    builder.paintLegend(painter);
+    builder->paintLegend(painter);
     painter->restore();
 }
 

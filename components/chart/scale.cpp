@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kv6::chart {
@@ -23,8 +24,6 @@ double niceStep(double raw)
     return nice * mag;
 }
 
-// Ticks count on five intervals or so.
-constexpr int Intervals = 5;
 // Slack for values that land on a tick but carry binary rounding.
 constexpr double Slack = 1e-9;
 
@@ -46,7 +45,7 @@ QString shortDate(const QDate &date)
 
 } // namespace
 
-Scale NiceScale(double low, double high)
+Scale NiceScale(double low, double high, int intervals)
 {
     if (!(high > low)) {
         if (low == 0 && high == 0) {
@@ -57,16 +56,16 @@ Scale NiceScale(double low, double high)
         }
     }
     Scale s;
-    s.step = niceStep((high - low) / Intervals);
+    s.step = niceStep((high - low) / std::max(1, intervals));
     s.minimum = std::floor(low / s.step + Slack) * s.step;
     s.maximum = std::ceil(high / s.step - Slack) * s.step;
     return s;
 }
 
-Scale FixedScale(double low, double maximum)
+Scale FixedScale(double low, double maximum, int intervals)
 {
     Scale s;
-    s.step = niceStep((maximum - low) / Intervals);
+    s.step = niceStep((maximum - low) / std::max(1, intervals));
     s.minimum = std::floor(low / s.step + Slack) * s.step;
     s.maximum = maximum;
     return s;
