@@ -19,7 +19,10 @@
 // Sizes are in twips (1440 per inch), the unit of the report layout. Drawing lays the chart out
 // at 96 dots per inch of that size, so the picture's bounding rectangle is width/15 by
 // height/15; fonts are set in those units, which keeps text in proportion however the picture is
-// scaled afterwards.
+// scaled afterwards. Place a loaded picture with DrawPicture below, not QPainter::drawPicture.
+//
+// The scale follows the data and the settings at once: nothing needs re-adjusting after a resize
+// or a new maximum. Drawing needs a QApplication (the offscreen platform will do).
 
 #include <QColor>
 #include <QFont>

@@ -127,7 +127,6 @@ private:
     QFont titleFont;
     const LegendBox *legendBox = nullptr;
 
-public:
     struct Entry
     {
         QColor colour;
@@ -135,7 +134,6 @@ public:
     };
     QList<Entry> entries;
 
-private:
     // A legend of points stands for colours only when each point has its own.
     bool colourByPoint() const
     {
