@@ -1,4 +1,5 @@
 #include "script/builtins.h"
+#include "script/builtins_p.h"
 
 #include <QHash>
 
@@ -280,7 +281,7 @@ QList<BuiltinFunction> build()
         if (v.type() == VarType::Date)
             return Variant::boolean(true);
         double d = 0;
-        return Variant::boolean(v.isString() && Variant::parseDate(v.stringValue(), &d));
+        return Variant::boolean(v.isString() && Variant::parseDateText(v.stringValue(), &d));
     });
     add("TypeName", 1, 1, [](const Args &a) { return Variant::string(a[0].typeName()); });
     f.back().takesObjects = true;
@@ -400,6 +401,8 @@ QList<BuiltinFunction> build()
             texts << (v.isNull() ? QString() : v.toString());
         return Variant::string(texts.join(sep));
     });
+
+    detail::addDateTimeFunctions(f);
     return f;
 }
 

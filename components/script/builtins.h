@@ -5,6 +5,7 @@
 
 #include "script/value.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -30,5 +31,9 @@ struct BuiltinFunction
 // The list is built once; lookups through findBuiltin are hashed.
 const QList<BuiltinFunction> &standardFunctions();
 const BuiltinFunction *findBuiltin(const QString &name);
+
+// The language's named constants (vbCrLf, vbSunday, vbString, vbObjectError, ...), by
+// case-folded name; a script cannot redefine them.
+const QHash<QString, Variant> &standardConstants();
 
 } // namespace kv6::script

@@ -133,6 +133,7 @@ void storeValue(Variant &slot, Variant value)
 }
 
 Runtime::Runtime()
+    : constants(standardConstants())
 {
     const int err = globalSlot(QStringLiteral("err"), QStringLiteral("Err"));
     m_globals[size_t(err)] = Variant::object(std::make_shared<ErrObject>(*this));
