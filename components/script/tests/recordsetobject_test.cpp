@@ -384,6 +384,8 @@ TEST(RecordsetObject, ValuesKeepTheirSubtypesAndNulls)
         "String 836711");
     EXPECT_EQ(b.eval("rs(\"Cost\") * 3"), "Currency 1.8") << "no binary fraction noise";
     EXPECT_EQ(b.eval("rs(\"PrintedAt\") + 1 > rs(\"PrintedAt\")"), "Boolean True");
+    EXPECT_EQ(
+        b.eval("Year(rs(\"PrintedAt\")) & \"-\" & Month(rs(\"PrintedAt\"))"), "String 2026-3");
     EXPECT_EQ(b.eval("VarType(rs)"), "Integer 9");
     EXPECT_EQ(b.eval("IsObject(rs(\"Pages\"))"), "Boolean True");
     EXPECT_EQ(b.eval("Len(rs(\"UserName\"))"), "Long 5");
