@@ -284,6 +284,7 @@ QList<BuiltinFunction> build()
         return Variant::boolean(v.isString() && Variant::parseDateText(v.stringValue(), &d));
     });
     add("TypeName", 1, 1, [](const Args &a) { return Variant::string(a[0].typeName()); });
+    f.back().takesObjects = true;
     add("VarType", 1, 1, [](const Args &a) { return Variant::integer(a[0].varType()); });
 
     // ---- maths

@@ -9,7 +9,7 @@ namespace kv6::script {
 // An object a host hands to scripts. Member names arrive as written and are compared without
 // regard to case by the implementation; an empty name is the default member (`rs("Pages")`).
 // Failures are reported by throwing through kv6::script::raise(number, description), which
-// the engine turns into the script's Err.
+// the engine turns into the script's Err; a RuntimeError thrown directly also sets Err.Source.
 class HostObject
 {
 public:

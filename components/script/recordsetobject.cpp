@@ -804,7 +804,7 @@ private:
             try {
                 c.assignList(args[0], args[1]);
             } catch (...) {
-                rs.CancelUpdate();
+                c.cancelUpdate();
                 throw;
             }
             rs.Update();

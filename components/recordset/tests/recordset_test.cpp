@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 using namespace kv6;
@@ -157,4 +159,43 @@ TEST(Recordset, AddNewAssignsFieldsAndCancelRemovesTheRow)
     EXPECT_THROW(src->MoveFirst(), RecordsetError);
     EXPECT_THROW(copy->AppendField("Late", adInteger), RecordsetError);
     EXPECT_THROW(copy->AppendRow({ 1 }), RecordsetError);
+}
+
+TEST(Recordset, FailuresCarryAdoErrorNumbers)
+{
+    // Script hosts pass these numbers on, and ADO code tests for them.
+    auto closed = membership();
+    closed->Close();
+    auto atEnd = membership();
+    atEnd->MoveLast();
+    atEnd->MoveNext();
+    auto open = membership();
+    struct Row
+    {
+        const char *what;
+        std::function<void()> fail;
+        int number;
+    };
+    const Row rows[] = {
+        { "closed", [&] { closed->MoveFirst(); }, adErrObjectClosed },
+        { "value at EOF", [&] { atEnd->Value(0); }, adErrNoCurrentRecord },
+        { "MoveNext at EOF", [&] { atEnd->MoveNext(); }, adErrNoCurrentRecord },
+        { "unknown name", [&] { open->Value("Nope"); }, adErrItemNotFound },
+        { "ordinal", [&] { open->GetField(3); }, adErrItemNotFound },
+        { "sort field", [&] { open->SetSort("Nope DESC"); }, adErrItemNotFound },
+        { "criteria", [&] { open->Find("ObjectId ~ 3"); }, adErrInvalidArgument },
+        { "position", [&] { open->SetAbsolutePosition(0); }, adErrInvalidArgument },
+        { "bookmark", [&] { open->SetBookmark(QStringLiteral("x")); }, adErrInvalidArgument },
+        { "append when open", [&] { open->AppendField("Late", adInteger); }, adErrObjectOpen },
+        { "same name", [&] { closed->AppendField("objectid", adInteger); },
+            adErrObjectInCollection },
+    };
+    for (const Row &r : rows) {
+        try {
+            r.fail();
+            ADD_FAILURE() << r.what << ": no error";
+        } catch (const RecordsetError &e) {
+            EXPECT_EQ(e.number(), r.number) << r.what;
+        }
+    }
 }
