@@ -1,0 +1,259 @@
+// Times building a report's data set — "pages and cost by user, grouped by department" over one
+// company and one year — against the same query run alone through the same connection in the
+// same run. The difference is what the program adds after the database: filters, department
+// groups, estimated costs per printer, combining, sorting.
+//
+//   bench_report [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR]
+// Defaults: --jobs 1000000,10000000. --keep keeps the SQLite files in DIR and reuses them on the
+// next run. PostgreSQL runs when --pg or KV6_TEST_PG_URL names a server (in a schema of its own,
+// dropped at the end).
+
+#include "app/langstrings.h"
+#include "dataaccess/dataconnection.h"
+#include "dataaccess/datasettings.h"
+#include "dataaccess/demodata.h"
+#include "groups/analysis.h"
+#include "groups/printers.h"
+#include "report/report.h"
+#include "report/reportdataset.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+using namespace kv6;
+
+namespace {
+
+[[noreturn]] void die(const QString &text)
+{
+    std::fprintf(stderr, "bench_report: %s\n", qPrintable(text));
+    std::exit(1);
+}
+
+void check(const DataResult &e)
+{
+    if (e)
+        die(e->Description());
+}
+
+double seconds(const std::function<void()> &work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+double best(const std::function<void()> &work)
+{
+    double b = 1e300;
+    for (int i = 0; i < 3; ++i)
+        b = std::min(b, seconds(work));
+    return b;
+}
+
+double peakMB()
+{
+    rusage u {};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_maxrss) / 1024.0;
+}
+
+const QDate lastDay(2026, 6, 30);
+
+DemoOptions demoOptions(qint64 jobs)
+{
+    DemoOptions o;
+    o.jobs = jobs;
+    o.seed = 11;
+    o.companies = 4;
+    o.printers = 40;
+    o.users = 400;
+    o.days = 730;
+    o.lastDay = lastDay;
+    return o;
+}
+
+const char *const sql = R"(SELECT 'USR' || u.user_id AS "UserKey",
+  'PRT' || p.printer_id AS "PrinterKey", COALESCE(u.display_name, u.user_name) AS "UserName",
+  SUM(j.pages) AS "TotalPages", SUM(j.color_pages) AS "ColorPages", COUNT(*) AS "Jobs",
+  0.0 AS "Cost" FROM print_jobs j JOIN users u ON u.user_id = j.user_id
+  JOIN printers p ON p.printer_id = j.printer_id
+  WHERE j.company_id = ? AND j.job_time &gt;= ? AND j.job_time &lt; ?
+  GROUP BY u.user_id, u.display_name, u.user_name, p.printer_id)";
+
+QByteArray definition()
+{
+    return QByteArray(R"(<KVReport><KVReportInfo><Name>CostByDepartment</Name>
+<DisplayName>Pages and cost by department</DisplayName><Sort>Cost DESC</Sort>
+<AccessSQL>)")
+        + sql + "</AccessSQL><SQLServerSQL>" + sql + R"(</SQLServerSQL>
+<Parameters><Parameter><Name>Company</Name><Type>1</Type></Parameter>
+<Parameter><Name>Range</Name><Type>2</Type></Parameter></Parameters>
+<GroupColumns>
+<Column><Field>UserKey</Field><Action>4</Action></Column>
+<Column><Field>UserName</Field><Replace>1</Replace></Column>
+<Column><Field>TotalPages</Field><Action>1</Action></Column>
+<Column><Field>ColorPages</Field><Action>1</Action></Column>
+<Column><Field>Jobs</Field><Action>1</Action></Column>
+<Column><Field>Cost</Field><Action>1</Action><Replace>8</Replace></Column>
+</GroupColumns></KVReportInfo></KVReport>)";
+}
+
+// Twelve departments, users dealt out in turn; printers get rates of their own.
+void makeDepartments(clsAnalysis &analysis)
+{
+    infGroupManager *users = analysis.UserManager();
+    QList<GroupItemPtr> departments;
+    for (int d = 1; d <= 12; ++d) {
+        GroupItemPtr g;
+        if (!users->AddGroup(QStringLiteral("Department %1").arg(d), &g))
+            die(QStringLiteral("cannot add a department"));
+        departments << g;
+    }
+    int n = 0;
+    for (const GroupItemPtr &user : users->Items())
+        users->AddItemToGroup(departments[n++ % departments.size()]->Key(), user->Key());
+    int p = 0;
+    for (const GroupItemPtr &item : analysis.PrinterManager()->Items()) {
+        if (auto *printer = dynamic_cast<clsPrinter *>(item.get()))
+            printer->setEstCost(Currency::fromRaw(100 + 25 * (p++ % 8)));
+    }
+}
+
+void benchEngine(const QString &name, const DataSource &base, const QList<qint64> &sizes,
+    const QString &folder, const QString &definitionPath)
+{
+    std::printf("\n%s\n", qPrintable(name));
+    std::printf("%-44s %9s %9s %7s %9s\n", "step", "seconds", "query", "ratio", "peak MB");
+    for (const qint64 jobs : sizes) {
+        DataSource s = base;
+        if (s.isSQLite())
+            s.path = folder + QStringLiteral("/report-bench-%1.db").arg(jobs);
+        else
+            s.schema = QStringLiteral("bench_report_%1_%2")
+                           .arg(QCoreApplication::applicationPid())
+                           .arg(jobs);
+        const bool reuse = s.isSQLite() && QFile::exists(s.path);
+        s.createIfMissing = true;
+        std::unique_ptr<DataConnection> c;
+        QVariant version;
+        check(OpenDataConnection(s, true, version, c));
+        if (!reuse) {
+            const double fill = seconds([&]() { check(GenerateDemoData(*c, demoOptions(jobs))); });
+            std::printf("%-44s %9.1f\n",
+                qPrintable(QStringLiteral("demo history, %1 jobs").arg(jobs)), fill);
+        }
+
+        clsAnalysis analysis;
+        analysis.setShowProgress(false);
+        check(analysis.InitializeDefault(*c, 2));
+        makeDepartments(analysis);
+        clsReport report;
+        if (!report.LoadDefinition(definitionPath, s.isSQLite() ? 1 : 2))
+            die(report.LastError());
+        report.SetUseEstCosts(true);
+        ReportParametersPtr params = report.Parameters();
+        (*params->item(QStringLiteral("Company")))->SetValue1(2);
+        clsReportParameter &range = **params->item(QStringLiteral("Range"));
+
+        struct Span
+        {
+            const char *label;
+            QDate from;
+            QDate to;
+        };
+        for (const Span &span : { Span { "one month", QDate(2026, 3, 1), QDate(2026, 3, 31) },
+                 Span { "one year", QDate(2025, 7, 1), QDate(2026, 6, 30) } }) {
+            range.SetValue1(span.from);
+            range.SetValue2(span.to);
+            int queryRows = 0;
+            const double query = best([&]() {
+                RecordsetPtr t;
+                check(c->ReportSQL(report.ReportSQL(), ReportQueryParameters(params.get()), t));
+                queryRows = t->RecordCount();
+            });
+            int rows = 0;
+            const double whole = best([&]() {
+                check(report.BuildReportDataSet(&analysis, *c));
+                rows = report.ReportData()->RecordCount();
+            });
+            std::printf("%-44s %9.3f %9.3f %7.2f %9.0f\n",
+                qPrintable(QStringLiteral("%1 jobs, %2 (%3 rows -> %4)")
+                               .arg(jobs)
+                               .arg(QLatin1String(span.label))
+                               .arg(queryRows)
+                               .arg(rows)),
+                whole, query, whole / query, peakMB());
+        }
+        c.reset();
+        if (!s.isSQLite()) {
+            DataSource plain = s;
+            plain.schema.clear();
+            plain.createIfMissing = false;
+            DataConnection admin(plain);
+            check(admin.Open(false));
+            check(admin.Execute(QStringLiteral("DROP SCHEMA \"%1\" CASCADE").arg(s.schema)));
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QList<qint64> sizes = { 1000000, 10000000 };
+    QString pg = qEnvironmentVariable("KV6_TEST_PG_URL");
+    QString keep;
+    bool sqlite = true;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--jobs") && i + 1 < args.size()) {
+            sizes.clear();
+            for (const QString &n : args[++i].split(QLatin1Char(',')))
+                sizes << n.toLongLong();
+        } else if (args[i] == QLatin1String("--pg") && i + 1 < args.size()) {
+            pg = args[++i];
+        } else if (args[i] == QLatin1String("--keep") && i + 1 < args.size()) {
+            keep = args[++i];
+        } else if (args[i] == QLatin1String("--no-sqlite")) {
+            sqlite = false;
+        } else {
+            die(QStringLiteral(
+                "usage: bench_report [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR]"));
+        }
+    }
+    QTemporaryDir temp;
+    const QString folder = keep.isEmpty() ? temp.path() : keep;
+    QDir().mkpath(folder);
+    const QString definitionPath = temp.filePath(QStringLiteral("cost-by-department.rpt"));
+    QFile f(definitionPath);
+    if (!f.open(QIODevice::WriteOnly) || f.write(definition()) < 0)
+        die(QStringLiteral("cannot write %1").arg(definitionPath));
+    f.close();
+    std::printf("pages and cost by user, grouped by department: the whole data-set build against "
+                "its query alone\n");
+    if (sqlite) {
+        DataSource s;
+        s.type = 1;
+        benchEngine(QStringLiteral("SQLite"), s, sizes, folder, definitionPath);
+    }
+    if (!pg.isEmpty()) {
+        DataSource s;
+        QString error;
+        if (!DataSource::fromUrl(pg, s, error))
+            die(error);
+        benchEngine(QStringLiteral("PostgreSQL"), s, sizes, folder, definitionPath);
+    }
+    return 0;
+}
