@@ -1,0 +1,84 @@
+#include "report/reportcsv.h"
+
+#include "report/reportparameter.h"
+#include "vbcore/currency.h"
+#include "vbcore/vbdate.h"
+#include "vbcore/vbdatetext.h"
+
+#include <QSaveFile>
+
+namespace kv6 {
+
+QString CsvValue(const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return QStringLiteral("\"\"");
+    QString text;
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        text = value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        break;
+    case QMetaType::QDateTime:
+        text = VbDateText(VbDateToDouble(value.toDateTime()), VbLocale());
+        break;
+    case QMetaType::QDate:
+        text = VbDateText(VbDateToDouble(value.toDate()), VbLocale());
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        // Shortest exact form, decimal point as the program writes numbers everywhere else.
+        text = QString::number(value.toDouble(), 'g', 15);
+        break;
+    default:
+        text = value.userType() == qMetaTypeId<Currency>() ? value.value<Currency>().toString()
+                                                           : value.toString();
+        break;
+    }
+    // Numbers, and texts that read as numbers, go out bare; a comma would split the value.
+    if (!text.contains(QLatin1Char(',')) && clsReportParameter::ToNumber(text))
+        return text;
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+bool WriteReportCsv(const RecordsetPtr &data, const QString &path, QString *error,
+    const std::function<bool(int, int)> &progress)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const int records = data ? data->RecordCount() : 0;
+    const int fields = data ? data->FieldCount() : 0;
+    QByteArray line;
+    for (int r = 0; r < records; ++r) {
+        line.clear();
+        for (int f = 0; f < fields; ++f) {
+            if (f)
+                line += ',';
+            line += CsvValue(data->ValueAt(r, f)).toUtf8();
+        }
+        line += "\r\n";
+        if (file.write(line) != line.size()) {
+            if (error)
+                *error = file.errorString();
+            file.cancelWriting();
+            return false;
+        }
+        if (progress && !progress(r + 1, records)) {
+            file.cancelWriting();
+            if (error)
+                *error = QStringLiteral("The export was cancelled.");
+            return false;
+        }
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace kv6

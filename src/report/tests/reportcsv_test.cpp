@@ -1,0 +1,64 @@
+#include "report/reportcsv.h"
+
+#include "vbcore/currency.h"
+
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+
+using namespace kv6;
+
+TEST(ReportCsv, NumbersGoBareAndEverythingElseIsQuotedWithoutAHeader)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    RecordsetPtr rs = Recordset::Create();
+    rs->AppendField(QStringLiteral("User"), adVarWChar, 50);
+    rs->AppendField(QStringLiteral("Pages"), adInteger);
+    rs->AppendField(QStringLiteral("Cost"), adCurrency);
+    rs->AppendField(QStringLiteral("When"), adDBTimeStamp);
+    rs->AppendField(QStringLiteral("Colour"), adBoolean);
+    rs->Open();
+    rs->AppendRow({ QStringLiteral("Smith, Ann"), 12, 1.25,
+        QDateTime(QDate(2024, 3, 1), QTime(0, 0)), true });
+    rs->AppendRow({ QStringLiteral("say \"hi\""), QVariant(), 0.1 + 0.2, QVariant(), false });
+    rs->AppendRow({ QStringLiteral("042"), -3, QVariant::fromValue(Currency::fromRaw(15000)),
+        QDateTime(QDate(2024, 3, 1), QTime(14, 5)), QVariant() });
+
+    kv6test::TempEnv env;
+    const QString path = env.path(QStringLiteral("out.csv"));
+    QString error;
+    ASSERT_TRUE(WriteReportCsv(rs, path, &error)) << error.toStdString();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    // Quotes inside values are not doubled; a number-like text reads as a number.
+    EXPECT_EQ(f.readAll().toStdString(),
+        "\"Smith, Ann\",12,1.25,\"3/1/2024\",\"True\"\r\n"
+        "\"say \"hi\"\",\"\",0.3,\"\",\"False\"\r\n"
+        "042,-3,1.5,\"3/1/2024 2:05:00 PM\",\"\"\r\n");
+    QLocale::setDefault(QLocale::system());
+}
+
+TEST(ReportCsv, ACancelledOrFailedExportLeavesNoFile)
+{
+    RecordsetPtr rs = Recordset::Create();
+    rs->AppendField(QStringLiteral("N"), adInteger);
+    rs->Open();
+    for (int i = 0; i < 10; ++i)
+        rs->AppendRow({ i });
+    kv6test::TempEnv env;
+    const QString path = env.path(QStringLiteral("out.csv"));
+    QString error;
+    int seen = 0;
+    EXPECT_FALSE(WriteReportCsv(rs, path, &error, [&](int record, int records) {
+        EXPECT_EQ(records, 10);
+        seen = record;
+        return record < 4;
+    }));
+    EXPECT_EQ(seen, 4);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_FALSE(WriteReportCsv(rs, env.path(QStringLiteral("no/such/dir/out.csv")), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
