@@ -25,9 +25,9 @@ std::string s(const QString &text)
     return text.toStdString();
 }
 
-// The period the reports are run for: May and June of the demo history, which starts in April.
+// The period the reports are run for: inside the demo history (April to June) at both ends.
 const QString FirstDay = QStringLiteral("2026-05-01");
-const QString DayAfterLast = QStringLiteral("2026-07-01");
+const QString DayAfterLast = QStringLiteral("2026-06-16");
 constexpr int Company = 1;
 
 kv6::DemoOptions demoOptions()
