@@ -160,9 +160,9 @@ int CompareValues(const QVariant &a, const QVariant &b)
 void Recordset::AppendField(const QString &name, int type, int definedSize, int attributes)
 {
     if (m_open)
-        throw RecordsetError("Fields cannot be appended to an open record set.");
+        throw RecordsetError(adErrObjectOpen, "Fields cannot be appended to an open record set.");
     if (FieldIndex(name) >= 0)
-        throw RecordsetError(
+        throw RecordsetError(adErrObjectInCollection,
             QStringLiteral("The field \"%1\" already exists.").arg(name).toStdString());
     m_fields.append(FieldInfo { name, type, definedSize, attributes });
 }
@@ -182,9 +182,10 @@ int Recordset::checkedField(const QString &name) const
 {
     const int i = FieldIndex(name);
     if (i < 0)
-        throw RecordsetError(QStringLiteral("Item \"%1\" cannot be found in the collection.")
-                                 .arg(name)
-                                 .toStdString());
+        throw RecordsetError(adErrItemNotFound,
+            QStringLiteral("Item \"%1\" cannot be found in the collection.")
+                .arg(name)
+                .toStdString());
     return i;
 }
 
@@ -196,7 +197,7 @@ Field Recordset::GetField(const QString &name)
 Field Recordset::GetField(int index)
 {
     if (index < 0 || index >= m_fields.size())
-        throw RecordsetError(
+        throw RecordsetError(adErrItemNotFound,
             QStringLiteral("Field index %1 is out of range.").arg(index).toStdString());
     return Field(this, index);
 }
@@ -237,14 +238,16 @@ void Recordset::Close()
 void Recordset::requireOpen() const
 {
     if (!m_open)
-        throw RecordsetError("Operation is not allowed when the object is closed.");
+        throw RecordsetError(
+            adErrObjectClosed, "Operation is not allowed when the object is closed.");
 }
 
 void Recordset::requireRow() const
 {
     requireOpen();
     if (m_pos < 0 || m_pos >= int(m_rows.size()))
-        throw RecordsetError("Either BOF or EOF is True, or the current record has been deleted.");
+        throw RecordsetError(adErrNoCurrentRecord,
+            "Either BOF or EOF is True, or the current record has been deleted.");
 }
 
 // ---- cursor
@@ -267,7 +270,8 @@ void Recordset::MoveNext()
 {
     requireOpen();
     if (Eof())
-        throw RecordsetError("Either BOF or EOF is True, or the current record has been deleted.");
+        throw RecordsetError(adErrNoCurrentRecord,
+            "Either BOF or EOF is True, or the current record has been deleted.");
     m_adding = false;
     ++m_pos;
 }
@@ -276,7 +280,8 @@ void Recordset::MovePrevious()
 {
     requireOpen();
     if (m_pos < 0 || m_rows.empty())
-        throw RecordsetError("Either BOF or EOF is True, or the current record has been deleted.");
+        throw RecordsetError(adErrNoCurrentRecord,
+            "Either BOF or EOF is True, or the current record has been deleted.");
     m_adding = false;
     --m_pos;
 }
@@ -304,7 +309,7 @@ void Recordset::SetAbsolutePosition(int position)
 {
     requireOpen();
     if (position < 1 || position > int(m_rows.size()))
-        throw RecordsetError("The position is outside the record set.");
+        throw RecordsetError(adErrInvalidArgument, "The position is outside the record set.");
     m_adding = false;
     m_pos = position - 1;
 }
@@ -336,7 +341,7 @@ void Recordset::SetBookmark(const QVariant &bookmark)
                 return;
             }
     }
-    throw RecordsetError("The bookmark is not valid for this record set.");
+    throw RecordsetError(adErrInvalidArgument, "The bookmark is not valid for this record set.");
 }
 
 // ---- values
@@ -345,7 +350,7 @@ QVariant Recordset::Value(int field) const
 {
     requireRow();
     if (field < 0 || field >= m_fields.size())
-        throw RecordsetError(
+        throw RecordsetError(adErrItemNotFound,
             QStringLiteral("Field index %1 is out of range.").arg(field).toStdString());
     return m_rows[m_pos].values.at(field);
 }
@@ -359,7 +364,7 @@ void Recordset::SetValue(int field, const QVariant &value)
 {
     requireRow();
     if (field < 0 || field >= m_fields.size())
-        throw RecordsetError(
+        throw RecordsetError(adErrItemNotFound,
             QStringLiteral("Field index %1 is out of range.").arg(field).toStdString());
     m_rows[m_pos].values[field] = value;
 }
@@ -380,7 +385,8 @@ void Recordset::AddNew(const QVariantList &values)
 {
     requireOpen();
     if (values.size() != m_fields.size())
-        throw RecordsetError("The number of values does not match the number of fields.");
+        throw RecordsetError(
+            adErrInvalidArgument, "The number of values does not match the number of fields.");
     m_rows.push_back(Row { m_nextId++, values });
     m_pos = int(m_rows.size()) - 1;
     m_adding = true;
@@ -413,7 +419,8 @@ void Recordset::AppendRow(QVariantList values)
 {
     requireOpen();
     if (values.size() != m_fields.size())
-        throw RecordsetError("The number of values does not match the number of fields.");
+        throw RecordsetError(
+            adErrInvalidArgument, "The number of values does not match the number of fields.");
     m_rows.push_back(Row { m_nextId++, std::move(values) });
 }
 
@@ -520,9 +527,10 @@ QVariant parseCriteriaValue(const QString &text)
             if (dt.isValid())
                 return dt;
         }
-        throw RecordsetError(QStringLiteral("The date \"%1\" in the criteria is not valid.")
-                                 .arg(inner)
-                                 .toStdString());
+        throw RecordsetError(adErrInvalidArgument,
+            QStringLiteral("The date \"%1\" in the criteria is not valid.")
+                .arg(inner)
+                .toStdString());
     }
     bool ok = false;
     const qlonglong i = t.toLongLong(&ok);
@@ -531,7 +539,7 @@ QVariant parseCriteriaValue(const QString &text)
     const double d = t.toDouble(&ok);
     if (ok)
         return d;
-    throw RecordsetError(
+    throw RecordsetError(adErrInvalidArgument,
         QStringLiteral("The value \"%1\" in the criteria is not valid.").arg(t).toStdString());
 }
 
@@ -561,14 +569,14 @@ bool Recordset::Find(const QString &criteria, int skipRecords, SearchDirection d
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     const auto m = re.match(criteria);
     if (!m.hasMatch())
-        throw RecordsetError(
+        throw RecordsetError(adErrInvalidArgument,
             QStringLiteral("The criteria \"%1\" are not valid.").arg(criteria).toStdString());
     const int field = checkedField(m.captured(1));
     const QString op = m.captured(2).toUpper();
     const QVariant wanted = parseCriteriaValue(m.captured(3));
     const bool wantNull = !wanted.isValid();
     if (wantNull && op != QLatin1String("=") && op != QLatin1String("<>"))
-        throw RecordsetError("Null can only be compared with = or <>.");
+        throw RecordsetError(adErrInvalidArgument, "Null can only be compared with = or <>.");
     QRegularExpression like;
     if (op == QLatin1String("LIKE"))
         like = likePattern(wanted.toString());

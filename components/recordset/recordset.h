@@ -13,6 +13,8 @@
 #include <QVariant>
 
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace kv6 {
@@ -209,10 +211,31 @@ private:
 // without regard to case, dates by time. Returns <0, 0, >0.
 int CompareValues(const QVariant &a, const QVariant &b);
 
+// ADO's numbers for the failures below, so hosts that expose record sets to ADO-style code
+// report what that code tests for.
+enum AdoErrorValue : int {
+    adErrInvalidArgument = 3001,
+    adErrNoCurrentRecord = 3021,
+    adErrFeatureNotAvailable = 3251,
+    adErrItemNotFound = 3265,
+    adErrObjectInCollection = 3367,
+    adErrDataConversion = 3421,
+    adErrObjectClosed = 3704,
+    adErrObjectOpen = 3705,
+};
+
 class RecordsetError : public std::runtime_error
 {
 public:
-    using std::runtime_error::runtime_error;
+    RecordsetError(int number, const std::string &what)
+        : std::runtime_error(what)
+        , m_number(number)
+    { }
+    // One of AdoErrorValue.
+    int number() const { return m_number; }
+
+private:
+    int m_number;
 };
 
 } // namespace kv6

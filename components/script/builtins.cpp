@@ -1,4 +1,5 @@
 #include "script/builtins.h"
+#include "script/builtins_p.h"
 
 #include <QHash>
 
@@ -266,6 +267,7 @@ QList<BuiltinFunction> build()
     add("IsEmpty", 1, 1, [](const Args &a) { return Variant::boolean(a[0].isEmpty()); });
     add("IsArray", 1, 1, [](const Args &a) { return Variant::boolean(a[0].isArray()); });
     add("IsObject", 1, 1, [](const Args &a) { return Variant::boolean(a[0].isObject()); });
+    f.back().takesObjects = true;
     add("IsNumeric", 1, 1, [](const Args &a) {
         const Variant &v = a[0];
         if (v.isString()) {
@@ -279,7 +281,7 @@ QList<BuiltinFunction> build()
         if (v.type() == VarType::Date)
             return Variant::boolean(true);
         double d = 0;
-        return Variant::boolean(v.isString() && Variant::parseDate(v.stringValue(), &d));
+        return Variant::boolean(v.isString() && Variant::parseDateText(v.stringValue(), &d));
     });
     add("TypeName", 1, 1, [](const Args &a) { return Variant::string(a[0].typeName()); });
     add("VarType", 1, 1, [](const Args &a) { return Variant::integer(a[0].varType()); });
@@ -349,6 +351,7 @@ QList<BuiltinFunction> build()
         data->items = a;
         return Variant::array(data);
     });
+    f.back().takesObjects = true;
     auto bound = [](const Args &a, bool upper) {
         if (!a[0].isArray())
             raise(13);
@@ -397,6 +400,8 @@ QList<BuiltinFunction> build()
             texts << (v.isNull() ? QString() : v.toString());
         return Variant::string(texts.join(sep));
     });
+
+    detail::addDateTimeFunctions(f);
     return f;
 }
 

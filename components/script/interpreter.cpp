@@ -91,6 +91,21 @@ private:
     Runtime &m_rt;
 };
 
+// An object with a plain default value stands for that value; one without (or whose default is
+// another object, like a record set's Fields) stays an object.
+Variant defaultValueOrObject(const Variant &v)
+{
+    Variant r;
+    try {
+        r = v.objectValue()->get(QString(), {});
+    } catch (const RuntimeError &e) {
+        if (e.number == 438 || e.number == 450)
+            return v;
+        throw;
+    }
+    return r.isObject() ? v : r;
+}
+
 } // namespace
 
 std::shared_ptr<ArrayData> newArray(const std::vector<int> &bounds, bool fixed)
@@ -118,13 +133,14 @@ void storeValue(Variant &slot, Variant value)
 }
 
 Runtime::Runtime()
+    : constants(standardConstants())
 {
     const int err = globalSlot(QStringLiteral("err"), QStringLiteral("Err"));
     m_globals[size_t(err)] = Variant::object(std::make_shared<ErrObject>(*this));
     // TypeName and VarType belong to the language; the standard library may define them too.
     m_intrinsics.insert(QStringLiteral("typename"),
         BuiltinFunction { QStringLiteral("TypeName"), 1, 1,
-            [](const QList<Variant> &a) { return Variant::string(a[0].typeName()); } });
+            [](const QList<Variant> &a) { return Variant::string(a[0].typeName()); }, true });
     m_intrinsics.insert(QStringLiteral("vartype"),
         BuiltinFunction { QStringLiteral("VarType"), 1, 1,
             [](const QList<Variant> &a) { return Variant::integer(a[0].varType()); } });
@@ -156,9 +172,10 @@ const BuiltinFunction *Runtime::findFunction(const QString &name, const QString 
 
 void Runtime::addFunction(const QString &name, int minArgs, int maxArgs, BuiltinFn fn)
 {
+    // Hosts decide themselves what an object argument means.
     m_hostFunctions.insert(name.toCaseFolded(),
         std::make_shared<BuiltinFunction>(
-            BuiltinFunction { name, minArgs, maxArgs, std::move(fn) }));
+            BuiltinFunction { name, minArgs, maxArgs, std::move(fn), true }));
 }
 
 void Runtime::clearErr()
@@ -728,8 +745,14 @@ Variant Runtime::callFunction(const Expr &e, Frame &f)
         fail(e, 450,
             QStringLiteral("Wrong number of arguments or invalid property assignment: '%1'")
                 .arg(e.name));
-    const QList<Variant> args = evalArgs(e, f);
+    QList<Variant> args = evalArgs(e, f);
     m_at = &e;
+    if (!fn.takesObjects) {
+        for (Variant &a : args) {
+            if (a.isObject() && a.objectValue())
+                a = defaultValueOrObject(a);
+        }
+    }
     return fn.fn(args);
 }
 

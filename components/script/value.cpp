@@ -2,6 +2,7 @@
 
 #include "script/hostobject.h"
 #include "vbcore/vbdate.h"
+#include "vbcore/vbdatetext.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -260,6 +261,15 @@ bool Variant::parseDate(const QString &text, double *out)
     return true;
 }
 
+bool Variant::parseDateText(const QString &text, double *out)
+{
+    const std::optional<double> ole = kv6::VbParseDateText(text, kv6::VbLocale());
+    if (!ole)
+        return false;
+    *out = *ole;
+    return true;
+}
+
 double Variant::toDouble() const
 {
     switch (m_type) {
@@ -282,7 +292,7 @@ double Variant::toDouble() const
         double d = 0;
         if (parseNumber(m_s, &d))
             return d;
-        if (parseDate(m_s, &d))
+        if (parseDateText(m_s, &d))
             return d;
         raise(13);
     }
@@ -371,7 +381,7 @@ double Variant::toDate() const
 {
     double d = 0;
     if (m_type == VarType::String) {
-        if (!parseDate(m_s, &d))
+        if (!parseDateText(m_s, &d))
             raise(13);
     } else {
         d = toDouble();
@@ -407,22 +417,6 @@ QString doubleText(double d, int digits)
     return s;
 }
 
-QString dateText(double ole)
-{
-    const QDate day = kv6::VbDatePart(ole);
-    const int secs = kv6::VbSecondsOfDay(ole);
-    const QTime t = QTime(0, 0).addSecs(secs);
-    QString out;
-    if (std::trunc(ole) != 0 || secs == 0)
-        out = day.toString(QStringLiteral("M/d/yyyy"));
-    if (secs != 0) {
-        if (!out.isEmpty())
-            out += u' ';
-        out += QLocale::c().toString(t, QStringLiteral("h:mm:ss AP"));
-    }
-    return out;
-}
-
 } // namespace
 
 QString Variant::toString() const
@@ -445,7 +439,7 @@ QString Variant::toString() const
     case VarType::Currency:
         return currencyValue().toString();
     case VarType::Date:
-        return dateText(m_d);
+        return kv6::VbDateText(m_d, kv6::VbLocale());
     case VarType::String:
         return m_s;
     case VarType::Object:

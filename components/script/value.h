@@ -78,7 +78,10 @@ public:
     QString toString() const;
     // Numeric value of a string, or nothing: accepts blanks, sign, decimals, exponent, &H/&O.
     static bool parseNumber(const QString &s, double *out);
+    // A date literal's text (#...#): month/day/year or ISO order, whatever the locale.
     static bool parseDate(const QString &s, double *out);
+    // A date as the user's locale writes it, for conversions at run time (CDate, IsDate).
+    static bool parseDateText(const QString &s, double *out);
 
     // Value as the rest of the program carries it (Currency as kv6::Currency, Date as a
     // QDateTime, arrays as QVariantList, Nothing/objects as an invalid QVariant).

@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QTemporaryFile>
@@ -229,14 +228,6 @@ QVariant FieldValue(const infField &field, std::optional<int> wantedType)
     if (type == adBoolean)
         return false;
     return QVariant::fromValue<qint16>(0);
-}
-
-QString ShortDateFormat(const QLocale &locale)
-{
-    QString f = locale.dateFormat(QLocale::ShortFormat);
-    static const QRegularExpression twoDigitYear(QStringLiteral("(?<!y)yy(?!y)"));
-    f.replace(twoDigitYear, QStringLiteral("yyyy"));
-    return f;
 }
 
 int CodePageForCodeset(const QByteArray &codesetIn)

@@ -3,6 +3,8 @@
 // Small shared operations whose exact rules many callers rely on. Folder operations are in
 // paths.h.
 
+#include "vbcore/vbdatetext.h" // ShortDateFormat
+
 #include <QLocale>
 #include <QString>
 #include <QUrl>
@@ -79,8 +81,6 @@ QString GetChildText(const QDomNode &node, const QString &childName, const QStri
 // any other wanted type for a 16-bit 0.
 QVariant FieldValue(const kv6::infField &field, std::optional<int> wantedType = std::nullopt);
 
-// The locale's short date format, with a two-digit year widened to four.
-QString ShortDateFormat(const QLocale &locale = QLocale::system());
 // The locale's character set as a Windows code page number (UTF-8 is 65001).
 int CodePage();
 int CodePageForCodeset(const QByteArray &codeset);

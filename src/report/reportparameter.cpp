@@ -4,6 +4,8 @@
 
 #include <QLocale>
 
+#include <cmath>
+
 namespace kv6 {
 
 namespace {
@@ -60,7 +62,8 @@ std::optional<double> clsReportParameter::ToNumber(const QVariant &value)
     double d = QLocale().toDouble(text, &ok);
     if (!ok)
         d = QLocale::c().toDouble(text, &ok);
-    return ok ? std::optional<double>(d) : std::nullopt;
+    // "nan" and "inf" parse, but no user means them as a count or a limit.
+    return ok && std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
 }
 
 QVariant clsReportParameter::numericOrNull(const QVariant &value)
@@ -76,12 +79,12 @@ void clsReportParameter::SetDefault(const QVariant &value)
     if (isText(value)) {
         const QString text = value.toString();
         m_default = text.isEmpty() ? QVariant() : value;
-        if (m_type == Number)
-            m_default = text.isEmpty() ? QVariant() : numericOrNull(value);
+    } else if (m_type != Number) {
         return;
     }
+    // A number default is kept as given, so a text default shows as it was written.
     if (m_type == Number)
-        m_default = numericOrNull(value);
+        m_default = ToNumber(value) ? value : QVariant();
 }
 
 QString clsReportParameter::Validate(const QString &value) const

@@ -144,8 +144,6 @@ TEST(Common, ChildTextAndLocaleTables)
     EXPECT_EQ(GetChildText(r, QStringLiteral("Deep"), QStringLiteral("def")),
         QStringLiteral("def")); // direct children only
 
-    EXPECT_EQ(ShortDateFormat(QLocale(QLocale::English, QLocale::UnitedStates)),
-        QStringLiteral("M/d/yyyy"));
     EXPECT_EQ(LocaleLcid(QLocale(QLocale::French, QLocale::Canada)), 3084u);
     EXPECT_EQ(LocaleLcid(QLocale(QLocale::French, QLocale::Luxembourg)), 1036u);
     EXPECT_EQ(LocaleLcid(QLocale(QLocale::Russian, QLocale::Russia)), 1049u);

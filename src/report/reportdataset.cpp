@@ -1,0 +1,571 @@
+#include "report/reportdataset.h"
+
+#include "dataaccess/dataconnection.h"
+#include "report/report.h"
+
+#include "app/langstrings.h"
+#include "dataaccess/enumerationtext.h"
+#include "groups/analysis.h"
+#include "groups/printers.h"
+#include "script/recordsetobject.h"
+#include "script/scriptengine.h"
+#include "vbcore/currency.h"
+
+#include <QDate>
+#include <QDateTime>
+
+#include <cmath>
+
+namespace kv6 {
+
+namespace {
+
+// Generous enough for a script that touches every row of a large table a few dozen times, but
+// an endless loop in an administrator's script still ends instead of hanging an unattended run.
+constexpr qint64 ScriptStepLimit = 2'000'000'000;
+
+const QString UserKeyField = QStringLiteral("UserKey");
+const QString PrinterKeyField = QStringLiteral("PrinterKey");
+const QString TotalPagesField = QStringLiteral("TotalPages");
+const QString GroupPlaceholder = QStringLiteral("<GROUP>");
+
+QDate asDate(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate();
+    if (value.typeId() == QMetaType::QDateTime)
+        return value.toDateTime().date();
+    const QString text = value.toString().trimmed();
+    QDate d = QDate::fromString(text.left(10), Qt::ISODate);
+    if (!d.isValid())
+        d = QLocale().toDate(text, QLocale::ShortFormat);
+    return d;
+}
+
+QVariant dateParameter(const QDate &day)
+{
+    // Both engines compare job times as text or timestamps with an ISO day.
+    return day.isValid() ? QVariant(day.toString(Qt::ISODate)) : QVariant();
+}
+
+std::optional<double> numberOf(const QVariant &value)
+{
+    return clsReportParameter::ToNumber(value);
+}
+
+bool isTextValue(const QVariant &value)
+{
+    return value.typeId() == QMetaType::QString;
+}
+
+bool sameKey(const QVariant &a, const QVariant &b)
+{
+    if (isTextValue(a) || isTextValue(b))
+        return a.toString().compare(b.toString(), Qt::CaseInsensitive) == 0;
+    return CompareValues(a, b) == 0;
+}
+
+// Adds two values of a summed column, keeping money exact and whole numbers whole.
+QVariant addValues(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || !a.isValid())
+        return b;
+    if (b.isNull() || !b.isValid())
+        return a;
+    if (a.typeId() == qMetaTypeId<Currency>() || b.typeId() == qMetaTypeId<Currency>()) {
+        const auto toCur = [](const QVariant &v) {
+            return v.typeId() == qMetaTypeId<Currency>() ? v.value<Currency>()
+                                                         : Currency::fromDouble(v.toDouble());
+        };
+        return QVariant::fromValue(toCur(a) + toCur(b));
+    }
+    const auto whole = [](const QVariant &v) {
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::Short:
+        case QMetaType::UInt:
+        case QMetaType::Bool:
+            return true;
+        default:
+            return false;
+        }
+    };
+    if (whole(a) && whole(b)) {
+        const qlonglong sum = a.toLongLong() + b.toLongLong();
+        if (a.typeId() == QMetaType::Int && b.typeId() == QMetaType::Int && sum >= INT_MIN
+            && sum <= INT_MAX)
+            return QVariant(int(sum));
+        return QVariant(sum);
+    }
+    return QVariant(a.toDouble() + b.toDouble());
+}
+
+// A money value stored the way the record set keeps money: as a double of four decimals.
+QVariant moneyValue(Currency value)
+{
+    return QVariant(value.toDouble());
+}
+
+} // namespace
+
+QVariant ReportQueryParameters(const ReportParameters *parameters)
+{
+    if (!parameters || parameters->isEmpty())
+        return {};
+    QVariantList values;
+    for (int i = 1; i <= parameters->count(); ++i) {
+        const clsReportParameter &p = **parameters->item(i);
+        if (!p.PassToQuery())
+            continue;
+        if (p.ParameterType() == clsReportParameter::DateRange) {
+            values << dateParameter(asDate(p.Value1()));
+            const QDate last = asDate(p.Value2());
+            values << dateParameter(last.isValid() && last.year() == 9999 ? last : last.addDays(1));
+        } else {
+            values << p.Value1();
+        }
+    }
+    return values;
+}
+
+int ResolveRowLimit(const QVariant &rowLimit, const ReportParameters *parameters)
+{
+    auto number = numberOf(rowLimit);
+    if (!number && parameters) {
+        if (const ReportParameterPtr *p = parameters->item(rowLimit.toString().trimmed()))
+            number = numberOf((*p)->Value1());
+    }
+    if (!number || *number < 0)
+        return -1;
+    return int(std::llround(*number));
+}
+
+ReportDataSetBuilder::ReportDataSetBuilder(
+    const ReportDataSetSpec &spec, const clsAnalysis *analysis, ReportProgressFn progress)
+    : m_spec(spec)
+    , m_analysis(analysis)
+    , m_progress(std::move(progress))
+{ }
+
+void ReportDataSetBuilder::progress(int message, int row, int rows)
+{
+    if (m_progress)
+        m_progress(GetLangString(message), row / 50, rows / 50);
+}
+
+DataResult ReportDataSetBuilder::RunScript(const QString &procedure, RecordsetPtr &table)
+{
+    const QString name = procedure.isEmpty() ? QStringLiteral("PostProcess") : procedure;
+    if (m_spec.scripts.trimmed().isEmpty() || !table)
+        return std::nullopt;
+    try {
+        script::Engine engine;
+        engine.setStepLimit(ScriptStepLimit);
+        engine.compile(m_spec.scripts);
+        if (!engine.hasProcedure(name))
+            return std::nullopt;
+        RecordsetPtr copy = table->CloneStructure();
+        script::Variant source = script::makeRecordsetObject(table);
+        script::Variant target = script::makeRecordsetObject(copy);
+        engine.call(name, { &source, &target });
+        // The script may have replaced the second argument with another record set.
+        RecordsetPtr result = script::recordsetOf(target);
+        if (!result)
+            return DataError(dataErrGeneral,
+                QStringLiteral("The script of the report \"%1\" left no record set in the second "
+                               "argument of %2.")
+                    .arg(m_spec.reportName, name));
+        table = result;
+        return std::nullopt;
+    } catch (const script::ScriptError &e) {
+        const QString where = e.line() > 0 ? QStringLiteral(", line %1").arg(e.line()) : QString();
+        return DataError(dataErrGeneral,
+            QStringLiteral("The script of the report \"%1\" failed%2: %3")
+                .arg(m_spec.reportName, where, e.message()));
+    } catch (const RecordsetError &e) {
+        return DataError(dataErrGeneral,
+            QStringLiteral("The script of the report \"%1\" failed: %2")
+                .arg(m_spec.reportName, QString::fromUtf8(e.what())));
+    }
+}
+
+DataResult ReportDataSetBuilder::Process(RecordsetPtr &table)
+{
+    const auto hasRows = [&] { return table && table->RecordCount() > 0; };
+    if (!hasRows())
+        return std::nullopt;
+    if (DataResult e = RunScript(QStringLiteral("PreProcess"), table))
+        return e;
+    if (hasRows())
+        table = FilterAndTransform(table);
+    if (hasRows())
+        MarkFirstOccurrences(table);
+    if (hasRows())
+        table = CombineRows(table);
+    if (hasRows())
+        table = LimitAndNumber(table);
+    return std::nullopt;
+}
+
+RecordsetPtr ReportDataSetBuilder::FilterAndTransform(const RecordsetPtr &table)
+{
+    RecordsetPtr out = table->CloneStructure();
+    const int userField = table->FieldIndex(UserKeyField);
+    const int printerField = table->FieldIndex(PrinterKeyField);
+    const infGroupManager *users = m_analysis ? m_analysis->UserManager() : nullptr;
+    const infGroupManager *printers = m_analysis ? m_analysis->PrinterManager() : nullptr;
+    const clsPrinterManager *printerList = m_analysis ? m_analysis->Printers() : nullptr;
+
+    struct Listed
+    {
+        int field;
+        const clsReportCol *column;
+    };
+    QList<Listed> listed;
+    if (m_spec.columns) {
+        for (int i = 1; i <= m_spec.columns->count(); ++i) {
+            const clsReportCol *col = m_spec.columns->item(i)->get();
+            const int field = table->FieldIndex(col->FieldName());
+            if (field >= 0)
+                listed.append({ field, col });
+        }
+    }
+    const int totalPagesField = table->FieldIndex(TotalPagesField);
+    const int rows = table->RecordCount();
+    out->Reserve(rows);
+
+    const auto lookUp = [&](const infGroupManager *manager, const QVariant &key, GroupItemPtr *item,
+                            GroupItemPtr *group, bool *include) {
+        if (!manager)
+            return;
+        GroupItemPtr found, itsGroup;
+        manager->GetItemAndGroup(key, &found, &itsGroup);
+        if (!found)
+            return;
+        *item = found;
+        *include = m_spec.useFilters ? found->Include() : true;
+        if (m_spec.useGroups && itsGroup && itsGroup != manager->Ungrouped())
+            *group = itsGroup;
+    };
+
+    for (int r = 0; r < rows; ++r) {
+        if (r % 50 == 0)
+            progress(843, r, rows);
+        bool include = true;
+        GroupItemPtr user, userGroup, printer, printerGroup;
+        if (userField >= 0)
+            lookUp(users, table->ValueAt(r, userField), &user, &userGroup, &include);
+        if (include && printerField >= 0)
+            lookUp(printers, table->ValueAt(r, printerField), &printer, &printerGroup, &include);
+        if (!include)
+            continue;
+
+        QVariantList values;
+        values.reserve(table->FieldCount());
+        for (int f = 0; f < table->FieldCount(); ++f)
+            values.append(table->ValueAt(r, f));
+
+        const clsPrinter *printerItem
+            = printer && printerList ? dynamic_cast<const clsPrinter *>(printer.get()) : nullptr;
+        for (const Listed &l : std::as_const(listed)) {
+            const clsReportCol &col = *l.column;
+            QVariant &value = values[l.field];
+            if (m_spec.useGroups) {
+                if (l.field == userField && userGroup)
+                    value = userGroup->Key();
+                else if (l.field == printerField && printerGroup)
+                    value = printerGroup->Key();
+            }
+            if (col.EnumeratedType() != -1 && !value.isNull() && value.isValid())
+                value = EnumerationText::Text(col.EnumeratedType(), qint16(value.toInt()));
+
+            const QVariant replace = col.Replace();
+            if (isTextValue(replace)) {
+                if (m_spec.useGroups)
+                    value = replace;
+                continue;
+            }
+            const int code = int(replace.toDouble());
+            if (double(code) != replace.toDouble()) {
+                if (m_spec.useGroups)
+                    value = replace;
+                continue;
+            }
+            switch (code) {
+            case 0:
+                break;
+            case 1:
+                if (m_spec.useGroups && userGroup)
+                    value = userGroup->Name();
+                break;
+            case 2:
+                if (m_spec.useGroups && printerGroup)
+                    value = printerGroup->Name();
+                break;
+            case 3:
+                if (m_spec.useGroups && printerGroup)
+                    value = GroupPlaceholder;
+                break;
+            case 4:
+                if (m_spec.useGroups && userGroup)
+                    value = GroupPlaceholder;
+                break;
+            case 5:
+            case 6:
+            case 7:
+            case 8: {
+                if (!(code == 6 || code == 8 || m_spec.useEstCosts))
+                    break;
+                // Rows whose printer is not in the lists have no rate: their value stays.
+                if (!printerItem)
+                    break;
+                const Currency rate
+                    = col.ReplaceColor() ? printerItem->EstCostColor() : printerItem->EstCost();
+                if (code <= 6) {
+                    value = moneyValue(rate);
+                    break;
+                }
+                const int pagesField = col.ReplaceParam().isEmpty()
+                    ? totalPagesField
+                    : table->FieldIndex(col.ReplaceParam());
+                const QVariant pages = pagesField >= 0 ? values.at(pagesField) : QVariant();
+                bool ok = true;
+                const Currency cost = rate.mul(Currency::fromDouble(pages.toDouble()), &ok);
+                value = ok ? moneyValue(cost) : QVariant(rate.toDouble() * pages.toDouble());
+                break;
+            }
+            default:
+                if (m_spec.useGroups)
+                    value = replace;
+                break;
+            }
+        }
+        out->AppendRow(std::move(values));
+    }
+    progress(843, rows, rows);
+    out->MoveFirst();
+    return out;
+}
+
+void ReportDataSetBuilder::MarkFirstOccurrences(const RecordsetPtr &table)
+{
+    if (!m_spec.columns)
+        return;
+    for (int i = 1; i <= m_spec.columns->count(); ++i) {
+        const clsReportCol &col = **m_spec.columns->item(i);
+        if (col.Action() != clsReportCol::ActionFirstOfValue)
+            continue;
+        const int field = table->FieldIndex(col.FieldName());
+        const int by = table->FieldIndex(col.ActionParam());
+        if (field < 0 || by < 0)
+            continue;
+        table->SetSort(QStringLiteral("[%1] ASC").arg(col.ActionParam()));
+        const int rows = table->RecordCount();
+        QString previous;
+        int r = 0;
+        for (table->MoveFirst(); !table->Eof(); table->MoveNext(), ++r) {
+            if (r % 50 == 0)
+                progress(846, r, rows);
+            const QString text = table->Value(by).toString();
+            const bool first = r == 0 || text.compare(previous, Qt::CaseInsensitive) != 0;
+            table->SetValue(field, first ? 1 : 0);
+            previous = text;
+        }
+    }
+}
+
+RecordsetPtr ReportDataSetBuilder::CombineRows(const RecordsetPtr &table)
+{
+    struct Listed
+    {
+        int field;
+        int action;
+    };
+    QList<Listed> listed;
+    QList<int> keyFields;
+    QStringList sortKeys;
+    if (m_spec.columns) {
+        for (int i = 1; i <= m_spec.columns->count(); ++i) {
+            const clsReportCol &col = **m_spec.columns->item(i);
+            const int field = table->FieldIndex(col.FieldName());
+            if (field < 0)
+                continue;
+            listed.append({ field, col.Action() });
+            if (col.Action() == clsReportCol::ActionKey) {
+                keyFields.append(field);
+                sortKeys.append(QStringLiteral("[%1] ASC").arg(col.FieldName()));
+            }
+        }
+    }
+    table->SetSort(sortKeys.join(QStringLiteral(", ")));
+
+    RecordsetPtr out = table->CloneStructure();
+    const int rows = table->RecordCount();
+    const int fields = table->FieldCount();
+    QVariantList current;
+    for (int r = 0; r < rows; ++r) {
+        if (r % 50 == 0)
+            progress(847, r, rows);
+        bool startsNew = current.isEmpty();
+        if (!startsNew) {
+            for (int f : std::as_const(keyFields)) {
+                if (!sameKey(current.at(f), table->ValueAt(r, f))) {
+                    startsNew = true;
+                    break;
+                }
+            }
+        }
+        if (startsNew) {
+            if (!current.isEmpty())
+                out->AppendRow(std::move(current));
+            current.clear();
+            current.reserve(fields);
+            for (int f = 0; f < fields; ++f)
+                current.append(table->ValueAt(r, f));
+            continue;
+        }
+        for (const Listed &l : std::as_const(listed)) {
+            const QVariant value = table->ValueAt(r, l.field);
+            QVariant &into = current[l.field];
+            switch (l.action) {
+            case clsReportCol::ActionSum:
+            case clsReportCol::ActionFirstOfValue:
+                into = addValues(into, value);
+                break;
+            case clsReportCol::ActionMin:
+                if (!value.isNull() && value.isValid()
+                    && (into.isNull() || !into.isValid() || CompareValues(value, into) < 0))
+                    into = value;
+                break;
+            case clsReportCol::ActionMax:
+                if (!value.isNull() && value.isValid()
+                    && (into.isNull() || !into.isValid() || CompareValues(value, into) > 0))
+                    into = value;
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    if (!current.isEmpty())
+        out->AppendRow(std::move(current));
+    progress(847, rows, rows);
+    out->MoveFirst();
+    return out;
+}
+
+RecordsetPtr ReportDataSetBuilder::LimitAndNumber(const RecordsetPtr &table)
+{
+    table->SetSort(m_spec.sort);
+    table->MoveFirst();
+    struct Bucket
+    {
+        int field;
+        int size;
+    };
+    QList<Bucket> buckets;
+    if (m_spec.columns) {
+        for (int i = 1; i <= m_spec.columns->count(); ++i) {
+            const clsReportCol &col = **m_spec.columns->item(i);
+            if (col.Action() != clsReportCol::ActionBucket)
+                continue;
+            const int field = table->FieldIndex(col.FieldName());
+            if (field < 0)
+                continue;
+            int size = ResolveRowLimit(col.ActionParam(), m_spec.parameters);
+            buckets.append({ field, size > 0 ? size : 1 });
+        }
+    }
+    const int limit = m_spec.rowLimit;
+    if (limit < 0 && buckets.isEmpty())
+        return table;
+
+    const int rows = table->RecordCount();
+    const int message = limit >= 0 ? 844 : 845;
+    RecordsetPtr out = limit >= 0 ? table->CloneStructure() : table;
+    int r = 1;
+    for (table->MoveFirst(); !table->Eof(); table->MoveNext(), ++r) {
+        if (limit >= 0 && r > limit)
+            break;
+        if ((r - 1) % 50 == 0)
+            progress(message, r - 1, rows);
+        if (limit >= 0) {
+            QVariantList values;
+            values.reserve(table->FieldCount());
+            for (int f = 0; f < table->FieldCount(); ++f)
+                values.append(table->Value(f));
+            for (const Bucket &b : std::as_const(buckets))
+                values[b.field] = r / b.size + (r % b.size ? 1 : 0);
+            out->AppendRow(std::move(values));
+        } else {
+            for (const Bucket &b : std::as_const(buckets))
+                table->SetValue(b.field, r / b.size + (r % b.size ? 1 : 0));
+        }
+        if (limit >= 0 && r == limit)
+            break;
+    }
+    out->MoveFirst();
+    return out;
+}
+
+int clsReport::ResolvedRowLimit() const
+{
+    return ResolveRowLimit(m_def.rowLimit, m_def.parameters.get());
+}
+
+DataResult clsReport::BuildReportDataSet(
+    clsAnalysis *analysis, DataConnection &connection, const RecordsetPtr &parentData)
+{
+    m_analysis = analysis;
+    ReportDataSetSpec spec;
+    spec.reportName = Caption().isEmpty() ? Name() : Caption();
+    spec.scripts = m_def.scripts;
+    spec.rowLimit = ResolvedRowLimit();
+    spec.sort = m_def.sort;
+    spec.columns = &m_def.columns;
+    spec.parameters = m_def.parameters.get();
+    spec.useGroups = m_useGroups;
+    spec.useFilters = m_useFilters;
+    spec.useEstCosts = m_useEstCosts;
+    ReportDataSetBuilder builder(
+        spec, analysis, [this](const QString &text, int position, int maximum) {
+            emit UpdateProgress(text, position, maximum);
+        });
+
+    if (parentData) {
+        RecordsetPtr table = parentData;
+        const DataResult e = builder.RunScript(QString(), table);
+        m_reportData = table;
+        return e;
+    }
+
+    emit UpdateProgress(GetLangString(848), 0, 0);
+    RecordsetPtr table;
+    DataResult error
+        = connection.ReportSQL(m_def.reportSQL, ReportQueryParameters(spec.parameters), table);
+    const auto hasRows = [&] { return !error && table && table->RecordCount() > 0; };
+    if (hasRows())
+        error = builder.Process(table);
+    if (hasRows()) {
+        for (int i = 1; i <= m_def.subReports.count(); ++i) {
+            table->MoveFirst();
+            clsReport &sub = **m_def.subReports.item(i);
+            sub.SetUseGroups(m_useGroups);
+            sub.SetUseFilters(m_useFilters);
+            sub.SetUseEstCosts(m_useEstCosts);
+            if (DataResult e = sub.BuildReportDataSet(analysis, connection, table)) {
+                error = e;
+                break;
+            }
+        }
+    }
+    if (hasRows()) {
+        table->SetSort(m_def.sort);
+        table->MoveFirst();
+    }
+    m_reportData = table;
+    return error;
+}
+
+} // namespace kv6

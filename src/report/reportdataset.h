@@ -1,0 +1,75 @@
+#pragma once
+
+// The steps that turn a report's query result into the table the layout prints. clsReport
+// drives them (query, sub-reports, final sort); they are separate so each step can be tested
+// over a hand-made table.
+
+#include "dataaccess/dataerror.h"
+#include "recordset/recordset.h"
+#include "report/reportcol.h"
+#include "report/reportparameter.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+
+namespace kv6 {
+
+class clsAnalysis;
+
+// The positional parameters of the report's query: null when the report has none. A date range
+// passes its first day and the day after its last (the SQL compares with "<"), as ISO text,
+// except that a last day in the year 9999 passes unchanged.
+QVariant ReportQueryParameters(const ReportParameters *parameters);
+
+// A number, or the name of a parameter whose first value is the number; -1 means no limit, and
+// so does anything that names no number.
+int ResolveRowLimit(const QVariant &rowLimit, const ReportParameters *parameters);
+
+// Progress in blocks of 50 rows: text, position, maximum.
+using ReportProgressFn = std::function<void(const QString &, int, int)>;
+
+struct ReportDataSetSpec
+{
+    QString reportName; // for messages
+    QString scripts;
+    int rowLimit = -1;
+    QString sort;
+    const ReportCols *columns = nullptr;
+    const ReportParameters *parameters = nullptr;
+    bool useGroups = true;
+    bool useFilters = true;
+    bool useEstCosts = false;
+};
+
+class ReportDataSetBuilder
+{
+public:
+    ReportDataSetBuilder(
+        const ReportDataSetSpec &spec, const clsAnalysis *analysis, ReportProgressFn progress = {});
+
+    // Runs PreProcess or PostProcess (an empty name means PostProcess) with the table and an
+    // empty copy of its structure; the copy as the script leaves it replaces the table. A report
+    // without scripts or without that procedure keeps its table. Script errors come back naming
+    // the report and the line.
+    DataResult RunScript(const QString &procedure, RecordsetPtr &table);
+
+    // Pre-processing script, filters and transformations, first occurrences, combining, then
+    // limiting and numbering; each step only while the table still has rows.
+    DataResult Process(RecordsetPtr &table);
+
+    RecordsetPtr FilterAndTransform(const RecordsetPtr &table);
+    void MarkFirstOccurrences(const RecordsetPtr &table);
+    RecordsetPtr CombineRows(const RecordsetPtr &table);
+    RecordsetPtr LimitAndNumber(const RecordsetPtr &table);
+
+private:
+    void progress(int message, int row, int rows);
+
+    ReportDataSetSpec m_spec;
+    const clsAnalysis *m_analysis;
+    ReportProgressFn m_progress;
+};
+
+} // namespace kv6

@@ -1,0 +1,74 @@
+#pragma once
+
+// Definition files written into a temporary folder, and a small English string table for the
+// numbers those files refer to.
+
+#include "app/langstrings.h"
+#include "app/startup.h"
+
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+
+namespace kv6test {
+
+// Wraps report-element content in a document the way the shipped files are laid out.
+inline QByteArray definition(const QByteArray &reportContent, const QByteArray &root = "KVReport")
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + root + ">\n<KVReportInfo>\n"
+        + reportContent + "\n</KVReportInfo>\n</" + root + ">\n";
+}
+
+class DefinitionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const QString lang = env.path(QStringLiteral("lang"));
+        QDir().mkpath(lang + QStringLiteral("/1033"));
+        QFile table(lang + QStringLiteral("/1033/kv6reprtLangRes.txt"));
+        ASSERT_TRUE(table.open(QIODevice::WriteOnly));
+        table.write("425\tThe report definition %s could not be loaded and has been skipped.\n"
+                    "5001\tPages by user\n"
+                    "5002\tCounts every page a user printed.\n"
+                    "5003\tUsers\\\\Volumes\n"
+                    "5004\tFrom\n"
+                    "5005\tPages\n"
+                    "5006\tUser %s: %d pages\n"
+                    "5007\tColour\n"
+                    "5009\t   \n");
+        table.close();
+        kv6::SetLanguageFolderForTesting(lang);
+        ASSERT_TRUE(kv6::LoadLanguage(QStringLiteral("kv6reprt")));
+        folder = env.path(QStringLiteral("reports"));
+        QDir().mkpath(folder);
+        savedDefinitions = kv6::DefinitionsFolder;
+        kv6::DefinitionsFolder = folder;
+        QLocale::setDefault(QLocale::c());
+    }
+    void TearDown() override
+    {
+        kv6::DefinitionsFolder = savedDefinitions;
+        kv6::FreeLanguage();
+        kv6::SetLanguageFolderForTesting(QString());
+        QLocale::setDefault(QLocale::system());
+    }
+
+    // Writes a file into the definitions folder and returns its full path.
+    QString write(const QString &name, const QByteArray &content)
+    {
+        QFile f(QDir(folder).filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        return f.fileName();
+    }
+
+    TempEnv env;
+    QString folder;
+    QString savedDefinitions;
+};
+
+} // namespace kv6test

@@ -1,0 +1,416 @@
+#include "report/report.h"
+#include "report/reportdataset.h"
+
+#include "app/dialogs.h"
+#include "app/langstrings.h"
+#include "groups/analysis.h"
+#include "groups/printers.h"
+
+#include "deftest.h"
+#include "enginetest.h"
+
+#include <QDomDocument>
+
+using namespace kv6;
+
+namespace {
+
+// Per user and printer, so costs can be estimated per printer and then combined per user.
+const QByteArray usersByPrinter = R"(
+<Name>UserPages</Name>
+<DisplayName>Pages by user</DisplayName>
+<Sort>TotalPages DESC</Sort>
+<AccessSQL>SELECT 'USR' || u.user_id AS "UserKey", 'PRT' || p.printer_id AS "PrinterKey",
+  COALESCE(u.display_name, u.user_name) AS "UserName", SUM(j.pages) AS "TotalPages",
+  SUM(j.color_pages) AS "ColorPages", 0.0 AS "Cost", 0 AS "Printers"
+  FROM print_jobs j JOIN users u ON u.user_id = j.user_id
+  JOIN printers p ON p.printer_id = j.printer_id
+  WHERE j.company_id = ? AND j.job_time &gt;= ? AND j.job_time &lt; ?
+  GROUP BY u.user_id, u.display_name, u.user_name, p.printer_id</AccessSQL>
+<SQLServerSQL>SELECT 'USR' || u.user_id AS "UserKey", 'PRT' || p.printer_id AS "PrinterKey",
+  COALESCE(u.display_name, u.user_name) AS "UserName", SUM(j.pages) AS "TotalPages",
+  SUM(j.color_pages) AS "ColorPages", 0.0 AS "Cost", 0 AS "Printers"
+  FROM print_jobs j JOIN users u ON u.user_id = j.user_id
+  JOIN printers p ON p.printer_id = j.printer_id
+  WHERE j.company_id = ? AND j.job_time &gt;= ? AND j.job_time &lt; ?
+  GROUP BY u.user_id, u.display_name, u.user_name, p.printer_id</SQLServerSQL>
+<Parameters>
+  <Parameter><Name>Company</Name><Type>1</Type><Display>0</Display></Parameter>
+  <Parameter><Name>Range</Name><Type>2</Type></Parameter>
+</Parameters>
+<GroupColumns>
+  <Column><Field>UserKey</Field><Action>4</Action></Column>
+  <Column><Field>UserName</Field><Replace>1</Replace></Column>
+  <Column><Field>TotalPages</Field><Action>1</Action></Column>
+  <Column><Field>ColorPages</Field><Action>1</Action></Column>
+  <Column><Field>Cost</Field><Action>1</Action><Replace>7</Replace></Column>
+  <Column><Field>Printers</Field><Action>5</Action><ActionParam>PrinterKey</ActionParam></Column>
+</GroupColumns>
+)";
+
+struct Row
+{
+    QString user;
+    qlonglong pages;
+    double cost;
+    int printers;
+    bool operator==(const Row &) const = default;
+};
+
+std::ostream &operator<<(std::ostream &os, const Row &r)
+{
+    return os << r.user.toStdString() << "/" << r.pages << "/" << r.cost << "/" << r.printers;
+}
+
+std::vector<Row> rowsOf(const RecordsetPtr &rs)
+{
+    std::vector<Row> out;
+    if (!rs)
+        return out;
+    const int user = rs->FieldIndex(QStringLiteral("UserName"));
+    const int pages = rs->FieldIndex(QStringLiteral("TotalPages"));
+    const int cost = rs->FieldIndex(QStringLiteral("Cost"));
+    const int printers = rs->FieldIndex(QStringLiteral("Printers"));
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+        out.push_back({ rs->Value(user).toString(), rs->Value(pages).toLongLong(),
+            std::round(rs->Value(cost).toDouble() * 10000) / 10000, rs->Value(printers).toInt() });
+    return out;
+}
+
+} // namespace
+
+class DataSetBuild : public kv6test::EngineTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        if (IsSkipped())
+            return;
+        openFresh();
+        kv6test::addSampleSuite(*connection);
+        const QString insert = QStringLiteral(
+            "INSERT INTO print_jobs (company_id, user_id, printer_id, job_time, pages, "
+            "color_pages) VALUES (?, ?, ?, ?, ?, ?)");
+        const QList<QVariantList> jobs = {
+            { 1, 100, 10, "2024-02-29 23:59:59", 1000, 0 }, // the day before the range
+            { 1, 100, 10, "2024-03-01 00:00:00", 10, 4 },
+            { 1, 100, 11, "2024-03-15 12:30:00", 5, 0 },
+            { 1, 101, 10, "2024-03-31 23:59:59", 7, 1 }, // the last second of the range
+            { 1, 101, 10, "2024-04-01 00:00:00", 100, 0 }, // the day after
+            { 2, 200, 20, "2024-03-10 09:00:00", 50, 0 }, // another company
+        };
+        for (const QVariantList &job : jobs) {
+            const DataResult e = connection->Execute(insert, job);
+            ASSERT_FALSE(e) << e->Description().toStdString();
+        }
+        kv6::SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
+        kv6::LoadLanguage(QStringLiteral("kv6reprt"));
+        analysis.setShowProgress(false);
+        const DataResult e = analysis.InitializeDefault(*connection, 1);
+        ASSERT_FALSE(e) << e->Description().toStdString();
+        printer(QStringLiteral("PRT10"))->setEstCost(Currency::fromDouble(0.05));
+        printer(QStringLiteral("PRT11"))->setEstCost(Currency::fromDouble(0.10));
+    }
+    void TearDown() override
+    {
+        kv6::FreeLanguage();
+        kv6::SetLanguageFolderForTesting(QString());
+        EngineTest::TearDown();
+    }
+
+    clsPrinter *printer(const QString &key)
+    {
+        GroupItemPtr *item = analysis.PrinterManager()->Items().item(key);
+        return item ? dynamic_cast<clsPrinter *>(item->get()) : nullptr;
+    }
+
+    // Loads a definition for this engine and sets company 1 and March 2024.
+    void load(clsReport &report, const QByteArray &content)
+    {
+        const QString path = env.path(QStringLiteral("def.rpt"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(kv6test::definition(content));
+        f.close();
+        ASSERT_TRUE(report.LoadDefinition(path, isSQLite() ? 1 : 2))
+            << report.LastError().toStdString();
+        ReportParametersPtr params = report.Parameters();
+        if (ReportParameterPtr *company = params->item(QStringLiteral("Company")))
+            (*company)->SetValue1(1);
+        if (ReportParameterPtr *range = params->item(QStringLiteral("Range"))) {
+            (*range)->SetValue1(QDate(2024, 3, 1));
+            (*range)->SetValue2(QDate(2024, 3, 31));
+        }
+    }
+
+    std::vector<Row> build(clsReport &report)
+    {
+        const DataResult e = report.BuildReportDataSet(&analysis, *connection);
+        EXPECT_FALSE(e) << e->Description().toStdString();
+        return rowsOf(report.ReportData());
+    }
+
+    SilentDialogs silent;
+    ScopedDialogProvider quiet { &silent };
+    clsAnalysis analysis;
+};
+KV6_ENGINES(DataSetBuild);
+
+TEST_P(DataSetBuild, TheRangeCoversItsLastDayAndCombinesPerUser)
+{
+    clsReport report;
+    load(report, usersByPrinter);
+    QStringList texts;
+    QObject::connect(
+        &report, &clsReport::UpdateProgress, [&](const QString &text, int, int) { texts << text; });
+    // Ann printed on two printers: her rows combine. Printers are marked once over the whole
+    // table, so Bob's only printer, which Ann used first, adds nothing to his count.
+    EXPECT_EQ(build(report), (std::vector<Row> { { "Ann Smith", 15, 0, 2 }, { "bob", 7, 0, 0 } }));
+    ASSERT_FALSE(texts.isEmpty());
+    EXPECT_EQ(texts.first(), GetLangString(848));
+    EXPECT_TRUE(texts.contains(GetLangString(843)));
+    EXPECT_TRUE(texts.contains(GetLangString(847)));
+}
+
+TEST_P(DataSetBuild, GroupsMergeTheirMembersAndFiltersDropExcludedUsers)
+{
+    infGroupManager *users = analysis.UserManager();
+    GroupItemPtr sales;
+    ASSERT_TRUE(users->AddGroup(QStringLiteral("Sales"), &sales));
+    ASSERT_TRUE(users->AddItemToGroup(sales->Key(), QStringLiteral("USR100")));
+    ASSERT_TRUE(users->AddItemToGroup(sales->Key(), QStringLiteral("USR101")));
+
+    clsReport report;
+    load(report, usersByPrinter);
+    EXPECT_EQ(build(report), (std::vector<Row> { { "Sales", 22, 0, 2 } }));
+    report.ReportData()->MoveFirst();
+    EXPECT_EQ(report.ReportData()->Value(QStringLiteral("UserKey")).toString(), sales->Key());
+
+    report.SetUseGroups(false);
+    EXPECT_EQ(build(report).size(), 2u);
+
+    (*users->Items().item(QStringLiteral("USR101")))->setInclude(false);
+    EXPECT_EQ(build(report), (std::vector<Row> { { "Ann Smith", 15, 0, 2 } }));
+    // Filters apply before anything is counted, so the group holds only Ann's pages.
+    report.SetUseGroups(true);
+    EXPECT_EQ(build(report), (std::vector<Row> { { "Sales", 15, 0, 2 } }));
+    report.SetUseFilters(false);
+    EXPECT_EQ(build(report), (std::vector<Row> { { "Sales", 22, 0, 2 } }));
+}
+
+TEST_P(DataSetBuild, EstimatedCostsUseEachPrintersRateOnlyWhenAsked)
+{
+    clsReport report;
+    load(report, usersByPrinter);
+    // Off: the cost the query delivered stays.
+    EXPECT_EQ(build(report), (std::vector<Row> { { "Ann Smith", 15, 0, 2 }, { "bob", 7, 0, 0 } }));
+    report.SetUseEstCosts(true);
+    // Ann: 10 pages at 0.05 and 5 at 0.10; Bob: 7 at 0.05.
+    EXPECT_EQ(
+        build(report), (std::vector<Row> { { "Ann Smith", 15, 1.0, 2 }, { "bob", 7, 0.35, 0 } }));
+}
+
+TEST_P(DataSetBuild, ScriptsReshapeTheTableAndTheirErrorsNameReportAndLine)
+{
+    QByteArray doubled = usersByPrinter;
+    doubled.replace("<Sort>", R"(<Scripts>
+Sub PreProcess(src, dst)
+    src.MoveFirst
+    Do While Not src.EOF
+        src("TotalPages") = src("TotalPages") * 2
+        src.MoveNext
+    Loop
+    Set dst = src
+End Sub
+</Scripts><Sort>)");
+    clsReport report;
+    load(report, doubled);
+    EXPECT_EQ(build(report), (std::vector<Row> { { "Ann Smith", 30, 0, 2 }, { "bob", 14, 0, 0 } }));
+
+    QByteArray failing = usersByPrinter;
+    failing.replace("<Sort>", R"(<Scripts>Sub PreProcess(src, dst)
+    Dim x
+    x = src("NoSuchField")
+End Sub</Scripts><Sort>)");
+    clsReport broken;
+    load(broken, failing);
+    const DataResult e = broken.BuildReportDataSet(&analysis, *connection);
+    ASSERT_TRUE(e);
+    EXPECT_TRUE(e->Description().contains(QStringLiteral("\"Pages by user\"")))
+        << e->Description().toStdString();
+    EXPECT_TRUE(e->Description().contains(QStringLiteral("line 3")))
+        << e->Description().toStdString();
+}
+
+TEST_P(DataSetBuild, SubReportsStartFromTheParentsTable)
+{
+    QByteArray withSubs = usersByPrinter;
+    withSubs.append(R"(<SubReports>
+  <SubReport><Name>Same</Name></SubReport>
+  <SubReport><Name>Heavy</Name><Scripts>Sub PostProcess(src, dst)
+    src.MoveFirst
+    Do While Not src.EOF
+        If src("TotalPages") &gt; 10 Then
+            dst.AddNew
+            dst("UserName") = src("UserName")
+            dst("TotalPages") = src("TotalPages")
+            dst.Update
+        End If
+        src.MoveNext
+    Loop
+End Sub</Scripts></SubReport>
+</SubReports>)");
+    clsReport report;
+    load(report, withSubs);
+    build(report);
+    const clsReport &same = **report.SubReports().item(QStringLiteral("Same"));
+    const clsReport &heavy = **report.SubReports().item(QStringLiteral("Heavy"));
+    EXPECT_EQ(same.ReportData(), report.ReportData());
+    const std::vector<Row> rows = rowsOf(heavy.ReportData());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].user, QStringLiteral("Ann Smith"));
+    EXPECT_EQ(rows[0].pages, 15);
+}
+
+TEST_P(DataSetBuild, AFailingQueryComesBackAsTheError)
+{
+    QByteArray bad = usersByPrinter;
+    bad.replace("FROM print_jobs j", "FROM no_such_table j");
+    clsReport report;
+    load(report, bad);
+    const DataResult e = report.BuildReportDataSet(&analysis, *connection);
+    ASSERT_TRUE(e);
+    EXPECT_FALSE(e->Description().isEmpty());
+}
+
+// The steps after the query, over a hand-made table.
+class DataSetSteps : public kv6test::DefinitionTest
+{
+protected:
+    void loadColumns(const QByteArray &columns, const QByteArray &extra = {})
+    {
+        const QString path = write(QStringLiteral("steps.rpt"),
+            kv6test::definition(
+                "<Name>Steps</Name>" + extra + "<GroupColumns>" + columns + "</GroupColumns>"));
+        ASSERT_TRUE(report.LoadDefinition(path, 1)) << report.LastError().toStdString();
+    }
+    ReportDataSetSpec spec(int rowLimit = -1, const QString &sort = {})
+    {
+        ReportDataSetSpec s;
+        s.reportName = QStringLiteral("Steps");
+        s.rowLimit = rowLimit;
+        s.sort = sort;
+        s.columns = &report.Columns();
+        s.parameters = report.Parameters().get();
+        return s;
+    }
+    // Rows N = 1..count (inserted in reverse), Printer "P" + (N mod 3), Pages N, Bucket 0.
+    static RecordsetPtr table(int count)
+    {
+        RecordsetPtr rs = Recordset::Create();
+        rs->AppendField(QStringLiteral("N"), adInteger);
+        rs->AppendField(QStringLiteral("Printer"), adVarWChar, 50);
+        rs->AppendField(QStringLiteral("Pages"), adInteger);
+        rs->AppendField(QStringLiteral("Bucket"), adInteger);
+        rs->Open();
+        for (int n = count; n >= 1; --n)
+            rs->AppendRow({ n, QStringLiteral("p%1").arg(n % 3), n, 0 });
+        rs->MoveFirst();
+        return rs;
+    }
+    static QList<int> column(const RecordsetPtr &rs, const QString &name)
+    {
+        QList<int> out;
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            out << rs->Value(name).toInt();
+        return out;
+    }
+    clsReport report;
+};
+
+TEST_F(DataSetSteps, ARowLimitKeepsTheFirstRowsInSortOrderAndBucketsNumberThem)
+{
+    loadColumns("<Column><Field>Bucket</Field><Action>7</Action><ActionParam>3</ActionParam>"
+                "</Column>");
+    ReportDataSetBuilder limited(spec(10, QStringLiteral("N ASC")), nullptr);
+    RecordsetPtr rs = limited.LimitAndNumber(table(25));
+    EXPECT_EQ(column(rs, QStringLiteral("N")), (QList<int> { 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 }));
+    EXPECT_EQ(column(rs, QStringLiteral("Bucket")), (QList<int> { 1, 1, 1, 2, 2, 2, 3, 3, 3, 4 }));
+
+    // Without a limit every row is numbered in place.
+    ReportDataSetBuilder unlimited(spec(-1, QStringLiteral("N DESC")), nullptr);
+    RecordsetPtr all = table(7);
+    EXPECT_EQ(unlimited.LimitAndNumber(all), all);
+    EXPECT_EQ(column(all, QStringLiteral("Bucket")), (QList<int> { 1, 1, 1, 2, 2, 2, 3 }));
+}
+
+TEST_F(DataSetSteps, ABucketSizeMayNameAParameter)
+{
+    loadColumns("<Column><Field>Bucket</Field><Action>7</Action><ActionParam>Size</ActionParam>"
+                "</Column>",
+        "<Parameters><Parameter><Name>Size</Name><Type>3</Type></Parameter></Parameters>");
+    (*report.Parameters()->item(QStringLiteral("Size")))->SetValue1(4);
+    ReportDataSetBuilder builder(spec(-1, QStringLiteral("N")), nullptr);
+    RecordsetPtr rs = builder.LimitAndNumber(table(6));
+    EXPECT_EQ(column(rs, QStringLiteral("Bucket")), (QList<int> { 1, 1, 1, 1, 2, 2 }));
+}
+
+TEST_F(DataSetSteps, WithoutAKeyEveryRowFoldsIntoOneTotalsRow)
+{
+    loadColumns("<Column><Field>Pages</Field><Action>1</Action></Column>"
+                "<Column><Field>Bucket</Field><Action>5</Action><ActionParam>Printer</ActionParam>"
+                "</Column>"
+                "<Column><Field>N</Field><Action>3</Action></Column>");
+    ReportDataSetBuilder builder(spec(), nullptr);
+    RecordsetPtr rs = table(10);
+    builder.MarkFirstOccurrences(rs);
+    rs = builder.CombineRows(rs);
+    ASSERT_EQ(rs->RecordCount(), 1);
+    rs->MoveFirst();
+    EXPECT_EQ(rs->Value(QStringLiteral("Pages")).toInt(), 55);
+    EXPECT_EQ(rs->Value(QStringLiteral("Bucket")).toInt(), 3); // p0, p1, p2
+    EXPECT_EQ(rs->Value(QStringLiteral("N")).toInt(), 10);
+}
+
+TEST_F(DataSetSteps, KeysCompareWithoutRegardToCase)
+{
+    loadColumns("<Column><Field>Printer</Field><Action>4</Action></Column>"
+                "<Column><Field>Pages</Field><Action>1</Action></Column>"
+                "<Column><Field>N</Field><Action>2</Action></Column>");
+    RecordsetPtr rs = table(0);
+    rs->AppendRow({ 5, QStringLiteral("Front"), 3, 0 });
+    rs->AppendRow({ 2, QStringLiteral("FRONT"), 4, 0 });
+    rs->AppendRow({ 9, QStringLiteral("back"), 1, 0 });
+    ReportDataSetBuilder builder(spec(), nullptr);
+    rs = builder.CombineRows(rs);
+    EXPECT_EQ(column(rs, QStringLiteral("Pages")), (QList<int> { 1, 7 }));
+    EXPECT_EQ(column(rs, QStringLiteral("N")), (QList<int> { 9, 2 }));
+}
+
+TEST(ReportQueryParameters, DateRangesPassTheDayAfterExceptInTheLastYear)
+{
+    ReportParameters params;
+    EXPECT_FALSE(ReportQueryParameters(&params).isValid());
+    const auto add
+        = [&](const QString &name, int type, QVariant v1, QVariant v2 = {}, bool query = true) {
+              auto p = std::make_shared<clsReportParameter>();
+              p->SetName(name);
+              p->SetParameterType(type);
+              p->SetPassToQuery(query);
+              p->SetValue1(v1);
+              p->SetValue2(v2);
+              params.add(p, name);
+          };
+    add(QStringLiteral("Company"), 1, 3);
+    add(QStringLiteral("Leap"), 2, QDate(2024, 2, 1), QDate(2024, 2, 29));
+    add(QStringLiteral("Hidden"), 3, 10, {}, false);
+    add(QStringLiteral("All"), 2, QDate(1601, 1, 1), QDate(9999, 12, 31));
+    add(QStringLiteral("Top"), 3, 5);
+    EXPECT_EQ(ReportQueryParameters(&params).toList(),
+        (QVariantList { 3, QStringLiteral("2024-02-01"), QStringLiteral("2024-03-01"),
+            QStringLiteral("1601-01-01"), QStringLiteral("9999-12-31"), 5 }));
+    EXPECT_EQ(ResolveRowLimit(QStringLiteral("Top"), &params), 5);
+    EXPECT_EQ(ResolveRowLimit(QStringLiteral(" 12 "), &params), 12);
+    EXPECT_EQ(ResolveRowLimit(QStringLiteral("Nowhere"), &params), -1);
+}
