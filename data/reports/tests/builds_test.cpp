@@ -1,0 +1,498 @@
+// The shipped definitions through the program's own report: loaded as the catalogue loads
+// them, built with the analysis of the demo company, with and without groups, filters and
+// estimated costs, and the finished tables held against the job table.
+
+#include "demohistory.h"
+
+#include "app/dialogs.h"
+#include "app/langstrings.h"
+#include "dataaccess/enumerationtext.h"
+#include "groups/analysis.h"
+#include "groups/printers.h"
+#include "report/report.h"
+#include "report/reportcatalogue.h"
+
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <QRegularExpression>
+
+using namespace kv6test;
+using kv6::clsAnalysis;
+using kv6::clsReport;
+using kv6::DataConnection;
+using kv6::DataResult;
+using kv6::RecordsetPtr;
+
+namespace {
+
+class ReportBuilds : public DemoHistoryTest
+{
+protected:
+    void SetUp() override
+    {
+        DemoHistoryTest::SetUp();
+        kv6::SetLanguageFolderForTesting(sourceDir() + QStringLiteral("/data/lang"));
+        kv6::LoadLanguage(QStringLiteral("kv6reprt"));
+    }
+    void TearDown() override
+    {
+        kv6::FreeLanguage();
+        kv6::SetLanguageFolderForTesting(QString());
+    }
+
+    QList<DataConnection *> engines() const
+    {
+        QList<DataConnection *> out { s_sqlite };
+        if (s_pg)
+            out << s_pg;
+        return out;
+    }
+
+    static QString engineName(const DataConnection &c)
+    {
+        return isSQLite(c) ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL");
+    }
+
+    // The analysis of the company as the main window starts it: every printer and user on its
+    // own, all included.
+    static std::unique_ptr<clsAnalysis> analysisOf(DataConnection &c)
+    {
+        auto analysis = std::make_unique<clsAnalysis>();
+        analysis->setShowProgress(false);
+        const DataResult e = analysis->InitializeDefault(c, Company);
+        EXPECT_FALSE(e) << s(e->Description());
+        return analysis;
+    }
+
+    // A shipped definition loaded for the engine, with the company, the period and, for a
+    // number, its default, as the wizard leaves them.
+    static std::unique_ptr<clsReport> load(const QString &name, const DataConnection &c)
+    {
+        auto report = std::make_unique<clsReport>();
+        const QString path = sourceDir() + QStringLiteral("/data/reports/") + definition(name).file;
+        EXPECT_TRUE(report->LoadDefinition(path, isSQLite(c) ? 1 : 2))
+            << s(name) << ": " << s(report->LastError());
+        for (const kv6::ReportParameterPtr &p : *report->Parameters()) {
+            switch (p->ParameterType()) {
+            case 1:
+                p->SetValue1(Company);
+                break;
+            case 2:
+                p->SetValue1(FirstDay);
+                p->SetValue2(LastDay);
+                p->SetValue3(11);
+                break;
+            default:
+                p->SetValue1(p->Default());
+                break;
+            }
+        }
+        return report;
+    }
+
+    static RecordsetPtr build(clsReport &report, clsAnalysis &analysis, DataConnection &c)
+    {
+        const DataResult e = report.BuildReportDataSet(&analysis, c);
+        EXPECT_FALSE(e) << s(report.Name()) << " on " << s(engineName(c)) << ": "
+                        << s(e ? e->Description() : QString());
+        EXPECT_TRUE(report.ReportData());
+        return report.ReportData();
+    }
+
+    static RecordsetPtr buildDefault(const QString &name, DataConnection &c)
+    {
+        auto analysis = analysisOf(c);
+        auto report = load(name, c);
+        return build(*report, *analysis, c);
+    }
+
+    kv6::SilentDialogs silent;
+    kv6::ScopedDialogProvider quiet { &silent };
+};
+
+TEST_F(ReportBuilds, TheCatalogueLoadsEveryDefinitionInTheProgramsFolder)
+{
+    for (const int type : { 1, 2 }) {
+        for (const bool simple : { false, true }) {
+            kv6::ReportCatalogue catalogue;
+            kv6::CatalogueOptions options;
+            options.folder = stageDir() + QStringLiteral("/reporter/reports");
+            options.databaseType = type;
+            options.reportFailures = false;
+            // Simple mode hides reports that force estimated costs; none of these does.
+            options.excludeMustUseEstCosts = simple;
+            catalogue.Load(options);
+            for (const auto &failure : catalogue.Failures())
+                ADD_FAILURE() << s(failure.fileName) << ": " << s(failure.error);
+            ASSERT_EQ(catalogue.Reports().count(), s_definitions->size());
+            for (const kv6::ReportPtr &r : catalogue.Reports()) {
+                // Titles, texts and folders arrive as the English strings they name.
+                const QString numberless = r->DisplayName() + r->Description() + r->UsageHint();
+                EXPECT_FALSE(r->DisplayName().isEmpty() || r->Description().isEmpty());
+                EXPECT_FALSE(numberless.contains(QRegularExpression(QStringLiteral("^\\d+$"))));
+                EXPECT_EQ(r->Title(), r->DisplayName());
+                const QList<kv6::CatalogueFolder> folders
+                    = kv6::CatalogueFolders(r->TreePosition());
+                ASSERT_FALSE(folders.isEmpty()) << s(r->Name()) << " sits at the root";
+                EXPECT_FALSE(folders.first().text.at(0).isDigit()) << s(r->TreePosition());
+                EXPECT_FALSE(r->ReportSQL().isEmpty()) << s(r->Name());
+            }
+            // A small tree: a handful of top folders, averages nested under volumes.
+            QSet<QString> top;
+            for (const QString &tree : catalogue.TreePositions())
+                top.insert(kv6::CatalogueFolders(tree).first().text);
+            EXPECT_LE(top.size(), 8)
+                << s(QStringList(top.begin(), top.end()).join(QLatin1Char(',')));
+            EXPECT_TRUE(catalogue.TreePositions().contains(QStringLiteral("Volumes\\Averages")));
+        }
+    }
+}
+
+TEST_F(ReportBuilds, EveryReportBuildsTheSameTableOnBothEngines)
+{
+    for (const Definition &d : std::as_const(*s_definitions)) {
+        const RecordsetPtr lite = buildDefault(d.name(), *s_sqlite);
+        ASSERT_TRUE(lite);
+        EXPECT_GT(lite->RecordCount(), 0) << s(d.name());
+        if (!s_pg)
+            continue;
+        const RecordsetPtr pg = buildDefault(d.name(), *s_pg);
+        ASSERT_TRUE(pg);
+        // Combining keeps the first row's value of a field that is neither key nor summed, and
+        // the engines deliver rows in their own order; only the fields the report uses count.
+        ExpectSameRows(*lite, *pg, d.name(), ReferencedFields(d));
+    }
+    if (!s_pg)
+        GTEST_SKIP() << "built on SQLite only: " << *s_pgSkip;
+}
+
+TEST_F(ReportBuilds, FinishedTablesHoldOneRowPerKeyWithTheJobTablesFigures)
+{
+    for (DataConnection *c : engines()) {
+        auto analysis = analysisOf(*c);
+        for (const Figure &f : ReportFigures()) {
+            auto report = load(f.report, *c);
+            const RecordsetPtr rs = build(*report, *analysis, *c);
+            ASSERT_TRUE(rs);
+            const QString what = f.report + QLatin1Char(' ') + f.valueField + QStringLiteral(" on ")
+                + engineName(*c);
+            QMap<QString, int> rows;
+            const QMap<QString, double> actual = ActualFigures(*rs, f, &rows);
+            // A figure by the report's key must find each key on one row.
+            for (auto it = rows.cbegin(); it != rows.cend() && !f.keyFields.isEmpty(); ++it)
+                EXPECT_EQ(it.value(), 1) << s(what) << ": " << s(it.key()) << " is not combined";
+            const QMap<QString, double> expected = ExpectedFigures(*s_jobs, f);
+            const int limit = report->ResolvedRowLimit();
+            // A top list keeps the leading keys only, each with its whole figure.
+            ExpectFigures(actual, expected, what, limit < 0);
+            if (limit >= 0) {
+                EXPECT_EQ(rs->RecordCount(), std::min<qsizetype>(limit, expected.size()))
+                    << s(what);
+            }
+        }
+    }
+}
+
+TEST_F(ReportBuilds, TopListsKeepTheLeadingEntriesInOrderAndNumberThem)
+{
+    // Pages per user and per printer from the jobs.
+    QMap<QString, double> userPages, printerBw;
+    for (const Job &j : std::as_const(*s_jobs)) {
+        userPages[j.userKey()] += j.pages;
+        printerBw[j.printerKey()] += j.bwPages();
+    }
+    for (DataConnection *c : engines()) {
+        auto analysis = analysisOf(*c);
+        auto users = load(QStringLiteral("Top 10 Users List"), *c);
+        RecordsetPtr rs = build(*users, *analysis, *c);
+        ASSERT_TRUE(rs);
+        ASSERT_EQ(rs->RecordCount(), 10);
+        QList<double> sorted = userPages.values();
+        std::sort(sorted.begin(), sorted.end(), std::greater<>());
+        for (int r = 0; r < 10; ++r) {
+            rs->SetAbsolutePosition(r + 1);
+            EXPECT_EQ(rs->Value(QStringLiteral("Rank")).toInt(), r + 1);
+            const QString key = rs->Value(QStringLiteral("UserKey")).toString();
+            EXPECT_EQ(rs->Value(QStringLiteral("TotalPages")).toDouble(), userPages.value(key));
+            EXPECT_EQ(rs->Value(QStringLiteral("TotalPages")).toDouble(), sorted.at(r))
+                << "place " << r + 1;
+        }
+
+        // Fewer entries when asked for.
+        auto printers = load(QStringLiteral("Top Printers By B&W Volume"), *c);
+        (*printers->Parameters()->item(QStringLiteral("TopN")))->SetValue1(3);
+        rs = build(*printers, *analysis, *c);
+        ASSERT_TRUE(rs);
+        ASSERT_EQ(rs->RecordCount(), 3);
+        sorted = printerBw.values();
+        std::sort(sorted.begin(), sorted.end(), std::greater<>());
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            EXPECT_EQ(rs->Value(QStringLiteral("BWPages")).toDouble(),
+                sorted.at(rs->AbsolutePosition() - 1));
+    }
+}
+
+TEST_F(ReportBuilds, CountsOfUsersPrintersAndDaysAreDistinctValues)
+{
+    QSet<QString> users, printers, dates;
+    QMap<QString, QSet<QString>> weekdayDates, printerDates, userDates, modelPrinters;
+    QDateTime first, last;
+    for (const Job &j : std::as_const(*s_jobs)) {
+        users.insert(j.userKey());
+        printers.insert(j.printerKey());
+        weekdayDates[QString::number(j.time.date().dayOfWeek())].insert(j.day());
+        printerDates[j.printerKey()].insert(j.day());
+        userDates[j.userKey()].insert(j.day());
+        modelPrinters[j.model].insert(j.printerKey());
+        if (!first.isValid() || j.time < first)
+            first = j.time;
+        if (!last.isValid() || j.time > last)
+            last = j.time;
+    }
+    auto valueOf = [](const RecordsetPtr &rs, const QString &field) { return rs->Value(field); };
+    for (DataConnection *c : engines()) {
+        SCOPED_TRACE(s(engineName(*c)));
+        RecordsetPtr rs = buildDefault(QStringLiteral("Executive Summary"), *c);
+        ASSERT_TRUE(rs);
+        // No key: everything folds into one row.
+        ASSERT_EQ(rs->RecordCount(), 1);
+        rs->MoveFirst();
+        EXPECT_EQ(valueOf(rs, QStringLiteral("Users")).toInt(), users.size());
+        EXPECT_EQ(valueOf(rs, QStringLiteral("Printers")).toInt(), printers.size());
+        EXPECT_EQ(valueOf(rs, QStringLiteral("Jobs")).toInt(), s_jobs->size());
+        EXPECT_EQ(valueOf(rs, QStringLiteral("FirstJob")).toDateTime(), first);
+        EXPECT_EQ(valueOf(rs, QStringLiteral("LastJob")).toDateTime(), last);
+
+        auto perKey = [&](const QString &report, const QString &key, const QString &count,
+                          const QMap<QString, QSet<QString>> &expected) {
+            const RecordsetPtr t = buildDefault(report, *c);
+            ASSERT_TRUE(t);
+            ASSERT_EQ(t->RecordCount(), expected.size()) << s(report);
+            for (t->MoveFirst(); !t->Eof(); t->MoveNext())
+                EXPECT_EQ(t->Value(count).toInt(), expected.value(Normalised(t->Value(key))).size())
+                    << s(report) << " " << s(Normalised(t->Value(key)));
+        };
+        perKey(QStringLiteral("Average Pages Per Day"), QStringLiteral("DayOfWeek"),
+            QStringLiteral("Days"), weekdayDates);
+        perKey(QStringLiteral("Printer Averages"), QStringLiteral("PrinterKey"),
+            QStringLiteral("ActiveDays"), printerDates);
+        perKey(QStringLiteral("User Averages"), QStringLiteral("UserKey"),
+            QStringLiteral("ActiveDays"), userDates);
+        perKey(QStringLiteral("Model Volumes"), QStringLiteral("Model"), QStringLiteral("Printers"),
+            modelPrinters);
+
+        // Weekdays in order, Monday first, each with its average.
+        rs = buildDefault(QStringLiteral("Average Pages Per Day"), *c);
+        ASSERT_TRUE(rs);
+        int previous = 0;
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+            const int day = rs->Value(QStringLiteral("DayOfWeek")).toInt();
+            EXPECT_GT(day, previous);
+            previous = day;
+            EXPECT_NEAR(rs->Value(QStringLiteral("AvgPages")).toDouble(),
+                rs->Value(QStringLiteral("TotalPages")).toDouble()
+                    / rs->Value(QStringLiteral("Days")).toDouble(),
+                1e-9);
+        }
+    }
+}
+
+TEST_F(ReportBuilds, DepartmentsComeFromTheUserGroupsAndFiltersDropExcludedUsers)
+{
+    // The suite's department groups of the company's users, and who belongs to them.
+    RecordsetPtr groups;
+    ASSERT_FALSE(s_sqlite->ReportSQL(
+        QStringLiteral("SELECT g.group_id, g.name, m.object_id FROM admin_groups g JOIN "
+                       "admin_group_members m ON m.group_id = g.group_id WHERE g.object_type = "
+                       "0 AND g.owner_id = 1 AND g.company_id = ?"),
+        QVariantList { Company }, groups));
+    QMap<QString, QString> departmentOf;
+    QSet<int> ids;
+    for (const QVariantList &row : Rows(*groups)) {
+        ids.insert(row.at(0).toInt());
+        departmentOf.insert(QStringLiteral("USR") + row.at(2).toString(), row.at(1).toString());
+    }
+    ASSERT_GE(ids.size(), 2);
+    QMap<QString, double> cost, pages;
+    QMap<QString, QSet<QString>> members;
+    for (const Job &j : std::as_const(*s_jobs)) {
+        const QString d = departmentOf.value(j.userKey());
+        cost[d] += j.cost;
+        pages[d] += j.pages;
+        members[d].insert(j.userKey());
+    }
+    const QString excluded = s_jobs->first().userKey();
+
+    for (DataConnection *c : engines()) {
+        SCOPED_TRACE(s(engineName(*c)));
+        auto analysis = analysisOf(*c);
+        kv6::clsSimpleGroups chosen, none;
+        for (const int id : std::as_const(ids))
+            chosen.Add(id);
+        QString error;
+        ASSERT_TRUE(analysis->ApplyGroupsFromDatabase(*c, chosen, none, &error)) << s(error);
+        auto report = load(QStringLiteral("Cost by Department"), *c);
+        RecordsetPtr rs = build(*report, *analysis, *c);
+        ASSERT_TRUE(rs);
+        ASSERT_EQ(rs->RecordCount(), cost.size());
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+            const QString d = rs->Value(QStringLiteral("GroupName")).toString();
+            ASSERT_TRUE(cost.contains(d)) << s(d) << " is no department";
+            EXPECT_NEAR(rs->Value(QStringLiteral("BWCost")).toDouble()
+                    + rs->Value(QStringLiteral("ColorCost")).toDouble(),
+                cost.value(d), 1e-3)
+                << s(d);
+            EXPECT_EQ(rs->Value(QStringLiteral("TotalPages")).toDouble(), pages.value(d)) << s(d);
+            EXPECT_EQ(rs->Value(QStringLiteral("Users")).toInt(), members.value(d).size()) << s(d);
+            EXPECT_TRUE(rs->Value(QStringLiteral("UserKey"))
+                            .toString()
+                            .startsWith(QStringLiteral("*GROUP*")));
+        }
+
+        // Groups off: one row per user again, named by the user.
+        report->SetUseGroups(false);
+        rs = build(*report, *analysis, *c);
+        ASSERT_TRUE(rs);
+        QSet<QString> printingUsers;
+        for (const Job &j : std::as_const(*s_jobs))
+            printingUsers.insert(j.userKey());
+        EXPECT_EQ(rs->RecordCount(), printingUsers.size());
+
+        // A user left out vanishes before anything is counted.
+        (*analysis->UserManager()->Items().item(excluded))->setInclude(false);
+        auto summary = load(QStringLiteral("Executive Summary"), *c);
+        rs = build(*summary, *analysis, *c);
+        ASSERT_TRUE(rs);
+        rs->MoveFirst();
+        double expected = 0;
+        for (const Job &j : std::as_const(*s_jobs))
+            if (j.userKey() != excluded)
+                expected += j.pages;
+        EXPECT_EQ(rs->Value(QStringLiteral("TotalPages")).toDouble(), expected);
+        EXPECT_EQ(rs->Value(QStringLiteral("Users")).toInt(), printingUsers.size() - 1);
+    }
+}
+
+TEST_F(ReportBuilds, EstimatedCostsPriceThePagesAtEachPrintersRates)
+{
+    QMap<QString, double> bw, color;
+    for (const Job &j : std::as_const(*s_jobs)) {
+        bw[j.printerKey()] += j.bwPages();
+        color[j.printerKey()] += j.colorPages;
+    }
+    for (DataConnection *c : engines()) {
+        SCOPED_TRACE(s(engineName(*c)));
+        auto analysis = analysisOf(*c);
+        // A rate per printer that tells them apart.
+        QMap<QString, QPair<double, double>> rates;
+        int n = 0;
+        for (const QString &key : bw.keys()) {
+            ++n;
+            kv6::GroupItemPtr *item = analysis->PrinterManager()->Items().item(key);
+            ASSERT_TRUE(item) << s(key);
+            auto *printer = dynamic_cast<kv6::clsPrinter *>(item->get());
+            ASSERT_TRUE(printer);
+            rates[key] = { 0.01 * n, 0.1 * n };
+            printer->setEstCost(kv6::Currency::fromDouble(rates[key].first));
+            printer->setEstCostColor(kv6::Currency::fromDouble(rates[key].second));
+        }
+        for (const QString &name :
+            { QStringLiteral("Top 10 Printers List"), QStringLiteral("Printer Inventory") }) {
+            auto report = load(name, *c);
+            report->SetUseEstCosts(true);
+            const RecordsetPtr rs = build(*report, *analysis, *c);
+            ASSERT_TRUE(rs);
+            ASSERT_GT(rs->RecordCount(), 0);
+            for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+                const QString key = rs->Value(QStringLiteral("PrinterKey")).toString();
+                if (!rates.contains(key))
+                    continue;
+                if (rs->HasField(QStringLiteral("BWCost"))) {
+                    EXPECT_NEAR(rs->Value(QStringLiteral("BWCost")).toDouble(),
+                        rates[key].first * bw[key], 1e-6)
+                        << s(key);
+                    EXPECT_NEAR(rs->Value(QStringLiteral("ColorCost")).toDouble(),
+                        rates[key].second * color[key], 1e-6)
+                        << s(key);
+                } else {
+                    EXPECT_NEAR(rs->Value(QStringLiteral("CostPerPage")).toDouble(),
+                        rates[key].first, 1e-9);
+                    EXPECT_NEAR(rs->Value(QStringLiteral("ColorCostPerPage")).toDouble(),
+                        rates[key].second, 1e-9);
+                }
+            }
+        }
+    }
+}
+
+TEST_F(ReportBuilds, TheInventoryShowsConnectionsAndDeviceKindsAsText)
+{
+    QSet<QString> connections, kinds;
+    for (const kv6::EnumerationEntry &e : kv6::BuiltInEnumerations()) {
+        if (e.type == kv6::enumConnectionType)
+            connections.insert(e.text);
+        if (e.type == kv6::enumDeviceType)
+            kinds.insert(e.text);
+    }
+    for (DataConnection *c : engines()) {
+        const RecordsetPtr rs = buildDefault(QStringLiteral("Printer Inventory"), *c);
+        ASSERT_TRUE(rs);
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+            EXPECT_TRUE(
+                connections.contains(rs->Value(QStringLiteral("ConnectionType")).toString()))
+                << s(rs->Value(QStringLiteral("ConnectionType")).toString());
+            EXPECT_TRUE(kinds.contains(rs->Value(QStringLiteral("DeviceType")).toString()))
+                << s(rs->Value(QStringLiteral("DeviceType")).toString());
+        }
+    }
+}
+
+TEST_F(ReportBuilds, TheSharesSubReportWorksOutPercentagesOfTheFinishedTable)
+{
+    for (DataConnection *c : engines()) {
+        SCOPED_TRACE(s(engineName(*c)));
+        auto analysis = analysisOf(*c);
+        auto report = load(QStringLiteral("Page Volumes Breakdown"), *c);
+        const RecordsetPtr parent = build(*report, *analysis, *c);
+        ASSERT_TRUE(parent);
+        ASSERT_EQ(report->SubReports().count(), 1);
+        const clsReport &sub = **report->SubReports().item(QStringLiteral("Page Volumes Shares"));
+        const RecordsetPtr shares = sub.ReportData();
+        ASSERT_TRUE(shares);
+        ASSERT_NE(shares, parent);
+        ASSERT_EQ(shares->RecordCount(), parent->RecordCount());
+
+        QMap<QString, QVariantList> parentRows;
+        double total = 0;
+        for (parent->MoveFirst(); !parent->Eof(); parent->MoveNext()) {
+            QVariantList row;
+            for (int f = 0; f < parent->FieldCount(); ++f)
+                row << parent->Value(f);
+            parentRows.insert(parent->Value(QStringLiteral("PrinterKey")).toString(), row);
+            total += parent->Value(QStringLiteral("TotalPages")).toDouble();
+        }
+        double sum = 0;
+        for (shares->MoveFirst(); !shares->Eof(); shares->MoveNext()) {
+            const QString key = shares->Value(QStringLiteral("PrinterKey")).toString();
+            ASSERT_TRUE(parentRows.contains(key));
+            // The parent's figures come across unchanged.
+            for (int f = 0; f < parent->FieldCount(); ++f) {
+                const QString name = parent->FieldAt(f).name;
+                if (!name.endsWith(QLatin1String("Share"))) {
+                    EXPECT_EQ(s(Normalised(shares->Value(f))), s(Normalised(parentRows[key].at(f))))
+                        << s(key) << " " << s(name);
+                }
+            }
+            const double pages = shares->Value(QStringLiteral("TotalPages")).toDouble();
+            const double share = shares->Value(QStringLiteral("PageShare")).toDouble();
+            EXPECT_NEAR(share, pages * 100 / total, 1e-9);
+            EXPECT_NEAR(shares->Value(QStringLiteral("ColorShare")).toDouble(),
+                shares->Value(QStringLiteral("ColorPages")).toDouble() * 100 / pages, 1e-9);
+            sum += share;
+        }
+        EXPECT_NEAR(sum, 100, 1e-9);
+    }
+}
+
+} // namespace

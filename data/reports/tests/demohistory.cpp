@@ -1,0 +1,377 @@
+#include "demohistory.h"
+
+#include "dataaccess/demodata.h"
+#include "enginetest.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kv6test {
+
+using kv6::DataConnection;
+using kv6::DataResult;
+using kv6::RecordsetPtr;
+
+namespace {
+
+kv6::DemoOptions demoOptions()
+{
+    kv6::DemoOptions o;
+    o.jobs = 6000;
+    o.seed = 11;
+    o.companies = 2;
+    o.printers = 8;
+    o.users = 30;
+    o.days = 90;
+    o.lastDay = QDate(2026, 6, 30);
+    return o;
+}
+
+QString openWithDemo(const kv6::DataSource &source, DataConnection *&connection)
+{
+    QVariant version;
+    std::unique_ptr<DataConnection> c;
+    if (DataResult e = kv6::OpenDataConnection(source, true, version, c))
+        return e->Description();
+    if (DataResult e = kv6::GenerateDemoData(*c, demoOptions()))
+        return e->Description();
+    connection = c.release();
+    return {};
+}
+
+QString readJobs(DataConnection &c, QList<Job> &jobs)
+{
+    RecordsetPtr rs;
+    // The period is applied here, on dates, rather than by comparing job times in SQL.
+    const DataResult e = c.ReportSQL(
+        QStringLiteral("SELECT j.user_id, j.printer_id, j.job_time, j.pages, j.color_pages, "
+                       "j.copies, j.duplex, j.job_cost, p.manufacturer_model, p.duplex_device "
+                       "FROM print_jobs j JOIN printers p ON p.printer_id = j.printer_id "
+                       "WHERE j.company_id = ? AND j.job_status = 0"),
+        QVariantList { Company }, rs);
+    if (e)
+        return e->Description();
+    for (const QVariantList &row : Rows(*rs)) {
+        Job j;
+        j.time = row.at(2).toDateTime();
+        if (j.time.date() < FirstDay || j.time.date() > LastDay)
+            continue;
+        j.user = row.at(0).toInt();
+        j.printer = row.at(1).toInt();
+        j.pages = row.at(3).toInt();
+        j.colorPages = row.at(4).toInt();
+        j.copies = row.at(5).toInt();
+        j.duplex = row.at(6).toBool();
+        j.cost = row.at(7).toDouble();
+        j.model = row.at(8).toString();
+        j.duplexDevice = row.at(9).toBool();
+        jobs.append(j);
+    }
+    return jobs.isEmpty() ? QStringLiteral("the demo history has no jobs in the period")
+                          : QString();
+}
+
+bool floatingColumn(const kv6::Recordset &a, const kv6::Recordset &b, int field)
+{
+    for (const kv6::Recordset *rs : { &a, &b }) {
+        const int t = rs->FieldAt(field).type;
+        if (t == kv6::adDouble || t == kv6::adCurrency || t == kv6::adSingle)
+            return true;
+    }
+    return false;
+}
+
+bool allNull(const kv6::Recordset &rs, int field)
+{
+    for (int r = 0; r < rs.RecordCount(); ++r)
+        if (rs.ValueAt(r, field).isValid())
+            return false;
+    return true;
+}
+
+int sizeBand(int pages)
+{
+    const int limits[] = { 1, 5, 10, 20, 50, 100 };
+    for (int i = 0; i < 6; ++i)
+        if (pages <= limits[i])
+            return i + 1;
+    return 7;
+}
+
+} // namespace
+
+void DemoHistoryTest::SetUpTestSuite()
+{
+    s_env = new TempEnv;
+    s_definitions = new QList<Definition>(LoadShippedDefinitions());
+    s_setupError = new QString;
+    s_pgSkip = new std::string;
+    s_pgSource = new kv6::DataSource;
+    s_jobs = new QList<Job>;
+    std::string unused;
+    kv6::DataSource lite;
+    makeTestSource(Engine::SQLite, *s_env, lite, unused);
+    *s_setupError = openWithDemo(lite, s_sqlite);
+    if (s_setupError->isEmpty()
+        && makeTestSource(Engine::PostgreSQL, *s_env, *s_pgSource, *s_pgSkip))
+        *s_setupError = openWithDemo(*s_pgSource, s_pg);
+    if (s_setupError->isEmpty())
+        *s_setupError = readJobs(*s_sqlite, *s_jobs);
+}
+
+void DemoHistoryTest::TearDownTestSuite()
+{
+    delete s_sqlite;
+    s_sqlite = nullptr;
+    if (s_pg) {
+        delete s_pg;
+        s_pg = nullptr;
+        dropTestSource(*s_pgSource);
+    }
+    delete s_pgSource;
+    delete s_pgSkip;
+    delete s_setupError;
+    delete s_jobs;
+    delete s_definitions;
+    delete s_env;
+}
+
+void DemoHistoryTest::SetUp()
+{
+    ASSERT_TRUE(s_setupError->isEmpty()) << s(*s_setupError);
+}
+
+const Definition &DemoHistoryTest::definition(const QString &name)
+{
+    for (const Definition &d : std::as_const(*s_definitions))
+        if (d.name() == name)
+            return d;
+    static const Definition none;
+    return none;
+}
+
+RecordsetPtr DemoHistoryTest::run(
+    DataConnection &c, const Definition &d, int company, QString *error)
+{
+    RecordsetPtr rs;
+    if (DataResult e = c.ReportSQL(d.sql(isSQLite(c)),
+            QueryParameters(d, company, FirstDay.toString(Qt::ISODate),
+                LastDay.addDays(1).toString(Qt::ISODate)),
+            rs)) {
+        *error = e->Description();
+        return nullptr;
+    }
+    return rs;
+}
+
+RecordsetPtr DemoHistoryTest::runOrFail(const QString &name)
+{
+    const Definition &d = definition(name);
+    QString error;
+    RecordsetPtr rs = d.info.isNull() ? nullptr : run(*s_sqlite, d, Company, &error);
+    EXPECT_TRUE(rs) << s(name) << ": " << s(error);
+    return rs;
+}
+
+void ExpectSameRows(const kv6::Recordset &lite, const kv6::Recordset &pg, const QString &what,
+    const QSet<QString> &only)
+{
+    ASSERT_EQ(lite.FieldCount(), pg.FieldCount()) << s(what);
+    QList<bool> floating, skipped;
+    for (int f = 0; f < lite.FieldCount(); ++f) {
+        EXPECT_EQ(lite.FieldAt(f).name, pg.FieldAt(f).name) << s(what);
+        floating << floatingColumn(lite, pg, f);
+        skipped << (!only.isEmpty() && !only.contains(lite.FieldAt(f).name));
+        if (!allNull(lite, f) && !allNull(pg, f)) {
+            EXPECT_EQ(s(TypeFamily(lite.FieldAt(f).type)), s(TypeFamily(pg.FieldAt(f).type)))
+                << s(what) << ": field " << s(lite.FieldAt(f).name);
+        }
+    }
+    ASSERT_EQ(lite.RecordCount(), pg.RecordCount()) << s(what);
+    auto keyed = [&](const kv6::Recordset &rs) {
+        QList<QPair<QString, QVariantList>> rows;
+        for (const QVariantList &row : Rows(rs)) {
+            QStringList key;
+            for (int f = 0; f < row.size(); ++f)
+                if (!floating.at(f) && !skipped.at(f))
+                    key << Normalised(row.at(f));
+            rows.append({ key.join(QChar(0x1f)), row });
+        }
+        std::stable_sort(rows.begin(), rows.end(),
+            [](const auto &x, const auto &y) { return x.first < y.first; });
+        return rows;
+    };
+    const auto a = keyed(lite);
+    const auto b = keyed(pg);
+    for (int r = 0; r < a.size(); ++r) {
+        ASSERT_EQ(s(a.at(r).first), s(b.at(r).first)) << s(what) << ": row " << r;
+        for (int f = 0; f < lite.FieldCount(); ++f) {
+            if (!floating.at(f) || skipped.at(f))
+                continue;
+            const QVariant x = a.at(r).second.at(f), y = b.at(r).second.at(f);
+            ASSERT_EQ(x.isValid(), y.isValid()) << s(what) << ": " << s(lite.FieldAt(f).name);
+            EXPECT_NEAR(x.toDouble(), y.toDouble(), 1e-3 + 1e-9 * std::abs(x.toDouble()))
+                << s(what) << ": " << s(lite.FieldAt(f).name) << " in row " << s(a.at(r).first);
+        }
+    }
+}
+
+QList<Figure> ReportFigures()
+{
+    const JobKey total = [](const Job &) { return QString(); };
+    const JobKey user = [](const Job &j) { return j.userKey(); };
+    const JobKey printer = [](const Job &j) { return j.printerKey(); };
+    const JobKey model = [](const Job &j) { return j.model; };
+    const JobValue pages = [](const Job &j) { return j.pages; };
+    const JobValue bw = [](const Job &j) { return j.bwPages(); };
+    const JobValue color = [](const Job &j) { return j.colorPages; };
+    const JobValue one = [](const Job &) { return 1; };
+    const JobValue cost = [](const Job &j) { return j.cost; };
+    const JobValue sheets = [](const Job &j) { return j.sheets(); };
+    const auto colorJobs = [](const Job &j) { return j.colorPages > 0; };
+    const auto bwJobs = [](const Job &j) { return j.pages > j.colorPages; };
+    const QStringList none;
+    const QStringList byUser { QStringLiteral("UserKey") };
+    const QStringList byPrinter { QStringLiteral("PrinterKey") };
+    const QStringList byModel { QStringLiteral("Model") };
+
+    return {
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("TotalPages"), total, pages },
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("Jobs"), total, one },
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("BWPages"), total, bw },
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("ColorPages"), total, color },
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("DuplexPages"), total,
+            [](const Job &j) { return j.duplex ? j.pages : 0; } },
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("Sheets"), total, sheets },
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("BWCost+ColorCost"), total,
+            cost },
+        { QStringLiteral("Top 10 Printers List"), byPrinter, QStringLiteral("TotalPages"), printer,
+            pages },
+        { QStringLiteral("Top 10 Printers List"), byPrinter, QStringLiteral("Jobs"), printer, one },
+        { QStringLiteral("Top 10 Users List"), byUser, QStringLiteral("TotalPages"), user, pages },
+        { QStringLiteral("Top 10 Users List"), byUser, QStringLiteral("BWCost+ColorCost"), user,
+            cost },
+        { QStringLiteral("Top Printers By B&W Volume"), byPrinter, QStringLiteral("BWPages"),
+            printer, bw },
+        { QStringLiteral("Top Printers By Color Volume"), byPrinter, QStringLiteral("ColorPages"),
+            printer, color, colorJobs },
+        { QStringLiteral("Top Printers By Color Volume"), byPrinter, QStringLiteral("TotalPages"),
+            printer, pages, colorJobs },
+        { QStringLiteral("Top Users by BW Volume"), byUser, QStringLiteral("BWPages"), user, bw },
+        { QStringLiteral("Top Users by Color Volume"), byUser, QStringLiteral("ColorPages"), user,
+            color, colorJobs },
+        { QStringLiteral("Top Users by Color Volume"), byUser, QStringLiteral("Jobs"), user, one,
+            colorJobs },
+        { QStringLiteral("Top Models By Total Volume"), byModel, QStringLiteral("TotalPages"),
+            model, pages },
+        { QStringLiteral("Printer Inventory"), byPrinter, QStringLiteral("Jobs"), printer, one },
+        { QStringLiteral("Printer Inventory"), byPrinter, QStringLiteral("ColorPages"), printer,
+            color },
+        { QStringLiteral("Printer Model Inventory"), byModel, QStringLiteral("TotalPages"), model,
+            pages },
+        { QStringLiteral("Printer Averages"), byPrinter, QStringLiteral("TotalPages"), printer,
+            pages },
+        { QStringLiteral("User Averages"), byUser, QStringLiteral("Jobs"), user, one },
+        { QStringLiteral("User Printing Breakdown"), byUser, QStringLiteral("Sheets"), user,
+            sheets },
+        { QStringLiteral("User Printing Breakdown"), byUser, QStringLiteral("SimplexPages"), user,
+            [](const Job &j) { return j.duplex ? 0 : j.pages; } },
+        { QStringLiteral("User Printing Breakdown"), byUser, QStringLiteral("ColorCost"), user,
+            [](const Job &j) { return j.pages ? j.cost * j.colorPages / j.pages : 0.0; } },
+        { QStringLiteral("User to Printer Model Breakdown"),
+            { QStringLiteral("UserKey"), QStringLiteral("Model") }, QStringLiteral("TotalPages"),
+            [](const Job &j) { return j.userKey() + QLatin1Char('|') + j.model; }, pages },
+        { QStringLiteral("Printer to User Breakdown"),
+            { QStringLiteral("PrinterKey"), QStringLiteral("UserKey") }, QStringLiteral("Jobs"),
+            [](const Job &j) { return j.printerKey() + QLatin1Char('|') + j.userKey(); }, one },
+        { QStringLiteral("Job Size to Printer Breakdown"),
+            { QStringLiteral("PrinterKey"), QStringLiteral("SizeBand") }, QStringLiteral("Jobs"),
+            [](const Job &j) {
+                return j.printerKey() + QLatin1Char('|') + QString::number(sizeBand(j.pages));
+            },
+            one },
+        { QStringLiteral("Black and White Page Volumes Breakdown"), byPrinter,
+            QStringLiteral("BWDuplexPages"), printer,
+            [](const Job &j) { return j.duplex ? j.bwPages() : 0; }, bwJobs },
+        { QStringLiteral("Black and White Page Volumes Breakdown"), byPrinter,
+            QStringLiteral("BWJobs"), printer, one, bwJobs },
+        { QStringLiteral("Color Page Volumes Breakdown"), byPrinter, QStringLiteral("ColorPages"),
+            printer, color, colorJobs },
+        { QStringLiteral("Color Page Volumes Breakdown"), byPrinter, QStringLiteral("ColorCost"),
+            printer, [](const Job &j) { return j.cost * j.colorPages / j.pages; }, colorJobs },
+        { QStringLiteral("Page Volumes Breakdown"), byPrinter, QStringLiteral("DuplexPages"),
+            printer, [](const Job &j) { return j.duplex ? j.pages : 0; } },
+        { QStringLiteral("Model Volumes"), byModel, QStringLiteral("Sheets"), model, sheets },
+        { QStringLiteral("Duplex Savings"), byPrinter, QStringLiteral("SheetsSaved"), printer,
+            [](const Job &j) { return j.pages - j.sheets(); } },
+        { QStringLiteral("Duplex Savings"), byPrinter, QStringLiteral("PossibleSavings"), printer,
+            [](const Job &j) {
+                if (j.duplex || !j.duplexDevice || j.copies < 1 || j.pages / j.copies < 2)
+                    return 0;
+                return j.pages - j.copies * ((j.pages / j.copies + 1) / 2);
+            } },
+        { QStringLiteral("Paper and Environmental Impact"), none, QStringLiteral("PaperKg"), total,
+            [](const Job &j) { return j.sheets() * 0.005; } },
+        { QStringLiteral("Paper and Environmental Impact"), byPrinter, QStringLiteral("Trees"),
+            printer, [](const Job &j) { return j.sheets() / 8333.0; } },
+        { QStringLiteral("Cost by Department"), byUser, QStringLiteral("BWCost+ColorCost"), user,
+            cost },
+    };
+}
+
+QMap<QString, double> ExpectedFigures(const QList<Job> &jobs, const Figure &f)
+{
+    QMap<QString, double> expected;
+    for (const Job &j : jobs)
+        if (f.include(j))
+            expected[f.key(j)] += f.value(j);
+    return expected;
+}
+
+QMap<QString, double> ActualFigures(
+    const kv6::Recordset &rs, const Figure &f, QMap<QString, int> *rowsPerKey)
+{
+    QMap<QString, double> out;
+    const QStringList parts = f.valueField.split(QLatin1Char('+'));
+    for (int r = 0; r < rs.RecordCount(); ++r) {
+        QStringList key;
+        for (const QString &k : f.keyFields)
+            key << Normalised(rs.ValueAt(r, rs.FieldIndex(k)));
+        double v = 0;
+        for (const QString &p : parts)
+            v += rs.ValueAt(r, rs.FieldIndex(p)).toDouble();
+        const QString joined = key.join(QLatin1Char('|'));
+        out[joined] += v;
+        if (rowsPerKey)
+            ++(*rowsPerKey)[joined];
+    }
+    return out;
+}
+
+void ExpectFigures(const QMap<QString, double> &actual, const QMap<QString, double> &expected,
+    const QString &what, bool allKeys)
+{
+    // Money arrives rounded to four decimals per row from PostgreSQL.
+    const double tolerance = what.contains(QLatin1String("Cost")) ? 1e-2 : 1e-6;
+    QSet<QString> keys(actual.keyBegin(), actual.keyEnd());
+    if (allKeys)
+        keys.unite(QSet<QString>(expected.keyBegin(), expected.keyEnd()));
+    for (const QString &k : std::as_const(keys)) {
+        const double a = actual.value(k), e = expected.value(k);
+        // A report may list what printed nothing (an inventory), never what it does not know.
+        EXPECT_TRUE(actual.contains(k) || e == 0) << s(what) << ": no row for " << s(k);
+        EXPECT_NEAR(a, e, tolerance + 1e-9 * std::abs(e)) << s(what) << " for " << s(k);
+    }
+}
+
+QMap<QString, QSet<QString>> DistinctPerKey(
+    const kv6::Recordset &rs, const QString &keyField, const QString &distinctField)
+{
+    QMap<QString, QSet<QString>> out;
+    for (int r = 0; r < rs.RecordCount(); ++r)
+        out[Normalised(rs.ValueAt(r, rs.FieldIndex(keyField)))].insert(
+            Normalised(rs.ValueAt(r, rs.FieldIndex(distinctField))));
+    return out;
+}
+
+} // namespace kv6test

@@ -1,0 +1,114 @@
+#pragma once
+
+// One demo history written to a SQLite file and, when a server is configured, to PostgreSQL,
+// shared by the tests of a suite; and the jobs of the reported period read back without any
+// report SQL, for working out independently what the reports must show.
+
+#include "catalogue.h"
+
+#include "dataaccess/dataconnection.h"
+#include "testenv.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <QDateTime>
+
+namespace kv6test {
+
+// The period the reports are run for: inside the demo history (April to June) at both ends.
+inline const QDate FirstDay(2026, 5, 1);
+inline const QDate LastDay(2026, 6, 15);
+inline constexpr int Company = 1;
+
+// One printed job of the company in the period.
+struct Job
+{
+    int user = 0;
+    int printer = 0;
+    QDateTime time;
+    int pages = 0;
+    int colorPages = 0;
+    int copies = 1;
+    bool duplex = false;
+    double cost = 0;
+    QString model;
+    bool duplexDevice = false;
+
+    int bwPages() const { return pages - colorPages; }
+    int sheets() const
+    {
+        return duplex && copies > 0 ? copies * ((pages / copies + 1) / 2) : pages;
+    }
+    QString userKey() const { return QStringLiteral("USR") + QString::number(user); }
+    QString printerKey() const { return QStringLiteral("PRT") + QString::number(printer); }
+    QString day() const { return time.date().toString(Qt::ISODate); }
+};
+
+class DemoHistoryTest : public ::testing::Test
+{
+public:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+
+protected:
+    void SetUp() override;
+
+    static const Definition &definition(const QString &name);
+    // The query of a definition with the program's parameters, on one engine.
+    static kv6::RecordsetPtr run(
+        kv6::DataConnection &c, const Definition &d, int company, QString *error);
+    static kv6::RecordsetPtr runOrFail(const QString &name);
+    static bool isSQLite(const kv6::DataConnection &c) { return &c == s_sqlite; }
+
+    static inline TempEnv *s_env = nullptr;
+    static inline QList<Definition> *s_definitions = nullptr;
+    static inline QString *s_setupError = nullptr;
+    static inline std::string *s_pgSkip = nullptr;
+    static inline kv6::DataSource *s_pgSource = nullptr;
+    static inline kv6::DataConnection *s_sqlite = nullptr;
+    static inline kv6::DataConnection *s_pg = nullptr;
+    static inline QList<Job> *s_jobs = nullptr;
+};
+
+// Rows of two engines sorted by their exact columns; floating columns (money rounded to four
+// decimals on one engine, reals summed in another order) must be near each other. With `only`,
+// just those fields are compared.
+void ExpectSameRows(const kv6::Recordset &lite, const kv6::Recordset &pg, const QString &what,
+    const QSet<QString> &only = {});
+
+using JobKey = std::function<QString(const Job &)>;
+using JobValue = std::function<double(const Job &)>;
+
+// A figure of a report worked out from the jobs: per key (the report's key fields joined with
+// "|"), the sum of a value over the jobs the report counts.
+struct Figure
+{
+    QString report;
+    QStringList keyFields; // empty: one total
+    QString valueField; // "A+B" adds two fields
+    JobKey key;
+    JobValue value;
+    std::function<bool(const Job &)> include = [](const Job &) { return true; };
+};
+
+// At least one figure for every report but the two averages.
+QList<Figure> ReportFigures();
+
+QMap<QString, double> ExpectedFigures(const QList<Job> &jobs, const Figure &f);
+// The report's rows summed per key; `rowsPerKey` counts the rows of each key.
+QMap<QString, double> ActualFigures(
+    const kv6::Recordset &rs, const Figure &f, QMap<QString, int> *rowsPerKey = nullptr);
+// Equal per key; a key the report lists with nothing in it may be missing from the jobs.
+void ExpectFigures(const QMap<QString, double> &actual, const QMap<QString, double> &expected,
+    const QString &what, bool allKeys = true);
+
+// Per key, the set of distinct values of another field.
+QMap<QString, QSet<QString>> DistinctPerKey(
+    const kv6::Recordset &rs, const QString &keyField, const QString &distinctField);
+
+inline std::string s(const QString &text)
+{
+    return text.toStdString();
+}
+
+} // namespace kv6test
