@@ -180,10 +180,13 @@ Picture Picture::fromImage(const QImage &image)
     d->image = image;
     d->frame = QRectF(QPointF(0, 0), QSizeF(image.size()));
     // Images without a resolution are taken at 96 dpi, the screen's.
-    const double dpmX = image.dotsPerMeterX() > 0 ? image.dotsPerMeterX() : 96 / 0.0254;
-    const double dpmY = image.dotsPerMeterY() > 0 ? image.dotsPerMeterY() : 96 / 0.0254;
-    d->size = QSizeF(image.width() / dpmX / 0.0254 * TwipsPerInch,
-        image.height() / dpmY / 0.0254 * TwipsPerInch);
+    // Resolutions are stored per metre, so 96 dpi reads back as 96.01; whole dots per inch
+    // keep sizes in whole twips.
+    auto dpi = [](int dotsPerMeter) {
+        return dotsPerMeter > 0 ? std::max(1.0, std::round(dotsPerMeter * 0.0254)) : 96.0;
+    };
+    d->size = QSizeF(image.width() / dpi(image.dotsPerMeterX()) * TwipsPerInch,
+        image.height() / dpi(image.dotsPerMeterY()) * TwipsPerInch);
     Picture p;
     p.d = std::move(d);
     return p;
@@ -244,6 +247,11 @@ QSizeF Picture::sizeTwips() const
 QImage Picture::image() const
 {
     return d ? d->image : QImage();
+}
+
+QPicture Picture::vector() const
+{
+    return d ? d->vector : QPicture();
 }
 
 QRectF Picture::frame() const

@@ -83,6 +83,7 @@ public:
     bool isVector() const;
     QSizeF sizeTwips() const;
     QImage image() const;
+    QPicture vector() const;
     QRectF frame() const;
 
     // Where the picture lands inside `box` for a scaling mode (it may reach outside the box for
