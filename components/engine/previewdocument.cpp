@@ -1,0 +1,483 @@
+#include "engine/previewdocument.h"
+
+#include <QDataStream>
+#include <QFile>
+#include <QLocale>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace kv6::engine {
+
+QSizeF pageSizeTwips(const QPageSize &size, bool landscape)
+{
+    if (!size.isValid())
+        return {};
+    // From the size's own units: ISO sizes are whole millimetres, which points would round.
+    const QSizeF def = size.definitionSize();
+    double perUnit = TwipsPerPoint;
+    switch (size.definitionUnits()) {
+    case QPageSize::Millimeter:
+        perUnit = TwipsPerInch / 25.4;
+        break;
+    case QPageSize::Inch:
+        perUnit = TwipsPerInch;
+        break;
+    case QPageSize::Cicero:
+        perUnit = TwipsPerPoint * 12 * 1.066978;
+        break;
+    case QPageSize::Didot:
+        perUnit = TwipsPerPoint * 1.066978;
+        break;
+    case QPageSize::Pica:
+        perUnit = TwipsPerPoint * 12;
+        break;
+    default:
+        break;
+    }
+    QSizeF tw(std::round(def.width() * perUnit), std::round(def.height() * perUnit));
+    if (landscape)
+        tw.transpose();
+    return tw;
+}
+
+QPageSize defaultPageSize()
+{
+    // The territories whose offices buy Letter paper.
+    switch (QLocale::system().territory()) {
+    case QLocale::UnitedStates:
+    case QLocale::Canada:
+    case QLocale::Mexico:
+    case QLocale::Philippines:
+    case QLocale::Chile:
+    case QLocale::Colombia:
+    case QLocale::Venezuela:
+    case QLocale::PuertoRico:
+    case QLocale::Guatemala:
+    case QLocale::CostaRica:
+    case QLocale::Panama:
+    case QLocale::DominicanRepublic:
+    case QLocale::ElSalvador:
+    case QLocale::Nicaragua:
+        return QPageSize(QPageSize::Letter);
+    default:
+        return QPageSize(QPageSize::A4);
+    }
+}
+
+PreviewDocument::PreviewDocument()
+    : m_pageSize(pageSizeTwips(defaultPageSize()))
+    , m_margins(720, 720, 720, 720)
+{ }
+
+void PreviewDocument::clear()
+{
+    m_pages.clear();
+}
+
+int PreviewDocument::addPage(const QSizeF &size)
+{
+    Page p;
+    p.size = size.isEmpty() ? m_pageSize : size;
+    m_pages.append(std::move(p));
+    return int(m_pages.size());
+}
+
+void PreviewDocument::addItem(int page, const DisplayItem &item)
+{
+    m_pages[page - 1].items.append(item);
+}
+
+void PreviewDocument::addOverlay(int page, const DisplayItem &item)
+{
+    m_pages[page - 1].overlay.append(item);
+}
+
+void PreviewDocument::drawOverlayText(int page, double x, double y, const QString &text)
+{
+    TextRun t;
+    t.font = m_font;
+    t.color = m_textColor;
+    t.text = text;
+    t.rect = QRectF(x, y, textWidth(text) + 1, lineHeight(m_font));
+    // Overlay text is placed by its caller; a clip would only cut glyph overhangs.
+    t.clip = t.rect.adjusted(-TwipsPerInch, -TwipsPerInch, TwipsPerInch, TwipsPerInch);
+    addOverlay(page, t);
+}
+
+double PreviewDocument::textWidth(const QString &text) const
+{
+    return engine::textWidth(m_font, text);
+}
+
+// ---- painting
+
+namespace {
+
+void paintItem(QPainter *p, const DisplayItem &item)
+{
+    if (const auto *t = std::get_if<TextRun>(&item)) {
+        if (t->text.isEmpty())
+            return;
+        p->save();
+        p->setClipRect(t->clip.isEmpty() ? t->rect : t->clip, Qt::IntersectClip);
+        p->setFont(twipsFont(t->font));
+        p->setPen(QColor(t->color));
+        const QStringList lines = t->text.split(u'\n');
+        const double lh = lineHeight(t->font);
+        const double total = lh * double(lines.size());
+        double y = t->rect.top();
+        if (t->alignment & Qt::AlignVCenter)
+            y += (t->rect.height() - total) / 2;
+        else if (t->alignment & Qt::AlignBottom)
+            y += t->rect.height() - total;
+        const int flags = int(t->alignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop
+            | Qt::TextSingleLine | Qt::TextDontClip;
+        for (const QString &line : lines) {
+            p->drawText(QRectF(t->rect.left(), y, t->rect.width(), lh), flags, line);
+            y += lh;
+        }
+        p->restore();
+    } else if (const auto *l = std::get_if<LineItem>(&item)) {
+        QPen pen(QColor(l->color), l->width, l->style, Qt::FlatCap);
+        pen.setCosmetic(l->width <= 0);
+        p->setPen(pen);
+        p->drawLine(l->from, l->to);
+    } else if (const auto *b = std::get_if<BoxItem>(&item)) {
+        if (b->lineStyle == Qt::NoPen) {
+            p->setPen(Qt::NoPen);
+        } else {
+            QPen pen(
+                QColor(b->lineColor), b->lineWidth, b->lineStyle, Qt::SquareCap, Qt::MiterJoin);
+            pen.setCosmetic(b->lineWidth <= 0);
+            p->setPen(pen);
+        }
+        p->setBrush(b->filled ? QBrush(QColor(b->fill)) : QBrush(Qt::NoBrush));
+        p->drawRect(b->rect);
+    } else if (const auto *pic = std::get_if<PictureItem>(&item)) {
+        pic->picture.paint(p, pic->rect, pic->scaleMode);
+    }
+}
+
+} // namespace
+
+void PreviewDocument::paintPage(QPainter *painter, int page, const QRectF &target) const
+{
+    const Page &pg = m_pages.at(page - 1);
+    if (pg.size.isEmpty() || target.isEmpty())
+        return;
+    painter->save();
+    painter->translate(target.topLeft());
+    painter->scale(target.width() / pg.size.width(), target.height() / pg.size.height());
+    painter->setClipRect(QRectF(QPointF(0, 0), pg.size), Qt::IntersectClip);
+    for (const DisplayItem &item : pg.items)
+        paintItem(painter, item);
+    for (const DisplayItem &item : pg.overlay)
+        paintItem(painter, item);
+    painter->restore();
+}
+
+QImage PreviewDocument::renderPage(int page, double dpi) const
+{
+    const QSizeF tw = m_pages.at(page - 1).size;
+    const QSize px(std::max(1, int(std::lround(tw.width() * dpi / TwipsPerInch))),
+        std::max(1, int(std::lround(tw.height() * dpi / TwipsPerInch))));
+    QImage img(px, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    img.setDotsPerMeterX(int(std::lround(dpi / 0.0254)));
+    img.setDotsPerMeterY(int(std::lround(dpi / 0.0254)));
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    paintPage(&p, page, QRectF(QPointF(0, 0), QSizeF(px)));
+    p.end();
+    return img;
+}
+
+// ---- the ".rtt" format
+
+namespace {
+
+const QByteArray rttMagic("\x89KV6RTT\r\n\x1a\n", 11);
+constexpr quint16 rttVersion = 1;
+constexpr quint32 rttEndMark = 0x4B36454E; // "K6EN"
+
+enum ItemKind : quint8 { KindText = 1, KindLine = 2, KindBox = 3, KindPicture = 4 };
+
+void writeFont(QDataStream &out, const FontSpec &f)
+{
+    const quint8 flags
+        = (f.bold ? 1 : 0) | (f.italic ? 2 : 0) | (f.underline ? 4 : 0) | (f.strikeOut ? 8 : 0);
+    out << f.name << f.size << flags << qint32(f.charset);
+}
+
+void readFont(QDataStream &in, FontSpec &f)
+{
+    quint8 flags = 0;
+    qint32 charset = 0;
+    in >> f.name >> f.size >> flags >> charset;
+    f.bold = flags & 1;
+    f.italic = flags & 2;
+    f.underline = flags & 4;
+    f.strikeOut = flags & 8;
+    f.charset = charset;
+}
+
+void writeItem(QDataStream &out, const DisplayItem &item)
+{
+    if (const auto *t = std::get_if<TextRun>(&item)) {
+        out << quint8(KindText) << t->rect << t->clip << t->text;
+        writeFont(out, t->font);
+        out << quint32(t->color) << qint32(t->alignment);
+    } else if (const auto *l = std::get_if<LineItem>(&item)) {
+        out << quint8(KindLine) << l->from << l->to << quint32(l->color) << l->width
+            << qint32(l->style);
+    } else if (const auto *b = std::get_if<BoxItem>(&item)) {
+        out << quint8(KindBox) << b->rect << quint8(b->filled) << quint32(b->fill)
+            << qint32(b->lineStyle) << quint32(b->lineColor) << b->lineWidth;
+    } else if (const auto *p = std::get_if<PictureItem>(&item)) {
+        out << quint8(KindPicture) << p->rect << qint32(p->scaleMode);
+        p->picture.write(out);
+    }
+}
+
+bool validPen(qint32 style)
+{
+    return style >= Qt::NoPen && style <= Qt::DashDotDotLine;
+}
+
+bool readItem(QDataStream &in, DisplayItem &item)
+{
+    quint8 kind = 0;
+    in >> kind;
+    quint32 c1 = 0, c2 = 0;
+    qint32 i1 = 0;
+    switch (kind) {
+    case KindText: {
+        TextRun t;
+        in >> t.rect >> t.clip >> t.text;
+        readFont(in, t.font);
+        in >> c1 >> i1;
+        t.color = c1;
+        t.alignment = Qt::Alignment(i1);
+        item = std::move(t);
+        break;
+    }
+    case KindLine: {
+        LineItem l;
+        in >> l.from >> l.to >> c1 >> l.width >> i1;
+        if (!validPen(i1))
+            return false;
+        l.color = c1;
+        l.style = Qt::PenStyle(i1);
+        item = l;
+        break;
+    }
+    case KindBox: {
+        BoxItem b;
+        quint8 filled = 0;
+        in >> b.rect >> filled >> c1 >> i1 >> c2 >> b.lineWidth;
+        if (!validPen(i1))
+            return false;
+        b.filled = filled != 0;
+        b.fill = c1;
+        b.lineStyle = Qt::PenStyle(i1);
+        b.lineColor = c2;
+        item = b;
+        break;
+    }
+    case KindPicture: {
+        PictureItem p;
+        in >> p.rect >> i1;
+        p.scaleMode = i1;
+        if (!p.picture.read(in))
+            return false;
+        item = std::move(p);
+        break;
+    }
+    default:
+        return false;
+    }
+    return in.status() == QDataStream::Ok;
+}
+
+bool readItems(QDataStream &in, QList<DisplayItem> &items)
+{
+    quint32 count = 0;
+    in >> count;
+    // Every item takes more than a byte, so a count beyond what is left is damage, not a
+    // reason to reserve gigabytes.
+    if (in.status() != QDataStream::Ok || count > quint32(in.device()->bytesAvailable()))
+        return false;
+    items.reserve(count);
+    for (quint32 i = 0; i < count; ++i) {
+        DisplayItem item;
+        if (!readItem(in, item))
+            return false;
+        items.append(std::move(item));
+    }
+    return true;
+}
+
+void writeItems(QDataStream &out, const QList<DisplayItem> &items)
+{
+    out << quint32(items.size());
+    for (const DisplayItem &item : items)
+        writeItem(out, item);
+}
+
+} // namespace
+
+QByteArray PreviewDocument::toBytes() const
+{
+    QByteArray bytes = rttMagic;
+    QDataStream out(&bytes, QIODevice::WriteOnly | QIODevice::Append);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << rttVersion << m_title << m_pageSize << m_margins;
+    writeFont(out, m_font);
+    out << quint32(m_textColor) << quint32(m_pages.size());
+    for (const Page &p : m_pages) {
+        out << p.size;
+        writeItems(out, p.items);
+        writeItems(out, p.overlay);
+    }
+    out << rttEndMark;
+    return bytes;
+}
+
+bool PreviewDocument::fromBytes(const QByteArray &bytes, QString *error)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (!bytes.startsWith(rttMagic))
+        return fail(QStringLiteral("The file is not a report document."));
+    QDataStream in(bytes.sliced(rttMagic.size()));
+    in.setVersion(QDataStream::Qt_6_0);
+    quint16 version = 0;
+    in >> version;
+    if (in.status() != QDataStream::Ok)
+        return fail(QStringLiteral("The report document is truncated."));
+    if (version > rttVersion)
+        return fail(
+            QStringLiteral("The report document was written in a newer format (%1).").arg(version));
+
+    PreviewDocument doc;
+    quint32 color = 0, pages = 0;
+    in >> doc.m_title >> doc.m_pageSize >> doc.m_margins;
+    readFont(in, doc.m_font);
+    in >> color >> pages;
+    doc.m_textColor = color;
+    const QString damaged = QStringLiteral("The report document is truncated or damaged.");
+    if (in.status() != QDataStream::Ok || pages > quint32(in.device()->bytesAvailable()))
+        return fail(damaged);
+    for (quint32 i = 0; i < pages; ++i) {
+        Page p;
+        in >> p.size;
+        if (in.status() != QDataStream::Ok || !readItems(in, p.items) || !readItems(in, p.overlay))
+            return fail(damaged);
+        doc.m_pages.append(std::move(p));
+    }
+    quint32 end = 0;
+    in >> end;
+    if (in.status() != QDataStream::Ok || end != rttEndMark)
+        return fail(damaged);
+    *this = std::move(doc);
+    return true;
+}
+
+bool PreviewDocument::save(const QString &path, QString *error) const
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(toBytes()) < 0 || !file.commit()) {
+        if (error)
+            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+bool readFile(const QString &path, QByteArray &bytes, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    bytes = file.readAll();
+    return true;
+}
+
+} // namespace
+
+bool PreviewDocument::load(const QString &path, QString *error)
+{
+    QByteArray bytes;
+    return readFile(path, bytes, error) && fromBytes(bytes, error);
+}
+
+bool PreviewDocument::append(const QString &path, QString *error)
+{
+    QByteArray bytes;
+    PreviewDocument other;
+    if (!readFile(path, bytes, error) || !other.fromBytes(bytes, error))
+        return false;
+    append(other);
+    return true;
+}
+
+void PreviewDocument::append(const PreviewDocument &other)
+{
+    m_pages.append(other.m_pages);
+}
+
+// ---- PDF
+
+bool writePdf(const PreviewDocument &document, const QString &path, QString *error)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (document.isEmpty())
+        return fail(QStringLiteral("The document has no pages."));
+
+    auto layoutFor = [](const QSizeF &twips) {
+        // A landscape page is the portrait size turned, so viewers show it the right way up.
+        const bool landscape = twips.width() > twips.height();
+        const QSizeF in = (landscape ? twips.transposed() : twips) / TwipsPerInch;
+        return QPageLayout(QPageSize(in, QPageSize::Inch, QString(), QPageSize::FuzzyMatch),
+            landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF());
+    };
+
+    QPdfWriter writer(path);
+    writer.setResolution(1200);
+    writer.setTitle(document.title());
+    writer.setCreator(QStringLiteral("Korvane 6 Analysis Reporting"));
+    writer.setPageLayout(layoutFor(document.page(1).size));
+    QPainter painter;
+    if (!painter.begin(&writer))
+        return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
+    for (int p = 1; p <= document.pageCount(); ++p) {
+        if (p > 1) {
+            writer.setPageLayout(layoutFor(document.page(p).size));
+            writer.newPage();
+        }
+        const QRect full = writer.pageLayout().fullRectPixels(writer.resolution());
+        document.paintPage(&painter, p, QRectF(QPointF(0, 0), QSizeF(full.size())));
+    }
+    if (!painter.end())
+        return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
+    return true;
+}
+
+} // namespace kv6::engine

@@ -1,0 +1,148 @@
+#pragma once
+
+// The preview document: rendered pages kept as display lists in twips, so the same pages can be
+// shown at any zoom, printed on any printer and written to PDF without laying them out again.
+// Pages are numbered from 1 in every call.
+//
+//     PreviewDocument doc;
+//     engine.render(doc);                       // or doc.load("report.rtt")
+//     doc.append("next.rtt");                   // pages of another document after these
+//     doc.drawOverlayText(3, 9000, 15400, "Page 1 of 8");
+//     writePdf(doc, "/tmp/report.pdf", &error);
+//
+// Documents are saved in the engine's own ".rtt" format (see save()).
+
+#include "engine/graphics.h"
+
+#include <QList>
+#include <QMarginsF>
+#include <QPageSize>
+#include <QSizeF>
+#include <QString>
+
+#include <variant>
+
+class QPainter;
+
+namespace kv6::engine {
+
+// Text whose lines are already broken, so it reads the same on every device.
+struct TextRun
+{
+    QRectF rect; // the box the lines are aligned in
+    QRectF clip; // drawing stops at this box; empty means `rect`
+    QString text; // lines separated by '\n'
+    FontSpec font;
+    QRgb color = qRgb(0, 0, 0);
+    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
+};
+
+struct LineItem
+{
+    QPointF from;
+    QPointF to;
+    QRgb color = qRgb(0, 0, 0);
+    double width = 0; // twips; 0 is the thinnest line the device draws
+    Qt::PenStyle style = Qt::SolidLine;
+};
+
+struct BoxItem
+{
+    QRectF rect;
+    bool filled = false;
+    QRgb fill = qRgb(255, 255, 255);
+    Qt::PenStyle lineStyle = Qt::NoPen;
+    QRgb lineColor = qRgb(0, 0, 0);
+    double lineWidth = 0;
+};
+
+struct PictureItem
+{
+    QRectF rect;
+    Picture picture;
+    int scaleMode = PictureClip;
+};
+
+using DisplayItem = std::variant<TextRun, LineItem, BoxItem, PictureItem>;
+
+// Twips in a page: A4 is 11906 x 16838, Letter 12240 x 15840.
+QSizeF pageSizeTwips(const QPageSize &size, bool landscape = false);
+// A4, or Letter where the system's territory uses it.
+QPageSize defaultPageSize();
+
+class PreviewDocument
+{
+public:
+    struct Page
+    {
+        QSizeF size; // twips
+        QList<DisplayItem> items;
+        // Drawn after the items: additions made once the page was rendered (page numbers).
+        QList<DisplayItem> overlay;
+    };
+
+    PreviewDocument();
+
+    void clear();
+    int pageCount() const { return int(m_pages.size()); }
+    bool isEmpty() const { return m_pages.isEmpty(); }
+
+    QString title() const { return m_title; }
+    void setTitle(const QString &title) { m_title = title; }
+
+    // The size new pages get, in twips.
+    QSizeF pageSize() const { return m_pageSize; }
+    void setPageSize(const QSizeF &twips) { m_pageSize = twips; }
+    QMarginsF margins() const { return m_margins; }
+    void setMargins(const QMarginsF &twips) { m_margins = twips; }
+
+    // Font and colour of overlay text written with drawOverlayText.
+    FontSpec font() const { return m_font; }
+    void setFont(const FontSpec &font) { m_font = font; }
+    QRgb textColor() const { return m_textColor; }
+    void setTextColor(QRgb color) { m_textColor = color; }
+
+    // Appends a page (of the document's page size when none is given); returns its number.
+    int addPage(const QSizeF &size = {});
+    const Page &page(int number) const { return m_pages.at(number - 1); }
+    Page &page(int number) { return m_pages[number - 1]; }
+    void addItem(int page, const DisplayItem &item);
+
+    // Overlay drawing on a finished page.
+    void addOverlay(int page, const DisplayItem &item);
+    // One line of text in the document font and text colour, its top left at (x, y) twips.
+    void drawOverlayText(int page, double x, double y, const QString &text);
+    // Width of a line in the document font, in twips, for placing overlay text.
+    double textWidth(const QString &text) const;
+
+    // Draws the page scaled into `target` (device units of the painter). The background is
+    // left as it is: the caller paints the paper.
+    void paintPage(QPainter *painter, int page, const QRectF &target) const;
+    // The page on white at a resolution, for previews and checks.
+    QImage renderPage(int page, double dpi) const;
+
+    // The ".rtt" file: a magic header, a format version and the pages in a QDataStream. Loading
+    // replaces the pages and settings; appending adds the file's pages after the current ones
+    // and keeps the settings. A truncated, damaged or foreign file changes nothing and fails.
+    bool save(const QString &path, QString *error = nullptr) const;
+    bool load(const QString &path, QString *error = nullptr);
+    bool append(const QString &path, QString *error = nullptr);
+    void append(const PreviewDocument &other);
+
+    QByteArray toBytes() const;
+    bool fromBytes(const QByteArray &bytes, QString *error = nullptr);
+
+private:
+    QString m_title;
+    QSizeF m_pageSize;
+    QMarginsF m_margins;
+    FontSpec m_font;
+    QRgb m_textColor = qRgb(0, 0, 0);
+    QList<Page> m_pages;
+};
+
+// Writes the document as PDF: one PDF page per page at its own size, text as text in embedded
+// fonts, vector pictures as vectors. False, with the reason, when the file cannot be written.
+bool writePdf(const PreviewDocument &document, const QString &path, QString *error = nullptr);
+
+} // namespace kv6::engine

@@ -1,0 +1,370 @@
+#include "engine/previewdocument.h"
+
+#include "enginetestutil.h"
+
+#include <gtest/gtest.h>
+
+#include <QDomDocument>
+#include <QFile>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace kv6::engine;
+
+namespace {
+
+TextRun text(const QRectF &rect, const QString &s, double size = 10)
+{
+    TextRun t;
+    t.rect = rect;
+    t.text = s;
+    t.font.name = QStringLiteral("Arial");
+    t.font.size = size;
+    return t;
+}
+
+BoxItem box(const QRectF &rect, QRgb fill)
+{
+    BoxItem b;
+    b.rect = rect;
+    b.filled = true;
+    b.fill = fill;
+    return b;
+}
+
+QPicture vectorLabel(const QString &label)
+{
+    QPicture pic;
+    QPainter p(&pic);
+    p.setPen(Qt::darkBlue);
+    p.setBrush(QColor(200, 40, 40));
+    p.drawRect(QRectF(0, 0, 200, 100));
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(20);
+    p.setFont(f);
+    p.setPen(Qt::black);
+    p.drawText(QRectF(10, 110, 190, 30), Qt::AlignLeft, label);
+    p.end();
+    pic.setBoundingRect(QRect(0, 0, 200, 150));
+    return pic;
+}
+
+// A document with every kind of item, on two pages of different orientation.
+PreviewDocument sampleDocument()
+{
+    PreviewDocument doc;
+    doc.setTitle(QStringLiteral("Sample"));
+    doc.setPageSize(pageSizeTwips(QPageSize(QPageSize::A4)));
+    doc.setMargins(QMarginsF(1000, 800, 1000, 800));
+    FontSpec f;
+    f.name = QStringLiteral("Liberation Serif");
+    f.size = 11;
+    f.italic = true;
+    doc.setFont(f);
+    doc.setTextColor(qRgb(10, 20, 30));
+
+    const int p1 = doc.addPage();
+    doc.addItem(p1, box(QRectF(1440, 1440, 2880, 720), qRgb(0, 128, 255)));
+    doc.addItem(p1, text(QRectF(1440, 2400, 6000, 300), QStringLiteral("Pages by user")));
+    TextRun ru = text(QRectF(1440, 2800, 6000, 600), QStringLiteral("Отчёт по страницам\nИтого"));
+    ru.alignment = Qt::AlignRight | Qt::AlignVCenter;
+    ru.color = qRgb(200, 0, 0);
+    ru.font.bold = true;
+    doc.addItem(p1, ru);
+    LineItem line;
+    line.from = QPointF(1440, 3600);
+    line.to = QPointF(9000, 3600);
+    line.width = 30;
+    line.color = qRgb(0, 150, 0);
+    line.style = Qt::DashLine;
+    doc.addItem(p1, line);
+    QImage img(40, 20, QImage::Format_RGB32);
+    img.fill(qRgb(250, 200, 0));
+    doc.addItem(p1, PictureItem { QRectF(1440, 4000, 1440, 720), Picture::fromImage(img), 1 });
+    doc.addItem(p1,
+        PictureItem { QRectF(1440, 5000, 2880, 2160),
+            Picture::fromVector(vectorLabel(QStringLiteral("VectorLabel"))), PictureFit });
+
+    const int p2 = doc.addPage(pageSizeTwips(QPageSize(QPageSize::A4), true));
+    doc.addItem(p2, text(QRectF(720, 720, 8000, 300), QStringLiteral("Landscape page")));
+    doc.drawOverlayText(p2, 9000, 10000, QStringLiteral("Page 2 of 2"));
+    return doc;
+}
+
+bool sameImages(const QImage &a, const QImage &b)
+{
+    return a.size() == b.size()
+        && a.convertToFormat(QImage::Format_RGB32) == b.convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+TEST(PageSize, TwipsOfStandardSizesAndLocaleDefault)
+{
+    EXPECT_EQ(pageSizeTwips(QPageSize(QPageSize::A4)), QSizeF(11906, 16838));
+    EXPECT_EQ(pageSizeTwips(QPageSize(QPageSize::Letter)), QSizeF(12240, 15840));
+    EXPECT_EQ(pageSizeTwips(QPageSize(QPageSize::Letter), true), QSizeF(15840, 12240));
+}
+
+TEST(TextMeasure, WrapsAtWordsWithinTheWidth)
+{
+    FontSpec f;
+    f.size = 10;
+    const QString s = QStringLiteral("The quick brown fox jumps over the lazy dog again and again");
+    const double width = textWidth(f, s) / 3;
+    const QStringList lines = wrapText(f, s, width, true);
+    ASSERT_GE(lines.size(), 3);
+    for (const QString &l : lines) {
+        EXPECT_LE(textWidth(f, l), width + 0.5) << l.toStdString();
+        EXPECT_FALSE(l.endsWith(u' '));
+    }
+    EXPECT_EQ(lines.join(u' '), s);
+
+    EXPECT_EQ(wrapText(f, QStringLiteral("one\r\ntwo\nthree"), 0, true),
+        QStringList({ "one", "two", "three" }));
+    EXPECT_EQ(wrapText(f, s, width, false), QStringList { s });
+    // A word longer than the box breaks inside itself rather than running out of it.
+    const QStringList longWord = wrapText(f, QString(40, u'W'), width / 4, true);
+    EXPECT_GT(longWord.size(), 1);
+    EXPECT_GT(lineHeight(f), f.size * TwipsPerPoint);
+    // Text sized in twips: twice the point size is twice as wide.
+    FontSpec big = f;
+    big.size = 20;
+    EXPECT_NEAR(textWidth(big, s) / textWidth(f, s), 2.0, 0.05);
+}
+
+TEST(PreviewDocument, PaintsItemsWhereTheirTwipsSayAtAnyResolution)
+{
+    PreviewDocument doc;
+    doc.setPageSize(QSizeF(14400, 14400)); // ten inches square
+    const int p = doc.addPage();
+    doc.addItem(p, box(QRectF(1440, 2880, 1440, 1440), qRgb(255, 0, 0)));
+    BoxItem overlay = box(QRectF(2160, 3600, 1440, 1440), qRgb(0, 0, 255));
+    doc.addOverlay(p, overlay);
+    doc.addItem(p, box(QRectF(2160, 3600, 1440, 1440), qRgb(0, 255, 0))); // under the overlay
+
+    // A vector picture fills its box whatever the device's resolution.
+    QPicture square;
+    {
+        QPainter sp(&square);
+        sp.fillRect(QRectF(0, 0, 50, 50), QColor(255, 255, 0));
+    }
+    square.setBoundingRect(QRect(0, 0, 50, 50));
+    doc.addItem(p,
+        PictureItem {
+            QRectF(7200, 7200, 2880, 2880), Picture::fromVector(square), PictureStretch });
+
+    for (double dpi : { 20.0, 72.0 }) {
+        const QImage img = doc.renderPage(p, dpi);
+        ASSERT_EQ(img.width(), int(10 * dpi));
+        auto at = [&](double xIn, double yIn) {
+            return QColor(img.pixel(int(xIn * dpi), int(yIn * dpi)));
+        };
+        EXPECT_EQ(at(1.25, 2.25), QColor(255, 0, 0)) << dpi;
+        EXPECT_EQ(at(2.0, 3.0), QColor(0, 0, 255)) << dpi; // overlay on top
+        EXPECT_EQ(at(0.5, 0.5), QColor(255, 255, 255)) << dpi;
+        EXPECT_EQ(at(3.2, 2.2), QColor(255, 255, 255)) << dpi;
+        EXPECT_EQ(at(5.1, 5.1), QColor(255, 255, 0)) << dpi;
+        EXPECT_EQ(at(6.9, 6.9), QColor(255, 255, 0)) << dpi;
+        EXPECT_EQ(at(7.2, 6.0), QColor(255, 255, 255)) << dpi;
+    }
+
+    // Text is clipped to its box.
+    PreviewDocument t;
+    t.setPageSize(QSizeF(14400, 14400));
+    t.addPage();
+    TextRun run = text(QRectF(1440, 1440, 720, 720), QString(60, u'W'), 30);
+    t.addItem(1, run);
+    const QImage img = t.renderPage(1, 72);
+    int inkOutside = 0, inkInside = 0;
+    for (int x = 0; x < img.width(); ++x) {
+        for (int y = 72; y < 144; ++y) {
+            if (QColor(img.pixel(x, y)).lightness() < 128)
+                ++(x < 144 ? inkInside : inkOutside);
+        }
+    }
+    EXPECT_GT(inkInside, 0);
+    EXPECT_EQ(inkOutside, 0);
+}
+
+TEST(PreviewDocument, SavesAndLoadsEveryKindOfItem)
+{
+    QTemporaryDir dir;
+    const PreviewDocument doc = sampleDocument();
+    const QString path = dir.filePath(QStringLiteral("sample.rtt"));
+    QString error;
+    ASSERT_TRUE(doc.save(path, &error)) << error.toStdString();
+
+    PreviewDocument back;
+    ASSERT_TRUE(back.load(path, &error)) << error.toStdString();
+    EXPECT_EQ(back.title(), doc.title());
+    EXPECT_EQ(back.pageCount(), 2);
+    EXPECT_EQ(back.pageSize(), doc.pageSize());
+    EXPECT_EQ(back.margins(), doc.margins());
+    EXPECT_EQ(back.font(), doc.font());
+    EXPECT_EQ(back.textColor(), doc.textColor());
+    EXPECT_EQ(back.page(2).size, QSizeF(16838, 11906));
+    ASSERT_EQ(back.page(1).items.size(), doc.page(1).items.size());
+    const auto &ru = std::get<TextRun>(back.page(1).items.at(2));
+    EXPECT_EQ(ru.text, QStringLiteral("Отчёт по страницам\nИтого"));
+    EXPECT_EQ(ru.alignment, Qt::AlignRight | Qt::AlignVCenter);
+    EXPECT_TRUE(ru.font.bold);
+    const auto &line = std::get<LineItem>(back.page(1).items.at(3));
+    EXPECT_EQ(line.style, Qt::DashLine);
+    EXPECT_EQ(line.width, 30);
+    EXPECT_TRUE(std::get<PictureItem>(back.page(1).items.at(5)).picture.isVector());
+    EXPECT_EQ(back.page(2).overlay.size(), 1);
+
+    // Everything that reaches the paper comes back, pictures included.
+    for (int p = 1; p <= 2; ++p)
+        EXPECT_TRUE(sameImages(back.renderPage(p, 40), doc.renderPage(p, 40))) << p;
+}
+
+TEST(PreviewDocument, AppendsPagesAndKeepsItsSettings)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("b.rtt"));
+    PreviewDocument b = sampleDocument();
+    b.setTitle(QStringLiteral("Other"));
+    ASSERT_TRUE(b.save(path));
+
+    PreviewDocument a;
+    a.setTitle(QStringLiteral("Main"));
+    a.setMargins(QMarginsF(720, 720, 720, 720));
+    a.addItem(a.addPage(), text(QRectF(0, 0, 2000, 300), QStringLiteral("first")));
+    QString error;
+    ASSERT_TRUE(a.append(path, &error)) << error.toStdString();
+    ASSERT_TRUE(a.append(path, &error));
+    EXPECT_EQ(a.pageCount(), 5);
+    EXPECT_EQ(a.title(), QStringLiteral("Main"));
+    EXPECT_EQ(a.margins(), QMarginsF(720, 720, 720, 720));
+    EXPECT_EQ(std::get<TextRun>(a.page(1).items.at(0)).text, QStringLiteral("first"));
+    EXPECT_EQ(a.page(3).size, b.page(2).size);
+    EXPECT_TRUE(sameImages(a.renderPage(4, 30), b.renderPage(1, 30)));
+
+    EXPECT_FALSE(a.append(dir.filePath(QStringLiteral("missing.rtt")), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("missing.rtt")));
+    EXPECT_EQ(a.pageCount(), 5);
+
+    // Loading replaces what was there.
+    ASSERT_TRUE(a.load(path));
+    EXPECT_EQ(a.pageCount(), 2);
+    EXPECT_EQ(a.title(), QStringLiteral("Other"));
+}
+
+TEST(PreviewDocument, TruncatedForeignAndNewerFilesFailAndChangeNothing)
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = sampleDocument().toBytes();
+    PreviewDocument doc;
+    doc.setTitle(QStringLiteral("kept"));
+    doc.addPage();
+
+    auto tryLoad = [&](const QByteArray &content, QString *error) {
+        const QString path = dir.filePath(QStringLiteral("x.rtt"));
+        QFile f(path);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(content);
+        f.close();
+        return doc.load(path, error);
+    };
+
+    QString error;
+    // Cut anywhere: in the header, in the settings, inside a picture, before the end mark.
+    for (qsizetype cut : { qsizetype(5), qsizetype(14), qsizetype(40), bytes.size() / 3,
+             bytes.size() / 2, bytes.size() - 5, bytes.size() - 1 }) {
+        EXPECT_FALSE(tryLoad(bytes.left(cut), &error)) << cut;
+        EXPECT_FALSE(error.isEmpty());
+    }
+    EXPECT_FALSE(tryLoad(QByteArray("%PDF-1.4\n..."), &error));
+    EXPECT_EQ(error, QStringLiteral("The file is not a report document."));
+    EXPECT_FALSE(tryLoad(QByteArray(), &error));
+
+    QByteArray newer = bytes;
+    newer[12] = char(0x7F); // version, high byte
+    EXPECT_FALSE(tryLoad(newer, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("newer")));
+
+    // A page count beyond the file's size is damage, not an allocation.
+    QByteArray huge = bytes;
+    const QByteArray tail = QByteArray::fromHex("FFFFFFF0");
+    PreviewDocument probe = sampleDocument();
+    probe.clear();
+    const int headerLength = int(probe.toBytes().size()) - 8; // settings end before count
+    huge.replace(headerLength, 4, tail);
+    EXPECT_FALSE(tryLoad(huge, &error));
+
+    EXPECT_EQ(doc.title(), QStringLiteral("kept"));
+    EXPECT_EQ(doc.pageCount(), 1);
+
+    EXPECT_TRUE(tryLoad(bytes, &error)) << error.toStdString();
+    EXPECT_EQ(doc.pageCount(), 2);
+}
+
+TEST(PdfWriter, TextStaysTextInEmbeddedFontsWithCyrillicAndPageSizes)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("sample.pdf"));
+    QString error;
+    ASSERT_TRUE(writePdf(sampleDocument(), pdf, &error)) << error.toStdString();
+    kv6test::keepOutput(pdf);
+
+    bool ok = false;
+    const QString txt = kv6test::pdfText(pdf, &ok);
+    ASSERT_TRUE(ok) << "pdftotext failed";
+    EXPECT_TRUE(txt.contains(QStringLiteral("Pages by user"))) << txt.toStdString();
+    EXPECT_TRUE(txt.contains(QStringLiteral("Отчёт по страницам"))) << txt.toStdString();
+    EXPECT_TRUE(txt.contains(QStringLiteral("Итого")));
+    EXPECT_TRUE(txt.contains(QStringLiteral("Landscape page")));
+    EXPECT_TRUE(txt.contains(QStringLiteral("Page 2 of 2")));
+    // The chart-like picture was replayed as vector drawing, its label still text.
+    EXPECT_TRUE(txt.contains(QStringLiteral("VectorLabel")));
+
+    const QString info = kv6test::runTool(QStringLiteral("pdfinfo"),
+        { QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("2"),
+            pdf });
+    EXPECT_TRUE(
+        info.contains(QRegularExpression(QStringLiteral("Page +1 size: +595 x 842 pts \\(A4\\)"))))
+        << info.toStdString();
+    EXPECT_TRUE(
+        info.contains(QRegularExpression(QStringLiteral("Page +2 size: +842 x 595 pts \\(A4\\)"))))
+        << info.toStdString();
+    EXPECT_TRUE(info.contains(QStringLiteral("Title:           Sample")));
+
+    // Every font is embedded.
+    const QString fonts = kv6test::runTool(QStringLiteral("pdffonts"), { pdf });
+    const QStringList rows = fonts.split(u'\n', Qt::SkipEmptyParts).mid(2);
+    ASSERT_FALSE(rows.isEmpty());
+    for (const QString &row : rows)
+        EXPECT_TRUE(row.contains(QStringLiteral(" yes "))) << row.toStdString();
+
+    // Text lands where its twips say: "Pages by user" starts one inch (72 pt) from the left,
+    // its box 2400 twips (120 pt) from the top.
+    const QString html = kv6test::runTool(QStringLiteral("pdftotext"),
+        { QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+            QStringLiteral("1"), pdf, QStringLiteral("-") });
+    QDomDocument dom;
+    ASSERT_TRUE(dom.setContent(html));
+    const QDomNodeList words = dom.elementsByTagName(QStringLiteral("word"));
+    bool found = false;
+    for (int i = 0; i < words.size(); ++i) {
+        const QDomElement w = words.at(i).toElement();
+        if (w.text() != QStringLiteral("Pages"))
+            continue;
+        found = true;
+        EXPECT_NEAR(w.attribute(QStringLiteral("xMin")).toDouble(), 72.0, 1.5);
+        EXPECT_NEAR(w.attribute(QStringLiteral("yMin")).toDouble(), 120.0, 3.0);
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(PdfWriter, RefusesEmptyDocumentsAndUnwritablePaths)
+{
+    QString error;
+    PreviewDocument empty;
+    EXPECT_FALSE(writePdf(empty, QStringLiteral("/tmp/never.pdf"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(writePdf(sampleDocument(), QStringLiteral("/nonexistent-dir/x.pdf"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("/nonexistent-dir/x.pdf")));
+}
