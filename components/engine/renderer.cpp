@@ -3,6 +3,8 @@
 #include "engine/vbformat.h"
 #include "script/hostobject.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <cmath>
 
@@ -489,6 +491,7 @@ void Renderer::prepareOrThrow()
         groupBy[size_t(g - 1)] = compiled(L.group(g).groupBy, 0,
             QStringLiteral("Group %1")
                 .arg(L.group(g).name.isEmpty() ? QString::number(g) : L.group(g).name));
+    // Keys by position; while sorting, positions are still the data's own order.
     auto keysAt = [&](int g) {
         std::vector<Variant> keys(static_cast<size_t>(rows));
         for (int p = 0; p < rows; ++p) {
@@ -527,10 +530,9 @@ void Renderer::prepareOrThrow()
     if (rows > 0)
         m_breakLevel[0] = 1;
     for (int g = 1; g <= groups; ++g) {
-        const std::vector<Variant> raw = keysAt(g); // in data order
+        const std::vector<Variant> keys = keysAt(g); // by position, in the final order
         for (int p = 1; p < rows; ++p) {
-            if (m_breakLevel[size_t(p)] > g
-                && !sameKey(raw[size_t(m_order[size_t(p)])], raw[size_t(m_order[size_t(p - 1)])]))
+            if (m_breakLevel[size_t(p)] > g && !sameKey(keys[size_t(p)], keys[size_t(p - 1)]))
                 m_breakLevel[size_t(p)] = g;
         }
     }
@@ -840,6 +842,13 @@ bool Renderer::lookup(const QString &name, Variant &value)
         return true;
     }
     const QString key = name.toCaseFolded();
+    // In page headers and footers Page and Pages are the page counters even when the data has
+    // fields of those names ("Pages" printed is common); elsewhere the data comes first.
+    if (m_pageBand && (key == u"page" || key == u"pages")) {
+        value = key == u"page" || !m_paginate ? Variant::longValue(std::max(1, m_page))
+                                              : Variant::string(PagesMarker);
+        return true;
+    }
     if (auto it = m_columns.constFind(key); it != m_columns.cend()) {
         value = dataValue(*it);
         return true;
@@ -881,11 +890,12 @@ bool Renderer::assign(const QString &name, const Variant &value)
 
 Variant Renderer::fieldValue(Field *field)
 {
+    // A literal's value is always its text, which the host may change between events.
+    if (!field->isExpression())
+        return literalValue(field->text);
     if (auto it = m_overrides.constFind(field); it != m_overrides.cend())
         return *it;
-    if (auto it = m_values.constFind(field); it != m_values.cend())
-        return *it;
-    return field->isExpression() ? Variant() : literalValue(field->text);
+    return m_values.value(field);
 }
 
 // A literal field takes the value as its text; an expression keeps its text and shows the value
@@ -897,7 +907,6 @@ void Renderer::setFieldValue(Field *field, const Variant &value)
         return;
     }
     field->text = value.isNull() ? QString() : value.toString();
-    m_values.insert(field, value);
 }
 
 // ---- positions
@@ -957,6 +966,9 @@ bool Renderer::formatSection(int section, Band &band)
 {
     if (!inUse(section))
         return false;
+    const bool savedPageBand = m_pageBand;
+    m_pageBand = section == SectionPageHeader || section == SectionPageFooter;
+    const auto restore = qScopeGuard([&] { m_pageBand = savedPageBand; });
     ReportLayout &L = layout();
     EngineListener *listener = m_engine.m_listener;
     if (listener)
@@ -1342,9 +1354,32 @@ void Renderer::placeBand(Band band)
 
 void Renderer::place(int section)
 {
+    // Breaks the layout asks for happen before formatting, so the section's script and events
+    // already see the new page.
+    const Section *s = layout().section(section);
+    if (m_paginate && !m_bodyEmpty && s && s->visible && inUse(section)
+        && ((s->forcePageBreak & BreakBefore) || m_pendingBreak)) {
+        breakPage();
+        m_pendingBreak = false;
+    }
     Band b;
-    if (formatSection(section, b))
+    if (formatSection(section, b)) {
+        // A section that has to move to the next page is formatted again there, so what its
+        // script decides per page (alternating rows restart on every page) holds.
+        const double eps = 0.5;
+        if (m_paginate && b.keepTogether && !m_bodyEmpty && !m_pendingBreak
+            && !(b.pageBreak & BreakBefore) && b.height > m_bodyBottom - m_y + eps
+            && b.height <= m_bodyBottom - m_bodyTop + eps) {
+            breakPage();
+            Band again;
+            if (!formatSection(section, again)) {
+                checkCancel();
+                return;
+            }
+            b = std::move(again);
+        }
         placeBand(std::move(b));
+    }
     checkCancel();
 }
 

@@ -117,6 +117,7 @@ private:
     std::vector<int> m_breakLevel; // outermost group starting at the position; groups + 1: none
     std::vector<std::vector<int>> m_groupStartOf; // [group - 1][pos]
     int m_pos = -1;
+    bool m_pageBand = false; // formatting a page header or footer
 
     QHash<QString, script::CompiledCode> m_code;
     QList<Aggregate> m_aggregates;
