@@ -1302,8 +1302,10 @@ void Renderer::emitBand(const Band &band, double y)
 void Renderer::placeBand(Band band)
 {
     if (!m_paginate) {
-        const bool breakBefore = (band.pageBreak & BreakBefore) || m_pendingBreak;
+        // As on paper, a break before the first thing on the page is none.
+        const bool breakBefore = ((band.pageBreak & BreakBefore) || m_pendingBreak) && !m_bodyEmpty;
         m_pendingBreak = band.pageBreak & BreakAfter;
+        m_bodyEmpty = false;
         m_flow->append(FlowBand { std::move(band), BandRole::Body, breakBefore });
         return;
     }
