@@ -938,15 +938,18 @@ bool Renderer::inUse(int section) const
         return false;
     if (s->height > 0 || !s->onFormat.trimmed().isEmpty())
         return true;
-    for (const Field *f : L.fields.all()) {
-        if (f->section == section)
-            return true;
-    }
-    return false;
+    return size_t(section) < m_hasFields.size() && m_hasFields[size_t(section)];
 }
 
 QString Renderer::displayText(Field *f, Variant &value)
 {
+    // Formatting evaluated the field already; placing it reuses that unless the host changed it
+    // in between.
+    if (auto it = m_formatted.constFind(f); it != m_formatted.cend() && it->text == f->text
+        && it->format == f->format && it->calculated == f->calculated) {
+        value = it->value;
+        return it->display;
+    }
     if (!f->isExpression()) {
         value = literalValue(f->text);
         return f->text;
@@ -989,18 +992,21 @@ bool Renderer::formatSection(int section, Band &band)
         }
     }
     // Values first, so the host sees them in the second event.
+    m_formatted.clear();
     for (Field *f : L.sectionFields(section)) {
         if (f->kind != FieldKind::Text)
             continue;
         Variant v;
-        displayText(f, v);
+        const QString display = displayText(f, v);
         m_values.insert(f, v);
+        m_formatted.insert(f, Formatted { f->text, f->format, f->calculated, display, v });
     }
     if (listener)
         listener->sectionFormatted(m_engine.m_index, section);
     const bool visible = L.section(section)->visible;
     if (visible)
         layoutBand(section, band, false);
+    m_formatted.clear();
     m_overrides.clear();
     return visible;
 }
@@ -1403,6 +1409,11 @@ void Renderer::run(bool paginate)
     m_values.clear();
     m_overrides.clear();
     m_pageSize = m_paginate ? L.pageSize() : QSizeF(L.pageSize().width(), 1e12);
+    m_hasFields.assign(size_t(L.sectionCount()), false);
+    for (const Field *f : L.fields.all()) {
+        if (f->section >= 0 && f->section < L.sectionCount())
+            m_hasFields[size_t(f->section)] = true;
+    }
     newPage();
     place(SectionHeader);
     const int rows = int(m_order.size());

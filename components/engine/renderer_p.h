@@ -124,6 +124,15 @@ private:
     QHash<QString, int> m_aggregateIds;
     QHash<const Field *, script::Variant> m_values;
     QHash<const Field *, script::Variant> m_overrides;
+    struct Formatted
+    {
+        QString text, format;
+        bool calculated;
+        QString display;
+        script::Variant value;
+    };
+    QHash<const Field *, Formatted> m_formatted; // the section being formatted
+    std::vector<bool> m_hasFields; // by section, for the render under way
     QHash<const Field *, std::shared_ptr<script::HostObject>> m_fieldObjects;
     QHash<int, std::shared_ptr<script::HostObject>> m_sectionObjects;
     QHash<ReportEngine *, std::shared_ptr<Renderer>> m_subRenderers;
