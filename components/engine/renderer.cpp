@@ -3,6 +3,8 @@
 #include "engine/vbformat.h"
 #include "script/hostobject.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <cmath>
 
@@ -489,6 +491,7 @@ void Renderer::prepareOrThrow()
         groupBy[size_t(g - 1)] = compiled(L.group(g).groupBy, 0,
             QStringLiteral("Group %1")
                 .arg(L.group(g).name.isEmpty() ? QString::number(g) : L.group(g).name));
+    // Keys by position; while sorting, positions are still the data's own order.
     auto keysAt = [&](int g) {
         std::vector<Variant> keys(static_cast<size_t>(rows));
         for (int p = 0; p < rows; ++p) {
@@ -527,10 +530,9 @@ void Renderer::prepareOrThrow()
     if (rows > 0)
         m_breakLevel[0] = 1;
     for (int g = 1; g <= groups; ++g) {
-        const std::vector<Variant> raw = keysAt(g); // in data order
+        const std::vector<Variant> keys = keysAt(g); // by position, in the final order
         for (int p = 1; p < rows; ++p) {
-            if (m_breakLevel[size_t(p)] > g
-                && !sameKey(raw[size_t(m_order[size_t(p)])], raw[size_t(m_order[size_t(p - 1)])]))
+            if (m_breakLevel[size_t(p)] > g && !sameKey(keys[size_t(p)], keys[size_t(p - 1)]))
                 m_breakLevel[size_t(p)] = g;
         }
     }
@@ -840,6 +842,13 @@ bool Renderer::lookup(const QString &name, Variant &value)
         return true;
     }
     const QString key = name.toCaseFolded();
+    // In page headers and footers Page and Pages are the page counters even when the data has
+    // fields of those names ("Pages" printed is common); elsewhere the data comes first.
+    if (m_pageBand && (key == u"page" || key == u"pages")) {
+        value = key == u"page" || !m_paginate ? Variant::longValue(std::max(1, m_page))
+                                              : Variant::string(PagesMarker);
+        return true;
+    }
     if (auto it = m_columns.constFind(key); it != m_columns.cend()) {
         value = dataValue(*it);
         return true;
@@ -881,11 +890,12 @@ bool Renderer::assign(const QString &name, const Variant &value)
 
 Variant Renderer::fieldValue(Field *field)
 {
+    // A literal's value is always its text, which the host may change between events.
+    if (!field->isExpression())
+        return literalValue(field->text);
     if (auto it = m_overrides.constFind(field); it != m_overrides.cend())
         return *it;
-    if (auto it = m_values.constFind(field); it != m_values.cend())
-        return *it;
-    return field->isExpression() ? Variant() : literalValue(field->text);
+    return m_values.value(field);
 }
 
 // A literal field takes the value as its text; an expression keeps its text and shows the value
@@ -897,7 +907,6 @@ void Renderer::setFieldValue(Field *field, const Variant &value)
         return;
     }
     field->text = value.isNull() ? QString() : value.toString();
-    m_values.insert(field, value);
 }
 
 // ---- positions
@@ -929,15 +938,18 @@ bool Renderer::inUse(int section) const
         return false;
     if (s->height > 0 || !s->onFormat.trimmed().isEmpty())
         return true;
-    for (const Field *f : L.fields.all()) {
-        if (f->section == section)
-            return true;
-    }
-    return false;
+    return size_t(section) < m_hasFields.size() && m_hasFields[size_t(section)];
 }
 
 QString Renderer::displayText(Field *f, Variant &value)
 {
+    // Formatting evaluated the field already; placing it reuses that unless the host changed it
+    // in between.
+    if (auto it = m_formatted.constFind(f); it != m_formatted.cend() && it->text == f->text
+        && it->format == f->format && it->calculated == f->calculated) {
+        value = it->value;
+        return it->display;
+    }
     if (!f->isExpression()) {
         value = literalValue(f->text);
         return f->text;
@@ -957,6 +969,9 @@ bool Renderer::formatSection(int section, Band &band)
 {
     if (!inUse(section))
         return false;
+    const bool savedPageBand = m_pageBand;
+    m_pageBand = section == SectionPageHeader || section == SectionPageFooter;
+    const auto restore = qScopeGuard([&] { m_pageBand = savedPageBand; });
     ReportLayout &L = layout();
     EngineListener *listener = m_engine.m_listener;
     if (listener)
@@ -977,18 +992,21 @@ bool Renderer::formatSection(int section, Band &band)
         }
     }
     // Values first, so the host sees them in the second event.
+    m_formatted.clear();
     for (Field *f : L.sectionFields(section)) {
         if (f->kind != FieldKind::Text)
             continue;
         Variant v;
-        displayText(f, v);
+        const QString display = displayText(f, v);
         m_values.insert(f, v);
+        m_formatted.insert(f, Formatted { f->text, f->format, f->calculated, display, v });
     }
     if (listener)
         listener->sectionFormatted(m_engine.m_index, section);
     const bool visible = L.section(section)->visible;
     if (visible)
         layoutBand(section, band, false);
+    m_formatted.clear();
     m_overrides.clear();
     return visible;
 }
@@ -1290,8 +1308,10 @@ void Renderer::emitBand(const Band &band, double y)
 void Renderer::placeBand(Band band)
 {
     if (!m_paginate) {
-        const bool breakBefore = (band.pageBreak & BreakBefore) || m_pendingBreak;
+        // As on paper, a break before the first thing on the page is none.
+        const bool breakBefore = ((band.pageBreak & BreakBefore) || m_pendingBreak) && !m_bodyEmpty;
         m_pendingBreak = band.pageBreak & BreakAfter;
+        m_bodyEmpty = false;
         m_flow->append(FlowBand { std::move(band), BandRole::Body, breakBefore });
         return;
     }
@@ -1342,9 +1362,32 @@ void Renderer::placeBand(Band band)
 
 void Renderer::place(int section)
 {
+    // Breaks the layout asks for happen before formatting, so the section's script and events
+    // already see the new page.
+    const Section *s = layout().section(section);
+    if (m_paginate && !m_bodyEmpty && s && s->visible && inUse(section)
+        && ((s->forcePageBreak & BreakBefore) || m_pendingBreak)) {
+        breakPage();
+        m_pendingBreak = false;
+    }
     Band b;
-    if (formatSection(section, b))
+    if (formatSection(section, b)) {
+        // A section that has to move to the next page is formatted again there, so what its
+        // script decides per page (alternating rows restart on every page) holds.
+        const double eps = 0.5;
+        if (m_paginate && b.keepTogether && !m_bodyEmpty && !m_pendingBreak
+            && !(b.pageBreak & BreakBefore) && b.height > m_bodyBottom - m_y + eps
+            && b.height <= m_bodyBottom - m_bodyTop + eps) {
+            breakPage();
+            Band again;
+            if (!formatSection(section, again)) {
+                checkCancel();
+                return;
+            }
+            b = std::move(again);
+        }
         placeBand(std::move(b));
+    }
     checkCancel();
 }
 
@@ -1366,6 +1409,11 @@ void Renderer::run(bool paginate)
     m_values.clear();
     m_overrides.clear();
     m_pageSize = m_paginate ? L.pageSize() : QSizeF(L.pageSize().width(), 1e12);
+    m_hasFields.assign(size_t(L.sectionCount()), false);
+    for (const Field *f : L.fields.all()) {
+        if (f->section >= 0 && f->section < L.sectionCount())
+            m_hasFields[size_t(f->section)] = true;
+    }
     newPage();
     place(SectionHeader);
     const int rows = int(m_order.size());

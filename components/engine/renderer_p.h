@@ -117,12 +117,22 @@ private:
     std::vector<int> m_breakLevel; // outermost group starting at the position; groups + 1: none
     std::vector<std::vector<int>> m_groupStartOf; // [group - 1][pos]
     int m_pos = -1;
+    bool m_pageBand = false; // formatting a page header or footer
 
     QHash<QString, script::CompiledCode> m_code;
     QList<Aggregate> m_aggregates;
     QHash<QString, int> m_aggregateIds;
     QHash<const Field *, script::Variant> m_values;
     QHash<const Field *, script::Variant> m_overrides;
+    struct Formatted
+    {
+        QString text, format;
+        bool calculated;
+        QString display;
+        script::Variant value;
+    };
+    QHash<const Field *, Formatted> m_formatted; // the section being formatted
+    std::vector<bool> m_hasFields; // by section, for the render under way
     QHash<const Field *, std::shared_ptr<script::HostObject>> m_fieldObjects;
     QHash<int, std::shared_ptr<script::HostObject>> m_sectionObjects;
     QHash<ReportEngine *, std::shared_ptr<Renderer>> m_subRenderers;

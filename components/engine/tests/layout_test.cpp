@@ -11,7 +11,7 @@ using namespace kv6::engine;
 
 namespace {
 
-const char *twoReports = R"(<?xml version="1.0" encoding="UTF-8"?>
+const char *twoReports = R"xml(<?xml version="1.0" encoding="UTF-8"?>
 <Layouts version="1">
   <Report name="First" paper="Letter"><Section type="Detail" height="100"/></Report>
   <Report name="Pages by User" paper="A4" orientation="landscape" width="14000"
@@ -47,7 +47,7 @@ End Function]]></Script>
     </Section>
   </Report>
 </Layouts>
-)";
+)xml";
 
 bool loadSample(ReportLayout &r, QString *error = nullptr, const char *name = "pages BY user")
 {
