@@ -25,7 +25,22 @@ QString withLocaleNumber(QString text)
     return text;
 }
 
-std::optional<double> numberOf(const QVariant &value)
+// The row's value of a legend field; Null when the field or the row is not there, so a
+// definition naming a column the query lacks shows an empty legend instead of failing a render.
+QVariant fieldValue(Recordset &rs, const QString &field)
+{
+    if (field.isEmpty() || !rs.HasField(field) || rs.Eof() || rs.Bof())
+        return {};
+    try {
+        return rs.Value(field);
+    } catch (const RecordsetError &) {
+        return {};
+    }
+}
+
+} // namespace
+
+std::optional<double> VbValueNumber(const QVariant &value)
 {
     if (!value.isValid() || value.isNull())
         return 0.0;
@@ -47,21 +62,6 @@ std::optional<double> numberOf(const QVariant &value)
     const double d = value.toDouble(&ok);
     return ok ? std::optional<double>(d) : std::nullopt;
 }
-
-// The row's value of a legend field; Null when the field or the row is not there, so a
-// definition naming a column the query lacks shows an empty legend instead of failing a render.
-QVariant fieldValue(Recordset &rs, const QString &field)
-{
-    if (field.isEmpty() || !rs.HasField(field) || rs.Eof() || rs.Bof())
-        return {};
-    try {
-        return rs.Value(field);
-    } catch (const RecordsetError &) {
-        return {};
-    }
-}
-
-} // namespace
 
 QString VbValueText(const QVariant &value)
 {
@@ -97,7 +97,7 @@ QString VbValueText(const QVariant &value)
 
 QString VbFormatFixed(const QVariant &value, int minDecimals, int maxDecimals)
 {
-    const auto number = numberOf(value);
+    const auto number = VbValueNumber(value);
     if (!number)
         return value.toString();
     const double scale = std::pow(10.0, maxDecimals);

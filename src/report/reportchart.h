@@ -14,6 +14,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 
 namespace kv6 {
 
@@ -99,6 +100,9 @@ using ReportCharts = KeyedCollection<ReportChartPtr>;
 
 // VB's text of a value (CStr): "" for Null, locale decimal separator, the short date.
 QString VbValueText(const QVariant &value);
+// VB's number of a value (CDbl): 0 for Null, Booleans -1/0, dates as day serials, texts read as
+// numbers; nothing when the value does not convert.
+std::optional<double> VbValueNumber(const QVariant &value);
 // VB's Format of a number with `minDecimals` fixed and up to `maxDecimals` shown ("0" is 0/0,
 // "0.00#" is 2/3); halves round away from zero. Text that is not a number comes back as it is.
 QString VbFormatFixed(const QVariant &value, int minDecimals, int maxDecimals);
