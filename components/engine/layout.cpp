@@ -591,6 +591,14 @@ private:
     QString m_baseDir;
 };
 
+// The <Layouts> element: the root of a layout file, or a child of the root when the layouts
+// travel in the same document as a report definition.
+QDomElement layoutsOf(const QDomDocument &doc)
+{
+    const QDomElement root = doc.documentElement();
+    return root.tagName() == u"Layouts" ? root : root.firstChildElement(QStringLiteral("Layouts"));
+}
+
 bool parseDocument(const QByteArray &xml, const QString &file, QDomDocument &doc, QString *error)
 {
     QString msg;
@@ -604,9 +612,9 @@ bool parseDocument(const QByteArray &xml, const QString &file, QDomDocument &doc
                          .arg(msg);
         return false;
     }
-    if (doc.documentElement().tagName() != u"Layouts") {
+    if (layoutsOf(doc).isNull()) {
         if (error)
-            *error = QStringLiteral("%1is not a layout file (its root is <%2>, not <Layouts>)")
+            *error = QStringLiteral("%1holds no layouts (its root is <%2>, with no <Layouts>)")
                          .arg(file.isEmpty() ? QString() : file + QStringLiteral(" "),
                              doc.documentElement().tagName());
         return false;
@@ -633,8 +641,8 @@ bool loadFrom(const QByteArray &xml, const QString &file, const QString &reportN
     QDomDocument doc;
     if (!parseDocument(xml, file, doc, error))
         return false;
-    for (QDomElement e = doc.documentElement().firstChildElement(QStringLiteral("Report"));
-         !e.isNull(); e = e.nextSiblingElement(QStringLiteral("Report"))) {
+    for (QDomElement e = layoutsOf(doc).firstChildElement(QStringLiteral("Report")); !e.isNull();
+         e = e.nextSiblingElement(QStringLiteral("Report"))) {
         if (e.attribute(QStringLiteral("name")).compare(reportName, Qt::CaseInsensitive) != 0)
             continue;
         Reader reader(file, baseDir);
@@ -662,8 +670,8 @@ QStringList layoutReportNames(const QString &path, QString *error)
     if (!readFile(path, bytes, error) || !parseDocument(bytes, path, doc, error))
         return {};
     QStringList names;
-    for (QDomElement e = doc.documentElement().firstChildElement(QStringLiteral("Report"));
-         !e.isNull(); e = e.nextSiblingElement(QStringLiteral("Report")))
+    for (QDomElement e = layoutsOf(doc).firstChildElement(QStringLiteral("Report")); !e.isNull();
+         e = e.nextSiblingElement(QStringLiteral("Report")))
         names << e.attribute(QStringLiteral("name"));
     return names;
 }

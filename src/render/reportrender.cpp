@@ -1,5 +1,8 @@
 #include "render/reportrender.h"
 
+#include "chart/chart.h"
+#include "render/reportchartrender.h"
+
 #include "app/branding.h"
 #include "app/langstrings.h"
 #include "app/startup.h"
@@ -279,6 +282,36 @@ void clsReportRender::SetFormatting(
             && !showPageNumbers)
             f->visible = false;
     }
+}
+
+bool clsReportRender::RenderCharts(clsReport &report, ReportEngine &engine, chart::Chart &chart,
+    int section, const QFont &reportFont, QString *error)
+{
+    const ReportCharts &charts = report.Charts();
+    const RecordsetPtr data = report.ReportData();
+    for (int i = 1; i <= charts.count() && data; ++i) {
+        clsReportChart &definition = **charts.item(i);
+        LayoutField *field = engine.Fields().item(definition.DestField());
+        if (!field || field->section != section)
+            continue;
+        QPicture picture;
+        const int w = int(field->width);
+        const int h = int(field->height);
+        // The data set's cursor belongs to the engine; charts read from a bookmark of their own.
+        const QVariant position = data->Eof() || data->Bof() ? QVariant() : data->Bookmark();
+        const bool drawn
+            = RenderChartPicture(chart, definition, reportFont, *data, w, h, picture, error);
+        if (position.isValid())
+            data->SetBookmark(position);
+        if (!drawn)
+            return false;
+        field->kind = FieldKind::Picture;
+        field->pictureScale = ChartPictureScaling;
+        // The chart lays itself out at 96 units per inch over the field's size.
+        field->picture
+            = engine::Picture::fromVector(picture, QRectF(0, 0, w / 15.0, h / 15.0), QSizeF(w, h));
+    }
+    return true;
 }
 
 void clsReportRender::LocaliseLabels(ReportEngine &engine)

@@ -17,6 +17,10 @@ namespace kv6 {
 
 class clsReport;
 
+namespace chart {
+class Chart;
+}
+
 // Element 0 renders the report; higher elements its sub-reports, in SubReports order.
 using EngineArray = std::vector<std::unique_ptr<engine::ReportEngine>>;
 
@@ -39,6 +43,11 @@ public:
     // From the engine's report-start event.
     void SetFormatting(clsReport &report, engine::ReportEngine &engine, const QFont &reportFont,
         bool showPageNumbers);
+
+    // From the engine's section-format event: draws each chart whose destination field lies in
+    // that section. False with the reason when a chart's data could not be drawn.
+    bool RenderCharts(clsReport &report, engine::ReportEngine &engine, chart::Chart &chart,
+        int section, const QFont &reportFont, QString *error = nullptr);
 
     // Numeric label texts become localised strings, except in fields whose names end in "Value";
     // fields holding sub-reports are followed.

@@ -152,7 +152,7 @@ TEST(Layout, ErrorsNameTheFileLineAndWhatIsWrong)
     };
     const QList<Case> cases = {
         { "<Layouts>\n<Report name=\"R\">\n<Section type=\"Detail\"", "line 3" },
-        { "<Reports><Report name=\"R\"/></Reports>", "not <Layouts>" },
+        { "<Reports><Report name=\"R\"/></Reports>", "with no <Layouts>" },
         { "<Layouts><Report name=\"Other\"/></Layouts>", "There is no report \"R\"" },
         { "<Layouts>\n<Report name=\"R\">\n<Section type=\"Detail\" "
           "height=\"tall\"/></Report></Layouts>",
@@ -317,4 +317,14 @@ TEST(Layout, FieldsAddByNameOnceAndCopiesAreDeep)
     const int g = r.addGroup(Group { QStringLiteral("g"), QStringLiteral("X"), 0, 0 });
     EXPECT_EQ(g, 1);
     EXPECT_EQ(r.section(GroupFooterSection(1))->name, QStringLiteral("GroupFooter1"));
+}
+
+TEST(LayoutFile, LayoutsMayTravelInsideAReportDefinition)
+{
+    const QByteArray xml = "<KVReport><KVReportInfo><Name>R</Name></KVReportInfo>"
+                           "<Layouts><Report name=\"R\" width=\"9000\"/></Layouts></KVReport>";
+    ReportLayout r;
+    QString error;
+    ASSERT_TRUE(loadLayoutXml(xml, QStringLiteral("r"), r, &error)) << error.toStdString();
+    EXPECT_EQ(r.width, 9000);
 }
