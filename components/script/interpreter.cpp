@@ -106,6 +106,26 @@ Variant defaultValueOrObject(const Variant &v)
     return r.isObject() ? v : r;
 }
 
+// For Each visits elements with the first index changing fastest (column order), while the
+// items are stored with the last index fastest.
+QList<Variant> enumerationOrder(const ArrayData &arr)
+{
+    if (arr.upper.size() < 2)
+        return arr.items;
+    QList<Variant> out;
+    out.reserve(arr.items.size());
+    QList<int> idx(arr.upper.size(), 0);
+    for (qsizetype n = 0; n < arr.items.size(); ++n) {
+        out.push_back(arr.items[arr.flatIndex(idx)]);
+        for (qsizetype d = 0; d < idx.size(); ++d) {
+            if (++idx[d] <= arr.upper[d])
+                break;
+            idx[d] = 0;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 std::shared_ptr<ArrayData> newArray(const std::vector<int> &bounds, bool fixed)
@@ -469,7 +489,7 @@ Flow Runtime::execForEach(const Stmt &s, Frame &f)
     m_at = s.value.get();
     QList<Variant> items;
     if (coll.isArray())
-        items = coll.arrayValue()->items;
+        items = enumerationOrder(*coll.arrayValue());
     else if (coll.isObject() && coll.objectValue())
         items = coll.objectValue()->items();
     else if (coll.isObject())
