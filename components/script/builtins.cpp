@@ -136,6 +136,9 @@ QList<BuiltinFunction> build()
         return Variant::longValue(at < 0 ? 0 : at + 1);
     });
     add("Replace", 3, 6, [](const Args &a) {
+        // A Null text is an error here, unlike the other string functions.
+        if (a[0].isNull())
+            raise(94);
         if (anyNull(a, 3))
             return Variant::null();
         const QString s = a[0].toString(), find = a[1].toString(), with = a[2].toString();
