@@ -21,6 +21,20 @@ const char16_t cp1252High[32] = { 0x20AC, 0x81, 0x201A, 0x0192, 0x201E, 0x2026, 
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D, 0x017D, 0x8F, 0x90, 0x2018, 0x2019, 0x201C,
     0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D, 0x017E, 0x0178 };
 
+// The Windows-1252 code of a character, so that Asc(Chr(n)) = n; "?" for characters the code
+// page lacks.
+int windowsCode(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return u;
+    for (int i = 0; i < 32; ++i) {
+        if (cp1252High[i] == u)
+            return 0x80 + i;
+    }
+    return '?';
+}
+
 bool anyNull(const Args &a, int upTo)
 {
     for (int i = 0; i < upTo && i < a.size(); ++i)
@@ -231,7 +245,7 @@ QList<BuiltinFunction> build()
         const QString s = a[0].isNull() ? QString() : a[0].toString();
         if (s.isEmpty())
             raise(5);
-        return Variant::integer(s.at(0).unicode());
+        return Variant::integer(windowsCode(s.at(0)));
     });
     add("AscW", 1, 1, [](const Args &a) {
         const QString s = a[0].isNull() ? QString() : a[0].toString();
