@@ -35,6 +35,23 @@ int windowsCode(QChar c)
     return '?';
 }
 
+// Case mapping one character at a time: the language never turns "ß" into "SS".
+QString mapCase(const QString &s, bool upper)
+{
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        char32_t c = s.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(s.at(i), s.at(i + 1));
+            ++i;
+        }
+        c = upper ? QChar::toUpper(c) : QChar::toLower(c);
+        out += QString::fromUcs4(&c, 1);
+    }
+    return out;
+}
+
 bool anyNull(const Args &a, int upTo)
 {
     for (int i = 0; i < upTo && i < a.size(); ++i)
@@ -176,10 +193,10 @@ QList<BuiltinFunction> build()
         return Variant::string(out + rest.mid(at));
     });
     add("UCase", 1, 1, [](const Args &a) {
-        return a[0].isNull() ? Variant::null() : Variant::string(a[0].toString().toUpper());
+        return a[0].isNull() ? Variant::null() : Variant::string(mapCase(a[0].toString(), true));
     });
     add("LCase", 1, 1, [](const Args &a) {
-        return a[0].isNull() ? Variant::null() : Variant::string(a[0].toString().toLower());
+        return a[0].isNull() ? Variant::null() : Variant::string(mapCase(a[0].toString(), false));
     });
     auto trim = [](const QString &s, bool left, bool right) {
         int b = 0, e = int(s.size());
