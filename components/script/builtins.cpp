@@ -175,6 +175,8 @@ QList<BuiltinFunction> build()
         const QString s = a[0].toString(), find = a[1].toString(), with = a[2].toString();
         const int start = a.size() > 3 ? position(a[3]) : 1;
         const int limit = a.size() > 4 ? int(a[4].toLong()) : -1;
+        if (limit < -1)
+            raise(5);
         const Qt::CaseSensitivity cs = compareMode(a, 5);
         // The result starts at `start`, as the language defines it.
         QString rest = s.mid(start - 1);
@@ -403,6 +405,8 @@ QList<BuiltinFunction> build()
         const QString s = a[0].toString();
         const QString sep = a.size() > 1 ? a[1].toString() : QStringLiteral(" ");
         const int limit = a.size() > 2 ? int(a[2].toLong()) : -1;
+        if (limit < -1)
+            raise(5);
         QList<Variant> parts;
         if (!s.isEmpty()) {
             if (sep.isEmpty()) {
