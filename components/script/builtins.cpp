@@ -430,7 +430,9 @@ QList<BuiltinFunction> build()
         return Variant::array(data);
     });
     add("Join", 1, 2, [](const Args &a) {
-        if (!a[0].isArray() || a[0].arrayValue()->upper.size() != 1)
+        if (!a[0].isArray())
+            raise(13);
+        if (a[0].arrayValue()->upper.size() != 1)
             raise(5);
         const QString sep = a.size() > 1 ? a[1].toString() : QStringLiteral(" ");
         QStringList texts;
