@@ -18,7 +18,6 @@ Show "text"
 Show ""
 Show arr
 Show Array()
-Show Split("a b")
 Show Nothing
 WScript.Echo TypeName(o), VarType(o), IsObject(o)
 WScript.Echo vbEmpty, vbNull, vbInteger, vbLong, vbSingle, vbDouble, vbCurrency, vbDate
