@@ -289,10 +289,9 @@ double Variant::toDouble() const
     case VarType::Currency:
         return currencyValue().toDouble();
     case VarType::String: {
+        // Only numbers: date text becomes a number through CDate, never by itself.
         double d = 0;
         if (parseNumber(m_s, &d))
-            return d;
-        if (parseDateText(m_s, &d))
             return d;
         raise(13);
     }
