@@ -139,7 +139,7 @@ std::shared_ptr<ArrayData> newArray(const std::vector<int> &bounds, bool fixed)
         a->upper.push_back(b);
         total *= qint64(b) + 1;
         if (total > MaxArrayElements)
-            raise(7, QStringLiteral("Out of memory"));
+            raise(7);
     }
     a->items.resize(total);
     return a;
@@ -293,7 +293,7 @@ Flow Runtime::execStmt(const Stmt &s, Frame &f)
         err = e;
     } catch (const std::bad_alloc &) {
         err.number = 7;
-        err.description = QStringLiteral("Out of memory");
+        err.description = standardDescription(7);
     } catch (const std::exception &e) {
         // A host failed without using the script's errors: keep its text.
         err.number = 5;

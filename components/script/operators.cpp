@@ -334,13 +334,13 @@ Variant concat(const Variant &a0, const Variant &b0)
         return Variant::null();
     if (a.isString() && b.isString()) {
         if (a.stringValue().size() + b.stringValue().size() > MaxStringLength)
-            raise(7, QStringLiteral("Out of memory"));
+            raise(7);
         return Variant::string(a.stringValue() + b.stringValue());
     }
     const QString x = a.isNull() ? QString() : a.toString();
     const QString y = b.isNull() ? QString() : b.toString();
     if (x.size() + y.size() > MaxStringLength)
-        raise(7, QStringLiteral("Out of memory"));
+        raise(7);
     return Variant::string(x + y);
 }
 
