@@ -91,6 +91,36 @@ private:
     Runtime &m_rt;
 };
 
+// How an error message names a variable or member: 'rs', 'rs.Fields'; empty for other
+// expressions.
+QString nameOf(const Expr &e)
+{
+    if (e.kind == ExprKind::Name)
+        return e.name;
+    if (e.kind == ExprKind::Member) {
+        const QString base = nameOf(*e.a);
+        return base.isEmpty() ? e.name : base + u'.' + e.name;
+    }
+    return QString();
+}
+
+// The standard description followed by the name the error is about, as the language words it.
+[[noreturn]] void raiseNamed(int number, const Expr &e)
+{
+    const QString name = nameOf(e);
+    if (name.isEmpty())
+        raise(number);
+    raise(number, QStringLiteral("%1: '%2'").arg(standardDescription(number), name));
+}
+
+// A host object lacking a member raises a plain 438; the message says which member.
+void nameMissingMember(RuntimeError &err, const Expr &member)
+{
+    if (err.number == 438 && err.line == 0 && err.source.isEmpty()
+        && err.description == standardDescription(438))
+        err.description = QStringLiteral("%1: '%2'").arg(err.description, nameOf(member));
+}
+
 // An object with a plain default value stands for that value; one without (or whose default is
 // another object, like a record set's Fields) stays an object.
 Variant defaultValueOrObject(const Variant &v)
@@ -615,8 +645,13 @@ Variant Runtime::eval(const Expr &e, Frame &f)
         QList<Variant> args = evalArgs(e, f);
         m_at = &e;
         if (!base.isObject() || !base.objectValue())
-            raise(424);
-        return base.objectValue()->get(e.name, args);
+            raiseNamed(424, *e.a);
+        try {
+            return base.objectValue()->get(e.name, args);
+        } catch (RuntimeError &err) {
+            nameMissingMember(err, e);
+            throw;
+        }
     }
     case ExprKind::Index: {
         const Variant base = eval(*e.a, f);
@@ -965,8 +1000,13 @@ void Runtime::assign(const Expr &target, Variant value, bool isSet, Frame &f)
         const QList<Variant> args = evalArgs(target, f);
         m_at = &target;
         if (!base.isObject() || !base.objectValue())
-            raise(424);
-        base.objectValue()->put(target.name, args, value);
+            raiseNamed(424, *target.a);
+        try {
+            base.objectValue()->put(target.name, args, value);
+        } catch (RuntimeError &err) {
+            nameMissingMember(err, target);
+            throw;
+        }
         return;
     }
     case ExprKind::Index: {
