@@ -789,7 +789,8 @@ Variant Runtime::evalName(const Expr &e, Frame &f)
     case Ref::Unresolved:
         break;
     }
-    fail(e, e.slot > 0 ? e.slot : 501);
+    m_at = &e;
+    raiseNamed(e.slot > 0 ? e.slot : 501, e);
 }
 
 Variant Runtime::callFunction(const Expr &e, Frame &f)
@@ -993,7 +994,8 @@ void Runtime::assign(const Expr &target, Variant value, bool isSet, Frame &f)
             return;
         }
         default:
-            fail(target, target.slot > 0 ? target.slot : 501);
+            m_at = &target;
+            raiseNamed(target.slot > 0 ? target.slot : 501, target);
         }
     case ExprKind::Member: {
         const Variant base = eval(*target.a, f);
