@@ -138,7 +138,7 @@ QList<Token> tokenize(const QString &src)
             else if (!isFloat && d <= 2147483647.0)
                 t.value = Variant::longValue(qint32(d));
             else if (std::isinf(d))
-                fail(1013, QStringLiteral("Invalid number"), start);
+                fail(1031, QStringLiteral("Invalid number"), start);
             else
                 t.value = Variant::dbl(d);
             t.text = text;
@@ -154,11 +154,11 @@ QList<Token> tokenize(const QString &src)
                 j < n && (hex ? isxdigit(src[j].toLatin1()) : (src[j] >= u'0' && src[j] <= u'7')))
                 ++j;
             if (j == i + 2)
-                fail(1013, QStringLiteral("Invalid number"), i);
+                fail(1031, QStringLiteral("Invalid number"), i);
             bool ok = false;
             const qint64 v = src.mid(i + 2, j - i - 2).toLongLong(&ok, hex ? 16 : 8);
             if (!ok || v > 0xFFFFFFFFLL)
-                fail(1013, QStringLiteral("Invalid number"), i);
+                fail(1031, QStringLiteral("Invalid number"), i);
             i = j;
             if (i < n && src[i] == u'&')
                 ++i; // &HFFFF& marks a Long
