@@ -85,6 +85,13 @@ QList<Token> tokenize(const QString &src)
             if (t.key == u"rem") {
                 while (i < n && src[i] != u'\r' && src[i] != u'\n')
                     ++i;
+                // Rem is a statement: after other code on the line it needs a ":" first, so
+                // the parser gets to see it there and reports the missing end of statement.
+                const bool statementStart = out.isEmpty() || out.back().kind == Tok::Newline
+                    || (out.back().kind == Tok::Ident && !out.back().bracketed
+                        && (out.back().key == u"then" || out.back().key == u"else"));
+                if (!statementStart)
+                    push(t, start);
                 continue;
             }
             push(t, start);
