@@ -21,6 +21,37 @@ const char16_t cp1252High[32] = { 0x20AC, 0x81, 0x201A, 0x0192, 0x201E, 0x2026, 
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D, 0x017D, 0x8F, 0x90, 0x2018, 0x2019, 0x201C,
     0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D, 0x017E, 0x0178 };
 
+// The Windows-1252 code of a character, so that Asc(Chr(n)) = n; "?" for characters the code
+// page lacks.
+int windowsCode(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return u;
+    for (int i = 0; i < 32; ++i) {
+        if (cp1252High[i] == u)
+            return 0x80 + i;
+    }
+    return '?';
+}
+
+// Case mapping one character at a time: the language never turns "ß" into "SS".
+QString mapCase(const QString &s, bool upper)
+{
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        char32_t c = s.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(s.at(i), s.at(i + 1));
+            ++i;
+        }
+        c = upper ? QChar::toUpper(c) : QChar::toLower(c);
+        out += QString::fromUcs4(&c, 1);
+    }
+    return out;
+}
+
 bool anyNull(const Args &a, int upTo)
 {
     for (int i = 0; i < upTo && i < a.size(); ++i)
@@ -136,11 +167,16 @@ QList<BuiltinFunction> build()
         return Variant::longValue(at < 0 ? 0 : at + 1);
     });
     add("Replace", 3, 6, [](const Args &a) {
+        // A Null text is an error here, unlike the other string functions.
+        if (a[0].isNull())
+            raise(94);
         if (anyNull(a, 3))
             return Variant::null();
         const QString s = a[0].toString(), find = a[1].toString(), with = a[2].toString();
         const int start = a.size() > 3 ? position(a[3]) : 1;
         const int limit = a.size() > 4 ? int(a[4].toLong()) : -1;
+        if (limit < -1)
+            raise(5);
         const Qt::CaseSensitivity cs = compareMode(a, 5);
         // The result starts at `start`, as the language defines it.
         QString rest = s.mid(start - 1);
@@ -159,10 +195,10 @@ QList<BuiltinFunction> build()
         return Variant::string(out + rest.mid(at));
     });
     add("UCase", 1, 1, [](const Args &a) {
-        return a[0].isNull() ? Variant::null() : Variant::string(a[0].toString().toUpper());
+        return a[0].isNull() ? Variant::null() : Variant::string(mapCase(a[0].toString(), true));
     });
     add("LCase", 1, 1, [](const Args &a) {
-        return a[0].isNull() ? Variant::null() : Variant::string(a[0].toString().toLower());
+        return a[0].isNull() ? Variant::null() : Variant::string(mapCase(a[0].toString(), false));
     });
     auto trim = [](const QString &s, bool left, bool right) {
         int b = 0, e = int(s.size());
@@ -228,7 +264,7 @@ QList<BuiltinFunction> build()
         const QString s = a[0].isNull() ? QString() : a[0].toString();
         if (s.isEmpty())
             raise(5);
-        return Variant::integer(s.at(0).unicode());
+        return Variant::integer(windowsCode(s.at(0)));
     });
     add("AscW", 1, 1, [](const Args &a) {
         const QString s = a[0].isNull() ? QString() : a[0].toString();
@@ -370,6 +406,8 @@ QList<BuiltinFunction> build()
         const QString s = a[0].toString();
         const QString sep = a.size() > 1 ? a[1].toString() : QStringLiteral(" ");
         const int limit = a.size() > 2 ? int(a[2].toLong()) : -1;
+        if (limit < -1)
+            raise(5);
         QList<Variant> parts;
         if (!s.isEmpty()) {
             if (sep.isEmpty()) {
@@ -393,7 +431,9 @@ QList<BuiltinFunction> build()
         return Variant::array(data);
     });
     add("Join", 1, 2, [](const Args &a) {
-        if (!a[0].isArray() || a[0].arrayValue()->upper.size() != 1)
+        if (!a[0].isArray())
+            raise(13);
+        if (a[0].arrayValue()->upper.size() != 1)
             raise(5);
         const QString sep = a.size() > 1 ? a[1].toString() : QStringLiteral(" ");
         QStringList texts;

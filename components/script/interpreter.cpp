@@ -91,6 +91,36 @@ private:
     Runtime &m_rt;
 };
 
+// How an error message names a variable or member: 'rs', 'rs.Fields'; empty for other
+// expressions.
+QString nameOf(const Expr &e)
+{
+    if (e.kind == ExprKind::Name)
+        return e.name;
+    if (e.kind == ExprKind::Member) {
+        const QString base = nameOf(*e.a);
+        return base.isEmpty() ? e.name : base + u'.' + e.name;
+    }
+    return QString();
+}
+
+// The standard description followed by the name the error is about, as the language words it.
+[[noreturn]] void raiseNamed(int number, const Expr &e)
+{
+    const QString name = nameOf(e);
+    if (name.isEmpty())
+        raise(number);
+    raise(number, QStringLiteral("%1: '%2'").arg(standardDescription(number), name));
+}
+
+// A host object lacking a member raises a plain 438; the message says which member.
+void nameMissingMember(RuntimeError &err, const Expr &member)
+{
+    if (err.number == 438 && err.line == 0 && err.source.isEmpty()
+        && err.description == standardDescription(438))
+        err.description = QStringLiteral("%1: '%2'").arg(err.description, nameOf(member));
+}
+
 // An object with a plain default value stands for that value; one without (or whose default is
 // another object, like a record set's Fields) stays an object.
 Variant defaultValueOrObject(const Variant &v)
@@ -106,6 +136,26 @@ Variant defaultValueOrObject(const Variant &v)
     return r.isObject() ? v : r;
 }
 
+// For Each visits elements with the first index changing fastest (column order), while the
+// items are stored with the last index fastest.
+QList<Variant> enumerationOrder(const ArrayData &arr)
+{
+    if (arr.upper.size() < 2)
+        return arr.items;
+    QList<Variant> out;
+    out.reserve(arr.items.size());
+    QList<int> idx(arr.upper.size(), 0);
+    for (qsizetype n = 0; n < arr.items.size(); ++n) {
+        out.push_back(arr.items[arr.flatIndex(idx)]);
+        for (qsizetype d = 0; d < idx.size(); ++d) {
+            if (++idx[d] <= arr.upper[d])
+                break;
+            idx[d] = 0;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 std::shared_ptr<ArrayData> newArray(const std::vector<int> &bounds, bool fixed)
@@ -119,7 +169,7 @@ std::shared_ptr<ArrayData> newArray(const std::vector<int> &bounds, bool fixed)
         a->upper.push_back(b);
         total *= qint64(b) + 1;
         if (total > MaxArrayElements)
-            raise(7, QStringLiteral("Out of memory"));
+            raise(7);
     }
     a->items.resize(total);
     return a;
@@ -273,7 +323,7 @@ Flow Runtime::execStmt(const Stmt &s, Frame &f)
         err = e;
     } catch (const std::bad_alloc &) {
         err.number = 7;
-        err.description = QStringLiteral("Out of memory");
+        err.description = standardDescription(7);
     } catch (const std::exception &e) {
         // A host failed without using the script's errors: keep its text.
         err.number = 5;
@@ -469,7 +519,7 @@ Flow Runtime::execForEach(const Stmt &s, Frame &f)
     m_at = s.value.get();
     QList<Variant> items;
     if (coll.isArray())
-        items = coll.arrayValue()->items;
+        items = enumerationOrder(*coll.arrayValue());
     else if (coll.isObject() && coll.objectValue())
         items = coll.objectValue()->items();
     else if (coll.isObject())
@@ -595,8 +645,13 @@ Variant Runtime::eval(const Expr &e, Frame &f)
         QList<Variant> args = evalArgs(e, f);
         m_at = &e;
         if (!base.isObject() || !base.objectValue())
-            raise(424);
-        return base.objectValue()->get(e.name, args);
+            raiseNamed(424, *e.a);
+        try {
+            return base.objectValue()->get(e.name, args);
+        } catch (RuntimeError &err) {
+            nameMissingMember(err, e);
+            throw;
+        }
     }
     case ExprKind::Index: {
         const Variant base = eval(*e.a, f);
@@ -734,7 +789,8 @@ Variant Runtime::evalName(const Expr &e, Frame &f)
     case Ref::Unresolved:
         break;
     }
-    fail(e, e.slot > 0 ? e.slot : 501);
+    m_at = &e;
+    raiseNamed(e.slot > 0 ? e.slot : 501, e);
 }
 
 Variant Runtime::callFunction(const Expr &e, Frame &f)
@@ -938,15 +994,21 @@ void Runtime::assign(const Expr &target, Variant value, bool isSet, Frame &f)
             return;
         }
         default:
-            fail(target, target.slot > 0 ? target.slot : 501);
+            m_at = &target;
+            raiseNamed(target.slot > 0 ? target.slot : 501, target);
         }
     case ExprKind::Member: {
         const Variant base = eval(*target.a, f);
         const QList<Variant> args = evalArgs(target, f);
         m_at = &target;
         if (!base.isObject() || !base.objectValue())
-            raise(424);
-        base.objectValue()->put(target.name, args, value);
+            raiseNamed(424, *target.a);
+        try {
+            base.objectValue()->put(target.name, args, value);
+        } catch (RuntimeError &err) {
+            nameMissingMember(err, target);
+            throw;
+        }
         return;
     }
     case ExprKind::Index: {

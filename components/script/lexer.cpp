@@ -85,6 +85,13 @@ QList<Token> tokenize(const QString &src)
             if (t.key == u"rem") {
                 while (i < n && src[i] != u'\r' && src[i] != u'\n')
                     ++i;
+                // Rem is a statement: after other code on the line it needs a ":" first, so
+                // the parser gets to see it there and reports the missing end of statement.
+                const bool statementStart = out.isEmpty() || out.back().kind == Tok::Newline
+                    || (out.back().kind == Tok::Ident && !out.back().bracketed
+                        && (out.back().key == u"then" || out.back().key == u"else"));
+                if (!statementStart)
+                    push(t, start);
                 continue;
             }
             push(t, start);
@@ -138,7 +145,7 @@ QList<Token> tokenize(const QString &src)
             else if (!isFloat && d <= 2147483647.0)
                 t.value = Variant::longValue(qint32(d));
             else if (std::isinf(d))
-                fail(1013, QStringLiteral("Invalid number"), start);
+                fail(1031, QStringLiteral("Invalid number"), start);
             else
                 t.value = Variant::dbl(d);
             t.text = text;
@@ -154,11 +161,11 @@ QList<Token> tokenize(const QString &src)
                 j < n && (hex ? isxdigit(src[j].toLatin1()) : (src[j] >= u'0' && src[j] <= u'7')))
                 ++j;
             if (j == i + 2)
-                fail(1013, QStringLiteral("Invalid number"), i);
+                fail(1031, QStringLiteral("Invalid number"), i);
             bool ok = false;
             const qint64 v = src.mid(i + 2, j - i - 2).toLongLong(&ok, hex ? 16 : 8);
             if (!ok || v > 0xFFFFFFFFLL)
-                fail(1013, QStringLiteral("Invalid number"), i);
+                fail(1031, QStringLiteral("Invalid number"), i);
             i = j;
             if (i < n && src[i] == u'&')
                 ++i; // &HFFFF& marks a Long

@@ -240,6 +240,17 @@ int compareNumbers(const Variant &a, const Variant &b)
     return sign(a.toDouble() - b.toDouble());
 }
 
+// A string compared with a number constant, read as that number's kind: date text against a
+// date, a number otherwise.
+Variant numberLike(const Variant &text, const Variant &number)
+{
+    double d = 0;
+    if (number.type() == VarType::Date && !Variant::parseNumber(text.stringValue(), &d)
+        && Variant::parseDateText(text.stringValue(), &d))
+        return Variant::date(d);
+    return Variant::dbl(text.toDouble());
+}
+
 int compareStrings(const QString &a, const QString &b)
 {
     const int c = a.compare(b, Qt::CaseSensitive);
@@ -334,13 +345,13 @@ Variant concat(const Variant &a0, const Variant &b0)
         return Variant::null();
     if (a.isString() && b.isString()) {
         if (a.stringValue().size() + b.stringValue().size() > MaxStringLength)
-            raise(7, QStringLiteral("Out of memory"));
+            raise(7);
         return Variant::string(a.stringValue() + b.stringValue());
     }
     const QString x = a.isNull() ? QString() : a.toString();
     const QString y = b.isNull() ? QString() : b.toString();
     if (x.size() + y.size() > MaxStringLength)
-        raise(7, QStringLiteral("Out of memory"));
+        raise(7);
     return Variant::string(x + y);
 }
 
@@ -477,16 +488,11 @@ int compare(const Variant &a0, const Variant &b0, bool aLiteral, bool bLiteral)
     const bool aNumber = !a.isString();
     const bool numberLiteral = aNumber ? aLiteral : bLiteral;
     const bool stringLiteral = aNumber ? bLiteral : aLiteral;
-    if (numberLiteral && !stringLiteral) {
-        return aNumber ? compareNumbers(a, Variant::dbl(b.toDouble()))
-                       : compareNumbers(Variant::dbl(a.toDouble()), b);
-    }
     if (stringLiteral && !numberLiteral)
         return aNumber ? compareStrings(a.toString(), b.stringValue())
                        : compareStrings(a.stringValue(), b.toString());
-    if (numberLiteral && stringLiteral)
-        return aNumber ? compareNumbers(a, Variant::dbl(b.toDouble()))
-                       : compareNumbers(Variant::dbl(a.toDouble()), b);
+    if (numberLiteral)
+        return aNumber ? compareNumbers(a, numberLike(b, a)) : compareNumbers(numberLike(a, b), b);
     return aNumber ? -1 : 1;
 }
 

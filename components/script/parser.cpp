@@ -14,8 +14,8 @@ bool isReservedWord(const QString &key)
                  "do", "each", "else", "elseif", "empty", "end", "eqv", "erase", "exit", "false",
                  "for", "function", "if", "imp", "in", "is", "let", "loop", "mod", "new", "next",
                  "not", "nothing", "null", "on", "option", "or", "preserve", "private", "public",
-                 "redim", "select", "set", "sub", "then", "to", "true", "until", "wend", "while",
-                 "with", "xor" })
+                 "redim", "rem", "select", "set", "sub", "then", "to", "true", "until", "wend",
+                 "while", "with", "xor" })
             s.insert(QString::fromLatin1(w));
         return s;
     }();

@@ -60,7 +60,7 @@ public:
         } catch (const SyntaxError &e) {
             throw ScriptError(e.number, e.message, e.line, e.column, true);
         } catch (const std::bad_alloc &) {
-            throw ScriptError(7, QStringLiteral("Out of memory"), 0, 0, false);
+            throw ScriptError(7, standardDescription(7), 0, 0, false);
         }
     }
 

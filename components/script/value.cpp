@@ -25,6 +25,8 @@ QString standardDescription(int number)
         return QStringLiteral("Invalid procedure call or argument");
     case 6:
         return QStringLiteral("Overflow");
+    case 7:
+        return QStringLiteral("Out of memory");
     case 9:
         return QStringLiteral("Subscript out of range");
     case 10:
@@ -33,10 +35,16 @@ QString standardDescription(int number)
         return QStringLiteral("Division by zero");
     case 13:
         return QStringLiteral("Type mismatch");
+    case 14:
+        return QStringLiteral("Out of string space");
+    case 17:
+        return QStringLiteral("Can't perform requested operation");
     case 28:
         return QStringLiteral("Out of stack space");
     case 35:
         return QStringLiteral("Sub or Function not defined");
+    case 51:
+        return QStringLiteral("Internal error");
     case 91:
         return QStringLiteral("Object variable not set");
     case 92:
@@ -47,14 +55,24 @@ QString standardDescription(int number)
         return QStringLiteral("Object required");
     case 438:
         return QStringLiteral("Object doesn't support this property or method");
+    case 445:
+        return QStringLiteral("Object doesn't support this action");
+    case 448:
+        return QStringLiteral("Named argument not found");
+    case 449:
+        return QStringLiteral("Argument not optional");
     case 450:
         return QStringLiteral("Wrong number of arguments or invalid property assignment");
     case 451:
         return QStringLiteral("Object not a collection");
+    case 457:
+        return QStringLiteral("This key is already associated with an element of this collection");
     case 500:
         return QStringLiteral("Variable is undefined");
     case 501:
         return QStringLiteral("Illegal assignment");
+    case 505:
+        return QStringLiteral("Invalid or unqualified reference");
     default:
         return QStringLiteral("Unknown runtime error");
     }
@@ -289,10 +307,9 @@ double Variant::toDouble() const
     case VarType::Currency:
         return currencyValue().toDouble();
     case VarType::String: {
+        // Only numbers: date text becomes a number through CDate, never by itself.
         double d = 0;
         if (parseNumber(m_s, &d))
-            return d;
-        if (parseDateText(m_s, &d))
             return d;
         raise(13);
     }

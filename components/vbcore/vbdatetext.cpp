@@ -49,11 +49,13 @@ QString VbDateText(double ole, const QLocale &locale)
     const QDateTime value = VbDateFromDouble(ole);
     if (!value.isValid())
         return QString::number(ole, 'g', 15);
+    // A value without a day part is a time, even midnight (0 reads "12:00:00 AM").
+    const bool timeOnly = value.date() == VbZeroDay();
     const bool midnight = value.time() == QTime(0, 0);
     QString out;
-    if (value.date() != VbZeroDay() || midnight)
+    if (!timeOnly)
         out = locale.toString(value.date(), ShortDateFormat(locale));
-    if (!midnight) {
+    if (timeOnly || !midnight) {
         if (!out.isEmpty())
             out += u' ';
         out += locale.toString(value.time(), LongTimeFormat(locale));

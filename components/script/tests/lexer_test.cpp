@@ -84,7 +84,7 @@ TEST(Lexer, MalformedInputPinsTheError)
         { "n = 12abc", 1025, 1, 7 },
         { "f [Detail", 1010, 1, 3 },
         { "a = b _ c", 1032, 1, 7 },
-        { "h = &HZZ", 1013, 1, 5 },
+        { "h = &HZZ", 1031, 1, 5 },
     };
     for (const Row &r : rows) {
         const SyntaxError e = syntaxErrorOf(r.src);

@@ -84,3 +84,13 @@ TEST(VbDateText, MonthNamesWeekdaysAndTimes)
             "1/2/3/4", "January February 2024", "Pages 12/5", "1/2/2024 #", "10::00" })
         EXPECT_EQ(parsed(bad, us), QDateTime()) << bad;
 }
+
+TEST(VbDateText, ShowsOnlyThePartsAValueHas)
+{
+    EXPECT_EQ(VbDateText(45306, us), QStringLiteral("1/15/2024")) << "midnight: the day alone";
+    EXPECT_EQ(VbDateText(45306.75, us), QStringLiteral("1/15/2024 6:00:00 PM"));
+    EXPECT_EQ(VbDateText(0.75, us), QStringLiteral("6:00:00 PM")) << "no day part: the time";
+    EXPECT_EQ(VbDateText(0, us), QStringLiteral("12:00:00 AM")) << "zero is a time too";
+    EXPECT_EQ(VbDateText(1, us), QStringLiteral("12/31/1899"));
+    EXPECT_EQ(VbDateText(-1.5, us), QStringLiteral("12/29/1899 12:00:00 PM"));
+}

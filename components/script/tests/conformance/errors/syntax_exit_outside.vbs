@@ -1,0 +1,3 @@
+Sub S
+    Exit For
+End Sub

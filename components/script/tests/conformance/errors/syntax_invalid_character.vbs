@@ -1,0 +1,2 @@
+Dim price
+price = 10 $ 2

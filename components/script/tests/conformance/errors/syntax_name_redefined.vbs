@@ -1,0 +1,5 @@
+Function Total(x)
+    Total = x
+End Function
+Dim Count
+Dim Count

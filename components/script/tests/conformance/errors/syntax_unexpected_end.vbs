@@ -1,0 +1,4 @@
+WScript.Echo "never printed"
+Sub Tidy
+End Sub
+End If

@@ -1,0 +1,3 @@
+Dim s
+s = "one line
+" & "next"
