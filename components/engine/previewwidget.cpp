@@ -129,7 +129,11 @@ void PreviewWidget::applyFit()
 {
     if (m_mode == ZoomMode::Fixed || !m_document || m_document->isEmpty())
         return;
-    const QSizeF page = m_document->page(std::max(1, m_current)).size;
+    // Fitted to the widest and tallest pages, so a landscape page among portrait ones needs
+    // no sideways scrolling.
+    QSizeF page;
+    for (int p = 1; p <= m_document->pageCount(); ++p)
+        page = page.expandedTo(m_document->page(p).size);
     const double perTwip = logicalDpiX() / TwipsPerInch;
     // The viewport narrows when the fit brings a scroll bar; the resize that follows fits again.
     const double availW = viewport()->width() - 2 * Gap;
