@@ -381,6 +381,8 @@ TEST(ReportEngine, SectionScriptsAlternateRowsAndRestartOnEveryPage)
     QString error;
     ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
     ASSERT_EQ(doc.pageCount(), 2);
+    if (!qEnvironmentVariableIsEmpty("KV6_KEEP_OUTPUT"))
+        writePdf(doc, qEnvironmentVariable("KV6_KEEP_OUTPUT") + QStringLiteral("/alternate.pdf"));
     for (int i = 0; i < 44; ++i)
         EXPECT_EQ(greyRow(doc, QStringLiteral("P%1").arg(i)), i % 2 == 1) << i;
     // Page 2 starts white again, however the last row of page 1 ended.
@@ -596,6 +598,8 @@ TEST(ReportEngine, TallSectionsSplitBetweenLinesWhenAllowed)
     QString error;
     ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
     ASSERT_EQ(doc.pageCount(), 2);
+    if (!qEnvironmentVariableIsEmpty("KV6_KEEP_OUTPUT"))
+        writePdf(doc, qEnvironmentVariable("KV6_KEEP_OUTPUT") + QStringLiteral("/split.pdf"));
     // The same text run goes on both pages, each clipped to whole lines within the body.
     QList<kv6test::PlacedText> parts;
     for (const auto &t : texts(doc)) {
