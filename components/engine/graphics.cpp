@@ -1,6 +1,7 @@
 #include "engine/graphics.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QFile>
 #include <QFontMetricsF>
@@ -74,9 +75,27 @@ namespace {
 
 // Rendering measures the same few fonts for every row; building metrics each time is the
 // costly part.
-const QFontMetricsF &metricsFor(const FontSpec &spec)
+QHash<QString, QFontMetricsF *> &metricsCache()
 {
     static QHash<QString, QFontMetricsF *> cache;
+    return cache;
+}
+
+// Metrics belong to the application's font engines, so they go when the application does.
+void dropMetrics()
+{
+    qDeleteAll(metricsCache());
+    metricsCache().clear();
+}
+
+const QFontMetricsF &metricsFor(const FontSpec &spec)
+{
+    static const bool registered = [] {
+        qAddPostRoutine(dropMetrics);
+        return true;
+    }();
+    Q_UNUSED(registered);
+    QHash<QString, QFontMetricsF *> &cache = metricsCache();
     const QString key = spec.name + u'|' + QString::number(spec.size) + u'|'
         + QChar(u'0' + (spec.bold ? 1 : 0) + (spec.italic ? 2 : 0));
     auto it = cache.constFind(key);

@@ -622,8 +622,12 @@ bool parseDocument(const QByteArray &xml, const QString &file, QDomDocument &doc
     return true;
 }
 
-bool readFile(const QString &path, QByteArray &bytes, QString *error)
+bool readFile(const QString &pathIn, QByteArray &bytes, QString *error)
 {
+    // Paths built the Windows way ("folder\\name") still find the file.
+    QString path = pathIn;
+    if (!QFile::exists(path) && path.contains(u'\\'))
+        path.replace(u'\\', u'/');
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         if (error)
@@ -680,8 +684,8 @@ bool loadLayout(
     const QString &path, const QString &reportName, ReportLayout &layout, QString *error)
 {
     QByteArray bytes;
-    return readFile(path, bytes, error)
-        && loadFrom(bytes, path, reportName, layout, error, QFileInfo(path).absolutePath());
+    const QString base = QFileInfo(QString(path).replace(u'\\', u'/')).absolutePath();
+    return readFile(path, bytes, error) && loadFrom(bytes, path, reportName, layout, error, base);
 }
 
 bool loadLayoutXml(const QByteArray &xml, const QString &reportName, ReportLayout &layout,

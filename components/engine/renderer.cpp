@@ -448,6 +448,9 @@ bool Renderer::prepare()
     } catch (const RenderFailure &f) {
         m_error = f.message;
         return false;
+    } catch (const std::exception &e) {
+        m_error = QString::fromUtf8(e.what());
+        return false;
     }
     return true;
 }
@@ -914,7 +917,7 @@ void Renderer::setFieldValue(Field *field, const Variant &value)
 void Renderer::setPosition(int pos)
 {
     m_pos = pos;
-    if (m_data && pos >= 0 && pos < int(m_order.size()))
+    if (m_data && m_data->IsOpen() && pos >= 0 && pos < int(m_order.size()))
         m_data->SetAbsolutePosition(m_order[size_t(pos)] + 1);
 }
 
@@ -1467,6 +1470,9 @@ bool Renderer::renderPages(PreviewDocument &document)
     } catch (const Cancelled &) {
         m_error = QStringLiteral("Rendering was cancelled.");
         ok = false;
+    } catch (const std::exception &e) {
+        m_error = QString::fromUtf8(e.what());
+        ok = false;
     }
     // The page count is known now.
     const QString total = QString::number(m_page);
@@ -1494,6 +1500,9 @@ bool Renderer::renderFlow(QList<FlowBand> &flow)
         return false;
     } catch (const Cancelled &) {
         m_error = QStringLiteral("Rendering was cancelled.");
+        return false;
+    } catch (const std::exception &e) {
+        m_error = QString::fromUtf8(e.what());
         return false;
     }
     return true;

@@ -206,7 +206,9 @@ TEST(Layout, PicturesLoadBesideTheFileAndListsNameTheReports)
     EXPECT_EQ(layoutReportNames(f.fileName()), QStringList({ "A", "B" }));
     ReportLayout r;
     QString error;
-    ASSERT_TRUE(loadLayout(f.fileName(), QStringLiteral("a"), r, &error)) << error.toStdString();
+    // Also when the folder and the name were joined with a backslash.
+    const QString windowsStyle = dir.path() + QStringLiteral("\\l.xml");
+    ASSERT_TRUE(loadLayout(windowsStyle, QStringLiteral("a"), r, &error)) << error.toStdString();
     const Picture pic = r.fields.item(QStringLiteral("picLogo"))->picture;
     ASSERT_FALSE(pic.isNull());
     EXPECT_EQ(pic.image().pixel(5, 5), qRgb(1, 2, 3));

@@ -381,6 +381,8 @@ TEST(ReportEngine, SectionScriptsAlternateRowsAndRestartOnEveryPage)
     QString error;
     ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
     ASSERT_EQ(doc.pageCount(), 2);
+    if (!qEnvironmentVariableIsEmpty("KV6_KEEP_OUTPUT"))
+        writePdf(doc, qEnvironmentVariable("KV6_KEEP_OUTPUT") + QStringLiteral("/alternate.pdf"));
     for (int i = 0; i < 44; ++i)
         EXPECT_EQ(greyRow(doc, QStringLiteral("P%1").arg(i)), i % 2 == 1) << i;
     // Page 2 starts white again, however the last row of page 1 ended.
@@ -596,6 +598,8 @@ TEST(ReportEngine, TallSectionsSplitBetweenLinesWhenAllowed)
     QString error;
     ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
     ASSERT_EQ(doc.pageCount(), 2);
+    if (!qEnvironmentVariableIsEmpty("KV6_KEEP_OUTPUT"))
+        writePdf(doc, qEnvironmentVariable("KV6_KEEP_OUTPUT") + QStringLiteral("/split.pdf"));
     // The same text run goes on both pages, each clipped to whole lines within the body.
     QList<kv6test::PlacedText> parts;
     for (const auto &t : texts(doc)) {
@@ -613,4 +617,78 @@ TEST(ReportEngine, TallSectionsSplitBetweenLinesWhenAllowed)
     EXPECT_EQ(second.top(), 720 + 400);
     // Page 2 continues with the next line at its body's top.
     EXPECT_NEAR(parts[1].rect.top() + linesOnFirst * lh, second.top(), 1e-6);
+}
+
+TEST(ReportEngine, WholeGroupsMoveToTheNextPageWhenTheyFitThere)
+{
+    // 30 rows of the first user leave 13700 - 9600 = 4100 twips; the second user's group needs
+    // 300 + 20 * 300 + 300.
+    QList<Job> rows = manyJobs(30, QStringLiteral("first"));
+    for (int i = 0; i < 20; ++i)
+        rows.append({ QStringLiteral("second"), QStringLiteral("S%1").arg(i), 1, 0 });
+    ReportEngine engine;
+    loadJobs(engine, rows);
+    PreviewDocument doc;
+    ASSERT_TRUE(engine.render(doc));
+    EXPECT_EQ(findText(doc, QStringLiteral("second")).page, 1);
+    engine.layout().group(1).keepTogether = 1;
+    ASSERT_TRUE(engine.render(doc));
+    EXPECT_EQ(findText(doc, QStringLiteral("second")).page, 2);
+    EXPECT_EQ(findText(doc, QStringLiteral("S19")).page, 2);
+    // A group too long for any page starts where it is.
+    rows = manyJobs(30, QStringLiteral("first"));
+    for (int i = 0; i < 60; ++i)
+        rows.append({ QStringLiteral("second"), QStringLiteral("S%1").arg(i), 1, 0 });
+    engine.setRecordset(jobs(rows));
+    ASSERT_TRUE(engine.render(doc));
+    EXPECT_EQ(findText(doc, QStringLiteral("second")).page, 1);
+}
+
+TEST(ReportEngine, LinesBoxesPicturesAndBordersBecomeTheirItems)
+{
+    const char *xml
+        = R"xml(<Layouts><Report name="R" paper="Letter" marginLeft="1000" marginTop="500" marginRight="1000" marginBottom="500">
+      <Section type="Header" height="2000" backColor="255">
+        <Line name="lin" x1="0" y1="100" x2="5000" y2="100" lineWidth="30" borderColor="65280" borderStyle="2"/>
+        <Rectangle name="rct" left="100" top="200" width="3000" height="400" backColor="16711680" backStyle="1" borderStyle="0"/>
+        <Picture name="pic" left="4000" top="200" width="1440" height="720" pictureScale="1"/>
+        <Field name="boxed" text="framed" left="100" top="800" width="2000" height="300" borderStyle="1" borderColor="255" lineWidth="20" backStyle="1" backColor="65535"/>
+        <Field name="hidden" text="not shown" left="100" top="1200" width="2000" height="300" visible="0"/>
+      </Section></Report></Layouts>)xml";
+    ReportEngine engine;
+    ReportLayout layout;
+    ASSERT_TRUE(loadLayoutXml(QByteArray(xml), QStringLiteral("R"), layout));
+    QImage img(10, 10, QImage::Format_RGB32);
+    img.fill(Qt::green);
+    layout.fields.item(QStringLiteral("pic"))->picture = Picture::fromImage(img);
+    engine.setLayout(layout);
+    PreviewDocument doc;
+    ASSERT_TRUE(engine.render(doc));
+    const QList<DisplayItem> &items = doc.page(1).items;
+    ASSERT_EQ(items.size(), 7);
+    const auto &back = std::get<BoxItem>(items[0]); // the section's colour, under everything
+    EXPECT_EQ(back.rect, QRectF(1000, 500, 12240 - 2000, 2000));
+    EXPECT_EQ(back.fill, qRgb(255, 0, 0));
+    const auto &line = std::get<LineItem>(items[1]);
+    EXPECT_EQ(line.from, QPointF(1000, 600));
+    EXPECT_EQ(line.to, QPointF(6000, 600));
+    EXPECT_EQ(line.width, 30);
+    EXPECT_EQ(line.color, qRgb(0, 255, 0));
+    EXPECT_EQ(line.style, Qt::DashLine);
+    const auto &rect = std::get<BoxItem>(items[2]);
+    EXPECT_EQ(rect.rect, QRectF(1100, 700, 3000, 400));
+    EXPECT_TRUE(rect.filled);
+    EXPECT_EQ(rect.fill, qRgb(0, 0, 255));
+    EXPECT_EQ(rect.lineStyle, Qt::NoPen);
+    const auto &pic = std::get<PictureItem>(items[3]);
+    EXPECT_EQ(pic.rect, QRectF(5000, 700, 1440, 720));
+    EXPECT_EQ(pic.scaleMode, PictureStretch);
+    // A framed field: its back colour, its text, then its border on top.
+    EXPECT_EQ(std::get<BoxItem>(items[4]).fill, qRgb(255, 255, 0));
+    EXPECT_EQ(std::get<TextRun>(items[5]).text, QStringLiteral("framed"));
+    const auto &frame = std::get<BoxItem>(items[6]);
+    EXPECT_FALSE(frame.filled);
+    EXPECT_EQ(frame.lineStyle, Qt::SolidLine);
+    EXPECT_EQ(frame.lineWidth, 20);
+    EXPECT_EQ(frame.rect, QRectF(1100, 1300, 2000, 300));
 }
