@@ -121,6 +121,12 @@ void nameMissingMember(RuntimeError &err, const Expr &member)
         err.description = QStringLiteral("%1: '%2'").arg(err.description, nameOf(member));
 }
 
+// An argument left out between commas.
+bool isSkipped(const Expr &arg)
+{
+    return arg.kind == ExprKind::Literal && arg.value.isMissing();
+}
+
 // An object with a plain default value stands for that value; one without (or whose default is
 // another object, like a record set's Fields) stays an object.
 Variant defaultValueOrObject(const Variant &v)
@@ -796,12 +802,20 @@ Variant Runtime::evalName(const Expr &e, Frame &f)
 Variant Runtime::callFunction(const Expr &e, Frame &f)
 {
     const BuiltinFunction &fn = *e.fn;
-    const int n = int(e.args.size());
+    // Optional arguments skipped at the end are simply not there.
+    int n = int(e.args.size());
+    while (n > 0 && isSkipped(*e.args[size_t(n - 1)]))
+        --n;
     if (n < fn.minArgs || (fn.maxArgs >= 0 && n > fn.maxArgs))
         fail(e, 450,
             QStringLiteral("Wrong number of arguments or invalid property assignment: '%1'")
                 .arg(e.name));
+    for (int i = 0; i < n; ++i) {
+        if (isSkipped(*e.args[size_t(i)]) && (i < fn.minArgs || fn.maxArgs < 0))
+            fail(*e.args[size_t(i)], 449);
+    }
     QList<Variant> args = evalArgs(e, f);
+    args.resize(n);
     m_at = &e;
     if (!fn.takesObjects) {
         for (Variant &a : args) {
@@ -818,6 +832,10 @@ Variant Runtime::callProcedure(const Procedure &p, const Expr &site, Frame &call
         fail(site, 450,
             QStringLiteral("Wrong number of arguments or invalid property assignment: '%1'")
                 .arg(site.name));
+    for (const ExprPtr &arg : site.args) {
+        if (isSkipped(*arg))
+            fail(*arg, 449); // a script's parameters are never optional
+    }
     std::vector<Variant> storage(size_t(p.localCount));
     std::vector<Variant *> refs(size_t(p.localCount));
     for (size_t i = 0; i < storage.size(); ++i)

@@ -349,10 +349,10 @@ private:
             m_seed = std::move(seed);
             args.push_back(parseExpr());
         } else {
-            args.push_back(parseExpr());
+            args.push_back(parseArgument({}));
         }
         while (acceptOp(u","))
-            args.push_back(parseExpr());
+            args.push_back(parseArgument({}));
         target->hasArgs = true;
         target->args = std::move(args);
         s->target = std::move(target);
@@ -422,11 +422,23 @@ private:
         if (acceptOp(u")"))
             return args;
         do {
-            args.push_back(parseExpr());
+            args.push_back(parseArgument(u")"));
         } while (acceptOp(u","));
         if (!acceptOp(u")"))
             fail(1006, QStringLiteral("Expected ')'"));
         return args;
+    }
+
+    // One argument of a list; nothing before the next comma (or the end) skips an optional one.
+    ExprPtr parseArgument(QStringView close)
+    {
+        if (atOp(u",") || (atOp(close) && !close.isEmpty()) || (close.isEmpty() && atEos())) {
+            auto e = at<Expr>(cur());
+            e->kind = ExprKind::Literal;
+            e->value = Variant::missing();
+            return e;
+        }
+        return parseExpr();
     }
 
     void parseDim(Block &out, const Token &t)

@@ -187,6 +187,12 @@ Variant Variant::array(std::shared_ptr<ArrayData> a)
     v.m_arr = std::move(a);
     return v;
 }
+Variant Variant::missing()
+{
+    Variant v;
+    v.m_type = VarType::Error;
+    return v;
+}
 
 bool Variant::isNumeric() const
 {
@@ -578,6 +584,8 @@ QString Variant::typeName() const
         return m_obj ? m_obj->typeName() : QStringLiteral("Nothing");
     case VarType::Array:
         return QStringLiteral("Variant()");
+    case VarType::Error:
+        return QStringLiteral("Error");
     }
     return QString();
 }

@@ -24,6 +24,7 @@ enum class VarType : int {
     Date = 7,
     String = 8,
     Object = 9,
+    Error = 10, // only as a skipped argument: FormatNumber(x, 2, , , 0)
     Boolean = 11,
     Byte = 17,
     Array = 8192,
@@ -49,6 +50,8 @@ public:
     static Variant string(const QString &s);
     static Variant object(std::shared_ptr<HostObject> o); // null pointer = Nothing
     static Variant array(std::shared_ptr<ArrayData> a);
+    // An optional argument left out between commas; functions treat it as not given.
+    static Variant missing();
 
     VarType type() const { return m_type; }
     bool isEmpty() const { return m_type == VarType::Empty; }
@@ -56,6 +59,7 @@ public:
     bool isObject() const { return m_type == VarType::Object; }
     bool isArray() const { return m_type == VarType::Array; }
     bool isString() const { return m_type == VarType::String; }
+    bool isMissing() const { return m_type == VarType::Error; }
     bool isNumeric() const; // numeric subtypes, Boolean and Date included
 
     bool boolValue() const { return m_i != 0; }
