@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <vector>
 
 namespace kv6::script {
 
@@ -89,6 +90,23 @@ void HostObject::put(const QString &, const QList<Variant> &, const Variant &)
 QList<Variant> HostObject::items()
 {
     raise(438);
+}
+
+ArrayData::~ArrayData()
+{
+    std::vector<std::shared_ptr<ArrayData>> pending;
+    auto release = [&pending](QList<Variant> &items) {
+        for (Variant &v : items) {
+            if (v.isArray() && v.arrayValue().use_count() == 1)
+                pending.push_back(std::move(v.arrayValue()));
+        }
+    };
+    release(items);
+    while (!pending.empty()) {
+        std::shared_ptr<ArrayData> a = std::move(pending.back());
+        pending.pop_back();
+        release(a->items); // its own destructor then finds nothing left to recurse into
+    }
 }
 
 int ArrayData::flatIndex(const QList<int> &idx) const

@@ -106,6 +106,13 @@ private:
 
 struct ArrayData
 {
+    ArrayData() = default;
+    ArrayData(const ArrayData &) = default;
+    ArrayData &operator=(const ArrayData &) = default;
+    // Frees nested arrays one at a time: a = Array(a) a million times would otherwise recurse
+    // a million levels deep on release.
+    ~ArrayData();
+
     QList<int> upper; // upper bound per dimension; lower bounds are 0
     QList<Variant> items;
     bool fixed = false; // Dim a(3) cannot be ReDim'd
