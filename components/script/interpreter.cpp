@@ -8,6 +8,10 @@
 #include <limits>
 #include <new>
 
+#if defined(__GLIBC__)
+#include <pthread.h>
+#endif
+
 namespace kv6::script::detail {
 
 using namespace ast;
@@ -163,6 +167,29 @@ QList<Variant> enumerationOrder(const ArrayData &arr)
 }
 
 } // namespace
+
+const char *stackLimitFor(const char *here)
+{
+    // Left free below the limit for host functions, Qt and the error's own unwinding.
+    static constexpr std::ptrdiff_t Reserve = 256 * 1024;
+    // Where the thread's size is unknown, scripts get this much below the engine's entry.
+    constexpr std::ptrdiff_t Fallback = 1024 * 1024;
+    thread_local const char *floor = [] {
+        const char *low = nullptr;
+#if defined(__GLIBC__)
+        pthread_attr_t attr;
+        if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+            void *addr = nullptr;
+            size_t size = 0;
+            if (pthread_attr_getstack(&attr, &addr, &size) == 0 && addr)
+                low = static_cast<const char *>(addr) + qMin(Reserve, std::ptrdiff_t(size / 4));
+            pthread_attr_destroy(&attr);
+        }
+#endif
+        return low;
+    }();
+    return floor && floor < here ? floor : here - Fallback;
+}
 
 std::shared_ptr<ArrayData> newArray(const std::vector<int> &bounds, bool fixed)
 {
@@ -609,6 +636,9 @@ void Runtime::execErase(const Stmt &s, Frame &f)
 
 Variant Runtime::eval(const Expr &e, Frame &f)
 {
+    if (e.kind == ExprKind::Literal)
+        return e.value;
+    checkStack();
     switch (e.kind) {
     case ExprKind::Literal:
         return e.value;
@@ -876,6 +906,7 @@ Variant Runtime::runProcedure(
 {
     if (depth >= MaxCallDepth)
         raise(28);
+    checkStack();
     for (const FixedArray &a : p.arrays)
         storage[size_t(a.slot)] = Variant::array(newArray(a.bounds, !a.bounds.empty()));
     struct DepthGuard
