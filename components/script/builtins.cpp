@@ -189,6 +189,7 @@ QList<BuiltinFunction> build()
             const int hit = int(rest.indexOf(find, at, cs));
             if (hit < 0)
                 break;
+            checkStringLength(qint64(out.size()) + (hit - at) + with.size());
             out += rest.mid(at, hit - at) + with;
             at = hit + int(find.size());
             ++done;
@@ -218,9 +219,14 @@ QList<BuiltinFunction> build()
     add("RTrim", 1, 1, [trim](const Args &a) {
         return a[0].isNull() ? Variant::null() : Variant::string(trim(a[0].toString(), 0, 1));
     });
-    add("Space", 1, 1, [](const Args &a) { return Variant::string(QString(count(a[0]), u' ')); });
+    add("Space", 1, 1, [](const Args &a) {
+        const int n = count(a[0]);
+        checkStringLength(n);
+        return Variant::string(QString(n, u' '));
+    });
     add("String", 2, 2, [](const Args &a) {
         const int n = count(a[0]);
+        checkStringLength(n);
         if (a[1].isNull())
             return Variant::null();
         QChar c;
@@ -437,8 +443,12 @@ QList<BuiltinFunction> build()
             raise(5);
         const QString sep = detail::given(a, 1) ? a[1].toString() : QStringLiteral(" ");
         QStringList texts;
-        for (const Variant &v : a[0].arrayValue()->items)
+        qint64 length = 0;
+        for (const Variant &v : a[0].arrayValue()->items) {
             texts << (v.isNull() ? QString() : v.toString());
+            length += texts.back().size() + sep.size();
+            checkStringLength(length);
+        }
         return Variant::string(texts.join(sep));
     });
 

@@ -19,6 +19,12 @@ void raise(int number, const QString &description)
         description.isEmpty() ? standardDescription(number) : description };
 }
 
+void checkStringLength(qint64 length)
+{
+    if (length > MaxStringLength)
+        raise(14);
+}
+
 QString standardDescription(int number)
 {
     switch (number) {

@@ -130,6 +130,11 @@ struct RuntimeError
     QString source = {}; // Err.Source; empty for the engine's own errors
 };
 
+// Strings longer than this are refused (error 14, "Out of string space") rather than
+// exhausting memory.
+inline constexpr qsizetype MaxStringLength = qsizetype(1) << 28;
+void checkStringLength(qint64 length);
+
 [[noreturn]] void raise(int number, const QString &description = {});
 QString standardDescription(int number);
 
