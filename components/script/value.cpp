@@ -270,8 +270,19 @@ bool Variant::parseDate(const QString &text, double *out)
                        ".])(\\d{1,2})\\2(\\d{1,4}))?\\s*(?:(\\d{1,2}):(\\d{2})(?::(\\d{2}))?\\s*(["
                        "AaPp][Mm])?)?$"));
     const auto m = re.match(s);
-    if (!m.hasMatch() || (m.capturedLength(1) == 0 && m.capturedLength(5) == 0))
-        return false;
+    if (!m.hasMatch() || (m.capturedLength(1) == 0 && m.capturedLength(5) == 0)) {
+        // Month names as in #January 15, 2024# or #15-Jan-2024#: English, whatever the locale.
+        static const QLocale english(QLocale::English, QLocale::UnitedStates);
+        bool hasLetter = false;
+        for (QChar c : s)
+            hasLetter = hasLetter || c.isLetter();
+        const std::optional<double> named
+            = hasLetter ? kv6::VbParseDateText(s, english) : std::nullopt;
+        if (!named)
+            return false;
+        *out = *named;
+        return true;
+    }
     double day = 0;
     if (m.capturedLength(1)) {
         int a = m.captured(1).toInt(), b = m.captured(3).toInt(), c = m.captured(4).toInt();
