@@ -450,6 +450,7 @@ Flow Runtime::execInner(const Stmt &s, Frame &f)
         case ExitKind::For:
             return Flow::ExitFor;
         default:
+            clearErr(); // Exit Sub and Exit Function clear Err, as On Error Resume Next does
             return Flow::ExitProc;
         }
     case StmtKind::OnErrorResumeNext:
