@@ -14,6 +14,8 @@
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/demodata.h"
 
+#include "benchsupport.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -26,37 +28,12 @@
 #include <functional>
 
 using namespace kv6;
+using kv6bench::best;
+using kv6bench::check;
+using kv6bench::die;
+using kv6bench::seconds;
 
 namespace {
-
-[[noreturn]] void die(const QString &text)
-{
-    std::fprintf(stderr, "bench_dataaccess: %s\n", qPrintable(text));
-    std::exit(1);
-}
-
-void check(const DataResult &e)
-{
-    if (e)
-        die(e->Description());
-}
-
-double seconds(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return double(t.nsecsElapsed()) / 1e9;
-}
-
-// Best of three, as the first run of a query also pays for the cache.
-double best(const std::function<void()> &work)
-{
-    double b = 1e300;
-    for (int i = 0; i < 3; ++i)
-        b = std::min(b, seconds(work));
-    return b;
-}
 
 const QDate lastDay(2026, 6, 30);
 

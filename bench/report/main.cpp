@@ -17,56 +17,26 @@
 #include "report/report.h"
 #include "report/reportdataset.h"
 
+#include "benchsupport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 
 using namespace kv6;
+using kv6bench::best;
+using kv6bench::check;
+using kv6bench::die;
+using kv6bench::peakMB;
+using kv6bench::seconds;
 
 namespace {
-
-[[noreturn]] void die(const QString &text)
-{
-    std::fprintf(stderr, "bench_report: %s\n", qPrintable(text));
-    std::exit(1);
-}
-
-void check(const DataResult &e)
-{
-    if (e)
-        die(e->Description());
-}
-
-double seconds(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return double(t.nsecsElapsed()) / 1e9;
-}
-
-double best(const std::function<void()> &work)
-{
-    double b = 1e300;
-    for (int i = 0; i < 3; ++i)
-        b = std::min(b, seconds(work));
-    return b;
-}
-
-double peakMB()
-{
-    rusage u {};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_maxrss) / 1024.0;
-}
 
 const QDate lastDay(2026, 6, 30);
 

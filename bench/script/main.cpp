@@ -8,6 +8,7 @@
 //
 //   bench_script [expression rows] [copied rows]     (default 1000000 100000)
 
+#include "benchsupport.h"
 #include "script/recordsetobject.h"
 #include "script/scriptengine.h"
 
@@ -25,24 +26,10 @@
 
 using namespace kv6;
 using namespace kv6::script;
+using kv6bench::best;
+using kv6bench::seconds;
 
 namespace {
-
-double seconds(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return double(t.nsecsElapsed()) / 1e9;
-}
-
-double best(const std::function<void()> &work)
-{
-    double b = 1e300;
-    for (int i = 0; i < 3; ++i)
-        b = std::min(b, seconds(work));
-    return b;
-}
 
 qint64 statusKb(const char *key)
 {

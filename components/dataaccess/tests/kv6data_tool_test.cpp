@@ -1,6 +1,7 @@
 // The staged kv6data tool run as a process, the way shell scripts and cron use it.
 
 #include "enginetest.h"
+#include "toolrun.h"
 
 #include <QFile>
 #include <QProcess>
@@ -9,33 +10,12 @@ using kv6test::Engine;
 
 namespace {
 
-struct ToolRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using kv6test::show;
+using kv6test::ToolRun;
 
 ToolRun kv6data(const QStringList &args)
 {
-    QProcess p;
-    p.start(QStringLiteral(KV6_STAGE_DIR "/bin/kv6data"), args);
-    ToolRun r;
-    if (!p.waitForFinished(120000)) {
-        ADD_FAILURE() << "kv6data " << args.join(' ').toStdString() << " did not finish";
-        p.kill();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
-}
-
-std::string show(const ToolRun &r)
-{
-    return ("exit " + QString::number(r.exitCode) + "\nstdout: " + r.out + "\nstderr: " + r.err)
-        .toStdString();
+    return kv6test::runStagedTool(QStringLiteral("kv6data"), args);
 }
 
 } // namespace

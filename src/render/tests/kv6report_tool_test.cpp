@@ -3,39 +3,19 @@
 
 #include "dataaccess/demodata.h"
 #include "enginetest.h"
+#include "toolrun.h"
 
 #include <QFile>
 #include <QProcess>
 
 namespace {
 
-struct ToolRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using kv6test::show;
+using kv6test::ToolRun;
 
 ToolRun kv6report(const QStringList &args)
 {
-    QProcess p;
-    p.start(QStringLiteral(KV6_STAGE_DIR "/bin/kv6report"), args);
-    ToolRun r;
-    if (!p.waitForFinished(120000)) {
-        ADD_FAILURE() << "kv6report " << args.join(' ').toStdString() << " did not finish";
-        p.kill();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
-}
-
-std::string show(const ToolRun &r)
-{
-    return ("exit " + QString::number(r.exitCode) + "\nstdout: " + r.out + "\nstderr: " + r.err)
-        .toStdString();
+    return kv6test::runStagedTool(QStringLiteral("kv6report"), args);
 }
 
 QList<QStringList> readCsv(const QString &path)

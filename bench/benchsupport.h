@@ -1,0 +1,59 @@
+#pragma once
+
+// What every benchmark needs: timing with a best-of-three, peak memory, and stopping with one
+// clear line when a step fails.
+
+#include "dataaccess/dataerror.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QString>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+namespace kv6bench {
+
+[[noreturn]] inline void die(const QString &text)
+{
+    std::fprintf(
+        stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(text));
+    std::exit(1);
+}
+
+inline void check(const kv6::DataResult &e)
+{
+    if (e)
+        die(e->Description());
+}
+
+inline double seconds(const std::function<void()> &work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+// Best of three, as the first run also pays for caches.
+inline double best(const std::function<void()> &work)
+{
+    double b = 1e300;
+    for (int i = 0; i < 3; ++i)
+        b = std::min(b, seconds(work));
+    return b;
+}
+
+// The process's peak resident memory so far.
+inline double peakMB()
+{
+    rusage u {};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_maxrss) / 1024.0;
+}
+
+} // namespace kv6bench

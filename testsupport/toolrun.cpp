@@ -1,0 +1,34 @@
+#include "toolrun.h"
+
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+#include <QProcess>
+
+namespace kv6test {
+
+ToolRun runStagedTool(const QString &tool, const QStringList &args, int timeoutMs)
+{
+    QProcess p;
+    p.start(stageDir() + QStringLiteral("/bin/") + tool, args);
+    ToolRun r;
+    if (!p.waitForFinished(timeoutMs)) {
+        ADD_FAILURE() << tool.toStdString() << " " << args.join(' ').toStdString()
+                      << " did not finish";
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+std::string show(const ToolRun &r)
+{
+    return ("exit " + QString::number(r.exitCode) + "\nstdout: " + r.out + "\nstderr: " + r.err)
+        .toStdString();
+}
+
+} // namespace kv6test

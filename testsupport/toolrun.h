@@ -1,0 +1,24 @@
+#pragma once
+
+// The staged command-line tools run as processes, the way shell scripts and cron run them.
+
+#include <QString>
+#include <QStringList>
+
+#include <string>
+
+namespace kv6test {
+
+struct ToolRun
+{
+    int exitCode = -1; // -1 when the tool crashed or did not finish
+    QString out;
+    QString err;
+};
+
+// Runs bin/<tool> of the staged layout; a tool that does not finish in time fails the test.
+ToolRun runStagedTool(const QString &tool, const QStringList &args, int timeoutMs = 120000);
+// The exit code and both outputs, for failure messages.
+std::string show(const ToolRun &run);
+
+} // namespace kv6test
