@@ -103,12 +103,17 @@ bool shows(const QStringList &texts, const QString &text)
     return texts.contains(QString(text).remove(u' '));
 }
 
-// Lines cut off by the bottom of their field, and texts drawn over other texts.
+// Lines cut off by the bottom of their field, and texts drawn over other texts or pictures.
 void expectReadablePages(const PreviewDocument &doc, const QString &what)
 {
     for (int p = 1; p <= doc.pageCount(); ++p) {
         const QList<TextRun> page = runs(doc, p);
         QList<QRectF> ink;
+        QList<QRectF> pictures;
+        for (const DisplayItem &item : doc.page(p).items) {
+            if (const auto *pic = std::get_if<kv6::engine::PictureItem>(&item))
+                pictures << pic->rect;
+        }
         for (const TextRun &t : page) {
             const QRectF clip = t.clip.isEmpty() ? t.rect : t.clip;
             // The last line needs its glyphs, not the spacing to a next one.
@@ -120,6 +125,12 @@ void expectReadablePages(const PreviewDocument &doc, const QString &what)
             ink << inkRect(t);
         }
         for (int i = 0; i < ink.size(); ++i) {
+            for (const QRectF &picture : std::as_const(pictures)) {
+                const QRectF both = ink[i].intersected(picture);
+                EXPECT_FALSE(both.width() > 1 && both.height() > 1)
+                    << s(what) << " page " << p << ": \"" << s(page[i].text)
+                    << "\" runs into a picture";
+            }
             for (int j = i + 1; j < ink.size(); ++j) {
                 const QRectF both = ink[i].intersected(ink[j]);
                 EXPECT_FALSE(both.width() > 1 && both.height() > 1)
@@ -128,6 +139,14 @@ void expectReadablePages(const PreviewDocument &doc, const QString &what)
             }
         }
     }
+}
+
+// With KV6_KEEP_OUTPUT set to a folder, the pages are written there as PDF to be looked at.
+void keepPdf(const PreviewDocument &doc, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("KV6_KEEP_OUTPUT");
+    if (!dir.isEmpty())
+        kv6::engine::writePdf(doc, dir + QLatin1Char('/') + name + QStringLiteral(".pdf"));
 }
 
 // A report element's charts: its ReportChart, else each Chart under Charts.
@@ -430,6 +449,51 @@ TEST_F(ReportLayouts, EveryReportRendersItsCaptionsRowsAndTotalsReadably)
         GTEST_SKIP() << "rendered on SQLite only: " << *s_pgSkip;
 }
 
+TEST_F(ReportLayouts, WithTheCoverPageAndALongSubtitleTheTableStartsOnPageTwo)
+{
+    const QString subtitle
+        = QStringLiteral("Head office, every floor and department, May to the middle of June");
+    for (const QString &name : { QStringLiteral("Black and White Page Volumes Breakdown"),
+             QStringLiteral("User to Printer Model Breakdown") }) {
+        auto report = load(name, *s_sqlite);
+        auto analysis = analysisOf(*s_sqlite);
+        ASSERT_TRUE(build(*report, *analysis, *s_sqlite));
+        report->SetSubTitle(subtitle);
+        kv6::RenderOptions o = options();
+        o.printCover = true;
+        kv6::HeadlessRenderHost host(o);
+        host.ReportBegin(*report);
+        PreviewDocument doc;
+        QString error;
+        ASSERT_TRUE(host.render(doc, &error)) << s(name) << ": " << s(error);
+        host.ReportEnd();
+        ASSERT_GE(doc.pageCount(), 2) << s(name);
+        keepPdf(doc, QStringLiteral("cover ") + name);
+        QList<QStringList> pages;
+        for (int p = 1; p <= doc.pageCount(); ++p) {
+            QStringList texts;
+            for (const TextRun &t : runs(doc, p))
+                texts << t.text.split(u'\n').join(QString()).remove(u' ');
+            pages << texts;
+        }
+        // The cover stands alone: no page header or captions above it.
+        EXPECT_TRUE(shows(pages[0], kv6::GetLangString(880))) << s(name);
+        EXPECT_FALSE(shows(pages[0], kv6::GetLangString(2400))) << s(name);
+        EXPECT_FALSE(shows(pages[0], QStringLiteral(" - ") + subtitle)) << s(name);
+        // The first row of the table, which is sorted by its first column's group.
+        const RecordsetPtr data = report->ReportData();
+        const int column = data->FieldIndex(
+            name.startsWith(u'U') ? QStringLiteral("UserName") : QStringLiteral("PrinterName"));
+        ASSERT_GE(column, 0);
+        const QString first = data->ValueAt(0, column).toString();
+        EXPECT_FALSE(shows(pages[0], first)) << s(name);
+        EXPECT_TRUE(shows(pages[1], first)) << s(name);
+        for (int p = 1; p < pages.size(); ++p)
+            EXPECT_TRUE(shows(pages[p], QStringLiteral(" - ") + subtitle)) << s(name) << p + 1;
+        expectReadablePages(doc, name + QStringLiteral(" with a cover"));
+    }
+}
+
 TEST_F(ReportLayouts, ChartsAreDrawnIntoTheirFieldsOncePerTableOrPerGroup)
 {
     for (const Definition &d : std::as_const(*s_definitions)) {
@@ -562,8 +626,7 @@ TEST_F(ReportLayouts, ThePdfOfEveryReportCarriesItsTitle)
         ASSERT_TRUE(p.waitForFinished(60000)) << "pdftotext did not run";
         const QString text = QString::fromUtf8(p.readAllStandardOutput()).simplified();
         EXPECT_TRUE(text.contains(report->Title())) << s(d.name());
-        const QString keep = qEnvironmentVariable("KV6_KEEP_OUTPUT");
-        if (!keep.isEmpty()) {
+        if (const QString keep = qEnvironmentVariable("KV6_KEEP_OUTPUT"); !keep.isEmpty()) {
             QFile::remove(keep + QLatin1Char('/') + QFileInfo(pdf).fileName());
             QFile::copy(pdf, keep + QLatin1Char('/') + QFileInfo(pdf).fileName());
         }
@@ -587,6 +650,9 @@ TEST_F(ReportLayouts, TheProposalsTitlePageAndContentsShowTheirRows)
         reportsDir() + QStringLiteral("/titlepage.prp"), QStringLiteral("Title Page"), &error))
         << s(error);
     cover.setRecordset(title);
+    Field *logo = cover.Fields().item(QStringLiteral("picLogo"));
+    ASSERT_TRUE(logo);
+    logo->picture = kv6::engine::Picture::fromImage(kv6::ReportLogoPicture);
     kv6::clsReportRender::LocaliseLabels(cover);
     PreviewDocument first;
     ASSERT_TRUE(cover.render(first, &error)) << s(error);
@@ -596,8 +662,8 @@ TEST_F(ReportLayouts, TheProposalsTitlePageAndContentsShowTheirRows)
         { QStringLiteral("Printing at Northwind"), QStringLiteral("The board"),
             QStringLiteral("Office services"), kv6::GetLangString(2470), kv6::GetLangString(2471) })
         EXPECT_TRUE(shows(texts, t)) << s(t);
-    EXPECT_TRUE(cover.Fields().item(QStringLiteral("picLogo")));
     expectReadablePages(first, QStringLiteral("title page"));
+    keepPdf(first, QStringLiteral("titlepage"));
 
     auto contents = kv6::Recordset::Create();
     contents->AppendField(QStringLiteral("ProposalReportName"), kv6::adVarWChar, 256);
@@ -616,7 +682,9 @@ TEST_F(ReportLayouts, TheProposalsTitlePageAndContentsShowTheirRows)
     Field *heading = toc.Fields().item(QStringLiteral("clrTitle"));
     ASSERT_TRUE(heading);
     heading->text = kv6::GetLangString(824);
-    ASSERT_TRUE(toc.Fields().item(QStringLiteral("picLogo")));
+    logo = toc.Fields().item(QStringLiteral("picLogo"));
+    ASSERT_TRUE(logo);
+    logo->picture = kv6::engine::Picture::fromImage(kv6::ReportLogoPicture);
     kv6::clsReportRender::LocaliseLabels(toc);
     PreviewDocument second;
     ASSERT_TRUE(toc.render(second, &error)) << s(error);
@@ -628,4 +696,5 @@ TEST_F(ReportLayouts, TheProposalsTitlePageAndContentsShowTheirRows)
         EXPECT_TRUE(shows(texts, QString::number(page)));
     }
     expectReadablePages(second, QStringLiteral("contents"));
+    keepPdf(second, QStringLiteral("tbcontents"));
 }
