@@ -36,6 +36,12 @@ using kv6::engine::PreviewDocument;
 using kv6::engine::ReportLayout;
 using kv6::engine::TextRun;
 
+// Readable failure messages.
+static void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace {
 
 QString reportsDir()
@@ -403,6 +409,13 @@ TEST_F(ReportLayouts, EveryReportRendersItsCaptionsRowsAndTotalsReadably)
                 for (const TextRun &t : runs(doc, p)) {
                     const QString text = t.text.split(u'\n').join(QString()).remove(u' ');
                     page << text;
+                    // A caption that wraps breaks between its words, never inside one.
+                    const QString spaced = QString(t.text).replace(u'\n', u' ');
+                    for (const QString &caption : std::as_const(captions)) {
+                        if (text == QString(caption).remove(u' ')) {
+                            EXPECT_EQ(spaced, caption) << s(what) << " page " << p;
+                        }
+                    }
                     // A cell of the report's own first column, not of a sub-report's.
                     if (qAbs(t.rect.left() - layout.margins.left() - first->left) < 1
                         && qAbs(t.rect.width() - first->width) < 1) {
