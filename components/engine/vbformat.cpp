@@ -2,6 +2,7 @@
 
 #include "script/hostobject.h"
 #include "vbcore/vbdate.h"
+#include "vbcore/vbdatetext.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -13,14 +14,6 @@ namespace kv6::engine {
 
 using script::Variant;
 using script::VarType;
-
-QString vbShortDateFormat(const QLocale &locale)
-{
-    QString f = locale.dateFormat(QLocale::ShortFormat);
-    static const QRegularExpression twoDigitYear(QStringLiteral("(?<!y)yy(?!y)"));
-    f.replace(twoDigitYear, QStringLiteral("yyyy"));
-    return f;
-}
 
 namespace {
 
@@ -624,7 +617,7 @@ QString formatDate(double ole, const QString &f, const QLocale &locale)
             if (len >= 6)
                 out += locale.toString(day, stripZone(locale.dateFormat(QLocale::LongFormat)));
             else if (len == 5)
-                out += locale.toString(day, vbShortDateFormat(locale));
+                out += locale.toString(day, ShortDateFormat(locale));
             else if (len == 4)
                 out += locale.dayName(day.dayOfWeek(), QLocale::LongFormat);
             else if (len == 3)

@@ -17,7 +17,4 @@ namespace kv6::engine {
 QString vbFormat(
     const script::Variant &value, const QString &format, const QLocale &locale = QLocale::system());
 
-// The locale's short date format with a two-digit year widened to four.
-QString vbShortDateFormat(const QLocale &locale);
-
 } // namespace kv6::engine

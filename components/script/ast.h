@@ -71,6 +71,7 @@ struct Expr
     bool parens = false; // written in parentheses: passed by value
     bool hasArgs = false; // an argument list was written, possibly empty
     bool literal = false; // a constant in the source (comparisons convert it to the other side)
+    int height = 1; // levels of nodes from here down, bounded by the parser
     Op op = Op::Add;
     Variant value;
     QString name; // as written

@@ -79,7 +79,8 @@ int position(const Variant &v)
 
 Qt::CaseSensitivity compareMode(const Args &a, int index)
 {
-    return index < a.size() && a[index].toLong() == 1 ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    return detail::given(a, index) && a[index].toLong() == 1 ? Qt::CaseInsensitive
+                                                             : Qt::CaseSensitive;
 }
 
 // Abs, Int, Fix and Round keep the argument's type; other types give a Double.
@@ -127,7 +128,7 @@ QList<BuiltinFunction> build()
     });
     add("Mid", 2, 3, [](const Args &a) {
         const int start = position(a[1]);
-        const int n = a.size() > 2 ? count(a[2]) : -1;
+        const int n = detail::given(a, 2) ? count(a[2]) : -1;
         if (a[0].isNull())
             return Variant::null();
         const QString s = a[0].toString();
@@ -155,7 +156,7 @@ QList<BuiltinFunction> build()
         if (a[0].isNull() || a[1].isNull())
             return Variant::null();
         const QString s = a[0].toString(), find = a[1].toString();
-        const int start = a.size() > 2 ? int(a[2].toLong()) : -1;
+        const int start = detail::given(a, 2) ? int(a[2].toLong()) : -1;
         if (start == 0 || start < -1)
             raise(5);
         const int from = start == -1 ? int(s.size()) : start;
@@ -173,8 +174,8 @@ QList<BuiltinFunction> build()
         if (anyNull(a, 3))
             return Variant::null();
         const QString s = a[0].toString(), find = a[1].toString(), with = a[2].toString();
-        const int start = a.size() > 3 ? position(a[3]) : 1;
-        const int limit = a.size() > 4 ? int(a[4].toLong()) : -1;
+        const int start = detail::given(a, 3) ? position(a[3]) : 1;
+        const int limit = detail::given(a, 4) ? int(a[4].toLong()) : -1;
         if (limit < -1)
             raise(5);
         const Qt::CaseSensitivity cs = compareMode(a, 5);
@@ -188,6 +189,7 @@ QList<BuiltinFunction> build()
             const int hit = int(rest.indexOf(find, at, cs));
             if (hit < 0)
                 break;
+            checkStringLength(qint64(out.size()) + (hit - at) + with.size());
             out += rest.mid(at, hit - at) + with;
             at = hit + int(find.size());
             ++done;
@@ -217,9 +219,14 @@ QList<BuiltinFunction> build()
     add("RTrim", 1, 1, [trim](const Args &a) {
         return a[0].isNull() ? Variant::null() : Variant::string(trim(a[0].toString(), 0, 1));
     });
-    add("Space", 1, 1, [](const Args &a) { return Variant::string(QString(count(a[0]), u' ')); });
+    add("Space", 1, 1, [](const Args &a) {
+        const int n = count(a[0]);
+        checkStringLength(n);
+        return Variant::string(QString(n, u' '));
+    });
     add("String", 2, 2, [](const Args &a) {
         const int n = count(a[0]);
+        checkStringLength(n);
         if (a[1].isNull())
             return Variant::null();
         QChar c;
@@ -366,7 +373,7 @@ QList<BuiltinFunction> build()
     add("Round", 1, 2, [](const Args &a) {
         if (a[0].isNull())
             return Variant::null();
-        const qint32 places = a.size() > 1 ? a[1].toLong() : 0;
+        const qint32 places = detail::given(a, 1) ? a[1].toLong() : 0;
         if (places < 0)
             raise(5);
         // Round half to even on the decimal value, as the language does.
@@ -393,7 +400,7 @@ QList<BuiltinFunction> build()
         if (!a[0].isArray())
             raise(13);
         const ArrayData &data = *a[0].arrayValue();
-        const int dim = a.size() > 1 ? int(a[1].toLong()) : 1;
+        const int dim = detail::given(a, 1) ? int(a[1].toLong()) : 1;
         if (dim < 1 || dim > data.upper.size())
             raise(9);
         return Variant::longValue(upper ? data.upper[dim - 1] : 0);
@@ -404,8 +411,8 @@ QList<BuiltinFunction> build()
         if (a[0].isNull())
             raise(94);
         const QString s = a[0].toString();
-        const QString sep = a.size() > 1 ? a[1].toString() : QStringLiteral(" ");
-        const int limit = a.size() > 2 ? int(a[2].toLong()) : -1;
+        const QString sep = detail::given(a, 1) ? a[1].toString() : QStringLiteral(" ");
+        const int limit = detail::given(a, 2) ? int(a[2].toLong()) : -1;
         if (limit < -1)
             raise(5);
         QList<Variant> parts;
@@ -435,10 +442,14 @@ QList<BuiltinFunction> build()
             raise(13);
         if (a[0].arrayValue()->upper.size() != 1)
             raise(5);
-        const QString sep = a.size() > 1 ? a[1].toString() : QStringLiteral(" ");
+        const QString sep = detail::given(a, 1) ? a[1].toString() : QStringLiteral(" ");
         QStringList texts;
-        for (const Variant &v : a[0].arrayValue()->items)
+        qint64 length = 0;
+        for (const Variant &v : a[0].arrayValue()->items) {
             texts << (v.isNull() ? QString() : v.toString());
+            length += texts.back().size() + sep.size();
+            checkStringLength(length);
+        }
         return Variant::string(texts.join(sep));
     });
 

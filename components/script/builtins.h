@@ -13,7 +13,8 @@
 
 namespace kv6::script {
 
-// Arguments arrive evaluated, in order; an omitted optional argument is absent from the list.
+// Arguments arrive evaluated, in order. Optional arguments left out at the end are absent from
+// the list; one skipped between commas, FormatNumber(x, 2, , , 0), is Variant::missing().
 using BuiltinFn = std::function<Variant(const QList<Variant> &args)>;
 
 struct BuiltinFunction

@@ -79,7 +79,7 @@ int vbDayOfWeek(const QDate &day)
 // The firstdayofweek argument: 0 asks the locale, missing means Sunday.
 int firstDayArg(const Args &a, int index)
 {
-    if (index >= a.size())
+    if (!given(a, index))
         return 1;
     const qint32 v = a[index].toLong();
     if (v == 0)
@@ -93,7 +93,7 @@ int firstDayArg(const Args &a, int index)
 // year, 3 the first full week. Regional settings carry no such rule here, so 0 is 1.
 int firstWeekArg(const Args &a, int index)
 {
-    if (index >= a.size())
+    if (!given(a, index))
         return 1;
     const qint32 v = a[index].toLong();
     if (v < 0 || v > 3)
@@ -377,7 +377,7 @@ void roundDecimal(Decimal &d, int places, QString *whole, QString *fraction)
 // A tristate argument: -2 (vbUseDefault) or missing takes the default, 0 is false.
 bool tristateArg(const Args &a, int index, bool byDefault)
 {
-    if (index >= a.size())
+    if (!given(a, index))
         return byDefault;
     const qint32 v = a[index].toLong();
     return v == -2 ? byDefault : v != 0;
@@ -385,7 +385,7 @@ bool tristateArg(const Args &a, int index, bool byDefault)
 
 int placesArg(const Args &a, int index, int byDefault)
 {
-    if (index >= a.size())
+    if (!given(a, index))
         return byDefault;
     const qint32 v = a[index].toLong();
     if (v == -1)
@@ -534,7 +534,7 @@ Variant formatDateTime(const Args &a)
     if (a[0].isNull())
         raise(94);
     const double ole = a[0].toDate();
-    const qint32 format = a.size() > 1 ? a[1].toLong() : 0;
+    const qint32 format = given(a, 1) ? a[1].toLong() : 0;
     const QLocale locale = VbLocale();
     const QDateTime value = VbDateFromDouble(ole);
     switch (format) {
@@ -618,7 +618,7 @@ void addDateTimeFunctions(QList<BuiltinFunction> &f)
     // ---- names
     add("MonthName", 1, 2, [](const Args &a) {
         const qint32 month = a[0].toLong();
-        const bool abbreviate = a.size() > 1 && a[1].toBool();
+        const bool abbreviate = given(a, 1) && a[1].toBool();
         if (month < 1 || month > 12)
             raise(5);
         return Variant::string(VbLocale().standaloneMonthName(
@@ -626,7 +626,7 @@ void addDateTimeFunctions(QList<BuiltinFunction> &f)
     });
     add("WeekdayName", 1, 3, [](const Args &a) {
         const qint32 day = a[0].toLong();
-        const bool abbreviate = a.size() > 1 && a[1].toBool();
+        const bool abbreviate = given(a, 1) && a[1].toBool();
         const int firstDay = firstDayArg(a, 2);
         if (day < 1 || day > 7)
             raise(5);

@@ -15,7 +15,8 @@ class HostObject
 public:
     virtual ~HostObject() = default;
     virtual QString typeName() const = 0;
-    // Read a property or call a method (a call statement discards the result).
+    // Read a property or call a method (a call statement discards the result). An argument
+    // skipped between commas arrives as Variant::missing().
     virtual Variant get(const QString &member, const QList<Variant> &args);
     // Assign a property (Let or Set).
     virtual void put(const QString &member, const QList<Variant> &args, const Variant &value);

@@ -8,6 +8,10 @@
 #include <limits>
 #include <new>
 
+#if defined(__GLIBC__)
+#include <pthread.h>
+#endif
+
 namespace kv6::script::detail {
 
 using namespace ast;
@@ -121,6 +125,12 @@ void nameMissingMember(RuntimeError &err, const Expr &member)
         err.description = QStringLiteral("%1: '%2'").arg(err.description, nameOf(member));
 }
 
+// An argument left out between commas.
+bool isSkipped(const Expr &arg)
+{
+    return arg.kind == ExprKind::Literal && arg.value.isMissing();
+}
+
 // An object with a plain default value stands for that value; one without (or whose default is
 // another object, like a record set's Fields) stays an object.
 Variant defaultValueOrObject(const Variant &v)
@@ -157,6 +167,29 @@ QList<Variant> enumerationOrder(const ArrayData &arr)
 }
 
 } // namespace
+
+const char *stackLimitFor(const char *here)
+{
+    // Left free below the limit for host functions, Qt and the error's own unwinding.
+    static constexpr std::ptrdiff_t Reserve = 256 * 1024;
+    // Where the thread's size is unknown, scripts get this much below the engine's entry.
+    constexpr std::ptrdiff_t Fallback = 1024 * 1024;
+    thread_local const char *floor = [] {
+        const char *low = nullptr;
+#if defined(__GLIBC__)
+        pthread_attr_t attr;
+        if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+            void *addr = nullptr;
+            size_t size = 0;
+            if (pthread_attr_getstack(&attr, &addr, &size) == 0 && addr)
+                low = static_cast<const char *>(addr) + qMin(Reserve, std::ptrdiff_t(size / 4));
+            pthread_attr_destroy(&attr);
+        }
+#endif
+        return low;
+    }();
+    return floor && floor < here ? floor : here - Fallback;
+}
 
 std::shared_ptr<ArrayData> newArray(const std::vector<int> &bounds, bool fixed)
 {
@@ -417,6 +450,7 @@ Flow Runtime::execInner(const Stmt &s, Frame &f)
         case ExitKind::For:
             return Flow::ExitFor;
         default:
+            clearErr(); // Exit Sub and Exit Function clear Err, as On Error Resume Next does
             return Flow::ExitProc;
         }
     case StmtKind::OnErrorResumeNext:
@@ -603,6 +637,9 @@ void Runtime::execErase(const Stmt &s, Frame &f)
 
 Variant Runtime::eval(const Expr &e, Frame &f)
 {
+    if (e.kind == ExprKind::Literal)
+        return e.value;
+    checkStack();
     switch (e.kind) {
     case ExprKind::Literal:
         return e.value;
@@ -796,12 +833,20 @@ Variant Runtime::evalName(const Expr &e, Frame &f)
 Variant Runtime::callFunction(const Expr &e, Frame &f)
 {
     const BuiltinFunction &fn = *e.fn;
-    const int n = int(e.args.size());
+    // Optional arguments skipped at the end are simply not there.
+    int n = int(e.args.size());
+    while (n > 0 && isSkipped(*e.args[size_t(n - 1)]))
+        --n;
     if (n < fn.minArgs || (fn.maxArgs >= 0 && n > fn.maxArgs))
         fail(e, 450,
             QStringLiteral("Wrong number of arguments or invalid property assignment: '%1'")
                 .arg(e.name));
+    for (int i = 0; i < n; ++i) {
+        if (isSkipped(*e.args[size_t(i)]) && (i < fn.minArgs || fn.maxArgs < 0))
+            fail(*e.args[size_t(i)], 449);
+    }
     QList<Variant> args = evalArgs(e, f);
+    args.resize(n);
     m_at = &e;
     if (!fn.takesObjects) {
         for (Variant &a : args) {
@@ -818,6 +863,10 @@ Variant Runtime::callProcedure(const Procedure &p, const Expr &site, Frame &call
         fail(site, 450,
             QStringLiteral("Wrong number of arguments or invalid property assignment: '%1'")
                 .arg(site.name));
+    for (const ExprPtr &arg : site.args) {
+        if (isSkipped(*arg))
+            fail(*arg, 449); // a script's parameters are never optional
+    }
     std::vector<Variant> storage(size_t(p.localCount));
     std::vector<Variant *> refs(size_t(p.localCount));
     for (size_t i = 0; i < storage.size(); ++i)
@@ -858,6 +907,7 @@ Variant Runtime::runProcedure(
 {
     if (depth >= MaxCallDepth)
         raise(28);
+    checkStack();
     for (const FixedArray &a : p.arrays)
         storage[size_t(a.slot)] = Variant::array(newArray(a.bounds, !a.bounds.empty()));
     struct DepthGuard

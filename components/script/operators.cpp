@@ -12,9 +12,6 @@ using ast::Op;
 
 namespace {
 
-// Strings longer than this are refused rather than exhausting memory.
-constexpr qsizetype MaxStringLength = qsizetype(1) << 28;
-
 // Numeric widths in VB's order of precision; results take the wider operand's width.
 enum Rank { RByte, RInt, RLong, RSingle, RCur, RDouble };
 
@@ -344,14 +341,12 @@ Variant concat(const Variant &a0, const Variant &b0)
     if (a.isNull() && b.isNull())
         return Variant::null();
     if (a.isString() && b.isString()) {
-        if (a.stringValue().size() + b.stringValue().size() > MaxStringLength)
-            raise(7);
+        checkStringLength(a.stringValue().size() + b.stringValue().size());
         return Variant::string(a.stringValue() + b.stringValue());
     }
     const QString x = a.isNull() ? QString() : a.toString();
     const QString y = b.isNull() ? QString() : b.toString();
-    if (x.size() + y.size() > MaxStringLength)
-        raise(7);
+    checkStringLength(x.size() + y.size());
     return Variant::string(x + y);
 }
 

@@ -27,6 +27,9 @@ namespace {
 // Deep enough for any hand-written script, shallow enough that the evaluator's recursion stays
 // well inside the thread's stack.
 constexpr int MaxNesting = 200;
+// Chains such as a + b + c ... or a.b.c ... build trees this deep without nesting; compiling,
+// running and freeing a tree all recurse through it.
+constexpr int MaxExprHeight = 2000;
 
 class Parser
 {
@@ -138,6 +141,25 @@ private:
         ~DepthGuard() { --m_p->m_depth; }
         Parser *m_p;
     };
+
+    // Sets a node's height from its children; refuses trees too tall to walk safely.
+    void measure(Expr &e) const
+    {
+        int h = 0;
+        if (e.a)
+            h = e.a->height;
+        if (e.b)
+            h = qMax(h, e.b->height);
+        for (const ExprPtr &arg : e.args)
+            h = qMax(h, arg->height);
+        e.height = h + 1;
+        if (e.height > MaxExprHeight)
+            failAt(e, 1002, QStringLiteral("Nested too deeply"));
+    }
+    [[noreturn]] void failAt(const Expr &e, int number, const QString &message) const
+    {
+        throw SyntaxError { number, message, e.line, e.column };
+    }
 
     template<class T>
     static std::unique_ptr<T> at(const Token &t)
@@ -349,12 +371,13 @@ private:
             m_seed = std::move(seed);
             args.push_back(parseExpr());
         } else {
-            args.push_back(parseExpr());
+            args.push_back(parseArgument({}));
         }
         while (acceptOp(u","))
-            args.push_back(parseExpr());
+            args.push_back(parseArgument({}));
         target->hasArgs = true;
         target->args = std::move(args);
+        measure(*target);
         s->target = std::move(target);
         out.push_back(std::move(s));
     }
@@ -397,6 +420,7 @@ private:
                     idx->a = std::move(node);
                     node = std::move(idx);
                 }
+                measure(*node);
             } else if (atOp(u".")) {
                 next();
                 if (cur().kind != Tok::Ident)
@@ -408,6 +432,7 @@ private:
                 m->a = std::move(node);
                 next();
                 node = std::move(m);
+                measure(*node);
             } else {
                 return node;
             }
@@ -422,11 +447,23 @@ private:
         if (acceptOp(u")"))
             return args;
         do {
-            args.push_back(parseExpr());
+            args.push_back(parseArgument(u")"));
         } while (acceptOp(u","));
         if (!acceptOp(u")"))
             fail(1006, QStringLiteral("Expected ')'"));
         return args;
+    }
+
+    // One argument of a list; nothing before the next comma (or the end) skips an optional one.
+    ExprPtr parseArgument(QStringView close)
+    {
+        if (atOp(u",") || (atOp(close) && !close.isEmpty()) || (close.isEmpty() && atEos())) {
+            auto e = at<Expr>(cur());
+            e->kind = ExprKind::Literal;
+            e->value = Variant::missing();
+            return e;
+        }
+        return parseExpr();
     }
 
     void parseDim(Block &out, const Token &t)
@@ -834,6 +871,7 @@ private:
         e->op = op;
         e->a = std::move(l);
         e->b = std::move(r);
+        measure(*e);
         return e;
     }
 
@@ -871,6 +909,7 @@ private:
             e->kind = ExprKind::Unary;
             e->op = Op::Not;
             e->a = parseNot();
+            measure(*e);
             return e;
         }
         return parseCompare();
@@ -962,6 +1001,7 @@ private:
         e->kind = ExprKind::Unary;
         e->op = minus ? Op::Neg : Op::Plus;
         e->a = std::move(operand);
+        measure(*e);
         return e;
     }
 

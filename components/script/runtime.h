@@ -61,6 +61,15 @@ public:
     qint64 stepLimit = 0;
     int depth = 0;
     int entries = 0; // nesting of calls into the engine (hosts may call back in)
+    // Running code below this address is "Out of stack space": deep recursion with large
+    // expressions ends as error 28 before the thread's stack does.
+    const char *stackLimit = nullptr;
+    void checkStack() const
+    {
+        const char here = 0;
+        if (&here < stackLimit)
+            raise(28);
+    }
     bool pendingRun = false; // a compiled script's top-level code has not run yet
 
     void runModule(ast::Module &m);
@@ -107,6 +116,10 @@ private:
     QHash<QString, BuiltinFunction> m_intrinsics;
     const ast::Expr *m_at = nullptr; // the operation being evaluated, for error positions
 };
+
+// The lowest stack address script code may use on this thread, measured from `here` (an
+// address in the calling frame).
+const char *stackLimitFor(const char *here);
 
 // Stores a value into a variable: arrays are values, so a shared array is copied.
 void storeValue(Variant &slot, Variant value);

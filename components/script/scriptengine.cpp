@@ -39,8 +39,11 @@ public:
         : m_rt(rt)
         , m_savedScope(rt.scope)
     {
-        if (rt.entries++ == 0)
+        if (rt.entries++ == 0) {
             rt.steps = 0;
+            const char here = 0;
+            rt.stackLimit = detail::stackLimitFor(&here);
+        }
         if (scope)
             rt.scope = scope;
     }

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <vector>
 
 namespace kv6::script {
 
@@ -16,6 +17,12 @@ void raise(int number, const QString &description)
 {
     throw RuntimeError { number,
         description.isEmpty() ? standardDescription(number) : description };
+}
+
+void checkStringLength(qint64 length)
+{
+    if (length > MaxStringLength)
+        raise(14);
 }
 
 QString standardDescription(int number)
@@ -89,6 +96,23 @@ void HostObject::put(const QString &, const QList<Variant> &, const Variant &)
 QList<Variant> HostObject::items()
 {
     raise(438);
+}
+
+ArrayData::~ArrayData()
+{
+    std::vector<std::shared_ptr<ArrayData>> pending;
+    auto release = [&pending](QList<Variant> &items) {
+        for (Variant &v : items) {
+            if (v.isArray() && v.arrayValue().use_count() == 1)
+                pending.push_back(std::move(v.arrayValue()));
+        }
+    };
+    release(items);
+    while (!pending.empty()) {
+        std::shared_ptr<ArrayData> a = std::move(pending.back());
+        pending.pop_back();
+        release(a->items); // its own destructor then finds nothing left to recurse into
+    }
 }
 
 int ArrayData::flatIndex(const QList<int> &idx) const
@@ -187,6 +211,12 @@ Variant Variant::array(std::shared_ptr<ArrayData> a)
     v.m_arr = std::move(a);
     return v;
 }
+Variant Variant::missing()
+{
+    Variant v;
+    v.m_type = VarType::Error;
+    return v;
+}
 
 bool Variant::isNumeric() const
 {
@@ -240,8 +270,19 @@ bool Variant::parseDate(const QString &text, double *out)
                        ".])(\\d{1,2})\\2(\\d{1,4}))?\\s*(?:(\\d{1,2}):(\\d{2})(?::(\\d{2}))?\\s*(["
                        "AaPp][Mm])?)?$"));
     const auto m = re.match(s);
-    if (!m.hasMatch() || (m.capturedLength(1) == 0 && m.capturedLength(5) == 0))
-        return false;
+    if (!m.hasMatch() || (m.capturedLength(1) == 0 && m.capturedLength(5) == 0)) {
+        // Month names as in #January 15, 2024# or #15-Jan-2024#: English, whatever the locale.
+        static const QLocale english(QLocale::English, QLocale::UnitedStates);
+        bool hasLetter = false;
+        for (QChar c : s)
+            hasLetter = hasLetter || c.isLetter();
+        const std::optional<double> named
+            = hasLetter ? kv6::VbParseDateText(s, english) : std::nullopt;
+        if (!named)
+            return false;
+        *out = *named;
+        return true;
+    }
     double day = 0;
     if (m.capturedLength(1)) {
         int a = m.captured(1).toInt(), b = m.captured(3).toInt(), c = m.captured(4).toInt();
@@ -578,6 +619,8 @@ QString Variant::typeName() const
         return m_obj ? m_obj->typeName() : QStringLiteral("Nothing");
     case VarType::Array:
         return QStringLiteral("Variant()");
+    case VarType::Error:
+        return QStringLiteral("Error");
     }
     return QString();
 }

@@ -24,6 +24,7 @@ enum class VarType : int {
     Date = 7,
     String = 8,
     Object = 9,
+    Error = 10, // only as a skipped argument: FormatNumber(x, 2, , , 0)
     Boolean = 11,
     Byte = 17,
     Array = 8192,
@@ -49,6 +50,8 @@ public:
     static Variant string(const QString &s);
     static Variant object(std::shared_ptr<HostObject> o); // null pointer = Nothing
     static Variant array(std::shared_ptr<ArrayData> a);
+    // An optional argument left out between commas; functions treat it as not given.
+    static Variant missing();
 
     VarType type() const { return m_type; }
     bool isEmpty() const { return m_type == VarType::Empty; }
@@ -56,6 +59,7 @@ public:
     bool isObject() const { return m_type == VarType::Object; }
     bool isArray() const { return m_type == VarType::Array; }
     bool isString() const { return m_type == VarType::String; }
+    bool isMissing() const { return m_type == VarType::Error; }
     bool isNumeric() const; // numeric subtypes, Boolean and Date included
 
     bool boolValue() const { return m_i != 0; }
@@ -102,6 +106,13 @@ private:
 
 struct ArrayData
 {
+    ArrayData() = default;
+    ArrayData(const ArrayData &) = default;
+    ArrayData &operator=(const ArrayData &) = default;
+    // Frees nested arrays one at a time: a = Array(a) a million times would otherwise recurse
+    // a million levels deep on release.
+    ~ArrayData();
+
     QList<int> upper; // upper bound per dimension; lower bounds are 0
     QList<Variant> items;
     bool fixed = false; // Dim a(3) cannot be ReDim'd
@@ -118,6 +129,11 @@ struct RuntimeError
     bool fatal = false; // not catchable by On Error Resume Next (step limit)
     QString source = {}; // Err.Source; empty for the engine's own errors
 };
+
+// Strings longer than this are refused (error 14, "Out of string space") rather than
+// exhausting memory.
+inline constexpr qsizetype MaxStringLength = qsizetype(1) << 28;
+void checkStringLength(qint64 length);
 
 [[noreturn]] void raise(int number, const QString &description = {});
 QString standardDescription(int number);

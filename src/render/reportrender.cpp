@@ -342,6 +342,8 @@ void clsReportRender::addCoverPage(
     if (!header)
         return;
     header->forcePageBreak = engine::BreakAfter;
+    // The cover stands alone: the running page header starts on the first page of data.
+    engine.layout().pageHeaderOnFirstPage = false;
     header->visible = true;
     header->canGrow = true;
 
@@ -366,6 +368,9 @@ void clsReportRender::addCoverPage(
     const auto line = [&](const QString &name, double gap, int colour, double lineWidth) {
         LayoutField *f = place(name, QString(), gap, 0, width, 20);
         if (f) {
+            // A line runs from its top left to its bottom right: keep it level, 20 twips of room.
+            f->height = 0;
+            f->top += 10;
             f->kind = FieldKind::Line;
             f->borderStyle = 1;
             f->borderColor = colour;

@@ -350,7 +350,7 @@ x = rs.State : Note
           "requested name or ordinal."));
     EXPECT_EQ(lines[1],
         q("438|Microsoft VBScript runtime error|Object doesn't support this "
-          "property or method"));
+          "property or method: 'rs.Frobnicate'"));
     EXPECT_EQ(lines[2],
         q("3021|ADODB.Field|Either BOF or EOF is True, or the current record has been deleted. "
           "Requested operation requires a current record."));

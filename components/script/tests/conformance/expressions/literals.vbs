@@ -8,3 +8,5 @@ WScript.Echo #13:30#, #1/15/2024 00:00#, CDbl(#12/30/1899#), CDbl(#1/1/1900#)
 WScript.Echo "", """", "a""b", Len("tab	in")
 WScript.Echo True, False, TypeName(Empty), TypeName(Null), TypeName(Nothing)
 WScript.Echo VarType(True), CInt(True), CInt(False)
+' Date literals may name the month, in English whatever the locale.
+WScript.Echo #January 15, 2024#, #15-Jan-2024#, #Jan 15, 2024 3:00 PM#, TypeName(#March 5, 2024#)

@@ -1,0 +1,217 @@
+// Times the kv6report command — a whole process: start, catalogue, query, the program's steps,
+// layout and output — for three representative catalogue reports, against the same report's SQL
+// run alone through the data-access library in the same run, over one year of one company.
+//
+//   bench_kv6report [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR] [--format pdf|csv]
+// Defaults: --jobs 1000000,10000000 and PDF. --keep keeps the SQLite files in DIR and reuses
+// them. PostgreSQL runs when --pg or KV6_TEST_PG_URL names a server.
+
+#include "dataaccess/dataconnection.h"
+#include "dataaccess/demodata.h"
+#include "report/report.h"
+#include "report/reportdataset.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+using namespace kv6;
+
+namespace {
+
+[[noreturn]] void die(const QString &text)
+{
+    std::fprintf(stderr, "bench_kv6report: %s\n", qPrintable(text));
+    std::exit(1);
+}
+
+void check(const DataResult &e)
+{
+    if (e)
+        die(e->Description());
+}
+
+double seconds(const std::function<void()> &work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+double best(const std::function<void()> &work)
+{
+    double b = 1e300;
+    for (int i = 0; i < 3; ++i)
+        b = std::min(b, seconds(work));
+    return b;
+}
+
+DemoOptions demoOptions(qint64 jobs)
+{
+    DemoOptions o;
+    o.jobs = jobs;
+    o.seed = 11;
+    o.companies = 4;
+    o.printers = 40;
+    o.users = 400;
+    o.days = 730;
+    o.lastDay = QDate(2026, 6, 30);
+    return o;
+}
+
+const QDate from(2025, 7, 1);
+const QDate to(2026, 6, 30);
+const char *const reports[]
+    = { "Top 10 Users List", "Average Pages Per Hour", "Printer to User Breakdown" };
+
+// The report's query with the parameters the command passes.
+void rawQuery(DataConnection &c, const QString &definitions, const QString &name, int type)
+{
+    static QHash<QString, QString> files;
+    if (files.isEmpty()) {
+        for (const QString &f : QDir(definitions).entryList({ QStringLiteral("*.rpt") })) {
+            clsReport r;
+            if (r.LoadDefinition(definitions + QLatin1Char('/') + f, type))
+                files.insert(r.Name(), f);
+        }
+    }
+    clsReport report;
+    if (!report.LoadDefinition(definitions + QLatin1Char('/') + files.value(name), type))
+        die(QStringLiteral("cannot load %1: %2").arg(name, report.LastError()));
+    ReportParametersPtr params = report.Parameters();
+    for (int i = 1; i <= params->count(); ++i) {
+        clsReportParameter &p = **params->item(i);
+        if (p.ParameterType() == clsReportParameter::CompanyId)
+            p.SetValue1(2);
+        else if (p.ParameterType() == clsReportParameter::DateRange) {
+            p.SetValue1(from);
+            p.SetValue2(to);
+        } else
+            p.SetValue1(p.Default());
+    }
+    RecordsetPtr t;
+    check(c.ReportSQL(report.ReportSQL(), ReportQueryParameters(params.get()), t));
+}
+
+void runCommand(const DataSource &s, const QString &name, const QString &out)
+{
+    QProcess p;
+    p.start(QStringLiteral(KV6_STAGE_DIR "/bin/kv6report"),
+        { QStringLiteral("--quiet"), QStringLiteral("--db"), s.toUrl(true),
+            QStringLiteral("--report"), name, QStringLiteral("--company"), QStringLiteral("2"),
+            QStringLiteral("--from"), from.toString(Qt::ISODate), QStringLiteral("--to"),
+            to.toString(Qt::ISODate), QStringLiteral("--est-costs"), QStringLiteral("-o"), out });
+    if (!p.waitForFinished(-1) || p.exitCode() != 0)
+        die(QStringLiteral("kv6report %1 failed: %2")
+                .arg(name, QString::fromLocal8Bit(p.readAllStandardError()).trimmed()));
+}
+
+void benchEngine(const QString &label, const DataSource &base, const QList<qint64> &sizes,
+    const QString &folder, const QString &format)
+{
+    const QString definitions = QStringLiteral(KV6_STAGE_DIR "/reporter/reports");
+    std::printf(
+        "\n%s\n%-52s %9s %9s %7s\n", qPrintable(label), "report", "command", "raw SQL", "ratio");
+    for (const qint64 jobs : sizes) {
+        DataSource s = base;
+        if (s.isSQLite())
+            s.path = folder + QStringLiteral("/report-bench-%1.db").arg(jobs);
+        else
+            s.schema = QStringLiteral("bench_kv6report_%1_%2")
+                           .arg(QCoreApplication::applicationPid())
+                           .arg(jobs);
+        const bool reuse = s.isSQLite() && QFile::exists(s.path);
+        s.createIfMissing = true;
+        std::unique_ptr<DataConnection> c;
+        QVariant version;
+        check(OpenDataConnection(s, true, version, c));
+        if (!reuse) {
+            const double fill = seconds([&]() { check(GenerateDemoData(*c, demoOptions(jobs))); });
+            std::printf("%-52s %9.1f\n",
+                qPrintable(QStringLiteral("demo history, %1 jobs").arg(jobs)), fill);
+        }
+        s.createIfMissing = false;
+        const double start = best([&]() {
+            QProcess p;
+            p.start(QStringLiteral(KV6_STAGE_DIR "/bin/kv6report"), { QStringLiteral("--help") });
+            p.waitForFinished(-1);
+        });
+        for (const char *name : reports) {
+            const QString out = folder + QStringLiteral("/bench-out.") + format;
+            const double command = best([&]() { runCommand(s, QLatin1String(name), out); });
+            const double raw = best(
+                [&]() { rawQuery(*c, definitions, QLatin1String(name), s.isSQLite() ? 1 : 2); });
+            std::printf("%-52s %9.3f %9.3f %7.2f\n",
+                qPrintable(
+                    QStringLiteral("%1 jobs, %2 (%3)").arg(jobs).arg(QLatin1String(name), format)),
+                command, raw, command / raw);
+            QFile::remove(out);
+        }
+        std::printf("%-52s %9.3f   (in every command figure)\n", "process start", start);
+        c.reset();
+        if (!s.isSQLite()) {
+            DataSource plain = s;
+            plain.schema.clear();
+            DataConnection admin(plain);
+            check(admin.Open(false));
+            check(admin.Execute(QStringLiteral("DROP SCHEMA \"%1\" CASCADE").arg(s.schema)));
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QList<qint64> sizes = { 1000000, 10000000 };
+    QString pg = qEnvironmentVariable("KV6_TEST_PG_URL");
+    QString keep;
+    QString format = QStringLiteral("pdf");
+    bool sqlite = true;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--jobs") && i + 1 < args.size()) {
+            sizes.clear();
+            for (const QString &n : args[++i].split(QLatin1Char(',')))
+                sizes << n.toLongLong();
+        } else if (args[i] == QLatin1String("--pg") && i + 1 < args.size()) {
+            pg = args[++i];
+        } else if (args[i] == QLatin1String("--keep") && i + 1 < args.size()) {
+            keep = args[++i];
+        } else if (args[i] == QLatin1String("--format") && i + 1 < args.size()) {
+            format = args[++i];
+        } else if (args[i] == QLatin1String("--no-sqlite")) {
+            sqlite = false;
+        } else {
+            die(QStringLiteral("usage: bench_kv6report [--jobs N[,N...]] [--pg URL] [--no-sqlite] "
+                               "[--keep DIR] [--format pdf|csv]"));
+        }
+    }
+    QTemporaryDir temp;
+    const QString folder = keep.isEmpty() ? temp.path() : keep;
+    QDir().mkpath(folder);
+    std::printf("kv6report for three catalogue reports (one company, one year) against each "
+                "report's query alone\n");
+    if (sqlite) {
+        DataSource s;
+        s.type = 1;
+        benchEngine(QStringLiteral("SQLite"), s, sizes, folder, format);
+    }
+    if (!pg.isEmpty()) {
+        DataSource s;
+        QString error;
+        if (!DataSource::fromUrl(pg, s, error))
+            die(error);
+        benchEngine(QStringLiteral("PostgreSQL"), s, sizes, folder, format);
+    }
+    return 0;
+}

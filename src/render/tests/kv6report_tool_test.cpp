@@ -1,0 +1,155 @@
+// The staged kv6report command run as a process over a demo history on both engines, the way
+// shell scripts and cron use it.
+
+#include "dataaccess/demodata.h"
+#include "enginetest.h"
+
+#include <QFile>
+#include <QProcess>
+
+namespace {
+
+struct ToolRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun kv6report(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(KV6_STAGE_DIR "/bin/kv6report"), args);
+    ToolRun r;
+    if (!p.waitForFinished(120000)) {
+        ADD_FAILURE() << "kv6report " << args.join(' ').toStdString() << " did not finish";
+        p.kill();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+std::string show(const ToolRun &r)
+{
+    return ("exit " + QString::number(r.exitCode) + "\nstdout: " + r.out + "\nstderr: " + r.err)
+        .toStdString();
+}
+
+QList<QStringList> readCsv(const QString &path)
+{
+    QFile f(path);
+    QList<QStringList> rows;
+    if (!f.open(QIODevice::ReadOnly))
+        return rows;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        QStringList cells;
+        // The report's texts hold no commas, so splitting is enough here.
+        for (QString cell : QString::fromUtf8(line.trimmed()).split(QLatin1Char(','))) {
+            if (cell.startsWith(QLatin1Char('"')) && cell.endsWith(QLatin1Char('"')))
+                cell = cell.mid(1, cell.size() - 2);
+            cells << cell;
+        }
+        rows << cells;
+    }
+    return rows;
+}
+
+} // namespace
+
+class Kv6reportTool : public kv6test::EngineTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        if (IsSkipped())
+            return;
+        openFresh();
+        kv6::DemoOptions o;
+        o.jobs = 20000;
+        o.companies = 2;
+        o.printers = 8;
+        o.users = 30;
+        o.days = 120;
+        o.lastDay = QDate(2026, 6, 30);
+        const kv6::DataResult e = kv6::GenerateDemoData(*connection, o);
+        ASSERT_FALSE(e) << e->Description().toStdString();
+    }
+    QStringList db() const { return { QStringLiteral("--db"), source.toUrl(true) }; }
+};
+KV6_ENGINES(Kv6reportTool);
+
+TEST_P(Kv6reportTool, TheTopUsersMatchAnIndependentCount)
+{
+    const QString out = env.path(QStringLiteral("top.csv"));
+    const ToolRun r = kv6report(db()
+        + QStringList { QStringLiteral("--report"), QStringLiteral("Top 10 Users List"),
+            QStringLiteral("--company"), QStringLiteral("1"), QStringLiteral("--from"),
+            QStringLiteral("2026-05-01"), QStringLiteral("--to"), QStringLiteral("2026-05-31"),
+            QStringLiteral("--top"), QStringLiteral("7"), QStringLiteral("-o"), out });
+    ASSERT_EQ(r.exitCode, 0) << show(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("7 rows"))) << show(r);
+
+    QSqlQuery q(connection->database());
+    const QString job = isSQLite() ? QStringLiteral("job_time") : QStringLiteral("job_time::text");
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT SUM(pages) AS p FROM print_jobs WHERE company_id = 1 "
+                                      "AND %1 >= '2026-05-01' AND %1 < '2026-06-01' AND "
+                                      "job_status = 0 GROUP BY user_id ORDER BY p DESC LIMIT 7")
+                           .arg(job)));
+    QStringList expected;
+    while (q.next())
+        expected << q.value(0).toString();
+    QStringList got;
+    for (const QStringList &row : readCsv(out))
+        got << row.value(6);
+    EXPECT_EQ(got, expected);
+}
+
+TEST_P(Kv6reportTool, MistakesGetTheirOwnExitCodesAndOneLine)
+{
+    const QString out = env.path(QStringLiteral("x.csv"));
+    struct Case
+    {
+        QStringList args;
+        int exit;
+        const char *says;
+    };
+    const QList<Case> cases = {
+        { {}, 2, "either --report NAME or --saved FILE" },
+        { { "--report", "Top 10 Users List" }, 2, "-o OUT" },
+        { { "--report", "Top 10 Users List", "-o", "x.doc" }, 2, ".pdf, .csv" },
+        { { "--report", "Top 10 Users List", "--from", "2026-01-01", "-o", out }, 2,
+            "go together" },
+        { { "--report", "Top 10 Users List", "--period", "12", "-o", out }, 2, "--period" },
+        { { "--report", "Top 10 Users List", "--top", "0", "-o", out }, 2, "--top" },
+        { { "--frobnicate" }, 2, "Unknown option" },
+        { { "--report", "No Such Report", "-o", out }, 3, "no report \"No Such Report\"" },
+        { { "--saved", env.path(QStringLiteral("missing.rpt")), "-o", out }, 3,
+            "could not be opened" },
+        { { "--report", "Top 10 Users List", "--from", "1990-01-01", "--to", "1990-01-31", "-o",
+              out },
+            4, "no data" },
+    };
+    for (const Case &c : cases) {
+        const ToolRun r = kv6report(db() + c.args + QStringList { QStringLiteral("--quiet") });
+        EXPECT_EQ(r.exitCode, c.exit) << c.args.join(' ').toStdString() << "\n" << show(r);
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.says))) << show(r);
+        EXPECT_EQ(r.err.trimmed().count(QLatin1Char('\n')), 0) << "one line: " << show(r);
+    }
+    EXPECT_FALSE(QFile::exists(out));
+}
+
+TEST_P(Kv6reportTool, TheListShowsEveryCatalogueReport)
+{
+    const ToolRun r = kv6report(db() + QStringList { QStringLiteral("--list") });
+    ASSERT_EQ(r.exitCode, 0) << show(r);
+    for (const char *name : { "Executive Summary", "Top 10 Users List", "Average Pages Per Hour",
+             "Model Volumes", "Cost by Department" })
+        EXPECT_TRUE(r.out.contains(QLatin1String(name))) << name << "\n" << show(r);
+    EXPECT_TRUE(r.err.isEmpty()) << show(r);
+}
