@@ -2,6 +2,8 @@
 
 #include "dataaccess/demodata.h"
 #include "enginetest.h"
+#include "groups/analysis.h"
+#include "report/report.h"
 
 #include <algorithm>
 #include <cmath>
@@ -148,6 +150,69 @@ const Definition &DemoHistoryTest::definition(const QString &name)
             return d;
     static const Definition none;
     return none;
+}
+
+QList<DataConnection *> DemoHistoryTest::engines()
+{
+    QList<DataConnection *> out { s_sqlite };
+    if (s_pg)
+        out << s_pg;
+    return out;
+}
+
+QString DemoHistoryTest::engineName(const DataConnection &c)
+{
+    return isSQLite(c) ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL");
+}
+
+std::unique_ptr<kv6::clsAnalysis> DemoHistoryTest::analysisOf(DataConnection &c)
+{
+    auto analysis = std::make_unique<kv6::clsAnalysis>();
+    analysis->setShowProgress(false);
+    const DataResult e = analysis->InitializeDefault(c, Company);
+    EXPECT_FALSE(e) << s(e->Description());
+    return analysis;
+}
+
+std::unique_ptr<kv6::clsReport> DemoHistoryTest::load(const QString &name, const DataConnection &c)
+{
+    auto report = std::make_unique<kv6::clsReport>();
+    const QString path = sourceDir() + QStringLiteral("/data/reports/") + definition(name).file;
+    EXPECT_TRUE(report->LoadDefinition(path, isSQLite(c) ? 1 : 2))
+        << s(name) << ": " << s(report->LastError());
+    for (const kv6::ReportParameterPtr &p : *report->Parameters()) {
+        switch (p->ParameterType()) {
+        case 1:
+            p->SetValue1(Company);
+            break;
+        case 2:
+            p->SetValue1(FirstDay);
+            p->SetValue2(LastDay);
+            p->SetValue3(11);
+            break;
+        default:
+            p->SetValue1(p->Default());
+            break;
+        }
+    }
+    return report;
+}
+
+RecordsetPtr DemoHistoryTest::build(
+    kv6::clsReport &report, kv6::clsAnalysis &analysis, DataConnection &c)
+{
+    const DataResult e = report.BuildReportDataSet(&analysis, c);
+    EXPECT_FALSE(e) << s(report.Name()) << " on " << s(engineName(c)) << ": "
+                    << s(e ? e->Description() : QString());
+    EXPECT_TRUE(report.ReportData());
+    return report.ReportData();
+}
+
+RecordsetPtr DemoHistoryTest::buildDefault(const QString &name, DataConnection &c)
+{
+    auto analysis = analysisOf(c);
+    auto report = load(name, c);
+    return build(*report, *analysis, c);
 }
 
 RecordsetPtr DemoHistoryTest::run(

@@ -11,7 +11,13 @@
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <QDateTime>
+
+namespace kv6 {
+class clsAnalysis;
+class clsReport;
+} // namespace kv6
 
 namespace kv6test {
 
@@ -59,6 +65,19 @@ protected:
         kv6::DataConnection &c, const Definition &d, int company, QString *error);
     static kv6::RecordsetPtr runOrFail(const QString &name);
     static bool isSQLite(const kv6::DataConnection &c) { return &c == s_sqlite; }
+    // SQLite, and PostgreSQL when a server is configured.
+    static QList<kv6::DataConnection *> engines();
+    static QString engineName(const kv6::DataConnection &c);
+
+    // The analysis of the company as the main window starts it: every printer and user on its
+    // own, all included.
+    static std::unique_ptr<kv6::clsAnalysis> analysisOf(kv6::DataConnection &c);
+    // A shipped definition loaded for the engine, with the company, the period and, for a
+    // number, its default, as the wizard leaves them.
+    static std::unique_ptr<kv6::clsReport> load(const QString &name, const kv6::DataConnection &c);
+    static kv6::RecordsetPtr build(
+        kv6::clsReport &report, kv6::clsAnalysis &analysis, kv6::DataConnection &c);
+    static kv6::RecordsetPtr buildDefault(const QString &name, kv6::DataConnection &c);
 
     static inline TempEnv *s_env = nullptr;
     static inline QList<Definition> *s_definitions = nullptr;

@@ -271,6 +271,7 @@ TEST(LangTable, ArgumentMarkersMatchTheCallers)
         { 862, 2 },
         { 863, 3 },
         { 1402, 2 },
+        { 2432, 2 },
     };
     const auto texts = byNumber(parseFile(EnglishTable));
     for (const auto &[number, text] : texts) {

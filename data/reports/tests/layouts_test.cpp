@@ -1,0 +1,713 @@
+// The shipped layouts: each definition's own layouts hold what the program restyles and where
+// the definition's charts and sub-reports go, and every report, built over the demo history,
+// renders through the program's renderer into pages whose texts fit their fields, do not
+// overlap, and show the captions, rows and totals of its data set.
+
+#include "demohistory.h"
+
+#include "app/branding.h"
+#include "app/dialogs.h"
+#include "app/langstrings.h"
+#include "app/startup.h"
+#include "engine/graphics.h"
+#include "engine/layout.h"
+#include "engine/reportengine.h"
+#include "engine/vbformat.h"
+#include "groups/analysis.h"
+#include "render/reportoutput.h"
+#include "render/reportrender.h"
+#include "report/report.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QFontMetricsF>
+#include <QProcess>
+#include <QRegularExpression>
+
+using namespace kv6test;
+using kv6::clsReport;
+using kv6::DataConnection;
+using kv6::RecordsetPtr;
+using kv6::engine::DisplayItem;
+using kv6::engine::Field;
+using kv6::engine::FieldKind;
+using kv6::engine::PreviewDocument;
+using kv6::engine::ReportLayout;
+using kv6::engine::TextRun;
+
+// Readable failure messages.
+static void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+QString reportsDir()
+{
+    return sourceDir() + QStringLiteral("/data/reports");
+}
+
+QString pathOf(const Definition &d)
+{
+    return reportsDir() + QLatin1Char('/') + d.file;
+}
+
+bool loadOrFail(const QString &path, const QString &name, ReportLayout &layout)
+{
+    QString error;
+    const bool ok = kv6::engine::loadLayout(path, name, layout, &error);
+    EXPECT_TRUE(ok) << s(path) << ": " << s(error);
+    return ok;
+}
+
+// Where a text run's lines are drawn, in page twips.
+QRectF inkRect(const TextRun &t)
+{
+    const QStringList lines = t.text.split(u'\n');
+    double width = 0;
+    for (const QString &line : lines)
+        width = std::max(width, kv6::engine::textWidth(t.font, line));
+    const double height = lines.size() * kv6::engine::lineHeight(t.font);
+    QRectF r(t.rect.topLeft(), QSizeF(std::min(width, t.rect.width()), height));
+    if (t.alignment & Qt::AlignRight)
+        r.moveRight(t.rect.right());
+    else if (t.alignment & Qt::AlignHCenter)
+        r.moveLeft(t.rect.center().x() - r.width() / 2);
+    if (t.alignment & Qt::AlignBottom)
+        r.moveBottom(t.rect.bottom());
+    else if (t.alignment & Qt::AlignVCenter)
+        r.moveTop(t.rect.center().y() - r.height() / 2);
+    const QRectF clip = t.clip.isEmpty() ? t.rect : t.clip;
+    return r.intersected(clip);
+}
+
+QList<TextRun> runs(const PreviewDocument &doc, int page)
+{
+    QList<TextRun> out;
+    for (const DisplayItem &item : doc.page(page).items) {
+        if (const auto *t = std::get_if<TextRun>(&item))
+            out << *t;
+    }
+    return out;
+}
+
+// Every text of the document, without the line breaks wrapping put in.
+QStringList documentTexts(const PreviewDocument &doc)
+{
+    QStringList out;
+    for (int p = 1; p <= doc.pageCount(); ++p) {
+        for (const TextRun &t : runs(doc, p))
+            out << t.text.split(u'\n').join(QString()).remove(u' ');
+    }
+    return out;
+}
+
+bool shows(const QStringList &texts, const QString &text)
+{
+    return texts.contains(QString(text).remove(u' '));
+}
+
+// Lines cut off by the bottom of their field, and texts drawn over other texts or pictures.
+void expectReadablePages(const PreviewDocument &doc, const QString &what)
+{
+    for (int p = 1; p <= doc.pageCount(); ++p) {
+        const QList<TextRun> page = runs(doc, p);
+        QList<QRectF> ink;
+        QList<QRectF> pictures;
+        for (const DisplayItem &item : doc.page(p).items) {
+            if (const auto *pic = std::get_if<kv6::engine::PictureItem>(&item))
+                pictures << pic->rect;
+        }
+        for (const TextRun &t : page) {
+            const QRectF clip = t.clip.isEmpty() ? t.rect : t.clip;
+            // The last line needs its glyphs, not the spacing to a next one.
+            const double needed = t.text.count(u'\n') * kv6::engine::lineHeight(t.font)
+                + QFontMetricsF(kv6::engine::twipsFont(t.font)).height();
+            EXPECT_LE(needed, clip.height() + 1.0)
+                << s(what) << " page " << p << ": \"" << s(t.text) << "\" does not fit its "
+                << clip.width() << " x " << clip.height() << " field";
+            ink << inkRect(t);
+        }
+        for (int i = 0; i < ink.size(); ++i) {
+            for (const QRectF &picture : std::as_const(pictures)) {
+                const QRectF both = ink[i].intersected(picture);
+                EXPECT_FALSE(both.width() > 1 && both.height() > 1)
+                    << s(what) << " page " << p << ": \"" << s(page[i].text)
+                    << "\" runs into a picture";
+            }
+            for (int j = i + 1; j < ink.size(); ++j) {
+                const QRectF both = ink[i].intersected(ink[j]);
+                EXPECT_FALSE(both.width() > 1 && both.height() > 1)
+                    << s(what) << " page " << p << ": \"" << s(page[i].text) << "\" overlaps \""
+                    << s(page[j].text) << "\"";
+            }
+        }
+    }
+}
+
+// With KV6_KEEP_OUTPUT set to a folder, the pages are written there as PDF to be looked at.
+void keepPdf(const PreviewDocument &doc, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("KV6_KEEP_OUTPUT");
+    if (!dir.isEmpty())
+        kv6::engine::writePdf(doc, dir + QLatin1Char('/') + name + QStringLiteral(".pdf"));
+}
+
+// A report element's charts: its ReportChart, else each Chart under Charts.
+QList<QDomElement> chartElements(const QDomElement &report)
+{
+    const QDomElement single = report.firstChildElement(QStringLiteral("ReportChart"));
+    if (!single.isNull())
+        return { single };
+    QList<QDomElement> out;
+    const QDomElement charts = report.firstChildElement(QStringLiteral("Charts"));
+    for (QDomElement c = charts.firstChildElement(QStringLiteral("Chart")); !c.isNull();
+         c = c.nextSiblingElement(QStringLiteral("Chart")))
+        out << c;
+    return out;
+}
+
+// A definition's layout and its sub-reports', as the program loads them.
+struct LoadedLayouts
+{
+    ReportLayout main;
+    QList<ReportLayout> subs;
+};
+
+} // namespace
+
+class ReportLayouts : public DemoHistoryTest
+{
+protected:
+    void SetUp() override
+    {
+        DemoHistoryTest::SetUp();
+        kv6::SetLanguageFolderForTesting(sourceDir() + QStringLiteral("/data/lang"));
+        kv6::LoadLanguage(QStringLiteral("kv6reprt"));
+        kv6::CreateBranding(s_env->path(QStringLiteral("no-branding")));
+        kv6::ResetReportBranding();
+        m_definitions = kv6::DefinitionsFolder;
+        kv6::DefinitionsFolder = reportsDir();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+    void TearDown() override
+    {
+        QLocale::setDefault(QLocale::system());
+        kv6::DefinitionsFolder = m_definitions;
+        kv6::FreeLanguage();
+        kv6::SetLanguageFolderForTesting(QString());
+    }
+
+    static kv6::RenderOptions options()
+    {
+        kv6::RenderOptions o;
+        o.reportFont = QFont(QStringLiteral("Arial"), 9);
+        return o;
+    }
+
+    // The report built over the demo history and rendered as the preview renders it.
+    static bool renderReport(
+        clsReport &report, DataConnection &c, PreviewDocument &doc, QString *error = nullptr)
+    {
+        auto analysis = analysisOf(c);
+        if (!build(report, *analysis, c))
+            return false;
+        kv6::HeadlessRenderHost host(options());
+        host.ReportBegin(report);
+        QString why;
+        const bool ok = host.render(doc, &why);
+        host.ReportEnd();
+        if (error)
+            *error = why;
+        return ok;
+    }
+
+    // The pictures drawn, by their size in twips.
+    static QMap<QPair<int, int>, int> pictureSizes(const PreviewDocument &doc)
+    {
+        QMap<QPair<int, int>, int> out;
+        for (int p = 1; p <= doc.pageCount(); ++p) {
+            for (const DisplayItem &item : doc.page(p).items) {
+                if (const auto *pic = std::get_if<kv6::engine::PictureItem>(&item))
+                    ++out[qMakePair(qRound(pic->rect.width()), qRound(pic->rect.height()))];
+            }
+        }
+        return out;
+    }
+
+    kv6::SilentDialogs silent;
+    kv6::ScopedDialogProvider quiet { &silent };
+    QString m_definitions;
+};
+
+TEST_F(ReportLayouts, EveryDefinitionCarriesLayoutsForItselfAndItsSubReports)
+{
+    for (const Definition &d : std::as_const(*s_definitions)) {
+        const QString path = pathOf(d);
+        const QStringList names = kv6::engine::layoutReportNames(path);
+        QStringList expected { d.name() };
+        for (const QDomElement &sub : d.subReports())
+            expected << DefinitionFromElement(d.file, sub).name();
+        EXPECT_EQ(names, expected) << s(d.file);
+
+        ReportLayout main;
+        if (!loadOrFail(path, d.name(), main))
+            continue;
+        // What the program restyles, in the sections it belongs in.
+        const QList<QPair<const char *, FieldKind>> named = {
+            { "lblTitle", FieldKind::Text },
+            { "lblSubTitle", FieldKind::Text },
+            { "picLogo", FieldKind::Picture },
+            { "rctColHeader", FieldKind::Rectangle },
+            { "linSeparate", FieldKind::Line },
+        };
+        for (const auto &[name, kind] : named) {
+            const Field *f = main.fields.item(QLatin1String(name));
+            ASSERT_TRUE(f) << s(d.file) << " has no " << name;
+            EXPECT_EQ(f->kind, kind) << s(d.file) << " " << name;
+            EXPECT_EQ(f->section, kv6::engine::SectionPageHeader) << s(d.file) << " " << name;
+        }
+        for (const char *name : { "lblFooterCompany", "lblFooterDate", "lblFooterPages" }) {
+            const Field *f = main.fields.item(QLatin1String(name));
+            ASSERT_TRUE(f) << s(d.file) << " has no " << name;
+            EXPECT_EQ(f->section, kv6::engine::SectionPageFooter) << s(d.file) << " " << name;
+        }
+        const Field *logo = main.fields.item(QStringLiteral("picLogo"));
+        EXPECT_NEAR(logo->left + logo->width, main.layoutWidth(), 1) << s(d.file) << ": logo";
+
+        const QString alternate = d.text(QStringLiteral("SectionAlternate"));
+        if (!alternate.isEmpty()) {
+            EXPECT_GE(main.sectionIndex(alternate), 0) << s(d.file) << ": " << s(alternate);
+        }
+
+        // Each chart has a picture field of its own; one that breaks per key sits in the
+        // footer of the group of that key, the others after the whole table.
+        LoadedLayouts all;
+        all.main = main;
+        for (const QDomElement &sub : d.subReports()) {
+            ReportLayout l;
+            loadOrFail(path, DefinitionFromElement(d.file, sub).name(), l);
+            all.subs << l;
+        }
+        QList<QPair<ReportLayout *, QDomElement>> charts;
+        const auto chartsOf = [&](ReportLayout *layout, const QDomElement &report) {
+            for (const QDomElement &c : chartElements(report))
+                charts << qMakePair(layout, c);
+        };
+        chartsOf(&all.main, d.info);
+        for (int i = 0; i < d.subReports().size(); ++i)
+            chartsOf(&all.subs[i], d.subReports()[i]);
+        for (const auto &[layout, c] : charts) {
+            const QString dest = c.firstChildElement(QStringLiteral("DestField")).text().trimmed();
+            const Field *f = layout->fields.item(dest);
+            ASSERT_TRUE(f) << s(d.file) << ": no field " << s(dest);
+            EXPECT_EQ(f->kind, FieldKind::Picture) << s(dest);
+            EXPECT_GE(f->width, 9000) << s(dest);
+            EXPECT_GE(f->height, 3000) << s(dest);
+            const QString breakOn
+                = c.firstChildElement(QStringLiteral("NewChartOn")).text().trimmed();
+            if (breakOn.isEmpty()) {
+                EXPECT_EQ(f->section, kv6::engine::SectionFooter) << s(d.file) << " " << s(dest);
+            } else {
+                ASSERT_EQ(layout->groupCount(), 1) << s(d.file);
+                EXPECT_EQ(layout->group(1).groupBy, breakOn);
+                EXPECT_EQ(f->section, kv6::engine::GroupFooterSection(1)) << s(dest);
+            }
+        }
+        const QString holder = d.text(QStringLiteral("SubReportField"));
+        if (!holder.isEmpty()) {
+            const Field *f = all.main.fields.item(holder);
+            ASSERT_TRUE(f) << s(d.file) << ": no field " << s(holder);
+            ASSERT_EQ(d.subReports().size(), 1);
+            EXPECT_EQ(f->subreportName, DefinitionFromElement(d.file, d.subReports()[0]).name());
+            // The report footer grows to hold it and may continue on the next page.
+            const kv6::engine::Section *footer = all.main.section(f->section);
+            EXPECT_TRUE(footer->canGrow && !footer->keepTogether) << s(d.file);
+        }
+
+        for (const ReportLayout *l : QList<const ReportLayout *> { &all.main } + [&] {
+                 QList<const ReportLayout *> out;
+                 for (const ReportLayout &x : all.subs)
+                     out << &x;
+                 return out;
+             }()) {
+            // Every field lies inside the page on A4 and on Letter, and inside its section.
+            for (const QSizeF paper : { QSizeF(11906, 16838), QSizeF(12240, 15840) }) {
+                const double across = (l->landscape ? paper.height() : paper.width())
+                    - l->margins.left() - l->margins.right();
+                EXPECT_LE(l->layoutWidth(), across) << s(d.file) << " " << s(l->name);
+            }
+            for (const Field *f : l->fields.all()) {
+                const QString what = d.file + QLatin1Char(' ') + f->name;
+                EXPECT_GE(f->left, 0) << s(what);
+                EXPECT_LE(f->left + f->width, l->layoutWidth() + 0.5) << s(what);
+                EXPECT_LE(f->top + f->height, l->section(f->section)->height + 0.5) << s(what);
+                // Numbers line up on the right; costs go through the program's currency text.
+                const bool number = f->format.startsWith(u'#') || f->format.startsWith(u'0')
+                    || f->format == u"Currency";
+                if (number && f->section != kv6::engine::SectionPageFooter) {
+                    EXPECT_EQ(f->align / 3, 2) << s(what) << " is not right-aligned";
+                }
+                // A label naming a string must name one the English table has.
+                bool numeric = false;
+                const int id = f->text.toInt(&numeric);
+                if (numeric && !f->isExpression() && !f->name.endsWith(QLatin1String("Value"))) {
+                    EXPECT_FALSE(kv6::GetLangString(id).isEmpty()) << s(what) << ": " << id;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(ReportLayouts, EveryReportRendersItsCaptionsRowsAndTotalsReadably)
+{
+    for (DataConnection *c : engines()) {
+        for (const Definition &d : std::as_const(*s_definitions)) {
+            const QString what = d.name() + QStringLiteral(" on ") + engineName(*c);
+            auto report = load(d.name(), *c);
+            PreviewDocument doc;
+            QString error;
+            ASSERT_TRUE(renderReport(*report, *c, doc, &error)) << s(what) << ": " << s(error);
+            ASSERT_GE(doc.pageCount(), 1) << s(what);
+            const RecordsetPtr data = report->ReportData();
+            ASSERT_GT(data->RecordCount(), 0) << s(what);
+            const QStringList texts = documentTexts(doc);
+
+            ReportLayout layout;
+            ASSERT_TRUE(loadOrFail(pathOf(d), d.name(), layout));
+            QStringList pageOne;
+            for (const TextRun &t : runs(doc, 1))
+                pageOne << t.text;
+            EXPECT_TRUE(pageOne.contains(report->Title())) << s(what);
+            const QString pages = QString::number(doc.pageCount());
+            EXPECT_TRUE(shows(texts, QStringLiteral("Page 1 of ") + pages)) << s(what);
+            EXPECT_TRUE(shows(texts, QStringLiteral("Page %1 of %1").arg(pages))) << s(what);
+
+            // Every row shows its first text column, on a page that carries the column
+            // captions in English.
+            const Field *first = nullptr;
+            for (const Field *f : layout.sectionFields(kv6::engine::SectionDetail)) {
+                if (f->kind == FieldKind::Text && f->isExpression() && f->format.isEmpty()
+                    && data->FieldIndex(f->expression()) >= 0) {
+                    first = f;
+                    break;
+                }
+            }
+            QStringList captions;
+            for (const Field *f : layout.sectionFields(kv6::engine::SectionPageHeader)) {
+                if (f->kind == FieldKind::Text && f->name.startsWith(QLatin1String("lblCol")))
+                    captions << kv6::GetLangString(f->text.toInt());
+            }
+            EXPECT_FALSE(captions.isEmpty()) << s(what);
+            const auto rows = Rows(*data);
+            QSet<QString> shownRows;
+            for (int p = 1; p <= doc.pageCount() && first; ++p) {
+                QStringList page;
+                bool table = false;
+                for (const TextRun &t : runs(doc, p)) {
+                    const QString text = t.text.split(u'\n').join(QString()).remove(u' ');
+                    page << text;
+                    // A caption that wraps breaks between its words, never inside one.
+                    const QString spaced = QString(t.text).replace(u'\n', u' ');
+                    for (const QString &caption : std::as_const(captions)) {
+                        if (text == QString(caption).remove(u' ')) {
+                            EXPECT_EQ(spaced, caption) << s(what) << " page " << p;
+                        }
+                    }
+                    // A cell of the report's own first column, not of a sub-report's.
+                    if (qAbs(t.rect.left() - layout.margins.left() - first->left) < 1
+                        && qAbs(t.rect.width() - first->width) < 1) {
+                        shownRows.insert(text);
+                        table = true;
+                    }
+                }
+                for (const QString &caption : std::as_const(captions)) {
+                    if (table || p == 1) {
+                        EXPECT_TRUE(shows(page, caption))
+                            << s(what) << " page " << p << ": " << s(caption);
+                    }
+                }
+            }
+            if (first) {
+                const int column = data->FieldIndex(first->expression());
+                for (const QVariantList &row : rows) {
+                    const QString v = row.at(column).toString();
+                    if (!v.isEmpty()) {
+                        EXPECT_TRUE(shownRows.contains(QString(v).remove(u' ')))
+                            << s(what) << ": row " << s(v);
+                    }
+                }
+            }
+            // Every footer sum of a column matches the data set's.
+            static const QRegularExpression sum(QStringLiteral("^Sum\\((\\w+)\\)$"));
+            for (const Field *f : layout.sectionFields(kv6::engine::SectionFooter)) {
+                const QRegularExpressionMatch m = sum.match(f->expression());
+                const int column = m.hasMatch() ? data->FieldIndex(m.captured(1)) : -1;
+                if (column < 0 || f->format != u"#,##0")
+                    continue;
+                double total = 0;
+                for (const QVariantList &row : rows)
+                    total += row.at(column).toDouble();
+                const QString shown
+                    = kv6::engine::vbFormat(kv6::script::Variant::dbl(total), f->format);
+                EXPECT_TRUE(shows(texts, shown))
+                    << s(what) << ": " << s(f->name) << " " << s(shown);
+            }
+            expectReadablePages(doc, what);
+        }
+    }
+    if (!s_pg)
+        GTEST_SKIP() << "rendered on SQLite only: " << *s_pgSkip;
+}
+
+TEST_F(ReportLayouts, WithTheCoverPageAndALongSubtitleTheTableStartsOnPageTwo)
+{
+    const QString subtitle
+        = QStringLiteral("Head office, every floor and department, May to the middle of June");
+    for (const QString &name : { QStringLiteral("Black and White Page Volumes Breakdown"),
+             QStringLiteral("User to Printer Model Breakdown") }) {
+        auto report = load(name, *s_sqlite);
+        auto analysis = analysisOf(*s_sqlite);
+        ASSERT_TRUE(build(*report, *analysis, *s_sqlite));
+        report->SetSubTitle(subtitle);
+        kv6::RenderOptions o = options();
+        o.printCover = true;
+        kv6::HeadlessRenderHost host(o);
+        host.ReportBegin(*report);
+        PreviewDocument doc;
+        QString error;
+        ASSERT_TRUE(host.render(doc, &error)) << s(name) << ": " << s(error);
+        host.ReportEnd();
+        ASSERT_GE(doc.pageCount(), 2) << s(name);
+        keepPdf(doc, QStringLiteral("cover ") + name);
+        QList<QStringList> pages;
+        for (int p = 1; p <= doc.pageCount(); ++p) {
+            QStringList texts;
+            for (const TextRun &t : runs(doc, p))
+                texts << t.text.split(u'\n').join(QString()).remove(u' ');
+            pages << texts;
+        }
+        // The cover stands alone: no page header or captions above it.
+        EXPECT_TRUE(shows(pages[0], kv6::GetLangString(880))) << s(name);
+        EXPECT_FALSE(shows(pages[0], kv6::GetLangString(2400))) << s(name);
+        EXPECT_FALSE(shows(pages[0], QStringLiteral(" - ") + subtitle)) << s(name);
+        // The first row of the table, which is sorted by its first column's group.
+        const RecordsetPtr data = report->ReportData();
+        const int column = data->FieldIndex(
+            name.startsWith(u'U') ? QStringLiteral("UserName") : QStringLiteral("PrinterName"));
+        ASSERT_GE(column, 0);
+        const QString first = data->ValueAt(0, column).toString();
+        EXPECT_FALSE(shows(pages[0], first)) << s(name);
+        EXPECT_TRUE(shows(pages[1], first)) << s(name);
+        for (int p = 1; p < pages.size(); ++p)
+            EXPECT_TRUE(shows(pages[p], QStringLiteral(" - ") + subtitle)) << s(name) << p + 1;
+        expectReadablePages(doc, name + QStringLiteral(" with a cover"));
+    }
+}
+
+TEST_F(ReportLayouts, ChartsAreDrawnIntoTheirFieldsOncePerTableOrPerGroup)
+{
+    for (const Definition &d : std::as_const(*s_definitions)) {
+        auto report = load(d.name(), *s_sqlite);
+        if (!report->HasCharts())
+            continue;
+        PreviewDocument doc;
+        QString error;
+        ASSERT_TRUE(renderReport(*report, *s_sqlite, doc, &error)) << s(d.name()) << s(error);
+        // Per field size, the charts that must have been drawn: one over the whole table, or
+        // one per key where the chart breaks on a key.
+        QMap<QPair<int, int>, int> expected;
+        QList<clsReport *> reports { report.get() };
+        for (const kv6::ReportPtr &sub : report->SubReports())
+            reports << sub.get();
+        for (clsReport *r : std::as_const(reports)) {
+            ReportLayout layout;
+            ASSERT_TRUE(loadOrFail(pathOf(d), r->Name(), layout));
+            for (const kv6::ReportChartPtr &chart : r->Charts()) {
+                const Field *f = layout.fields.item(chart->DestField());
+                ASSERT_TRUE(f) << s(d.name()) << ": " << s(chart->DestField());
+                int count = 1;
+                if (!chart->NewChartOn().isEmpty()) {
+                    QSet<QString> keys;
+                    const int column = r->ReportData()->FieldIndex(chart->NewChartOn());
+                    for (const QVariantList &row : Rows(*r->ReportData()))
+                        keys.insert(row.at(column).toString());
+                    count = int(keys.size());
+                    EXPECT_GT(count, 1) << s(d.name());
+                }
+                expected[qMakePair(qRound(f->width), qRound(f->height))] += count;
+            }
+        }
+        QMap<QPair<int, int>, int> drawn = pictureSizes(doc);
+        ReportLayout main;
+        ASSERT_TRUE(loadOrFail(pathOf(d), d.name(), main));
+        const Field *logo = main.fields.item(QStringLiteral("picLogo"));
+        drawn.remove(qMakePair(qRound(logo->width), qRound(logo->height)));
+        EXPECT_EQ(drawn, expected) << s(d.name());
+    }
+}
+
+TEST_F(ReportLayouts, TheSummaryAndTheGroupsAddUpToTheJobTable)
+{
+    // The summary's pages and jobs, worked out from the jobs themselves.
+    qint64 pages = 0;
+    for (const Job &j : std::as_const(*s_jobs))
+        pages += j.pages;
+    const auto number = [](double v) {
+        return kv6::engine::vbFormat(kv6::script::Variant::dbl(v), QStringLiteral("#,##0"));
+    };
+    {
+        auto report = load(QStringLiteral("Executive Summary"), *s_sqlite);
+        PreviewDocument doc;
+        ASSERT_TRUE(renderReport(*report, *s_sqlite, doc));
+        const QStringList texts = documentTexts(doc);
+        EXPECT_TRUE(shows(texts, number(double(pages))));
+        EXPECT_TRUE(shows(texts, number(double(s_jobs->size()))));
+        EXPECT_EQ(doc.pageCount(), 1);
+    }
+    // Per printer, the users' pages add up in the group footer, and all printers at the end.
+    auto report = load(QStringLiteral("Printer to User Breakdown"), *s_sqlite);
+    PreviewDocument doc;
+    ASSERT_TRUE(renderReport(*report, *s_sqlite, doc));
+    const QStringList texts = documentTexts(doc);
+    QMap<int, qint64> perPrinter;
+    for (const Job &j : std::as_const(*s_jobs))
+        perPrinter[j.printer] += j.pages;
+    ASSERT_GT(perPrinter.size(), 1);
+    for (auto it = perPrinter.cbegin(); it != perPrinter.cend(); ++it)
+        EXPECT_TRUE(shows(texts, number(double(it.value())))) << "printer " << it.key();
+    EXPECT_TRUE(shows(texts, number(double(pages))));
+    EXPECT_EQ(texts.count(QString(kv6::GetLangString(2416)).remove(u' ')), perPrinter.size());
+}
+
+TEST_F(ReportLayouts, YesNoAndPageNumbersFollowTheLanguage)
+{
+    // A language whose texts differ from English in the strings the layouts compose.
+    QString table;
+    QFile english(sourceDir() + QStringLiteral("/data/lang/1033/kv6reprtLangRes.txt"));
+    ASSERT_TRUE(english.open(QIODevice::ReadOnly));
+    table = QString::fromUtf8(english.readAll());
+    table.replace(QStringLiteral("\n2430\tYes"), QStringLiteral("\n2430\tOui"));
+    table.replace(QStringLiteral("\n2431\tNo"), QStringLiteral("\n2431\tNon"));
+    table.replace(
+        QStringLiteral("\n2432\tPage %s of %s"), QStringLiteral("\n2432\tFeuille %s sur %s"));
+    const QString folder = s_env->path(QStringLiteral("lang"));
+    ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/1033")));
+    QFile out(folder + QStringLiteral("/1033/kv6reprtLangRes.txt"));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(table.toUtf8());
+    out.close();
+    kv6::FreeLanguage();
+    kv6::SetLanguageFolderForTesting(folder);
+    kv6::LoadLanguage(QStringLiteral("kv6reprt"));
+
+    auto report = load(QStringLiteral("Duplex Savings"), *s_sqlite);
+    PreviewDocument doc;
+    ASSERT_TRUE(renderReport(*report, *s_sqlite, doc));
+    const QStringList texts = documentTexts(doc);
+    const RecordsetPtr data = report->ReportData();
+    const int column = data->FieldIndex(QStringLiteral("DuplexDevice"));
+    int duplex = 0;
+    const auto rows = Rows(*data);
+    for (const QVariantList &row : rows)
+        duplex += row.at(column).toBool() ? 1 : 0;
+    EXPECT_EQ(texts.count(QStringLiteral("Oui")), duplex);
+    EXPECT_EQ(texts.count(QStringLiteral("Non")), rows.size() - duplex);
+    EXPECT_FALSE(texts.contains(QStringLiteral("Yes")) || texts.contains(QStringLiteral("No")));
+    const QString pages = QString::number(doc.pageCount());
+    EXPECT_TRUE(shows(texts, QStringLiteral("Feuille 1 sur ") + pages));
+}
+
+TEST_F(ReportLayouts, ThePdfOfEveryReportCarriesItsTitle)
+{
+    const QString dir = s_env->path(QStringLiteral("pdf"));
+    ASSERT_TRUE(QDir().mkpath(dir));
+    for (const Definition &d : std::as_const(*s_definitions)) {
+        auto report = load(d.name(), *s_sqlite);
+        auto analysis = analysisOf(*s_sqlite);
+        ASSERT_TRUE(build(*report, *analysis, *s_sqlite));
+        const QString pdf
+            = dir + QLatin1Char('/') + QFileInfo(d.file).baseName() + QStringLiteral(".pdf");
+        QString error;
+        ASSERT_TRUE(
+            kv6::RenderReportToFile(*report, pdf, kv6::OutputFormat::Pdf, options(), &error))
+            << s(d.name()) << ": " << s(error);
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), { pdf, QStringLiteral("-") });
+        ASSERT_TRUE(p.waitForFinished(60000)) << "pdftotext did not run";
+        const QString text = QString::fromUtf8(p.readAllStandardOutput()).simplified();
+        EXPECT_TRUE(text.contains(report->Title())) << s(d.name());
+        if (const QString keep = qEnvironmentVariable("KV6_KEEP_OUTPUT"); !keep.isEmpty()) {
+            QFile::remove(keep + QLatin1Char('/') + QFileInfo(pdf).fileName());
+            QFile::copy(pdf, keep + QLatin1Char('/') + QFileInfo(pdf).fileName());
+        }
+    }
+}
+
+TEST_F(ReportLayouts, TheProposalsTitlePageAndContentsShowTheirRows)
+{
+    using kv6::engine::ReportEngine;
+    auto title = kv6::Recordset::Create();
+    for (const char *name : { "ProposalTitle", "PreparedFor", "PreparedBy" })
+        title->AppendField(QLatin1String(name), kv6::adVarWChar, 256);
+    title->Open();
+    title->AppendRow({ QStringLiteral("Printing at Northwind"), QStringLiteral("The board"),
+        QStringLiteral("Office services") });
+    title->MoveFirst();
+
+    ReportEngine cover;
+    QString error;
+    ASSERT_TRUE(cover.load(
+        reportsDir() + QStringLiteral("/titlepage.prp"), QStringLiteral("Title Page"), &error))
+        << s(error);
+    cover.setRecordset(title);
+    Field *logo = cover.Fields().item(QStringLiteral("picLogo"));
+    ASSERT_TRUE(logo);
+    logo->picture = kv6::engine::Picture::fromImage(kv6::ReportLogoPicture);
+    kv6::clsReportRender::LocaliseLabels(cover);
+    PreviewDocument first;
+    ASSERT_TRUE(cover.render(first, &error)) << s(error);
+    ASSERT_EQ(first.pageCount(), 1);
+    QStringList texts = documentTexts(first);
+    for (const QString &t :
+        { QStringLiteral("Printing at Northwind"), QStringLiteral("The board"),
+            QStringLiteral("Office services"), kv6::GetLangString(2470), kv6::GetLangString(2471) })
+        EXPECT_TRUE(shows(texts, t)) << s(t);
+    expectReadablePages(first, QStringLiteral("title page"));
+    keepPdf(first, QStringLiteral("titlepage"));
+
+    auto contents = kv6::Recordset::Create();
+    contents->AppendField(QStringLiteral("ProposalReportName"), kv6::adVarWChar, 256);
+    contents->AppendField(QStringLiteral("PageStart"), kv6::adInteger);
+    const QList<QPair<QString, int>> rows = { { QStringLiteral("Executive Summary"), 1 },
+        { QStringLiteral("Duplex Savings"), 3 }, { QStringLiteral("Top 10 Users List"), 8 } };
+    contents->Open();
+    for (const auto &[name, page] : rows)
+        contents->AppendRow({ name, page });
+    contents->MoveFirst();
+    ReportEngine toc;
+    ASSERT_TRUE(toc.load(reportsDir() + QStringLiteral("/tbcontents.prp"),
+        QStringLiteral("Proposal Contents"), &error))
+        << s(error);
+    toc.setRecordset(contents);
+    Field *heading = toc.Fields().item(QStringLiteral("clrTitle"));
+    ASSERT_TRUE(heading);
+    heading->text = kv6::GetLangString(824);
+    logo = toc.Fields().item(QStringLiteral("picLogo"));
+    ASSERT_TRUE(logo);
+    logo->picture = kv6::engine::Picture::fromImage(kv6::ReportLogoPicture);
+    kv6::clsReportRender::LocaliseLabels(toc);
+    PreviewDocument second;
+    ASSERT_TRUE(toc.render(second, &error)) << s(error);
+    ASSERT_EQ(second.pageCount(), 1);
+    texts = documentTexts(second);
+    EXPECT_TRUE(shows(texts, kv6::GetLangString(824)));
+    for (const auto &[name, page] : rows) {
+        EXPECT_TRUE(shows(texts, name));
+        EXPECT_TRUE(shows(texts, QString::number(page)));
+    }
+    expectReadablePages(second, QStringLiteral("contents"));
+    keepPdf(second, QStringLiteral("tbcontents"));
+}
