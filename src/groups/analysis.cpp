@@ -380,9 +380,20 @@ DataResult clsAnalysis::InitializeFromAdminGroups(DataConnection &connection, qi
     auto apply = [&](infGroupManager &manager, Recordset &groups, Recordset &members,
                      int groupCaption, int memberCaption, auto idOf) {
         progress.start(groupCaption, groups.RecordCount());
+        QSet<QString> names;
+        for (const GroupItemPtr &g : manager.Groups())
+            names.insert(g->Name().toCaseFolded());
         for (groups.MoveFirst(); !groups.Eof(); groups.MoveNext()) {
+            const QString name = groups.Value(QStringLiteral("Name")).toString();
+            // Companies may share group names ("Sales"); members then meet in one group, and
+            // asking the user about each repeat would only interrupt.
+            if (names.contains(name.toCaseFolded())) {
+                progress.step();
+                continue;
+            }
+            names.insert(name.toCaseFolded());
             GroupItemPtr entry;
-            if (manager.AddGroup(groups.Value(QStringLiteral("Name")).toString(), &entry)) {
+            if (manager.AddGroup(name, &entry)) {
                 if (const PrinterPtr p = AsPrinter(entry)) {
                     p->setEstCost(Currency::fromInt(-1));
                     p->setEstCostColor(Currency::fromInt(-1));

@@ -2,6 +2,7 @@
 // without a window — for shell scripts and cron. A thin shell over the report libraries.
 
 #include "app/branding.h"
+#include "app/dialogs.h"
 #include "app/langstrings.h"
 #include "app/paths.h"
 #include "app/startup.h"
@@ -46,6 +47,8 @@ Builds one report and writes it to OUT; the extension chooses the format: .pdf, 
                      9 this year, 10 last year.
   --top N            The size of a top-N list.
   --groups FILE      Take users' and printers' groups and filters from a group file.
+  --admin-groups     Group users and printers by the database's administration groups
+                     (departments, floors).
   --no-filters       Include every user and printer.
   --no-groups        Show users and printers one by one instead of by group.
   --est-costs        Use the printers' estimated costs per page.
@@ -83,8 +86,8 @@ bool parse(const QStringList &args, CommandLine &cl, QString &error)
         QStringLiteral("groups"), QStringLiteral("decimals"), QStringLiteral("sort"),
         QStringLiteral("o"), QStringLiteral("definitions") };
     static const QStringList flags = { QStringLiteral("no-filters"), QStringLiteral("no-groups"),
-        QStringLiteral("est-costs"), QStringLiteral("cover"), QStringLiteral("quiet"),
-        QStringLiteral("list"), QStringLiteral("help") };
+        QStringLiteral("est-costs"), QStringLiteral("cover"), QStringLiteral("admin-groups"),
+        QStringLiteral("quiet"), QStringLiteral("list"), QStringLiteral("help") };
     for (int i = 1; i < args.size(); ++i) {
         QString a = args.at(i);
         if (a == QLatin1String("-h"))
@@ -274,6 +277,12 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("kv6report"));
     QCoreApplication::setOrganizationName(QStringLiteral("Korvane 6"));
 
+    // Nothing may wait for a click here: every message goes to standard error instead.
+    SilentDialogs silent([](const MessageRequest &m) {
+        std::fprintf(stderr, "kv6report: %s\n", qPrintable(m.text.simplified()));
+    });
+    ScopedDialogProvider quietDialogs(&silent);
+
     CommandLine cl;
     QString error;
     if (!parse(QCoreApplication::arguments(), cl, error))
@@ -378,6 +387,8 @@ int main(int argc, char **argv)
     analysis.setShowProgress(false);
     const DataResult loaded = cl.values.contains(QStringLiteral("groups"))
         ? analysis.InitializeFromGroupFile(*connection, cl.values.value(QStringLiteral("groups")))
+        : cl.flags.contains(QStringLiteral("admin-groups"))
+        ? analysis.InitializeFromAdminGroups(*connection, companyId)
         : analysis.InitializeDefault(*connection, companyId);
     if (loaded)
         return fail(ExitFailed, loaded->Description());

@@ -266,6 +266,22 @@ TEST_P(AnalysisTest, AdministrationGroupsPutEachMemberInItsHighestOwnersGroup)
     EXPECT_EQ(group->EstCost(), Currency::fromInt(-1));
 }
 
+TEST_P(AnalysisTest, AdministrationGroupsOfOneNameMeetWithoutAskingTheUser)
+{
+    // Each company keeps its own "Sales"; the analysis shows one.
+    makeGroup(AdminObjectUser, QStringLiteral("Sales"), 0, { 100 });
+    int other = 0;
+    ASSERT_FALSE(DataSettings::CreateAdminGroup(
+        *connection, AdminObjectUser, QStringLiteral("SALES"), 2, 0, other));
+    ASSERT_FALSE(DataSettings::AddAdminGroupMember(*connection, other, 200));
+    ScriptedDialogs answers;
+    ScopedDialogProvider scoped(&answers);
+    ASSERT_FALSE(analysis.InitializeFromAdminGroups(*connection, -1));
+    EXPECT_TRUE(answers.messages.isEmpty());
+    EXPECT_EQ(state(*analysis.UserManager()),
+        QStringList({ "USR100:Sales:1", "USR101:<INDIVIDUAL>:1", "USR200:Sales:1" }));
+}
+
 TEST_P(AnalysisTest, SimpleModeIncludesExactlyTheChosenGroupsMembers)
 {
     const int sales = makeGroup(AdminObjectUser, QStringLiteral("Sales"), 0, { 100 });
