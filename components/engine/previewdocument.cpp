@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QSet>
 
 #include <cmath>
 
@@ -437,6 +438,85 @@ bool PreviewDocument::append(const QString &path, QString *error)
 void PreviewDocument::append(const PreviewDocument &other)
 {
     m_pages.append(other.m_pages);
+}
+
+namespace {
+
+// What one heap block costs beside its payload: the container's header and the allocator's.
+constexpr qint64 BlockOverhead = 16 + 16;
+
+class MemoryCount
+{
+public:
+    qint64 bytes = 0;
+
+    void string(const QString &s)
+    {
+        // Literals live in the program; shared copies are counted where first met.
+        if (s.capacity() == 0 || !once(s.constData()))
+            return;
+        bytes += BlockOverhead + (s.capacity() + 1) * qint64(sizeof(QChar));
+    }
+
+    void items(const QList<DisplayItem> &list)
+    {
+        if (list.capacity() > 0)
+            bytes += BlockOverhead + list.capacity() * qint64(sizeof(DisplayItem));
+        for (const DisplayItem &item : list) {
+            if (const auto *t = std::get_if<TextRun>(&item)) {
+                string(t->text);
+                string(t->font.name);
+            } else if (const auto *p = std::get_if<PictureItem>(&item)) {
+                picture(p->picture);
+            }
+        }
+    }
+
+private:
+    void picture(const Picture &p)
+    {
+        if (p.isNull())
+            return;
+        if (p.isVector()) {
+            const QPicture v = p.vector();
+            if (once(v.data()))
+                bytes += BlockOverhead + v.size();
+        } else {
+            const QImage image = p.image();
+            if (!m_images.contains(image.cacheKey())) {
+                m_images.insert(image.cacheKey());
+                bytes += BlockOverhead + image.sizeInBytes();
+            }
+        }
+    }
+
+    bool once(const void *key)
+    {
+        if (m_seen.contains(key))
+            return false;
+        m_seen.insert(key);
+        return true;
+    }
+
+    QSet<const void *> m_seen;
+    QSet<qint64> m_images;
+};
+
+} // namespace
+
+qint64 PreviewDocument::memoryEstimate() const
+{
+    MemoryCount count;
+    count.bytes = sizeof(PreviewDocument);
+    count.string(m_title);
+    count.string(m_font.name);
+    if (m_pages.capacity() > 0)
+        count.bytes += BlockOverhead + m_pages.capacity() * qint64(sizeof(Page));
+    for (const Page &page : m_pages) {
+        count.items(page.items);
+        count.items(page.overlay);
+    }
+    return count.bytes;
 }
 
 // ---- PDF

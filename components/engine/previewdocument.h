@@ -132,6 +132,10 @@ public:
     QByteArray toBytes() const;
     bool fromBytes(const QByteArray &bytes, QString *error = nullptr);
 
+    // Bytes the pages' display lists hold in memory, lists and strings and pictures included;
+    // data items share (font names, a logo on every page) counts once.
+    qint64 memoryEstimate() const;
+
 private:
     QString m_title;
     QSizeF m_pageSize;
