@@ -539,24 +539,35 @@ bool writePdf(const PreviewDocument &document, const QString &path, QString *err
             landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF());
     };
 
-    QPdfWriter writer(path);
-    writer.setResolution(1200);
-    writer.setTitle(document.title());
-    writer.setCreator(QStringLiteral("Korvane 6 Analysis Reporting"));
-    writer.setPageLayout(layoutFor(document.page(1).size));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
-    for (int p = 1; p <= document.pageCount(); ++p) {
-        if (p > 1) {
-            writer.setPageLayout(layoutFor(document.page(p).size));
-            writer.newPage();
+    // Written aside and put in place only when complete, so a failure leaves no part of a PDF
+    // and keeps what was there before.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(
+            QStringLiteral("Cannot write the PDF file %1: %2").arg(path, file.errorString()));
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(1200);
+        writer.setTitle(document.title());
+        writer.setCreator(QStringLiteral("Korvane 6 Analysis Reporting"));
+        writer.setPageLayout(layoutFor(document.page(1).size));
+        QPainter painter;
+        if (!painter.begin(&writer))
+            return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
+        for (int p = 1; p <= document.pageCount(); ++p) {
+            if (p > 1) {
+                writer.setPageLayout(layoutFor(document.page(p).size));
+                writer.newPage();
+            }
+            const QRect full = writer.pageLayout().fullRectPixels(writer.resolution());
+            document.paintPage(&painter, p, QRectF(QPointF(0, 0), QSizeF(full.size())));
         }
-        const QRect full = writer.pageLayout().fullRectPixels(writer.resolution());
-        document.paintPage(&painter, p, QRectF(QPointF(0, 0), QSizeF(full.size())));
+        if (!painter.end())
+            return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
     }
-    if (!painter.end())
-        return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
+    if (!file.commit())
+        return fail(
+            QStringLiteral("Cannot write the PDF file %1: %2").arg(path, file.errorString()));
     return true;
 }
 
