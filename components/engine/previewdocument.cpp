@@ -117,31 +117,70 @@ double PreviewDocument::textWidth(const QString &text) const
 
 namespace {
 
-void paintItem(QPainter *p, const DisplayItem &item)
+// What the painter was last given while painting one page: setting a font or pen costs a
+// lookup on screen and a state change in PDF and print output, and most items share both.
+struct PaintState
+{
+    bool haveFont = false;
+    FontSpec font;
+    bool haveColor = false;
+    QRgb color = 0;
+};
+
+void paintText(QPainter *p, const TextRun &t, PaintState &state)
+{
+    if (t.text.isEmpty())
+        return;
+    if (!state.haveFont || !(state.font == t.font)) {
+        p->setFont(twipsFont(t.font));
+        state.font = t.font;
+        state.haveFont = true;
+    }
+    if (!state.haveColor || state.color != t.color) {
+        p->setPen(QColor(t.color));
+        state.color = t.color;
+        state.haveColor = true;
+    }
+    const QStringList lines = t.text.split(u'\n');
+    const double lh = lineHeight(t.font);
+    const double total = lh * double(lines.size());
+    double y = t.rect.top();
+    if (t.alignment & Qt::AlignVCenter)
+        y += (t.rect.height() - total) / 2;
+    else if (t.alignment & Qt::AlignBottom)
+        y += t.rect.height() - total;
+
+    // A clip is a path intersection per item in PDF and print output; text that lies inside its
+    // box needs none.
+    const QRectF clip = t.clip.isEmpty() ? t.rect : t.clip;
+    const double eps = 0.5;
+    bool inside = y >= clip.top() - eps && y + total <= clip.bottom() + eps
+        && t.rect.left() >= clip.left() - eps && t.rect.right() <= clip.right() + eps;
+    for (qsizetype i = 0; inside && i < lines.size(); ++i)
+        inside = textWidth(t.font, lines[i]) <= t.rect.width() + eps;
+    if (!inside) {
+        p->save();
+        p->setClipRect(clip, Qt::IntersectClip);
+    }
+    const int flags = int(t.alignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop
+        | Qt::TextSingleLine | Qt::TextDontClip;
+    for (const QString &line : lines) {
+        p->drawText(QRectF(t.rect.left(), y, t.rect.width(), lh), flags, line);
+        y += lh;
+    }
+    if (!inside)
+        p->restore();
+}
+
+void paintItem(QPainter *p, const DisplayItem &item, PaintState &state)
 {
     if (const auto *t = std::get_if<TextRun>(&item)) {
-        if (t->text.isEmpty())
-            return;
-        p->save();
-        p->setClipRect(t->clip.isEmpty() ? t->rect : t->clip, Qt::IntersectClip);
-        p->setFont(twipsFont(t->font));
-        p->setPen(QColor(t->color));
-        const QStringList lines = t->text.split(u'\n');
-        const double lh = lineHeight(t->font);
-        const double total = lh * double(lines.size());
-        double y = t->rect.top();
-        if (t->alignment & Qt::AlignVCenter)
-            y += (t->rect.height() - total) / 2;
-        else if (t->alignment & Qt::AlignBottom)
-            y += t->rect.height() - total;
-        const int flags = int(t->alignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop
-            | Qt::TextSingleLine | Qt::TextDontClip;
-        for (const QString &line : lines) {
-            p->drawText(QRectF(t->rect.left(), y, t->rect.width(), lh), flags, line);
-            y += lh;
-        }
-        p->restore();
-    } else if (const auto *l = std::get_if<LineItem>(&item)) {
+        paintText(p, *t, state);
+        return;
+    }
+    // Lines and boxes set their own pen; a vector picture may leave any state behind.
+    state = PaintState();
+    if (const auto *l = std::get_if<LineItem>(&item)) {
         QPen pen(QColor(l->color), l->width, l->style, Qt::FlatCap);
         pen.setCosmetic(l->width <= 0);
         p->setPen(pen);
@@ -173,10 +212,11 @@ void PreviewDocument::paintPage(QPainter *painter, int page, const QRectF &targe
     painter->translate(target.topLeft());
     painter->scale(target.width() / pg.size.width(), target.height() / pg.size.height());
     painter->setClipRect(QRectF(QPointF(0, 0), pg.size), Qt::IntersectClip);
+    PaintState state;
     for (const DisplayItem &item : pg.items)
-        paintItem(painter, item);
+        paintItem(painter, item, state);
     for (const DisplayItem &item : pg.overlay)
-        paintItem(painter, item);
+        paintItem(painter, item, state);
     painter->restore();
 }
 
