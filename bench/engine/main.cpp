@@ -27,6 +27,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -260,6 +261,55 @@ private:
     QPainter m_painter;
 };
 
+// Memory of a process and all its descendants, in MB: their proportional resident sizes summed
+// (a page shared by several counts once in all), and the resident size of the largest.
+struct TreeMemory
+{
+    double pss = 0;
+    double largest = 0;
+};
+
+TreeMemory treeMemory(qint64 root)
+{
+    QHash<qint64, qint64> parentOf;
+    for (const QString &name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const qint64 pid = name.toLongLong(&isPid);
+        QFile f(QStringLiteral("/proc/%1/stat").arg(name));
+        if (!isPid || !f.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold spaces and parentheses.
+        const QByteArray stat = f.readAll();
+        const QList<QByteArray> after = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (after.size() > 1)
+            parentOf.insert(pid, after[1].toLongLong());
+    }
+    QSet<qint64> tree { root };
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (auto it = parentOf.cbegin(); it != parentOf.cend(); ++it) {
+            if (!tree.contains(it.key()) && tree.contains(it.value())) {
+                tree.insert(it.key());
+                grew = true;
+            }
+        }
+    }
+    TreeMemory m;
+    for (qint64 pid : tree) {
+        QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : f.readAll().split('\n')) {
+            const double mb = line.simplified().split(' ').value(1).toDouble() / 1024.0;
+            if (line.startsWith("Pss:"))
+                m.pss += mb;
+            else if (line.startsWith("Rss:"))
+                m.largest = std::max(m.largest, mb);
+        }
+    }
+    return m;
+}
+
 QString chromiumPath()
 {
     const QString onPath = QStandardPaths::findExecutable(QStringLiteral("chromium"));
@@ -278,29 +328,37 @@ int child(const QString &mode, int rows, const QString &dir)
     const QString tag = QString::number(rows);
     Figures f;
     if (mode == u"chromium") {
-        // The browser's own processes are children of this one; their peak comes back through
-        // RUSAGE_CHILDREN (the largest single process of the browser's tree).
         const QString exe = chromiumPath();
         if (exe.isEmpty())
             die(QStringLiteral("chromium is not installed"));
+        const QString pdf = dir + QStringLiteral("/chromium-") + tag + QStringLiteral(".pdf");
+        QFile::remove(pdf);
         QProcess p;
         p.setStandardOutputFile(QProcess::nullDevice());
         p.setStandardErrorFile(dir + QStringLiteral("/chromium-") + tag + QStringLiteral(".log"));
         const QStringList args = { QStringLiteral("--headless"), QStringLiteral("--disable-gpu"),
             QStringLiteral("--no-sandbox"),
             QStringLiteral("--user-data-dir=") + dir + QStringLiteral("/chromium-profile"),
-            QStringLiteral("--print-to-pdf=") + dir + QStringLiteral("/chromium-") + tag
-                + QStringLiteral(".pdf"),
+            QStringLiteral("--print-to-pdf=") + pdf,
             QStringLiteral("file://") + dir + QStringLiteral("/report-") + tag
                 + QStringLiteral(".htm") };
-        bool finished = false;
+        TreeMemory peak;
         f[QStringLiteral("time")] = seconds([&] {
             p.start(exe, args);
-            finished = p.waitForStarted() && p.waitForFinished(30 * 60 * 1000);
+            if (!p.waitForStarted())
+                die(QStringLiteral("chromium did not start"));
+            // The browser is several processes; its memory is sampled while it works.
+            while (p.state() != QProcess::NotRunning) {
+                const TreeMemory now = treeMemory(p.processId());
+                peak.pss = std::max(peak.pss, now.pss);
+                peak.largest = std::max(peak.largest, now.largest);
+                p.waitForFinished(200);
+            }
         });
-        if (!finished || p.exitCode() != 0)
-            die(QStringLiteral("chromium failed (see %1/chromium-%2.log)").arg(dir, tag));
-        f[QStringLiteral("peak")] = peakMb(RUSAGE_CHILDREN);
+        f[QStringLiteral("peak")] = peak.pss;
+        f[QStringLiteral("largest")] = peak.largest;
+        // It may exit cleanly having written nothing (a renderer that crashed).
+        f[QStringLiteral("ok")] = p.exitCode() == 0 && QFileInfo(pdf).size() > 0 ? 1 : 0;
     } else {
         const RecordsetPtr rs = data(rows);
         QString error;
@@ -446,6 +504,36 @@ int main(int argc, char **argv)
     const Figures html = measure(QStringLiteral("html"), rows, dir);
     const QString tag = QString::number(rows);
 
+    // Memory at a quarter, half and all of the pages.
+    struct BySize
+    {
+        int pages, rows;
+        Figures idle, engine, direct;
+    };
+    QList<BySize> sizes;
+    for (int n : { pages / 4, pages / 2, pages }) {
+        const int r = n == pages ? rows : rowsFor(n);
+        const bool full = n == pages;
+        sizes.append({ n, r, measure(QStringLiteral("idle"), r, dir),
+            full ? engine : measure(QStringLiteral("engine"), r, dir),
+            full ? direct : measure(QStringLiteral("direct"), r, dir) });
+    }
+
+    // The browser, on the whole report; when it prints nothing of that, on a quarter of it
+    // against the engine on the same quarter.
+    const QString browser = chromiumPath();
+    Figures chromium, chromiumFailed;
+    const BySize *chromiumSize = &sizes.last();
+    if (!browser.isEmpty()) {
+        chromium = measure(QStringLiteral("chromium"), rows, dir);
+        if (chromium.value(QStringLiteral("ok")) == 0) {
+            chromiumFailed = chromium;
+            chromiumSize = &sizes.first();
+            measure(QStringLiteral("html"), chromiumSize->rows, dir);
+            chromium = measure(QStringLiteral("chromium"), chromiumSize->rows, dir);
+        }
+    }
+
     const double et = engine.value(QStringLiteral("time")),
                  ep = engine.value(QStringLiteral("peak"));
     std::printf(
@@ -461,15 +549,31 @@ int main(int argc, char **argv)
     std::printf("%-36s %6d %9.3f %9.2f %9.1f %9.2f\n", "direct: QPainter into QPdfWriter",
         pdfPages(dir + QStringLiteral("/direct-") + tag + QStringLiteral(".pdf")), dt, et / dt, dp,
         ep / dp);
-    const QString browser = chromiumPath();
     if (browser.isEmpty()) {
         std::printf("%-36s not installed\n", "chromium: prints the HTML export");
     } else {
-        const Figures c = measure(QStringLiteral("chromium"), rows, dir);
-        const double ct = c.value(QStringLiteral("time")), cp = c.value(QStringLiteral("peak"));
-        std::printf("%-36s %6d %9.3f %9.2f %9.1f %9.2f\n", "chromium: prints the HTML export",
-            pdfPages(dir + QStringLiteral("/chromium-") + tag + QStringLiteral(".pdf")), ct,
-            et / ct, cp, ep / cp);
+        if (!chromiumFailed.isEmpty())
+            std::printf("%-36s %6d %9.3f %9s %9.1f   wrote no PDF (exit %s)\n",
+                "chromium: prints the HTML export", 0, chromiumFailed.value(QStringLiteral("time")),
+                "", chromiumFailed.value(QStringLiteral("peak")), "0, its renderer gave up");
+        const Figures &e = chromiumSize->engine;
+        const QString ctag = QString::number(chromiumSize->rows);
+        const double ct = chromium.value(QStringLiteral("time")),
+                     cp = chromium.value(QStringLiteral("peak"));
+        const QByteArray label = chromiumFailed.isEmpty()
+            ? QByteArray("chromium: prints the HTML export")
+            : QStringLiteral("  the same at %1 pages").arg(chromiumSize->pages).toUtf8();
+        if (chromium.value(QStringLiteral("ok")) == 0)
+            std::printf("%-36s %6s %9.3f %9s %9.1f   wrote no PDF either\n", label.constData(), "",
+                ct, "", cp);
+        else
+            std::printf("%-36s %6d %9.3f %9.2f %9.1f %9.2f\n", label.constData(),
+                pdfPages(dir + QStringLiteral("/chromium-") + ctag + QStringLiteral(".pdf")), ct,
+                e.value(QStringLiteral("time")) / ct, cp, e.value(QStringLiteral("peak")) / cp);
+        if (!chromiumFailed.isEmpty())
+            std::printf("%-36s %6d %9.3f %9s %9.1f   (the engine on those pages)\n", "",
+                int(e.value(QStringLiteral("pages"))), e.value(QStringLiteral("time")), "",
+                e.value(QStringLiteral("peak")));
     }
     std::printf("%-36s %6s %9.3f %9s %9.1f   (%.1f MB of HTML)\n", "  the HTML export it prints",
         "", html.value(QStringLiteral("time")), "", html.value(QStringLiteral("peak")),
@@ -477,26 +581,23 @@ int main(int argc, char **argv)
     const double lt = lists.value(QStringLiteral("time"));
     std::printf("%-36s %6d %9.3f %9.2f   (render/x)\n", "display lists built by hand",
         int(lists.value(QStringLiteral("pages"))), lt, engine.value(QStringLiteral("render")) / lt);
-    if (!browser.isEmpty())
-        std::printf("(chromium's peak is its largest process; pages as pdfinfo counts them)\n");
+    std::printf("(pages as pdfinfo counts them; chromium's peak is the proportional resident size "
+                "of all its\nprocesses, %.1f MB in its largest)\n",
+        chromium.value(QStringLiteral("largest")));
 
     std::printf("\nmemory by size: peak resident MB of each process; \"added\" is over the same "
                 "process with\nthe data loaded and a one-row report rendered; \"document\" is the "
                 "preview document's estimate\n");
     std::printf("%6s %7s %9s %9s %9s %9s %9s %9s\n", "pages", "rows", "engine", "added", "MB/page",
         "document", "MB/page", "direct");
-    for (int n : { pages / 4, pages / 2, pages }) {
-        const int r = rowsFor(n);
-        const Figures idle = measure(QStringLiteral("idle"), r, dir);
-        const Figures e = n == pages ? engine : measure(QStringLiteral("engine"), r, dir);
-        const Figures d = n == pages ? direct : measure(QStringLiteral("direct"), r, dir);
-        const double base = idle.value(QStringLiteral("peak"));
-        const double added = e.value(QStringLiteral("peak")) - base;
-        const double got = e.value(QStringLiteral("pages"));
-        const double doc = e.value(QStringLiteral("document"));
-        std::printf("%6d %7d %9.1f %9.1f %9.4f %9.1f %9.4f %9.1f\n", int(got), r,
-            e.value(QStringLiteral("peak")), added, added / got, doc, doc / got,
-            d.value(QStringLiteral("peak")));
+    for (const BySize &z : sizes) {
+        const double base = z.idle.value(QStringLiteral("peak"));
+        const double added = z.engine.value(QStringLiteral("peak")) - base;
+        const double got = z.engine.value(QStringLiteral("pages"));
+        const double doc = z.engine.value(QStringLiteral("document"));
+        std::printf("%6d %7d %9.1f %9.1f %9.4f %9.1f %9.4f %9.1f\n", int(got), z.rows,
+            z.engine.value(QStringLiteral("peak")), added, added / got, doc, doc / got,
+            z.direct.value(QStringLiteral("peak")));
     }
     return 0;
 }
