@@ -274,11 +274,27 @@ const SectionType sectionTypes[] = {
     { "GroupFooter", -2 },
 };
 
+// "file, report "R", line 3, column 7" with the parts that are known.
+QString place(const QString &file, const QString &report, int line, int column = 0)
+{
+    QStringList parts;
+    if (!file.isEmpty())
+        parts << file;
+    if (!report.isEmpty())
+        parts << QStringLiteral("report \"%1\"").arg(report);
+    if (line > 0)
+        parts << QStringLiteral("line %1").arg(line);
+    if (column > 0)
+        parts << QStringLiteral("column %1").arg(column);
+    return parts.join(QStringLiteral(", "));
+}
+
 class Reader
 {
 public:
-    Reader(QString file, QString baseDir)
+    Reader(QString file, QString reportName, QString baseDir)
         : m_file(std::move(file))
+        , m_report(std::move(reportName))
         , m_baseDir(std::move(baseDir))
     { }
 
@@ -286,10 +302,7 @@ public:
 
     bool fail(const QDomNode &at, const QString &what)
     {
-        const QString where = m_file.isEmpty()
-            ? QStringLiteral("line %1").arg(at.lineNumber())
-            : QStringLiteral("%1, line %2").arg(m_file).arg(at.lineNumber());
-        error = where + QStringLiteral(": ") + what;
+        error = place(m_file, m_report, at.lineNumber()) + QStringLiteral(": ") + what;
         return false;
     }
 
@@ -588,6 +601,7 @@ private:
     }
 
     QString m_file;
+    QString m_report;
     QString m_baseDir;
 };
 
@@ -599,40 +613,43 @@ QDomElement layoutsOf(const QDomDocument &doc)
     return root.tagName() == u"Layouts" ? root : root.firstChildElement(QStringLiteral("Layouts"));
 }
 
-bool parseDocument(const QByteArray &xml, const QString &file, QDomDocument &doc, QString *error)
+// `report` is the report being loaded, named in the error; empty when listing the file.
+bool parseDocument(const QByteArray &xml, const QString &file, const QString &report,
+    QDomDocument &doc, QString *error)
 {
     QString msg;
     int line = 0, column = 0;
     if (!doc.setContent(xml, &msg, &line, &column)) {
         if (error)
-            *error = QStringLiteral("%1line %2, column %3: %4")
-                         .arg(file.isEmpty() ? QString() : file + QStringLiteral(", "))
-                         .arg(line)
-                         .arg(column)
-                         .arg(msg);
+            *error = place(file, report, line, column) + QStringLiteral(": ") + msg;
         return false;
     }
     if (layoutsOf(doc).isNull()) {
         if (error)
-            *error = QStringLiteral("%1holds no layouts (its root is <%2>, with no <Layouts>)")
-                         .arg(file.isEmpty() ? QString() : file + QStringLiteral(" "),
-                             doc.documentElement().tagName());
+            *error
+                = QStringLiteral("%1: the file holds no layouts (its root is <%2>, with no "
+                                 "<Layouts>)")
+                      .arg(place(file.isEmpty() ? QStringLiteral("the layout") : file, report, 0),
+                          doc.documentElement().tagName());
         return false;
     }
     return true;
 }
 
-bool readFile(const QString &pathIn, QByteArray &bytes, QString *error)
+// `path` comes back as the file that was opened.
+bool readFile(QString &path, const QString &report, QByteArray &bytes, QString *error)
 {
     // Paths built the Windows way ("folder\\name") still find the file.
-    QString path = pathIn;
     if (!QFile::exists(path) && path.contains(u'\\'))
         path.replace(u'\\', u'/');
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         if (error)
-            *error
-                = QStringLiteral("Cannot open the layout file %1: %2").arg(path, f.errorString());
+            *error = QStringLiteral("Cannot open the layout file %1%2: %3")
+                         .arg(path,
+                             report.isEmpty() ? QString()
+                                              : QStringLiteral(" (report \"%1\")").arg(report),
+                             f.errorString());
         return false;
     }
     bytes = f.readAll();
@@ -643,19 +660,20 @@ bool loadFrom(const QByteArray &xml, const QString &file, const QString &reportN
     ReportLayout &layout, QString *error, const QString &baseDir)
 {
     QDomDocument doc;
-    if (!parseDocument(xml, file, doc, error))
+    if (!parseDocument(xml, file, reportName, doc, error))
         return false;
     for (QDomElement e = layoutsOf(doc).firstChildElement(QStringLiteral("Report")); !e.isNull();
          e = e.nextSiblingElement(QStringLiteral("Report"))) {
         if (e.attribute(QStringLiteral("name")).compare(reportName, Qt::CaseInsensitive) != 0)
             continue;
-        Reader reader(file, baseDir);
+        Reader reader(file, e.attribute(QStringLiteral("name")), baseDir);
         ReportLayout r;
         if (!reader.report(e, r)) {
             if (error)
                 *error = reader.error;
             return false;
         }
+        r.fileName = file;
         layout = std::move(r);
         return true;
     }
@@ -669,9 +687,10 @@ bool loadFrom(const QByteArray &xml, const QString &file, const QString &reportN
 
 QStringList layoutReportNames(const QString &path, QString *error)
 {
+    QString file = path;
     QByteArray bytes;
     QDomDocument doc;
-    if (!readFile(path, bytes, error) || !parseDocument(bytes, path, doc, error))
+    if (!readFile(file, QString(), bytes, error) || !parseDocument(bytes, file, {}, doc, error))
         return {};
     QStringList names;
     for (QDomElement e = layoutsOf(doc).firstChildElement(QStringLiteral("Report")); !e.isNull();
@@ -683,9 +702,11 @@ QStringList layoutReportNames(const QString &path, QString *error)
 bool loadLayout(
     const QString &path, const QString &reportName, ReportLayout &layout, QString *error)
 {
+    QString file = path;
     QByteArray bytes;
     const QString base = QFileInfo(QString(path).replace(u'\\', u'/')).absolutePath();
-    return readFile(path, bytes, error) && loadFrom(bytes, path, reportName, layout, error, base);
+    return readFile(file, reportName, bytes, error)
+        && loadFrom(bytes, file, reportName, layout, error, base);
 }
 
 bool loadLayoutXml(const QByteArray &xml, const QString &reportName, ReportLayout &layout,

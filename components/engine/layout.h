@@ -158,6 +158,8 @@ public:
     ReportLayout();
 
     QString name;
+    // The layout file it was read from, named in render errors; empty when read from memory.
+    QString fileName;
     // Width of the layout in twips; 0 takes the page's width between the margins.
     double width = 0;
     // Paper size in twips, portrait; empty takes A4 or Letter by the system's territory.
@@ -197,7 +199,8 @@ private:
     QList<Group> m_groups;
 };
 
-// Reading and writing layout files. Errors carry the file, line and column where known.
+// Reading and writing layout files. Errors carry the file, the report, line and column where
+// known.
 QStringList layoutReportNames(const QString &path, QString *error = nullptr);
 bool loadLayout(
     const QString &path, const QString &reportName, ReportLayout &layout, QString *error = nullptr);

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QSet>
 
 #include <cmath>
 
@@ -116,31 +117,70 @@ double PreviewDocument::textWidth(const QString &text) const
 
 namespace {
 
-void paintItem(QPainter *p, const DisplayItem &item)
+// What the painter was last given while painting one page: setting a font or pen costs a
+// lookup on screen and a state change in PDF and print output, and most items share both.
+struct PaintState
+{
+    bool haveFont = false;
+    FontSpec font;
+    bool haveColor = false;
+    QRgb color = 0;
+};
+
+void paintText(QPainter *p, const TextRun &t, PaintState &state)
+{
+    if (t.text.isEmpty())
+        return;
+    if (!state.haveFont || !(state.font == t.font)) {
+        p->setFont(twipsFont(t.font));
+        state.font = t.font;
+        state.haveFont = true;
+    }
+    if (!state.haveColor || state.color != t.color) {
+        p->setPen(QColor(t.color));
+        state.color = t.color;
+        state.haveColor = true;
+    }
+    const QStringList lines = t.text.split(u'\n');
+    const double lh = lineHeight(t.font);
+    const double total = lh * double(lines.size());
+    double y = t.rect.top();
+    if (t.alignment & Qt::AlignVCenter)
+        y += (t.rect.height() - total) / 2;
+    else if (t.alignment & Qt::AlignBottom)
+        y += t.rect.height() - total;
+
+    // A clip is a path intersection per item in PDF and print output; text that lies inside its
+    // box needs none.
+    const QRectF clip = t.clip.isEmpty() ? t.rect : t.clip;
+    const double eps = 0.5;
+    bool inside = y >= clip.top() - eps && y + total <= clip.bottom() + eps
+        && t.rect.left() >= clip.left() - eps && t.rect.right() <= clip.right() + eps;
+    for (qsizetype i = 0; inside && i < lines.size(); ++i)
+        inside = textWidth(t.font, lines[i]) <= t.rect.width() + eps;
+    if (!inside) {
+        p->save();
+        p->setClipRect(clip, Qt::IntersectClip);
+    }
+    const int flags = int(t.alignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop
+        | Qt::TextSingleLine | Qt::TextDontClip;
+    for (const QString &line : lines) {
+        p->drawText(QRectF(t.rect.left(), y, t.rect.width(), lh), flags, line);
+        y += lh;
+    }
+    if (!inside)
+        p->restore();
+}
+
+void paintItem(QPainter *p, const DisplayItem &item, PaintState &state)
 {
     if (const auto *t = std::get_if<TextRun>(&item)) {
-        if (t->text.isEmpty())
-            return;
-        p->save();
-        p->setClipRect(t->clip.isEmpty() ? t->rect : t->clip, Qt::IntersectClip);
-        p->setFont(twipsFont(t->font));
-        p->setPen(QColor(t->color));
-        const QStringList lines = t->text.split(u'\n');
-        const double lh = lineHeight(t->font);
-        const double total = lh * double(lines.size());
-        double y = t->rect.top();
-        if (t->alignment & Qt::AlignVCenter)
-            y += (t->rect.height() - total) / 2;
-        else if (t->alignment & Qt::AlignBottom)
-            y += t->rect.height() - total;
-        const int flags = int(t->alignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop
-            | Qt::TextSingleLine | Qt::TextDontClip;
-        for (const QString &line : lines) {
-            p->drawText(QRectF(t->rect.left(), y, t->rect.width(), lh), flags, line);
-            y += lh;
-        }
-        p->restore();
-    } else if (const auto *l = std::get_if<LineItem>(&item)) {
+        paintText(p, *t, state);
+        return;
+    }
+    // Lines and boxes set their own pen; a vector picture may leave any state behind.
+    state = PaintState();
+    if (const auto *l = std::get_if<LineItem>(&item)) {
         QPen pen(QColor(l->color), l->width, l->style, Qt::FlatCap);
         pen.setCosmetic(l->width <= 0);
         p->setPen(pen);
@@ -172,10 +212,11 @@ void PreviewDocument::paintPage(QPainter *painter, int page, const QRectF &targe
     painter->translate(target.topLeft());
     painter->scale(target.width() / pg.size.width(), target.height() / pg.size.height());
     painter->setClipRect(QRectF(QPointF(0, 0), pg.size), Qt::IntersectClip);
+    PaintState state;
     for (const DisplayItem &item : pg.items)
-        paintItem(painter, item);
+        paintItem(painter, item, state);
     for (const DisplayItem &item : pg.overlay)
-        paintItem(painter, item);
+        paintItem(painter, item, state);
     painter->restore();
 }
 
@@ -439,6 +480,85 @@ void PreviewDocument::append(const PreviewDocument &other)
     m_pages.append(other.m_pages);
 }
 
+namespace {
+
+// What one heap block costs beside its payload: the container's header and the allocator's.
+constexpr qint64 BlockOverhead = 16 + 16;
+
+class MemoryCount
+{
+public:
+    qint64 bytes = 0;
+
+    void string(const QString &s)
+    {
+        // Literals live in the program; shared copies are counted where first met.
+        if (s.capacity() == 0 || !once(s.constData()))
+            return;
+        bytes += BlockOverhead + (s.capacity() + 1) * qint64(sizeof(QChar));
+    }
+
+    void items(const QList<DisplayItem> &list)
+    {
+        if (list.capacity() > 0)
+            bytes += BlockOverhead + list.capacity() * qint64(sizeof(DisplayItem));
+        for (const DisplayItem &item : list) {
+            if (const auto *t = std::get_if<TextRun>(&item)) {
+                string(t->text);
+                string(t->font.name);
+            } else if (const auto *p = std::get_if<PictureItem>(&item)) {
+                picture(p->picture);
+            }
+        }
+    }
+
+private:
+    void picture(const Picture &p)
+    {
+        if (p.isNull())
+            return;
+        if (p.isVector()) {
+            const QPicture v = p.vector();
+            if (once(v.data()))
+                bytes += BlockOverhead + v.size();
+        } else {
+            const QImage image = p.image();
+            if (!m_images.contains(image.cacheKey())) {
+                m_images.insert(image.cacheKey());
+                bytes += BlockOverhead + image.sizeInBytes();
+            }
+        }
+    }
+
+    bool once(const void *key)
+    {
+        if (m_seen.contains(key))
+            return false;
+        m_seen.insert(key);
+        return true;
+    }
+
+    QSet<const void *> m_seen;
+    QSet<qint64> m_images;
+};
+
+} // namespace
+
+qint64 PreviewDocument::memoryEstimate() const
+{
+    MemoryCount count;
+    count.bytes = sizeof(PreviewDocument);
+    count.string(m_title);
+    count.string(m_font.name);
+    if (m_pages.capacity() > 0)
+        count.bytes += BlockOverhead + m_pages.capacity() * qint64(sizeof(Page));
+    for (const Page &page : m_pages) {
+        count.items(page.items);
+        count.items(page.overlay);
+    }
+    return count.bytes;
+}
+
 // ---- PDF
 
 bool writePdf(const PreviewDocument &document, const QString &path, QString *error)
@@ -459,24 +579,35 @@ bool writePdf(const PreviewDocument &document, const QString &path, QString *err
             landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF());
     };
 
-    QPdfWriter writer(path);
-    writer.setResolution(1200);
-    writer.setTitle(document.title());
-    writer.setCreator(QStringLiteral("Korvane 6 Analysis Reporting"));
-    writer.setPageLayout(layoutFor(document.page(1).size));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
-    for (int p = 1; p <= document.pageCount(); ++p) {
-        if (p > 1) {
-            writer.setPageLayout(layoutFor(document.page(p).size));
-            writer.newPage();
+    // Written aside and put in place only when complete, so a failure leaves no part of a PDF
+    // and keeps what was there before.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(
+            QStringLiteral("Cannot write the PDF file %1: %2").arg(path, file.errorString()));
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(1200);
+        writer.setTitle(document.title());
+        writer.setCreator(QStringLiteral("Korvane 6 Analysis Reporting"));
+        writer.setPageLayout(layoutFor(document.page(1).size));
+        QPainter painter;
+        if (!painter.begin(&writer))
+            return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
+        for (int p = 1; p <= document.pageCount(); ++p) {
+            if (p > 1) {
+                writer.setPageLayout(layoutFor(document.page(p).size));
+                writer.newPage();
+            }
+            const QRect full = writer.pageLayout().fullRectPixels(writer.resolution());
+            document.paintPage(&painter, p, QRectF(QPointF(0, 0), QSizeF(full.size())));
         }
-        const QRect full = writer.pageLayout().fullRectPixels(writer.resolution());
-        document.paintPage(&painter, p, QRectF(QPointF(0, 0), QSizeF(full.size())));
+        if (!painter.end())
+            return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
     }
-    if (!painter.end())
-        return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
+    if (!file.commit())
+        return fail(
+            QStringLiteral("Cannot write the PDF file %1: %2").arg(path, file.errorString()));
     return true;
 }
 

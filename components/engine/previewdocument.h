@@ -132,6 +132,10 @@ public:
     QByteArray toBytes() const;
     bool fromBytes(const QByteArray &bytes, QString *error = nullptr);
 
+    // Bytes the pages' display lists hold in memory, lists and strings and pictures included;
+    // data items share (font names, a logo on every page) counts once.
+    qint64 memoryEstimate() const;
+
 private:
     QString m_title;
     QSizeF m_pageSize;
@@ -142,7 +146,8 @@ private:
 };
 
 // Writes the document as PDF: one PDF page per page at its own size, text as text in embedded
-// fonts, vector pictures as vectors. False, with the reason, when the file cannot be written.
+// fonts, vector pictures as vectors. False, with the reason, when the file cannot be written; the
+// file appears only when complete.
 bool writePdf(const PreviewDocument &document, const QString &path, QString *error = nullptr);
 
 } // namespace kv6::engine

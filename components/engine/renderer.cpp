@@ -81,7 +81,7 @@ int compareForSort(const Variant &a, const Variant &b)
 QString sectionLabel(const ReportLayout &layout, int section)
 {
     const Section *s = layout.section(section);
-    return QStringLiteral("Section %1").arg(s ? s->name : QString::number(section));
+    return QStringLiteral("section %1").arg(s ? s->name : QString::number(section));
 }
 
 // ---- script objects
@@ -446,13 +446,27 @@ bool Renderer::prepare()
     try {
         prepareOrThrow();
     } catch (const RenderFailure &f) {
-        m_error = f.message;
+        m_error = failure(f.message);
         return false;
     } catch (const std::exception &e) {
-        m_error = QString::fromUtf8(e.what());
+        m_error = failure(QString::fromUtf8(e.what()));
         return false;
     }
     return true;
+}
+
+QString Renderer::failure(const QString &message) const
+{
+    const ReportLayout &L = m_engine.m_layout;
+    QStringList parts;
+    if (!L.fileName.isEmpty())
+        parts << L.fileName;
+    parts << QStringLiteral("report \"%1\"").arg(L.name);
+    if (m_ready && m_paginate && m_page > 0)
+        parts << QStringLiteral("page %1").arg(m_page);
+    if (m_pos >= 0 && m_pos < int(m_order.size()))
+        parts << QStringLiteral("row %1").arg(m_order[size_t(m_pos)] + 1);
+    return parts.join(QStringLiteral(", ")) + QStringLiteral(", ") + message;
 }
 
 void Renderer::prepareOrThrow()
@@ -473,7 +487,7 @@ void Renderer::prepareOrThrow()
             m_script.compile(L.script);
             m_script.run();
         } catch (const script::ScriptError &e) {
-            throw RenderFailure { scriptMessage(e, QStringLiteral("Report script")) };
+            throw RenderFailure { scriptMessage(e, QStringLiteral("report script")) };
         }
     }
 
@@ -492,7 +506,7 @@ void Renderer::prepareOrThrow()
     std::vector<script::CompiledCode> groupBy(static_cast<size_t>(groups));
     for (int g = 1; g <= groups; ++g)
         groupBy[size_t(g - 1)] = compiled(L.group(g).groupBy, 0,
-            QStringLiteral("Group %1")
+            QStringLiteral("group %1")
                 .arg(L.group(g).name.isEmpty() ? QString::number(g) : L.group(g).name));
     // Keys by position; while sorting, positions are still the data's own order.
     auto keysAt = [&](int g) {
@@ -500,7 +514,7 @@ void Renderer::prepareOrThrow()
         for (int p = 0; p < rows; ++p) {
             m_pos = p;
             keys[size_t(p)]
-                = evaluate(groupBy[size_t(g - 1)], QStringLiteral("Group %1").arg(L.group(g).name));
+                = evaluate(groupBy[size_t(g - 1)], QStringLiteral("group %1").arg(L.group(g).name));
         }
         m_pos = -1;
         return keys;
@@ -552,7 +566,7 @@ void Renderer::prepareOrThrow()
     for (Field *f : L.fields.all()) {
         if (f->isExpression())
             compiled(f->expression(), aggregateLevel(f->section),
-                QStringLiteral("Field %1").arg(f->name));
+                QStringLiteral("field %1").arg(f->name));
     }
     for (int s = 0; s < L.sectionCount(); ++s) {
         const QString &text = L.section(s)->onFormat;
@@ -715,7 +729,7 @@ void Renderer::computeAggregate(Aggregate &a)
     };
     QHash<int, Acc> acc;
     acc.insert(0, Acc());
-    const QString what = QStringLiteral("Aggregate over %1").arg(a.inner);
+    const QString what = QStringLiteral("aggregate over %1").arg(a.inner);
     for (int p = 0; p < rows; ++p) {
         m_pos = p;
         const int key = a.level == 0 ? 0 : m_groupStartOf[size_t(a.level - 1)][size_t(p)];
@@ -961,8 +975,8 @@ QString Renderer::displayText(Field *f, Variant &value)
         value = *it;
     else
         value = evaluate(compiled(f->expression(), aggregateLevel(f->section),
-                             QStringLiteral("Field %1").arg(f->name)),
-            QStringLiteral("Field %1").arg(f->name));
+                             QStringLiteral("field %1").arg(f->name)),
+            QStringLiteral("field %1").arg(f->name));
     if (value.isObject())
         value = value.objectValue() ? value.objectValue()->get(QString(), {}) : Variant();
     return vbFormat(value, f->format);
@@ -1058,13 +1072,13 @@ void Renderer::layoutBand(int section, Band &band, bool measuring)
                     r = std::make_shared<Renderer>(*sub, true);
                     if (!r->prepare())
                         throw RenderFailure {
-                            QStringLiteral("Subreport in field %1: %2").arg(f->name, r->error())
+                            QStringLiteral("subreport in field %1: %2").arg(f->name, r->error())
                         };
                 }
                 QList<FlowBand> flow;
                 if (!r->renderFlow(flow))
                     throw RenderFailure {
-                        QStringLiteral("Subreport in field %1: %2").arg(f->name, r->error())
+                        QStringLiteral("subreport in field %1: %2").arg(f->name, r->error())
                     };
                 double y = 0;
                 for (const FlowBand &fb : flow) {
@@ -1272,6 +1286,11 @@ void Renderer::newPage()
         && L.section(SectionPageFooter)->visible)
         m_footerReserve = L.section(SectionPageFooter)->height;
     m_bodyBottom = m_pageSize.height() - L.margins.bottom() - m_footerReserve;
+    if (!m_paginate) {
+        m_flowBody = L.pageSize().height() - L.margins.bottom() - m_footerReserve - m_bodyTop;
+        m_flowUsed = 0;
+        m_flowPages = 1;
+    }
 }
 
 void Renderer::finishPage()
@@ -1315,7 +1334,9 @@ void Renderer::placeBand(Band band)
         const bool breakBefore = ((band.pageBreak & BreakBefore) || m_pendingBreak) && !m_bodyEmpty;
         m_pendingBreak = band.pageBreak & BreakAfter;
         m_bodyEmpty = false;
+        const double height = band.height;
         m_flow->append(FlowBand { std::move(band), BandRole::Body, breakBefore });
+        countFlowPages(height, breakBefore);
         return;
     }
     if (((band.pageBreak & BreakBefore) || m_pendingBreak) && !m_bodyEmpty)
@@ -1394,6 +1415,31 @@ void Renderer::place(int section)
     checkCancel();
 }
 
+// Page-less output has no pages, but the host hears of one wherever paper would begin one: its
+// progress moves on, and a cancel it asks for there is seen.
+void Renderer::countFlowPages(double height, bool breakBefore)
+{
+    if (m_subreport)
+        return;
+    const double eps = 0.5;
+    auto turn = [&] {
+        ++m_flowPages;
+        if (EngineListener *l = m_engine.m_listener)
+            l->pageStart(m_engine.m_index, m_flowPages);
+        checkCancel();
+    };
+    if (m_flowUsed > 0 && (breakBefore || m_flowUsed + height > m_flowBody + eps)) {
+        m_flowUsed = 0;
+        turn();
+    }
+    m_flowUsed += height;
+    // A band taller than a page runs on over the pages it fills.
+    while (m_flowBody > eps && m_flowUsed > m_flowBody + eps) {
+        m_flowUsed -= m_flowBody;
+        turn();
+    }
+}
+
 void Renderer::checkCancel()
 {
     if (m_engine.m_cancel) {
@@ -1465,13 +1511,13 @@ bool Renderer::renderPages(PreviewDocument &document)
     try {
         run(true);
     } catch (const RenderFailure &f) {
-        m_error = f.message;
+        m_error = failure(f.message);
         ok = false;
     } catch (const Cancelled &) {
         m_error = QStringLiteral("Rendering was cancelled.");
         ok = false;
     } catch (const std::exception &e) {
-        m_error = QString::fromUtf8(e.what());
+        m_error = failure(QString::fromUtf8(e.what()));
         ok = false;
     }
     // The page count is known now.
@@ -1482,9 +1528,15 @@ bool Renderer::renderPages(PreviewDocument &document)
                 t->text.replace(PagesMarker, total);
         }
     }
+    finishRender();
+    return ok;
+}
+
+// The host's cursor goes back to the first row however the render ended.
+void Renderer::finishRender()
+{
     if (m_data && !m_subreport && m_data->RecordCount() > 0)
         m_data->MoveFirst();
-    return ok;
 }
 
 bool Renderer::renderFlow(QList<FlowBand> &flow)
@@ -1493,19 +1545,21 @@ bool Renderer::renderFlow(QList<FlowBand> &flow)
         return false;
     m_doc = nullptr;
     m_flow = &flow;
+    bool ok = true;
     try {
         run(false);
     } catch (const RenderFailure &f) {
-        m_error = f.message;
-        return false;
+        m_error = failure(f.message);
+        ok = false;
     } catch (const Cancelled &) {
         m_error = QStringLiteral("Rendering was cancelled.");
-        return false;
+        ok = false;
     } catch (const std::exception &e) {
-        m_error = QString::fromUtf8(e.what());
-        return false;
+        m_error = failure(QString::fromUtf8(e.what()));
+        ok = false;
     }
-    return true;
+    finishRender();
+    return ok;
 }
 
 } // namespace kv6::engine

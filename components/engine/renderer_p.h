@@ -51,7 +51,8 @@ public:
     bool renderFlow(QList<FlowBand> &flow);
 
     QString error() const { return m_error; }
-    int pageCount() const { return m_page; }
+    // Page-less output counts the pages paper would have.
+    int pageCount() const { return m_paginate ? m_page : m_flowPages; }
     bool cancelled() const { return m_cancelled; }
 
     // For the script objects.
@@ -100,6 +101,10 @@ private:
     void emitBand(const Band &band, double y);
     void place(int section);
     void checkCancel();
+    void countFlowPages(double height, bool breakBefore);
+    // Where a failure happened: the file, the report, and the page and row when rendering.
+    QString failure(const QString &message) const;
+    void finishRender();
 
     ReportEngine &m_engine;
     bool m_subreport;
@@ -149,6 +154,10 @@ private:
     double m_footerReserve = 0;
     bool m_bodyEmpty = true;
     bool m_pendingBreak = false;
+    // Page-less output: the body a page would hold, how much of it is used, pages begun.
+    double m_flowBody = 0;
+    double m_flowUsed = 0;
+    int m_flowPages = 0;
 };
 
 // Exports of page-less output.

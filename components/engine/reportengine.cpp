@@ -31,47 +31,42 @@ bool ReportEngine::render(PreviewDocument &document, QString *error)
     return ok;
 }
 
-namespace {
-
-bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) < 0 || !f.commit()) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, f.errorString());
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
 bool ReportEngine::renderToFile(const QString &path, int format, QString *error)
 {
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (format != RenderDocument && format != RenderHtml && format != RenderText)
+        return fail(QStringLiteral("Unknown output format %1.").arg(format));
+    // Opened before the work, so a path that cannot be written fails at once. The file takes
+    // its place only when complete: a failed or cancelled render leaves what was there before.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    QByteArray bytes;
     if (format == RenderDocument) {
         PreviewDocument doc;
-        return render(doc, error) && doc.save(path, error);
+        if (!render(doc, error))
+            return false;
+        bytes = doc.toBytes();
+    } else {
+        m_cancel = false;
+        m_cancelled = false;
+        Renderer r(*this);
+        QList<FlowBand> flow;
+        const bool ok = r.renderFlow(flow);
+        m_pageCount = r.pageCount();
+        m_cancelled = r.cancelled();
+        if (!ok)
+            return fail(r.error());
+        bytes = format == RenderHtml ? flowToHtml(flow, m_layout)
+                                     : flowToText(flow, m_layout).toUtf8();
     }
-    if (format != RenderHtml && format != RenderText) {
-        if (error)
-            *error = QStringLiteral("Unknown output format %1.").arg(format);
-        return false;
-    }
-    m_cancel = false;
-    m_cancelled = false;
-    Renderer r(*this);
-    QList<FlowBand> flow;
-    const bool ok = r.renderFlow(flow);
-    m_pageCount = r.pageCount();
-    m_cancelled = r.cancelled();
-    if (!ok) {
-        if (error)
-            *error = r.error();
-        return false;
-    }
-    const QByteArray bytes
-        = format == RenderHtml ? flowToHtml(flow, m_layout) : flowToText(flow, m_layout).toUtf8();
-    return writeFile(path, bytes, error);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    return true;
 }
 
 } // namespace kv6::engine

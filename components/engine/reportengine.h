@@ -15,8 +15,9 @@
 // footer; page headers and footers on every page. Expressions and section scripts run in the
 // script engine; names resolve to the row's data fields, the layout's fields and sections, Page
 // and Pages, and aggregates (Sum, Count, Avg, Min, Max) are computed over the group before the
-// pages are laid out. A failing expression or script stops the render with the field or section,
-// line and column in the error.
+// pages are laid out. A failing expression or script stops the render; the error names the
+// layout file, the report, the page and data row reached, the field or section, and the line and
+// column in its script.
 
 #include "engine/layout.h"
 #include "engine/previewdocument.h"
@@ -34,7 +35,8 @@ public:
     virtual ~EngineListener() = default;
     // Once, before anything is evaluated: the host may still change the layout.
     virtual void reportStart(int engine) { Q_UNUSED(engine); }
-    // A page begins (before its page header).
+    // A page begins (before its page header). Page-less output (HTML, text) tells of a page
+    // wherever paper would begin one, so progress and cancelling work the same there.
     virtual void pageStart(int engine, int page)
     {
         Q_UNUSED(engine);
@@ -96,13 +98,16 @@ public:
     bool cancel() const { return m_cancel; }
     bool wasCancelled() const { return m_cancelled; }
 
-    // After rendering: the number of the last page.
+    // After rendering: the number of the last page (for page-less output, of the pages paper
+    // would have).
     int pageCount() const { return m_pageCount; }
 
     // Replaces the document's pages with the report's. False with the reason on an error, and
     // when cancelled (the pages made so far stay).
     bool render(PreviewDocument &document, QString *error = nullptr);
-    // RenderDocument, RenderHtml or RenderText.
+    // RenderDocument, RenderHtml or RenderText. A path that cannot be written fails before
+    // rendering; the file appears only when complete, so a failed or cancelled render leaves no
+    // part of one and keeps what was at the path before.
     bool renderToFile(const QString &path, int format, QString *error = nullptr);
 
 private:

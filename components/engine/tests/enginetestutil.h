@@ -21,6 +21,11 @@ inline void PrintTo(const QString &s, std::ostream *os)
     *os << '"' << s.toStdString() << '"';
 }
 
+inline std::ostream &operator<<(std::ostream &os, const QString &s)
+{
+    return os << s.toStdString();
+}
+
 namespace kv6test {
 
 // Runs a program and returns its standard output; `ok` is false when it could not run or

@@ -6,6 +6,7 @@
 
 #include <QDomDocument>
 #include <QFile>
+#include <QMap>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -186,6 +187,65 @@ TEST(PreviewDocument, PaintsItemsWhereTheirTwipsSayAtAnyResolution)
     }
     EXPECT_GT(inkInside, 0);
     EXPECT_EQ(inkOutside, 0);
+}
+
+TEST(PreviewDocument, EachTextKeepsItsColourAndFontAndIsCutOnlyAtItsClip)
+{
+    // Runs in turn of one colour and another, then after a line one of the first colour again,
+    // then a larger font: each keeps its own look whatever was painted before it.
+    PreviewDocument doc;
+    doc.setPageSize(QSizeF(14400, 14400));
+    const int p = doc.addPage();
+    const QList<QRgb> colours = { qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(255, 0, 0) };
+    auto row = [&](int i, QRgb colour) {
+        TextRun t = text(QRectF(1440, 1440 + i * 1440, 7200, 720), QString(20, u'W'), 20);
+        t.color = colour;
+        doc.addItem(p, t);
+    };
+    for (int i = 0; i < 3; ++i)
+        row(i, colours[i]);
+    LineItem l;
+    l.from = QPointF(10000, 1440);
+    l.to = QPointF(13000, 1440);
+    l.color = qRgb(0, 160, 0);
+    l.width = 60;
+    doc.addItem(p, l);
+    row(3, colours[2]);
+    doc.addItem(p, text(QRectF(1440, 7200, 10000, 1440), QStringLiteral("WWW"), 48));
+    // Two lines with the clip holding the first only, as a band cut at a page end leaves them.
+    TextRun cut = text(QRectF(1440, 10080, 7200, 1440), QStringLiteral("WWWW\nWWWW"), 20);
+    cut.clip = QRectF(1440, 10080, 7200, lineHeight(cut.font));
+    doc.addItem(p, cut);
+
+    const double dpi = 72;
+    const QImage img = doc.renderPage(p, dpi);
+    // Ink in a band of the page (inches), by colour.
+    auto ink = [&](double top, double height) {
+        QMap<QString, int> seen;
+        for (int y = int(top * dpi); y < int((top + height) * dpi); ++y) {
+            for (int x = 0; x < int(6.5 * dpi); ++x) {
+                const QColor c(img.pixel(x, y));
+                if (c.lightness() > 200)
+                    continue;
+                seen[c.red() > c.blue()      ? QStringLiteral("red")
+                        : c.blue() > c.red() ? QStringLiteral("blue")
+                                             : QStringLiteral("black")]++;
+            }
+        }
+        return seen;
+    };
+    for (int i = 0; i < 4; ++i) {
+        const QMap<QString, int> seen = ink(1.0 + i, 0.5);
+        const QString want = i == 1 ? QStringLiteral("blue") : QStringLiteral("red");
+        EXPECT_GT(seen.value(want), 0) << i;
+        EXPECT_EQ(seen.size(), 1) << i;
+    }
+    // 48 points: ink reaches well below where a 20-point line would end.
+    const QMap<QString, int> large = ink(5.0 + 0.45, 0.4);
+    EXPECT_GT(large.value(QStringLiteral("black")), 0);
+    const double line = lineHeight(cut.font) / TwipsPerInch;
+    EXPECT_GT(ink(7.0, line).value(QStringLiteral("black")), 0);
+    EXPECT_TRUE(ink(7.0 + line + 0.02, line).isEmpty());
 }
 
 TEST(PreviewDocument, SavesAndLoadsEveryKindOfItem)

@@ -503,12 +503,12 @@ TEST(ReportEngine, MistakesInExpressionsAndScriptsNameWhereTheyAre)
         QString field, fieldText, script, expected;
     };
     const QList<Case> cases = {
-        { "txtPages", "=Pages +* 2", "", "Field txtPages, line 1" },
-        { "txtPages", "=Pages & Left(\"x\")", "", "Field txtPages" }, // wrong argument count
-        { "", "", "x = 1 / 0", "Section Detail script, line 1, column" },
-        { "", "", "If Then", "Section Detail script" },
-        { "txtUser", "=Sum(Pages", "", "Field txtUser" },
-        { "", "", "txtPages.NoSuchThing = 1", "Section Detail script" },
+        { "txtPages", "=Pages +* 2", "", "field txtPages, line 1" },
+        { "txtPages", "=Pages & Left(\"x\")", "", "field txtPages" }, // wrong argument count
+        { "", "", "x = 1 / 0", "section Detail script, line 1, column" },
+        { "", "", "If Then", "section Detail script" },
+        { "txtUser", "=Sum(Pages", "", "field txtUser" },
+        { "", "", "txtPages.NoSuchThing = 1", "section Detail script" },
     };
     for (const Case &c : cases) {
         ReportEngine engine;

@@ -1,0 +1,312 @@
+#include "engine/reportengine.h"
+
+#include "enginetestutil.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
+
+using namespace kv6::engine;
+using kv6test::textsOf;
+
+namespace {
+
+// A4, half-inch margins: some forty jobs a page, so 200 jobs make several pages.
+const char *ratiosLayout = R"xml(<Layouts>
+<Report name="Ratios" paper="A4" marginLeft="720" marginTop="720" marginRight="720" marginBottom="720">
+  <Font name="Arial" size="9"/>
+  <Group name="ByUser" groupBy="UserName"/>
+  <Section type="PageHeader" height="400">
+    <Field name="lblTitle" text="Share of a thousand" left="0" top="0" width="5000" height="400"/>
+  </Section>
+  <Section type="GroupHeader" group="1" height="300">
+    <Field name="txtUser" text="=UserName" left="0" top="0" width="3000" height="300"/>
+  </Section>
+  <Section type="Detail" height="300">
+    <Field name="txtJob" text="=Job" left="300" top="0" width="3000" height="300"/>
+    <Field name="txtShare" text="=1000 / Pages" format="0.0" left="4000" top="0" width="1500" height="300" align="6"/>
+  </Section>
+  <Section type="PageFooter" height="300">
+    <Field name="lblPage" text="=&quot;Page &quot; &amp; Page" left="6000" top="0" width="4000" height="300" align="6"/>
+  </Section>
+</Report>
+</Layouts>)xml";
+
+const int JobCount = 200;
+
+// Jobs "Job 000" on; the one at `zeroAt` printed no pages, which the share divides by.
+kv6::RecordsetPtr ratioData(int zeroAt = -1)
+{
+    auto rs = kv6::Recordset::Create();
+    rs->AppendField(QStringLiteral("UserName"), kv6::adVarWChar, 64);
+    rs->AppendField(QStringLiteral("Job"), kv6::adVarWChar, 64);
+    rs->AppendField(QStringLiteral("Pages"), kv6::adInteger);
+    rs->Open();
+    for (int i = 0; i < JobCount; ++i)
+        rs->AppendRow({ QStringLiteral("user %1").arg(i / 25),
+            QStringLiteral("Job %1").arg(i, 3, 10, QChar(u'0')), i == zeroAt ? 0 : i % 7 + 1 });
+    rs->MoveFirst();
+    return rs;
+}
+
+// Cancels when a chosen page begins, and counts the pages it hears of.
+class Canceller : public EngineListener
+{
+public:
+    ReportEngine *engine = nullptr;
+    int cancelOnPage = 0;
+    int lastPage = 0;
+    int events = 0;
+
+    void reportStart(int) override { ++events; }
+    void pageStart(int, int page) override
+    {
+        ++events;
+        lastPage = page;
+        if (page == cancelOnPage)
+            engine->setCancel(true);
+    }
+};
+
+// The ways a report reaches a file: the engine's own three, and PDF of the rendered pages.
+struct Output
+{
+    QString ext;
+    std::function<bool(ReportEngine &, const QString &, QString *)> write;
+};
+
+QList<Output> outputs()
+{
+    auto toFile = [](int format) {
+        return [format](ReportEngine &e, const QString &path, QString *error) {
+            return e.renderToFile(path, format, error);
+        };
+    };
+    return {
+        { QStringLiteral("rtt"), toFile(RenderDocument) },
+        { QStringLiteral("htm"), toFile(RenderHtml) },
+        { QStringLiteral("txt"), toFile(RenderText) },
+        { QStringLiteral("pdf"),
+            [](ReportEngine &e, const QString &path, QString *error) {
+                PreviewDocument doc;
+                return e.render(doc, error) && writePdf(doc, path, error);
+            } },
+    };
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeText(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+class RenderFailure : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        layoutPath = dir.filePath(QStringLiteral("ratios.xml"));
+        writeText(layoutPath, ratiosLayout);
+        QString error;
+        ASSERT_TRUE(engine.load(layoutPath, QStringLiteral("Ratios"), &error)) << error;
+        engine.setRecordset(ratioData());
+    }
+
+    QStringList entries() const
+    {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+
+    QTemporaryDir dir;
+    QString layoutPath;
+    ReportEngine engine;
+};
+
+TEST_F(RenderFailure, LayoutsThatCannotBeLoadedNameTheFileAndTheReport)
+{
+    struct Case
+    {
+        QByteArray xml; // empty: the file is not there
+        QString report;
+        QStringList expected;
+    };
+    const QString report = QStringLiteral("report \"Ratios\"");
+    const QList<Case> cases = {
+        { {}, QStringLiteral("Ratios"), { report, QString::fromLocal8Bit(strerror(ENOENT)) } },
+        { "<Layouts>\n<Report name=\"Ratios\">\n<Section type=\"Detail\"", QStringLiteral("Ratios"),
+            { report, QStringLiteral("line 3") } },
+        { ratiosLayout, QStringLiteral("Costs"),
+            { QStringLiteral("There is no report \"Costs\"") } },
+        { "<Layouts>\n<Report name=\"Ratios\">\n<Section type=\"Detail\" height=\"tall\"/>\n"
+          "</Report></Layouts>",
+            QStringLiteral("ratios"),
+            { report, QStringLiteral("line 3: height of <Section> is not a number") } },
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        const QString path = dir.filePath(QStringLiteral("broken%1.xml").arg(++n));
+        if (!c.xml.isEmpty())
+            writeText(path, c.xml);
+        QString error;
+        EXPECT_FALSE(engine.load(path, c.report, &error)) << path;
+        EXPECT_TRUE(error.contains(path)) << error;
+        for (const QString &e : c.expected)
+            EXPECT_TRUE(error.contains(e)) << "expected \"" << e << "\" in " << error;
+        // The layout loaded before stays, and still renders.
+        EXPECT_EQ(engine.layout().fileName, layoutPath);
+    }
+    PreviewDocument doc;
+    QString error;
+    EXPECT_TRUE(engine.render(doc, &error)) << error;
+}
+
+TEST_F(RenderFailure, AFailingExpressionNamesFileReportPageRowFieldAndScriptLine)
+{
+    // A job in the middle of page 3 is the one that divides by nothing.
+    PreviewDocument doc;
+    QString error;
+    ASSERT_TRUE(engine.render(doc, &error)) << error;
+    ASSERT_GE(doc.pageCount(), 4);
+    QList<int> onPage3;
+    for (const QString &t : textsOf(doc, 3)) {
+        if (t.startsWith(QStringLiteral("Job ")))
+            onPage3 << t.mid(4).toInt();
+    }
+    ASSERT_GE(onPage3.size(), 10);
+    const int row = onPage3[onPage3.size() / 2];
+    engine.setRecordset(ratioData(row));
+
+    EXPECT_FALSE(engine.render(doc, &error));
+    for (const QString &part :
+        { layoutPath, QStringLiteral("report \"Ratios\""), QStringLiteral("page 3"),
+            QStringLiteral("row %1").arg(row + 1),
+            QStringLiteral("field txtShare, line 1, column "), QStringLiteral("Division by zero") })
+        EXPECT_TRUE(error.contains(part)) << "expected \"" << part << "\" in " << error;
+    EXPECT_EQ(engine.pageCount(), 3);
+
+    // A section script says which of its lines failed; page-less output has no page to name.
+    engine.Sections(SectionDetail)->onFormat
+        = QStringLiteral("n = 1\nn = n + 1\nIf Pages = 0 Then n = n / Pages");
+    EXPECT_FALSE(engine.renderToFile(dir.filePath(QStringLiteral("x.htm")), RenderHtml, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("section Detail script, line 3, column "))) << error;
+    EXPECT_TRUE(error.contains(QStringLiteral("row %1").arg(row + 1))) << error;
+    EXPECT_FALSE(error.contains(QStringLiteral("page "))) << error;
+    engine.Sections(SectionDetail)->onFormat.clear();
+
+    // No output appears, nor any part of one; a file already there keeps what it held.
+    const QStringList before = entries();
+    for (const Output &out : outputs()) {
+        const QString fresh = dir.filePath(QStringLiteral("fresh.") + out.ext);
+        EXPECT_FALSE(out.write(engine, fresh, &error)) << out.ext;
+        EXPECT_TRUE(error.contains(QStringLiteral("field txtShare"))) << out.ext << error;
+        EXPECT_FALSE(QFile::exists(fresh)) << out.ext;
+
+        const QString old = dir.filePath(QStringLiteral("old.") + out.ext);
+        writeText(old, "the report of last week");
+        EXPECT_FALSE(out.write(engine, old, &error)) << out.ext;
+        EXPECT_EQ(contents(old), QByteArray("the report of last week")) << out.ext;
+        QFile::remove(old);
+        EXPECT_EQ(entries(), before) << out.ext;
+    }
+}
+
+TEST_F(RenderFailure, ACancelFromThePageEventHalfwayLeavesNoFile)
+{
+    Canceller host;
+    host.engine = &engine;
+    engine.setListener(&host);
+    PreviewDocument doc;
+    QString error;
+    ASSERT_TRUE(engine.render(doc, &error)) << error;
+    const int pages = doc.pageCount();
+    ASSERT_GE(pages, 4);
+
+    const QStringList before = entries();
+    for (const Output &out : outputs()) {
+        const QString path = dir.filePath(QStringLiteral("cancelled.") + out.ext);
+        host.cancelOnPage = pages / 2;
+        host.lastPage = 0;
+        EXPECT_FALSE(out.write(engine, path, &error)) << out.ext;
+        EXPECT_TRUE(engine.wasCancelled()) << out.ext;
+        // Page-less output hears of pages where paper would have them, and stops there too.
+        EXPECT_EQ(host.lastPage, pages / 2) << out.ext;
+        EXPECT_EQ(engine.pageCount(), pages / 2) << out.ext;
+        EXPECT_FALSE(QFile::exists(path)) << out.ext;
+        EXPECT_EQ(entries(), before) << out.ext;
+        EXPECT_EQ(engine.recordset()->AbsolutePosition(), 1) << out.ext;
+
+        // The next render starts afresh and writes the whole report.
+        host.cancelOnPage = 0;
+        ASSERT_TRUE(out.write(engine, path, &error)) << out.ext << error;
+        EXPECT_FALSE(engine.wasCancelled());
+        EXPECT_EQ(host.lastPage, pages) << out.ext;
+        EXPECT_EQ(engine.pageCount(), pages) << out.ext;
+        if (out.ext == u"htm" || out.ext == u"txt") {
+            EXPECT_TRUE(contents(path).contains("Job 199")) << out.ext;
+        }
+        if (out.ext == u"rtt") {
+            PreviewDocument back;
+            ASSERT_TRUE(back.load(path, &error)) << error;
+            EXPECT_EQ(back.pageCount(), pages);
+        }
+        if (out.ext == u"pdf") {
+            bool ran = false;
+            const QString text = kv6test::pdfText(path, &ran);
+            if (ran) {
+                EXPECT_TRUE(text.contains(QStringLiteral("Job 199")));
+            }
+        }
+        QFile::remove(path);
+    }
+}
+
+TEST_F(RenderFailure, UnwritablePathsFailWithTheReasonBeforeAnyWork)
+{
+    writeText(dir.filePath(QStringLiteral("plain")), "not a folder");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    struct Case
+    {
+        QString path;
+        QString reason;
+    };
+    const QList<Case> cases = {
+        { QStringLiteral("missing/report."), QString::fromLocal8Bit(strerror(ENOENT)) },
+        { QStringLiteral("plain/report."), QString::fromLocal8Bit(strerror(ENOTDIR)) },
+        { QStringLiteral("folder"), QStringLiteral("directory") },
+    };
+    Canceller host;
+    host.engine = &engine;
+    engine.setListener(&host);
+    const QStringList before = entries();
+    for (const Output &out : outputs()) {
+        for (const Case &c : cases) {
+            const QString path = dir.filePath(c.path.endsWith(u'.') ? c.path + out.ext : c.path);
+            QString error;
+            host.events = 0;
+            EXPECT_FALSE(out.write(engine, path, &error)) << path;
+            EXPECT_TRUE(error.contains(path)) << error;
+            EXPECT_TRUE(error.contains(c.reason)) << "expected \"" << c.reason << "\" in " << error;
+            // The engine's own outputs find out before rendering a page.
+            if (out.ext != u"pdf") {
+                EXPECT_EQ(host.events, 0) << path;
+            }
+        }
+    }
+    EXPECT_EQ(entries(), before);
+}
+
+} // namespace
