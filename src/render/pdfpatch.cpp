@@ -3,6 +3,7 @@
 #include "app/common.h"
 
 #include <QFile>
+#include <QSaveFile>
 
 namespace kv6::modPDFUtils {
 
@@ -134,9 +135,9 @@ bool PatchPDFFile(const QString &path, const QString &codePage, QString *error)
     QString why;
     if (!PatchPDFBytes(pdf, patched, &why))
         return fail(error, QStringLiteral("%1: %2").arg(path, why));
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || out.write(patched) != patched.size() || !out.flush())
+    // Written beside and renamed over, so a failed write leaves the unpatched file whole.
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(patched) != patched.size() || !out.commit())
         return fail(error, QStringLiteral("%1: %2").arg(path, out.errorString()));
     return true;
 }
