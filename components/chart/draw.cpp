@@ -321,16 +321,19 @@ private:
         else
             bars = new QBarSeries;
         if (byPoint) {
-            // One set per point, empty elsewhere: stacked, each still fills its whole slot.
-            for (int p = 0; p < points; ++p) {
-                auto *set = new QBarSet(pointName(p));
+            // One set per colour, empty at the other colours' points: stacked, each bar still
+            // fills its whole slot, and a chart of hundreds of points stays a few sets.
+            const int colours = std::min(points, int(palette().size()));
+            for (int k = 0; k < colours; ++k) {
+                auto *set = new QBarSet(colours == points ? pointName(k) : QString());
                 for (int q = 0; q < points; ++q)
-                    set->append(q == p ? valueOr0(0, p) : 0.0);
-                set->setColor(colourAt(p));
+                    set->append(q % colours == k ? valueOr0(0, q) : 0.0);
+                set->setColor(colourAt(k));
                 set->setPen(Qt::NoPen);
                 bars->append(set);
-                entries.append({ colourAt(p), pointName(p) });
             }
+            for (int p = 0; p < points; ++p)
+                entries.append({ colourAt(p), pointName(p) });
         } else {
             for (int s = 0; s < series; ++s) {
                 auto *set = new QBarSet(seriesName(s));
