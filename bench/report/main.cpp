@@ -156,12 +156,12 @@ void benchEngine(const QString &name, const DataSource &base, const QList<qint64
                 queryRows = raw->RecordCount();
             });
             // The program's own steps on their own, over copies of the query's table.
-            ReportDataSetSpec spec;
-            spec.sort = report.Sort();
-            spec.columns = &report.Columns();
-            spec.parameters = params.get();
-            spec.useEstCosts = true;
-            ReportDataSetBuilder builder(spec, &analysis);
+            ReportDataSetSettings settings;
+            settings.sort = report.Sort();
+            settings.columns = &report.Columns();
+            settings.parameters = params.get();
+            settings.useEstCosts = true;
+            ReportDataSetBuilder builder(settings, &analysis);
             const double steps = best([&]() {
                 RecordsetPtr t = raw->Copy();
                 check(builder.Process(t));

@@ -187,7 +187,7 @@ const char *const subjects[] = { "Quarterly report", "Annual budget", "Meeting a
     "Project plan", "Contract draft", "Minutes", "Sales forecast", "Price list", "Travel expenses",
     "Timesheet", "Staff rota", "Training handbook", "Customer letter", "Proposal", "Brochure",
     "Floor plan", "Safety checklist", "Invoice summary", "Inventory count", "Board presentation",
-    "Newsletter", "Holiday request", "Delivery note", "Product specification", "Service agreement",
+    "Newsletter", "Holiday request", "Delivery note", "Product data sheet", "Service agreement",
     "Risk assessment", "Annual review", "Onboarding pack", "Network diagram", "Tender documents",
     "Site photos", "Expense claim", "Marketing plan", "Press release", "Case notes",
     "Appointment schedule", "Order confirmation", "Lesson plan", "Shipping manifest",

@@ -58,15 +58,15 @@ FontSpec FontSpec::fromQFont(const QFont &font)
     return s;
 }
 
-QFont twipsFont(const FontSpec &spec)
+QFont twipsFont(const FontSpec &style)
 {
-    QFont f(spec.name);
+    QFont f(style.name);
     f.setPixelSize(
-        std::max(1, int(std::lround((spec.size > 0 ? spec.size : 9.0) * TwipsPerPoint))));
-    f.setBold(spec.bold);
-    f.setItalic(spec.italic);
-    f.setUnderline(spec.underline);
-    f.setStrikeOut(spec.strikeOut);
+        std::max(1, int(std::lround((style.size > 0 ? style.size : 9.0) * TwipsPerPoint))));
+    f.setBold(style.bold);
+    f.setItalic(style.italic);
+    f.setUnderline(style.underline);
+    f.setStrikeOut(style.strikeOut);
     f.setHintingPreference(QFont::PreferNoHinting);
     return f;
 }
@@ -88,7 +88,7 @@ void dropMetrics()
     metricsCache().clear();
 }
 
-const QFontMetricsF &metricsFor(const FontSpec &spec)
+const QFontMetricsF &metricsFor(const FontSpec &style)
 {
     static const bool registered = [] {
         qAddPostRoutine(dropMetrics);
@@ -96,8 +96,8 @@ const QFontMetricsF &metricsFor(const FontSpec &spec)
     }();
     Q_UNUSED(registered);
     QHash<QString, QFontMetricsF *> &cache = metricsCache();
-    const QString key = spec.name + u'|' + QString::number(spec.size) + u'|'
-        + QChar(u'0' + (spec.bold ? 1 : 0) + (spec.italic ? 2 : 0));
+    const QString key = style.name + u'|' + QString::number(style.size) + u'|'
+        + QChar(u'0' + (style.bold ? 1 : 0) + (style.italic ? 2 : 0));
     auto it = cache.constFind(key);
     if (it != cache.cend())
         return **it;
@@ -105,7 +105,7 @@ const QFontMetricsF &metricsFor(const FontSpec &spec)
         qDeleteAll(cache);
         cache.clear();
     }
-    auto *m = new QFontMetricsF(twipsFont(spec));
+    auto *m = new QFontMetricsF(twipsFont(style));
     cache.insert(key, m);
     return *m;
 }
@@ -131,26 +131,26 @@ QString chopTrailingBlanks(QString s)
 
 } // namespace
 
-double lineHeight(const FontSpec &spec)
+double lineHeight(const FontSpec &style)
 {
-    return metricsFor(spec).lineSpacing();
+    return metricsFor(style).lineSpacing();
 }
 
-double textWidth(const FontSpec &spec, const QString &text)
+double textWidth(const FontSpec &style, const QString &text)
 {
-    const QFontMetricsF &m = metricsFor(spec);
+    const QFontMetricsF &m = metricsFor(style);
     double w = 0;
     for (const QString &line : splitLines(text))
         w = std::max(w, m.horizontalAdvance(line));
     return w;
 }
 
-QStringList wrapText(const FontSpec &spec, const QString &text, double width, bool wordWrap)
+QStringList wrapText(const FontSpec &style, const QString &text, double width, bool wordWrap)
 {
     const QStringList paragraphs = splitLines(text);
     if (!wordWrap || width <= 0)
         return paragraphs;
-    const QFontMetricsF &m = metricsFor(spec);
+    const QFontMetricsF &m = metricsFor(style);
     QStringList out;
     QFont font;
     bool haveFont = false;
@@ -160,7 +160,7 @@ QStringList wrapText(const FontSpec &spec, const QString &text, double width, bo
             continue;
         }
         if (!haveFont) {
-            font = twipsFont(spec);
+            font = twipsFont(style);
             haveFont = true;
         }
         QTextLayout layout(para, font);

@@ -48,13 +48,13 @@ struct FontSpec
 
 // The font sized in twips (20 per point) with hinting off: drawn into a painter whose unit is the
 // twip, it measures the same whatever the device.
-QFont twipsFont(const FontSpec &spec);
-double lineHeight(const FontSpec &spec);
+QFont twipsFont(const FontSpec &style);
+double lineHeight(const FontSpec &style);
 // Width of the widest line of the text, in twips.
-double textWidth(const FontSpec &spec, const QString &text);
+double textWidth(const FontSpec &style, const QString &text);
 // Breaks the text into the lines it occupies in a box `width` twips wide. Line ends in the text
 // always break; without wordWrap (or without a width) nothing else does.
-QStringList wrapText(const FontSpec &spec, const QString &text, double width, bool wordWrap);
+QStringList wrapText(const FontSpec &style, const QString &text, double width, bool wordWrap);
 
 // How a picture fills its box.
 enum PictureScale : int {

@@ -142,8 +142,8 @@ int ResolveRowLimit(const QVariant &rowLimit, const ReportParameters *parameters
 }
 
 ReportDataSetBuilder::ReportDataSetBuilder(
-    const ReportDataSetSpec &spec, const clsAnalysis *analysis, ReportProgressFn progress)
-    : m_spec(spec)
+    const ReportDataSetSettings &settings, const clsAnalysis *analysis, ReportProgressFn progress)
+    : m_settings(settings)
     , m_analysis(analysis)
     , m_progress(std::move(progress))
 { }
@@ -157,12 +157,12 @@ void ReportDataSetBuilder::progress(int message, int row, int rows)
 DataResult ReportDataSetBuilder::RunScript(const QString &procedure, RecordsetPtr &table)
 {
     const QString name = procedure.isEmpty() ? QStringLiteral("PostProcess") : procedure;
-    if (m_spec.scripts.trimmed().isEmpty() || !table)
+    if (m_settings.scripts.trimmed().isEmpty() || !table)
         return std::nullopt;
     try {
         script::Engine engine;
         engine.setStepLimit(ScriptStepLimit);
-        engine.compile(m_spec.scripts);
+        engine.compile(m_settings.scripts);
         if (!engine.hasProcedure(name))
             return std::nullopt;
         RecordsetPtr copy = table->CloneStructure();
@@ -175,18 +175,18 @@ DataResult ReportDataSetBuilder::RunScript(const QString &procedure, RecordsetPt
             return DataError(dataErrGeneral,
                 QStringLiteral("The script of the report \"%1\" left no record set in the second "
                                "argument of %2.")
-                    .arg(m_spec.reportName, name));
+                    .arg(m_settings.reportName, name));
         table = result;
         return std::nullopt;
     } catch (const script::ScriptError &e) {
         const QString where = e.line() > 0 ? QStringLiteral(", line %1").arg(e.line()) : QString();
         return DataError(dataErrGeneral,
             QStringLiteral("The script of the report \"%1\" failed%2: %3")
-                .arg(m_spec.reportName, where, e.message()));
+                .arg(m_settings.reportName, where, e.message()));
     } catch (const RecordsetError &e) {
         return DataError(dataErrGeneral,
             QStringLiteral("The script of the report \"%1\" failed: %2")
-                .arg(m_spec.reportName, QString::fromUtf8(e.what())));
+                .arg(m_settings.reportName, QString::fromUtf8(e.what())));
     }
 }
 
@@ -223,9 +223,9 @@ RecordsetPtr ReportDataSetBuilder::FilterAndTransform(const RecordsetPtr &table)
         const clsReportCol *column;
     };
     QList<Listed> listed;
-    if (m_spec.columns) {
-        for (int i = 1; i <= m_spec.columns->count(); ++i) {
-            const clsReportCol *col = m_spec.columns->item(i)->get();
+    if (m_settings.columns) {
+        for (int i = 1; i <= m_settings.columns->count(); ++i) {
+            const clsReportCol *col = m_settings.columns->item(i)->get();
             const int field = table->FieldIndex(col->FieldName());
             if (field >= 0)
                 listed.append({ field, col });
@@ -244,8 +244,8 @@ RecordsetPtr ReportDataSetBuilder::FilterAndTransform(const RecordsetPtr &table)
         if (!found)
             return;
         *item = found;
-        *include = m_spec.useFilters ? found->Include() : true;
-        if (m_spec.useGroups && itsGroup && itsGroup != manager->Ungrouped())
+        *include = m_settings.useFilters ? found->Include() : true;
+        if (m_settings.useGroups && itsGroup && itsGroup != manager->Ungrouped())
             *group = itsGroup;
     };
 
@@ -271,7 +271,7 @@ RecordsetPtr ReportDataSetBuilder::FilterAndTransform(const RecordsetPtr &table)
         for (const Listed &l : std::as_const(listed)) {
             const clsReportCol &col = *l.column;
             QVariant &value = values[l.field];
-            if (m_spec.useGroups) {
+            if (m_settings.useGroups) {
                 if (l.field == userField && userGroup)
                     value = userGroup->Key();
                 else if (l.field == printerField && printerGroup)
@@ -282,13 +282,13 @@ RecordsetPtr ReportDataSetBuilder::FilterAndTransform(const RecordsetPtr &table)
 
             const QVariant replace = col.Replace();
             if (isTextValue(replace)) {
-                if (m_spec.useGroups)
+                if (m_settings.useGroups)
                     value = replace;
                 continue;
             }
             const int code = int(replace.toDouble());
             if (double(code) != replace.toDouble()) {
-                if (m_spec.useGroups)
+                if (m_settings.useGroups)
                     value = replace;
                 continue;
             }
@@ -296,26 +296,26 @@ RecordsetPtr ReportDataSetBuilder::FilterAndTransform(const RecordsetPtr &table)
             case 0:
                 break;
             case 1:
-                if (m_spec.useGroups && userGroup)
+                if (m_settings.useGroups && userGroup)
                     value = userGroup->Name();
                 break;
             case 2:
-                if (m_spec.useGroups && printerGroup)
+                if (m_settings.useGroups && printerGroup)
                     value = printerGroup->Name();
                 break;
             case 3:
-                if (m_spec.useGroups && printerGroup)
+                if (m_settings.useGroups && printerGroup)
                     value = GroupPlaceholder;
                 break;
             case 4:
-                if (m_spec.useGroups && userGroup)
+                if (m_settings.useGroups && userGroup)
                     value = GroupPlaceholder;
                 break;
             case 5:
             case 6:
             case 7:
             case 8: {
-                if (!(code == 6 || code == 8 || m_spec.useEstCosts))
+                if (!(code == 6 || code == 8 || m_settings.useEstCosts))
                     break;
                 // Rows whose printer is not in the lists have no rate: their value stays.
                 if (!printerItem)
@@ -336,7 +336,7 @@ RecordsetPtr ReportDataSetBuilder::FilterAndTransform(const RecordsetPtr &table)
                 break;
             }
             default:
-                if (m_spec.useGroups)
+                if (m_settings.useGroups)
                     value = replace;
                 break;
             }
@@ -350,10 +350,10 @@ RecordsetPtr ReportDataSetBuilder::FilterAndTransform(const RecordsetPtr &table)
 
 void ReportDataSetBuilder::MarkFirstOccurrences(const RecordsetPtr &table)
 {
-    if (!m_spec.columns)
+    if (!m_settings.columns)
         return;
-    for (int i = 1; i <= m_spec.columns->count(); ++i) {
-        const clsReportCol &col = **m_spec.columns->item(i);
+    for (int i = 1; i <= m_settings.columns->count(); ++i) {
+        const clsReportCol &col = **m_settings.columns->item(i);
         if (col.Action() != clsReportCol::ActionFirstOfValue)
             continue;
         const int field = table->FieldIndex(col.FieldName());
@@ -385,9 +385,9 @@ RecordsetPtr ReportDataSetBuilder::CombineRows(const RecordsetPtr &table)
     QList<Listed> listed;
     QList<int> keyFields;
     QStringList sortKeys;
-    if (m_spec.columns) {
-        for (int i = 1; i <= m_spec.columns->count(); ++i) {
-            const clsReportCol &col = **m_spec.columns->item(i);
+    if (m_settings.columns) {
+        for (int i = 1; i <= m_settings.columns->count(); ++i) {
+            const clsReportCol &col = **m_settings.columns->item(i);
             const int field = table->FieldIndex(col.FieldName());
             if (field < 0)
                 continue;
@@ -457,7 +457,7 @@ RecordsetPtr ReportDataSetBuilder::CombineRows(const RecordsetPtr &table)
 
 RecordsetPtr ReportDataSetBuilder::LimitAndNumber(const RecordsetPtr &table)
 {
-    table->SetSort(m_spec.sort);
+    table->SetSort(m_settings.sort);
     table->MoveFirst();
     struct Bucket
     {
@@ -465,19 +465,19 @@ RecordsetPtr ReportDataSetBuilder::LimitAndNumber(const RecordsetPtr &table)
         int size;
     };
     QList<Bucket> buckets;
-    if (m_spec.columns) {
-        for (int i = 1; i <= m_spec.columns->count(); ++i) {
-            const clsReportCol &col = **m_spec.columns->item(i);
+    if (m_settings.columns) {
+        for (int i = 1; i <= m_settings.columns->count(); ++i) {
+            const clsReportCol &col = **m_settings.columns->item(i);
             if (col.Action() != clsReportCol::ActionBucket)
                 continue;
             const int field = table->FieldIndex(col.FieldName());
             if (field < 0)
                 continue;
-            int size = ResolveRowLimit(col.ActionParam(), m_spec.parameters);
+            int size = ResolveRowLimit(col.ActionParam(), m_settings.parameters);
             buckets.append({ field, size > 0 ? size : 1 });
         }
     }
-    const int limit = m_spec.rowLimit;
+    const int limit = m_settings.rowLimit;
     if (limit < 0 && buckets.isEmpty())
         return table;
 
@@ -518,18 +518,18 @@ DataResult clsReport::BuildReportDataSet(
     clsAnalysis *analysis, DataConnection &connection, const RecordsetPtr &parentData)
 {
     m_analysis = analysis;
-    ReportDataSetSpec spec;
-    spec.reportName = Caption().isEmpty() ? Name() : Caption();
-    spec.scripts = m_def.scripts;
-    spec.rowLimit = ResolvedRowLimit();
-    spec.sort = m_def.sort;
-    spec.columns = &m_def.columns;
-    spec.parameters = m_def.parameters.get();
-    spec.useGroups = m_useGroups;
-    spec.useFilters = m_useFilters;
-    spec.useEstCosts = m_useEstCosts;
+    ReportDataSetSettings settings;
+    settings.reportName = Caption().isEmpty() ? Name() : Caption();
+    settings.scripts = m_def.scripts;
+    settings.rowLimit = ResolvedRowLimit();
+    settings.sort = m_def.sort;
+    settings.columns = &m_def.columns;
+    settings.parameters = m_def.parameters.get();
+    settings.useGroups = m_useGroups;
+    settings.useFilters = m_useFilters;
+    settings.useEstCosts = m_useEstCosts;
     ReportDataSetBuilder builder(
-        spec, analysis, [this](const QString &text, int position, int maximum) {
+        settings, analysis, [this](const QString &text, int position, int maximum) {
             emit UpdateProgress(text, position, maximum);
         });
 
@@ -543,7 +543,7 @@ DataResult clsReport::BuildReportDataSet(
     emit UpdateProgress(GetLangString(848), 0, 0);
     RecordsetPtr table;
     DataResult error
-        = connection.ReportSQL(m_def.reportSQL, ReportQueryParameters(spec.parameters), table);
+        = connection.ReportSQL(m_def.reportSQL, ReportQueryParameters(settings.parameters), table);
     const auto hasRows = [&] { return !error && table && table->RecordCount() > 0; };
     if (hasRows())
         error = builder.Process(table);

@@ -30,7 +30,7 @@ int ResolveRowLimit(const QVariant &rowLimit, const ReportParameters *parameters
 // Progress in blocks of 50 rows: text, position, maximum.
 using ReportProgressFn = std::function<void(const QString &, int, int)>;
 
-struct ReportDataSetSpec
+struct ReportDataSetSettings
 {
     QString reportName; // for messages
     QString scripts;
@@ -46,8 +46,8 @@ struct ReportDataSetSpec
 class ReportDataSetBuilder
 {
 public:
-    ReportDataSetBuilder(
-        const ReportDataSetSpec &spec, const clsAnalysis *analysis, ReportProgressFn progress = {});
+    ReportDataSetBuilder(const ReportDataSetSettings &settings, const clsAnalysis *analysis,
+        ReportProgressFn progress = {});
 
     // Runs PreProcess or PostProcess (an empty name means PostProcess) with the table and an
     // empty copy of its structure; the copy as the script leaves it replaces the table. A report
@@ -67,7 +67,7 @@ public:
 private:
     void progress(int message, int row, int rows);
 
-    ReportDataSetSpec m_spec;
+    ReportDataSetSettings m_settings;
     const clsAnalysis *m_analysis;
     ReportProgressFn m_progress;
 };

@@ -295,9 +295,9 @@ protected:
                 "<Name>Steps</Name>" + extra + "<GroupColumns>" + columns + "</GroupColumns>"));
         ASSERT_TRUE(report.LoadDefinition(path, 1)) << report.LastError().toStdString();
     }
-    ReportDataSetSpec spec(int rowLimit = -1, const QString &sort = {})
+    ReportDataSetSettings settings(int rowLimit = -1, const QString &sort = {})
     {
-        ReportDataSetSpec s;
+        ReportDataSetSettings s;
         s.reportName = QStringLiteral("Steps");
         s.rowLimit = rowLimit;
         s.sort = sort;
@@ -333,13 +333,13 @@ TEST_F(DataSetSteps, ARowLimitKeepsTheFirstRowsInSortOrderAndBucketsNumberThem)
 {
     loadColumns("<Column><Field>Bucket</Field><Action>7</Action><ActionParam>3</ActionParam>"
                 "</Column>");
-    ReportDataSetBuilder limited(spec(10, QStringLiteral("N ASC")), nullptr);
+    ReportDataSetBuilder limited(settings(10, QStringLiteral("N ASC")), nullptr);
     RecordsetPtr rs = limited.LimitAndNumber(table(25));
     EXPECT_EQ(column(rs, QStringLiteral("N")), (QList<int> { 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 }));
     EXPECT_EQ(column(rs, QStringLiteral("Bucket")), (QList<int> { 1, 1, 1, 2, 2, 2, 3, 3, 3, 4 }));
 
     // Without a limit every row is numbered in place.
-    ReportDataSetBuilder unlimited(spec(-1, QStringLiteral("N DESC")), nullptr);
+    ReportDataSetBuilder unlimited(settings(-1, QStringLiteral("N DESC")), nullptr);
     RecordsetPtr all = table(7);
     EXPECT_EQ(unlimited.LimitAndNumber(all), all);
     EXPECT_EQ(column(all, QStringLiteral("Bucket")), (QList<int> { 1, 1, 1, 2, 2, 2, 3 }));
@@ -351,7 +351,7 @@ TEST_F(DataSetSteps, ABucketSizeMayNameAParameter)
                 "</Column>",
         "<Parameters><Parameter><Name>Size</Name><Type>3</Type></Parameter></Parameters>");
     (*report.Parameters()->item(QStringLiteral("Size")))->SetValue1(4);
-    ReportDataSetBuilder builder(spec(-1, QStringLiteral("N")), nullptr);
+    ReportDataSetBuilder builder(settings(-1, QStringLiteral("N")), nullptr);
     RecordsetPtr rs = builder.LimitAndNumber(table(6));
     EXPECT_EQ(column(rs, QStringLiteral("Bucket")), (QList<int> { 1, 1, 1, 1, 2, 2 }));
 }
@@ -362,7 +362,7 @@ TEST_F(DataSetSteps, WithoutAKeyEveryRowFoldsIntoOneTotalsRow)
                 "<Column><Field>Bucket</Field><Action>5</Action><ActionParam>Printer</ActionParam>"
                 "</Column>"
                 "<Column><Field>N</Field><Action>3</Action></Column>");
-    ReportDataSetBuilder builder(spec(), nullptr);
+    ReportDataSetBuilder builder(settings(), nullptr);
     RecordsetPtr rs = table(10);
     builder.MarkFirstOccurrences(rs);
     rs = builder.CombineRows(rs);
@@ -382,7 +382,7 @@ TEST_F(DataSetSteps, KeysCompareWithoutRegardToCase)
     rs->AppendRow({ 5, QStringLiteral("Front"), 3, 0 });
     rs->AppendRow({ 2, QStringLiteral("FRONT"), 4, 0 });
     rs->AppendRow({ 9, QStringLiteral("back"), 1, 0 });
-    ReportDataSetBuilder builder(spec(), nullptr);
+    ReportDataSetBuilder builder(settings(), nullptr);
     rs = builder.CombineRows(rs);
     EXPECT_EQ(column(rs, QStringLiteral("Pages")), (QList<int> { 1, 7 }));
     EXPECT_EQ(column(rs, QStringLiteral("N")), (QList<int> { 9, 2 }));
