@@ -14,7 +14,7 @@
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/demodata.h"
 
-#include "benchsupport.h"
+#include "benchdata.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -30,25 +30,12 @@
 using namespace kv6;
 using kv6bench::best;
 using kv6bench::check;
+using kv6bench::demoOptions;
 using kv6bench::die;
+using kv6bench::dropBenchSchema;
 using kv6bench::seconds;
 
 namespace {
-
-const QDate lastDay(2026, 6, 30);
-
-DemoOptions demoOptions(qint64 jobs)
-{
-    DemoOptions o;
-    o.jobs = jobs;
-    o.seed = 11;
-    o.companies = 4;
-    o.printers = 40;
-    o.users = 400;
-    o.days = 730;
-    o.lastDay = lastDay;
-    return o;
-}
 
 // The report aggregate, with its parameters written in for the shells.
 const char *const aggregateSql
@@ -190,14 +177,7 @@ void benchEngine(
         std::printf("%-34s %9.3f   (* ratio against the baseline less this)\n",
             "shell start (in the baseline)", shellStart);
         c.reset();
-        if (!s.isSQLite()) {
-            DataSource plain = s;
-            plain.schema.clear();
-            plain.createIfMissing = false;
-            DataConnection admin(plain);
-            check(admin.Open(false));
-            check(admin.Execute(QStringLiteral("DROP SCHEMA \"%1\" CASCADE").arg(s.schema)));
-        }
+        dropBenchSchema(s);
     }
 }
 

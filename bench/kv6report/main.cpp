@@ -11,7 +11,7 @@
 #include "report/report.h"
 #include "report/reportdataset.h"
 
-#include "benchsupport.h"
+#include "benchdata.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,23 +27,12 @@
 using namespace kv6;
 using kv6bench::best;
 using kv6bench::check;
+using kv6bench::demoOptions;
 using kv6bench::die;
+using kv6bench::dropBenchSchema;
 using kv6bench::seconds;
 
 namespace {
-
-DemoOptions demoOptions(qint64 jobs)
-{
-    DemoOptions o;
-    o.jobs = jobs;
-    o.seed = 11;
-    o.companies = 4;
-    o.printers = 40;
-    o.users = 400;
-    o.days = 730;
-    o.lastDay = QDate(2026, 6, 30);
-    return o;
-}
 
 const QDate from(2025, 7, 1);
 const QDate to(2026, 6, 30);
@@ -135,13 +124,7 @@ void benchEngine(const QString &label, const DataSource &base, const QList<qint6
         }
         std::printf("%-52s %9.3f   (in every command figure)\n", "process start", start);
         c.reset();
-        if (!s.isSQLite()) {
-            DataSource plain = s;
-            plain.schema.clear();
-            DataConnection admin(plain);
-            check(admin.Open(false));
-            check(admin.Execute(QStringLiteral("DROP SCHEMA \"%1\" CASCADE").arg(s.schema)));
-        }
+        dropBenchSchema(s);
     }
 }
 

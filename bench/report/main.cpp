@@ -17,7 +17,7 @@
 #include "report/report.h"
 #include "report/reportdataset.h"
 
-#include "benchsupport.h"
+#include "benchdata.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -32,26 +32,13 @@
 using namespace kv6;
 using kv6bench::best;
 using kv6bench::check;
+using kv6bench::demoOptions;
 using kv6bench::die;
+using kv6bench::dropBenchSchema;
 using kv6bench::peakMB;
 using kv6bench::seconds;
 
 namespace {
-
-const QDate lastDay(2026, 6, 30);
-
-DemoOptions demoOptions(qint64 jobs)
-{
-    DemoOptions o;
-    o.jobs = jobs;
-    o.seed = 11;
-    o.companies = 4;
-    o.printers = 40;
-    o.users = 400;
-    o.days = 730;
-    o.lastDay = lastDay;
-    return o;
-}
 
 const char *const sql = R"(SELECT 'USR' || u.user_id AS "UserKey",
   'PRT' || p.printer_id AS "PrinterKey", COALESCE(u.display_name, u.user_name) AS "UserName",
@@ -180,14 +167,7 @@ void benchEngine(const QString &name, const DataSource &base, const QList<qint64
                 whole, query, whole / query, steps, steps / query, peakMB());
         }
         c.reset();
-        if (!s.isSQLite()) {
-            DataSource plain = s;
-            plain.schema.clear();
-            plain.createIfMissing = false;
-            DataConnection admin(plain);
-            check(admin.Open(false));
-            check(admin.Execute(QStringLiteral("DROP SCHEMA \"%1\" CASCADE").arg(s.schema)));
-        }
+        dropBenchSchema(s);
     }
 }
 

@@ -1507,19 +1507,7 @@ bool Renderer::renderPages(PreviewDocument &document)
     document.setPageSize(L.pageSize());
     document.setMargins(L.margins);
     document.setFont(L.font);
-    bool ok = true;
-    try {
-        run(true);
-    } catch (const RenderFailure &f) {
-        m_error = failure(f.message);
-        ok = false;
-    } catch (const Cancelled &) {
-        m_error = QStringLiteral("Rendering was cancelled.");
-        ok = false;
-    } catch (const std::exception &e) {
-        m_error = failure(QString::fromUtf8(e.what()));
-        ok = false;
-    }
+    const bool ok = runGuarded(true);
     // The page count is known now.
     const QString total = QString::number(m_page);
     for (int p = 1; p <= document.pageCount(); ++p) {
@@ -1530,6 +1518,22 @@ bool Renderer::renderPages(PreviewDocument &document)
     }
     finishRender();
     return ok;
+}
+
+// Runs the layout, turning every way it can stop into the error text the caller reports.
+bool Renderer::runGuarded(bool paged)
+{
+    try {
+        run(paged);
+        return true;
+    } catch (const RenderFailure &f) {
+        m_error = failure(f.message);
+    } catch (const Cancelled &) {
+        m_error = QStringLiteral("Rendering was cancelled.");
+    } catch (const std::exception &e) {
+        m_error = failure(QString::fromUtf8(e.what()));
+    }
+    return false;
 }
 
 // The host's cursor goes back to the first row however the render ended.
@@ -1545,19 +1549,7 @@ bool Renderer::renderFlow(QList<FlowBand> &flow)
         return false;
     m_doc = nullptr;
     m_flow = &flow;
-    bool ok = true;
-    try {
-        run(false);
-    } catch (const RenderFailure &f) {
-        m_error = failure(f.message);
-        ok = false;
-    } catch (const Cancelled &) {
-        m_error = QStringLiteral("Rendering was cancelled.");
-        ok = false;
-    } catch (const std::exception &e) {
-        m_error = failure(QString::fromUtf8(e.what()));
-        ok = false;
-    }
+    const bool ok = runGuarded(false);
     finishRender();
     return ok;
 }

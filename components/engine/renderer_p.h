@@ -104,6 +104,7 @@ private:
     void countFlowPages(double height, bool breakBefore);
     // Where a failure happened: the file, the report, and the page and row when rendering.
     QString failure(const QString &message) const;
+    bool runGuarded(bool paged);
     void finishRender();
 
     ReportEngine &m_engine;
