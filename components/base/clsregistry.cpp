@@ -20,7 +20,7 @@ struct clsRegistry::Private
     QVariant defaultValue;
     QVariant lastWritten;
 
-    RegistryStore store() const { return RegistryStore(RegistryStore::filePathForRoot(classKey)); }
+    RegistryStore store() const { return RegistryStore::forRoot(classKey); }
 };
 
 namespace {

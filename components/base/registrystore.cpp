@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,11 +26,43 @@ QString systemText(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
+// Folders missing on the way to `dir`, made one by one with `mode` (mkpath would leave them
+// open to everyone under the usual umask).
+bool makeFolders(const QString &dir, mode_t mode, QString &error)
+{
+    if (QFileInfo(dir).isDir())
+        return true;
+    const QString parent = QFileInfo(dir).absolutePath();
+    if (parent != dir && !makeFolders(parent, mode, error))
+        return false;
+    if (::mkdir(QFile::encodeName(dir).constData(), mode) != 0 && errno != EEXIST) {
+        error = systemText(errno);
+        return false;
+    }
+    return true;
+}
+
+// A personal store holds the database password: it must be the owner's alone. One readable by
+// others is tightened to 0600; when that is not allowed (another owner) the store is refused.
+bool keepPrivate(const QString &path, QString &error)
+{
+    const QByteArray file = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(file.constData(), &st) != 0 || (st.st_mode & 077) == 0)
+        return true;
+    if (::chmod(file.constData(), st.st_mode & 0600) == 0)
+        return true;
+    error = QStringLiteral("The settings store %1 can be read by other users and cannot be made "
+                           "private (%2); make it readable by its owner only (chmod 600).")
+                .arg(QDir::toNativeSeparators(path), systemText(errno));
+    return false;
+}
+
 // One open database for the duration of one operation. Reads never create the file.
 class Db
 {
 public:
-    Db(const QString &path, bool write, QString &error)
+    Db(const QString &path, bool write, bool personal, QString &error)
     {
         if (!write && !QFileInfo::exists(path)) {
             error = systemText(ENOENT);
@@ -37,11 +70,18 @@ public:
         }
         if (write) {
             const QString dir = QFileInfo(path).absolutePath();
-            if (!QDir().mkpath(dir)) {
-                error = systemText(errno ? errno : EACCES);
+            if (!makeFolders(dir, personal ? 0700 : 0755, error))
                 return;
-            }
+            // Made here with its final mode, so the file is never readable by others even for
+            // a moment; SQLite gives its journals the same mode.
+            const int fd = personal
+                ? ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600)
+                : -1;
+            if (fd >= 0)
+                ::close(fd);
         }
+        if (personal && !keepPrivate(path, error))
+            return;
         const int flags = write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
         const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
         if (rc != SQLITE_OK) {
@@ -208,9 +248,15 @@ QString RegistryStore::filePathForRoot(quint32 root)
     return config + QStringLiteral("/Korvane 6/registry.db");
 }
 
-RegistryStore::RegistryStore(QString filePath)
+RegistryStore::RegistryStore(QString filePath, bool personal)
     : m_path(std::move(filePath))
+    , m_personal(personal)
 { }
+
+RegistryStore RegistryStore::forRoot(quint32 root)
+{
+    return RegistryStore(filePathForRoot(root), root != 0x80000002);
+}
 
 QString RegistryStore::normalizeKey(const QString &key)
 {
@@ -223,7 +269,7 @@ QString RegistryStore::normalizeKey(const QString &key)
 bool RegistryStore::keyExists(const QString &key, bool &exists, QString &error) const
 {
     exists = false;
-    Db db(m_path, false, error);
+    Db db(m_path, false, m_personal, error);
     if (!db.ok())
         return false;
     const QString lkey = lower(normalizeKey(key));
@@ -237,7 +283,7 @@ bool RegistryStore::keyExists(const QString &key, bool &exists, QString &error) 
 bool RegistryStore::createKey(const QString &key, bool worldReadable, QString &error)
 {
     const bool existed = QFileInfo::exists(m_path);
-    Db db(m_path, true, error);
+    Db db(m_path, true, m_personal, error);
     if (!db.ok())
         return false;
     const QStringList parts = normalizeKey(key).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
@@ -253,7 +299,8 @@ bool RegistryStore::createKey(const QString &key, bool worldReadable, QString &e
         return true;
     });
     // The store has no per-key rights: the flag opens the whole file for reading by everyone.
-    if (ok && worldReadable && !existed)
+    // Never a personal store's: it holds passwords.
+    if (ok && worldReadable && !existed && !m_personal)
         ::chmod(QFile::encodeName(m_path).constData(), 0644);
     return ok;
 }
@@ -261,7 +308,7 @@ bool RegistryStore::createKey(const QString &key, bool worldReadable, QString &e
 bool RegistryStore::deleteKey(const QString &key, QString &error)
 {
     const QString lkey = lower(normalizeKey(key));
-    Db db(m_path, true, error);
+    Db db(m_path, true, m_personal, error);
     if (!db.ok())
         return false;
     return transaction(db, error, [&] {
@@ -284,7 +331,7 @@ bool RegistryStore::readValue(const QString &key, const QString &name, RegistryR
 {
     found = false;
     const QString lkey = lower(normalizeKey(key));
-    Db db(m_path, false, error);
+    Db db(m_path, false, m_personal, error);
     if (!db.ok())
         return false;
     if (!requireKey(db, lkey, error))
@@ -315,7 +362,7 @@ bool RegistryStore::writeValue(
         error = kNoKey;
         return false;
     }
-    Db db(m_path, true, error);
+    Db db(m_path, true, m_personal, error);
     if (!db.ok())
         return false;
     return transaction(db, error, [&] {
@@ -345,7 +392,7 @@ bool RegistryStore::deleteValue(
         error = kNoKey;
         return false;
     }
-    Db db(m_path, true, error);
+    Db db(m_path, true, m_personal, error);
     if (!db.ok())
         return false;
     return transaction(db, error, [&] {
@@ -366,7 +413,7 @@ bool RegistryStore::valueNames(const QString &key, QStringList &names, QString &
 {
     names.clear();
     const QString lkey = lower(normalizeKey(key));
-    Db db(m_path, false, error);
+    Db db(m_path, false, m_personal, error);
     if (!db.ok())
         return false;
     if (!requireKey(db, lkey, error))
@@ -383,7 +430,7 @@ bool RegistryStore::subkeyNames(const QString &key, QStringList &names, QString 
     names.clear();
     const QString norm = normalizeKey(key);
     const QString lkey = lower(norm);
-    Db db(m_path, false, error);
+    Db db(m_path, false, m_personal, error);
     if (!db.ok())
         return false;
     if (!requireKey(db, lkey, error))

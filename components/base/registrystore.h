@@ -22,7 +22,11 @@ public:
     // The store file serving a root: the environment override or the default location.
     static QString filePathForRoot(quint32 root);
 
-    explicit RegistryStore(QString filePath);
+    // A personal store (the per-user root) is made 0600 in a 0700 folder and checked on every
+    // open: one readable by others is tightened, or refused when it cannot be. A shared store
+    // (the machine root) is made in a 0755 folder and may be opened to everyone by createKey.
+    explicit RegistryStore(QString filePath, bool personal = true);
+    static RegistryStore forRoot(quint32 root);
 
     QString filePath() const { return m_path; }
 
@@ -46,6 +50,7 @@ public:
 
 private:
     QString m_path;
+    bool m_personal = true;
 };
 
 } // namespace kv6

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 using namespace kv6;
@@ -240,6 +241,24 @@ TEST(Registry, CheckSecurityFollowsTheStoreFile)
     EXPECT_TRUE(r.CheckSecurity(KEY_WRITE));
     const QString file = RegistryStore::filePathForRoot(HKEY_LOCAL_MACHINE);
     EXPECT_EQ(QFile::permissions(file) & QFile::ReadOther, QFile::ReadOther);
+
+    // The personal store holds the database password: its owner's alone, whatever the flag says,
+    // and one opened up behind the program's back is tightened on the next read.
+    qputenv(
+        "KV6_USER_REGISTRY", env.path(QStringLiteral("new/Korvane 6/registry.db")).toLocal8Bit());
+    Reg user(QStringLiteral("Software\\Korvane 6"));
+    user.setValueType(REG_SZ);
+    ASSERT_TRUE(user.SetCreateValue(QStringLiteral("Connection"), QStringLiteral("x"), true, err));
+    const QString userFile = RegistryStore::filePathForRoot(HKEY_CURRENT_USER);
+    const auto owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+    EXPECT_EQ(QFile::permissions(userFile), owner);
+    for (const QString &dir : { env.path(QStringLiteral("new")), QFileInfo(userFile).path() })
+        EXPECT_EQ(QFile::permissions(dir) & ~(QFile::ExeOwner | QFile::ExeUser | owner), 0)
+            << dir.toStdString();
+    QFile::setPermissions(userFile, owner | QFile::ReadGroup | QFile::ReadOther);
+    EXPECT_EQ(user.GetValueOrDefault(QStringLiteral("Connection"), {}, err),
+        QVariant(QStringLiteral("x")));
+    EXPECT_EQ(QFile::permissions(userFile), owner);
 }
 
 // Two processes writing the same store at once: every value of both must be there afterwards.
