@@ -37,9 +37,21 @@ QString DataSource::description() const
     return text;
 }
 
+QString DataSource::redacted(const QString &url)
+{
+    const int start = url.indexOf(QLatin1String("://"));
+    // The last '@': a password typed unencoded may hold one of its own.
+    const int at = start < 0 ? -1 : url.lastIndexOf(QLatin1Char('@'));
+    const int colon = at < 0 ? -1 : url.indexOf(QLatin1Char(':'), start + 3);
+    if (colon < 0 || colon > at)
+        return url;
+    return url.left(colon + 1) + QStringLiteral("***") + url.mid(at);
+}
+
 bool DataSource::fromUrl(const QString &text, DataSource &source, QString &error)
 {
     const QString url = text.trimmed();
+    const QString shown = redacted(url);
     source = DataSource();
     if (url.isEmpty()) {
         error = QStringLiteral("The connection is empty.");
@@ -54,8 +66,8 @@ bool DataSource::fromUrl(const QString &text, DataSource &source, QString &error
         if (path.startsWith(QLatin1String("//")))
             path = path.mid(2);
         if (path.isEmpty() || path.contains(QLatin1String("://"))) {
-            error
-                = QStringLiteral("\"%1\" is neither a file path nor a postgresql:// URL.").arg(url);
+            error = QStringLiteral("\"%1\" is neither a file path nor a postgresql:// URL.")
+                        .arg(shown);
             return false;
         }
         source.type = DatabaseTypeSQLite;
@@ -65,7 +77,9 @@ bool DataSource::fromUrl(const QString &text, DataSource &source, QString &error
     const QUrl parsed(url, QUrl::StrictMode);
     if (!parsed.isValid() || parsed.host().isEmpty()) {
         error = QStringLiteral("\"%1\" is not a valid PostgreSQL URL (%2).")
-                    .arg(url, parsed.isValid() ? QStringLiteral("no host") : parsed.errorString());
+                    .arg(shown,
+                        parsed.isValid() ? QStringLiteral("no host")
+                                         : redacted(parsed.errorString()));
         return false;
     }
     source.type = DatabaseTypePostgreSQL;
@@ -76,7 +90,7 @@ bool DataSource::fromUrl(const QString &text, DataSource &source, QString &error
     source.database = parsed.path().mid(1);
     source.schema = QUrlQuery(parsed).queryItemValue(QStringLiteral("schema"));
     if (source.database.isEmpty()) {
-        error = QStringLiteral("\"%1\" names no database.").arg(url);
+        error = QStringLiteral("\"%1\" names no database.").arg(shown);
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <QDateTime>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -712,7 +713,8 @@ private:
 
     DataResult writeJobs(DemoSummary &summary)
     {
-        const QDate last = m_options.lastDay.isValid() ? m_options.lastDay : QDate::currentDate();
+        const QDateTime now = QDateTime::currentDateTime();
+        const QDate last = m_options.lastDay.isValid() ? m_options.lastDay : now.date();
         const QDate first = last.addDays(1 - m_options.days);
         summary.firstDay = first;
         summary.lastDay = last;
@@ -760,8 +762,12 @@ private:
             const QByteArray date = day.toString(Qt::ISODate).toLatin1();
             std::memcpy(time, date.constData(), 10);
             seconds.resize(size_t(count));
+            // Today's jobs are squeezed into the hours gone by, so none lies in the future.
+            const qint64 daySeconds
+                = day == now.date() ? now.time().msecsSinceStartOfDay() / 1000 + 1 : 86400;
             for (int &s : seconds)
-                s = hours.pick(m_random) * 3600 + int(m_random.below(3600));
+                s = int((hours.pick(m_random) * 3600 + qint64(m_random.below(3600))) * daySeconds
+                    / 86400);
             std::sort(seconds.begin(), seconds.end());
             for (const int s : seconds) {
                 putTwoDigits(time + 11, s / 3600);

@@ -209,6 +209,12 @@ bool sourceFor(const CommandLine &cl, bool create, DataSource &source, QString &
     return true;
 }
 
+// "1 company", "3 companies".
+QString counted(qint64 n, const char *one, const char *many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
 int fail(const DataError &e)
 {
     printErr(e.Description());
@@ -286,19 +292,17 @@ int runDemo(const CommandLine &cl)
             *c, options, &s, [&](qint64 done, qint64 total) { return progress(done, total); }))
         return progress.end(), fail(*e);
     progress.end();
-    printOut(QStringLiteral("Added %1 companies, %2 printers, %3 copiers and multifunction "
-                            "devices, %4 users, %5 administration groups (%6 memberships) and "
-                            "%7 print jobs (%8 pages, %9 to %10) to %11 in %12 s.")
-                 .arg(s.companies)
-                 .arg(s.printers)
-                 .arg(s.devices)
-                 .arg(s.users)
-                 .arg(s.groups)
-                 .arg(s.memberships)
-                 .arg(s.jobs)
-                 .arg(s.pages)
-                 .arg(s.firstDay.toString(Qt::ISODate), s.lastDay.toString(Qt::ISODate),
-                     source.description())
+    printOut(QStringLiteral("Added %1, %2, %3, %4, %5 (%6) and %7 (%8, %9 to %10) to %11 in %12 s.")
+                 .arg(counted(s.companies, "company", "companies"),
+                     counted(s.printers, "printer", "printers"),
+                     counted(s.devices, "copier or multifunction device",
+                         "copiers and multifunction devices"),
+                     counted(s.users, "user", "users"),
+                     counted(s.groups, "administration group", "administration groups"),
+                     counted(s.memberships, "membership", "memberships"),
+                     counted(s.jobs, "print job", "print jobs"), counted(s.pages, "page", "pages"),
+                     s.firstDay.toString(Qt::ISODate))
+                 .arg(s.lastDay.toString(Qt::ISODate), source.description())
                  .arg(double(timer.elapsed()) / 1000.0, 0, 'f', 1));
     return 0;
 }

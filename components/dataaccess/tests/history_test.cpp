@@ -6,6 +6,7 @@
 #include "dataaccess/schema.h"
 #include "enginetest.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QTimeZone>
 
@@ -136,10 +137,16 @@ TEST_P(HistoryTest, DemoHistoryIsDeterministicAndMatchesItsSummary)
     ASSERT_FALSE(GenerateDemoData(*connection, smallDemo(), nullptr));
     EXPECT_EQ(fingerprint(*connection), first);
 
+    // A history ending today stops at the present moment.
     DemoOptions other = smallDemo();
     other.seed = 8;
+    other.lastDay = QDate();
+    other.days = 2;
     DemoSummary s2;
     ASSERT_FALSE(GenerateDemoData(*connection, other, &s2));
+    ASSERT_FALSE(ReadDatabaseInfo(*connection, info));
+    EXPECT_LE(
+        info.lastJob, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     // A second run adds companies after the existing ones.
     EXPECT_EQ(count(*connection, QStringLiteral("companies")), 4);
     EXPECT_EQ(scalar(*connection,

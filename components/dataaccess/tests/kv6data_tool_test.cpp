@@ -43,6 +43,7 @@ TEST_P(Kv6dataTool, InitDemoImportInfo)
                     QStringLiteral("2026-06-30"), QStringLiteral("--days"), QStringLiteral("30") }
         + db());
     ASSERT_EQ(r.exitCode, 0) << show(r);
+    EXPECT_TRUE(r.out.startsWith(QLatin1String("Added 1 company, "))) << show(r);
     EXPECT_TRUE(r.out.contains(QLatin1String("and 3000 print jobs"))) << show(r);
     EXPECT_TRUE(r.out.contains(QLatin1String("2026-06-01 to 2026-06-30"))) << show(r);
     EXPECT_TRUE(r.err.contains(QLatin1String("kv6data: 100% (3000 of 3000 jobs)"))) << show(r);
