@@ -55,8 +55,8 @@ void KVLogger::WriteToLog(const QString &text, bool withTimestamp, qint16 level)
     if (isOpen()) {
         QString line;
         if (withTimestamp) {
-            // English month names: the log is read by support staff, whatever the user's locale.
-            line = QLocale::c().toString(
+            // Month names of the system language, as the user reads them everywhere else.
+            line = QLocale::system().toString(
                        QDateTime::currentDateTime(), QStringLiteral("MMM dd, yyyy HH:mm:ss"))
                 + QLatin1Char('\t');
         }

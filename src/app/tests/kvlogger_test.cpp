@@ -4,7 +4,11 @@
 #include "testenv.h"
 
 #include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QDate>
 #include <QFile>
+#include <QLocale>
+#include <QProcess>
 #include <QRegularExpression>
 
 using namespace kv6;
@@ -72,8 +76,7 @@ TEST(KVLogger, LevelsTimestampsAndOnDemandOpening)
     ASSERT_EQ(lines.size(), 5) << text.toStdString();
     EXPECT_EQ(lines[0], QStringLiteral("kept"));
     EXPECT_EQ(lines[1], QStringLiteral("negative"));
-    const QRegularExpression stamp(
-        QStringLiteral("^[A-Z][a-z]{2} \\d{2}, \\d{4} \\d{2}:\\d{2}:\\d{2}\t"));
+    const QRegularExpression stamp(QStringLiteral("^\\S+ \\d{2}, \\d{4} \\d{2}:\\d{2}:\\d{2}\t"));
     EXPECT_TRUE(stamp.match(lines[2]).hasMatch() && lines[2].endsWith(QLatin1Char('\t')))
         << lines[2].toStdString();
     EXPECT_TRUE(stamp.match(lines[3]).hasMatch() && lines[3].endsWith(QStringLiteral("now kept")));
@@ -95,4 +98,33 @@ TEST(KVLogger, AnEmptyLogIsRemovedButAnOldOneIsKept)
     ASSERT_TRUE(log.StartLogging(QString()));
     log.StopLogging();
     EXPECT_EQ(readAll(path), QByteArray("content\r\n"));
+}
+
+// The system language names the months: run again under a French locale, which Qt reads from
+// the environment once per process.
+TEST(KVLogger, StampsCarryTheSystemLanguagesMonthNames)
+{
+    if (qEnvironmentVariableIsSet("KV6_LOG_FRENCH_CHILD")) {
+        ASSERT_EQ(QLocale::system().language(), QLocale::French);
+        kv6test::TempEnv env;
+        KVLogger log;
+        log.setFileName(kName);
+        log.WriteToLog(QStringLiteral("ligne"), true, 0);
+        static const char *const months[] = { "janv.", "févr.", "mars", "avr.", "mai", "juin",
+            "juil.", "août", "sept.", "oct.", "nov.", "déc." };
+        const QString text = QString::fromUtf8(readAll(log.LogFile()));
+        EXPECT_TRUE(text.startsWith(
+            QString::fromUtf8(months[QDate::currentDate().month() - 1]) + QLatin1Char(' ')))
+            << text.toStdString();
+        return;
+    }
+    QProcess child;
+    QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+    pe.insert(QStringLiteral("KV6_LOG_FRENCH_CHILD"), QStringLiteral("1"));
+    pe.insert(QStringLiteral("LC_ALL"), QStringLiteral("fr_FR.UTF-8"));
+    child.setProcessEnvironment(pe);
+    child.start(QCoreApplication::applicationFilePath(),
+        { QStringLiteral("--gtest_filter=KVLogger.StampsCarryTheSystemLanguagesMonthNames") });
+    ASSERT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
 }
