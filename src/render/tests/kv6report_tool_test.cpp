@@ -5,6 +5,7 @@
 #include "enginetest.h"
 #include "toolrun.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 
@@ -132,4 +133,85 @@ TEST_P(Kv6reportTool, TheListShowsEveryCatalogueReport)
              "Model Volumes", "Cost by Department" })
         EXPECT_TRUE(r.out.contains(QLatin1String(name))) << name << "\n" << show(r);
     EXPECT_TRUE(r.err.isEmpty()) << show(r);
+}
+
+// No password reaches what the tools print or leave behind: every message, progress line and
+// file of runs over a password-protected server, failed runs included, is searched for it.
+// Without the password in the URL, libpq takes it from the file PGPASSFILE names.
+TEST_P(Kv6reportTool, PasswordsStayOutOfMessagesProgressAndFiles)
+{
+    if (isSQLite())
+        GTEST_SKIP() << "SQLite connections carry no password";
+    const QString password = source.password;
+    const QString wrong = QStringLiteral("Wr0ng-Secret");
+    ASSERT_FALSE(password.isEmpty());
+    kv6::DataSource bare = source;
+    bare.password.clear();
+    const QString pgpass = env.path(QStringLiteral("pgpass"));
+    {
+        QFile f(pgpass);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("*:*:*:%1:%2\n").arg(source.user, password).toUtf8());
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    QStringList seen;
+    auto run = [&](const char *tool, const QStringList &args) {
+        const ToolRun r = kv6test::runStagedTool(QString::fromLatin1(tool), args);
+        seen << r.out << r.err;
+        return r;
+    };
+    const QStringList report = { QStringLiteral("--report"), QStringLiteral("Top 10 Users List"),
+        QStringLiteral("--company"), QStringLiteral("1"), QStringLiteral("--from"),
+        QStringLiteral("2026-05-01"), QStringLiteral("--to"), QStringLiteral("2026-05-31"),
+        QStringLiteral("--cover"), QStringLiteral("-o"), env.path(QStringLiteral("top.html")) };
+    ToolRun r = run("kv6report", db() + report);
+    EXPECT_EQ(r.exitCode, 0) << show(r);
+    const QStringList bareDb = { QStringLiteral("--db"), bare.toUrl() };
+    qputenv("PGPASSFILE", QFile::encodeName(pgpass));
+    r = run("kv6report", bareDb + report);
+    EXPECT_EQ(r.exitCode, 0) << "the password file lets it in: " << show(r);
+    r = run("kv6data", QStringList { QStringLiteral("info") } + bareDb);
+    EXPECT_EQ(r.exitCode, 0) << show(r);
+    qunsetenv("PGPASSFILE");
+    r = run("kv6data", QStringList { QStringLiteral("info") } + bareDb);
+    EXPECT_EQ(r.exitCode, 1) << "without the file the server refuses: " << show(r);
+
+    // Connections that fail, each quoted or described in its message.
+    kv6::DataSource refused = source;
+    refused.port = 1;
+    kv6::DataSource mistyped = source;
+    mistyped.password = wrong;
+    const QString auth = source.user + QLatin1Char(':') + password + QLatin1Char('@');
+    for (const QString &url : { refused.toUrl(true), mistyped.toUrl(true),
+             QStringLiteral("postgresql://%1127.0.0.1:%2/").arg(auth).arg(source.port),
+             QStringLiteral("postgresql://%1no host:5432/db").arg(auth),
+             QStringLiteral("mysql://%1db.local/jobs").arg(auth) }) {
+        r = run("kv6data", { QStringLiteral("info"), QStringLiteral("--db"), url });
+        EXPECT_NE(r.exitCode, 0) << show(r);
+        EXPECT_FALSE(r.err.trimmed().isEmpty());
+        r = run("kv6report", QStringList { QStringLiteral("--db"), url } + report);
+        EXPECT_NE(r.exitCode, 0) << show(r);
+        qputenv("KV6_DATABASE", url.toUtf8());
+        run("kv6data", { QStringLiteral("info") });
+        qunsetenv("KV6_DATABASE");
+        kv6::DataSource parsed;
+        QString error;
+        if (!kv6::DataSource::fromUrl(url, parsed, error))
+            seen << error;
+    }
+    EXPECT_TRUE(seen.join(QString()).contains(QStringLiteral(":***@"))) << "URLs are quoted";
+
+    // Every file the runs left (logs, outputs), but not the store the connection is kept in.
+    QDirIterator files(env.root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        QFile f(path);
+        if (path != pgpass && !path.endsWith(QLatin1String(".db")) && f.open(QIODevice::ReadOnly))
+            seen << path + QLatin1Char('\n') + QString::fromUtf8(f.readAll());
+    }
+    for (const QString &text : std::as_const(seen)) {
+        EXPECT_FALSE(text.contains(password)) << text.toStdString();
+        EXPECT_FALSE(text.contains(wrong)) << text.toStdString();
+    }
 }
