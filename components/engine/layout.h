@@ -170,6 +170,9 @@ public:
     QString script; // procedures and globals the expressions and section scripts may use
     bool pageHeaderOnFirstPage = true;
     bool pageFooterOnFirstPage = true;
+    // Shown on the group headers repeated above rows continued from the previous page; the host
+    // sets it in the user's language.
+    QString continuedCaption;
     FieldCollection fields;
 
     // The page's size in twips with the orientation applied.

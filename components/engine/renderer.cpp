@@ -1286,11 +1286,49 @@ void Renderer::newPage()
         && L.section(SectionPageFooter)->visible)
         m_footerReserve = L.section(SectionPageFooter)->height;
     m_bodyBottom = m_pageSize.height() - L.margins.bottom() - m_footerReserve;
+    if (m_paginate && !first && !m_subreport && m_openGroups > 0)
+        repeatGroupHeaders();
     if (!m_paginate) {
         m_flowBody = L.pageSize().height() - L.margins.bottom() - m_footerReserve - m_bodyTop;
         m_flowUsed = 0;
         m_flowPages = 1;
     }
+}
+
+// A reader of a page that starts inside a group sees whose rows these are: the open groups'
+// headers again, marked as continued. Headers with pictures are left out, since a chart there
+// would be drawn again from the rows that follow.
+void Renderer::repeatGroupHeaders()
+{
+    const ReportLayout &L = layout();
+    for (int g = 1; g <= m_openGroups; ++g) {
+        const int section = GroupHeaderSection(g);
+        const QList<const Field *> fields = L.sectionFields(section);
+        if (!inUse(section) || std::any_of(fields.begin(), fields.end(), [](const Field *f) {
+                return f->kind == FieldKind::Picture;
+            }))
+            continue;
+        Band b;
+        if (!formatSection(section, b) || b.height > m_bodyBottom - m_y)
+            continue;
+        const TextRun *first = nullptr;
+        for (const DisplayItem &item : std::as_const(b.items))
+            if ((first = std::get_if<TextRun>(&item)))
+                break;
+        if (first && !L.continuedCaption.isEmpty()) {
+            TextRun mark = *first;
+            mark.rect = QRectF(0, first->rect.top(), L.layoutWidth(), first->rect.height());
+            mark.clip = QRectF();
+            mark.text = L.continuedCaption;
+            mark.font.bold = false;
+            mark.font.italic = true;
+            mark.alignment = Qt::AlignRight | Qt::AlignTop;
+            b.items.append(mark);
+        }
+        emitBand(b, m_y);
+        m_y += b.height;
+    }
+    m_bodyTop = m_y;
 }
 
 void Renderer::finishPage()
@@ -1463,6 +1501,7 @@ void Renderer::run(bool paginate)
         if (f->section >= 0 && f->section < L.sectionCount())
             m_hasFields[size_t(f->section)] = true;
     }
+    m_openGroups = 0;
     newPage();
     place(SectionHeader);
     const int rows = int(m_order.size());
@@ -1471,11 +1510,14 @@ void Renderer::run(bool paginate)
         const int level = breakLevel(pos);
         if (pos > 0) {
             setPosition(pos - 1);
-            for (int g = groups; g >= level; --g)
+            for (int g = groups; g >= level; --g) {
+                m_openGroups = g;
                 place(GroupFooterSection(g));
+            }
         }
         setPosition(pos);
         for (int g = level; g <= groups; ++g) {
+            m_openGroups = g - 1;
             const int keep = L.group(g).keepTogether;
             if (m_paginate && keep != 0 && !m_bodyEmpty && inUse(GroupHeaderSection(g))) {
                 const double need = measureGroup(g, pos, keep == 1);
@@ -1484,13 +1526,17 @@ void Renderer::run(bool paginate)
             }
             place(GroupHeaderSection(g));
         }
+        m_openGroups = groups;
         place(SectionDetail);
     }
     if (rows > 0) {
         setPosition(rows - 1);
-        for (int g = groups; g >= 1; --g)
+        for (int g = groups; g >= 1; --g) {
+            m_openGroups = g;
             place(GroupFooterSection(g));
+        }
     }
+    m_openGroups = 0;
     place(SectionFooter);
     finishPage();
 }

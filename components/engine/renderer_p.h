@@ -95,6 +95,7 @@ private:
     double measureGroup(int group, int start, bool wholeGroup);
 
     void newPage();
+    void repeatGroupHeaders();
     void finishPage();
     void breakPage();
     void placeBand(Band band);
@@ -155,6 +156,8 @@ private:
     double m_footerReserve = 0;
     bool m_bodyEmpty = true;
     bool m_pendingBreak = false;
+    // Groups whose rows run on at the next page break (their headers are repeated there).
+    int m_openGroups = 0;
     // Page-less output: the body a page would hold, how much of it is used, pages begun.
     double m_flowBody = 0;
     double m_flowUsed = 0;

@@ -120,6 +120,7 @@ bool clsReportRender::PrepareToRender(clsReport &report, EngineArray &engines, b
     main.setIndex(0);
     if (!main.load(layoutPath(report.FileName()), report.Name(), error))
         return false;
+    main.layout().continuedCaption = GetLangString(2475);
     if (RecordsetPtr data = report.ReportData()) {
         data->MoveFirst();
         main.setRecordset(data);

@@ -192,11 +192,11 @@ TEST(ReportEngine, PagesBreakWhenFullAndNumberThemselves)
 {
     ReportEngine engine;
     loadJobs(engine, manyJobs(100));
-    engine.layout().groupCount();
+    engine.layout().continuedCaption = QStringLiteral("(cont.)");
     PreviewDocument doc;
     ASSERT_TRUE(engine.render(doc));
     // 13700 twips of body (15840 - 1440 margins - 400 header - 300 footer) hold 45 rows of 300;
-    // the first page also holds the group header.
+    // every page also holds the group header, repeated on the pages its rows continue to.
     const QList<kv6test::PlacedText> all = texts(doc);
     ASSERT_EQ(engine.pageCount(), 3);
     ASSERT_EQ(doc.pageCount(), 3);
@@ -206,11 +206,14 @@ TEST(ReportEngine, PagesBreakWhenFullAndNumberThemselves)
             ++rowsPerPage[t.page];
     }
     EXPECT_EQ(rowsPerPage[1], 44);
-    EXPECT_EQ(rowsPerPage[2], 45);
-    EXPECT_EQ(rowsPerPage[3], 11);
+    EXPECT_EQ(rowsPerPage[2], 44);
+    EXPECT_EQ(rowsPerPage[3], 12);
     for (int p = 1; p <= 3; ++p) {
         const QStringList onPage = textsOf(doc, p);
         EXPECT_EQ(onPage.first(), QStringLiteral("Print jobs")) << p;
+        const QStringList top = { QStringLiteral("dave"),
+            p == 1 ? QStringLiteral("P0") : QStringLiteral("(cont.)") };
+        EXPECT_EQ(onPage.mid(1, 2), top) << p;
         EXPECT_EQ(onPage.last(), QStringLiteral("Page %1 of 3").arg(p));
         for (const auto &t : all) {
             if (t.page == p && t.text != QStringLiteral("Page %1 of 3").arg(p)) {
@@ -218,9 +221,9 @@ TEST(ReportEngine, PagesBreakWhenFullAndNumberThemselves)
             }
         }
     }
-    // The second page's first row follows its page header directly.
+    // The second page's first row follows its page header and the repeated group header.
     EXPECT_EQ(findText(doc, QStringLiteral("P44")).page, 2);
-    EXPECT_EQ(findText(doc, QStringLiteral("P44")).rect.top(), 720 + 400);
+    EXPECT_EQ(findText(doc, QStringLiteral("P44")).rect.top(), 720 + 400 + 300);
     // Totals over all hundred rows: 1 + 2 + ... + 100.
     EXPECT_EQ(findText(doc, QStringLiteral("5050")).page, 3);
 }
@@ -614,7 +617,7 @@ TEST(ReportEngine, TallSectionsSplitBetweenLinesWhenAllowed)
     EXPECT_LE(first.bottom(), 15840 - 720 - 300 + 0.5);
     const double linesOnFirst = (first.bottom() - parts[0].rect.top()) / lh;
     EXPECT_NEAR(linesOnFirst, std::round(linesOnFirst), 1e-6); // cut between lines
-    EXPECT_EQ(second.top(), 720 + 400);
+    EXPECT_EQ(second.top(), 720 + 400 + 300) << "below the user's header, repeated";
     // Page 2 continues with the next line at its body's top.
     EXPECT_NEAR(parts[1].rect.top() + linesOnFirst * lh, second.top(), 1e-6);
 }
