@@ -86,7 +86,8 @@ class Builder
 {
 public:
     // With `plotWidth` known (from a first layout) the X labels are thinned to fit it.
-    Builder(const Chart &chart, QChart *qc, const QRectF &area, qreal plotWidth = 0)
+    Builder(const Chart &chart, QChart *qc, const QRectF &area, qreal plotWidth = 0,
+        qreal extraBottom = 0)
         : c(chart)
         , qc(qc)
         , area(area)
@@ -95,6 +96,7 @@ public:
         , points(chart.pointCount())
         , font(sceneFont(chart.font()))
         , titleFont(sceneFont(chart.font(), true))
+        , extraBottom(extraBottom)
     {
         if (chart.seriesLegendVisible())
             legendBox = &chart.seriesLegendBox();
@@ -113,7 +115,35 @@ public:
             else
                 buildBars();
         }
+        if (extraBottom > 0) {
+            QMargins m = qc->margins();
+            m.setBottom(m.bottom() + int(std::ceil(extraBottom)));
+            qc->setMargins(m);
+        }
         styleLegend();
+    }
+
+    // How far upright category labels and the axis title below them run past the room the
+    // layout left under the plot (0 when they fit or lie flat).
+    qreal uprightOverflow() const
+    {
+        if (!upright())
+            return 0;
+        const qreal limit = area.bottom() - (qc->margins().bottom() - std::ceil(extraBottom));
+        return uprightTitleTop() + uprightTitleHeight() - limit;
+    }
+
+    void paintUprightTitle(QPainter *p) const
+    {
+        if (!upright() || c.xAxis().title().isEmpty())
+            return;
+        const QRectF plot = qc->plotArea();
+        p->save();
+        p->setFont(titleFont);
+        p->setPen(TextColour);
+        p->drawText(QRectF(plot.left(), uprightTitleTop(), plot.width(), uprightTitleHeight()),
+            Qt::AlignHCenter | Qt::AlignTop, c.xAxis().title());
+        p->restore();
     }
 
 private:
@@ -183,6 +213,14 @@ private:
         axis->setTitleText(from.title());
         axis->setTitleVisible(!from.title().isEmpty());
         axis->setLabelsAngle(qtAngle(from.labelAngle()));
+        // Qt keeps an axis to two fifths of the chart and cuts upright labels to that ("Human
+        // Reso…"). Upright category names are shortened here to what the chart allows, drawn
+        // whole by Qt, and the plot gives them the room (see uprightOverflow); the title is
+        // drawn under them here.
+        if (&from == &c.xAxis() && from.labelAngle() != 0) {
+            axis->setTruncateLabels(false);
+            axis->setTitleVisible(false);
+        }
         // Hidden labels keep their room: Qt elides the axis title when an axis has no labels.
         if (from.styleFlags() & AxisNoLabels)
             axis->setLabelsColor(Qt::transparent);
@@ -216,6 +254,8 @@ private:
                 text = c.pointLegend(p);
             if (text.isEmpty())
                 text = QString::number(p + 1);
+            if (c.xAxis().labelAngle() != 0)
+                text = QFontMetricsF(font).elidedText(text, Qt::ElideRight, uprightMax());
             // Axes keep one slot per distinct text; an invisible mark keeps repeats apart.
             while (names.contains(text))
                 text += QChar(0x200B);
@@ -226,6 +266,7 @@ private:
 
     QAbstractAxis *categoryAxis()
     {
+        xCategories = true;
         auto *axis = new QBarCategoryAxis;
         axis->append(categoryNames());
         styleAxis(axis, c.xAxis());
@@ -237,6 +278,7 @@ private:
     // label to the room of one slot, so dropping labels alone would not help.
     QAbstractAxis *sparseCategoryAxis(int every)
     {
+        xCategories = true;
         auto *axis = new QCategoryAxis;
         axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
         axis->setStartValue(-0.5);
@@ -311,6 +353,28 @@ public:
 
 private:
     QAbstractAxis *xAxisItem = nullptr;
+    bool xCategories = false; // the X axis names points rather than measuring values
+    qreal extraBottom = 0;
+
+    bool upright() const
+    {
+        return xCategories && c.xAxis().labelAngle() != 0
+            && !(c.xAxis().styleFlags() & AxisNoLabels);
+    }
+    // Upright names are cut to two fifths of the chart at most, so the plot keeps the rest.
+    qreal uprightMax() const { return area.height() * 0.4; }
+    qreal uprightTitleTop() const
+    {
+        const QFontMetricsF fm(font);
+        qreal longest = 0;
+        for (const QString &t : categoryNames())
+            longest = std::max(longest, fm.horizontalAdvance(t));
+        return qc->plotArea().bottom() + 3 * LabelPadding + std::min(longest, uprightMax());
+    }
+    qreal uprightTitleHeight() const
+    {
+        return c.xAxis().title().isEmpty() ? 0 : QFontMetricsF(titleFont).height();
+    }
 
     void buildBars()
     {
@@ -605,11 +669,11 @@ void RenderChart(const Chart &chart, QPainter *painter, const QRectF &target)
 {
     const QRectF sceneRect(
         0, 0, chart.width() / TwipsPerSceneUnit, chart.height() / TwipsPerSceneUnit);
-    auto lay = [&](QGraphicsScene &scene, qreal plotWidth) {
+    auto lay = [&](QGraphicsScene &scene, qreal plotWidth, qreal extraBottom = 0) {
         scene.setSceneRect(sceneRect);
         auto *qc = new QChart;
         scene.addItem(qc);
-        auto builder = std::make_unique<Builder>(chart, qc, sceneRect, plotWidth);
+        auto builder = std::make_unique<Builder>(chart, qc, sceneRect, plotWidth, extraBottom);
         builder->build();
         qc->setMinimumSize(0, 0);
         qc->setGeometry(sceneRect);
@@ -627,6 +691,18 @@ void RenderChart(const Chart &chart, QPainter *painter, const QRectF &target)
         scene = std::make_unique<QGraphicsScene>();
         std::tie(qc, builder) = lay(*scene, plotWidth);
     }
+    // Upright labels longer than the room below the plot: the plot gives up what they lack
+    // (Qt's axis shrinks with the chart, so a pass or two more may be needed).
+    qreal extra = 0;
+    for (int pass = 0; pass < 3; ++pass) {
+        const qreal over = builder->uprightOverflow();
+        if (over <= 0.5)
+            break;
+        extra += over;
+        builder.reset();
+        scene = std::make_unique<QGraphicsScene>();
+        std::tie(qc, builder) = lay(*scene, plotWidth, extra);
+    }
 
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
@@ -635,6 +711,7 @@ void RenderChart(const Chart &chart, QPainter *painter, const QRectF &target)
     scene->render(painter, target, sceneRect, Qt::IgnoreAspectRatio);
     painter->translate(target.topLeft());
     painter->scale(target.width() / sceneRect.width(), target.height() / sceneRect.height());
+    builder->paintUprightTitle(painter);
     builder->paintLegend(painter);
     painter->restore();
 }

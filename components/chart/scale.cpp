@@ -79,9 +79,11 @@ QString FormatAxisValue(double value, int formatCode, double step)
         return shortDate(VbDateFromDouble(value).date());
     }
     QLocale locale = QLocale::system();
-    // The C locale leaves groups out unless told otherwise.
-    locale.setNumberOptions(formatCode == ThousandsFormat ? QLocale::DefaultNumberOptions
-                                                          : QLocale::OmitGroupSeparator);
+    // Values in thousands and up read as the report's tables print them; ticks a step apart of
+    // less than that (years on an X axis, small counts) stay as written. The C locale leaves
+    // groups out unless told otherwise.
+    const bool grouped = formatCode == ThousandsFormat || std::fabs(step) >= 1000;
+    locale.setNumberOptions(grouped ? QLocale::DefaultNumberOptions : QLocale::OmitGroupSeparator);
     // A tick that is zero only by rounding would print as "-0".
     if (std::fabs(value) < step * Slack)
         value = 0;

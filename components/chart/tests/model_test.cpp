@@ -189,7 +189,8 @@ TEST(ChartFormat, AxisValuesAndCategoryTexts)
     const QString group = QLocale::system().groupSeparator();
     const QString point = QLocale::system().decimalPoint();
     EXPECT_EQ(FormatAxisValue(2.5, GeneralFormat, 0.5), "2" + point + "5");
-    EXPECT_EQ(FormatAxisValue(12500, GeneralFormat, 2500), "12500");
+    EXPECT_EQ(FormatAxisValue(12500, GeneralFormat, 2500), "12" + group + "500");
+    EXPECT_EQ(FormatAxisValue(2026, GeneralFormat, 2), "2026") << "a year stays a year";
     EXPECT_EQ(FormatAxisValue(12500, ThousandsFormat, 2500), "12" + group + "500");
     EXPECT_EQ(
         FormatAxisValue(1250000, ThousandsFormat, 250000), "1" + group + "250" + group + "000");

@@ -1,6 +1,7 @@
 #include "chart/chart.h"
 
 #include <QFile>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
@@ -339,6 +340,19 @@ TEST(ChartDrawing, UprightLabelsTakeTheirRoomFromThePlot)
     EXPECT_LT(upright, flat - 30);
     c.xAxis().setLabelAngle(270);
     EXPECT_NEAR(bounds(c.image(Dpi), C0).bottom(), upright, 2);
+    // A name stands whole: Qt cut it to the room it guessed below the plot ("Human Reso…"),
+    // although the chart had more.
+    const QString name = QStringLiteral("Human Resources Dept");
+    c.xAxis().setLabel(1, name);
+    c.xAxis().setLabelAngle(90);
+    const QImage img = c.image(Dpi);
+    const int below = bounds(img, C0).bottom() + 4;
+    const QRect label = bounds(img, QColor(0x33, 0x33, 0x33),
+        QRect(img.width() * 0.45, below, img.width() * 0.1, img.height() - below));
+    QFont font = c.font();
+    font.setPixelSize(qRound(font.pointSizeF() * Dpi / 72.0));
+    const double whole = QFontMetricsF(font).horizontalAdvance(name);
+    EXPECT_GT(label.height(), whole * 0.95) << "cut to " << label.height();
 }
 
 TEST(ChartExport, PictureFileLoadsAtItsSizeAndStaysSharpWhenEnlarged)
