@@ -244,7 +244,8 @@ int Mailer::send(const Message &message)
 {
     const auto fail = [this](const QString &why) {
         m_error = why;
-        if (!m_password.isEmpty())
+        // A password of a few characters would only mangle the text without hiding anything.
+        if (m_password.size() >= 4)
             m_error.replace(m_password, QStringLiteral("********"));
         return 0;
     };
@@ -254,6 +255,8 @@ int Mailer::send(const Message &message)
         if (c.isSpace() || QStringLiteral("/@?#").contains(c) || c.unicode() < 0x20)
             return fail(QStringLiteral("Invalid mail server name \"%1\".").arg(m_server));
     }
+    if (hasControl(m_user))
+        return fail(QStringLiteral("Invalid mail user name: it contains a control character."));
     if (m_port < 1 || m_port > 65535)
         return fail(QStringLiteral("Invalid mail server port %1.").arg(m_port));
     Address from;

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QUuid>
 
 using namespace kv6::mail;
 
@@ -28,17 +29,31 @@ protected:
         spool = QDir(qEnvironmentVariable("KV6_SMTP_SPOOL"));
     }
 
-    QStringList stored() const { return spool.entryList({ QStringLiteral("*.eml") }, QDir::Files); }
-
-    // The newest stored message, parsed by Python's email package.
-    QJsonObject newest() const
+    // The messages this test sent: CTest runs tests side by side against one server, so each test
+    // sends from its own address.
+    QStringList sent() const
     {
-        const QStringList all = stored();
+        QStringList out;
+        for (const QString &meta : spool.entryList({ QStringLiteral("*.json") }, QDir::Files)) {
+            QFile f(spool.filePath(meta));
+            if (f.open(QIODevice::ReadOnly)
+                && QJsonDocument::fromJson(f.readAll())[QStringLiteral("mail_from")].toString()
+                    == sender)
+                out << spool.filePath(meta.chopped(5) + QStringLiteral(".eml"));
+        }
+        return out;
+    }
+
+    // The one message this test sent, parsed by Python's email package.
+    QJsonObject received() const
+    {
+        const QStringList all = sent();
+        EXPECT_EQ(all.size(), 1);
         if (all.isEmpty())
             return {};
         QProcess p;
         p.start(QStringLiteral("/usr/bin/python3"),
-            { QStringLiteral(KV6_TESTDATA_DIR "/readmail.py"), spool.filePath(all.last()) });
+            { QStringLiteral(KV6_TESTDATA_DIR "/readmail.py"), all.last() });
         p.waitForFinished(30000);
         EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
         return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
@@ -54,6 +69,8 @@ protected:
     }
 
     kv6test::TempEnv env;
+    const QString sender = QStringLiteral("reports-%1@example.com")
+                               .arg(QUuid::createUuid().toString(QUuid::WithoutBraces));
     Mailer mailer;
     QDir spool;
 };
@@ -78,7 +95,7 @@ TEST_F(MailTest, MessageWithPdfArrivesAsSent)
 {
     const QByteArray pdf = somePdfBytes();
     Message m;
-    m.setFrom(QStringLiteral("Finance Reports <reports@example.com>"));
+    m.setFrom(QStringLiteral("Finance Reports <%1>").arg(sender));
     ASSERT_EQ(
         m.addRecipients(QStringLiteral(
             "boss@example.com, \"Smith, John\" <john@example.com>,, Zoë Ünal <zoe@example.org>")),
@@ -95,16 +112,15 @@ TEST_F(MailTest, MessageWithPdfArrivesAsSent)
     mailer.setPassword(qEnvironmentVariable("KV6_SMTP_PASSWORD"));
 
     ASSERT_EQ(mailer.send(m), 1) << mailer.lastError().toStdString();
-    const QJsonObject got = newest();
+    const QJsonObject got = received();
     const QJsonObject envelope = got[QStringLiteral("envelope")].toObject();
-    EXPECT_EQ(
-        envelope[QStringLiteral("mail_from")].toString(), QStringLiteral("reports@example.com"));
+    EXPECT_EQ(envelope[QStringLiteral("mail_from")].toString(), sender);
     const QStringList rcpt = { QStringLiteral("boss@example.com"),
         QStringLiteral("john@example.com"), QStringLiteral("zoe@example.org") };
     EXPECT_EQ(strings(envelope[QStringLiteral("rcpt_tos")]), rcpt);
     EXPECT_EQ(envelope[QStringLiteral("login")].toString(), qEnvironmentVariable("KV6_SMTP_USER"));
-    EXPECT_EQ(got[QStringLiteral("from")].toString(),
-        QStringLiteral("Finance Reports <reports@example.com>"));
+    EXPECT_EQ(
+        got[QStringLiteral("from")].toString(), QStringLiteral("Finance Reports <%1>").arg(sender));
     EXPECT_EQ(strings(got[QStringLiteral("to")]), rcpt);
     EXPECT_EQ(strings(got[QStringLiteral("toNames")]),
         QStringList({ QString(), QStringLiteral("Smith, John"), QStringLiteral("Zoë Ünal") }));
@@ -146,7 +162,6 @@ TEST_F(MailTest, FailuresAreClearAndSendNothing)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        const QStringList before = stored();
         Mailer mailer;
         mailer.setServerName(c.server);
         mailer.setPort(c.port);
@@ -154,7 +169,7 @@ TEST_F(MailTest, FailuresAreClearAndSendNothing)
         mailer.setPassword(password);
         mailer.setTimeout(20);
         Message m;
-        m.setFrom(QStringLiteral("reports@example.com"));
+        m.setFrom(sender);
         ASSERT_EQ(m.addRecipients(c.to), 1);
         m.setSubject(QStringLiteral("x"));
         EXPECT_EQ(mailer.send(m), 0);
@@ -162,13 +177,13 @@ TEST_F(MailTest, FailuresAreClearAndSendNothing)
             EXPECT_TRUE(mailer.lastError().contains(part, Qt::CaseInsensitive))
                 << mailer.lastError().toStdString();
         EXPECT_FALSE(mailer.lastError().contains(password));
-        EXPECT_EQ(stored(), before);
+        EXPECT_TRUE(sent().isEmpty());
     }
 
     Message m;
     EXPECT_EQ(m.attachFile(env.path(QStringLiteral("report.kv6unknownext"))), QString());
     EXPECT_EQ(m.attachmentPath(), QString());
-    m.setFrom(QStringLiteral("reports@example.com"));
+    m.setFrom(sender);
     ASSERT_EQ(m.addRecipients(QStringLiteral("ok@example.com")), 1);
     EXPECT_EQ(
         m.attachFile(env.path(QStringLiteral("gone.pdf"))), QStringLiteral("application/pdf"));
@@ -190,16 +205,15 @@ TEST_F(MailTest, LineBreaksCannotAddHeadersOrRecipients)
     }
     EXPECT_TRUE(m.recipients().isEmpty());
 
-    const QStringList before = stored();
-    m.setFrom(QStringLiteral("reports@example.com\r\nBcc: evil@example.com"));
+    m.setFrom(sender + QStringLiteral("\r\nBcc: evil@example.com"));
     ASSERT_EQ(m.addRecipients(QStringLiteral("ok@example.com")), 1);
     EXPECT_EQ(mailer.send(m), 0);
-    EXPECT_EQ(stored(), before);
+    EXPECT_TRUE(sent().isEmpty());
 
-    m.setFrom(QStringLiteral("reports@example.com"));
+    m.setFrom(sender);
     m.setSubject(QStringLiteral("Sales\r\nBcc: evil@example.com\r\n\r\nforged body"));
     ASSERT_EQ(mailer.send(m), 1) << mailer.lastError().toStdString();
-    const QJsonObject got = newest();
+    const QJsonObject got = received();
     EXPECT_EQ(strings(got[QStringLiteral("envelope")].toObject()[QStringLiteral("rcpt_tos")]),
         QStringList { QStringLiteral("ok@example.com") });
     EXPECT_FALSE(strings(got[QStringLiteral("headers")])
