@@ -33,6 +33,8 @@ QDate weekStart(const QDate &day)
 
 // The local calendar day as a day count from 1 Jan 1970, so intervals stay exact across time
 // zone changes.
+const qsizetype kMaxCronCommand = 999;
+
 const char *const kToday = "$(( $(date -u -d \"$(date +%F)\" +%s) / 86400 ))";
 
 } // namespace
@@ -92,11 +94,10 @@ QString ShellRun(const TaskRecord &task, const QString &runRecord)
     if (std::any_of(values.cbegin(), values.cend(),
             [](const QString &v) { return v.contains(QLatin1Char('\n')); }))
         run += QStringLiteral("nl=$(printf '\\n_'); nl=${nl%_}; ");
-    const QString record = ShellQuote(runRecord);
-    run += QStringLiteral("date +%s >") + record + QStringLiteral("; ");
+    run += QStringLiteral("r=") + ShellQuote(runRecord) + QStringLiteral("; date +%s >\"$r\"; ");
     if (!task.workingDirectory.isEmpty())
         run += QStringLiteral("cd ") + ShellQuote(task.workingDirectory) + QStringLiteral(" && ");
-    return run + command + QStringLiteral("; echo $? >>") + record + QStringLiteral("; }");
+    return run + command + QStringLiteral("; echo $? >>\"$r\"; }");
 }
 
 QString CronEscape(const QString &shell)
@@ -161,11 +162,12 @@ bool FiresOn(const TriggerRecord &t, const QDate &day)
     }
 }
 
-QStringList CronLines(const TaskRecord &task, const QString &runRecord, const QDate &today)
+TaskResult CronLines(
+    const TaskRecord &task, const QString &runRecord, const QDate &today, QStringList *lines)
 {
-    QStringList lines;
+    lines->clear();
     if (task.flags & taskFlagDisabled)
-        return lines;
+        return std::nullopt;
     const QString run = ShellRun(task, runRecord);
     const QString user = task.account.isEmpty() ? QStringLiteral("root") : task.account;
     for (const TriggerRecord &t : task.triggers) {
@@ -216,12 +218,21 @@ QStringList CronLines(const TaskRecord &task, const QString &runRecord, const QD
         }
         }
         guards << run;
-        lines << QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
-                     .arg(t.startTime.minute())
-                     .arg(t.startTime.hour())
-                     .arg(dom, month, dow, user, CronEscape(guards.join(QStringLiteral(" && "))));
+        const QString command = CronEscape(guards.join(QStringLiteral(" && ")));
+        // Cron silently cuts longer commands, which would leave a quote open and the task dead.
+        if (command.toUtf8().size() > kMaxCronCommand)
+            return TaskError { errGeneral,
+                QStringLiteral(
+                    "The command of the task %1 is too long for cron (%2 bytes, at most %3).")
+                    .arg(task.name)
+                    .arg(command.toUtf8().size())
+                    .arg(kMaxCronCommand) };
+        *lines << QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
+                      .arg(t.startTime.minute())
+                      .arg(t.startTime.hour())
+                      .arg(dom, month, dow, user, command);
     }
-    return lines;
+    return std::nullopt;
 }
 
 } // namespace kv6::taskstore

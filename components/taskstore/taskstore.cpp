@@ -301,8 +301,10 @@ TaskResult Task::Save(const QString &fileName)
     // The cron file first: when it cannot be written the job file keeps its old state, and when
     // the job file then fails the old cron file comes back.
     const QString cronPath = QDir(CronFolder()).filePath(CronFileName(m_record->name));
-    const QStringList lines
-        = CronLines(*m_record, RunRecordPath(m_record->fileName), QDate::currentDate());
+    QStringList lines;
+    if (const TaskResult r
+        = CronLines(*m_record, RunRecordPath(m_record->fileName), QDate::currentDate(), &lines))
+        return r;
     QFile old(cronPath);
     const bool hadOld = old.open(QIODevice::ReadOnly);
     const QByteArray oldText = hadOld ? old.readAll() : QByteArray();
@@ -338,7 +340,9 @@ qint32 Task::Status() const
     if (m_record->flags & taskFlagDisabled)
         return statusDisabled;
     const RunRecord run = readRunRecord(m_record->fileName);
-    if (run.started.isValid() && !run.exitCode)
+    // A run that outlived its maximum run time ended without its exit code (a reboot, a kill).
+    if (run.started.isValid() && !run.exitCode
+        && run.started.addMSecs(m_record->maxRunTime) > QDateTime::currentDateTime())
         return statusRunning;
     if (std::none_of(m_record->triggers.cbegin(), m_record->triggers.cend(), IsRunnable))
         return statusNoValidTriggers;

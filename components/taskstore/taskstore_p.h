@@ -67,8 +67,10 @@ QString ShellQuote(const QString &value);
 QString ShellRun(const TaskRecord &task, const QString &runRecord);
 // Cron reads an unescaped "%" as the end of the command.
 QString CronEscape(const QString &shell);
-// One schedule line per trigger that can still fire after `today`.
-QStringList CronLines(const TaskRecord &task, const QString &runRecord, const QDate &today);
+// One schedule line per trigger that can still fire after `today`; an error when a command is
+// longer than cron reads.
+TaskResult CronLines(
+    const TaskRecord &task, const QString &runRecord, const QDate &today, QStringList *lines);
 // Whether a trigger fires on `day` (what the cron line and its guard decide, said in C++).
 bool FiresOn(const TriggerRecord &trigger, const QDate &day);
 bool IsRunnable(const TriggerRecord &trigger);

@@ -462,6 +462,11 @@ TEST_F(TaskStoreTest, AFolderThatCannotBeWrittenChangesNothing)
     EXPECT_EQ(cronLines(t->Name()).value(0).fields.value(1), QStringLiteral("7"));
     EXPECT_EQ(QDir(CronFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 
+    // Cron would cut a longer command and never run it.
+    t->SetCommandLine(QString(1000, QLatin1Char('x')));
+    EXPECT_TRUE(t->Save());
+    EXPECT_EQ(cronLines(t->Name()).value(0).fields.value(1), QStringLiteral("7"));
+
     EXPECT_FALSE(schedule.CreateTask(QStringLiteral("a/b"), &e));
     EXPECT_FALSE(schedule.CreateTask(QStringLiteral("TOP 10"), &e));
     EXPECT_EQ(e.number, errFileExists);
