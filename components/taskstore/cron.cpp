@@ -31,10 +31,11 @@ QDate weekStart(const QDate &day)
     return day.addDays(-(day.dayOfWeek() % 7));
 }
 
-// The local calendar day as a day count from 1 Jan 1970, so intervals stay exact across time
-// zone changes.
+// What cron reads of a command (its buffer is 1000 bytes).
 const qsizetype kMaxCronCommand = 999;
 
+// The local calendar day as a day count from 1 Jan 1970, so intervals stay exact across time
+// zone changes.
 const char *const kToday = "$(( $(date -u -d \"$(date +%F)\" +%s) / 86400 ))";
 
 } // namespace

@@ -233,10 +233,12 @@ QDateTime Task::NextRunTime() const
             // Four years and a day reach every 29 February.
             for (QDate d = now.date(); d <= now.date().addDays(4 * 366); d = d.addDays(1)) {
                 const QDateTime at(d, t.startTime);
-                if ((next.isValid() && at >= next) || !FiresOn(t, d) || at <= now)
-                    continue;
-                next = at;
-                break;
+                if (next.isValid() && at >= next)
+                    break;
+                if (at > now && FiresOn(t, d)) {
+                    next = at;
+                    break;
+                }
             }
         }
     }

@@ -270,7 +270,14 @@ TEST_F(TaskStoreTest, CronLinesForEachTriggerType)
         const QList<CronLine> lines = cronLines(t->Name());
         ASSERT_EQ(lines.size(), c.fields.isEmpty() ? 0 : 1);
         if (!lines.isEmpty()) {
-            EXPECT_EQ(lines.first().fields.join(QLatin1Char(' ')), c.fields);
+            const QStringList &f = lines.first().fields;
+            EXPECT_EQ(f.join(QLatin1Char(' ')), c.fields);
+            const QDateTime next = t->NextRunTime();
+            EXPECT_EQ(next.time(), QTime(6, 30));
+            EXPECT_TRUE(cronFieldMatches(f[2], next.date().day())
+                && cronFieldMatches(f[3], next.date().month())
+                && cronFieldMatches(f[4], next.date().dayOfWeek() % 7))
+                << next.toString().toStdString();
         }
         EXPECT_EQ(t->Status(),
             c.fields.isEmpty() ? statusNoValidTriggers + (c.name[0] == 'e') * -3 : statusHasNotRun);
