@@ -308,7 +308,7 @@ TEST_F(TaskStoreTest, GuardedLinesRunOnExactlyTheirDays)
         std::function<bool(const QDate &)> expected;
     };
     const Case cases[] = {
-        { "second Tuesday and Thursday", QDate(2027, 6, 30),
+        { "second Tuesday and Thursday", QDate(2027, 4, 30),
             [](Trigger &t) {
                 t.SetTriggerType(triggerMonthlyDOW);
                 t.SetMonthlyDOWWeek(2);
@@ -329,9 +329,9 @@ TEST_F(TaskStoreTest, GuardedLinesRunOnExactlyTheirDays)
                 return d.dayOfWeek() == 5 && (d.month() == 2 || d.month() == 3)
                     && d.addDays(7).month() != d.month();
             } },
-        { "every third day", QDate(2027, 2, 10), [](Trigger &t) { t.SetDailyInterval(3); },
+        { "every third day", QDate(2027, 1, 31), [](Trigger &t) { t.SetDailyInterval(3); },
             [begin](const QDate &d) { return begin.daysTo(d) % 3 == 0; } },
-        { "Monday every second week", QDate(2027, 3, 31),
+        { "Monday every second week", QDate(2027, 2, 28),
             [](Trigger &t) {
                 t.SetTriggerType(triggerWeekly);
                 t.SetWeeklyDaysOfTheWeek(2);
