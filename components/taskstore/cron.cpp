@@ -31,8 +31,8 @@ QDate weekStart(const QDate &day)
     return day.addDays(-(day.dayOfWeek() % 7));
 }
 
-// What cron reads of a command (its buffer is 1000 bytes).
-const qsizetype kMaxCronCommand = 999;
+// The longest command cron takes (crontab refuses one byte more).
+const qsizetype kMaxCronCommand = 998;
 
 // The local calendar day as a day count from 1 Jan 1970, so intervals stay exact across time
 // zone changes.

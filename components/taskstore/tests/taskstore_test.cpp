@@ -59,6 +59,24 @@ QList<CronLine> cronLines(const QString &taskName)
     return out;
 }
 
+// Debian's own parser checks the file: crontab's dry run, on the file without its user fields.
+bool crontabAccepts(const QString &taskName, const QString &scratch)
+{
+    QFile in(QDir(CronFolder()).filePath(CronFileName(taskName)));
+    QFile out(scratch);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        return false;
+    static const QRegularExpression user(QStringLiteral("^((\\S+ ){5})\\S+ "));
+    for (const QString &l : QString::fromUtf8(in.readAll()).split(QLatin1Char('\n')))
+        out.write(QString(l).replace(user, QStringLiteral("\\1")).toUtf8() + '\n');
+    out.close();
+    QProcess p;
+    p.start(QStringLiteral("crontab"), { QStringLiteral("-n"), scratch });
+    p.waitForFinished(30000);
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
 bool cronFieldMatches(const QString &field, int value)
 {
     if (field == QLatin1String("*"))
@@ -270,6 +288,7 @@ TEST_F(TaskStoreTest, CronLinesForEachTriggerType)
         const QList<CronLine> lines = cronLines(t->Name());
         ASSERT_EQ(lines.size(), c.fields.isEmpty() ? 0 : 1);
         if (!lines.isEmpty()) {
+            EXPECT_TRUE(crontabAccepts(t->Name(), env.path(QStringLiteral("crontab"))));
             const QStringList &f = lines.first().fields;
             EXPECT_EQ(f.join(QLatin1Char(' ')), c.fields);
             const QDateTime next = t->NextRunTime();
@@ -409,6 +428,7 @@ TEST_F(TaskStoreTest, HostileNamesAndArgumentsReachOnlyTheProgram)
     const QList<CronLine> lines = cronLines(name);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_FALSE(lines.first().barePercent);
+    EXPECT_TRUE(crontabAccepts(name, env.path(QStringLiteral("crontab"))));
     EXPECT_EQ(
         runShell(lines.first().command, QProcessEnvironment::systemEnvironment(), env.root()), 0);
 
