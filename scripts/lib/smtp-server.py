@@ -4,12 +4,14 @@ Each message becomes <n>.eml (the bytes as received) and <n>.json (envelope send
 the user that logged in), both written to a temporary name first so readers never see half a
 message. Any recipient at refused.invalid is refused with 550, so the refusal path runs against
 a real server. AUTH PLAIN/LOGIN are offered without TLS and accept one user and password; sending
-without logging in is allowed too.
+without logging in is allowed too. With --tls-port a second server on that port requires
+STARTTLS with the given certificate before anything else.
 """
 import argparse
 import json
 import os
 import signal
+import ssl
 import threading
 import warnings
 
@@ -53,21 +55,34 @@ def main():
     p.add_argument("--spool", required=True)
     p.add_argument("--user", required=True)
     p.add_argument("--password", required=True)
+    p.add_argument("--tls-port", type=int)
+    p.add_argument("--cert")
+    p.add_argument("--key")
     a = p.parse_args()
 
     def authenticate(server, session, envelope, mechanism, auth_data):
         ok = (auth_data.login == a.user.encode() and auth_data.password == a.password.encode())
         return AuthResult(success=ok, handled=False, auth_data=auth_data)
 
-    controller = Controller(Spool(a.spool), hostname="127.0.0.1", port=a.port,
+    spool = Spool(a.spool)
+    controller = Controller(spool, hostname="127.0.0.1", port=a.port,
                             authenticator=authenticate, auth_require_tls=False,
                             auth_required=False)
-    controller.start()
+    controllers = [controller]
+    if a.tls_port:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(a.cert, a.key)
+        controllers.insert(0, Controller(spool, hostname="127.0.0.1", port=a.tls_port,
+                                         tls_context=context, require_starttls=True))
+    # The plain server last: once it answers, every server is up.
+    for c in controllers:
+        c.start()
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
     stop.wait()
-    controller.stop()
+    for c in controllers:
+        c.stop()
 
 
 if __name__ == "__main__":

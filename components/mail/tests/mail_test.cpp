@@ -192,6 +192,22 @@ TEST_F(MailTest, FailuresAreClearAndSendNothing)
         << mailer.lastError().toStdString();
 }
 
+// A server that offers STARTTLS gets it, and a certificate nobody vouches for stops the mail
+// rather than letting it go to whoever answers.
+TEST_F(MailTest, StartTlsIsUsedAndItsCertificateChecked)
+{
+    if (qEnvironmentVariableIsEmpty("KV6_SMTP_TLS_PORT"))
+        GTEST_SKIP() << "no STARTTLS server (openssl missing)";
+    mailer.setPort(qEnvironmentVariable("KV6_SMTP_TLS_PORT").toInt());
+    Message m;
+    m.setFrom(sender);
+    ASSERT_EQ(m.addRecipients(QStringLiteral("ok@example.com")), 1);
+    EXPECT_EQ(mailer.send(m), 0);
+    EXPECT_TRUE(mailer.lastError().contains(QStringLiteral("certificate"), Qt::CaseInsensitive))
+        << mailer.lastError().toStdString();
+    EXPECT_TRUE(sent().isEmpty());
+}
+
 TEST_F(MailTest, LineBreaksCannotAddHeadersOrRecipients)
 {
     Message m;
