@@ -25,6 +25,8 @@ function(kv6_tests name)
   endif()
   add_executable(${name}_tests ${tsrcs})
   target_link_libraries(${name}_tests PRIVATE ${name} ${A_DEPS} kv6testsupport)
+  # A library's tests may include its private headers ("renderer_p.h").
+  target_include_directories(${name}_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_definitions(${name}_tests PRIVATE
     KV6_SOURCE_DIR="${PROJECT_SOURCE_DIR}" KV6_STAGE_DIR="${KV6_STAGE}"
     KV6_TESTDATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests/data")
