@@ -20,17 +20,22 @@ bool ReportEngine::load(const QString &path, const QString &reportName, QString 
     return true;
 }
 
-bool ReportEngine::render(PreviewDocument &document, QString *error)
+bool ReportEngine::run(const std::function<bool(Renderer &)> &render, QString *error)
 {
     m_cancel = false;
     m_cancelled = false;
     Renderer r(*this);
-    const bool ok = r.renderPages(document);
+    const bool ok = render(r);
     m_pageCount = r.pageCount();
     m_cancelled = r.cancelled();
     if (!ok && error)
         *error = r.error();
     return ok;
+}
+
+bool ReportEngine::render(PreviewDocument &document, QString *error)
+{
+    return run([&](Renderer &r) { return r.renderPages(document); }, error);
 }
 
 OutputFormat outputFormatForPath(const QString &path)
@@ -69,15 +74,9 @@ bool ReportEngine::renderToFile(const QString &path, OutputFormat format, QStrin
             return false;
         bytes = doc.toBytes();
     } else {
-        m_cancel = false;
-        m_cancelled = false;
-        Renderer r(*this);
         QList<FlowBand> flow;
-        const bool ok = r.renderFlow(flow);
-        m_pageCount = r.pageCount();
-        m_cancelled = r.cancelled();
-        if (!ok)
-            return fail(r.error());
+        if (!run([&](Renderer &r) { return r.renderFlow(flow); }, error))
+            return false;
         bytes = format == OutputFormat::Html ? flowToHtml(flow, m_layout)
                                              : flowToText(flow, m_layout).toUtf8();
     }

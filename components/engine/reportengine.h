@@ -25,7 +25,11 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace kv6::engine {
+
+class Renderer;
 
 // What an engine tells its host while it renders; every call carries the engine's index (0 for
 // the main report, higher for subreports).
@@ -121,6 +125,10 @@ public:
 
 private:
     friend class Renderer;
+
+    // One render, into pages or flow: the cancel flag clears first, and the page count and
+    // whether it was cancelled stay after it.
+    bool run(const std::function<bool(Renderer &)> &render, QString *error);
 
     ReportLayout m_layout;
     RecordsetPtr m_data;
