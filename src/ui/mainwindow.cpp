@@ -28,6 +28,7 @@
 #include <QMenuBar>
 #include <QSocketNotifier>
 #include <QSplashScreen>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
@@ -53,8 +54,8 @@ const QStringList LaterCommands
 
 // Typical content width of each column in average characters, so a fresh grid shows its
 // values whole.
-const int PrinterWidths[] = { 7, 26, 16, 16, 12, 12, 16, 24, 7, 7, 16, 10 };
-const int UserWidths[] = { 7, 26, 14, 16, 10 };
+const int PrinterWidths[] = { 7, 26, 16, 22, 12, 12, 22, 24, 7, 7, 20 };
+const int UserWidths[] = { 7, 26, 14, 20 };
 
 QString lastUsedGroupFile()
 {
@@ -80,6 +81,23 @@ bool writeSetting(const QString &key, const QString &name, const QString &value)
     return reg.SetCreateValue(name, value, false, err);
 }
 
+// Without a desktop theme (the offscreen platform, bare window managers) Qt looks for icons in
+// its resources only; the freedesktop names then resolve from the theme Debian installs.
+void useInstalledIconTheme()
+{
+    if (!QIcon::themeName().isEmpty() && QIcon::themeName() != QLatin1String("hicolor"))
+        return;
+    QStringList paths = QIcon::themeSearchPaths();
+    const QStringList installed = QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+        QStringLiteral("icons"), QStandardPaths::LocateDirectory);
+    for (const QString &dir : installed) {
+        if (!paths.contains(dir))
+            paths.append(dir);
+    }
+    QIcon::setThemeSearchPaths(paths);
+    QIcon::setThemeName(QStringLiteral("Adwaita"));
+}
+
 } // namespace
 
 struct frmReporting::Grid
@@ -92,7 +110,9 @@ struct frmReporting::Grid
 
     int visibleColumns() const
     {
-        return kind == GridKind::Printers ? int(GroupGridModel::pcKey) : int(GroupGridModel::ucKey);
+        // The company's number, the key and the group number are for the program, not the user.
+        return kind == GridKind::Printers ? int(GroupGridModel::pcCompanyId)
+                                          : int(GroupGridModel::ucCompanyId);
     }
 };
 
@@ -104,10 +124,7 @@ frmReporting::frmReporting(bool simpleMode, QWidget *parent)
     setWindowTitle(Branding().ProductName());
     setAccessibleName(windowTitle());
     setWindowIcon(QIcon(QPixmap::fromImage(Branding().ClientIcon(32, 32))));
-    // Without a desktop theme (the offscreen platform, bare window managers) the freedesktop
-    // names still resolve from the icon theme Debian installs.
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
-        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    useInstalledIconTheme();
     setFont(InterfaceFont);
     resize(1200, 760);
     buildGrids();
@@ -153,17 +170,19 @@ void frmReporting::buildCommands()
     })->setShortcut(QKeySequence::Save);
     cmd("ID_EditPrinters", 303, "document-properties", QStyle::SP_FileDialogDetailedView,
         [this] { editPrinters(); });
-    cmd("ID_Exit", 304, "application-exit", QStyle::SP_DialogCloseButton, [this] {
-        close();
-    })->setShortcut(QKeySequence::Quit);
+    // Not every platform names a quit key; Ctrl+Q is what Linux programs use.
+    const QList<QKeySequence> quit = QKeySequence::keyBindings(QKeySequence::Quit);
+    cmd("ID_Exit", 304, "application-exit", QStyle::SP_DialogCloseButton, [this] { close(); })
+        ->setShortcuts(
+            quit.isEmpty() ? QList<QKeySequence> { QKeySequence(Qt::CTRL | Qt::Key_Q) } : quit);
     cmd("ID_CreateAddToGroup", 321, "folder-new", QStyle::SP_FileDialogNewFolder,
         [this] { createAddToGroup(); });
     cmd("ID_DeleteGroup", 322, "edit-delete", QStyle::SP_TrashIcon, [this] { deleteGroup(); });
-    cmd("ID_Include/ExcludeFromReport", 323, "object-select", QStyle::SP_DialogApplyButton,
+    cmd("ID_Include/ExcludeFromReport", 323, "emblem-default", QStyle::SP_DialogApplyButton,
         [this] { toggleInclude(); });
-    cmd("ID_ImportGroupsfromAdministrator", 324, "document-import", QStyle::SP_ArrowDown,
+    cmd("ID_ImportGroupsfromAdministrator", 324, "insert-object", QStyle::SP_ArrowDown,
         [this] { importAdminGroups(); });
-    cmd("ID_EditPrinterGroups", 325, "printer", QStyle::SP_ComputerIcon,
+    cmd("ID_EditPrinterGroups", 325, "printer-printing", QStyle::SP_ComputerIcon,
         [this] { editAdminGroups(AdminObjectPrinter); });
     cmd("ID_EditUserGroups", 326, "system-users", QStyle::SP_DirHomeIcon,
         [this] { editAdminGroups(AdminObjectUser); });
@@ -172,20 +191,19 @@ void frmReporting::buildCommands()
     cmd("ID_DeleteReport", 342, "window-close", QStyle::SP_DialogDiscardButton);
     cmd("ID_PrintReport", 343, "document-print", QStyle::SP_FileDialogContentsView)
         ->setShortcut(QKeySequence::Print);
-    cmd("ID_ExportReport", 344, "document-send", QStyle::SP_DriveFDIcon);
-    cmd("ID_ScheduleReport", 345, "x-office-calendar", QStyle::SP_BrowserReload);
-    cmd("ID_ViewScheduledReports", 346, "view-list", QStyle::SP_FileDialogListView);
-    QAction *cover = cmd("ID_CreateCoverPage", 347, "x-office-document", QStyle::SP_FileIcon,
+    cmd("ID_ExportReport", 344, "document-save-as", QStyle::SP_DriveFDIcon);
+    cmd("ID_ScheduleReport", 345, "appointment-new", QStyle::SP_BrowserReload);
+    cmd("ID_ViewScheduledReports", 346, "appointment-soon", QStyle::SP_FileDialogListView);
+    QAction *cover = cmd("ID_CreateCoverPage", 347, "document-page-setup", QStyle::SP_FileIcon,
         [this] { m_printCover = command(QStringLiteral("ID_CreateCoverPage"))->isChecked(); });
     cover->setCheckable(true);
     cover->setChecked(m_printCover);
-    cmd("ID_SetDatabase", 361, "network-server", QStyle::SP_DriveHDIcon, [this] { setDatabase(); });
+    cmd("ID_SetDatabase", 361, "network-wired", QStyle::SP_DriveHDIcon, [this] { setDatabase(); });
     cmd("ID_ChangeScreenFont", 362, "preferences-desktop-font", QStyle::SP_DesktopIcon,
         [this] { changeScreenFont(); });
     cmd("ID_ChangeReportFont", 363, "format-text-bold", QStyle::SP_FileDialogInfoView,
         [this] { changeReportFont(); });
-    cmd("ID_SetReportLogo", 327, "image-x-generic", QStyle::SP_FileIcon,
-        [this] { setReportLogo(); });
+    cmd("ID_SetReportLogo", 327, "insert-image", QStyle::SP_FileIcon, [this] { setReportLogo(); });
     cmd("ID_ResetLayout", 364, "view-refresh", QStyle::SP_BrowserReload, [this] {
         resetLayout(*m_printers);
         resetLayout(*m_users);
@@ -254,6 +272,10 @@ void frmReporting::buildCommands()
     toolbar->addWidget(m_cmbCompany)->setObjectName(QStringLiteral("ID_Company"));
     connect(m_cmbCompany, &QComboBox::activated, this, &frmReporting::companyChanged);
 
+    // Wide enough for the whole toolbar, company selector included; a smaller screen gets the
+    // toolbar's extension menu.
+    resize(qMax(width(), toolbar->sizeHint().width() + 24), height());
+
     m_popup = new QMenu(this);
     m_popup->setObjectName(QStringLiteral("ID_PopupMenu"));
     for (const char *id : { "ID_CreateAddToGroup", "ID_DeleteGroup", "ID_Include/ExcludeFromReport",
@@ -287,7 +309,7 @@ void frmReporting::buildGrids()
         v->setContextMenuPolicy(Qt::CustomContextMenu);
         v->header()->setSectionsMovable(true);
         v->header()->setFirstSectionMovable(true);
-        v->header()->setStretchLastSection(false);
+        v->header()->setStretchLastSection(true);
         v->header()->setSortIndicator(-1, Qt::AscendingOrder);
         v->header()->setSortIndicatorShown(true);
         v->setSortingEnabled(true);
@@ -467,6 +489,9 @@ void frmReporting::refillGrid(Grid &grid, bool keepState)
     grid.model->fill(manager);
     if (keepState)
         grid.state.Restore(true);
+    // One group alone (everything ungrouped) is shown open: there is nothing else to see.
+    if (grid.model->rowCount() == 1)
+        grid.view->expand(grid.model->index(0, 0));
 }
 
 void frmReporting::refillGrids()
