@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
 #include <QSocketNotifier>
 #include <QSplashScreen>
 #include <QStandardPaths>
@@ -525,7 +526,24 @@ frmReporting::Grid *frmReporting::currentGrid()
 
 QModelIndexList frmReporting::selectedRows(Grid &grid) const
 {
-    return grid.view->selectionModel()->selectedRows(0);
+    // Straight from the selection's ranges: asking the selection model row by row costs a pass
+    // over every range per row, which a select-all of a large outline makes quadratic.
+    const QItemSelection selection = grid.view->selectionModel()->selection();
+    QModelIndexList rows;
+    QSet<QPair<const void *, int>> seen;
+    for (const QItemSelectionRange &range : selection) {
+        if (!range.isValid())
+            continue;
+        const QModelIndex first = range.topLeft();
+        for (int r = range.top(); r <= range.bottom(); ++r) {
+            const QModelIndex row = first.sibling(r, 0);
+            if (!seen.contains({ row.internalPointer(), r })) {
+                seen.insert({ row.internalPointer(), r });
+                rows.append(row);
+            }
+        }
+    }
+    return rows;
 }
 
 int frmReporting::reportTabCount() const
