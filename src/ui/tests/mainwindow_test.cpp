@@ -1,3 +1,4 @@
+#include "app/fonts.h"
 #include "app/langstrings.h"
 #include "app/startup.h"
 #include "dataaccess/dataconnection.h"
@@ -495,4 +496,24 @@ TEST_F(Window, BadInputGivesItsMessageAndKeepsWhatWasThere)
                       QStringLiteral("ID_SetDatabase") }),
         QStringLiteral("ID_LoadGroups:0 ID_CreateReport:0 ID_SetDatabase:1"));
     w->close();
+}
+
+TEST_F(Window, ToolsKeepTheirSettingsAndImportTheAdministrationGroups)
+{
+    auto w = open();
+    dialogs.fontAnswers = { QFont(QStringLiteral("DejaVu Sans"), 11),
+        QFont(QStringLiteral("Liberation Serif"), 9), std::nullopt };
+    w->RunCommand(QStringLiteral("ID_ChangeScreenFont"));
+    w->RunCommand(QStringLiteral("ID_ChangeReportFont"));
+    w->RunCommand(QStringLiteral("ID_ChangeReportFont")); // cancelled: nothing changes
+    EXPECT_EQ(LoadFont(InterfaceFontKey, false).family(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(w->font().family(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(LoadFont(ReportFontKey, true).family(), QStringLiteral("Liberation Serif"));
+    EXPECT_EQ(w->reportFont().family(), QStringLiteral("Liberation Serif"));
+
+    dialogs.messageAnswers = { MsgAnswer::OK };
+    w->RunCommand(QStringLiteral("ID_ImportGroupsfromAdministrator"));
+    EXPECT_EQ(takeMessages(), QStringList { GetLangString(293) });
+    EXPECT_GT(groupNames(w->printerGrid()).size(), 2) << "the demo's floors and departments";
+    EXPECT_GT(groupNames(w->userGrid()).size(), 2);
 }
