@@ -135,6 +135,7 @@ frmReporting::frmReporting(bool simpleMode, QWidget *parent)
 
 frmReporting::~frmReporting()
 {
+    m_closing = true;
     // The models point into the analysis: they let go first.
     if (m_printers)
         m_printers->model->fill(nullptr);
@@ -500,18 +501,20 @@ void frmReporting::refillGrids()
     IProgress *progress = SharedProgress();
     if (progress)
         progress->Initialize(GetLangString(230), 3, this, true);
-    const auto next = [&](int caption) {
+    const auto step = [&](int caption, int value) {
         if (progress) {
             progress->Reset(GetLangString(caption), -1);
-            progress->Increment();
+            progress->setProgressValue(value);
         }
     };
-    next(231);
+    step(231, 1);
     refillGrid(*m_printers);
-    next(232);
+    step(232, 2);
     refillGrid(*m_users);
-    if (progress)
+    if (progress) {
+        progress->SetToMax();
         progress->Shutdown();
+    }
     UpdateCommands();
 }
 
