@@ -55,7 +55,7 @@ const QStringList LaterCommands
 
 // Typical content width of each column in average characters, so a fresh grid shows its
 // values whole.
-const int PrinterWidths[] = { 7, 26, 16, 22, 12, 12, 22, 24, 7, 7, 20 };
+const int PrinterWidths[] = { 7, 26, 16, 26, 12, 12, 22, 30, 7, 7, 20 };
 const int UserWidths[] = { 7, 26, 14, 20 };
 
 QString lastUsedGroupFile()

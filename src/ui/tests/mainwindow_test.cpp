@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -482,6 +483,15 @@ TEST_F(Window, BadInputGivesItsMessageAndKeepsWhatWasThere)
         dialogs.messageAnswers = { MsgAnswer::OK };
         w->RunCommand(QStringLiteral("ID_SetReportLogo"));
         EXPECT_EQ(takeMessages(), QStringList { GetLangString(292, GetLangString(277)) });
+        // A group file that cannot be written on closing is named, and the window still closes.
+        ASSERT_TRUE(QFile::remove(lastUsed()));
+        ASSERT_TRUE(QDir().mkpath(lastUsed()));
+        dialogs.messageAnswers = { MsgAnswer::OK };
+        w->close();
+        const QStringList closing = takeMessages();
+        ASSERT_EQ(closing.size(), 1);
+        EXPECT_TRUE(closing.first().startsWith(GetLangString(378, QString()).trimmed()));
+        ASSERT_TRUE(QDir().rmdir(lastUsed()));
     }
     // A database that is gone: the window opens without an analysis and says why.
     databaseUrl = env.path(QStringLiteral("gone.db"));
