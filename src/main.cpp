@@ -1,6 +1,6 @@
 #include "app/branding.h"
-#include "app/paths.h"
 #include "app/startup.h"
+#include "base/paths.h"
 #include "dataaccess/dataaccessglobal.h"
 #include "schedule/scheduledrun.h"
 #include "ui/mainwindow.h"

@@ -7,10 +7,11 @@
 #include "benchsupport.h"
 
 #include "app/branding.h"
-#include "app/dialogs.h"
-#include "app/langstrings.h"
-#include "app/paths.h"
 #include "app/startup.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
+#include "base/paths.h"
+#include "base/startupvalues.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/demodata.h"
 #include "groups/analysis.h"
@@ -83,7 +84,7 @@ void makeData(const QString &db, int printers, int users, int groups)
     fill(*a.PrinterManager(), printerGroups, QStringLiteral("Floor "), 0);
     fill(*a.UserManager(), groups - printerGroups, QStringLiteral("Department "), 1000);
     QString error;
-    a.SaveGroups(GroupsFolder + QStringLiteral("/lastused.grp"), &error);
+    a.SaveGroups(Startup().GroupsFolder + QStringLiteral("/lastused.grp"), &error);
     if (!error.isEmpty())
         die(error);
     std::printf("%d printers, %d users, %d groups (%d printer groups)\n",
@@ -130,7 +131,8 @@ int main(int argc, char **argv)
     const double load = best([&] {
         clsAnalysis a;
         a.setShowProgress(false);
-        check(a.InitializeFromGroupFile(*c, GroupsFolder + QStringLiteral("/lastused.grp")));
+        check(a.InitializeFromGroupFile(
+            *c, Startup().GroupsFolder + QStringLiteral("/lastused.grp")));
     });
 
     std::unique_ptr<frmReporting> w;

@@ -1,4 +1,5 @@
 #include "dataaccess/sqldialect.h"
+#include "vbcore/numbertype.h"
 
 #include <cmath>
 #include <QDateTime>
@@ -144,11 +145,11 @@ int typeFromValues(const std::vector<QVariantList> &rows, int column, int declar
         const QVariant &v = row.at(column);
         if (v.isNull() || !v.isValid())
             continue;
-        switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong: {
+        const int t = IsWholeNumberType(v.typeId()) ? QMetaType::LongLong
+            : IsRealNumberType(v.typeId())          ? QMetaType::Double
+                                                    : v.typeId();
+        switch (t) {
+        case QMetaType::LongLong: {
             anyInt = true;
             const qlonglong n = v.toLongLong();
             if (n > std::numeric_limits<qint32>::max() || n < std::numeric_limits<qint32>::min())
@@ -156,7 +157,6 @@ int typeFromValues(const std::vector<QVariantList> &rows, int column, int declar
             break;
         }
         case QMetaType::Double:
-        case QMetaType::Float:
             anyReal = true;
             break;
         default:

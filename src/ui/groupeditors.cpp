@@ -1,8 +1,8 @@
 #include "ui/groupeditors.h"
 
-#include "app/common.h"
-#include "app/dialogs.h"
-#include "app/langstrings.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
+#include "base/localeinfo.h"
 #include "captions_p.h"
 #include "groupgridmodel_p.h"
 #include "groups/groupmanager.h"

@@ -1,7 +1,7 @@
 #include "groupgridmodel_p.h"
 
-#include "app/dialogs.h"
-#include "app/langstrings.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
 #include "dataaccess/enumerationtext.h"
 
 #include <QFont>

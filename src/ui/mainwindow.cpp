@@ -1,14 +1,16 @@
 #include "ui/mainwindow.h"
 
 #include "app/branding.h"
-#include "app/clsregistry.h"
-#include "app/common.h"
-#include "app/dialogs.h"
 #include "app/fonts.h"
-#include "app/langstrings.h"
-#include "app/paths.h"
 #include "app/progress.h"
-#include "app/startup.h"
+#include "base/clsregistry.h"
+#include "base/dialogs.h"
+#include "base/help.h"
+#include "base/langstrings.h"
+#include "base/localeinfo.h"
+#include "base/paths.h"
+#include "base/startupvalues.h"
+#include "base/windowstate.h"
 #include "captions_p.h"
 #include "dataaccess/admingroupeditor.h"
 #include "dataaccess/dataaccessglobal.h"
@@ -60,7 +62,7 @@ const int UserWidths[] = { 7, 26, 14, 20 };
 
 QString lastUsedGroupFile()
 {
-    return GroupsFolder + QStringLiteral("/lastused.grp");
+    return Startup().GroupsFolder + QStringLiteral("/lastused.grp");
 }
 
 QVariant readSetting(const QString &key, const QString &name, const QVariant &fallback)
@@ -126,7 +128,7 @@ frmReporting::frmReporting(bool simpleMode, QWidget *parent)
     setAccessibleName(windowTitle());
     setWindowIcon(QIcon(QPixmap::fromImage(Branding().ClientIcon(32, 32))));
     useInstalledIconTheme();
-    setFont(InterfaceFont);
+    setFont(Startup().InterfaceFont);
     resize(1200, 760);
     buildGrids();
     buildCommands();
@@ -639,7 +641,7 @@ bool frmReporting::checkSaveGroups(bool closesReports)
             FileRequest request;
             request.save = true;
             request.caption = GetLangString(207);
-            request.folder = GroupsFolder;
+            request.folder = Startup().GroupsFolder;
             request.filter = GetLangString(208);
             request.defaultExtension = QStringLiteral("grp");
             const QString path = Dialogs().fileName(request);
@@ -682,7 +684,7 @@ void frmReporting::loadGroups()
         return;
     FileRequest request;
     request.caption = GetLangString(271);
-    request.folder = GroupsFolder;
+    request.folder = Startup().GroupsFolder;
     request.filter = GetLangString(272);
     const QString path = Dialogs().fileName(request);
     if (path.isEmpty())
@@ -714,7 +716,7 @@ void frmReporting::saveGroups()
     FileRequest request;
     request.save = true;
     request.caption = GetLangString(290);
-    request.folder = GroupsFolder;
+    request.folder = Startup().GroupsFolder;
     request.filter = GetLangString(291);
     request.defaultExtension = QStringLiteral("grp");
     const QString path = Dialogs().fileName(request);
@@ -930,9 +932,9 @@ void frmReporting::setReportLogo()
 void frmReporting::showReportLogo()
 {
     // Without a logo the command keeps its theme icon rather than going blank.
-    if (!ReportLogoPicture.isNull())
+    if (!Startup().ReportLogoPicture.isNull())
         command(QStringLiteral("ID_SetReportLogo"))
-            ->setIcon(QIcon(QPixmap::fromImage(ReportLogoPicture)));
+            ->setIcon(QIcon(QPixmap::fromImage(Startup().ReportLogoPicture)));
 }
 
 void frmReporting::about()

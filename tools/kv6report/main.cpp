@@ -2,10 +2,11 @@
 // without a window — for shell scripts and cron. A thin shell over the report libraries.
 
 #include "app/branding.h"
-#include "app/dialogs.h"
-#include "app/langstrings.h"
-#include "app/paths.h"
 #include "app/startup.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
+#include "base/paths.h"
+#include "base/startupvalues.h"
 #include "dataaccess/dataaccessglobal.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"
@@ -329,9 +330,10 @@ int main(int argc, char **argv)
 
     ResolveFolders();
     // The tools live in bin/, beside the program folder that holds the definitions.
-    DefinitionsFolder = cl.values.contains(QStringLiteral("definitions"))
-        ? QDir(cl.values.value(QStringLiteral("definitions"))).absolutePath()
-        : QDir(ProgramFolder() + QStringLiteral("/../reporter/reports")).absolutePath();
+    SetStartupValue(&StartupValues::DefinitionsFolder,
+        cl.values.contains(QStringLiteral("definitions"))
+            ? QDir(cl.values.value(QStringLiteral("definitions"))).absolutePath()
+            : QDir(ProgramFolder() + QStringLiteral("/../reporter/reports")).absolutePath());
     LoadLanguage(QStringLiteral("kv6reprt"));
     CreateBranding(CommonFolder());
     ResetReportBranding();

@@ -2,9 +2,9 @@
 // configured database, and writes a PNG of the main window in both modes and of each dialog it
 // opens. For looking at the windows on a machine without a display (scripts/screenshots).
 
-#include "app/dialogs.h"
-#include "app/paths.h"
 #include "app/startup.h"
+#include "base/dialogs.h"
+#include "base/paths.h"
 #include "groups/analysis.h"
 #include "ui/mainwindow.h"
 

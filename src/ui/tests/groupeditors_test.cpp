@@ -1,5 +1,5 @@
-#include "app/common.h"
-#include "app/langstrings.h"
+#include "base/langstrings.h"
+#include "base/localeinfo.h"
 #include "groups/analysis.h"
 #include "ui/groupeditors.h"
 

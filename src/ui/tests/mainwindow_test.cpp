@@ -1,6 +1,7 @@
 #include "app/fonts.h"
-#include "app/langstrings.h"
 #include "app/startup.h"
+#include "base/langstrings.h"
+#include "base/startupvalues.h"
 #include "dataaccess/dataconnection.h"
 #include "groups/analysis.h"
 #include "ui/groupeditors.h"
@@ -33,7 +34,7 @@ const QStringList GroupTools
 
 QString lastUsed()
 {
-    return GroupsFolder + QStringLiteral("/lastused.grp");
+    return Startup().GroupsFolder + QStringLiteral("/lastused.grp");
 }
 
 // The include flags of the rows, as "1"/"0" joined.

@@ -1,7 +1,7 @@
 #include "uitest.h"
 
-#include "app/langstrings.h"
 #include "app/startup.h"
+#include "base/langstrings.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/demodata.h"
 

@@ -3,7 +3,7 @@
 // One fixture for the window tests: a demo database of two companies in a temporary folder, the
 // English strings, the per-user folders, and scripted answers to every message and file dialog.
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 #include "ui/mainwindow.h"
 
 #include "testenv.h"
