@@ -34,7 +34,6 @@ int main(int argc, char **argv)
     kv6::StartupHooks().append(
         [] { kv6::DataAccessGlobal::setProductName(kv6::Branding().ProductName()); });
     kv6::SetProgressProvider([]() -> kv6::IProgress * { return kv6::frmProgress::instance(); });
-    kv6::InstallTerminationHandler();
     Targets targets;
     kv6::Main(kv6::JoinedCommandLine(QApplication::arguments()), targets);
     // After an unattended run, or "/runreport" without a name, no window is left: end at once.

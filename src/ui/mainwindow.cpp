@@ -34,6 +34,8 @@
 #include <QStandardPaths>
 #include <QStyle>
 #include <QTabWidget>
+#include <QThread>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -1050,6 +1052,7 @@ void frmReporting::closeEvent(QCloseEvent *event)
 
 static void showMain(bool simple)
 {
+    InstallTerminationHandler();
     auto *w = new frmReporting(simple);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->show();
@@ -1074,6 +1077,22 @@ void onTerminationSignal(int)
     // Only async-signal-safe work here; the event loop does the rest.
     [[maybe_unused]] const ssize_t n = ::write(terminationPipe[0], &byte, 1);
 }
+
+void closeOnTermination()
+{
+    // Start-up lets events run before the event loop does; closing then would leave a loop
+    // that nothing ends, so the request waits for the loop.
+    if (QThread::currentThread()->loopLevel() == 0) {
+        QTimer::singleShot(100, qApp, closeOnTermination);
+        return;
+    }
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *main = qobject_cast<frmReporting *>(w))
+            main->close();
+    }
+    QCoreApplication::exit(0);
+}
+
 } // namespace
 
 void InstallTerminationHandler()
@@ -1086,11 +1105,7 @@ void InstallTerminationHandler()
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
         char byte = 0;
         [[maybe_unused]] const ssize_t n = ::read(terminationPipe[1], &byte, 1);
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (auto *main = qobject_cast<frmReporting *>(w))
-                main->close();
-        }
-        QCoreApplication::exit(0);
+        closeOnTermination();
     });
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;

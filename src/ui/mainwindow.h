@@ -135,7 +135,8 @@ void ShowSimple();
 void ShowAdvanced();
 
 // Makes SIGTERM and SIGINT close the main windows the way the close box does, so what closing
-// saves is saved, and then end the event loop.
+// saves is saved, and then end the event loop. Showing the main window installs it; unattended
+// runs keep the default, which ends the process at once.
 void InstallTerminationHandler();
 
 } // namespace kv6

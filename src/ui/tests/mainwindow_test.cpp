@@ -8,18 +8,24 @@
 
 #include "uitest.h"
 
+#include <csignal>
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QThread>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -527,4 +533,36 @@ TEST_F(Window, ToolsKeepTheirSettingsAndImportTheAdministrationGroups)
     EXPECT_EQ(takeMessages(), QStringList { GetLangString(293) });
     EXPECT_GT(groupNames(w->printerGrid()).size(), 2) << "the demo's floors and departments";
     EXPECT_GT(groupNames(w->userGrid()).size(), 2);
+}
+
+TEST_F(Window, TheProgramSavesWhatClosingSavesWhenTerminated)
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KV6_DATABASE"), databaseUrl);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(environment);
+    program.start(kv6test::stageDir() + QStringLiteral("/reporter/kv6reprt"), {});
+    ASSERT_TRUE(program.waitForStarted());
+    // Once the process catches SIGTERM the window is on its way; a signal that arrives while it
+    // still starts waits for the event loop.
+    const auto catchesSigterm = [&] {
+        QFile status(QStringLiteral("/proc/%1/status").arg(program.processId()));
+        if (!status.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("SigCgt:"))
+                return ((line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1) != 0;
+        }
+        return false;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!catchesSigterm() && waited.elapsed() < 60000)
+        QThread::msleep(20);
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(lastUsed()));
 }
