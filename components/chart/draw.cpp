@@ -268,7 +268,8 @@ private:
     {
         xCategories = true;
         auto *axis = new QBarCategoryAxis;
-        axis->append(categoryNames());
+        labelled = categoryNames();
+        axis->append(labelled);
         styleAxis(axis, c.xAxis());
         axis->setGridLineVisible(false);
         return axis;
@@ -284,8 +285,10 @@ private:
         axis->setStartValue(-0.5);
         axis->setRange(-0.5, points - 0.5);
         const QStringList names = categoryNames();
-        for (int p = 0; p < points; p += every)
+        for (int p = 0; p < points; p += every) {
             axis->append(names[p], p);
+            labelled << names[p];
+        }
         styleAxis(axis, c.xAxis());
         axis->setGridLineVisible(false);
         return axis;
@@ -354,6 +357,7 @@ public:
 private:
     QAbstractAxis *xAxisItem = nullptr;
     bool xCategories = false; // the X axis names points rather than measuring values
+    QStringList labelled; // the category names the X axis shows
     qreal extraBottom = 0;
 
     bool upright() const
@@ -367,7 +371,7 @@ private:
     {
         const QFontMetricsF fm(font);
         qreal longest = 0;
-        for (const QString &t : categoryNames())
+        for (const QString &t : labelled)
             longest = std::max(longest, fm.horizontalAdvance(t));
         return qc->plotArea().bottom() + 3 * LabelPadding + std::min(longest, uprightMax());
     }
