@@ -164,8 +164,8 @@ TEST_P(Kv6reportTool, BadInputEndsEveryToolWithAnExitStatusNotAnAbort)
     const QList<Case> cases = {
         { "kv6report",
             db()
-                + QStringList { "--report", "Top 10 Users List", "--sort", "Bogus DESC", "-o",
-                    out },
+                + QStringList { "--report", "Top 10 Users List", "--sort", "Bogus DESC", "--period",
+                    "0", "-o", out },
             1, "Bogus" },
         { "kv6report",
             db() + QStringList { "--saved", saved, "--period", "0", "--top", "5", "-o", out }, 1,
