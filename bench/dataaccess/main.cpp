@@ -186,37 +186,17 @@ void benchEngine(
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QList<qint64> sizes = { 1000000, 10000000 };
-    QString pg = qEnvironmentVariable("KV6_TEST_PG_URL");
-    bool sqlite = true;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--jobs") && i + 1 < args.size()) {
-            sizes.clear();
-            for (const QString &n : args[++i].split(QLatin1Char(',')))
-                sizes << n.toLongLong();
-        } else if (args[i] == QLatin1String("--pg") && i + 1 < args.size()) {
-            pg = args[++i];
-        } else if (args[i] == QLatin1String("--no-sqlite")) {
-            sqlite = false;
-        } else {
-            die(QStringLiteral(
-                "usage: bench_dataaccess [--jobs N[,N...]] [--pg URL] [--no-sqlite]"));
-        }
-    }
+    const BenchOptions o = parseBenchOptions(
+        QStringLiteral("usage: bench_dataaccess [--jobs N[,N...]] [--pg URL] [--no-sqlite]"), false,
+        false);
     QTemporaryDir folder;
     std::printf("demo history: 4 companies of 40 printers and 400 users over 730 days; "
                 "aggregates over company 2\n");
-    if (sqlite)
-        benchEngine(QStringLiteral("SQLite (baseline of reading: sqlite3 shell)"), DataSource(),
-            sizes, folder.path());
-    if (!pg.isEmpty()) {
-        DataSource s;
-        QString error;
-        if (!DataSource::fromUrl(pg, s, error))
-            die(error);
-        benchEngine(
-            QStringLiteral("PostgreSQL (baseline of reading: psql)"), s, sizes, folder.path());
+    for (const auto &[label, source] : benchSources(o)) {
+        const QString baseline
+            = source.isSQLite() ? QStringLiteral("sqlite3 shell") : QStringLiteral("psql");
+        benchEngine(QStringLiteral("%1 (baseline of reading: %2)").arg(label, baseline), source,
+            o.sizes, folder.path());
     }
     return 0;
 }

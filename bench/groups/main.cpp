@@ -3,7 +3,7 @@
 //
 //   bench_groups [printers users groups]     (default 5000 50000 500)
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"
 #include "groups/analysis.h"

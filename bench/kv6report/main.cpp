@@ -89,23 +89,8 @@ void benchEngine(const QString &label, const DataSource &base, const QList<qint6
         "\n%s\n%-52s %9s %9s %7s\n", qPrintable(label), "report", "command", "raw SQL", "ratio");
     for (const qint64 jobs : sizes) {
         DataSource s = base;
-        if (s.isSQLite())
-            s.path = folder + QStringLiteral("/report-bench-%1.db").arg(jobs);
-        else
-            s.schema = QStringLiteral("bench_kv6report_%1_%2")
-                           .arg(QCoreApplication::applicationPid())
-                           .arg(jobs);
-        const bool reuse = s.isSQLite() && QFile::exists(s.path);
-        s.createIfMissing = true;
-        std::unique_ptr<DataConnection> c;
-        QVariant version;
-        check(OpenDataConnection(s, true, version, c));
-        if (!reuse) {
-            const double fill = seconds([&]() { check(GenerateDemoData(*c, demoOptions(jobs))); });
-            std::printf("%-52s %9.1f\n",
-                qPrintable(QStringLiteral("demo history, %1 jobs").arg(jobs)), fill);
-        }
-        s.createIfMissing = false;
+        std::unique_ptr<DataConnection> c
+            = openBenchHistory(s, folder, QStringLiteral("kv6report"), jobs, 52);
         const double start = best([&]() {
             QProcess p;
             p.start(QStringLiteral(KV6_STAGE_DIR "/bin/kv6report"), { QStringLiteral("--help") });
@@ -133,46 +118,16 @@ void benchEngine(const QString &label, const DataSource &base, const QList<qint6
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QList<qint64> sizes = { 1000000, 10000000 };
-    QString pg = qEnvironmentVariable("KV6_TEST_PG_URL");
-    QString keep;
-    QString format = QStringLiteral("pdf");
-    bool sqlite = true;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--jobs") && i + 1 < args.size()) {
-            sizes.clear();
-            for (const QString &n : args[++i].split(QLatin1Char(',')))
-                sizes << n.toLongLong();
-        } else if (args[i] == QLatin1String("--pg") && i + 1 < args.size()) {
-            pg = args[++i];
-        } else if (args[i] == QLatin1String("--keep") && i + 1 < args.size()) {
-            keep = args[++i];
-        } else if (args[i] == QLatin1String("--format") && i + 1 < args.size()) {
-            format = args[++i];
-        } else if (args[i] == QLatin1String("--no-sqlite")) {
-            sqlite = false;
-        } else {
-            die(QStringLiteral("usage: bench_kv6report [--jobs N[,N...]] [--pg URL] [--no-sqlite] "
-                               "[--keep DIR] [--format pdf|csv]"));
-        }
-    }
+    const BenchOptions o
+        = parseBenchOptions(QStringLiteral("usage: bench_kv6report [--jobs N[,N...]] [--pg URL] "
+                                           "[--no-sqlite] [--keep DIR] [--format pdf|csv]"),
+            true, true);
     QTemporaryDir temp;
-    const QString folder = keep.isEmpty() ? temp.path() : keep;
+    const QString folder = o.keep.isEmpty() ? temp.path() : o.keep;
     QDir().mkpath(folder);
     std::printf("kv6report for three catalogue reports (one company, one year) against each "
                 "report's query alone\n");
-    if (sqlite) {
-        DataSource s;
-        s.type = 1;
-        benchEngine(QStringLiteral("SQLite"), s, sizes, folder, format);
-    }
-    if (!pg.isEmpty()) {
-        DataSource s;
-        QString error;
-        if (!DataSource::fromUrl(pg, s, error))
-            die(error);
-        benchEngine(QStringLiteral("PostgreSQL"), s, sizes, folder, format);
-    }
+    for (const auto &[label, source] : benchSources(o))
+        benchEngine(label, source, o.sizes, folder, o.format);
     return 0;
 }

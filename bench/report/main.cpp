@@ -8,7 +8,7 @@
 // next run. PostgreSQL runs when --pg or KV6_TEST_PG_URL names a server (in a schema of its own,
 // dropped at the end).
 
-#include "app/langstrings.h"
+#include "base/langstrings.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"
 #include "dataaccess/demodata.h"
@@ -97,22 +97,8 @@ void benchEngine(const QString &name, const DataSource &base, const QList<qint64
         "ratio", "peak MB");
     for (const qint64 jobs : sizes) {
         DataSource s = base;
-        if (s.isSQLite())
-            s.path = folder + QStringLiteral("/report-bench-%1.db").arg(jobs);
-        else
-            s.schema = QStringLiteral("bench_report_%1_%2")
-                           .arg(QCoreApplication::applicationPid())
-                           .arg(jobs);
-        const bool reuse = s.isSQLite() && QFile::exists(s.path);
-        s.createIfMissing = true;
-        std::unique_ptr<DataConnection> c;
-        QVariant version;
-        check(OpenDataConnection(s, true, version, c));
-        if (!reuse) {
-            const double fill = seconds([&]() { check(GenerateDemoData(*c, demoOptions(jobs))); });
-            std::printf("%-44s %9.1f\n",
-                qPrintable(QStringLiteral("demo history, %1 jobs").arg(jobs)), fill);
-        }
+        std::unique_ptr<DataConnection> c
+            = openBenchHistory(s, folder, QStringLiteral("report"), jobs, 44);
 
         clsAnalysis analysis;
         analysis.setShowProgress(false);
@@ -176,29 +162,12 @@ void benchEngine(const QString &name, const DataSource &base, const QList<qint64
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QList<qint64> sizes = { 1000000, 10000000 };
-    QString pg = qEnvironmentVariable("KV6_TEST_PG_URL");
-    QString keep;
-    bool sqlite = true;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--jobs") && i + 1 < args.size()) {
-            sizes.clear();
-            for (const QString &n : args[++i].split(QLatin1Char(',')))
-                sizes << n.toLongLong();
-        } else if (args[i] == QLatin1String("--pg") && i + 1 < args.size()) {
-            pg = args[++i];
-        } else if (args[i] == QLatin1String("--keep") && i + 1 < args.size()) {
-            keep = args[++i];
-        } else if (args[i] == QLatin1String("--no-sqlite")) {
-            sqlite = false;
-        } else {
-            die(QStringLiteral(
-                "usage: bench_report [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR]"));
-        }
-    }
+    const BenchOptions o = parseBenchOptions(
+        QStringLiteral(
+            "usage: bench_report [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR]"),
+        true, false);
     QTemporaryDir temp;
-    const QString folder = keep.isEmpty() ? temp.path() : keep;
+    const QString folder = o.keep.isEmpty() ? temp.path() : o.keep;
     QDir().mkpath(folder);
     const QString definitionPath = temp.filePath(QStringLiteral("cost-by-department.rpt"));
     QFile f(definitionPath);
@@ -207,17 +176,7 @@ int main(int argc, char **argv)
     f.close();
     std::printf("pages and cost by user, grouped by department: the whole data-set build against "
                 "its query alone\n");
-    if (sqlite) {
-        DataSource s;
-        s.type = 1;
-        benchEngine(QStringLiteral("SQLite"), s, sizes, folder, definitionPath);
-    }
-    if (!pg.isEmpty()) {
-        DataSource s;
-        QString error;
-        if (!DataSource::fromUrl(pg, s, error))
-            die(error);
-        benchEngine(QStringLiteral("PostgreSQL"), s, sizes, folder, definitionPath);
-    }
+    for (const auto &[label, source] : benchSources(o))
+        benchEngine(label, source, o.sizes, folder, definitionPath);
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "chart/chart.h"
 
-#include "chart/chart_p.h"
+#include "chart_p.h"
 
 #include <QFile>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "chart/chart_p.h"
+#include "chart_p.h"
 
 #include <QCoreApplication>
 #include <QFontMetricsF>

@@ -1,7 +1,7 @@
 #include "chart/chart.h"
 
-#include "app/common.h"
 #include "vbcore/vbdate.h"
+#include "vbcore/vbdatetext.h"
 
 #include <QDateTime>
 #include <QLocale>

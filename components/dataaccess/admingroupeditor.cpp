@@ -1,6 +1,6 @@
 #include "dataaccess/admingroupeditor.h"
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 #include "dataaccess/dataaccessglobal.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"

@@ -1,6 +1,6 @@
 #include "dataaccess/cupsimport.h"
 
-#include "app/common.h"
+#include "base/textfile.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/enumerationtext.h"
 

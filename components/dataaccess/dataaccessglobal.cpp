@@ -1,6 +1,6 @@
 #include "dataaccess/dataaccessglobal.h"
 
-#include "app/langstrings.h"
+#include "base/langstrings.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasourcedialog.h"
 

@@ -1,6 +1,6 @@
 #include "dataaccess/dataconnection.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "dataaccess/dataaccessglobal.h"
 #include "dataaccess/datasettings.h"
 #include "dataaccess/schema.h"

@@ -1,7 +1,7 @@
 #include "dataaccess/datasource.h"
 
-#include "app/clsregistry.h"
-#include "app/paths.h"
+#include "base/clsregistry.h"
+#include "base/paths.h"
 
 #include <QDir>
 #include <QUrl>

@@ -175,7 +175,6 @@ public:
             reason = QStringLiteral("invalid indexes: ") + bad.join(QLatin1String(", "));
         return bad.isEmpty();
     }
-
 };
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "dataaccess/sqldialect.h"
+#include "vbcore/numbertype.h"
 
 #include <cmath>
 #include <QDateTime>
@@ -16,9 +17,8 @@ QString SqlDialect::ddl(QString statement) const
     const DdlSpelling &s = spelling();
     // %BIGID% before %ID%, which it contains.
     const std::pair<const char *, const char *> tokens[] = { { "%BIGID%", s.bigId },
-        { "%ID%", s.id }, { "%BOOL%", s.boolean }, { "%TS%", s.timestamp },
-        { "%MONEY%", s.money }, { "%BLOB%", s.blob }, { "%TRUE%", s.trueValue },
-        { "%FALSE%", s.falseValue } };
+        { "%ID%", s.id }, { "%BOOL%", s.boolean }, { "%TS%", s.timestamp }, { "%MONEY%", s.money },
+        { "%BLOB%", s.blob }, { "%TRUE%", s.trueValue }, { "%FALSE%", s.falseValue } };
     for (const auto &[token, text] : tokens)
         statement.replace(QLatin1String(token), QLatin1String(text));
     return statement;
@@ -163,11 +163,11 @@ int typeFromValues(const std::vector<QVariantList> &rows, int column, int declar
         const QVariant &v = row.at(column);
         if (v.isNull() || !v.isValid())
             continue;
-        switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong: {
+        const int t = IsWholeNumberType(v.typeId()) ? QMetaType::LongLong
+            : IsRealNumberType(v.typeId())          ? QMetaType::Double
+                                                    : v.typeId();
+        switch (t) {
+        case QMetaType::LongLong: {
             anyInt = true;
             const qlonglong n = v.toLongLong();
             if (n > std::numeric_limits<qint32>::max() || n < std::numeric_limits<qint32>::min())
@@ -175,7 +175,6 @@ int typeFromValues(const std::vector<QVariantList> &rows, int column, int declar
             break;
         }
         case QMetaType::Double:
-        case QMetaType::Float:
             anyReal = true;
             break;
         default:

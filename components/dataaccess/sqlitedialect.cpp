@@ -103,7 +103,6 @@ public:
         reason = problems.join(QLatin1String("; "));
         return problems.isEmpty();
     }
-
 };
 
 } // namespace

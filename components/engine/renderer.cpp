@@ -1,4 +1,4 @@
-#include "engine/renderer_p.h"
+#include "renderer_p.h"
 
 #include "engine/vbformat.h"
 #include "script/hostobject.h"

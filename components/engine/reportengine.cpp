@@ -1,6 +1,6 @@
 #include "engine/reportengine.h"
 
-#include "engine/renderer_p.h"
+#include "renderer_p.h"
 
 #include <QSaveFile>
 

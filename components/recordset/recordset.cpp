@@ -1,4 +1,5 @@
 #include "recordset/recordset.h"
+#include "vbcore/numbertype.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -82,23 +83,7 @@ namespace {
 
 bool isNumber(const QVariant &v)
 {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::UChar:
-    case QMetaType::SChar:
-    case QMetaType::Bool:
-        return true;
-    default:
-        return false;
-    }
+    return IsNumberType(v.typeId()) || v.typeId() == QMetaType::Bool;
 }
 
 bool isInteger(const QVariant &v)

@@ -1,5 +1,5 @@
 #include "script/builtins.h"
-#include "script/builtins_p.h"
+#include "builtins_p.h"
 
 #include <QHash>
 

@@ -1,4 +1,4 @@
-#include "script/builtins_p.h"
+#include "builtins_p.h"
 
 #include "vbcore/vbdate.h"
 #include "vbcore/vbdatetext.h"

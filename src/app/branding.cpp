@@ -1,9 +1,10 @@
 #include "app/branding.h"
+#include "base/startupvalues.h"
 
-#include "app/common.h"
-#include "app/langstrings.h"
-#include "app/paths.h"
-#include "app/startup.h"
+#include "base/langstrings.h"
+#include "base/paths.h"
+#include "base/textfile.h"
+#include "base/validation.h"
 
 #include <memory>
 #include <QDir>
@@ -201,7 +202,7 @@ void ResetReportBranding()
 {
     Branding().OverrideReportColors(0, 0, true);
     const QImage logo = Branding().ReportLogo();
-    ReportLogoPicture = logo.isNull() ? BuiltInReportLogo() : logo;
+    SetStartupValue(&StartupValues::ReportLogoPicture, logo.isNull() ? BuiltInReportLogo() : logo);
 }
 
 void ApplyUserReportLogo(const QImage &logo)
@@ -210,7 +211,7 @@ void ApplyUserReportLogo(const QImage &logo)
         return;
     clsKV6Branding &b = Branding();
     b.OverrideReportColors(b.ReportColorMain(), UserLogoSubColor, false);
-    ReportLogoPicture = logo;
+    SetStartupValue(&StartupValues::ReportLogoPicture, logo);
 }
 
 QString ScheduledReportName(const QString &name)

@@ -1,7 +1,7 @@
 #include "app/fonts.h"
 
-#include "app/clsregistry.h"
-#include "app/langstrings.h"
+#include "base/clsregistry.h"
+#include "base/langstrings.h"
 
 namespace kv6 {
 

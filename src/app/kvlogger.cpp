@@ -1,6 +1,6 @@
 #include "app/kvlogger.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -1,21 +1,13 @@
 #include "app/startup.h"
+#include "base/startupvalues.h"
 
 #include "app/branding.h"
-#include "app/common.h"
-#include "app/dialogs.h"
 #include "app/fonts.h"
-#include "app/langstrings.h"
-#include "app/paths.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
+#include "base/paths.h"
 
 namespace kv6 {
-
-QString UserReportsFolder;
-QString GroupsFolder;
-QString ScheduleCopiesFolder;
-QString DefinitionsFolder;
-QString ApplicationHelpFile;
-QImage ReportLogoPicture;
-QFont InterfaceFont;
 
 QStringList SplitQuoted(
     const QString &text, const QString &delimiter, const QString &remove, const QString &quote)
@@ -86,29 +78,33 @@ void ResolveFolders()
         documents += QLatin1Char('/');
     // An unresolvable folder leaves relative paths that begin with the company folder name.
     const QString company = QStringLiteral("Korvane Inc/Korvane/6.0/Reporter/");
-    UserReportsFolder = documents + company + QStringLiteral("Reports");
-    GroupsFolder = documents + company + QStringLiteral("Groups");
+    SetStartupValue(
+        &StartupValues::UserReportsFolder, documents + company + QStringLiteral("Reports"));
+    SetStartupValue(&StartupValues::GroupsFolder, documents + company + QStringLiteral("Groups"));
     const QString local = SpecialFolderPath(CSIDL_LOCAL_APPDATA);
-    ScheduleCopiesFolder = (local.isEmpty() ? QString() : local + QLatin1Char('/')) + company
-        + QStringLiteral("Reports");
+    SetStartupValue(&StartupValues::ScheduleCopiesFolder,
+        (local.isEmpty() ? QString() : local + QLatin1Char('/')) + company
+            + QStringLiteral("Reports"));
     // Failures are not reported here: whoever later reads or writes the folder reports its own.
-    EnsureFolder(ScheduleCopiesFolder);
-    EnsureFolder(GroupsFolder);
-    EnsureFolder(UserReportsFolder);
-    DefinitionsFolder = ProgramFolder() + QStringLiteral("/reports");
+    EnsureFolder(Startup().ScheduleCopiesFolder);
+    EnsureFolder(Startup().GroupsFolder);
+    EnsureFolder(Startup().UserReportsFolder);
+    SetStartupValue(
+        &StartupValues::DefinitionsFolder, ProgramFolder() + QStringLiteral("/reports"));
 }
 
 void Main(const QString &commandLine, StartupTargets &targets)
 {
     LoadLanguage(QStringLiteral("kv6reprt"));
     ResolveFolders();
-    ApplicationHelpFile = HelpFilePath(QStringLiteral("kv6reprt.chm"));
+    SetStartupValue(
+        &StartupValues::ApplicationHelpFile, HelpFilePath(QStringLiteral("kv6reprt.chm")));
     CreateBranding(CommonFolder());
     SetDefaultMessageTitle(Branding().ProductName());
     for (const auto &hook : StartupHooks())
         hook();
     ResetReportBranding();
-    InterfaceFont = LoadFont(InterfaceFontKey, false);
+    SetStartupValue(&StartupValues::InterfaceFont, LoadFont(InterfaceFontKey, false));
 
     QString scheduleName;
     switch (ParseCommandLine(commandLine, &scheduleName)) {

@@ -12,15 +12,6 @@
 
 namespace kv6 {
 
-// Process-wide values written once by Main, read by everything else.
-extern QString UserReportsFolder;
-extern QString GroupsFolder;
-extern QString ScheduleCopiesFolder;
-extern QString DefinitionsFolder;
-extern QString ApplicationHelpFile;
-extern QImage ReportLogoPicture;
-extern QFont InterfaceFont;
-
 class StartupTargets
 {
 public:

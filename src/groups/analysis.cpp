@@ -1,8 +1,9 @@
 #include "groups/analysis.h"
 
-#include "app/common.h"
-#include "app/langstrings.h"
 #include "app/progress.h"
+#include "base/langstrings.h"
+#include "base/textfile.h"
+#include "base/windowstate.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"
 #include "recordset/recordset.h"

@@ -1,7 +1,7 @@
 #include "groups/listmanager.h"
 
-#include "app/dialogs.h"
-#include "app/langstrings.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
 
 namespace kv6 {
 

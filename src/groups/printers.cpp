@@ -1,7 +1,7 @@
 #include "groups/printers.h"
 
-#include "app/common.h"
 #include "dataaccess/datasettings.h"
+#include "recordset/fieldvalue.h"
 #include "recordset/recordset.h"
 
 namespace kv6 {

@@ -1,6 +1,6 @@
 #include "render/pdfpatch.h"
 
-#include "app/common.h"
+#include "base/localeinfo.h"
 
 #include <QFile>
 #include <QSaveFile>

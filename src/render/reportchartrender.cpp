@@ -1,8 +1,8 @@
 #include "render/reportchartrender.h"
 
 #include "app/branding.h"
-#include "app/common.h"
-#include "app/dialogs.h"
+#include "base/dialogs.h"
+#include "base/paths.h"
 #include "chart/chart.h"
 #include "recordset/recordset.h"
 #include "report/reportchart.h"

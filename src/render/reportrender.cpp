@@ -1,11 +1,11 @@
 #include "render/reportrender.h"
+#include "base/startupvalues.h"
 
 #include "chart/chart.h"
 #include "render/reportchartrender.h"
 
 #include "app/branding.h"
-#include "app/langstrings.h"
-#include "app/startup.h"
+#include "base/langstrings.h"
 #include "report/dateselector.h"
 #include "report/report.h"
 #include "vbcore/vbdate.h"
@@ -39,7 +39,7 @@ QString layoutPath(const QString &fileName)
 {
     if (fileName.contains(QLatin1Char('/')) || fileName.contains(QLatin1Char('\\')))
         return QString(fileName).replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return DefinitionsFolder + QLatin1Char('/') + fileName;
+    return Startup().DefinitionsFolder + QLatin1Char('/') + fileName;
 }
 
 QString shortDate(const QDate &day)
@@ -148,7 +148,7 @@ bool clsReportRender::PrepareToRender(clsReport &report, EngineArray &engines, b
 
     report.InitializeCharts();
     if (LayoutField *logo = main.Fields().item(QStringLiteral("picLogo")))
-        logo->picture = engine::Picture::fromImage(ReportLogoPicture);
+        logo->picture = engine::Picture::fromImage(Startup().ReportLogoPicture);
     prepareLayout(report, main);
     if (printCover)
         addCoverPage(report, main, databaseDescription);
@@ -395,7 +395,7 @@ void clsReportRender::addCoverPage(
 
     if (LayoutField *logo = place(QStringLiteral("pichdrLogo"), QString(), 0, 0, 0, 0)) {
         logo->kind = FieldKind::Picture;
-        logo->picture = engine::Picture::fromImage(ReportLogoPicture);
+        logo->picture = engine::Picture::fromImage(Startup().ReportLogoPicture);
         const QSizeF natural = logo->picture.sizeTwips();
         logo->width = natural.width();
         logo->height = natural.height();

@@ -1,8 +1,8 @@
 #include "report/ctldateselector.h"
 
-#include "app/common.h"
-#include "app/langstrings.h"
+#include "base/langstrings.h"
 #include "report/dateselector.h"
+#include "vbcore/vbdatetext.h"
 
 #include <QComboBox>
 #include <QDateEdit>

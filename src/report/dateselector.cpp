@@ -1,6 +1,6 @@
 #include "report/dateselector.h"
 
-#include "app/langstrings.h"
+#include "base/langstrings.h"
 
 #include <QLocale>
 

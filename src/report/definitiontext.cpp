@@ -1,7 +1,7 @@
 #include "report/definitiontext.h"
 
-#include "app/common.h"
-#include "app/langstrings.h"
+#include "base/langstrings.h"
+#include "base/xmltext.h"
 #include "report/reportparameter.h"
 
 #include <cmath>

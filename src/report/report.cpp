@@ -1,11 +1,12 @@
 #include "report/report.h"
+#include "base/startupvalues.h"
 
-#include "app/common.h"
-#include "app/startup.h"
+#include "base/textfile.h"
 #include "dataaccess/datasettings.h"
 #include "dataaccess/datasource.h"
 #include "report/definitiontext.h"
 #include "vbcore/vbdate.h"
+#include "vbcore/vbdatetext.h"
 
 #include <QDomDocument>
 #include <QFile>
@@ -255,7 +256,7 @@ bool clsReport::LoadDefinition(const QString &fileName, std::optional<int> datab
     if (path.contains(QLatin1Char('\\')) && !path.contains(QLatin1Char('/')))
         path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (!path.contains(QLatin1Char('/')))
-        path = DefinitionsFolder + QLatin1Char('/') + path;
+        path = Startup().DefinitionsFolder + QLatin1Char('/') + path;
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {

@@ -1,8 +1,8 @@
 #include "report/reportcatalogue.h"
+#include "base/startupvalues.h"
 
-#include "app/dialogs.h"
-#include "app/langstrings.h"
-#include "app/startup.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,7 +27,7 @@ void ReportCatalogue::Load(const CatalogueOptions &options)
 {
     m_reports.clear();
     m_failures.clear();
-    const QString folder = options.folder.isEmpty() ? DefinitionsFolder : options.folder;
+    const QString folder = options.folder.isEmpty() ? Startup().DefinitionsFolder : options.folder;
     // Listed by name, as the folder listing showed them where the definitions were written.
     const QStringList files = QDir(folder).entryList(
         { QStringLiteral("*.rpt") }, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);

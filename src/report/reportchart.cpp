@@ -1,11 +1,12 @@
 #include "report/reportchart.h"
 
-#include "app/common.h"
-#include "app/langstrings.h"
+#include "base/langstrings.h"
+#include "base/xmltext.h"
 #include "recordset/recordset.h"
 #include "report/definitiontext.h"
 #include "vbcore/currency.h"
 #include "vbcore/vbdate.h"
+#include "vbcore/vbdatetext.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -1,9 +1,10 @@
 #include "report/reportdataset.h"
+#include "vbcore/numbertype.h"
 
 #include "dataaccess/dataconnection.h"
 #include "report/report.h"
 
-#include "app/langstrings.h"
+#include "base/langstrings.h"
 #include "dataaccess/enumerationtext.h"
 #include "groups/analysis.h"
 #include "groups/printers.h"
@@ -98,16 +99,7 @@ QVariant addValues(const QVariant &a, const QVariant &b)
         return QVariant::fromValue(toCur(a) + toCur(b));
     }
     const auto whole = [](const QVariant &v) {
-        switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::Short:
-        case QMetaType::UInt:
-        case QMetaType::Bool:
-            return true;
-        default:
-            return false;
-        }
+        return IsWholeNumberType(v.typeId()) || v.typeId() == QMetaType::Bool;
     };
     if (whole(a) && whole(b)) {
         const qlonglong sum = a.toLongLong() + b.toLongLong();

@@ -1,6 +1,7 @@
 #include "report/reportparameter.h"
+#include "vbcore/numbertype.h"
 
-#include "app/langstrings.h"
+#include "base/langstrings.h"
 
 #include <QLocale>
 
@@ -30,18 +31,11 @@ std::optional<double> clsReportParameter::ToNumber(const QVariant &value)
     switch (value.typeId()) {
     case QMetaType::Bool:
         return value.toBool() ? -1.0 : 0.0;
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return value.toDouble();
     case QMetaType::QString:
         break;
     default:
+        if (IsNumberType(value.typeId()))
+            return value.toDouble();
         if (value.canConvert<double>()) {
             bool ok = false;
             const double d = value.toDouble(&ok);

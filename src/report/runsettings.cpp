@@ -1,6 +1,6 @@
 #include "report/runsettings.h"
 
-#include "app/langstrings.h"
+#include "base/langstrings.h"
 #include "report/dateselector.h"
 #include "report/report.h"
 #include "vbcore/vbdatetext.h"

@@ -1,10 +1,10 @@
 // Saved reports: the user's settings for one definition, a value a line.
 
+#include "base/startupvalues.h"
 #include "report/report.h"
 
-#include "app/common.h"
-#include "app/langstrings.h"
-#include "app/startup.h"
+#include "base/langstrings.h"
+#include "base/textfile.h"
 #include "dataaccess/datasettings.h"
 #include "report/dateselector.h"
 #include "report/runsettings.h"
@@ -24,7 +24,7 @@ QString inUserReports(const QString &fileName)
 {
     if (fileName.contains(QLatin1Char('/')) || fileName.contains(QLatin1Char('\\')))
         return QDir::fromNativeSeparators(QString(fileName).replace(QLatin1Char('\\'), '/'));
-    QString folder = UserReportsFolder;
+    QString folder = Startup().UserReportsFolder;
     if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     return folder + fileName;

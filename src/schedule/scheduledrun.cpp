@@ -1,9 +1,9 @@
 #include "schedule/scheduledrun.h"
 
-#include "app/clsregistry.h"
-#include "app/common.h"
-#include "app/dialogs.h"
 #include "app/kvlogger.h"
+#include "base/clsregistry.h"
+#include "base/dialogs.h"
+#include "base/windowstate.h"
 
 namespace kv6 {
 

@@ -1,7 +1,7 @@
 #include "ui/mainwindow.h"
+#include "base/startupvalues.h"
 
 #include "app/branding.h"
-#include "app/startup.h"
 
 namespace kv6 {
 
@@ -12,7 +12,7 @@ frmMain::frmMain(bool simpleMode, QWidget *parent)
     setObjectName(QStringLiteral("frmMain"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(Branding().ProductName());
-    setFont(InterfaceFont);
+    setFont(Startup().InterfaceFont);
     resize(1000, 700);
 }
 

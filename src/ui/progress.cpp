@@ -1,6 +1,6 @@
 #include "ui/progress.h"
 
-#include "app/langstrings.h"
+#include "base/langstrings.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

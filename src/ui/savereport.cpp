@@ -1,8 +1,8 @@
 #include "ui/savereport.h"
 
-#include "app/common.h"
-#include "app/dialogs.h"
-#include "app/langstrings.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
+#include "base/validation.h"
 #include "report/report.h"
 
 #include <QDialogButtonBox>

@@ -7,7 +7,7 @@
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/demodata.h"
 #include "dataaccess/schema.h"
-#include "mainguard.h"
+#include "mainguard/mainguard.h"
 
 #include <cstdio>
 #include <QCommandLineParser>

@@ -2,15 +2,16 @@
 // without a window — for shell scripts and cron. A thin shell over the report libraries.
 
 #include "app/branding.h"
-#include "app/dialogs.h"
-#include "app/langstrings.h"
-#include "app/paths.h"
 #include "app/startup.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
+#include "base/paths.h"
+#include "base/startupvalues.h"
 #include "dataaccess/dataaccessglobal.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"
 #include "groups/analysis.h"
-#include "mainguard.h"
+#include "mainguard/mainguard.h"
 #include "render/reportoutput.h"
 #include "report/dateselector.h"
 #include "report/report.h"
@@ -214,9 +215,10 @@ int run(const CommandLine &cl)
 
     ResolveFolders();
     // The tools live in bin/, beside the program folder that holds the definitions.
-    DefinitionsFolder = cl.has("definitions")
-        ? QDir(cl.value("definitions")).absolutePath()
-        : QDir(ProgramFolder() + QStringLiteral("/../reporter/reports")).absolutePath();
+    SetStartupValue(&StartupValues::DefinitionsFolder,
+        cl.has("definitions")
+            ? QDir(cl.value("definitions")).absolutePath()
+            : QDir(ProgramFolder() + QStringLiteral("/../reporter/reports")).absolutePath());
     LoadLanguage(QStringLiteral("kv6reprt"));
     CreateBranding(CommonFolder());
     ResetReportBranding();

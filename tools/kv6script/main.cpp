@@ -1,6 +1,6 @@
 // kv6script FILE [ARG...]: runs a script with a WScript object (Echo, Arguments, Quit).
 
-#include "mainguard.h"
+#include "mainguard/mainguard.h"
 #include "script/scriptengine.h"
 
 #include <QCommandLineParser>

@@ -1,4 +1,4 @@
-#include "mainguard.h"
+#include "mainguard/mainguard.h"
 
 #include <QString>
 

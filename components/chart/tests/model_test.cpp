@@ -1,6 +1,6 @@
 #include "chart/chart.h"
 
-#include "app/common.h"
+#include "vbcore/vbdatetext.h"
 
 #include <QDate>
 #include <QLocale>

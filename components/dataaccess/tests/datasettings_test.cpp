@@ -1,6 +1,6 @@
-#include "app/common.h"
 #include "dataaccess/datasettings.h"
 #include "enginetest.h"
+#include "recordset/fieldvalue.h"
 
 #include <QImage>
 

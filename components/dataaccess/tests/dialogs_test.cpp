@@ -1,5 +1,5 @@
-#include "app/dialogs.h"
-#include "app/langstrings.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
 #include "dataaccess/admingroupeditor.h"
 #include "dataaccess/dataaccessglobal.h"
 #include "dataaccess/datasettings.h"

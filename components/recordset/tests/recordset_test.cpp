@@ -1,3 +1,4 @@
+#include "recordset/fieldvalue.h"
 #include "recordset/recordset.h"
 
 #include <QDateTime>
@@ -198,4 +199,39 @@ TEST(Recordset, FailuresCarryAdoErrorNumbers)
             EXPECT_EQ(e.number(), r.number) << r.what;
         }
     }
+}
+
+TEST(Recordset, FieldValueReplacesNullByTheFieldsType)
+{
+    auto rs = Recordset::Create();
+    const QList<int> types = { adDBTimeStamp, adVariant, adVarWChar, adChar, adBoolean, adInteger,
+        adCurrency, adDouble };
+    for (int i = 0; i < types.size(); ++i)
+        rs->AppendField(QStringLiteral("f%1").arg(i), types[i]);
+    rs->Open();
+    rs->AddNew();
+    rs->Update();
+    auto nullOf = [&](int i, std::optional<int> wanted = std::nullopt) {
+        return FieldValue(rs->GetField(i), wanted);
+    };
+    EXPECT_FALSE(nullOf(0).isValid()) << "dates stay Null";
+    EXPECT_FALSE(nullOf(1).isValid()) << "variants stay Null";
+    EXPECT_EQ(nullOf(2).typeId(), QMetaType::QString);
+    EXPECT_EQ(nullOf(3).toString(), QString());
+    EXPECT_EQ(nullOf(4).typeId(), QMetaType::Bool);
+    EXPECT_FALSE(nullOf(4).toBool());
+    for (int i = 5; i < types.size(); ++i) {
+        EXPECT_EQ(nullOf(i).typeId(), QMetaType::Short) << "type " << types[i];
+        EXPECT_EQ(nullOf(i).toInt(), 0);
+    }
+    // A wanted type overrides the field's own.
+    EXPECT_EQ(nullOf(0, adBSTR).typeId(), QMetaType::QString);
+    EXPECT_EQ(nullOf(2, adInteger).typeId(), QMetaType::Short);
+    EXPECT_EQ(nullOf(4, adDouble).typeId(), QMetaType::Short);
+
+    rs->SetValue(2, QStringLiteral("Pages"));
+    rs->SetValue(5, 42);
+    EXPECT_EQ(FieldValue(rs->GetField(2), adInteger).toString(), QStringLiteral("Pages"))
+        << "a value is returned as it is";
+    EXPECT_EQ(FieldValue(rs->GetField(5)).toInt(), 42);
 }

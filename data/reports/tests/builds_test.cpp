@@ -4,8 +4,8 @@
 
 #include "demohistory.h"
 
-#include "app/dialogs.h"
-#include "app/langstrings.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
 #include "dataaccess/enumerationtext.h"
 #include "groups/analysis.h"
 #include "groups/printers.h"

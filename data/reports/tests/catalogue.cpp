@@ -1,6 +1,6 @@
 #include "catalogue.h"
 
-#include "app/common.h"
+#include "base/xmltext.h"
 #include "testenv.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 
 #include "catalogue.h"
 
-#include "app/common.h"
+#include "base/xmltext.h"
 #include "script/scriptengine.h"
 #include "testenv.h"
 

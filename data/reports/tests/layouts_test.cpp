@@ -3,12 +3,12 @@
 // renders through the program's renderer into pages whose texts fit their fields, do not
 // overlap, and show the captions, rows and totals of its data set.
 
+#include "base/startupvalues.h"
 #include "demohistory.h"
 
 #include "app/branding.h"
-#include "app/dialogs.h"
-#include "app/langstrings.h"
-#include "app/startup.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
 #include "engine/graphics.h"
 #include "engine/layout.h"
 #include "engine/reportengine.h"
@@ -188,14 +188,14 @@ protected:
         kv6::LoadLanguage(QStringLiteral("kv6reprt"));
         kv6::CreateBranding(s_env->path(QStringLiteral("no-branding")));
         kv6::ResetReportBranding();
-        m_definitions = kv6::DefinitionsFolder;
-        kv6::DefinitionsFolder = reportsDir();
+        m_definitions = kv6::Startup().DefinitionsFolder;
+        kv6::SetStartupValue(&kv6::StartupValues::DefinitionsFolder, reportsDir());
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     }
     void TearDown() override
     {
         QLocale::setDefault(QLocale::system());
-        kv6::DefinitionsFolder = m_definitions;
+        kv6::SetStartupValue(&kv6::StartupValues::DefinitionsFolder, m_definitions);
         kv6::FreeLanguage();
         kv6::SetLanguageFolderForTesting(QString());
     }
@@ -665,7 +665,7 @@ TEST_F(ReportLayouts, TheProposalsTitlePageAndContentsShowTheirRows)
     cover.setRecordset(title);
     Field *logo = cover.Fields().item(QStringLiteral("picLogo"));
     ASSERT_TRUE(logo);
-    logo->picture = kv6::engine::Picture::fromImage(kv6::ReportLogoPicture);
+    logo->picture = kv6::engine::Picture::fromImage(kv6::Startup().ReportLogoPicture);
     kv6::clsReportRender::LocaliseLabels(cover);
     PreviewDocument first;
     ASSERT_TRUE(cover.render(first, &error)) << s(error);
@@ -697,7 +697,7 @@ TEST_F(ReportLayouts, TheProposalsTitlePageAndContentsShowTheirRows)
     heading->text = kv6::GetLangString(824);
     logo = toc.Fields().item(QStringLiteral("picLogo"));
     ASSERT_TRUE(logo);
-    logo->picture = kv6::engine::Picture::fromImage(kv6::ReportLogoPicture);
+    logo->picture = kv6::engine::Picture::fromImage(kv6::Startup().ReportLogoPicture);
     kv6::clsReportRender::LocaliseLabels(toc);
     PreviewDocument second;
     ASSERT_TRUE(toc.render(second, &error)) << s(error);

@@ -1,5 +1,5 @@
 #include "app/branding.h"
-#include "app/startup.h"
+#include "base/startupvalues.h"
 
 #include "testenv.h"
 
@@ -78,13 +78,13 @@ TEST(Branding, OverridesAndTheReportBrandingReset)
     ResetReportBranding();
     EXPECT_EQ(Branding().ReportColorMain(), 11366423u);
     EXPECT_EQ(Branding().ReportColorSub(), 6737151u);
-    ASSERT_FALSE(ReportLogoPicture.isNull()) << "the built-in picture stands in";
-    EXPECT_EQ(ReportLogoPicture, BuiltInReportLogo());
+    ASSERT_FALSE(Startup().ReportLogoPicture.isNull()) << "the built-in picture stands in";
+    EXPECT_EQ(Startup().ReportLogoPicture, BuiltInReportLogo());
 
     QImage own(10, 10, QImage::Format_RGB32);
     own.fill(Qt::green);
     ApplyUserReportLogo(own);
-    EXPECT_EQ(ReportLogoPicture, own);
+    EXPECT_EQ(Startup().ReportLogoPicture, own);
     EXPECT_EQ(Branding().ReportColorSub(), UserLogoSubColor);
     EXPECT_EQ(Branding().ReportColorMain(), 11366423u);
 }

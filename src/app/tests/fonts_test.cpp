@@ -1,6 +1,6 @@
-#include "app/clsregistry.h"
 #include "app/fonts.h"
-#include "app/langstrings.h"
+#include "base/clsregistry.h"
+#include "base/langstrings.h"
 
 #include "testenv.h"
 

@@ -1,5 +1,5 @@
 #include "app/kvlogger.h"
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include "testenv.h"
 

@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "base/startupvalues.h"
 
 #include <gtest/gtest.h>
 
@@ -74,8 +75,8 @@ TEST(CommandLine, JoinedArgumentsRoundTripThroughTheSplit)
 }
 
 #include "app/branding.h"
-#include "app/langstrings.h"
-#include "app/paths.h"
+#include "base/langstrings.h"
+#include "base/paths.h"
 
 #include "testenv.h"
 
@@ -111,16 +112,17 @@ TEST(Startup, MainPreparesFoldersAndHandsOver)
     EXPECT_FALSE(LanguageLoaded()) << "released after the hand-over";
 
     const QString docs = env.path(QStringLiteral("Documents/Korvane Inc/Korvane/6.0/Reporter/"));
-    EXPECT_EQ(UserReportsFolder, docs + QStringLiteral("Reports"));
-    EXPECT_EQ(GroupsFolder, docs + QStringLiteral("Groups"));
-    EXPECT_EQ(ScheduleCopiesFolder,
+    EXPECT_EQ(Startup().UserReportsFolder, docs + QStringLiteral("Reports"));
+    EXPECT_EQ(Startup().GroupsFolder, docs + QStringLiteral("Groups"));
+    EXPECT_EQ(Startup().ScheduleCopiesFolder,
         env.path(QStringLiteral("local/Korvane Inc/Korvane/6.0/Reporter/Reports")));
-    for (const QString &f : { UserReportsFolder, GroupsFolder, ScheduleCopiesFolder })
+    for (const QString &f :
+        { Startup().UserReportsFolder, Startup().GroupsFolder, Startup().ScheduleCopiesFolder })
         EXPECT_TRUE(QFileInfo(f).isDir()) << f.toStdString();
-    EXPECT_EQ(DefinitionsFolder, ProgramFolder() + QStringLiteral("/reports"));
-    EXPECT_TRUE(ApplicationHelpFile.endsWith(QStringLiteral("/help/kv6reprt.chm")));
-    EXPECT_FALSE(ReportLogoPicture.isNull());
-    EXPECT_FALSE(InterfaceFont.family().isEmpty());
+    EXPECT_EQ(Startup().DefinitionsFolder, ProgramFolder() + QStringLiteral("/reports"));
+    EXPECT_TRUE(Startup().ApplicationHelpFile.endsWith(QStringLiteral("/help/kv6reprt.chm")));
+    EXPECT_FALSE(Startup().ReportLogoPicture.isNull());
+    EXPECT_FALSE(Startup().InterfaceFont.family().isEmpty());
     EXPECT_FALSE(GetLangString(1401).isEmpty()) << "the next read loads the tables again";
     SetLanguageFolderForTesting(QString());
 }

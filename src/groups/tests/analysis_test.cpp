@@ -1,7 +1,7 @@
 #include "groups/analysis.h"
 
-#include "app/dialogs.h"
-#include "app/langstrings.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
 #include "dataaccess/datasettings.h"
 #include "enginetest.h"
 

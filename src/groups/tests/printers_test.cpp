@@ -1,6 +1,6 @@
 #include "groups/printers.h"
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 #include "recordset/recordset.h"
 
 #include <gtest/gtest.h>

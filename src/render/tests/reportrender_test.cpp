@@ -1,13 +1,13 @@
 // Whole reports rendered the way the program's windows render them: a definition with its
 // layout in one file, a data set built over a real SQLite database, the engine's pages read back.
 
+#include "base/startupvalues.h"
 #include "render/reportoutput.h"
 #include "render/reportrender.h"
 
 #include "app/branding.h"
-#include "app/dialogs.h"
-#include "app/langstrings.h"
-#include "app/startup.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
 #include "groups/analysis.h"
 #include "report/report.h"
 
@@ -85,14 +85,14 @@ protected:
         SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
         LoadLanguage(QStringLiteral("kv6reprt"));
         CreateBranding(env.path(QStringLiteral("no-branding")));
-        savedDefinitions = DefinitionsFolder;
-        DefinitionsFolder = env.root();
+        savedDefinitions = Startup().DefinitionsFolder;
+        SetStartupValue(&StartupValues::DefinitionsFolder, env.root());
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     }
     void TearDown() override
     {
         QLocale::setDefault(QLocale::system());
-        DefinitionsFolder = savedDefinitions;
+        SetStartupValue(&StartupValues::DefinitionsFolder, savedDefinitions);
         SetLanguageFolderForTesting(QString());
     }
 

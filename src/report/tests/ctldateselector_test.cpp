@@ -1,4 +1,4 @@
-#include "app/langstrings.h"
+#include "base/langstrings.h"
 #include "report/ctldateselector.h"
 #include "report/dateselector.h"
 

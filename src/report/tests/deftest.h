@@ -3,8 +3,8 @@
 // Definition files written into a temporary folder, and a small English string table for the
 // numbers those files refer to.
 
-#include "app/langstrings.h"
-#include "app/startup.h"
+#include "base/langstrings.h"
+#include "base/startupvalues.h"
 
 #include "testenv.h"
 
@@ -48,13 +48,13 @@ protected:
         ASSERT_TRUE(kv6::LoadLanguage(QStringLiteral("kv6reprt")));
         folder = env.path(QStringLiteral("reports"));
         QDir().mkpath(folder);
-        savedDefinitions = kv6::DefinitionsFolder;
-        kv6::DefinitionsFolder = folder;
+        savedDefinitions = kv6::Startup().DefinitionsFolder;
+        kv6::SetStartupValue(&kv6::StartupValues::DefinitionsFolder, folder);
         QLocale::setDefault(QLocale::c());
     }
     void TearDown() override
     {
-        kv6::DefinitionsFolder = savedDefinitions;
+        kv6::SetStartupValue(&kv6::StartupValues::DefinitionsFolder, savedDefinitions);
         kv6::FreeLanguage();
         kv6::SetLanguageFolderForTesting(QString());
         QLocale::setDefault(QLocale::system());

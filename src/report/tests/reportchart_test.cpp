@@ -1,6 +1,6 @@
-#include "app/common.h"
 #include "recordset/recordset.h"
 #include "report/reportchart.h"
+#include "vbcore/vbdatetext.h"
 
 #include "deftest.h"
 

@@ -1,8 +1,8 @@
 #include "report/report.h"
 #include "report/reportdataset.h"
 
-#include "app/dialogs.h"
-#include "app/langstrings.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
 #include "groups/analysis.h"
 #include "groups/printers.h"
 

@@ -1,7 +1,7 @@
+#include "base/startupvalues.h"
 #include "report/dateselector.h"
 #include "report/report.h"
 
-#include "app/startup.h"
 #include "dataaccess/datasettings.h"
 
 #include "deftest.h"
@@ -42,12 +42,12 @@ protected:
         write(QStringLiteral("users.rpt"), kv6test::definition(definitionText));
         userFolder = env.path(QStringLiteral("saved"));
         QDir().mkpath(userFolder);
-        savedUserReports = UserReportsFolder;
-        UserReportsFolder = userFolder;
+        savedUserReports = Startup().UserReportsFolder;
+        SetStartupValue(&StartupValues::UserReportsFolder, userFolder);
     }
     void TearDown() override
     {
-        UserReportsFolder = savedUserReports;
+        SetStartupValue(&StartupValues::UserReportsFolder, savedUserReports);
         DefinitionTest::TearDown();
     }
     clsReportParameter &param(clsReport &r, const QString &name)

@@ -1,5 +1,5 @@
-#include "app/clsregistry.h"
 #include "app/kvlogger.h"
+#include "base/clsregistry.h"
 #include "schedule/scheduledrun.h"
 
 #include "testenv.h"

@@ -1,4 +1,4 @@
-#include "app/langstrings.h"
+#include "base/langstrings.h"
 #include "ui/progress.h"
 
 #include "testenv.h"

@@ -1,8 +1,8 @@
+#include "base/startupvalues.h"
 #include "ui/savereport.h"
 
-#include "app/dialogs.h"
-#include "app/langstrings.h"
-#include "app/startup.h"
+#include "base/dialogs.h"
+#include "base/langstrings.h"
 #include "report/report.h"
 
 #include "testenv.h"
@@ -43,8 +43,8 @@ protected:
     {
         SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
         LoadLanguage(QStringLiteral("kv6reprt"));
-        saved = UserReportsFolder;
-        UserReportsFolder = env.root();
+        saved = Startup().UserReportsFolder;
+        SetStartupValue(&StartupValues::UserReportsFolder, env.root());
         const QString def = env.path(QStringLiteral("def.rpt"));
         QFile f(def);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -55,7 +55,7 @@ protected:
     }
     void TearDown() override
     {
-        UserReportsFolder = saved;
+        SetStartupValue(&StartupValues::UserReportsFolder, saved);
         SetLanguageFolderForTesting(QString());
     }
     void typeName(const QString &text)

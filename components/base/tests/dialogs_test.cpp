@@ -1,4 +1,4 @@
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/registrystore.h"
+#include "base/registrystore.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -71,4 +71,7 @@ private:
     std::unique_ptr<Private> d;
 };
 
+// "ProductVersion" under the machine's "Software\Korvane 6"; "" when absent.
+QString GetProductVersion();
+
 } // namespace kv6

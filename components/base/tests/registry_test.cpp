@@ -1,5 +1,5 @@
-#include "app/clsregistry.h"
-#include "app/registrystore.h"
+#include "base/clsregistry.h"
+#include "base/registrystore.h"
 
 #include "testenv.h"
 

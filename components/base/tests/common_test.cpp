@@ -1,7 +1,11 @@
-#include "app/clsregistry.h"
-#include "app/common.h"
-#include "app/paths.h"
-#include "recordset/recordset.h"
+#include "base/clsregistry.h"
+#include "base/help.h"
+#include "base/localeinfo.h"
+#include "base/paths.h"
+#include "base/textfile.h"
+#include "base/validation.h"
+#include "base/windowstate.h"
+#include "base/xmltext.h"
 
 #include "testenv.h"
 
@@ -176,39 +180,4 @@ TEST(Common, TextFilesFallBackToWindows1252)
     QString err;
     EXPECT_FALSE(ReadTextFile(env.path(QStringLiteral("missing.txt")), &text, &err));
     EXPECT_FALSE(err.isEmpty());
-}
-
-TEST(Common, FieldValueReplacesNullByTheFieldsType)
-{
-    auto rs = Recordset::Create();
-    const QList<int> types = { adDBTimeStamp, adVariant, adVarWChar, adChar, adBoolean, adInteger,
-        adCurrency, adDouble };
-    for (int i = 0; i < types.size(); ++i)
-        rs->AppendField(QStringLiteral("f%1").arg(i), types[i]);
-    rs->Open();
-    rs->AddNew();
-    rs->Update();
-    auto nullOf = [&](int i, std::optional<int> wanted = std::nullopt) {
-        return FieldValue(rs->GetField(i), wanted);
-    };
-    EXPECT_FALSE(nullOf(0).isValid()) << "dates stay Null";
-    EXPECT_FALSE(nullOf(1).isValid()) << "variants stay Null";
-    EXPECT_EQ(nullOf(2).typeId(), QMetaType::QString);
-    EXPECT_EQ(nullOf(3).toString(), QString());
-    EXPECT_EQ(nullOf(4).typeId(), QMetaType::Bool);
-    EXPECT_FALSE(nullOf(4).toBool());
-    for (int i = 5; i < types.size(); ++i) {
-        EXPECT_EQ(nullOf(i).typeId(), QMetaType::Short) << "type " << types[i];
-        EXPECT_EQ(nullOf(i).toInt(), 0);
-    }
-    // A wanted type overrides the field's own.
-    EXPECT_EQ(nullOf(0, adBSTR).typeId(), QMetaType::QString);
-    EXPECT_EQ(nullOf(2, adInteger).typeId(), QMetaType::Short);
-    EXPECT_EQ(nullOf(4, adDouble).typeId(), QMetaType::Short);
-
-    rs->SetValue(2, QStringLiteral("Pages"));
-    rs->SetValue(5, 42);
-    EXPECT_EQ(FieldValue(rs->GetField(2), adInteger).toString(), QStringLiteral("Pages"))
-        << "a value is returned as it is";
-    EXPECT_EQ(FieldValue(rs->GetField(5)).toInt(), 42);
 }

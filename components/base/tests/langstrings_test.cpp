@@ -1,5 +1,5 @@
-#include "app/clsregistry.h"
-#include "app/langstrings.h"
+#include "base/clsregistry.h"
+#include "base/langstrings.h"
 
 #include "testenv.h"
 

@@ -1,6 +1,7 @@
-#include "app/clsregistry.h"
+#include "base/clsregistry.h"
+#include "vbcore/numbertype.h"
 
-#include "app/registrystore.h"
+#include "base/registrystore.h"
 
 #include <QRegularExpression>
 #include <QtEndian>
@@ -59,18 +60,10 @@ bool isExpandable(const QString &text)
 
 bool asInt32(const QVariant &v, qint32 &out)
 {
-    switch (v.typeId()) {
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        out = qint32(v.toLongLong());
-        return true;
-    default:
+    if (!IsWholeNumberType32(v.typeId()))
         return false;
-    }
+    out = qint32(v.toLongLong());
+    return true;
 }
 
 } // namespace
@@ -312,6 +305,15 @@ void clsRegistry::setDefault(const QVariant &value)
 QVariant clsRegistry::Value() const
 {
     return d->lastWritten;
+}
+
+QString GetProductVersion()
+{
+    clsRegistry reg;
+    reg.setClassKey(HKEY_LOCAL_MACHINE);
+    reg.setSectionKey(QStringLiteral("Software\\Korvane 6"));
+    QString err;
+    return reg.GetValueOrDefault(QStringLiteral("ProductVersion"), QString(), err).toString();
 }
 
 } // namespace kv6

@@ -42,4 +42,14 @@ QString CommonFolderFrom(const QString &startFolder);
 // stop re-reading the zone file). Returns true when it chose the platform.
 bool SelectHeadlessPlatform();
 
+// Appends the common folder to PATH; false, with nothing changed, when PATH is empty or unset.
+bool AddCommonToPath();
+
+// A unique name in TempFolder() starting with the prefix; the file itself does not exist.
+QString TempFileName(const QString &prefix);
+
+// Parent of the program folder + "/help/" + file name.
+QString HelpFilePath(const QString &fileName);
+QString HelpFilePathFrom(const QString &programFolder, const QString &fileName);
+
 } // namespace kv6

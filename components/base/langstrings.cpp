@@ -1,8 +1,9 @@
-#include "app/langstrings.h"
+#include "base/langstrings.h"
 
-#include "app/clsregistry.h"
-#include "app/common.h"
-#include "app/paths.h"
+#include "base/clsregistry.h"
+#include "base/localeinfo.h"
+#include "base/paths.h"
+#include "base/textfile.h"
 
 #include <QApplication>
 #include <QDir>

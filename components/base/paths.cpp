@@ -1,10 +1,11 @@
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <unistd.h>
 
@@ -128,6 +129,35 @@ bool SelectHeadlessPlatform()
         return false;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     return true;
+}
+
+bool AddCommonToPath()
+{
+    const QByteArray path = qgetenv("PATH");
+    if (path.isEmpty())
+        return false;
+    return qputenv("PATH", path + ':' + QFile::encodeName(CommonFolder()));
+}
+
+QString TempFileName(const QString &prefix)
+{
+    QTemporaryFile file(TempFolder() + prefix + QStringLiteral("XXXXXX.tmp"));
+    if (!file.open())
+        return {};
+    const QString name = file.fileName();
+    file.remove();
+    return name;
+}
+
+QString HelpFilePathFrom(const QString &programFolder, const QString &fileName)
+{
+    const qsizetype cut = programFolder.lastIndexOf(QLatin1Char('/'));
+    return programFolder.left(cut + 1) + QStringLiteral("help/") + fileName;
+}
+
+QString HelpFilePath(const QString &fileName)
+{
+    return HelpFilePathFrom(ProgramFolder(), fileName);
 }
 
 } // namespace kv6
