@@ -28,11 +28,14 @@
 #include <functional>
 
 using namespace kv6;
+using kv6bench::BenchOptions;
+using kv6bench::benchSources;
 using kv6bench::best;
 using kv6bench::check;
 using kv6bench::demoOptions;
 using kv6bench::die;
 using kv6bench::dropBenchSchema;
+using kv6bench::parseBenchOptions;
 using kv6bench::seconds;
 
 namespace {

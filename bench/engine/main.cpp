@@ -391,7 +391,7 @@ int child(const QString &mode, int rows, const QString &dir)
             loadEngine(engine, rs);
             const QString path = dir + QStringLiteral("/report-") + tag + QStringLiteral(".htm");
             f[QStringLiteral("time")] = seconds([&] {
-                if (!engine.renderToFile(path, RenderHtml, &error))
+                if (!engine.renderToFile(path, OutputFormat::Html, &error))
                     die(error);
             });
             f[QStringLiteral("size")] = QFileInfo(path).size() / (1024.0 * 1024.0);

@@ -29,6 +29,8 @@ DataSourceDialog::DataSourceDialog(const DataSource &initial, QWidget *parent)
     m_optSQLite->setObjectName(QStringLiteral("optSQLite"));
     m_txtFile = new QLineEdit(this);
     m_txtFile->setObjectName(QStringLiteral("txtFile"));
+    // Room for a whole path of a database file in the user's folders.
+    m_txtFile->setMinimumWidth(m_txtFile->fontMetrics().averageCharWidth() * 48);
     m_cmdBrowse = new QPushButton(tr("&Browse..."), this);
     m_cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
     auto *fileRow = new QHBoxLayout;

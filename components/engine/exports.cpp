@@ -1,4 +1,4 @@
-#include "renderer_p.h"
+#include "exports_p.h"
 
 #include <QBuffer>
 #include <QFontMetricsF>

@@ -1,4 +1,4 @@
-#include "engine/previewwidget.h"
+#include "previewwidget_p.h"
 
 #include <QHash>
 #include <QKeyEvent>

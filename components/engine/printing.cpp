@@ -1,4 +1,4 @@
-#include "engine/printing.h"
+#include "printing_p.h"
 
 #include <QPainter>
 #include <QPrinter>

@@ -1,8 +1,10 @@
 #pragma once
 
-// Private to the engine: the band formatter and paginator behind ReportEngine, and the exports
-// that work on its bands.
+// Private to the engine: the band formatter behind ReportEngine. It walks the rows in report
+// order, runs the section scripts, evaluates the fields and hands every formatted section as a
+// band to one BandSink, which makes pages of them or page-less flow (bandsink_p.h).
 
+#include "bandgeometry_p.h"
 #include "engine/reportengine.h"
 #include "script/scriptengine.h"
 
@@ -13,29 +15,18 @@
 
 namespace kv6::engine {
 
-// One formatted section: what it draws, x from the layout's left edge, y from its top.
-struct Band
+class BandSink;
+
+// Failures inside the renderer; turned into the render's error text at its entry points.
+struct RenderFailure
 {
-    int section = -1;
-    double height = 0;
-    int pageBreak = BreakNone;
-    bool keepTogether = true;
-    QList<DisplayItem> items;
+    QString message;
 };
 
-enum class BandRole { Body, PageHeader, PageFooter };
-
-// A band in page-less output (HTML, text): every band in order, with the page breaks the
-// layout asked for.
-struct FlowBand
-{
-    Band band;
-    BandRole role = BandRole::Body;
-    bool breakBefore = false;
-};
-
-QRectF itemBounds(const DisplayItem &item);
-void translateItem(DisplayItem &item, double dx, double dy);
+// "what, line l, column c: message".
+QString scriptMessage(const script::ScriptError &e, const QString &what);
+// Nulls first, numbers as numbers, text without case.
+int compareForSort(const script::Variant &a, const script::Variant &b);
 
 class Renderer
 {
@@ -52,7 +43,7 @@ public:
 
     QString error() const { return m_error; }
     // Page-less output counts the pages paper would have.
-    int pageCount() const { return m_paginate ? m_page : m_flowPages; }
+    int pageCount() const { return m_pageCount; }
     bool cancelled() const { return m_cancelled; }
 
     // For the script objects.
@@ -61,6 +52,19 @@ public:
     bool lookup(const QString &name, script::Variant &value);
     bool assign(const QString &name, const script::Variant &value);
     ReportLayout &layout() { return m_engine.m_layout; }
+
+    // For the band sinks.
+    bool isSubreport() const { return m_subreport; }
+    // Tells the host a page begins (the main report's pages only).
+    void pageStarted(int page);
+    bool inUse(int section) const;
+    // False when the section prints nothing (not in use, or hidden by its script).
+    bool formatSection(int section, Band &band);
+    // The height of a group from the row at `start` (only its headers and first row unless
+    // `wholeGroup`), as it would be formatted now.
+    double measureGroup(int group, int start, bool wholeGroup);
+    // Unwinds the render when the host asked to cancel.
+    void checkCancel();
 
 private:
     struct Aggregate
@@ -73,7 +77,7 @@ private:
         bool computed = false;
     };
 
-    void run(bool paginate);
+    void run(BandSink &sink);
     void prepareOrThrow();
     script::CompiledCode compiled(const QString &expression, int level, const QString &what);
     QString rewriteAggregates(const QString &expression, int level);
@@ -87,24 +91,13 @@ private:
     int breakLevel(int pos) const { return m_breakLevel[size_t(pos)]; }
     int groupEnd(int group, int start) const;
 
-    bool inUse(int section) const;
-    bool formatSection(int section, Band &band);
     void layoutBand(int section, Band &band, bool measuring);
     QString displayText(Field *field, script::Variant &value);
     double measureSection(int section);
-    double measureGroup(int group, int start, bool wholeGroup);
-
-    void newPage();
-    void finishPage();
-    void breakPage();
-    void placeBand(Band band);
-    void emitBand(const Band &band, double y);
     void place(int section);
-    void checkCancel();
-    void countFlowPages(double height, bool breakBefore);
     // Where a failure happened: the file, the report, and the page and row when rendering.
     QString failure(const QString &message) const;
-    bool runGuarded(bool paged);
+    bool runGuarded(BandSink &sink);
     void finishRender();
 
     ReportEngine &m_engine;
@@ -143,26 +136,10 @@ private:
     QHash<int, std::shared_ptr<script::HostObject>> m_sectionObjects;
     QHash<ReportEngine *, std::shared_ptr<Renderer>> m_subRenderers;
 
-    // Output.
+    // Output: where the bands of the render under way go.
+    BandSink *m_sink = nullptr;
     bool m_paginate = true;
-    PreviewDocument *m_doc = nullptr;
-    QList<FlowBand> *m_flow = nullptr;
-    QSizeF m_pageSize;
-    int m_page = 0;
-    double m_y = 0;
-    double m_bodyTop = 0;
-    double m_bodyBottom = 0;
-    double m_footerReserve = 0;
-    bool m_bodyEmpty = true;
-    bool m_pendingBreak = false;
-    // Page-less output: the body a page would hold, how much of it is used, pages begun.
-    double m_flowBody = 0;
-    double m_flowUsed = 0;
-    int m_flowPages = 0;
+    int m_pageCount = 0;
 };
-
-// Exports of page-less output.
-QByteArray flowToHtml(const QList<FlowBand> &flow, const ReportLayout &layout);
-QString flowToText(const QList<FlowBand> &flow, const ReportLayout &layout);
 
 } // namespace kv6::engine

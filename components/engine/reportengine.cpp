@@ -1,7 +1,9 @@
 #include "engine/reportengine.h"
 
+#include "exports_p.h"
 #include "renderer_p.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace kv6::engine {
@@ -18,12 +20,12 @@ bool ReportEngine::load(const QString &path, const QString &reportName, QString 
     return true;
 }
 
-bool ReportEngine::render(PreviewDocument &document, QString *error)
+bool ReportEngine::run(const std::function<bool(Renderer &)> &render, QString *error)
 {
     m_cancel = false;
     m_cancelled = false;
     Renderer r(*this);
-    const bool ok = r.renderPages(document);
+    const bool ok = render(r);
     m_pageCount = r.pageCount();
     m_cancelled = r.cancelled();
     if (!ok && error)
@@ -31,38 +33,52 @@ bool ReportEngine::render(PreviewDocument &document, QString *error)
     return ok;
 }
 
-bool ReportEngine::renderToFile(const QString &path, int format, QString *error)
+bool ReportEngine::render(PreviewDocument &document, QString *error)
+{
+    return run([&](Renderer &r) { return r.renderPages(document); }, error);
+}
+
+OutputFormat outputFormatForPath(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("pdf"))
+        return OutputFormat::Pdf;
+    if (suffix == QLatin1String("csv"))
+        return OutputFormat::Csv;
+    if (suffix == QLatin1String("htm") || suffix == QLatin1String("html"))
+        return OutputFormat::Html;
+    if (suffix == QLatin1String("txt"))
+        return OutputFormat::Text;
+    return OutputFormat::Unknown;
+}
+
+bool ReportEngine::renderToFile(const QString &path, OutputFormat format, QString *error)
 {
     auto fail = [&](const QString &why) {
         if (error)
             *error = why;
         return false;
     };
-    if (format != RenderDocument && format != RenderHtml && format != RenderText)
-        return fail(QStringLiteral("Unknown output format %1.").arg(format));
+    if (format != OutputFormat::Document && format != OutputFormat::Html
+        && format != OutputFormat::Text)
+        return fail(QStringLiteral("Unknown output format %1.").arg(int(format)));
     // Opened before the work, so a path that cannot be written fails at once. The file takes
     // its place only when complete: a failed or cancelled render leaves what was there before.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     QByteArray bytes;
-    if (format == RenderDocument) {
+    if (format == OutputFormat::Document) {
         PreviewDocument doc;
         if (!render(doc, error))
             return false;
         bytes = doc.toBytes();
     } else {
-        m_cancel = false;
-        m_cancelled = false;
-        Renderer r(*this);
         QList<FlowBand> flow;
-        const bool ok = r.renderFlow(flow);
-        m_pageCount = r.pageCount();
-        m_cancelled = r.cancelled();
-        if (!ok)
-            return fail(r.error());
-        bytes = format == RenderHtml ? flowToHtml(flow, m_layout)
-                                     : flowToText(flow, m_layout).toUtf8();
+        if (!run([&](Renderer &r) { return r.renderFlow(flow); }, error))
+            return false;
+        bytes = format == OutputFormat::Html ? flowToHtml(flow, m_layout)
+                                             : flowToText(flow, m_layout).toUtf8();
     }
     if (file.write(bytes) != bytes.size() || !file.commit())
         return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));

@@ -7,7 +7,7 @@
 //     data->MoveFirst();
 //     engine.setRecordset(data);
 //     engine.setListener(&host);                 // report start, pages, section formats
-//     engine.render(document, &error);           // or renderToFile(path, FormatHtml, &error)
+//     engine.render(document, &error);  // or renderToFile(path, OutputFormat::Html, &error)
 //     int pages = engine.pageCount();
 //
 // Sections print in the usual order: report header, for each row the headers of the groups
@@ -25,7 +25,11 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace kv6::engine {
+
+class Renderer;
 
 // What an engine tells its host while it renders; every call carries the engine's index (0 for
 // the main report, higher for subreports).
@@ -56,12 +60,21 @@ public:
     }
 };
 
-// Output format codes of renderToFile.
-enum RenderFormat : int {
-    RenderDocument = 0, // the preview document's ".rtt" file
-    RenderHtml = 1, // one self-contained HTML page
-    RenderText = 5, // plain text, columns aligned
+// Every output the program makes of a report. The engine writes Document, Html and Text itself
+// (renderToFile; their numbers are its file-output codes); a PDF is written from the rendered
+// preview document (writePdf), and CSV is the data set's own, with no engine in it.
+enum class OutputFormat : int {
+    Unknown = -1,
+    Document = 0, // the preview document's ".rtt" file
+    Html = 1, // one self-contained HTML page
+    Text = 5, // plain text, columns aligned
+    Pdf = 100,
+    Csv = 101,
 };
+
+// ".pdf", ".csv", ".htm"/".html", ".txt", compared without regard to case; anything else (".rtt"
+// too: documents are saved from the preview) is Unknown.
+OutputFormat outputFormatForPath(const QString &path);
 
 class ReportEngine
 {
@@ -105,13 +118,17 @@ public:
     // Replaces the document's pages with the report's. False with the reason on an error, and
     // when cancelled (the pages made so far stay).
     bool render(PreviewDocument &document, QString *error = nullptr);
-    // RenderDocument, RenderHtml or RenderText. A path that cannot be written fails before
-    // rendering; the file appears only when complete, so a failed or cancelled render leaves no
-    // part of one and keeps what was at the path before.
-    bool renderToFile(const QString &path, int format, QString *error = nullptr);
+    // Document, Html or Text. A path that cannot be written fails before rendering; the file
+    // appears only when complete, so a failed or cancelled render leaves no part of one and keeps
+    // what was at the path before.
+    bool renderToFile(const QString &path, OutputFormat format, QString *error = nullptr);
 
 private:
     friend class Renderer;
+
+    // One render, into pages or flow: the cancel flag clears first, and the page count and
+    // whether it was cancelled stay after it.
+    bool run(const std::function<bool(Renderer &)> &render, QString *error);
 
     ReportLayout m_layout;
     RecordsetPtr m_data;

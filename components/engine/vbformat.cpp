@@ -3,6 +3,7 @@
 #include "script/hostobject.h"
 #include "vbcore/vbdate.h"
 #include "vbcore/vbdatetext.h"
+#include "vbcore/vbdecimal.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -17,145 +18,34 @@ using script::VarType;
 
 namespace {
 
-// ---- decimal digits of a value
-
-// |value| = 0.digits x 10^point, digits without leading zeros (empty for zero).
-struct Decimal
-{
-    QString digits;
-    int point = 0;
-    bool negative = false;
-
-    bool isZero() const { return digits.isEmpty(); }
-
-    static Decimal fromPlain(QString text)
-    {
-        Decimal d;
-        if (text.startsWith(u'-')) {
-            d.negative = true;
-            text.remove(0, 1);
-        }
-        const qsizetype dot = text.indexOf(u'.');
-        QString intPart = dot < 0 ? text : text.left(dot);
-        const QString frac = dot < 0 ? QString() : text.mid(dot + 1);
-        d.digits = intPart + frac;
-        d.point = int(intPart.size());
-        d.normalise();
-        return d;
-    }
-
-    // Fifteen significant digits first, as VB does, so binary noise never decides a rounding.
-    static Decimal fromDouble(double v)
-    {
-        Decimal d;
-        if (!std::isfinite(v) || v == 0)
-            return d;
-        d.negative = v < 0;
-        const QString s = QString::number(std::fabs(v), 'e', 14);
-        const qsizetype e = s.indexOf(u'e');
-        d.digits = s.left(e).remove(u'.');
-        d.point = s.mid(e + 1).toInt() + 1;
-        d.normalise();
-        return d;
-    }
-
-    void normalise()
-    {
-        qsizetype lead = 0;
-        while (lead < digits.size() && digits[lead] == u'0')
-            ++lead;
-        digits.remove(0, lead);
-        point -= int(lead);
-        while (!digits.isEmpty() && digits.endsWith(u'0'))
-            digits.chop(1);
-        if (digits.isEmpty())
-            point = 0;
-    }
-
-    // Half away from zero at `frac` decimals.
-    void round(int frac)
-    {
-        const int keep = point + frac;
-        if (keep >= digits.size())
-            return;
-        if (keep < 0) {
-            digits.clear();
-            point = 0;
-            return;
-        }
-        const bool up = digits[keep] >= u'5';
-        digits.truncate(keep);
-        if (up) {
-            int i = keep - 1;
-            for (; i >= 0; --i) {
-                if (digits[i] == u'9') {
-                    digits[i] = u'0';
-                } else {
-                    digits[i] = QChar(digits[i].unicode() + 1);
-                    break;
-                }
-            }
-            if (i < 0) {
-                digits.prepend(u'1');
-                ++point;
-            }
-        }
-        normalise();
-    }
-
-    QString intDigits() const
-    {
-        if (point <= 0)
-            return {};
-        return digits.left(point).leftJustified(point, u'0');
-    }
-
-    // Exactly `frac` digits after the point.
-    QString fracDigits(int frac) const
-    {
-        QString f;
-        if (point < 0)
-            f = QString(-point, u'0') + digits;
-        else
-            f = digits.mid(point);
-        return f.leftJustified(frac, u'0', true);
-    }
-
-    void scale(int powerOfTen)
-    {
-        if (!digits.isEmpty())
-            point += powerOfTen;
-    }
-};
-
-bool numericValue(const Variant &v, Decimal &out)
+bool numericValue(const Variant &v, VbDecimal &out)
 {
     switch (v.type()) {
     case VarType::Empty:
-        out = Decimal();
+        out = VbDecimal();
         return true;
     case VarType::Boolean:
     case VarType::Byte:
     case VarType::Integer:
     case VarType::Long:
-        out = Decimal::fromPlain(QString::number(
+        out = VbDecimal::fromText(QString::number(
             v.type() == VarType::Boolean ? (v.boolValue() ? -1 : 0) : v.intValue()));
         return true;
     case VarType::Currency:
-        out = Decimal::fromPlain(v.currencyValue().toString());
+        out = VbDecimal::fromText(v.currencyValue().toString());
         return true;
     case VarType::Single:
-        out = Decimal::fromPlain(QString::number(double(float(v.doubleValue())), 'g', 7));
+        out = VbDecimal::fromText(QString::number(double(float(v.doubleValue())), 'g', 7));
         return true;
     case VarType::Double:
     case VarType::Date:
-        out = Decimal::fromDouble(v.doubleValue());
+        out = VbDecimal::fromDouble(v.doubleValue());
         return true;
     case VarType::String: {
         double d = 0;
         if (!Variant::parseNumber(v.stringValue(), &d))
             return false;
-        out = Decimal::fromDouble(d);
+        out = VbDecimal::fromDouble(d);
         return true;
     }
     default:
@@ -308,7 +198,7 @@ bool isDigit(const NumToken &t)
     return t.type == NumToken::Zero || t.type == NumToken::Hash;
 }
 
-QString formatNumberSection(Decimal value, const QString &section, const QLocale &locale)
+QString formatNumberSection(VbDecimal value, const QString &section, const QLocale &locale)
 {
     QList<NumToken> toks = tokeniseNumber(section);
 
@@ -389,7 +279,7 @@ QString formatNumberSection(Decimal value, const QString &section, const QLocale
     }
 
     // Integer part, filled from the right; surplus digits go to the leftmost placeholder.
-    QString intDigits = value.intDigits();
+    QString intDigits = value.wholeDigits();
     int minDigits = 0;
     {
         int seen = 0;
@@ -442,7 +332,7 @@ QString formatNumberSection(Decimal value, const QString &section, const QLocale
     QString out = intText;
     if (pointAt >= 0) {
         out += locale.decimalPoint();
-        const QString fd = value.fracDigits(fracPlaces);
+        const QString fd = value.fractionDigits(fracPlaces);
         int lastNonZero = 0;
         for (int i = 0; i < fd.size(); ++i) {
             if (fd[i] != u'0')
@@ -498,9 +388,9 @@ bool showsNonZero(const QString &s)
     return false;
 }
 
-QString formatNumber(const Decimal &v, const QStringList &sections, const QLocale &locale)
+QString formatNumber(const VbDecimal &v, const QStringList &sections, const QLocale &locale)
 {
-    Decimal abs = v;
+    VbDecimal abs = v;
     abs.negative = false;
     const QString &pos = sections.at(0);
     if (v.isZero() && sections.size() >= 3 && !sections.at(2).isEmpty())
@@ -514,7 +404,7 @@ QString formatNumber(const Decimal &v, const QStringList &sections, const QLocal
 }
 
 // Up to fifteen significant digits, no grouping; VB's "General Number".
-QString generalNumber(const Decimal &v, const QLocale &locale)
+QString generalNumber(const VbDecimal &v, const QLocale &locale)
 {
     if (v.isZero())
         return QStringLiteral("0");
@@ -527,10 +417,10 @@ QString generalNumber(const Decimal &v, const QLocale &locale)
         s += QStringLiteral("E") + (e < 0 ? u'-' : u'+')
             + QString::number(std::abs(e)).rightJustified(2, u'0');
     } else {
-        s = v.intDigits();
+        s = v.wholeDigits();
         if (s.isEmpty())
             s = QStringLiteral("0");
-        const QString frac = v.fracDigits(std::max(0, int(v.digits.size()) - v.point));
+        const QString frac = v.fractionDigits(std::max(0, int(v.digits.size()) - v.point));
         if (!frac.isEmpty())
             s += locale.decimalPoint() + frac;
     }
@@ -825,7 +715,7 @@ QString plainText(const Variant &v, const QLocale &locale)
     case VarType::Date:
         return vbFormat(v, QStringLiteral("General Date"), locale);
     default: {
-        Decimal d;
+        VbDecimal d;
         if (numericValue(v, d))
             return generalNumber(d, locale);
         return v.toString();
@@ -844,7 +734,7 @@ QString vbFormat(const Variant &value, const QString &format, const QLocale &loc
         return plainText(value, locale);
 
     const QString named = format.trimmed().toLower();
-    Decimal num;
+    VbDecimal num;
     double ole = 0;
     const bool isNull = value.isNull();
 
@@ -873,11 +763,7 @@ QString vbFormat(const Variant &value, const QString &format, const QLocale &loc
             return {};
         if (!numericValue(value, num))
             return plainText(value, locale);
-        num.round(2);
-        const QString plain = (num.negative ? QStringLiteral("-") : QString())
-            + (num.intDigits().isEmpty() ? QStringLiteral("0") : num.intDigits()) + u'.'
-            + num.fracDigits(2);
-        return locale.toCurrencyString(plain.toDouble(), locale.currencySymbol(), 2);
+        return locale.toCurrencyString(num.fixed(2).toDouble(), locale.currencySymbol(), 2);
     }
     if (named == u"fixed")
         return namedNumber(QStringLiteral("0.00"));
@@ -927,7 +813,7 @@ QString vbFormat(const Variant &value, const QString &format, const QLocale &loc
     const QStringList sections = splitSections(format);
     if (value.isNull()) {
         if (sections.size() >= 4)
-            return formatNumberSection(Decimal(), sections.at(3), locale);
+            return formatNumberSection(VbDecimal(), sections.at(3), locale);
         return {};
     }
     switch (classify(sections.at(0))) {

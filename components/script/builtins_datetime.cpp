@@ -2,6 +2,7 @@
 
 #include "vbcore/vbdate.h"
 #include "vbcore/vbdatetext.h"
+#include "vbcore/vbdecimal.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -304,74 +305,18 @@ Moment now()
 
 // ---- numbers as decimal digits
 
-// A magnitude as decimal digits with the point after `point` of them, and its sign.
-struct Decimal
-{
-    QString digits;
-    int point = 0;
-    bool negative = false;
-};
-
 // Fifteen significant digits, as the language converts a Double to text before rounding it for
 // display: 1.005 shows as 1.01 with two decimals, although the binary value lies just below.
-Decimal decimalOf(double d)
+VbDecimal decimalOf(double d)
 {
     if (!std::isfinite(d))
         raise(6);
-    if (d == 0)
-        return { QStringLiteral("0"), 1, false };
-    const QString e = QString::number(std::fabs(d), 'e', 14); // "1.23450000000000e+03"
-    const qsizetype at = e.indexOf(u'e');
-    return { e.left(1) + e.mid(2, at - 2), e.mid(at + 1).toInt() + 1, d < 0 };
+    return VbDecimal::fromDouble(d);
 }
 
-Decimal decimalOf(Currency c)
+VbDecimal decimalOf(Currency c)
 {
-    const qint64 raw = c.raw();
-    QString digits = QString::number(raw < 0 ? -quint64(raw) : quint64(raw));
-    if (digits.size() < 5)
-        digits.prepend(QString(5 - digits.size(), u'0'));
-    return { digits, int(digits.size()) - 4, raw < 0 };
-}
-
-// Rounds half away from zero at `places` decimals, as the Format functions do (unlike Round and
-// the conversions, which round half to even). Leaves whole digits and fraction apart.
-void roundDecimal(Decimal &d, int places, QString *whole, QString *fraction)
-{
-    QString digits = d.digits;
-    int point = d.point;
-    if (point < 1) {
-        digits.prepend(QString(1 - point, u'0'));
-        point = 1;
-    }
-    const int keep = point + places;
-    if (digits.size() <= keep)
-        digits.append(QString(keep + 1 - digits.size(), u'0'));
-    const bool up = digits.at(keep) >= u'5';
-    digits.truncate(keep);
-    if (up) {
-        int i = keep - 1;
-        for (; i >= 0; --i) {
-            if (digits[i] == u'9') {
-                digits[i] = u'0';
-            } else {
-                digits[i] = QChar(digits[i].unicode() + 1);
-                break;
-            }
-        }
-        if (i < 0) {
-            digits.prepend(u'1');
-            ++point;
-        }
-    }
-    qsizetype lead = 0;
-    while (lead < point - 1 && digits.at(lead) == u'0')
-        ++lead;
-    *whole = digits.mid(lead, point - lead);
-    *fraction = digits.mid(point);
-    // A value that rounds to zero shows no sign.
-    if (std::all_of(digits.begin(), digits.end(), [](QChar c) { return c == u'0'; }))
-        d.negative = false;
+    return VbDecimal::fromText(c.toString());
 }
 
 // A tristate argument: -2 (vbUseDefault) or missing takes the default, 0 is false.
@@ -414,11 +359,17 @@ NumberStyle styleArgs(const Args &a, int defaultPlaces, bool defaultParens)
 }
 
 // The digits of a magnitude with the locale's separators; `negative` tells the caller the sign.
-QString formatDigits(Decimal d, const NumberStyle &style, const QLocale &locale, bool *negative)
+QString formatDigits(
+    const VbDecimal &d, const NumberStyle &style, const QLocale &locale, bool *negative)
 {
-    QString whole, fraction;
-    roundDecimal(d, style.places, &whole, &fraction);
-    *negative = d.negative;
+    // Half away from zero, as the Format functions do (unlike Round and the conversions, which
+    // round half to even).
+    QString whole = d.fixed(style.places);
+    *negative = whole.startsWith(u'-');
+    if (*negative)
+        whole.remove(0, 1);
+    const QString fraction = whole.section(u'.', 1);
+    whole = whole.section(u'.', 0, 0);
     if (style.group) {
         const QString sep = locale.groupSeparator();
         for (qsizetype at = whole.size() - 3; at > 0; at -= 3)
@@ -436,7 +387,7 @@ QString signedText(const QString &body, bool negative, bool parens, const QLocal
     return parens ? u'(' + body + u')' : locale.negativeSign() + body;
 }
 
-Decimal numberArg(const Variant &v)
+VbDecimal numberArg(const Variant &v)
 {
     if (v.isNull())
         raise(94);
@@ -489,7 +440,7 @@ const CurrencyStyle &currencyStyle(const QLocale &locale)
 
 Variant formatNumber(const Args &a)
 {
-    const Decimal d = numberArg(a[0]);
+    const VbDecimal d = numberArg(a[0]);
     const QLocale locale = VbLocale();
     const NumberStyle style = styleArgs(a, 2, false);
     bool negative = false;
@@ -499,8 +450,8 @@ Variant formatNumber(const Args &a)
 
 Variant formatPercent(const Args &a)
 {
-    Decimal d = numberArg(a[0]);
-    d.point += 2;
+    VbDecimal d = numberArg(a[0]);
+    d.scale(2);
     const QLocale locale = VbLocale();
     const NumberStyle style = styleArgs(a, 2, false);
     bool negative = false;
@@ -514,7 +465,7 @@ Variant formatCurrency(const Args &a)
 {
     if (a[0].isNull())
         raise(94);
-    const Decimal d = decimalOf(a[0].toCurrency());
+    const VbDecimal d = decimalOf(a[0].toCurrency());
     const QLocale locale = VbLocale();
     const CurrencyStyle &cs = currencyStyle(locale);
     const NumberStyle style = styleArgs(a, cs.places, cs.parens);

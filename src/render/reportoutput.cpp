@@ -5,23 +5,7 @@
 #include "render/pdfpatch.h"
 #include "report/report.h"
 
-#include <QFileInfo>
-
 namespace kv6 {
-
-OutputFormat OutputFormatForPath(const QString &path)
-{
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("pdf"))
-        return OutputFormat::Pdf;
-    if (suffix == QLatin1String("csv"))
-        return OutputFormat::Csv;
-    if (suffix == QLatin1String("htm") || suffix == QLatin1String("html"))
-        return OutputFormat::Html;
-    if (suffix == QLatin1String("txt"))
-        return OutputFormat::Text;
-    return OutputFormat::Unknown;
-}
 
 HeadlessRenderHost::HeadlessRenderHost(RenderOptions options)
     : m_options(std::move(options))
@@ -131,7 +115,7 @@ bool HeadlessRenderHost::render(engine::PreviewDocument &document, QString *erro
     return finish(ok, error);
 }
 
-bool HeadlessRenderHost::renderToFile(const QString &path, int format, QString *error)
+bool HeadlessRenderHost::renderToFile(const QString &path, OutputFormat format, QString *error)
 {
     if (!m_beginError.isEmpty() || m_engines.empty()) {
         if (error)
@@ -158,10 +142,8 @@ bool RenderReportToFile(clsReport &report, const QString &path, OutputFormat for
         break;
     }
     case OutputFormat::Html:
-        ok = host.renderToFile(path, engine::RenderHtml, error);
-        break;
     case OutputFormat::Text:
-        ok = host.renderToFile(path, engine::RenderText, error);
+        ok = host.renderToFile(path, format, error);
         break;
     default:
         if (error)

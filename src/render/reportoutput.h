@@ -18,10 +18,7 @@ namespace chart {
 class Chart;
 }
 
-enum class OutputFormat { Unknown, Pdf, Csv, Html, Text };
-
-// ".pdf", ".csv", ".htm"/".html", ".txt", compared without regard to case.
-OutputFormat OutputFormatForPath(const QString &path);
+using engine::OutputFormat;
 
 struct RenderOptions
 {
@@ -51,7 +48,7 @@ public:
 
     // Between ReportBegin and ReportEnd.
     bool render(engine::PreviewDocument &document, QString *error);
-    bool renderToFile(const QString &path, int format, QString *error);
+    bool renderToFile(const QString &path, OutputFormat format, QString *error);
     EngineArray &engines() { return m_engines; }
 
     void reportStart(int engine) override;

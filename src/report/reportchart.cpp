@@ -7,11 +7,10 @@
 #include "vbcore/currency.h"
 #include "vbcore/vbdate.h"
 #include "vbcore/vbdatetext.h"
+#include "vbcore/vbdecimal.h"
 
 #include <QDateTime>
 #include <QLocale>
-
-#include <cmath>
 
 namespace kv6 {
 
@@ -101,12 +100,8 @@ QString VbFormatFixed(const QVariant &value, int minDecimals, int maxDecimals)
     const auto number = VbValueNumber(value);
     if (!number)
         return value.toString();
-    const double scale = std::pow(10.0, maxDecimals);
-    // std::round takes halves away from zero, as Format does.
-    double rounded = std::round(*number * scale) / scale;
-    if (rounded == 0.0)
-        rounded = 0.0; // no "-0"
-    QString text = QString::number(rounded, 'f', maxDecimals);
+    // On the decimal digits, as every Format rounds, so a label shows what a field shows.
+    QString text = VbDecimal::fromDouble(*number).fixed(maxDecimals);
     if (maxDecimals > minDecimals) {
         const int point = int(text.indexOf(QLatin1Char('.')));
         int keep = int(text.size());

@@ -304,7 +304,7 @@ int main(int argc, char **argv)
         if (out.isEmpty())
             return fail(ExitUsage, QStringLiteral("Give the output file with -o OUT."));
     }
-    const OutputFormat format = OutputFormatForPath(out);
+    const OutputFormat format = engine::outputFormatForPath(out);
     if (!list && format == OutputFormat::Unknown)
         return fail(ExitUsage,
             QStringLiteral("The output file must end in .pdf, .csv, .htm, .html or .txt: %1")

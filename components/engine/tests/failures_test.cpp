@@ -84,15 +84,15 @@ struct Output
 
 QList<Output> outputs()
 {
-    auto toFile = [](int format) {
+    auto toFile = [](OutputFormat format) {
         return [format](ReportEngine &e, const QString &path, QString *error) {
             return e.renderToFile(path, format, error);
         };
     };
     return {
-        { QStringLiteral("rtt"), toFile(RenderDocument) },
-        { QStringLiteral("htm"), toFile(RenderHtml) },
-        { QStringLiteral("txt"), toFile(RenderText) },
+        { QStringLiteral("rtt"), toFile(OutputFormat::Document) },
+        { QStringLiteral("htm"), toFile(OutputFormat::Html) },
+        { QStringLiteral("txt"), toFile(OutputFormat::Text) },
         { QStringLiteral("pdf"),
             [](ReportEngine &e, const QString &path, QString *error) {
                 PreviewDocument doc;
@@ -189,7 +189,8 @@ TEST_F(RenderFailure, AFailingExpressionNamesFileReportPageRowFieldAndScriptLine
     // A section script says which of its lines failed; page-less output has no page to name.
     engine.Sections(SectionDetail)->onFormat
         = QStringLiteral("n = 1\nn = n + 1\nIf Pages = 0 Then n = n / Pages");
-    EXPECT_FALSE(engine.renderToFile(dir.filePath(QStringLiteral("x.htm")), RenderHtml, &error));
+    EXPECT_FALSE(
+        engine.renderToFile(dir.filePath(QStringLiteral("x.htm")), OutputFormat::Html, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("section Detail script, line 3, column "))) << error;
     EXPECT_TRUE(error.contains(QStringLiteral("row %1").arg(row + 1))) << error;
     EXPECT_FALSE(error.contains(QStringLiteral("page "))) << error;

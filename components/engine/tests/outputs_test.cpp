@@ -122,7 +122,7 @@ TEST(ReportOutput, DocumentFileHoldsWhatThePreviewShows)
     load(engine);
     const QString path = dir.filePath(QStringLiteral("jobs.rtt"));
     QString error;
-    ASSERT_TRUE(engine.renderToFile(path, RenderDocument, &error)) << error.toStdString();
+    ASSERT_TRUE(engine.renderToFile(path, OutputFormat::Document, &error)) << error.toStdString();
     PreviewDocument fromFile, direct;
     ASSERT_TRUE(fromFile.load(path, &error)) << error.toStdString();
     ASSERT_TRUE(engine.render(direct));
@@ -130,7 +130,7 @@ TEST(ReportOutput, DocumentFileHoldsWhatThePreviewShows)
     EXPECT_EQ(textsOf(fromFile, 1), textsOf(direct, 1));
     EXPECT_EQ(fromFile.renderPage(1, 30), direct.renderPage(1, 30));
 
-    EXPECT_FALSE(engine.renderToFile(dir.filePath(QStringLiteral("x")), 3, &error));
+    EXPECT_FALSE(engine.renderToFile(dir.filePath(QStringLiteral("x")), OutputFormat(3), &error));
     EXPECT_EQ(error, QStringLiteral("Unknown output format 3."));
 }
 
@@ -142,7 +142,7 @@ TEST(ReportOutput, HtmlIsOneSelfContainedPageWithTables)
     engine.Sections(GroupHeaderSection(1))->forcePageBreak = BreakBefore;
     const QString path = dir.filePath(QStringLiteral("jobs.htm"));
     QString error;
-    ASSERT_TRUE(engine.renderToFile(path, RenderHtml, &error)) << error.toStdString();
+    ASSERT_TRUE(engine.renderToFile(path, OutputFormat::Html, &error)) << error.toStdString();
     kv6test::keepOutput(path);
     const QString html = readText(path);
 
@@ -190,7 +190,7 @@ TEST(ReportOutput, TextLinesUpColumnsAndKeepsTheReportOrder)
     load(engine);
     const QString path = dir.filePath(QStringLiteral("jobs.txt"));
     QString error;
-    ASSERT_TRUE(engine.renderToFile(path, RenderText, &error)) << error.toStdString();
+    ASSERT_TRUE(engine.renderToFile(path, OutputFormat::Text, &error)) << error.toStdString();
     kv6test::keepOutput(path);
     const QStringList lines = readText(path).split(u'\n');
     ASSERT_GE(lines.size(), 10);

@@ -1,5 +1,5 @@
-#include "engine/previewwidget.h"
-#include "engine/printing.h"
+#include "previewwidget_p.h"
+#include "printing_p.h"
 
 #include "enginetestutil.h"
 

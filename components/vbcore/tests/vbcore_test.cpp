@@ -1,6 +1,7 @@
 #include "vbcore/currency.h"
 #include "vbcore/keyedcollection.h"
 #include "vbcore/vbdate.h"
+#include "vbcore/vbdecimal.h"
 
 #include <QVariant>
 
@@ -34,6 +35,27 @@ TEST(Currency, FromDoubleRoundsHalfToEvenAtFourthDecimal)
         EXPECT_EQ(Currency::fromDouble(r.in, &ok).raw(), r.raw) << r.in;
         EXPECT_TRUE(ok) << r.in;
     }
+}
+
+TEST(VbDecimal, RoundsTheDecimalDigitsHalfAwayFromZero)
+{
+    struct Row
+    {
+        double in;
+        int places;
+        const char *fixed;
+    };
+    const Row rows[] = {
+        { 1.005, 2, "1.01" }, { 2.675, 2, "2.68" }, // below the tie in binary, a tie as it reads
+        { 2.5, 0, "3" }, { -2.5, 0, "-3" }, { 0.5, 0, "1" }, { 0.05, 0, "0" },
+        { 9.995, 2, "10.00" }, { 99.96, 1, "100.0" }, // carries into a new digit
+        { -0.001, 2, "0.00" }, // no minus on a zero
+        { 0.0625, 3, "0.063" }, { 1e-20, 2, "0.00" }, { 1234.5, 3, "1234.500" },
+        { 0.1 + 0.2, 16, "0.3000000000000000" }, // fifteen digits first
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(VbDecimal::fromDouble(r.in).fixed(r.places), q(r.fixed)) << r.in;
+    EXPECT_EQ(VbDecimal::fromText(q("-0012.3400")).fixed(3), q("-12.340"));
 }
 
 TEST(Currency, OutOfRangeAndNonFiniteReportOverflow)

@@ -8,8 +8,10 @@
 #include "base/dialogs.h"
 #include "base/paths.h"
 #include "chart/chart.h"
+#include "engine/vbformat.h"
 #include "recordset/recordset.h"
 #include "report/reportchart.h"
+#include "script/scriptengine.h"
 #include "testenv.h"
 
 #include <QDir>
@@ -512,4 +514,22 @@ TEST_F(ChartRender, APictureThatCannotBeFilledIsNotMadeAndLeavesNoFile)
     EXPECT_TRUE(error.contains(QStringLiteral("Toner")));
     EXPECT_TRUE(picture.isNull());
     EXPECT_TRUE(leftovers().isEmpty());
+}
+
+// A chart label, a field's Format and the script's FormatNumber round a number alike: on its
+// decimal digits, halves away from zero, so 1.005 shows as 1.01 in all three.
+TEST(ChartLabels, RoundAsFieldsAndScriptsDo)
+{
+    QLocale::setDefault(QLocale::c());
+    script::Engine script;
+    for (const double v : { 1.005, 2.675, -1.005, 0.125, 9.995, 1234.5 }) {
+        const QString label = VbFormatFixed(v, 2, 2);
+        EXPECT_EQ(
+            label, engine::vbFormat(script::Variant::dbl(v), QStringLiteral("0.00"), QLocale::c()))
+            << v;
+        const QString formatNumber
+            = QStringLiteral("FormatNumber(%1, 2, , , 0)").arg(v, 0, 'g', 17);
+        EXPECT_EQ(label, script.evaluate(script.compileExpression(formatNumber)).toString()) << v;
+    }
+    EXPECT_EQ(VbFormatFixed(1.005, 2, 2), QStringLiteral("1.01"));
 }

@@ -235,8 +235,8 @@ TEST_F(RenderReport, EveryOutputIsWrittenAndThePdfReadsBack)
     const QString htm = env.path(QStringLiteral("out.htm"));
     ASSERT_TRUE(RenderReportToFile(report, htm, OutputFormat::Html, options(), &error))
         << error.toStdString();
-    EXPECT_EQ(OutputFormatForPath(QStringLiteral("x.HTML")), OutputFormat::Html);
-    EXPECT_EQ(OutputFormatForPath(QStringLiteral("x.doc")), OutputFormat::Unknown);
+    EXPECT_EQ(engine::outputFormatForPath(QStringLiteral("x.HTML")), OutputFormat::Html);
+    EXPECT_EQ(engine::outputFormatForPath(QStringLiteral("x.doc")), OutputFormat::Unknown);
 
     // A definition whose layout is missing says so and writes nothing.
     clsReport broken;

@@ -1,0 +1,137 @@
+#include "uitest.h"
+
+#include "app/startup.h"
+#include "base/langstrings.h"
+#include "dataaccess/dataconnection.h"
+#include "dataaccess/demodata.h"
+
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QTimer>
+#include <QTreeView>
+
+using namespace kv6;
+
+namespace kv6test {
+
+void UiTest::SetUp()
+{
+    SetLanguageFolderForTesting(sourceDir() + QStringLiteral("/data/lang"));
+    LoadLanguage(QStringLiteral("kv6reprt"));
+    ResolveFolders();
+    databasePath = env.path(QStringLiteral("demo.db"));
+    DataSource source;
+    source.path = databasePath;
+    source.createIfMissing = true;
+    QVariant version;
+    std::unique_ptr<DataConnection> c;
+    DataResult e = OpenDataConnection(source, true, version, c);
+    ASSERT_FALSE(e) << e->Description().toStdString();
+    DemoOptions options;
+    options.jobs = 50;
+    options.companies = 2;
+    options.printers = 8;
+    options.users = 12;
+    options.lastDay = QDate(2026, 6, 30);
+    e = GenerateDemoData(*c, options);
+    ASSERT_FALSE(e) << e->Description().toStdString();
+    databaseUrl = databasePath;
+    scoped = std::make_unique<ScopedDialogProvider>(&dialogs);
+}
+
+void UiTest::TearDown()
+{
+    scoped.reset();
+    qunsetenv("KV6_DATABASE");
+    FreeLanguage();
+    SetLanguageFolderForTesting(QString());
+    EXPECT_EQ(dialogs.unexpected, 0) << "a message or dialog nobody expected";
+}
+
+std::unique_ptr<frmReporting> UiTest::open(bool simple)
+{
+    qputenv("KV6_DATABASE", databaseUrl.toUtf8());
+    auto w = std::make_unique<frmReporting>(simple);
+    w->show();
+    w->Start();
+    return w;
+}
+
+static int keyColumn(const QTreeView *grid)
+{
+    return ColumnOfKey(grid, grid->objectName() == QLatin1String("grdPrinters") ? 12 : 5);
+}
+
+QModelIndex UiTest::row(QTreeView *grid, const QString &key)
+{
+    const QAbstractItemModel *m = grid->model();
+    const int keyColumn = kv6test::keyColumn(grid);
+    for (int g = 0; g < m->rowCount(); ++g) {
+        const QModelIndex group = m->index(g, 0);
+        if (m->index(g, keyColumn).data().toString() == key)
+            return group;
+        for (int i = 0; i < m->rowCount(group); ++i) {
+            if (m->index(i, keyColumn, group).data().toString() == key)
+                return m->index(i, 0, group);
+        }
+    }
+    return {};
+}
+
+void UiTest::select(QTreeView *grid, const QStringList &keys)
+{
+    QItemSelectionModel *s = grid->selectionModel();
+    s->clearSelection();
+    for (const QString &key : keys) {
+        const QModelIndex i = row(grid, key);
+        EXPECT_TRUE(i.isValid()) << key.toStdString();
+        if (key == keys.first())
+            s->setCurrentIndex(i, QItemSelectionModel::NoUpdate);
+        s->select(i, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+QStringList UiTest::members(QTreeView *grid, const QString &groupKey)
+{
+    const QModelIndex group = row(grid, groupKey);
+    const QAbstractItemModel *m = grid->model();
+    const int keyColumn = kv6test::keyColumn(grid);
+    QStringList keys;
+    for (int i = 0; i < m->rowCount(group); ++i)
+        keys.append(m->index(i, keyColumn, group).data().toString());
+    return keys;
+}
+
+QStringList UiTest::groupNames(QTreeView *grid)
+{
+    QStringList names;
+    for (int g = 0; g < grid->model()->rowCount(); ++g)
+        names.append(grid->model()->index(g, 1).data().toString());
+    return names;
+}
+
+void UiTest::whenModalWidget(std::function<void(QWidget *)> act)
+{
+    QTimer::singleShot(0, [act] { act(QApplication::activeModalWidget()); });
+}
+
+QStringList UiTest::takeMessages()
+{
+    QStringList texts;
+    for (const MessageRequest &m : std::as_const(dialogs.messages))
+        texts.append(m.text);
+    dialogs.messages.clear();
+    return texts;
+}
+
+QString UiTest::enabled(frmReporting &w, const QStringList &ids)
+{
+    QStringList out;
+    for (const QString &id : ids) {
+        const QAction *a = w.command(id);
+        out.append(id + (a && a->isEnabled() ? QStringLiteral(":1") : QStringLiteral(":0")));
+    }
+    return out.join(QLatin1Char(' '));
+}
+
+} // namespace kv6test

@@ -1,0 +1,145 @@
+// kv6screens OUTPUT_FOLDER: starts the program's windows the way start-up does, over the
+// configured database, and writes a PNG of the main window in both modes and of each dialog it
+// opens. For looking at the windows on a machine without a display (scripts/screenshots).
+
+#include "app/startup.h"
+#include "base/dialogs.h"
+#include "base/paths.h"
+#include "groups/analysis.h"
+#include "ui/mainwindow.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeView>
+
+#include <cstdio>
+
+using namespace kv6;
+
+namespace {
+
+QString folder;
+
+void save(QWidget *w, const QString &name)
+{
+    QCoreApplication::processEvents();
+    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
+    if (!w || !w->grab().save(path))
+        std::fprintf(stderr, "kv6screens: %s not written\n", qPrintable(path));
+    else
+        std::printf("%s\n", qPrintable(path));
+}
+
+// The next modal window is pictured and closed.
+void shootModal(const QString &name)
+{
+    QTimer::singleShot(50, [name] {
+        QWidget *w = QApplication::activeModalWidget();
+        save(w, name);
+        if (w)
+            w->close();
+    });
+}
+
+void expandFirstGroups(QTreeView *grid, int count)
+{
+    QAbstractItemModel *m = grid->model();
+    for (int g = 0; g < m->rowCount() && count > 0; ++g) {
+        if (m->rowCount(m->index(g, 0)) > 0
+            && m->index(g, 1).data().toString() != QLatin1String("<INDIVIDUAL>")) {
+            grid->expand(m->index(g, 0));
+            if (--count == 0)
+                grid->setCurrentIndex(m->index(0, 0, m->index(g, 0)));
+        }
+    }
+}
+
+void shootMenu(frmReporting &w, const char *name)
+{
+    auto *menu = w.findChild<QMenu *>(QLatin1String(name));
+    if (!menu)
+        return;
+    menu->popup(w.mapToGlobal(QPoint(20, 30)));
+    save(menu, QStringLiteral("menu-") + QString::fromLatin1(name).mid(3).toLower());
+    menu->hide();
+}
+
+class Targets : public StartupTargets
+{
+public:
+    void ShowSimple() override
+    {
+        frmReporting w(true);
+        w.show();
+        w.Start();
+        expandFirstGroups(w.printerGrid(), 1);
+        save(&w, QStringLiteral("main-simple-printers"));
+        shootMenu(w, "ID_SimpleGroups");
+        w.close();
+    }
+    void ShowAdvanced() override
+    {
+        frmReporting w(false);
+        w.show();
+        w.Start();
+        save(&w, QStringLiteral("main-advanced-start"));
+        {
+            SilentDialogs silent;
+            ScopedDialogProvider quiet(&silent);
+            w.RunCommand(QStringLiteral("ID_ImportGroupsfromAdministrator"));
+        }
+        expandFirstGroups(w.printerGrid(), 2);
+        save(&w, QStringLiteral("main-advanced-printers"));
+        w.tabs()->setCurrentIndex(1);
+        expandFirstGroups(w.userGrid(), 1);
+        save(&w, QStringLiteral("main-advanced-users"));
+        for (const char *menu : { "ID_File", "ID_Groups", "ID_Reports", "ID_Tools", "ID_Help" })
+            shootMenu(w, menu);
+
+        w.tabs()->setCurrentIndex(0);
+        QTreeView *grid = w.printerGrid();
+        grid->selectionModel()->select(
+            grid->currentIndex(), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        shootModal(QStringLiteral("dialog-group"));
+        w.RunCommand(QStringLiteral("ID_CreateAddToGroup"));
+        shootModal(QStringLiteral("dialog-edit-printers"));
+        w.RunCommand(QStringLiteral("ID_EditPrinters"));
+        shootModal(QStringLiteral("dialog-admin-groups"));
+        w.RunCommand(QStringLiteral("ID_EditPrinterGroups"));
+        shootModal(QStringLiteral("dialog-about"));
+        w.RunCommand(QStringLiteral("ID_About"));
+        shootModal(QStringLiteral("dialog-not-yet"));
+        w.RunCommand(QStringLiteral("ID_CreateReport"));
+        w.analysis()->setGroupsDirty(true);
+        shootModal(QStringLiteral("dialog-unsaved-groups"));
+        w.RunCommand(QStringLiteral("ID_LoadGroups"));
+        w.analysis()->setGroupsDirty(false);
+        shootModal(QStringLiteral("dialog-data-source"));
+        w.RunCommand(QStringLiteral("ID_SetDatabase"));
+        w.close();
+    }
+    void EmailScheduledReport(const QString &) override { }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    SelectHeadlessPlatform();
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "Usage: kv6screens OUTPUT_FOLDER\n");
+        return 2;
+    }
+    folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+    Targets targets;
+    Main(QString(), targets);
+    Main(QStringLiteral("/simple"), targets);
+    return 0;
+}
