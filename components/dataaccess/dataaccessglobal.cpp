@@ -40,16 +40,36 @@ QString DialogText(int stringId, const QString &english)
     return text.isEmpty() ? english : text;
 }
 
-DataSource ConfiguredDataSource()
+namespace {
+DataSource storedOrDefault()
 {
-    const QString url = qEnvironmentVariable("KV6_DATABASE");
     DataSource source;
     QString error;
-    if (!url.isEmpty() && DataSource::fromUrl(url, source, error))
-        return source;
-    if (ReadStoredDataSource(source, error))
-        return source;
-    return DefaultDataSource();
+    return ReadStoredDataSource(source, error) ? source : DefaultDataSource();
+}
+} // namespace
+
+bool ResolveDataSource(const std::optional<QString> &url, DataSource &source, QString &error)
+{
+    if (url)
+        return DataSource::fromUrl(*url, source, error);
+    const QString env = qEnvironmentVariable("KV6_DATABASE");
+    if (env.isEmpty()) {
+        source = storedOrDefault();
+        return true;
+    }
+    if (DataSource::fromUrl(env, source, error))
+        return true;
+    error = QStringLiteral("KV6_DATABASE: ") + error;
+    return false;
+}
+
+DataSource ConfiguredDataSource()
+{
+    DataSource source;
+    QString error;
+    // The window reports no start-up error for a bad variable; it goes on as if it were unset.
+    return ResolveDataSource(std::nullopt, source, error) ? source : storedOrDefault();
 }
 
 } // namespace kv6

@@ -11,6 +11,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QWidget;
 
 namespace kv6 {
@@ -29,6 +31,9 @@ public:
 };
 
 DataSource ConfiguredDataSource();
+// The source a tool was given (a connection URL), else the configured one. False with the reason
+// when the URL, or a KV6_DATABASE that is set, is not a connection URL.
+bool ResolveDataSource(const std::optional<QString> &url, DataSource &source, QString &error);
 
 // The library's dialogs take their texts from the program's string table; a program that loads
 // none (the tools) gets the English text given here.

@@ -78,6 +78,19 @@ DataConnection::~DataConnection()
     d->drop();
 }
 
+DataResult DataConnection::ensureOpen(bool reopen)
+{
+    // A connection closed after it once opened (Close, a dropped link) reconnects on use.
+    if (!d->open && d->everOpened && reopen) {
+        if (DataResult e = Open(d->openFlag))
+            return e;
+    }
+    if (!d->open)
+        return DataError(
+            dataErrNotOpen, QStringLiteral("%1 is not open.").arg(d->source.description()));
+    return std::nullopt;
+}
+
 DataResult DataConnection::Open(bool openFlag)
 {
     if (d->open)
@@ -116,14 +129,13 @@ DataResult DataConnection::Open(bool openFlag)
 
 DataResult DataConnection::Setup(QVariant &value)
 {
-    if (!d->open)
-        return DataError(
-            dataErrNotOpen, QStringLiteral("%1 is not open.").arg(d->source.description()));
+    if (DataResult e = ensureOpen(false))
+        return e;
     d->schemaVersion = 0;
     QSqlDatabase db = d->db();
     const QString where = d->source.description();
     const bool hasSchema = d->dialect->hasTable(db, QStringLiteral("schema_info"));
-    const int stored = hasSchema ? StoredSchemaVersion(db) : 0;
+    const int stored = hasSchema ? kv6::StoredSchemaVersion(db) : 0;
     if (!hasSchema && !(d->source.createIfMissing && d->dialect->isEmpty(db))) {
         return DataError(dataErrNotDatabase,
             QStringLiteral("%1 holds no print-tracking schema (create it with "
@@ -147,7 +159,7 @@ DataResult DataConnection::Setup(QVariant &value)
         if (DataResult e = CreateOrUpgradeSchema(db, *d->dialect, where))
             return e;
     }
-    d->schemaVersion = StoredSchemaVersion(db);
+    d->schemaVersion = kv6::StoredSchemaVersion(db);
     value = d->schemaVersion;
     return std::nullopt;
 }
@@ -193,18 +205,12 @@ bool DataConnection::IsReady() const
 
 DataResult DataConnection::Verify(int options)
 {
-    if (!d->open && d->everOpened) {
-        if (DataResult e = Open(d->openFlag))
-            return e;
-    }
-    if (!d->open)
-        return DataError(
-            dataErrNotOpen, QStringLiteral("%1 is not open.").arg(d->source.description()));
+    if (DataResult e = ensureOpen(true))
+        return e;
     QSqlDatabase db = d->db();
     const QString where = d->source.description();
     if (options & VerifySchema) {
-        const int stored
-            = d->dialect->hasTable(db, QStringLiteral("schema_info")) ? StoredSchemaVersion(db) : 0;
+        const int stored = StoredSchemaVersion();
         if (stored != CurrentSchemaVersion)
             return DataError(dataErrNeedsAttention,
                 stored == 0 ? QStringLiteral("%1 holds no print-tracking schema.").arg(where)
@@ -253,13 +259,8 @@ DataResult DataConnection::ReportSQL(
     const QString &sql, const QVariant &params, RecordsetPtr &records)
 {
     records.reset();
-    if (!d->open && d->everOpened) {
-        if (DataResult e = Open(d->openFlag))
-            return e;
-    }
-    if (!d->open)
-        return DataError(
-            dataErrNotOpen, QStringLiteral("%1 is not open.").arg(d->source.description()));
+    if (DataResult e = ensureOpen(true))
+        return e;
     QSqlQuery q(d->db());
     q.setForwardOnly(true);
     if (!q.prepare(sql) || (bindAll(q, params), !q.exec()))
@@ -273,13 +274,8 @@ DataResult DataConnection::ReportSQL(
 DataResult DataConnection::Execute(
     const QString &sql, const QVariantList &params, int *rowsAffected)
 {
-    if (!d->open && d->everOpened) {
-        if (DataResult e = Open(d->openFlag))
-            return e;
-    }
-    if (!d->open)
-        return DataError(
-            dataErrNotOpen, QStringLiteral("%1 is not open.").arg(d->source.description()));
+    if (DataResult e = ensureOpen(true))
+        return e;
     QSqlQuery q(d->db());
     bool ok = params.isEmpty() ? q.exec(sql) : q.prepare(sql);
     if (ok && !params.isEmpty()) {
@@ -298,9 +294,8 @@ DataResult DataConnection::Execute(
 
 DataResult DataConnection::InTransaction(const std::function<DataResult()> &work)
 {
-    if (!d->open)
-        return DataError(
-            dataErrNotOpen, QStringLiteral("%1 is not open.").arg(d->source.description()));
+    if (DataResult e = ensureOpen(false))
+        return e;
     QSqlDatabase db = d->db();
     if (!db.transaction())
         return DataError(dataErrQuery,
@@ -318,6 +313,14 @@ DataResult DataConnection::InTransaction(const std::function<DataResult()> &work
             QStringLiteral("Cannot commit on %1: %2").arg(d->source.description(), text));
     }
     return std::nullopt;
+}
+
+int DataConnection::StoredSchemaVersion() const
+{
+    QSqlDatabase db = d->db();
+    return d->open && d->dialect->hasTable(db, QStringLiteral("schema_info"))
+        ? kv6::StoredSchemaVersion(db)
+        : 0;
 }
 
 QSqlDatabase DataConnection::database() const

@@ -74,11 +74,18 @@ public:
     // Runs work inside one transaction: committed when it returns nothing, rolled back otherwise.
     DataResult InTransaction(const std::function<DataResult()> &work);
 
+    // The schema version the database holds; 0 when it holds no print-tracking schema or the
+    // connection is not open. Reads only: unlike Setup, it never creates or upgrades.
+    int StoredSchemaVersion() const;
+
     // For the library's own bulk writers (demo data, imports).
     QSqlDatabase database() const;
     SqlDialect &dialect() const;
 
 private:
+    // Not open: reconnects when asked and the connection opened before, else error 7.
+    DataResult ensureOpen(bool reopen);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

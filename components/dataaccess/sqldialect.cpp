@@ -8,8 +8,26 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlRecord>
+#include <utility>
 
 namespace kv6 {
+
+QString SqlDialect::ddl(QString statement) const
+{
+    const DdlSpelling &s = spelling();
+    // %BIGID% before %ID%, which it contains.
+    const std::pair<const char *, const char *> tokens[] = { { "%BIGID%", s.bigId },
+        { "%ID%", s.id }, { "%BOOL%", s.boolean }, { "%TS%", s.timestamp }, { "%MONEY%", s.money },
+        { "%BLOB%", s.blob }, { "%TRUE%", s.trueValue }, { "%FALSE%", s.falseValue } };
+    for (const auto &[token, text] : tokens)
+        statement.replace(QLatin1String(token), QLatin1String(text));
+    return statement;
+}
+
+QString SqlDialect::boolLiteral(bool value) const
+{
+    return QLatin1String(value ? spelling().trueValue : spelling().falseValue);
+}
 
 int AdoTypeFromDeclared(const QString &declaredText)
 {

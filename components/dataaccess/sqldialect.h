@@ -29,8 +29,21 @@ public:
     virtual bool hasTable(QSqlDatabase &db, const QString &table) = 0;
     // True when the database holds no tables at all (a fresh file or schema).
     virtual bool isEmpty(QSqlDatabase &db) = 0;
+    // How the engine spells each DDL token; ddl() and boolLiteral() read only this table.
+    struct DdlSpelling
+    {
+        const char *bigId; // %BIGID%
+        const char *id; // %ID%
+        const char *boolean; // %BOOL%
+        const char *timestamp; // %TS%
+        const char *money; // %MONEY%
+        const char *blob; // %BLOB%
+        const char *trueValue; // %TRUE%
+        const char *falseValue; // %FALSE%
+    };
+    virtual const DdlSpelling &spelling() const = 0;
     // Replaces the DDL tokens %ID% %BIGID% %BOOL% %TS% %MONEY% %BLOB% %TRUE% %FALSE%.
-    virtual QString ddl(QString statement) const = 0;
+    QString ddl(QString statement) const;
     // The ADO type of each result column as far as the engine declares it; 0 where it does not
     // (an expression on SQLite). Called after exec, before the first row is fetched.
     virtual QList<int> declaredTypes(QSqlQuery &query) = 0;
@@ -39,7 +52,7 @@ public:
     // A deep check for Verify: true when the storage is sound; otherwise the reason.
     virtual bool checkIntegrity(QSqlDatabase &db, QString &reason) = 0;
     // A literal for bulk statements.
-    virtual QString boolLiteral(bool value) const = 0;
+    QString boolLiteral(bool value) const;
 
     static std::unique_ptr<SqlDialect> create(int databaseType);
 };

@@ -65,16 +65,10 @@ public:
             && q.next() && q.value(0).toInt() == 0;
     }
 
-    QString ddl(QString s) const override
+    const DdlSpelling &spelling() const override
     {
-        s.replace(QLatin1String("%BIGID%"), QLatin1String("INTEGER PRIMARY KEY"));
-        s.replace(QLatin1String("%ID%"), QLatin1String("INTEGER PRIMARY KEY"));
-        s.replace(QLatin1String("%BOOL%"), QLatin1String("BOOLEAN"));
-        s.replace(QLatin1String("%TS%"), QLatin1String("DATETIME"));
-        s.replace(QLatin1String("%MONEY%"), QLatin1String("NUMERIC(19,4)"));
-        s.replace(QLatin1String("%BLOB%"), QLatin1String("BLOB"));
-        s.replace(QLatin1String("%TRUE%"), QLatin1String("1"));
-        s.replace(QLatin1String("%FALSE%"), QLatin1String("0"));
+        static const DdlSpelling s { "INTEGER PRIMARY KEY", "INTEGER PRIMARY KEY", "BOOLEAN",
+            "DATETIME", "NUMERIC(19,4)", "BLOB", "1", "0" };
         return s;
     }
 
@@ -108,11 +102,6 @@ public:
         }
         reason = problems.join(QLatin1String("; "));
         return problems.isEmpty();
-    }
-
-    QString boolLiteral(bool value) const override
-    {
-        return value ? QStringLiteral("1") : QStringLiteral("0");
     }
 };
 

@@ -235,6 +235,15 @@ void Recordset::requireRow() const
             "Either BOF or EOF is True, or the current record has been deleted.");
 }
 
+void Recordset::throwOutOfRange(int row, int field)
+{
+    throw RecordsetError(adErrInvalidArgument,
+        QStringLiteral("Row %1, field %2 is outside the record set.")
+            .arg(row)
+            .arg(field)
+            .toStdString());
+}
+
 // ---- cursor
 
 void Recordset::MoveFirst()

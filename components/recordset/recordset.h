@@ -6,6 +6,13 @@
 //
 // Values are QVariants: a Null is an invalid QVariant. Texts are QString, dates QDateTime,
 // integers int or qlonglong, reals double, Booleans bool, binary QByteArray.
+//
+// Errors: as ADO raises its errors, a record set throws RecordsetError (an ADO error number and
+// a text) for a name it lacks, a cursor off the rows, a closed set, or a sort or find text that
+// does not read. That exception is part of this library's contract and nothing else leaves it.
+// A library that drives a record set with names or texts it did not make itself (report
+// definitions, saved reports, scripts, the command line) catches RecordsetError at its own
+// public surface and hands it back as a value.
 
 #include <QList>
 #include <QString>
@@ -163,7 +170,12 @@ public:
     void SetValue(int field, const QVariant &value);
     void SetValue(const QString &field, const QVariant &value);
     // Row access without moving the cursor, for bulk readers (rendering, charts).
-    QVariant ValueAt(int row, int field) const { return m_rows.at(row).values.at(field); }
+    QVariant ValueAt(int row, int field) const
+    {
+        if (row < 0 || row >= int(m_rows.size()) || field < 0 || field >= m_fields.size())
+            throwOutOfRange(row, field);
+        return m_rows[size_t(row)].values.at(field);
+    }
 
     // Appends a row (Null where not given) and makes it current; Update ends the edit.
     void AddNew();
@@ -196,6 +208,7 @@ private:
     };
     void requireOpen() const;
     void requireRow() const;
+    [[noreturn]] static void throwOutOfRange(int row, int field);
     int checkedField(const QString &name) const;
 
     QList<FieldInfo> m_fields;

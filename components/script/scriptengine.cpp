@@ -64,6 +64,12 @@ public:
             throw ScriptError(e.number, e.message, e.line, e.column, true);
         } catch (const std::bad_alloc &) {
             throw ScriptError(7, standardDescription(7), 0, 0, false);
+        } catch (const ScriptError &) {
+            throw; // from a host that called back in
+        } catch (const std::exception &e) {
+            // A host failed without the script's errors, while an expression was evaluated:
+            // the same error 5 a statement gives it.
+            throw ScriptError(5, QString::fromUtf8(e.what()), 0, 0, false);
         }
     }
 

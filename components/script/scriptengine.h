@@ -11,8 +11,15 @@
 //     auto expr = engine.compileExpression("FormatCurrency(Pages * Rate, 2)");
 //     Variant text = engine.evaluate(expr, &rowScope); // no parsing here
 //
-// Errors leave every member function as ScriptError (syntax errors while compiling, run-time
-// errors while running). An engine is used from one thread at a time.
+// Errors: every member function that compiles or runs code throws ScriptError (syntax errors
+// while compiling, run-time errors while running, with the script's error number and position)
+// and nothing else; that exception is part of this library's contract, as a script's errors are
+// part of the language. Host code inside a call fails through raise() or a Variant conversion
+// (RuntimeError, value.h), which becomes ScriptError; a host's std::exception becomes error 5
+// with its text, running out of memory error 7. Any other exception of a host passes through
+// unchanged (kv6script's WScript.Quit ends a script that way). A library that runs scripts
+// catches ScriptError at its own public surface and hands it back as a value. An engine is used
+// from one thread at a time.
 
 #include "script/builtins.h"
 #include "script/hostobject.h"

@@ -5,6 +5,7 @@
 #include "base/langstrings.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace kv6 {
 
@@ -68,6 +69,18 @@ QList<ReportPtr> ReportCatalogue::ReportsAt(const QString &treePosition) const
             reports.append(report);
     }
     return reports;
+}
+
+ReportPtr ReportCatalogue::Find(const QString &name) const
+{
+    const auto same
+        = [&](const QString &text) { return text.compare(name, Qt::CaseInsensitive) == 0; };
+    for (const ReportPtr &r : m_reports) {
+        if (same(r->Name()) || same(r->DisplayName()) || same(r->FileName())
+            || same(QFileInfo(r->FileName()).completeBaseName()))
+            return r;
+    }
+    return nullptr;
 }
 
 } // namespace kv6

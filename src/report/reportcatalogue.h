@@ -54,6 +54,9 @@ public:
     QStringList TreePositions() const;
     // The reports listed under one TreePosition, in catalogue order.
     QList<ReportPtr> ReportsAt(const QString &treePosition) const;
+    // The report a user or a scheduled task names: by name, displayed name, or definition file
+    // name with or without its extension, without regard to case. Null when none.
+    ReportPtr Find(const QString &name) const;
     // The files that did not load, with the reason each failed.
     const QList<Failure> &Failures() const { return m_failures; }
 

@@ -30,6 +30,24 @@ const QString PrinterKeyField = QStringLiteral("PrinterKey");
 const QString TotalPagesField = QStringLiteral("TotalPages");
 const QString GroupPlaceholder = QStringLiteral("<GROUP>");
 
+// The record set and the script engine report failures by exception; a build hands them back
+// as its DataError, numbered as they were: the script's error number, the record set's ADO one.
+template<class Fn>
+DataResult guarded(const QString &reportName, Fn &&work)
+{
+    try {
+        return work();
+    } catch (const script::ScriptError &e) {
+        const QString where = e.line() > 0 ? QStringLiteral(", line %1").arg(e.line()) : QString();
+        return DataError(e.number(),
+            QStringLiteral("The script of the report \"%1\" failed%2: %3")
+                .arg(reportName, where, e.message()));
+    } catch (const RecordsetError &e) {
+        // "Item "Bogus" cannot be found in the collection.": the caller names the report.
+        return DataError(e.number(), QString::fromUtf8(e.what()));
+    }
+}
+
 QDate asDate(const QVariant &value)
 {
     if (value.typeId() == QMetaType::QDate)
@@ -151,7 +169,7 @@ DataResult ReportDataSetBuilder::RunScript(const QString &procedure, RecordsetPt
     const QString name = procedure.isEmpty() ? QStringLiteral("PostProcess") : procedure;
     if (m_settings.scripts.trimmed().isEmpty() || !table)
         return std::nullopt;
-    try {
+    return guarded(m_settings.reportName, [&]() -> DataResult {
         script::Engine engine;
         engine.setStepLimit(ScriptStepLimit);
         engine.compile(m_settings.scripts);
@@ -170,16 +188,7 @@ DataResult ReportDataSetBuilder::RunScript(const QString &procedure, RecordsetPt
                     .arg(m_settings.reportName, name));
         table = result;
         return std::nullopt;
-    } catch (const script::ScriptError &e) {
-        const QString where = e.line() > 0 ? QStringLiteral(", line %1").arg(e.line()) : QString();
-        return DataError(dataErrGeneral,
-            QStringLiteral("The script of the report \"%1\" failed%2: %3")
-                .arg(m_settings.reportName, where, e.message()));
-    } catch (const RecordsetError &e) {
-        return DataError(dataErrGeneral,
-            QStringLiteral("The script of the report \"%1\" failed: %2")
-                .arg(m_settings.reportName, QString::fromUtf8(e.what())));
-    }
+    });
 }
 
 DataResult ReportDataSetBuilder::Process(RecordsetPtr &table)
@@ -189,18 +198,48 @@ DataResult ReportDataSetBuilder::Process(RecordsetPtr &table)
         return std::nullopt;
     if (DataResult e = RunScript(QStringLiteral("PreProcess"), table))
         return e;
-    if (hasRows())
-        table = FilterAndTransform(table);
-    if (hasRows())
-        MarkFirstOccurrences(table);
-    if (hasRows())
-        table = CombineRows(table);
-    if (hasRows())
-        table = LimitAndNumber(table);
-    return std::nullopt;
+    return guarded(m_settings.reportName, [&] {
+        if (hasRows())
+            table = filterAndTransform(table);
+        if (hasRows())
+            table = markFirstOccurrences(table);
+        if (hasRows())
+            table = combineRows(table);
+        if (hasRows())
+            table = limitAndNumber(table);
+        return DataResult();
+    });
 }
 
-RecordsetPtr ReportDataSetBuilder::FilterAndTransform(const RecordsetPtr &table)
+DataResult ReportDataSetBuilder::step(RecordsetPtr &table, Step work)
+{
+    return guarded(m_settings.reportName, [&] {
+        table = (this->*work)(table);
+        return DataResult();
+    });
+}
+
+DataResult ReportDataSetBuilder::FilterAndTransform(RecordsetPtr &table)
+{
+    return step(table, &ReportDataSetBuilder::filterAndTransform);
+}
+
+DataResult ReportDataSetBuilder::MarkFirstOccurrences(RecordsetPtr &table)
+{
+    return step(table, &ReportDataSetBuilder::markFirstOccurrences);
+}
+
+DataResult ReportDataSetBuilder::CombineRows(RecordsetPtr &table)
+{
+    return step(table, &ReportDataSetBuilder::combineRows);
+}
+
+DataResult ReportDataSetBuilder::LimitAndNumber(RecordsetPtr &table)
+{
+    return step(table, &ReportDataSetBuilder::limitAndNumber);
+}
+
+RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
 {
     RecordsetPtr out = table->CloneStructure();
     const int userField = table->FieldIndex(UserKeyField);
@@ -340,10 +379,10 @@ RecordsetPtr ReportDataSetBuilder::FilterAndTransform(const RecordsetPtr &table)
     return out;
 }
 
-void ReportDataSetBuilder::MarkFirstOccurrences(const RecordsetPtr &table)
+RecordsetPtr ReportDataSetBuilder::markFirstOccurrences(const RecordsetPtr &table)
 {
     if (!m_settings.columns)
-        return;
+        return table;
     for (int i = 1; i <= m_settings.columns->count(); ++i) {
         const clsReportCol &col = **m_settings.columns->item(i);
         if (col.Action() != clsReportCol::ActionFirstOfValue)
@@ -365,9 +404,10 @@ void ReportDataSetBuilder::MarkFirstOccurrences(const RecordsetPtr &table)
             previous = text;
         }
     }
+    return table;
 }
 
-RecordsetPtr ReportDataSetBuilder::CombineRows(const RecordsetPtr &table)
+RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
 {
     struct Listed
     {
@@ -447,7 +487,7 @@ RecordsetPtr ReportDataSetBuilder::CombineRows(const RecordsetPtr &table)
     return out;
 }
 
-RecordsetPtr ReportDataSetBuilder::LimitAndNumber(const RecordsetPtr &table)
+RecordsetPtr ReportDataSetBuilder::limitAndNumber(const RecordsetPtr &table)
 {
     table->SetSort(m_settings.sort);
     table->MoveFirst();
@@ -553,8 +593,11 @@ DataResult clsReport::BuildReportDataSet(
         }
     }
     if (hasRows()) {
-        table->SetSort(m_def.sort);
-        table->MoveFirst();
+        error = guarded(settings.reportName, [&] {
+            table->SetSort(m_def.sort);
+            table->MoveFirst();
+            return DataResult();
+        });
     }
     m_reportData = table;
     return error;

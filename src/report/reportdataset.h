@@ -52,19 +52,27 @@ public:
     // Runs PreProcess or PostProcess (an empty name means PostProcess) with the table and an
     // empty copy of its structure; the copy as the script leaves it replaces the table. A report
     // without scripts or without that procedure keeps its table. Script errors come back naming
-    // the report and the line.
+    // the report and the line, with the script's error number.
     DataResult RunScript(const QString &procedure, RecordsetPtr &table);
 
     // Pre-processing script, filters and transformations, first occurrences, combining, then
     // limiting and numbering; each step only while the table still has rows.
     DataResult Process(RecordsetPtr &table);
 
-    RecordsetPtr FilterAndTransform(const RecordsetPtr &table);
-    void MarkFirstOccurrences(const RecordsetPtr &table);
-    RecordsetPtr CombineRows(const RecordsetPtr &table);
-    RecordsetPtr LimitAndNumber(const RecordsetPtr &table);
+    // The steps one by one; each replaces the table with its result. A field the settings name
+    // but the table lacks comes back with the record set's error number.
+    DataResult FilterAndTransform(RecordsetPtr &table);
+    DataResult MarkFirstOccurrences(RecordsetPtr &table);
+    DataResult CombineRows(RecordsetPtr &table);
+    DataResult LimitAndNumber(RecordsetPtr &table);
 
 private:
+    using Step = RecordsetPtr (ReportDataSetBuilder::*)(const RecordsetPtr &);
+    DataResult step(RecordsetPtr &table, Step work);
+    RecordsetPtr filterAndTransform(const RecordsetPtr &table);
+    RecordsetPtr markFirstOccurrences(const RecordsetPtr &table);
+    RecordsetPtr combineRows(const RecordsetPtr &table);
+    RecordsetPtr limitAndNumber(const RecordsetPtr &table);
     void progress(int message, int row, int rows);
 
     ReportDataSetSettings m_settings;

@@ -7,6 +7,7 @@
 #include "base/textfile.h"
 #include "dataaccess/datasettings.h"
 #include "report/dateselector.h"
+#include "report/runsettings.h"
 #include "vbcore/vbdatetext.h"
 
 #include <QDir>
@@ -42,19 +43,6 @@ QDate dateOf(const QVariant &value)
     if (value.typeId() == QMetaType::QDateTime)
         return value.toDateTime().date();
     return QDate::fromString(value.toString().left(10), Qt::ISODate);
-}
-
-// The locale's short form first (what this program writes), then ISO.
-QDate readDate(const QString &text)
-{
-    const QString t = text.trimmed();
-    const QLocale locale = VbLocale();
-    QDate d = locale.toDate(t, ShortDateFormat(locale));
-    if (!d.isValid())
-        d = QDate::fromString(t, Qt::ISODate);
-    if (!d.isValid())
-        d = locale.toDate(t, QLocale::ShortFormat);
-    return d;
 }
 
 // Text to Boolean as the language converts it; anything else is nullopt.
@@ -282,7 +270,7 @@ bool clsReport::LoadUserDefined(qint32 companyId, const QString &fileName, QStri
             int type = clsDateSelector::CustomRange;
             if (s.version != 1 && take(c))
                 type = clsReportParameter::ToNumber(c.trimmed()).value_or(type);
-            QDate from = readDate(a), to = readDate(b);
+            QDate from = ReadReportDate(a), to = ReadReportDate(b);
             if (type != clsDateSelector::CustomRange)
                 clsDateSelector::CalculateDateFromType(type, from, to);
             p.SetValue1(from);

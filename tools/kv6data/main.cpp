@@ -7,9 +7,10 @@
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/demodata.h"
 #include "dataaccess/schema.h"
-#include "dataaccess/sqldialect.h"
+#include "mainguard/mainguard.h"
 
 #include <cstdio>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -122,36 +123,26 @@ const QStringList valueOptions
 
 bool parse(const QStringList &args, CommandLine &cl, QString &error)
 {
-    for (int i = 1; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            cl.help = true;
-        } else if (a == QLatin1String("--quiet")) {
-            cl.quiet = true;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            QString name = a.mid(2), value;
-            const qsizetype eq = name.indexOf(QLatin1Char('='));
-            if (eq >= 0) {
-                value = name.mid(eq + 1);
-                name = name.left(eq);
-            } else if (valueOptions.contains(name)) {
-                if (i + 1 >= args.size()) {
-                    error = QStringLiteral("--%1 needs a value.").arg(name);
-                    return false;
-                }
-                value = args.at(++i);
-            }
-            if (!valueOptions.contains(name)) {
-                error = QStringLiteral("unknown option %1.").arg(a);
-                return false;
-            }
-            cl.options.insert(name, value);
-        } else if (cl.command.isEmpty()) {
-            cl.command = a;
-        } else {
-            cl.positional << a;
-        }
+    QCommandLineParser parser;
+    // The usage text above describes the options; the parser only reads them.
+    for (const QString &name : valueOptions)
+        parser.addOption(QCommandLineOption(name, QString(), name));
+    parser.addOption(QCommandLineOption(QStringLiteral("quiet"), QString()));
+    parser.addOption(
+        QCommandLineOption({ QStringLiteral("h"), QStringLiteral("help") }, QString()));
+    if (!parser.parse(args)) {
+        error = parser.errorText();
+        return false;
     }
+    cl.help = parser.isSet(QStringLiteral("help"));
+    cl.quiet = parser.isSet(QStringLiteral("quiet"));
+    for (const QString &name : parser.optionNames()) {
+        if (valueOptions.contains(name))
+            cl.options.insert(name, parser.value(name));
+    }
+    cl.positional = parser.positionalArguments();
+    if (!cl.positional.isEmpty())
+        cl.command = cl.positional.takeFirst();
     return true;
 }
 
@@ -193,17 +184,10 @@ bool number(const CommandLine &cl, const QString &name, T &value, QString &error
 // SQLite file or fill an empty PostgreSQL database.
 bool sourceFor(const CommandLine &cl, bool create, DataSource &source, QString &error)
 {
-    if (cl.options.contains(QStringLiteral("db"))) {
-        if (!DataSource::fromUrl(cl.options.value(QStringLiteral("db")), source, error))
-            return false;
-    } else {
-        const QString url = qEnvironmentVariable("KV6_DATABASE");
-        if (!url.isEmpty() && !DataSource::fromUrl(url, source, error)) {
-            error = QStringLiteral("KV6_DATABASE: ") + error;
-            return false;
-        }
-        source = ConfiguredDataSource();
-    }
+    const auto db = cl.options.constFind(QStringLiteral("db"));
+    if (!ResolveDataSource(
+            db == cl.options.cend() ? std::nullopt : std::optional<QString>(*db), source, error))
+        return false;
     if (create)
         source.createIfMissing = true;
     return true;
@@ -224,9 +208,7 @@ int runInit(const CommandLine &cl)
     DataConnection c(source);
     if (DataResult e = c.Open(false))
         return fail(*e);
-    QSqlDatabase db = c.database();
-    const int before
-        = c.dialect().hasTable(db, QStringLiteral("schema_info")) ? StoredSchemaVersion(db) : 0;
+    const int before = c.StoredSchemaVersion();
     QVariant version;
     if (DataResult e = c.Setup(version))
         return fail(*e);
@@ -361,8 +343,7 @@ int runInfo(const CommandLine &cl)
     c.SetOption(true);
     if (DataResult e = c.Open(false))
         return fail(*e);
-    QSqlDatabase db = c.database();
-    if (!c.dialect().hasTable(db, QStringLiteral("schema_info")))
+    if (c.StoredSchemaVersion() == 0)
         return printErr(QStringLiteral("%1 holds no print-tracking schema (create it with "
                                        "\"kv6data init\").")
                             .arg(source.description())),
@@ -406,29 +387,31 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kv6data"));
     QCoreApplication::setOrganizationName(QStringLiteral("Korvane 6"));
-    CommandLine cl;
-    QString error;
-    if (!parse(QCoreApplication::arguments(), cl, error)) {
-        printErr(error + QStringLiteral(" See kv6data --help."));
+    return RunGuarded("kv6data", [] {
+        CommandLine cl;
+        QString error;
+        if (!parse(QCoreApplication::arguments(), cl, error)) {
+            printErr(error + QStringLiteral(" See kv6data --help."));
+            return 2;
+        }
+        if (cl.help || cl.command == QLatin1String("help")) {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if (cl.command == QLatin1String("init")) {
+            if (!checkOptions(cl, {}, 0, error))
+                return printErr(error), 2;
+            return runInit(cl);
+        }
+        if (cl.command == QLatin1String("demo"))
+            return runDemo(cl);
+        if (cl.command == QLatin1String("import-cups"))
+            return runImport(cl);
+        if (cl.command == QLatin1String("info"))
+            return runInfo(cl);
+        printErr(cl.command.isEmpty()
+                ? QStringLiteral("no command given. See kv6data --help.")
+                : QStringLiteral("unknown command \"%1\". See kv6data --help.").arg(cl.command));
         return 2;
-    }
-    if (cl.help || cl.command == QLatin1String("help")) {
-        std::fputs(usage, stdout);
-        return 0;
-    }
-    if (cl.command == QLatin1String("init")) {
-        if (!checkOptions(cl, {}, 0, error))
-            return printErr(error), 2;
-        return runInit(cl);
-    }
-    if (cl.command == QLatin1String("demo"))
-        return runDemo(cl);
-    if (cl.command == QLatin1String("import-cups"))
-        return runImport(cl);
-    if (cl.command == QLatin1String("info"))
-        return runInfo(cl);
-    printErr(cl.command.isEmpty()
-            ? QStringLiteral("no command given. See kv6data --help.")
-            : QStringLiteral("unknown command \"%1\". See kv6data --help.").arg(cl.command));
-    return 2;
+    });
 }

@@ -11,16 +11,17 @@
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"
 #include "groups/analysis.h"
+#include "mainguard/mainguard.h"
 #include "render/reportoutput.h"
 #include "report/dateselector.h"
 #include "report/report.h"
 #include "report/reportcatalogue.h"
 #include "report/reportcsv.h"
-#include "vbcore/vbdatetext.h"
+#include "report/runsettings.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
-#include <QFileInfo>
 
 #include <cstdio>
 
@@ -73,106 +74,85 @@ int fail(int code, const QString &text)
     return code;
 }
 
-struct CommandLine
-{
-    QHash<QString, QString> values;
-    QSet<QString> flags;
-};
+// The usage text above describes the options; the parser only reads them.
+const char *const valueOptions[] = { "db", "report", "saved", "company", "from", "to", "period",
+    "top", "groups", "decimals", "sort", "o", "definitions" };
+const char *const flagOptions[]
+    = { "no-filters", "no-groups", "est-costs", "cover", "admin-groups", "quiet", "list" };
 
-bool parse(const QStringList &args, CommandLine &cl, QString &error)
+class CommandLine
 {
-    static const QStringList withValue = { QStringLiteral("db"), QStringLiteral("report"),
-        QStringLiteral("saved"), QStringLiteral("company"), QStringLiteral("from"),
-        QStringLiteral("to"), QStringLiteral("period"), QStringLiteral("top"),
-        QStringLiteral("groups"), QStringLiteral("decimals"), QStringLiteral("sort"),
-        QStringLiteral("o"), QStringLiteral("definitions") };
-    static const QStringList flags = { QStringLiteral("no-filters"), QStringLiteral("no-groups"),
-        QStringLiteral("est-costs"), QStringLiteral("cover"), QStringLiteral("admin-groups"),
-        QStringLiteral("quiet"), QStringLiteral("list"), QStringLiteral("help") };
-    for (int i = 1; i < args.size(); ++i) {
-        QString a = args.at(i);
-        if (a == QLatin1String("-h"))
-            a = QStringLiteral("--help");
-        if (a == QLatin1String("-o"))
-            a = QStringLiteral("--o");
-        if (!a.startsWith(QLatin1String("--"))) {
-            error = QStringLiteral("Unexpected argument \"%1\".").arg(a);
+public:
+    bool parse(const QStringList &args, QString &error)
+    {
+        for (const char *name : valueOptions)
+            m_parser.addOption(
+                QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
+        for (const char *name : flagOptions)
+            m_parser.addOption(QCommandLineOption(QLatin1String(name), QString()));
+        m_parser.addOption(
+            QCommandLineOption({ QStringLiteral("h"), QStringLiteral("help") }, QString()));
+        if (!m_parser.parse(args)) {
+            error = m_parser.errorText();
             return false;
         }
-        QString name = a.mid(2);
-        QString value;
-        const bool inlineValue = name.contains(QLatin1Char('='));
-        if (inlineValue) {
-            value = name.section(QLatin1Char('='), 1);
-            name = name.section(QLatin1Char('='), 0, 0);
-        }
-        if (withValue.contains(name)) {
-            if (!inlineValue) {
-                if (i + 1 >= args.size()) {
-                    error = QStringLiteral("%1 needs a value.")
-                                .arg(name == QLatin1String("o") ? QStringLiteral("-o") : a);
-                    return false;
-                }
-                value = args.at(++i);
-            }
-            cl.values.insert(name, value);
-        } else if (flags.contains(name) && !inlineValue) {
-            cl.flags.insert(name);
-        } else {
-            error = QStringLiteral("Unknown option \"%1\".").arg(args.at(i));
+        if (!m_parser.positionalArguments().isEmpty()) {
+            error = QStringLiteral("Unexpected argument \"%1\".")
+                        .arg(m_parser.positionalArguments().constFirst());
             return false;
         }
+        return true;
     }
-    return true;
-}
+    bool has(const char *name) const { return m_parser.isSet(QLatin1String(name)); }
+    QString value(const char *name) const { return m_parser.value(QLatin1String(name)); }
 
-bool sourceFor(const CommandLine &cl, DataSource &source, QString &error)
-{
-    if (cl.values.contains(QStringLiteral("db")))
-        return DataSource::fromUrl(cl.values.value(QStringLiteral("db")), source, error);
-    const QString url = qEnvironmentVariable("KV6_DATABASE");
-    if (!url.isEmpty() && !DataSource::fromUrl(url, source, error)) {
-        error = QStringLiteral("KV6_DATABASE: ") + error;
-        return false;
-    }
-    source = ConfiguredDataSource();
-    return true;
-}
-
-std::optional<int> integer(
-    const CommandLine &cl, const QString &name, int min, int max, QString &error)
-{
-    bool ok = false;
-    const int value = cl.values.value(name).trimmed().toInt(&ok);
-    if (!ok || value < min || value > max) {
+    // A whole number from min to max; nullopt with the message otherwise.
+    std::optional<int> integer(const char *name, int min, int max, QString &error) const
+    {
+        bool ok = false;
+        const int n = value(name).trimmed().toInt(&ok);
+        if (ok && n >= min && n <= max)
+            return n;
         error = QStringLiteral("--%1 needs a whole number from %2 to %3.")
-                    .arg(name)
+                    .arg(QLatin1String(name))
                     .arg(min)
                     .arg(max);
         return std::nullopt;
     }
-    return value;
-}
 
-QDate date(const QString &text)
-{
-    QDate d = QDate::fromString(text.trimmed(), Qt::ISODate);
-    if (!d.isValid())
-        d = VbLocale().toDate(text.trimmed(), ShortDateFormat(VbLocale()));
-    return d;
-}
+private:
+    QCommandLineParser m_parser;
+};
 
-ReportPtr findInCatalogue(const ReportCatalogue &catalogue, const QString &wanted)
+// The run settings the command line gives; false with the message for a wrong value.
+bool runSettings(const CommandLine &cl, ReportRunSettings &settings, QString &error)
 {
-    for (const ReportPtr &r : catalogue.Reports()) {
-        if (r->Name().compare(wanted, Qt::CaseInsensitive) == 0
-            || r->DisplayName().compare(wanted, Qt::CaseInsensitive) == 0
-            || r->FileName().compare(wanted, Qt::CaseInsensitive) == 0
-            || QFileInfo(r->FileName()).completeBaseName().compare(wanted, Qt::CaseInsensitive)
-                == 0)
-            return r;
+    if (cl.has("company")) {
+        const auto n = cl.integer("company", -1, INT_MAX, error);
+        if (!n)
+            return false;
+        settings.companyId = *n;
     }
-    return nullptr;
+    if (cl.has("from")) {
+        settings.from = ReadReportDate(cl.value("from"));
+        settings.to = ReadReportDate(cl.value("to"));
+        if (!settings.from.isValid() || !settings.to.isValid()) {
+            error = QStringLiteral("--from and --to need dates written yyyy-MM-dd.");
+            return false;
+        }
+    }
+    if (cl.has("period")) {
+        settings.period
+            = cl.integer("period", clsDateSelector::AllDates, clsDateSelector::LastYear, error);
+        if (!settings.period)
+            return false;
+    }
+    if (cl.has("top")) {
+        settings.top = cl.integer("top", 1, 1000000, error);
+        if (!settings.top)
+            return false;
+    }
+    return true;
 }
 
 int listCatalogue(const ReportCatalogue &catalogue)
@@ -194,109 +174,17 @@ int listCatalogue(const ReportCatalogue &catalogue)
     return ExitOk;
 }
 
-// Applies the command line to the report's parameters; false with the message on a bad value.
-bool applyParameters(
-    clsReport &report, const CommandLine &cl, int companyId, bool fromSaved, QString &error)
+int run(const CommandLine &cl)
 {
-    const ReportParametersPtr params = report.Parameters();
-    bool topSet = false;
-    for (int i = 1; params && i <= params->count(); ++i) {
-        clsReportParameter &p = **params->item(i);
-        switch (p.ParameterType()) {
-        case clsReportParameter::CompanyId:
-            p.SetValue1(companyId);
-            break;
-        case clsReportParameter::DateRange: {
-            const bool explicitRange = cl.values.contains(QStringLiteral("from"))
-                || cl.values.contains(QStringLiteral("to"));
-            if (explicitRange) {
-                const QDate from = date(cl.values.value(QStringLiteral("from")));
-                const QDate to = date(cl.values.value(QStringLiteral("to")));
-                if (!from.isValid() || !to.isValid()) {
-                    error = QStringLiteral("--from and --to need dates written yyyy-MM-dd.");
-                    return false;
-                }
-                if (from > to) {
-                    error = GetLangString(901);
-                    return false;
-                }
-                p.SetValue1(from);
-                p.SetValue2(to);
-                p.SetValue3(int(clsDateSelector::CustomRange));
-            } else if (cl.values.contains(QStringLiteral("period")) || !fromSaved) {
-                int type = clsDateSelector::ThisMonth;
-                if (cl.values.contains(QStringLiteral("period"))) {
-                    const auto n = integer(cl, QStringLiteral("period"), 0, 10, error);
-                    if (!n)
-                        return false;
-                    type = *n;
-                } else if (const auto d = clsReportParameter::ToNumber(p.Default());
-                           d && *d >= 0 && *d <= 10) {
-                    type = int(*d);
-                }
-                QDate from, to;
-                clsDateSelector::CalculateDateFromType(type, from, to);
-                p.SetValue1(from);
-                p.SetValue2(to);
-                p.SetValue3(type);
-            }
-            break;
-        }
-        case clsReportParameter::Number:
-            if (cl.values.contains(QStringLiteral("top")) && !topSet) {
-                const auto n = integer(cl, QStringLiteral("top"), 1, 1000000, error);
-                if (!n)
-                    return false;
-                p.SetValue1(*n);
-                topSet = true;
-            } else if (!fromSaved) {
-                p.SetValue1(p.Default());
-            }
-            break;
-        default:
-            if (!fromSaved)
-                p.SetValue1(p.Default());
-            break;
-        }
-        if (p.Display() && p.ParameterType() == clsReportParameter::Number) {
-            const QString message = p.Validate(p.Value1().toString());
-            if (!message.isEmpty()) {
-                error = message;
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-} // namespace
-
-int main(int argc, char **argv)
-{
-    SelectHeadlessPlatform();
-    // Rendering needs fonts and pictures, so a GUI application on the offscreen platform.
-    QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kv6report"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Korvane 6"));
-
-    // Nothing may wait for a click here: every message goes to standard error instead.
-    SilentDialogs silent([](const MessageRequest &m) {
-        std::fprintf(stderr, "kv6report: %s\n", qPrintable(m.text.simplified()));
-    });
-    ScopedDialogProvider quietDialogs(&silent);
-
-    CommandLine cl;
     QString error;
-    if (!parse(QCoreApplication::arguments(), cl, error))
-        return fail(ExitUsage, error + QStringLiteral(" See kv6report --help."));
-    if (cl.flags.contains(QStringLiteral("help"))) {
+    if (cl.has("help")) {
         std::fputs(usage, stdout);
         return ExitOk;
     }
-    const bool list = cl.flags.contains(QStringLiteral("list"));
-    const bool byName = cl.values.contains(QStringLiteral("report"));
-    const bool bySaved = cl.values.contains(QStringLiteral("saved"));
-    const QString out = cl.values.value(QStringLiteral("o"));
+    const bool list = cl.has("list");
+    const bool byName = cl.has("report");
+    const bool bySaved = cl.has("saved");
+    const QString out = cl.value("o");
     if (!list) {
         if (byName == bySaved)
             return fail(ExitUsage,
@@ -310,37 +198,35 @@ int main(int argc, char **argv)
         return fail(ExitUsage,
             QStringLiteral("The output file must end in .pdf, .csv, .htm, .html or .txt: %1")
                 .arg(out));
-    if (cl.values.contains(QStringLiteral("from")) != cl.values.contains(QStringLiteral("to")))
+    if (cl.has("from") != cl.has("to"))
         return fail(ExitUsage, QStringLiteral("--from and --to go together."));
-    if (cl.values.contains(QStringLiteral("from")) && cl.values.contains(QStringLiteral("period")))
+    if (cl.has("from") && cl.has("period"))
         return fail(ExitUsage, QStringLiteral("Give either --from/--to or --period, not both."));
-    int companyId = -1;
-    if (cl.values.contains(QStringLiteral("company"))) {
-        const auto n = integer(cl, QStringLiteral("company"), -1, INT_MAX, error);
-        if (!n)
-            return fail(ExitUsage, error);
-        companyId = *n;
-    }
+    ReportRunSettings runWith;
+    runWith.keepStored = bySaved;
+    if (!runSettings(cl, runWith, error))
+        return fail(ExitUsage, error);
     std::optional<int> decimals;
-    if (cl.values.contains(QStringLiteral("decimals"))) {
-        decimals = integer(cl, QStringLiteral("decimals"), 0, 10, error);
+    if (cl.has("decimals")) {
+        decimals = cl.integer("decimals", 0, 10, error);
         if (!decimals)
             return fail(ExitUsage, error);
     }
-    const bool quiet = cl.flags.contains(QStringLiteral("quiet"));
+    const bool quiet = cl.has("quiet");
 
     ResolveFolders();
     // The tools live in bin/, beside the program folder that holds the definitions.
     SetStartupValue(&StartupValues::DefinitionsFolder,
-        cl.values.contains(QStringLiteral("definitions"))
-            ? QDir(cl.values.value(QStringLiteral("definitions"))).absolutePath()
+        cl.has("definitions")
+            ? QDir(cl.value("definitions")).absolutePath()
             : QDir(ProgramFolder() + QStringLiteral("/../reporter/reports")).absolutePath());
     LoadLanguage(QStringLiteral("kv6reprt"));
     CreateBranding(CommonFolder());
     ResetReportBranding();
 
     DataSource source;
-    if (!sourceFor(cl, source, error))
+    if (!ResolveDataSource(
+            cl.has("db") ? std::optional<QString>(cl.value("db")) : std::nullopt, source, error))
         return fail(ExitUsage, error);
     std::unique_ptr<DataConnection> connection;
     QVariant version;
@@ -362,37 +248,37 @@ int main(int argc, char **argv)
 
     ReportPtr report;
     if (byName) {
-        report = findInCatalogue(catalogue, cl.values.value(QStringLiteral("report")));
+        report = catalogue.Find(cl.value("report"));
         if (!report)
             return fail(ExitUnknown,
                 QStringLiteral("There is no report \"%1\" in the catalogue (see kv6report --list).")
-                    .arg(cl.values.value(QStringLiteral("report"))));
+                    .arg(cl.value("report")));
     } else {
         report = std::make_shared<clsReport>();
         QString message;
-        if (!report->LoadUserDefined(companyId, cl.values.value(QStringLiteral("saved")), message))
+        if (!report->LoadUserDefined(runWith.companyId, cl.value("saved"), message))
             return fail(ExitUnknown, message);
     }
-    if (!applyParameters(*report, cl, companyId, bySaved, error))
+    if (!ApplyRunSettings(*report, runWith, error))
         return fail(ExitUsage, error);
-    if (cl.flags.contains(QStringLiteral("no-filters")))
+    if (cl.has("no-filters"))
         report->SetUseFilters(false);
-    if (cl.flags.contains(QStringLiteral("no-groups")))
+    if (cl.has("no-groups"))
         report->SetUseGroups(false);
-    if (cl.flags.contains(QStringLiteral("est-costs")))
+    if (cl.has("est-costs"))
         report->SetUseEstCosts(true);
     if (decimals)
         report->SetNumDecimals(qint16(*decimals));
-    if (cl.values.contains(QStringLiteral("sort")))
-        report->SetSort(cl.values.value(QStringLiteral("sort")));
+    if (cl.has("sort"))
+        report->SetSort(cl.value("sort"));
 
     clsAnalysis analysis;
     analysis.setShowProgress(false);
-    const DataResult loaded = cl.values.contains(QStringLiteral("groups"))
-        ? analysis.InitializeFromGroupFile(*connection, cl.values.value(QStringLiteral("groups")))
-        : cl.flags.contains(QStringLiteral("admin-groups"))
-        ? analysis.InitializeFromAdminGroups(*connection, companyId)
-        : analysis.InitializeDefault(*connection, companyId);
+    const DataResult loaded = cl.has("groups")
+        ? analysis.InitializeFromGroupFile(*connection, cl.value("groups"))
+        : cl.has("admin-groups")
+        ? analysis.InitializeFromAdminGroups(*connection, runWith.companyId)
+        : analysis.InitializeDefault(*connection, runWith.companyId);
     if (loaded)
         return fail(ExitFailed, loaded->Description());
 
@@ -424,7 +310,7 @@ int main(int argc, char **argv)
         written = WriteReportCsv(data, out, &error);
     } else {
         RenderOptions render;
-        render.printCover = cl.flags.contains(QStringLiteral("cover"));
+        render.printCover = cl.has("cover");
         render.databaseDescription = connection->Description();
         render.progress = [&](int page) {
             if (!quiet)
@@ -440,4 +326,28 @@ int main(int argc, char **argv)
     if (!quiet)
         std::fprintf(stderr, "Wrote %s\n", qPrintable(QDir::toNativeSeparators(out)));
     return ExitOk;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    SelectHeadlessPlatform();
+    // Rendering needs fonts and pictures, so a GUI application on the offscreen platform.
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kv6report"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Korvane 6"));
+
+    // Nothing may wait for a click here: every message goes to standard error instead.
+    SilentDialogs silent([](const MessageRequest &m) {
+        std::fprintf(stderr, "kv6report: %s\n", qPrintable(m.text.simplified()));
+    });
+    ScopedDialogProvider quietDialogs(&silent);
+    return RunGuarded("kv6report", [] {
+        CommandLine cl;
+        QString error;
+        if (!cl.parse(QCoreApplication::arguments(), error))
+            return fail(ExitUsage, error + QStringLiteral(" See kv6report --help."));
+        return run(cl);
+    });
 }

@@ -1,7 +1,9 @@
 // kv6script FILE [ARG...]: runs a script with a WScript object (Echo, Arguments, Quit).
 
+#include "mainguard/mainguard.h"
 #include "script/scriptengine.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -114,19 +116,36 @@ void printError(const QString &text)
     std::fwrite(b.constData(), 1, size_t(b.size()), stderr);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int run(const QStringList &arguments)
 {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    qint64 stepLimit = 0;
-    if (args.size() >= 2 && args[0] == u"--step-limit") {
-        stepLimit = args[1].toLongLong();
-        args = args.mid(2);
+    const QString usage = QStringLiteral("usage: kv6script [--step-limit N] FILE [ARG...]");
+    QCommandLineParser parser;
+    // Everything after the file belongs to the script, even words that look like options.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("step-limit"), QString(), QStringLiteral("N")));
+    parser.addOption(
+        QCommandLineOption({ QStringLiteral("h"), QStringLiteral("help") }, QString()));
+    if (!parser.parse(arguments)) {
+        printError(QStringLiteral("kv6script: %1 %2").arg(parser.errorText(), usage));
+        return 2;
     }
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(usage + u'\n'), stdout);
+        return 0;
+    }
+    qint64 stepLimit = 0;
+    if (parser.isSet(QStringLiteral("step-limit"))) {
+        bool ok = false;
+        stepLimit = parser.value(QStringLiteral("step-limit")).toLongLong(&ok);
+        if (!ok || stepLimit < 0) {
+            printError(QStringLiteral("kv6script: --step-limit needs a whole number."));
+            return 2;
+        }
+    }
+    QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {
-        printError(QStringLiteral("usage: kv6script [--step-limit N] FILE [ARG...]"));
+        printError(usage);
         return 2;
     }
     const QString path = args.takeFirst();
@@ -154,4 +173,12 @@ int main(int argc, char **argv)
     }
     std::fflush(stdout);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    return kv6::RunGuarded("kv6script", [] { return run(QCoreApplication::arguments()); });
 }

@@ -133,3 +133,53 @@ TEST_P(Kv6reportTool, TheListShowsEveryCatalogueReport)
         EXPECT_TRUE(r.out.contains(QLatin1String(name))) << name << "\n" << show(r);
     EXPECT_TRUE(r.err.isEmpty()) << show(r);
 }
+
+// Input that once ended a tool with an uncaught exception, or that a library could only refuse
+// by one, ends with an exit status and a line that says why.
+TEST_P(Kv6reportTool, BadInputEndsEveryToolWithAnExitStatusNotAnAbort)
+{
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile f(env.path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    // A saved report whose sort names a column the report lacks.
+    const QString saved = write(QStringLiteral("bogus.rpt"),
+        "3\r\ntop_users.rpt\r\nBogus\r\n\r\n\r\n\r\nBogus DESC\r\n-1\r\n-1\r\n0\r\n2\r\n\r\n\r\n");
+    QByteArray junk;
+    for (int i = 0; i < 4096; ++i)
+        junk.append(char((i * 7919) % 251));
+    const QString junkFile = write(QStringLiteral("junk.bin"), junk);
+    const QString recursion = write(
+        QStringLiteral("deep.vbs"), "Function F(n)\r\n  F = F(n + 1)\r\nEnd Function\r\nF 1\r\n");
+    const QString out = env.path(QStringLiteral("x.csv"));
+    struct Case
+    {
+        QString tool;
+        QStringList args;
+        int exit;
+        const char *says;
+    };
+    const QList<Case> cases = {
+        { "kv6report",
+            db()
+                + QStringList { "--report", "Top 10 Users List", "--sort", "Bogus DESC", "--period",
+                    "0", "-o", out },
+            1, "Bogus" },
+        { "kv6report",
+            db() + QStringList { "--saved", saved, "--period", "0", "--top", "5", "-o", out }, 1,
+            "Bogus" },
+        { "kv6data", QStringList { "import-cups", junkFile, "--company", "1" } + db(), 0,
+            "line skipped" },
+        { "kv6script", { junkFile }, 1, "junk.bin:1:" },
+        { "kv6script", { recursion }, 1, "error 28" },
+        { "kv6script", { "--step-limit", "lots", recursion }, 2, "--step-limit" },
+    };
+    for (const Case &c : cases) {
+        const ToolRun r = kv6test::runStagedTool(c.tool, c.args + QStringList { "--quiet" });
+        EXPECT_EQ(r.exitCode, c.exit) << c.args.join(' ').toStdString() << "\n" << show(r);
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.says))) << show(r);
+    }
+    EXPECT_FALSE(QFile::exists(out));
+}

@@ -232,6 +232,7 @@ End Sub</Scripts><Sort>)");
         << e->Description().toStdString();
     EXPECT_TRUE(e->Description().contains(QStringLiteral("line 3")))
         << e->Description().toStdString();
+    EXPECT_EQ(e->Number(), kv6::adErrItemNotFound) << "the script's own error number";
 }
 
 TEST_P(DataSetBuild, SubReportsStartFromTheParentsTable)
@@ -264,15 +265,27 @@ End Sub</Scripts></SubReport>
     EXPECT_EQ(rows[0].pages, 15);
 }
 
-TEST_P(DataSetBuild, AFailingQueryComesBackAsTheError)
+TEST_P(DataSetBuild, AFailingQueryOrSortComesBackAsTheError)
 {
-    QByteArray bad = usersByPrinter;
-    bad.replace("FROM print_jobs j", "FROM no_such_table j");
-    clsReport report;
-    load(report, bad);
-    const DataResult e = report.BuildReportDataSet(&analysis, *connection);
-    ASSERT_TRUE(e);
-    EXPECT_FALSE(e->Description().isEmpty());
+    const struct
+    {
+        QByteArray from, to;
+        int number;
+    } cases[] = {
+        { "FROM print_jobs j", "FROM no_such_table j", kv6::dataErrQuery },
+        // A saved report or a command line may name a column the report lacks.
+        { "<Sort>TotalPages DESC", "<Sort>Bogus DESC", kv6::adErrItemNotFound },
+    };
+    for (const auto &c : cases) {
+        QByteArray bad = usersByPrinter;
+        bad.replace(c.from, c.to);
+        clsReport report;
+        load(report, bad);
+        const DataResult e = report.BuildReportDataSet(&analysis, *connection);
+        ASSERT_TRUE(e) << c.to.constData();
+        EXPECT_EQ(e->Number(), c.number) << e->Description().toStdString();
+        EXPECT_FALSE(e->Description().isEmpty());
+    }
 }
 
 // The steps after the query, over a hand-made table.
@@ -325,14 +338,17 @@ TEST_F(DataSetSteps, ARowLimitKeepsTheFirstRowsInSortOrderAndBucketsNumberThem)
     loadColumns("<Column><Field>Bucket</Field><Action>7</Action><ActionParam>3</ActionParam>"
                 "</Column>");
     ReportDataSetBuilder limited(settings(10, QStringLiteral("N ASC")), nullptr);
-    RecordsetPtr rs = limited.LimitAndNumber(table(25));
+    RecordsetPtr rs = table(25);
+    ASSERT_FALSE(limited.LimitAndNumber(rs));
     EXPECT_EQ(column(rs, QStringLiteral("N")), (QList<int> { 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 }));
     EXPECT_EQ(column(rs, QStringLiteral("Bucket")), (QList<int> { 1, 1, 1, 2, 2, 2, 3, 3, 3, 4 }));
 
     // Without a limit every row is numbered in place.
     ReportDataSetBuilder unlimited(settings(-1, QStringLiteral("N DESC")), nullptr);
-    RecordsetPtr all = table(7);
-    EXPECT_EQ(unlimited.LimitAndNumber(all), all);
+    const RecordsetPtr all = table(7);
+    RecordsetPtr numbered = all;
+    ASSERT_FALSE(unlimited.LimitAndNumber(numbered));
+    EXPECT_EQ(numbered, all);
     EXPECT_EQ(column(all, QStringLiteral("Bucket")), (QList<int> { 1, 1, 1, 2, 2, 2, 3 }));
 }
 
@@ -343,7 +359,8 @@ TEST_F(DataSetSteps, ABucketSizeMayNameAParameter)
         "<Parameters><Parameter><Name>Size</Name><Type>3</Type></Parameter></Parameters>");
     (*report.Parameters()->item(QStringLiteral("Size")))->SetValue1(4);
     ReportDataSetBuilder builder(settings(-1, QStringLiteral("N")), nullptr);
-    RecordsetPtr rs = builder.LimitAndNumber(table(6));
+    RecordsetPtr rs = table(6);
+    ASSERT_FALSE(builder.LimitAndNumber(rs));
     EXPECT_EQ(column(rs, QStringLiteral("Bucket")), (QList<int> { 1, 1, 1, 1, 2, 2 }));
 }
 
@@ -355,8 +372,8 @@ TEST_F(DataSetSteps, WithoutAKeyEveryRowFoldsIntoOneTotalsRow)
                 "<Column><Field>N</Field><Action>3</Action></Column>");
     ReportDataSetBuilder builder(settings(), nullptr);
     RecordsetPtr rs = table(10);
-    builder.MarkFirstOccurrences(rs);
-    rs = builder.CombineRows(rs);
+    ASSERT_FALSE(builder.MarkFirstOccurrences(rs));
+    ASSERT_FALSE(builder.CombineRows(rs));
     ASSERT_EQ(rs->RecordCount(), 1);
     rs->MoveFirst();
     EXPECT_EQ(rs->Value(QStringLiteral("Pages")).toInt(), 55);
@@ -374,7 +391,7 @@ TEST_F(DataSetSteps, KeysCompareWithoutRegardToCase)
     rs->AppendRow({ 2, QStringLiteral("FRONT"), 4, 0 });
     rs->AppendRow({ 9, QStringLiteral("back"), 1, 0 });
     ReportDataSetBuilder builder(settings(), nullptr);
-    rs = builder.CombineRows(rs);
+    ASSERT_FALSE(builder.CombineRows(rs));
     EXPECT_EQ(column(rs, QStringLiteral("Pages")), (QList<int> { 1, 7 }));
     EXPECT_EQ(column(rs, QStringLiteral("N")), (QList<int> { 9, 2 }));
 }
