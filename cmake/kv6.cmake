@@ -97,6 +97,9 @@ function(kv6_library name)
   endforeach()
   add_library(${name} STATIC ${srcs})
   target_include_directories(${name} PUBLIC ${KV6_INCLUDE_DIR})
+  # Every text is Unicode by intent: a byte string becomes a QString only through a named
+  # conversion (QStringLiteral, QLatin1String, fromUtf8). Tests are left free of this.
+  target_compile_definitions(${name} PRIVATE QT_NO_CAST_FROM_ASCII)
   target_link_libraries(${name} PUBLIC ${A_DEPS})
 
   get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
@@ -142,6 +145,7 @@ function(kv6_executable name dest)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_DEPS})
+  target_compile_definitions(${name} PRIVATE QT_NO_CAST_FROM_ASCII)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KV6_STAGE}/${dest})
   install(TARGETS ${name} RUNTIME DESTINATION ${dest})
   set(allowed "")

@@ -63,6 +63,21 @@ protected:
     std::unique_ptr<kv6::DataConnection> connection;
 };
 
+// The sample suite on a fresh database, the start of most cases that read or write one.
+class SuiteTest : public EngineTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        if (IsSkipped())
+            return;
+        openFresh();
+        if (!HasFatalFailure())
+            addSampleSuite(*connection);
+    }
+};
+
 #define KV6_ENGINES(Suite)                                                                         \
     INSTANTIATE_TEST_SUITE_P(Engines, Suite,                                                       \
         ::testing::Values(kv6test::Engine::SQLite, kv6test::Engine::PostgreSQL),                   \

@@ -1,6 +1,8 @@
 #include "testenv.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
+#include <QFile>
 
 namespace kv6test {
 
@@ -35,6 +37,19 @@ TempEnv::~TempEnv()
         else
             qputenv(name.constData(), value);
     }
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        ADD_FAILURE() << "cannot write " << path.toStdString();
 }
 
 QString sourceDir()

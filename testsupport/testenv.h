@@ -24,6 +24,11 @@ private:
     QList<QPair<QByteArray, QByteArray>> m_saved;
 };
 
+// A file's bytes; empty when it cannot be read.
+QByteArray readFile(const QString &path);
+// Writes (replacing) a file; a file that cannot be written fails the running test.
+void writeFile(const QString &path, const QByteArray &bytes);
+
 // Root of the source tree and of the staged layout, for tests that read shipped files.
 QString sourceDir();
 QString stageDir();

@@ -20,7 +20,7 @@ QString DecodeText(const QByteArray &bytes)
         text.reserve(bytes.size());
         for (const char ch : bytes) {
             const uchar b = uchar(ch);
-            text += (b >= 0x80 && b < 0xA0) ? QChar(high[b - 0x80]) : QChar(b);
+            text += (b >= 0x80 && b < 0xA0) ? QChar(high[b - 0x80]) : QChar(char16_t(b));
         }
     }
     if (text.startsWith(QChar(0xFEFF)))

@@ -171,9 +171,9 @@ QList<Variant> enumerationOrder(const ArrayData &arr)
 const char *stackLimitFor(const char *here)
 {
     // Left free below the limit for host functions, Qt and the error's own unwinding.
-    static constexpr std::ptrdiff_t Reserve = 256 * 1024;
+    static constexpr std::ptrdiff_t Reserve = std::ptrdiff_t(256) * 1024;
     // Where the thread's size is unknown, scripts get this much below the engine's entry.
-    constexpr std::ptrdiff_t Fallback = 1024 * 1024;
+    constexpr std::ptrdiff_t Fallback = std::ptrdiff_t(1024) * 1024;
     thread_local const char *floor = [] {
         const char *low = nullptr;
 #if defined(__GLIBC__)

@@ -23,7 +23,8 @@ constexpr int SavedReportVersion = 3;
 QString inUserReports(const QString &fileName)
 {
     if (fileName.contains(QLatin1Char('/')) || fileName.contains(QLatin1Char('\\')))
-        return QDir::fromNativeSeparators(QString(fileName).replace(QLatin1Char('\\'), '/'));
+        return QDir::fromNativeSeparators(
+            QString(fileName).replace(QLatin1Char('\\'), QLatin1Char('/')));
     QString folder = Startup().UserReportsFolder;
     if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');

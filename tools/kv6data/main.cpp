@@ -61,7 +61,7 @@ void printOut(const QString &text)
 // Errors are one line: server messages arrive with line breaks and hints of their own.
 void printErr(const QString &text)
 {
-    std::fputs(("kv6data: " + text.simplified()).toLocal8Bit().constData(), stderr);
+    std::fputs((QStringLiteral("kv6data: ") + text.simplified()).toLocal8Bit().constData(), stderr);
     std::fputc('\n', stderr);
 }
 

@@ -164,8 +164,9 @@ int listCatalogue(const ReportCatalogue &catalogue)
         QStringList path;
         for (const CatalogueFolder &f : folders)
             path << f.text;
-        std::printf(
-            "%s\n", qPrintable(path.isEmpty() ? QStringLiteral("(top)") : path.join(" / ")));
+        std::printf("%s\n",
+            qPrintable(
+                path.isEmpty() ? QStringLiteral("(top)") : path.join(QStringLiteral(" / "))));
         for (const ReportPtr &r : catalogue.ReportsAt(position))
             std::printf("    %-40s %s\n", qPrintable(r->Name()), qPrintable(r->DisplayName()));
     }

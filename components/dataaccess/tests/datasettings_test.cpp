@@ -33,18 +33,9 @@ const QStringList printerFields = { QStringLiteral("Name"), QStringLiteral("Port
 
 } // namespace
 
-class DataSettingsTest : public kv6test::EngineTest
+class DataSettingsTest : public kv6test::SuiteTest
 {
 protected:
-    void SetUp() override
-    {
-        EngineTest::SetUp();
-        if (IsSkipped())
-            return;
-        openFresh();
-        kv6test::addSampleSuite(*connection);
-    }
-
     int makeGroup(int type, const QString &name, int company, int owner = 0)
     {
         int id = 0;

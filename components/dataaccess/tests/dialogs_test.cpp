@@ -5,6 +5,7 @@
 #include "dataaccess/datasettings.h"
 #include "dataaccess/datasourcedialog.h"
 #include "enginetest.h"
+#include "testscopes.h"
 
 #include <QApplication>
 #include <QFile>
@@ -212,26 +213,11 @@ TEST_F(DataSourceDialogStore, ShownForAConnectionRepointsIt)
     EXPECT_FALSE(QFile::exists(second));
 }
 
-class AdminGroupEditorTest : public kv6test::EngineTest
+class AdminGroupEditorTest : public kv6test::SuiteTest
 {
 protected:
-    void SetUp() override
-    {
-        // The program's own table, as the editor shows it inside the program.
-        SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
-        LoadLanguage(QStringLiteral("kv6reprt"));
-        EngineTest::SetUp();
-        if (IsSkipped())
-            return;
-        openFresh();
-        kv6test::addSampleSuite(*connection);
-    }
-    void TearDown() override
-    {
-        EngineTest::TearDown();
-        FreeLanguage();
-        SetLanguageFolderForTesting(QString());
-    }
+    // The program's own table, as the editor shows it inside the program.
+    kv6test::ShippedLanguage language;
     ScriptedDialogs scripted;
     ScopedDialogProvider guard { &scripted };
 };

@@ -66,13 +66,6 @@ DemoOptions smallDemo()
     return o;
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 // Three jobs on two printers: per-page lines with a total line, per-page lines without one (a
 // job name with blanks and no later fields), and a one-line job; two malformed lines.
 const QByteArray pageLog
@@ -262,7 +255,7 @@ TEST_P(HistoryTest, CupsImportJoinsLinesIntoJobsOnce)
 {
     openFresh();
     const QString log = env.path(QStringLiteral("page_log"));
-    writeFile(log, pageLog);
+    kv6test::writeFile(log, pageLog);
 
     CupsImportSummary s;
     ASSERT_FALSE(ImportCupsPageLog(*connection, log, 0, s));
@@ -318,7 +311,7 @@ TEST_P(HistoryTest, CupsImportFailuresWriteNothing)
     openFresh();
     kv6test::addSampleSuite(*connection);
     const QString log = env.path(QStringLiteral("page_log"));
-    writeFile(log, pageLog);
+    kv6test::writeFile(log, pageLog);
     CupsImportSummary s;
 
     // Two companies: the import must be told which.

@@ -1,6 +1,7 @@
 #include "engine/reportengine.h"
 
 #include "enginetestutil.h"
+#include "testenv.h"
 
 #include <gtest/gtest.h>
 
@@ -100,19 +101,6 @@ QList<Output> outputs()
     };
 }
 
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeText(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
 class RenderFailure : public ::testing::Test
 {
 protected:
@@ -120,7 +108,7 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         layoutPath = dir.filePath(QStringLiteral("ratios.xml"));
-        writeText(layoutPath, ratiosLayout);
+        kv6test::writeFile(layoutPath, ratiosLayout);
         QString error;
         ASSERT_TRUE(engine.load(layoutPath, QStringLiteral("Ratios"), &error)) << error;
         engine.setRecordset(ratioData());
@@ -160,7 +148,7 @@ TEST_F(RenderFailure, LayoutsThatCannotBeLoadedNameTheFileAndTheReport)
     for (const Case &c : cases) {
         const QString path = dir.filePath(QStringLiteral("broken%1.xml").arg(++n));
         if (!c.xml.isEmpty())
-            writeText(path, c.xml);
+            kv6test::writeFile(path, c.xml);
         QString error;
         EXPECT_FALSE(engine.load(path, c.report, &error)) << path;
         EXPECT_TRUE(error.contains(path)) << error;
@@ -217,9 +205,9 @@ TEST_F(RenderFailure, AFailingExpressionNamesFileReportPageRowFieldAndScriptLine
         EXPECT_FALSE(QFile::exists(fresh)) << out.ext;
 
         const QString old = dir.filePath(QStringLiteral("old.") + out.ext);
-        writeText(old, "the report of last week");
+        kv6test::writeFile(old, "the report of last week");
         EXPECT_FALSE(out.write(engine, old, &error)) << out.ext;
-        EXPECT_EQ(contents(old), QByteArray("the report of last week")) << out.ext;
+        EXPECT_EQ(kv6test::readFile(old), QByteArray("the report of last week")) << out.ext;
         QFile::remove(old);
         EXPECT_EQ(entries(), before) << out.ext;
     }
@@ -257,7 +245,7 @@ TEST_F(RenderFailure, ACancelFromThePageEventHalfwayLeavesNoFile)
         EXPECT_EQ(host.lastPage, pages) << out.ext;
         EXPECT_EQ(engine.pageCount(), pages) << out.ext;
         if (out.ext == u"htm" || out.ext == u"txt") {
-            EXPECT_TRUE(contents(path).contains("Job 199")) << out.ext;
+            EXPECT_TRUE(kv6test::readFile(path).contains("Job 199")) << out.ext;
         }
         if (out.ext == u"rtt") {
             PreviewDocument back;
@@ -277,7 +265,7 @@ TEST_F(RenderFailure, ACancelFromThePageEventHalfwayLeavesNoFile)
 
 TEST_F(RenderFailure, UnwritablePathsFailWithTheReasonBeforeAnyWork)
 {
-    writeText(dir.filePath(QStringLiteral("plain")), "not a folder");
+    kv6test::writeFile(dir.filePath(QStringLiteral("plain")), "not a folder");
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
     struct Case
     {

@@ -3,6 +3,7 @@
 // estimated costs, and the finished tables held against the job table.
 
 #include "demohistory.h"
+#include "testscopes.h"
 
 #include "base/dialogs.h"
 #include "base/langstrings.h"
@@ -29,18 +30,7 @@ namespace {
 class ReportBuilds : public DemoHistoryTest
 {
 protected:
-    void SetUp() override
-    {
-        DemoHistoryTest::SetUp();
-        kv6::SetLanguageFolderForTesting(sourceDir() + QStringLiteral("/data/lang"));
-        kv6::LoadLanguage(QStringLiteral("kv6reprt"));
-    }
-    void TearDown() override
-    {
-        kv6::FreeLanguage();
-        kv6::SetLanguageFolderForTesting(QString());
-    }
-
+    ShippedLanguage language;
     kv6::SilentDialogs silent;
     kv6::ScopedDialogProvider quiet { &silent };
 };

@@ -5,6 +5,7 @@
 
 #include "base/startupvalues.h"
 #include "demohistory.h"
+#include "testscopes.h"
 
 #include "app/branding.h"
 #include "base/dialogs.h"
@@ -184,20 +185,8 @@ protected:
     void SetUp() override
     {
         DemoHistoryTest::SetUp();
-        kv6::SetLanguageFolderForTesting(sourceDir() + QStringLiteral("/data/lang"));
-        kv6::LoadLanguage(QStringLiteral("kv6reprt"));
         kv6::CreateBranding(s_env->path(QStringLiteral("no-branding")));
         kv6::ResetReportBranding();
-        m_definitions = kv6::Startup().DefinitionsFolder;
-        kv6::SetStartupValue(&kv6::StartupValues::DefinitionsFolder, reportsDir());
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
-    void TearDown() override
-    {
-        QLocale::setDefault(QLocale::system());
-        kv6::SetStartupValue(&kv6::StartupValues::DefinitionsFolder, m_definitions);
-        kv6::FreeLanguage();
-        kv6::SetLanguageFolderForTesting(QString());
     }
 
     static kv6::RenderOptions options()
@@ -237,9 +226,12 @@ protected:
         return out;
     }
 
+    ShippedLanguage language;
+    UsEnglishLocale locale;
+    ScopedStartupValue<QString> definitions { &kv6::StartupValues::DefinitionsFolder,
+        reportsDir() };
     kv6::SilentDialogs silent;
     kv6::ScopedDialogProvider quiet { &silent };
-    QString m_definitions;
 };
 
 TEST_F(ReportLayouts, EveryDefinitionCarriesLayoutsForItselfAndItsSubReports)

@@ -9,15 +9,6 @@
 
 using namespace kv6;
 
-namespace {
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
-}
-} // namespace
-
 TEST(Branding, DefaultsWithoutAnyBrandingFolder)
 {
     kv6test::TempEnv env;
@@ -42,7 +33,7 @@ TEST(Branding, ReadsStringsAndPicturesFromTheFolder)
     kv6test::TempEnv env;
     const QString common = env.path(QStringLiteral("common"));
     QDir().mkpath(common + QStringLiteral("/kvmark"));
-    writeFile(common + QStringLiteral("/kvmark/strings.txt"),
+    kv6test::writeFile(common + QStringLiteral("/kvmark/strings.txt"),
         "103\t  Acme Print  \n109\t255\n110\t   \n114\tAcme footer\n113\tAcme Client\n");
     QImage logo(40, 20, QImage::Format_RGB32);
     logo.fill(Qt::red);
@@ -94,7 +85,7 @@ TEST(Branding, ScheduledReportNameUsesBothReplacements)
     kv6test::TempEnv env;
     const QString common = env.path(QStringLiteral("common"));
     QDir().mkpath(common + QStringLiteral("/kvmark"));
-    writeFile(common + QStringLiteral("/kvmark/strings.txt"), "103\tAcme: Print.Pro\n");
+    kv6test::writeFile(common + QStringLiteral("/kvmark/strings.txt"), "103\tAcme: Print.Pro\n");
     CreateBranding(common);
     EXPECT_EQ(ScheduledReportName(QStringLiteral("Floor 2/Costs: May")),
         QStringLiteral("Acme  Print Pro Report - Floor 2_Costs_ May"));

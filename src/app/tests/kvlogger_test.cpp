@@ -14,11 +14,6 @@
 using namespace kv6;
 
 namespace {
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 const QString kName = QStringLiteral("KV6AnalysisReportSchedule.log");
 } // namespace
 
@@ -36,7 +31,8 @@ TEST(KVLogger, OpensInCommonAppDataAndAppends)
     ASSERT_TRUE(log.StartLogging(kName));
     log.WriteToLog(QStringLiteral("second"), false, 0);
     log.StopLogging();
-    EXPECT_EQ(readAll(folder + QLatin1Char('/') + kName), QByteArray("first\r\nsecond\r\n"));
+    EXPECT_EQ(
+        kv6test::readFile(folder + QLatin1Char('/') + kName), QByteArray("first\r\nsecond\r\n"));
 }
 
 TEST(KVLogger, FallsBackWhenABaseCannotBeCreated)
@@ -71,7 +67,7 @@ TEST(KVLogger, LevelsTimestampsAndOnDemandOpening)
     log.setDebugLevel(2);
     log.WriteToLog(QStringLiteral("now kept"), true, 1);
 
-    const QString text = QString::fromUtf8(readAll(log.LogFile()));
+    const QString text = QString::fromUtf8(kv6test::readFile(log.LogFile()));
     const QStringList lines = text.split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 5) << text.toStdString();
     EXPECT_EQ(lines[0], QStringLiteral("kept"));
@@ -97,7 +93,7 @@ TEST(KVLogger, AnEmptyLogIsRemovedButAnOldOneIsKept)
     log.WriteToLog(QStringLiteral("content"), false, 0);
     ASSERT_TRUE(log.StartLogging(QString()));
     log.StopLogging();
-    EXPECT_EQ(readAll(path), QByteArray("content\r\n"));
+    EXPECT_EQ(kv6test::readFile(path), QByteArray("content\r\n"));
 }
 
 // The system language names the months: run again under a French locale, which Qt reads from

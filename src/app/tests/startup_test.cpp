@@ -5,37 +5,33 @@
 
 using namespace kv6;
 
-namespace {
-const QString Q = QStringLiteral("\"");
-QStringList split(const QString &s)
+TEST(SplitQuoted, QuotesGroupBlanksEmptyTokensStayAndBlankTextGivesNothing)
 {
-    return SplitQuoted(s, QStringLiteral(" "), Q, Q);
-}
-} // namespace
-
-TEST(SplitQuoted, QuotedTokenKeepsBlanksAndLosesQuotes)
-{
-    EXPECT_EQ(split(QStringLiteral("/runreport \"Monthly volumes\" extra")),
-        (QStringList { QStringLiteral("/runreport"), QStringLiteral("Monthly volumes"),
-            QStringLiteral("extra") }));
-}
-
-TEST(SplitQuoted, BlankOrEmptyTextGivesNullResult)
-{
-    EXPECT_TRUE(split(QString()).isEmpty());
-    EXPECT_TRUE(split(QStringLiteral("    ")).isEmpty());
-}
-
-TEST(SplitQuoted, TwoDelimitersInARowStoreAnEmptyToken)
-{
-    EXPECT_EQ(split(QStringLiteral("/runreport  name")),
-        (QStringList { QStringLiteral("/runreport"), QString(), QStringLiteral("name") }));
-}
-
-TEST(SplitQuoted, WithoutQuoteCharacterQuotesAreOrdinary)
-{
-    EXPECT_EQ(SplitQuoted(QStringLiteral("a,\"b,c\""), QStringLiteral(",")),
-        (QStringList { QStringLiteral("a"), QStringLiteral("\"b"), QStringLiteral("c\"") }));
+    const QString q = QStringLiteral("\"");
+    const QString sp = QStringLiteral(" ");
+    const QString none;
+    struct Row
+    {
+        const char *text;
+        QString delimiter, quote;
+        QStringList tokens;
+    };
+    const Row rows[] = {
+        { "/runreport \"Monthly volumes\" extra", sp, q,
+            { QStringLiteral("/runreport"), QStringLiteral("Monthly volumes"),
+                QStringLiteral("extra") } },
+        { "", sp, q, {} },
+        { "    ", sp, q, {} },
+        { "/runreport  name", sp, q,
+            { QStringLiteral("/runreport"), none, QStringLiteral("name") } },
+        // Without a quote character quotes are ordinary.
+        { "a,\"b,c\"", QStringLiteral(","), none,
+            { QStringLiteral("a"), QStringLiteral("\"b"), QStringLiteral("c\"") } },
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(SplitQuoted(QString::fromUtf8(r.text), r.delimiter, r.quote, r.quote), r.tokens)
+            << r.text;
+    EXPECT_TRUE(SplitQuoted(QString(), sp, q, q).isEmpty());
 }
 
 TEST(CommandLine, Dispatch)

@@ -4,6 +4,7 @@
 #include "base/langstrings.h"
 #include "dataaccess/datasettings.h"
 #include "enginetest.h"
+#include "testscopes.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,19 +12,6 @@
 using namespace kv6;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 // "key:group number:include" for every item, so two states can be compared at a glance.
 QStringList state(infGroupManager &m)
@@ -40,25 +28,13 @@ QStringList state(infGroupManager &m)
 
 } // namespace
 
-class AnalysisTest : public kv6test::EngineTest
+class AnalysisTest : public kv6test::SuiteTest
 {
 protected:
     void SetUp() override
     {
-        EngineTest::SetUp();
-        if (IsSkipped())
-            return;
-        openFresh();
-        kv6test::addSampleSuite(*connection);
+        SuiteTest::SetUp();
         analysis.setShowProgress(false);
-        SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
-        LoadLanguage(QStringLiteral("kv6reprt"));
-    }
-    void TearDown() override
-    {
-        FreeLanguage();
-        SetLanguageFolderForTesting(QString());
-        EngineTest::TearDown();
     }
 
     int makeGroup(int type, const QString &name, int owner, QList<int> members)
@@ -73,6 +49,7 @@ protected:
         return id;
     }
 
+    kv6test::ShippedLanguage language;
     SilentDialogs silent;
     ScopedDialogProvider quiet { &silent };
     clsAnalysis analysis;
@@ -103,7 +80,7 @@ TEST_P(AnalysisTest, SavedGroupFileHasTheExactFormat)
     for (const GroupItemPtr &i : printers.Items())
         keys << i->Key();
     ASSERT_EQ(keys, QStringList({ "PRT11", "PRT10", "PRT12", "PRT13" }));
-    EXPECT_EQ(readAll(path),
+    EXPECT_EQ(kv6test::readFile(path),
         QByteArray("Version: 2\r\n"
                    "1\r\n"
                    "\"P\",\"G\",-1,\"Front\",-1,-1\r\n"
@@ -119,7 +96,7 @@ TEST_P(AnalysisTest, SavedGroupFileHasTheExactFormat)
     // Saving again without a path goes to the same file.
     printers.RemoveGroup(QStringLiteral("*GROUP*2"));
     analysis.SaveGroups(QString(), &error);
-    EXPECT_FALSE(readAll(path).contains("Front"));
+    EXPECT_FALSE(kv6test::readFile(path).contains("Front"));
 }
 
 TEST_P(AnalysisTest, GroupsSurviveASaveAndReload)
@@ -144,8 +121,8 @@ TEST_P(AnalysisTest, GroupsSurviveASaveAndReload)
     QString error;
     analysis.SaveGroups(path, &error);
     ASSERT_EQ(error, QString());
-    EXPECT_TRUE(readAll(path).contains("\"Floor \x01"
-                                       "2\x01\""))
+    EXPECT_TRUE(kv6test::readFile(path).contains("\"Floor \x01"
+                                                 "2\x01\""))
         << "quotes travel as code 1";
 
     clsAnalysis reloaded;
@@ -177,7 +154,7 @@ TEST_P(AnalysisTest, OlderAndStaleFilesApplyWhatStillExists)
     (*printers.Items().item(QStringLiteral("PRT13")))->setInclude(false);
 
     const QString path = env.path(QStringLiteral("v1.grp"));
-    writeAll(path,
+    kv6test::writeFile(path,
         "1\r\n"
         "\"P\",\"G\",-1,\"Lobby\",-1\r\n"
         "\"P\",\"I\",0,\"PRT99\",0.2\r\n"
@@ -212,12 +189,13 @@ TEST_P(AnalysisTest, UnreadableOrMalformedFilesLeaveTheGroupsAsTheyWere)
     EXPECT_EQ(state(printers), before);
 
     const QString bad = env.path(QStringLiteral("bad.grp"));
-    writeAll(bad, "Version: 2\r\n1\r\n\"P\",\"G\",-1,\"A\",-1,-1\r\n\"P\",\"I\",-1,\"PRT10\r\n");
+    kv6test::writeFile(
+        bad, "Version: 2\r\n1\r\n\"P\",\"G\",-1,\"A\",-1,-1\r\n\"P\",\"I\",-1,\"PRT10\r\n");
     EXPECT_FALSE(analysis.ApplyGroupsFromFile(bad, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("line 4"))) << error.toStdString();
     EXPECT_EQ(state(printers), before);
 
-    writeAll(
+    kv6test::writeFile(
         bad, "Version: 2\r\n1\r\n\"P\",\"G\",-1,\"A\",-1,-1\r\n\"P\",\"G\",-1,\"a\",-1,-1\r\n");
     EXPECT_FALSE(analysis.ApplyGroupsFromFile(bad, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("twice"))) << error.toStdString();
@@ -225,10 +203,10 @@ TEST_P(AnalysisTest, UnreadableOrMalformedFilesLeaveTheGroupsAsTheyWere)
 
     // The company check: no company line, and a file that is not there.
     qint32 company = 0;
-    writeAll(bad, "Version: 2\r\n");
+    kv6test::writeFile(bad, "Version: 2\r\n");
     EXPECT_FALSE(clsAnalysis::GetGroupFileCompany(bad, &company, &error));
     EXPECT_EQ(error, GetLangString(722));
-    writeAll(bad, "Version: 2\r\n7\r\n");
+    kv6test::writeFile(bad, "Version: 2\r\n7\r\n");
     EXPECT_TRUE(clsAnalysis::GetGroupFileCompany(bad, &company, &error));
     EXPECT_EQ(company, 7);
     clsAnalysis fromMissing;

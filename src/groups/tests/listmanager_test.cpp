@@ -2,7 +2,7 @@
 #include "base/langstrings.h"
 #include "groups/listmanager.h"
 
-#include "testenv.h"
+#include "testscopes.h"
 
 #include <gtest/gtest.h>
 
@@ -18,13 +18,8 @@ GroupItemPtr newEntry()
 class Lists : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
-        LoadLanguage(QStringLiteral("kv6reprt"));
-        list.Initialize(newEntry());
-    }
-    void TearDown() override { SetLanguageFolderForTesting(QString()); }
+    void SetUp() override { list.Initialize(newEntry()); }
+    kv6test::ShippedLanguage language;
 
     GroupItemPtr addItem(int id, bool include = true)
     {

@@ -46,19 +46,6 @@ QByteArray crlfPdf(const QByteArray &text, int fillers)
     return pdf;
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Runs a poppler tool; its exit code, and its output in `out`.
 int poppler(const QString &tool, const QStringList &args, QString *out = nullptr)
 {
@@ -88,18 +75,18 @@ TEST(PdfPatch, CrLfFileGetsTheUpdateExactly)
     const QString path = env.path(QStringLiteral("report.pdf"));
     const QByteArray original = crlfPdf(cyrillic1251, 51); // 56 objects in all
     ASSERT_EQ(original.count("endobj"), 56);
-    writeFile(path, original);
+    kv6test::writeFile(path, original);
 
     // Windows ANSI systems, and an unknown code page, leave the file as the writer made it.
     QString error;
     ASSERT_TRUE(PatchPDFFile(path, QStringLiteral(" 1252 "), &error));
     ASSERT_TRUE(PatchPDFFile(path, QString(), &error));
-    EXPECT_EQ(readFile(path), original);
+    EXPECT_EQ(kv6test::readFile(path), original);
     // Before the patch the Cyrillic bytes show as Western letters.
     EXPECT_EQ(pdfText(path), QStringLiteral("Ïðèâåò ìèð"));
 
     ASSERT_TRUE(PatchPDFFile(path, QStringLiteral("1251"), &error)) << error.toStdString();
-    const QByteArray patched = readFile(path);
+    const QByteArray patched = kv6test::readFile(path);
     const qsizetype L = original.size();
     // The old bytes keep their length and offsets; the font now names the new object 57.
     ASSERT_GT(patched.size(), L);
@@ -143,11 +130,11 @@ TEST(PdfPatch, QtWriterOutputStaysReadable)
     }
     const QString before = pdfText(path);
     ASSERT_TRUE(before.contains(QStringLiteral("Отчёт"))) << before.toStdString();
-    const QByteArray original = readFile(path);
+    const QByteArray original = kv6test::readFile(path);
 
     QString error;
     ASSERT_TRUE(PatchPDFFile(path, QStringLiteral("65001"), &error)) << error.toStdString();
-    const QByteArray patched = readFile(path);
+    const QByteArray patched = kv6test::readFile(path);
     EXPECT_TRUE(patched.startsWith(original.left(original.size() - 200)));
     EXPECT_TRUE(patched.endsWith("%%EOF"));
     EXPECT_EQ(poppler(QStringLiteral("pdfinfo"), { path }), 0);

@@ -12,6 +12,7 @@
 #include "report/report.h"
 
 #include "enginetest.h"
+#include "testscopes.h"
 
 #include <QFile>
 #include <QProcess>
@@ -82,18 +83,7 @@ protected:
         QVariant version;
         const DataResult e = OpenDataConnection(source, true, version, connection);
         ASSERT_FALSE(e) << e->Description().toStdString();
-        SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
-        LoadLanguage(QStringLiteral("kv6reprt"));
         CreateBranding(env.path(QStringLiteral("no-branding")));
-        savedDefinitions = Startup().DefinitionsFolder;
-        SetStartupValue(&StartupValues::DefinitionsFolder, env.root());
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
-    void TearDown() override
-    {
-        QLocale::setDefault(QLocale::system());
-        SetStartupValue(&StartupValues::DefinitionsFolder, savedDefinitions);
-        SetLanguageFolderForTesting(QString());
     }
 
     // Writes the definition (with extra definition elements) and builds its data set.
@@ -136,9 +126,12 @@ protected:
     }
 
     kv6test::TempEnv env;
+    kv6test::ShippedLanguage language;
+    kv6test::UsEnglishLocale locale;
+    kv6test::ScopedStartupValue<QString> definitions { &StartupValues::DefinitionsFolder,
+        env.root() };
     DataSource source;
     std::unique_ptr<DataConnection> connection;
-    QString savedDefinitions;
 };
 
 TEST_F(RenderReport, TitlesStylingCurrencyAndLabelsFollowTheReport)

@@ -2,7 +2,7 @@
 #include "report/ctldateselector.h"
 #include "report/dateselector.h"
 
-#include "testenv.h"
+#include "testscopes.h"
 
 #include <gtest/gtest.h>
 #include <QComboBox>
@@ -22,19 +22,7 @@ using DS = clsDateSelector;
 class DateSelectorControl : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
-        LoadLanguage(QStringLiteral("kv6reprt"));
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        create();
-    }
-    void TearDown() override
-    {
-        control.reset();
-        QLocale::setDefault(m_saved);
-        SetLanguageFolderForTesting(QString());
-    }
+    void SetUp() override { create(); }
     void create()
     {
         control = std::make_unique<ctlDateSelector>();
@@ -68,14 +56,13 @@ protected:
         return { f, t };
     }
 
+    kv6test::ShippedLanguage language;
+    kv6test::UsEnglishLocale locale;
     std::unique_ptr<ctlDateSelector> control;
     QComboBox *cmb = nullptr;
     QDateEdit *from = nullptr;
     QDateEdit *to = nullptr;
     QLabel *lbl = nullptr;
-
-private:
-    QLocale m_saved;
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "base/langstrings.h"
 #include "report/dateselector.h"
 
-#include "testenv.h"
+#include "testscopes.h"
 
 #include <gtest/gtest.h>
 #include <QLocale>
@@ -27,17 +27,8 @@ std::string text(const QDate &day)
 class DateTypes : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
-        LoadLanguage(QStringLiteral("kv6reprt"));
-        useLocale(QLocale::English, QLocale::UnitedStates);
-    }
-    void TearDown() override
-    {
-        QLocale::setDefault(m_saved);
-        SetLanguageFolderForTesting(QString());
-    }
+    kv6test::ShippedLanguage language;
+    kv6test::UsEnglishLocale locale;
     void useLocale(QLocale::Language language, QLocale::Territory territory)
     {
         QLocale::setDefault(QLocale(language, territory));
@@ -54,9 +45,6 @@ protected:
         EXPECT_EQ(f, from) << "type " << type << " on " << text(today) << ": from " << text(f);
         EXPECT_EQ(t, to) << "type " << type << " on " << text(today) << ": to " << text(t);
     }
-
-private:
-    QLocale m_saved;
 };
 
 } // namespace

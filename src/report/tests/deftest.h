@@ -6,7 +6,7 @@
 #include "base/langstrings.h"
 #include "base/startupvalues.h"
 
-#include "testenv.h"
+#include "testscopes.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -46,15 +46,11 @@ protected:
         table.close();
         kv6::SetLanguageFolderForTesting(lang);
         ASSERT_TRUE(kv6::LoadLanguage(QStringLiteral("kv6reprt")));
-        folder = env.path(QStringLiteral("reports"));
         QDir().mkpath(folder);
-        savedDefinitions = kv6::Startup().DefinitionsFolder;
-        kv6::SetStartupValue(&kv6::StartupValues::DefinitionsFolder, folder);
         QLocale::setDefault(QLocale::c());
     }
     void TearDown() override
     {
-        kv6::SetStartupValue(&kv6::StartupValues::DefinitionsFolder, savedDefinitions);
         kv6::FreeLanguage();
         kv6::SetLanguageFolderForTesting(QString());
         QLocale::setDefault(QLocale::system());
@@ -70,8 +66,8 @@ protected:
     }
 
     TempEnv env;
-    QString folder;
-    QString savedDefinitions;
+    QString folder = env.path(QStringLiteral("reports"));
+    ScopedStartupValue<QString> definitions { &kv6::StartupValues::DefinitionsFolder, folder };
 };
 
 } // namespace kv6test

@@ -8,6 +8,7 @@
 
 #include "deftest.h"
 #include "enginetest.h"
+#include "testscopes.h"
 
 #include <QDomDocument>
 
@@ -79,16 +80,14 @@ std::vector<Row> rowsOf(const RecordsetPtr &rs)
 
 } // namespace
 
-class DataSetBuild : public kv6test::EngineTest
+class DataSetBuild : public kv6test::SuiteTest
 {
 protected:
     void SetUp() override
     {
-        EngineTest::SetUp();
-        if (IsSkipped())
+        SuiteTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
             return;
-        openFresh();
-        kv6test::addSampleSuite(*connection);
         const QString insert = QStringLiteral(
             "INSERT INTO print_jobs (company_id, user_id, printer_id, job_time, pages, "
             "color_pages) VALUES (?, ?, ?, ?, ?, ?)");
@@ -104,21 +103,12 @@ protected:
             const DataResult e = connection->Execute(insert, job);
             ASSERT_FALSE(e) << e->Description().toStdString();
         }
-        kv6::SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
-        kv6::LoadLanguage(QStringLiteral("kv6reprt"));
         analysis.setShowProgress(false);
         const DataResult e = analysis.InitializeDefault(*connection, 1);
         ASSERT_FALSE(e) << e->Description().toStdString();
         printer(QStringLiteral("PRT10"))->setEstCost(Currency::fromDouble(0.05));
         printer(QStringLiteral("PRT11"))->setEstCost(Currency::fromDouble(0.10));
     }
-    void TearDown() override
-    {
-        kv6::FreeLanguage();
-        kv6::SetLanguageFolderForTesting(QString());
-        EngineTest::TearDown();
-    }
-
     clsPrinter *printer(const QString &key)
     {
         GroupItemPtr *item = analysis.PrinterManager()->Items().item(key);
@@ -151,6 +141,7 @@ protected:
         return rowsOf(report.ReportData());
     }
 
+    kv6test::ShippedLanguage language;
     SilentDialogs silent;
     ScopedDialogProvider quiet { &silent };
     clsAnalysis analysis;

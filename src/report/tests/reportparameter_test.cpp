@@ -1,7 +1,7 @@
 #include "base/langstrings.h"
 #include "report/reportparameter.h"
 
-#include "testenv.h"
+#include "testscopes.h"
 
 #include <gtest/gtest.h>
 #include <QDate>
@@ -16,16 +16,8 @@ class Parameter : public ::testing::Test
 protected:
     void SetUp() override
     {
-        SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
-        LoadLanguage(QStringLiteral("kv6reprt"));
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         p.SetDisplay(true);
         p.SetLabel(QStringLiteral("  Copies ")); // messages show it trimmed
-    }
-    void TearDown() override
-    {
-        QLocale::setDefault(m_saved);
-        SetLanguageFolderForTesting(QString());
     }
     // A displayed, required number between the bounds given (null for none).
     void number(const QVariant &min, const QVariant &max)
@@ -37,10 +29,9 @@ protected:
     }
     static QString s(const char *text) { return QString::fromUtf8(text); }
 
+    kv6test::ShippedLanguage language;
+    kv6test::UsEnglishLocale locale;
     clsReportParameter p;
-
-private:
-    QLocale m_saved;
 };
 
 } // namespace

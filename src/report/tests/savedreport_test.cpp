@@ -25,12 +25,6 @@ const QByteArray definitionText = R"(
 </Parameters>
 )";
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 class SavedReport : public kv6test::DefinitionTest
@@ -40,15 +34,7 @@ protected:
     {
         DefinitionTest::SetUp();
         write(QStringLiteral("users.rpt"), kv6test::definition(definitionText));
-        userFolder = env.path(QStringLiteral("saved"));
         QDir().mkpath(userFolder);
-        savedUserReports = Startup().UserReportsFolder;
-        SetStartupValue(&StartupValues::UserReportsFolder, userFolder);
-    }
-    void TearDown() override
-    {
-        SetStartupValue(&StartupValues::UserReportsFolder, savedUserReports);
-        DefinitionTest::TearDown();
     }
     clsReportParameter &param(clsReport &r, const QString &name)
     {
@@ -62,8 +48,9 @@ protected:
         f.write(content);
     }
 
-    QString userFolder;
-    QString savedUserReports;
+    QString userFolder = env.path(QStringLiteral("saved"));
+    kv6test::ScopedStartupValue<QString> userReports { &StartupValues::UserReportsFolder,
+        userFolder };
 };
 
 TEST_F(SavedReport, SettingsSurviveARoundTripAndTheFileIsLineForLine)
@@ -87,7 +74,7 @@ TEST_F(SavedReport, SettingsSurviveARoundTripAndTheFileIsLineForLine)
     ASSERT_EQ(report.SaveUserDefined(QStringLiteral("march.rpt")), QString());
 
     // The C locale's short date is M/d/yyyy here.
-    EXPECT_EQ(readAll(savedPath(QStringLiteral("march.rpt"))).toStdString(),
+    EXPECT_EQ(kv6test::readFile(savedPath(QStringLiteral("march.rpt"))).toStdString(),
         std::string(
             "3\r\nusers.rpt\r\nMarch for Sales\r\nEvery page of every user.\r\n"
             "Sales pages\r\nFirst quarter\r\nUserName ASC\r\n0\r\n-1\r\n-1\r\n3\r\n7,12,\r\n"

@@ -1,7 +1,7 @@
 #include "base/langstrings.h"
 #include "ui/progress.h"
 
-#include "testenv.h"
+#include "testscopes.h"
 
 #include <gtest/gtest.h>
 #include <QPushButton>
@@ -13,12 +13,7 @@ namespace {
 class Progress : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
-        LoadLanguage(QStringLiteral("kv6reprt"));
-    }
-    void TearDown() override { SetLanguageFolderForTesting(QString()); }
+    kv6test::ShippedLanguage language;
     frmProgress window;
 };
 } // namespace

@@ -5,7 +5,7 @@
 #include "base/langstrings.h"
 #include "report/report.h"
 
-#include "testenv.h"
+#include "testscopes.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -41,10 +41,6 @@ class SaveDialog : public ::testing::Test
 protected:
     void SetUp() override
     {
-        SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
-        LoadLanguage(QStringLiteral("kv6reprt"));
-        saved = Startup().UserReportsFolder;
-        SetStartupValue(&StartupValues::UserReportsFolder, env.root());
         const QString def = env.path(QStringLiteral("def.rpt"));
         QFile f(def);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -53,11 +49,6 @@ protected:
         f.close();
         ASSERT_TRUE(report.LoadDefinition(def, 1)) << report.LastError().toStdString();
     }
-    void TearDown() override
-    {
-        SetStartupValue(&StartupValues::UserReportsFolder, saved);
-        SetLanguageFolderForTesting(QString());
-    }
     void typeName(const QString &text)
     {
         dialog.txtName->clear();
@@ -65,7 +56,9 @@ protected:
     }
 
     kv6test::TempEnv env;
-    QString saved;
+    kv6test::ShippedLanguage language;
+    kv6test::ScopedStartupValue<QString> userReports { &StartupValues::UserReportsFolder,
+        env.root() };
     ScriptedDialogs answers;
     ScopedDialogProvider scoped { &answers };
     clsReport report;

@@ -1,0 +1,66 @@
+#pragma once
+
+// Scoped states many fixtures share. Declare them as members before anything that reads them.
+
+#include "base/langstrings.h"
+#include "base/startupvalues.h"
+#include "testenv.h"
+
+#include <QLocale>
+
+namespace kv6test {
+
+// The program's shipped language table, loaded for the lifetime of the object.
+class ShippedLanguage
+{
+public:
+    ShippedLanguage()
+    {
+        kv6::SetLanguageFolderForTesting(sourceDir() + QStringLiteral("/data/lang"));
+        loaded = kv6::LoadLanguage(QStringLiteral("kv6reprt"));
+    }
+    ~ShippedLanguage()
+    {
+        kv6::FreeLanguage();
+        kv6::SetLanguageFolderForTesting(QString());
+    }
+    ShippedLanguage(const ShippedLanguage &) = delete;
+    ShippedLanguage &operator=(const ShippedLanguage &) = delete;
+
+    bool loaded = false;
+};
+
+// US English as the default locale (month names, decimal point, Sunday weeks), restored after.
+class UsEnglishLocale
+{
+public:
+    UsEnglishLocale() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    ~UsEnglishLocale() { QLocale::setDefault(m_saved); }
+    UsEnglishLocale(const UsEnglishLocale &) = delete;
+    UsEnglishLocale &operator=(const UsEnglishLocale &) = delete;
+
+private:
+    QLocale m_saved;
+};
+
+// One start-up value changed for the lifetime of the object.
+template<typename T>
+class ScopedStartupValue
+{
+public:
+    ScopedStartupValue(T kv6::StartupValues::*member, T value)
+        : m_member(member)
+        , m_saved(kv6::Startup().*member)
+    {
+        kv6::SetStartupValue(member, std::move(value));
+    }
+    ~ScopedStartupValue() { kv6::SetStartupValue(m_member, m_saved); }
+    ScopedStartupValue(const ScopedStartupValue &) = delete;
+    ScopedStartupValue &operator=(const ScopedStartupValue &) = delete;
+
+private:
+    T kv6::StartupValues::*m_member;
+    T m_saved;
+};
+
+} // namespace kv6test
