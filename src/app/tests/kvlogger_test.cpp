@@ -108,7 +108,7 @@ TEST(KVLogger, StampsCarryTheSystemLanguagesMonthNames)
         log.WriteToLog(QStringLiteral("ligne"), true, 0);
         static const char *const months[] = { "janv.", "févr.", "mars", "avr.", "mai", "juin",
             "juil.", "août", "sept.", "oct.", "nov.", "déc." };
-        const QString text = QString::fromUtf8(readAll(log.LogFile()));
+        const QString text = QString::fromUtf8(kv6test::readFile(log.LogFile()));
         EXPECT_TRUE(text.startsWith(
             QString::fromUtf8(months[QDate::currentDate().month() - 1]) + QLatin1Char(' ')))
             << text.toStdString();
