@@ -231,7 +231,7 @@ QDateTime Task::NextRunTime() const
     if (!(m_record->flags & taskFlagDisabled)) {
         for (const TriggerRecord &t : std::as_const(m_record->triggers)) {
             // Four years and a day reach every 29 February.
-            for (QDate d = now.date(); d <= now.date().addDays(4 * 366); d = d.addDays(1)) {
+            for (QDate d = now.date(); d <= now.date().addDays(qint64(4) * 366); d = d.addDays(1)) {
                 const QDateTime at(d, t.startTime);
                 if (next.isValid() && at >= next)
                     break;
