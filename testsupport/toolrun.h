@@ -17,7 +17,9 @@ struct ToolRun
 };
 
 // Runs bin/<tool> of the staged layout; a tool that does not finish in time fails the test.
-ToolRun runStagedTool(const QString &tool, const QStringList &args, int timeoutMs = 120000);
+// A file-size limit (bytes, through prlimit) makes every write past it fail as a full disk does.
+ToolRun runStagedTool(
+    const QString &tool, const QStringList &args, int timeoutMs = 120000, qint64 fileSizeLimit = 0);
 // The exit code and both outputs, for failure messages.
 std::string show(const ToolRun &run);
 

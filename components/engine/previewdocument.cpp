@@ -1,5 +1,7 @@
 #include "engine/previewdocument.h"
 
+#include "base/textfile.h"
+
 #include <QDataStream>
 #include <QFile>
 #include <QLocale>
@@ -435,9 +437,11 @@ bool PreviewDocument::fromBytes(const QByteArray &bytes, QString *error)
 bool PreviewDocument::save(const QString &path, QString *error) const
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(toBytes()) < 0 || !file.commit()) {
+    QString why;
+    if (!file.open(QIODevice::WriteOnly) || !WriteAndCommit(file, toBytes(), &why)) {
         if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+            *error = QStringLiteral("Cannot write %1: %2")
+                         .arg(path, why.isEmpty() ? file.errorString() : why);
         return false;
     }
     return true;
@@ -605,9 +609,9 @@ bool writePdf(const PreviewDocument &document, const QString &path, QString *err
         if (!painter.end())
             return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
     }
-    if (!file.commit())
-        return fail(
-            QStringLiteral("Cannot write the PDF file %1: %2").arg(path, file.errorString()));
+    QString why;
+    if (!CommitFile(file, &why))
+        return fail(QStringLiteral("Cannot write the PDF file %1: %2").arg(path, why));
     return true;
 }
 
