@@ -1,0 +1,413 @@
+#include "proposal/proposalrender.h"
+
+#include "app/branding.h"
+#include "base/langstrings.h"
+#include "base/paths.h"
+#include "base/startupvalues.h"
+#include "base/textfile.h"
+#include "groups/analysis.h"
+#include "proposal/proposal.h"
+#include "recordset/recordset.h"
+#include "report/report.h"
+#include "report/savedfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+namespace kv6 {
+
+using engine::OutputFormat;
+using engine::PreviewDocument;
+using engine::ReportEngine;
+
+namespace {
+
+constexpr int TextFieldSize = 256;
+// Half an inch, where the page number sits below the report's footer.
+constexpr double NumberMargin = 720;
+constexpr double NumberAboveMargin = 360;
+
+QString extension(OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::Html:
+        return QStringLiteral(".htm");
+    case OutputFormat::Text:
+        return QStringLiteral(".txt");
+    default:
+        return QStringLiteral(".rtt");
+    }
+}
+
+QString layoutPath(const QString &fileName)
+{
+    return Startup().DefinitionsFolder + QLatin1Char('/') + fileName;
+}
+
+// The period the proposal covers, as its title page shows it.
+QString periodText(const clsProposal &p)
+{
+    if (!p.FromDate().isValid() || !p.ToDate().isValid())
+        return {};
+    return SavedDateText(p.FromDate()) + QStringLiteral(" \u2013 ") + SavedDateText(p.ToDate());
+}
+
+bool fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+// Loads a piece into the document (the first replaces what it held) and deletes its file.
+bool takePiece(PreviewDocument &document, const QString &path, bool first, QString *error)
+{
+    const bool ok = first ? document.load(path, error) : document.append(path, error);
+    QFile::remove(path);
+    return ok;
+}
+
+// The body of one HTML piece with its style classes renamed apart from the other pieces'.
+struct HtmlPiece
+{
+    QString style;
+    QString body;
+};
+
+HtmlPiece htmlPiece(const QString &html, int n)
+{
+    const auto between = [&](const QString &open, const QString &close) {
+        const qsizetype a = html.indexOf(open);
+        const qsizetype b = html.lastIndexOf(close);
+        return a < 0 || b < a ? QString() : html.mid(a + open.size(), b - a - open.size());
+    };
+    const QString prefix = QStringLiteral("p%1").arg(n);
+    HtmlPiece piece { between(QStringLiteral("<style>"), QStringLiteral("</style>")),
+        between(QStringLiteral("<body>"), QStringLiteral("</body>")) };
+    static const QRegularExpression styleClass(
+        QStringLiteral("^\\.s(\\d+) \\{"), QRegularExpression::MultilineOption);
+    static const QRegularExpression usedClass(QStringLiteral("class=\"s(\\d+)\""));
+    piece.style.replace(styleClass, QStringLiteral(".%1s\\1 {").arg(prefix));
+    piece.style.replace(QStringLiteral("table.report"), QStringLiteral("table.%1").arg(prefix));
+    piece.body.replace(usedClass, QStringLiteral("class=\"%1s\\1\"").arg(prefix));
+    piece.body.replace(QStringLiteral("<table class=\"report\">"),
+        QStringLiteral("<table class=\"%1\">").arg(prefix));
+    return piece;
+}
+
+} // namespace
+
+clsProposalRender::clsProposalRender() = default;
+clsProposalRender::~clsProposalRender() = default;
+
+QString clsProposalRender::TemporaryFolder() const
+{
+    return m_folder ? m_folder->path() + QLatin1Char('/') : QString();
+}
+
+QString clsProposalRender::piecePath(const QString &baseName) const
+{
+    return TemporaryFolder() + baseName + extension(m_format);
+}
+
+bool clsProposalRender::BeginProposal(IReportRenderHost &host, clsProposal &proposal,
+    EngineArray &engines, const QFont &reportFont, QString *error, OutputFormat pieces)
+{
+    m_host = &host;
+    m_proposal = &proposal;
+    m_engines = &engines;
+    m_font = reportFont;
+    m_format = pieces;
+    // A folder of its own, so two proposals rendering at once (a scheduled run beside the
+    // window) never take each other's pieces.
+    m_folder = std::make_unique<QTemporaryDir>(TempFolder() + QStringLiteral("kv6prp-XXXXXX"));
+    if (!m_folder->isValid()) {
+        const QString why = m_folder->errorString();
+        m_folder.reset();
+        return fail(error,
+            QStringLiteral("No temporary folder can be made in %1: %2")
+                .arg(QDir::toNativeSeparators(TempFolder()), why));
+    }
+    if (proposal.CreateTitlePage())
+        return renderTitlePage(error);
+    return true;
+}
+
+bool clsProposalRender::renderTitlePage(QString *error)
+{
+    auto data = Recordset::Create();
+    for (const char *name : { "ProposalTitle", "PreparedFor", "PreparedBy", "ProposalPeriod" })
+        data->AppendField(QLatin1String(name), adVarWChar, TextFieldSize);
+    data->Open();
+    data->AppendRow({ m_proposal->Title(), m_proposal->PreparedFor(), m_proposal->PreparedBy(),
+        periodText(*m_proposal) });
+    data->MoveFirst();
+
+    ReportEngine engine;
+    if (!engine.load(
+            layoutPath(QStringLiteral("titlepage.prp")), QStringLiteral("Title Page"), error))
+        return false;
+    engine.setRecordset(data);
+    clsReportRender::ApplyReportStyle(engine, m_font);
+    clsReportRender::LocaliseLabels(engine);
+    if (engine::Field *logo = engine.Fields().item(QStringLiteral("picLogo")))
+        logo->picture = engine::Picture::fromImage(Startup().ReportLogoPicture);
+    const bool ok = engine.renderToFile(piecePath(QStringLiteral("KV6prpTitle")), m_format, error);
+    data->Close();
+    return ok;
+}
+
+bool clsProposalRender::RenderReport(int index, QString *error)
+{
+    if (!m_proposal || !m_folder)
+        return fail(error, QStringLiteral("The proposal has not begun."));
+    const ReportPtr *report = m_proposal->Reports().item(index);
+    if (!report)
+        return fail(error, QStringLiteral("The proposal has no report %1.").arg(index));
+    clsReport &r = **report;
+    r.SetNumDecimals(m_proposal->NumDecimals());
+    m_host->ReportBegin(r);
+    bool ok = false;
+    if (const QString why = m_host->ReportError(); !why.isEmpty() || m_engines->empty()) {
+        fail(error, why);
+    } else {
+        ReportEngine &engine = *m_engines->front();
+        ok = engine.renderToFile(
+            piecePath(QStringLiteral("KV6prpReport%1").arg(index)), m_format, error);
+        r.SetPageCount(engine.pageCount());
+        if (ok && !m_host->ReportError().isEmpty())
+            ok = fail(error, m_host->ReportError());
+    }
+    m_host->ReportEnd();
+    return ok;
+}
+
+bool clsProposalRender::RenderAllReports(QString *error)
+{
+    for (int i = 1; m_proposal && i <= m_proposal->Reports().count(); ++i) {
+        if (!RenderReport(i, error))
+            return false;
+    }
+    return true;
+}
+
+bool clsProposalRender::renderContents(QString *error)
+{
+    auto data = Recordset::Create();
+    data->AppendField(QStringLiteral("ProposalReportName"), adVarWChar, TextFieldSize);
+    data->AppendField(QStringLiteral("PageStart"), adInteger);
+    data->Open();
+    int start = 1;
+    for (const ReportPtr &report : m_proposal->Reports()) {
+        data->AppendRow({ report->DisplayName(), start });
+        start += report->PageCount();
+    }
+    data->MoveFirst();
+
+    ReportEngine engine;
+    if (!engine.load(layoutPath(QStringLiteral("tbcontents.prp")),
+            QStringLiteral("Proposal Contents"), error))
+        return false;
+    engine.setRecordset(data);
+    if (engine::Field *title = engine.Fields().item(QStringLiteral("clrTitle"))) {
+        title->text = GetLangString(824);
+        title->calculated = false;
+    }
+    clsReportRender::ApplyReportStyle(engine, m_font);
+    clsReportRender::LocaliseLabels(engine);
+    if (engine::Field *logo = engine.Fields().item(QStringLiteral("picLogo")))
+        logo->picture = engine::Picture::fromImage(Startup().ReportLogoPicture);
+    const bool ok
+        = engine.renderToFile(piecePath(QStringLiteral("KV6prpContents")), m_format, error);
+    data->Close();
+    return ok;
+}
+
+QStringList clsProposalRender::pieces() const
+{
+    QStringList paths;
+    paths << piecePath(QStringLiteral("KV6prpTitle"))
+          << piecePath(QStringLiteral("KV6prpContents"));
+    for (int i = 1; i <= m_proposal->Reports().count(); ++i)
+        paths << piecePath(QStringLiteral("KV6prpReport%1").arg(i));
+    QStringList present;
+    for (const QString &p : std::as_const(paths)) {
+        if (QFile::exists(p))
+            present << p;
+    }
+    return present;
+}
+
+bool clsProposalRender::FinalizeProposal(PreviewDocument &document, QString *error)
+{
+    if (!m_proposal || !m_folder)
+        return fail(error, QStringLiteral("The proposal has not begun."));
+    if (m_proposal->CreateTableContents() && !renderContents(error))
+        return false;
+    const QString reportsStart = piecePath(QStringLiteral("KV6prpReport1"));
+    int firstReportPage = 0;
+    bool first = true;
+    for (const QString &path : pieces()) {
+        if (path == reportsStart)
+            firstReportPage = document.pageCount() + 1;
+        if (!takePiece(document, path, first, error))
+            return false;
+        if (first)
+            firstReportPage = path == reportsStart ? 1 : 0;
+        first = false;
+    }
+    if (firstReportPage == 0)
+        firstReportPage = document.pageCount() + 1;
+
+    document.setFont(engine::FontSpec::fromQFont(m_font));
+    document.setTextColor(QRgb(Branding().ReportColorMain()));
+    document.setMargins(QMarginsF(NumberMargin, NumberMargin, NumberMargin, NumberMargin));
+    const int last = document.pageCount();
+    for (int p = firstReportPage; p <= last; ++p) {
+        const QString text = GetLangString(821, QString::number(p - firstReportPage + 1),
+            QString::number(last - firstReportPage + 1));
+        const QSizeF size = document.page(p).size;
+        const double x = size.width() - document.margins().right() - document.textWidth(text);
+        const double y = size.height() - document.margins().bottom() - NumberAboveMargin;
+        document.drawOverlayText(p, x, y, text);
+    }
+    return true;
+}
+
+bool clsProposalRender::FinalizeProposalToFile(const QString &path, QString *error)
+{
+    if (!m_proposal || !m_folder)
+        return fail(error, QStringLiteral("The proposal has not begun."));
+    if (m_proposal->CreateTableContents() && !renderContents(error))
+        return false;
+    QString out;
+    QString styles;
+    int n = 0;
+    for (const QString &piecePath : pieces()) {
+        QString text;
+        const bool read = ReadTextFile(piecePath, &text, error);
+        QFile::remove(piecePath);
+        if (!read)
+            return false;
+        if (m_format == OutputFormat::Html) {
+            const HtmlPiece piece = htmlPiece(text, ++n);
+            styles += piece.style;
+            out += QStringLiteral("<section class=\"piece\">\n%1</section>\n").arg(piece.body);
+        } else {
+            // A form feed starts each piece on a new sheet when the text is printed.
+            out += (out.isEmpty() ? QString() : QStringLiteral("\f\n")) + text;
+        }
+    }
+    if (m_format == OutputFormat::Html) {
+        out = QStringLiteral("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>"
+                             "%1</title>\n<style>\n%2section.piece + section.piece { "
+                             "break-before: page; margin-top: 3em; }\n</style>\n</head>\n<body>\n"
+                             "%3</body>\n</html>\n")
+                  .arg(m_proposal->Title().toHtmlEscaped(), styles, out);
+    }
+    QSaveFile file(path);
+    const QByteArray bytes = out.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return fail(error,
+            QStringLiteral("Cannot write %1: %2")
+                .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return true;
+}
+
+ProposalOutcome BuildProposalData(clsProposal &proposal, clsAnalysis *analysis,
+    DataConnection &connection, IProposalProgress *progress)
+{
+    ProposalOutcome outcome;
+    const int count = proposal.Reports().count();
+    if (progress)
+        progress->UpdateProgress(1, GetLangString(236), 0, count);
+    for (int i = 1; i <= count; ++i) {
+        if (progress && progress->Cancelled()) {
+            outcome.result = ProposalOutcome::Cancelled;
+            return outcome;
+        }
+        clsReport &report = **proposal.Reports().item(i);
+        if (progress) {
+            progress->UpdateProgress(1, report.Caption(), i, count);
+            progress->UpdateProgress(2, GetLangString(237), 0, 1);
+        }
+        QMetaObject::Connection relay;
+        if (progress) {
+            relay = QObject::connect(&report, &clsReport::UpdateProgress,
+                [progress](const QString &text, int position, int maximum) {
+                    Q_UNUSED(text);
+                    progress->UpdateProgress(2, GetLangString(238), position, maximum);
+                });
+        }
+        const DataResult e = report.BuildReportDataSet(analysis, connection);
+        QObject::disconnect(relay);
+        outcome.report = report.Caption();
+        if (e) {
+            outcome.result = ProposalOutcome::Failed;
+            outcome.error = e->Description();
+            return outcome;
+        }
+        const RecordsetPtr data = report.ReportData();
+        if (!data || data->RecordCount() == 0) {
+            outcome.result = ProposalOutcome::NoData;
+            return outcome;
+        }
+    }
+    outcome.report.clear();
+    return outcome;
+}
+
+ProposalOutcome RenderProposal(clsProposal &proposal, IReportRenderHost &host, EngineArray &engines,
+    const QFont &reportFont, IProposalProgress *progress,
+    const std::function<PreviewDocument *()> &openDocument)
+{
+    ProposalOutcome outcome;
+    const auto failed = [&](const QString &error, const QString &report = {}) {
+        outcome.result = ProposalOutcome::Failed;
+        outcome.error = error;
+        outcome.report = report;
+        return outcome;
+    };
+    const int count = proposal.Reports().count();
+    if (progress)
+        progress->UpdateProgress(1, GetLangString(239), 0, count);
+    clsProposalRender render;
+    QString error;
+    if (!render.BeginProposal(host, proposal, engines, reportFont, &error))
+        return failed(error);
+    for (int i = 1; i <= count; ++i) {
+        if (progress && progress->Cancelled()) {
+            outcome.result = ProposalOutcome::Cancelled;
+            return outcome;
+        }
+        clsReport &report = **proposal.Reports().item(i);
+        if (progress)
+            progress->UpdateProgress(2, GetLangString(240), 0, 1);
+        if (!render.RenderReport(i, &error)) {
+            if (progress && progress->Cancelled()) {
+                outcome.result = ProposalOutcome::Cancelled;
+                return outcome;
+            }
+            return failed(error, report.Caption());
+        }
+        if (progress) {
+            progress->UpdateProgress(2, GetLangString(241), 1, 1);
+            progress->UpdateProgress(1, report.Caption(), i, count);
+        }
+    }
+    if (progress && progress->Cancelled()) {
+        outcome.result = ProposalOutcome::Cancelled;
+        return outcome;
+    }
+    PreviewDocument *document = openDocument ? openDocument() : nullptr;
+    if (!document)
+        return failed(QStringLiteral("There is no document to lay the proposal out in."));
+    if (!render.FinalizeProposal(*document, &error))
+        return failed(error);
+    return outcome;
+}
+
+} // namespace kv6
