@@ -1,6 +1,7 @@
 #include "proposal/proposalrender.h"
 
 #include "app/branding.h"
+#include "app/fonts.h"
 #include "base/langstrings.h"
 #include "base/paths.h"
 #include "base/startupvalues.h"
@@ -8,6 +9,8 @@
 #include "groups/analysis.h"
 #include "proposal/proposal.h"
 #include "recordset/recordset.h"
+#include "render/pdfpatch.h"
+#include "render/reportoutput.h"
 #include "report/report.h"
 #include "report/savedfile.h"
 
@@ -26,9 +29,10 @@ using engine::ReportEngine;
 namespace {
 
 constexpr int TextFieldSize = 256;
-// Half an inch, where the page number sits below the report's footer.
+// Page numbers: half-inch margins, and the line sits where the reports' footers put their own
+// page number (120 twips into a 400-twip footer).
 constexpr double NumberMargin = 720;
-constexpr double NumberAboveMargin = 360;
+constexpr double NumberAboveMargin = 280;
 
 QString extension(OutputFormat format)
 {
@@ -96,6 +100,20 @@ HtmlPiece htmlPiece(const QString &html, int n)
     piece.body.replace(QStringLiteral("<table class=\"report\">"),
         QStringLiteral("<table class=\"%1\">").arg(prefix));
     return piece;
+}
+
+// Dots that run from after the text to the end of the field: exactly as many as fit, so that
+// nothing hidden lies under the page number when the text is copied out of the PDF.
+QString leader(const QString &text, const engine::FontSpec &font, double width)
+{
+    QSizeF used, dot;
+    if (!clsReportRender::MeasureText(text + QStringLiteral("  "), font, used)
+        || !clsReportRender::MeasureText(QStringLiteral(" ."), font, dot))
+        return {};
+    // MeasureText adds 60 twips of air to every width.
+    const double step = dot.width() - 60;
+    const int n = step > 0 ? int((width - used.width() - 60) / step) : 0;
+    return n > 0 ? QStringLiteral(" .").repeated(n) : QString();
 }
 
 } // namespace
@@ -196,22 +214,10 @@ bool clsProposalRender::RenderAllReports(QString *error)
 
 bool clsProposalRender::renderContents(QString *error)
 {
-    auto data = Recordset::Create();
-    data->AppendField(QStringLiteral("ProposalReportName"), adVarWChar, TextFieldSize);
-    data->AppendField(QStringLiteral("PageStart"), adInteger);
-    data->Open();
-    int start = 1;
-    for (const ReportPtr &report : m_proposal->Reports()) {
-        data->AppendRow({ report->DisplayName(), start });
-        start += report->PageCount();
-    }
-    data->MoveFirst();
-
     ReportEngine engine;
     if (!engine.load(layoutPath(QStringLiteral("tbcontents.prp")),
             QStringLiteral("Proposal Contents"), error))
         return false;
-    engine.setRecordset(data);
     if (engine::Field *title = engine.Fields().item(QStringLiteral("clrTitle"))) {
         title->text = GetLangString(824);
         title->calculated = false;
@@ -220,6 +226,21 @@ bool clsProposalRender::renderContents(QString *error)
     clsReportRender::LocaliseLabels(engine);
     if (engine::Field *logo = engine.Fields().item(QStringLiteral("picLogo")))
         logo->picture = engine::Picture::fromImage(Startup().ReportLogoPicture);
+
+    auto data = Recordset::Create();
+    data->AppendField(QStringLiteral("ProposalReportName"), adVarWChar, TextFieldSize);
+    data->AppendField(QStringLiteral("PageStart"), adInteger);
+    data->AppendField(QStringLiteral("Leader"), adVarWChar, TextFieldSize);
+    data->Open();
+    const engine::Field *name = engine.Fields().item(QStringLiteral("txtReportName"));
+    int start = 1;
+    for (const ReportPtr &report : m_proposal->Reports()) {
+        data->AppendRow({ report->DisplayName(), start,
+            name ? leader(report->DisplayName(), name->font, name->width) : QString() });
+        start += report->PageCount();
+    }
+    data->MoveFirst();
+    engine.setRecordset(data);
     const bool ok
         = engine.renderToFile(piecePath(QStringLiteral("KV6prpContents")), m_format, error);
     data->Close();
@@ -263,7 +284,7 @@ bool clsProposalRender::FinalizeProposal(PreviewDocument &document, QString *err
         firstReportPage = document.pageCount() + 1;
 
     document.setFont(engine::FontSpec::fromQFont(m_font));
-    document.setTextColor(QRgb(Branding().ReportColorMain()));
+    document.setTextColor(engine::rgbFromBgr(int(Branding().ReportColorMain())));
     document.setMargins(QMarginsF(NumberMargin, NumberMargin, NumberMargin, NumberMargin));
     const int last = document.pageCount();
     for (int p = firstReportPage; p <= last; ++p) {
@@ -360,9 +381,13 @@ ProposalOutcome BuildProposalData(clsProposal &proposal, clsAnalysis *analysis,
     return outcome;
 }
 
-ProposalOutcome RenderProposal(clsProposal &proposal, IReportRenderHost &host, EngineArray &engines,
-    const QFont &reportFont, IProposalProgress *progress,
-    const std::function<PreviewDocument *()> &openDocument)
+namespace {
+
+// The host order shared by every road: begin (the title page), each report unless cancelled,
+// then `finish` unless cancelled. The temporary folder goes with `render` on every way out.
+ProposalOutcome renderInOrder(clsProposal &proposal, IReportRenderHost &host, EngineArray &engines,
+    const QFont &reportFont, IProposalProgress *progress, OutputFormat pieces,
+    const std::function<bool(clsProposalRender &, QString *)> &finish)
 {
     ProposalOutcome outcome;
     const auto failed = [&](const QString &error, const QString &report = {}) {
@@ -371,26 +396,26 @@ ProposalOutcome RenderProposal(clsProposal &proposal, IReportRenderHost &host, E
         outcome.report = report;
         return outcome;
     };
+    const auto cancelled = [&] {
+        outcome.result = ProposalOutcome::Cancelled;
+        return outcome;
+    };
     const int count = proposal.Reports().count();
     if (progress)
         progress->UpdateProgress(1, GetLangString(239), 0, count);
     clsProposalRender render;
     QString error;
-    if (!render.BeginProposal(host, proposal, engines, reportFont, &error))
+    if (!render.BeginProposal(host, proposal, engines, reportFont, &error, pieces))
         return failed(error);
     for (int i = 1; i <= count; ++i) {
-        if (progress && progress->Cancelled()) {
-            outcome.result = ProposalOutcome::Cancelled;
-            return outcome;
-        }
+        if (progress && progress->Cancelled())
+            return cancelled();
         clsReport &report = **proposal.Reports().item(i);
         if (progress)
             progress->UpdateProgress(2, GetLangString(240), 0, 1);
         if (!render.RenderReport(i, &error)) {
-            if (progress && progress->Cancelled()) {
-                outcome.result = ProposalOutcome::Cancelled;
-                return outcome;
-            }
+            if (progress && progress->Cancelled())
+                return cancelled();
             return failed(error, report.Caption());
         }
         if (progress) {
@@ -398,16 +423,55 @@ ProposalOutcome RenderProposal(clsProposal &proposal, IReportRenderHost &host, E
             progress->UpdateProgress(1, report.Caption(), i, count);
         }
     }
-    if (progress && progress->Cancelled()) {
-        outcome.result = ProposalOutcome::Cancelled;
-        return outcome;
-    }
-    PreviewDocument *document = openDocument ? openDocument() : nullptr;
-    if (!document)
-        return failed(QStringLiteral("There is no document to lay the proposal out in."));
-    if (!render.FinalizeProposal(*document, &error))
+    if (progress && progress->Cancelled())
+        return cancelled();
+    if (!finish(render, &error))
         return failed(error);
     return outcome;
+}
+
+} // namespace
+
+ProposalOutcome RenderProposal(clsProposal &proposal, IReportRenderHost &host, EngineArray &engines,
+    const QFont &reportFont, IProposalProgress *progress,
+    const std::function<PreviewDocument *()> &openDocument)
+{
+    return renderInOrder(proposal, host, engines, reportFont, progress, OutputFormat::Document,
+        [&](clsProposalRender &render, QString *error) {
+            PreviewDocument *document = openDocument ? openDocument() : nullptr;
+            if (!document)
+                return fail(
+                    error, QStringLiteral("There is no document to lay the proposal out in."));
+            return render.FinalizeProposal(*document, error);
+        });
+}
+
+ProposalOutcome RenderProposalToFile(clsProposal &proposal, const RenderOptions &options,
+    IProposalProgress *progress, const QString &path, OutputFormat format)
+{
+    RenderOptions o = options;
+    o.renderingProposal = true;
+    HeadlessRenderHost host(o);
+    const QFont font = o.reportFont ? *o.reportFont : LoadFont(ReportFontKey, true);
+    if (format == OutputFormat::Html || format == OutputFormat::Text)
+        return renderInOrder(proposal, host, host.engines(), font, progress, format,
+            [&](clsProposalRender &render, QString *error) {
+                return render.FinalizeProposalToFile(path, error);
+            });
+    if (format != OutputFormat::Pdf) {
+        ProposalOutcome outcome;
+        outcome.result = ProposalOutcome::Failed;
+        outcome.error = QStringLiteral("A proposal is written as PDF, HTML or text.");
+        return outcome;
+    }
+    // Pages are numbered through only once every piece is in, so the whole document is held.
+    PreviewDocument document;
+    return renderInOrder(proposal, host, host.engines(), font, progress, OutputFormat::Document,
+        [&](clsProposalRender &render, QString *error) {
+            return render.FinalizeProposal(document, error)
+                && engine::writePdf(document, path, error)
+                && modPDFUtils::PatchPDFFile(path, error);
+        });
 }
 
 } // namespace kv6

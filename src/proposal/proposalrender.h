@@ -7,6 +7,7 @@
 
 #include "engine/previewdocument.h"
 #include "engine/reportengine.h"
+#include "render/reportoutput.h"
 #include "render/reportrender.h"
 
 #include <QFont>
@@ -102,5 +103,10 @@ ProposalOutcome BuildProposalData(clsProposal &proposal, clsAnalysis *analysis,
 ProposalOutcome RenderProposal(clsProposal &proposal, IReportRenderHost &host, EngineArray &engines,
     const QFont &reportFont, IProposalProgress *progress,
     const std::function<engine::PreviewDocument *()> &openDocument);
+
+// The road without a window (kv6report, the scheduled run): renders the built proposal with a
+// headless host and writes it as PDF (patched for the code page), HTML or text.
+ProposalOutcome RenderProposalToFile(clsProposal &proposal, const RenderOptions &options,
+    IProposalProgress *progress, const QString &path, engine::OutputFormat format);
 
 } // namespace kv6
