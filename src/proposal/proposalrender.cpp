@@ -139,6 +139,7 @@ bool clsProposalRender::BeginProposal(IReportRenderHost &host, clsProposal &prop
     m_engines = &engines;
     m_font = reportFont;
     m_format = pieces;
+    m_frontPages = 0;
     // A folder of its own, so two proposals rendering at once (a scheduled run beside the
     // window) never take each other's pieces.
     m_folder = std::make_unique<QTemporaryDir>(TempFolder() + QStringLiteral("kv6prp-XXXXXX"));
@@ -174,6 +175,7 @@ bool clsProposalRender::renderTitlePage(QString *error)
     if (engine::Field *logo = engine.Fields().item(QStringLiteral("picLogo")))
         logo->picture = engine::Picture::fromImage(Startup().ReportLogoPicture);
     const bool ok = engine.renderToFile(piecePath(QStringLiteral("KV6prpTitle")), m_format, error);
+    m_frontPages = engine.pageCount();
     data->Close();
     return ok;
 }
@@ -243,6 +245,7 @@ bool clsProposalRender::renderContents(QString *error)
     engine.setRecordset(data);
     const bool ok
         = engine.renderToFile(piecePath(QStringLiteral("KV6prpContents")), m_format, error);
+    m_frontPages += engine.pageCount();
     data->Close();
     return ok;
 }
@@ -262,40 +265,69 @@ QStringList clsProposalRender::pieces() const
     return present;
 }
 
+void clsProposalRender::setNumberStyle(PreviewDocument &document) const
+{
+    document.setFont(engine::FontSpec::fromQFont(m_font));
+    document.setTextColor(engine::rgbFromBgr(int(Branding().ReportColorMain())));
+    document.setMargins(QMarginsF(NumberMargin, NumberMargin, NumberMargin, NumberMargin));
+}
+
+void clsProposalRender::numberPage(PreviewDocument &document, int page, int number, int count)
+{
+    const QString text = GetLangString(821, QString::number(number), QString::number(count));
+    const QSizeF size = document.page(page).size;
+    const double x = size.width() - document.margins().right() - document.textWidth(text);
+    const double y = size.height() - document.margins().bottom() - NumberAboveMargin;
+    document.drawOverlayText(page, x, y, text);
+}
+
 bool clsProposalRender::FinalizeProposal(PreviewDocument &document, QString *error)
 {
     if (!m_proposal || !m_folder)
         return fail(error, QStringLiteral("The proposal has not begun."));
     if (m_proposal->CreateTableContents() && !renderContents(error))
         return false;
-    const QString reportsStart = piecePath(QStringLiteral("KV6prpReport1"));
-    int firstReportPage = 0;
     bool first = true;
     for (const QString &path : pieces()) {
-        if (path == reportsStart)
-            firstReportPage = document.pageCount() + 1;
         if (!takePiece(document, path, first, error))
             return false;
-        if (first)
-            firstReportPage = path == reportsStart ? 1 : 0;
         first = false;
     }
-    if (firstReportPage == 0)
-        firstReportPage = document.pageCount() + 1;
-
-    document.setFont(engine::FontSpec::fromQFont(m_font));
-    document.setTextColor(engine::rgbFromBgr(int(Branding().ReportColorMain())));
-    document.setMargins(QMarginsF(NumberMargin, NumberMargin, NumberMargin, NumberMargin));
+    setNumberStyle(document);
     const int last = document.pageCount();
-    for (int p = firstReportPage; p <= last; ++p) {
-        const QString text = GetLangString(821, QString::number(p - firstReportPage + 1),
-            QString::number(last - firstReportPage + 1));
-        const QSizeF size = document.page(p).size;
-        const double x = size.width() - document.margins().right() - document.textWidth(text);
-        const double y = size.height() - document.margins().bottom() - NumberAboveMargin;
-        document.drawOverlayText(p, x, y, text);
-    }
+    for (int p = m_frontPages + 1; p <= last; ++p)
+        numberPage(document, p, p - m_frontPages, last - m_frontPages);
     return true;
+}
+
+bool clsProposalRender::FinalizeProposalToPdf(const QString &path, QString *error)
+{
+    if (!m_proposal || !m_folder)
+        return fail(error, QStringLiteral("The proposal has not begun."));
+    if (m_proposal->CreateTableContents() && !renderContents(error))
+        return false;
+    int count = 0;
+    for (const ReportPtr &report : m_proposal->Reports())
+        count += report->PageCount();
+    engine::PdfStream pdf;
+    if (!pdf.open(path, m_proposal->Title(), error))
+        return false;
+    // One piece in memory at a time: the pages before it are in the file already.
+    int before = 0;
+    for (const QString &piecePath : pieces()) {
+        PreviewDocument piece;
+        if (!takePiece(piece, piecePath, true, error))
+            return false;
+        setNumberStyle(piece);
+        for (int p = 1; p <= piece.pageCount(); ++p) {
+            if (before + p > m_frontPages)
+                numberPage(piece, p, before + p - m_frontPages, count);
+        }
+        before += piece.pageCount();
+        if (!pdf.add(piece, error))
+            return false;
+    }
+    return pdf.finish(error);
 }
 
 bool clsProposalRender::FinalizeProposalToFile(const QString &path, QString *error)
@@ -464,12 +496,9 @@ ProposalOutcome RenderProposalToFile(clsProposal &proposal, const RenderOptions 
         outcome.error = QStringLiteral("A proposal is written as PDF, HTML or text.");
         return outcome;
     }
-    // Pages are numbered through only once every piece is in, so the whole document is held.
-    PreviewDocument document;
     return renderInOrder(proposal, host, host.engines(), font, progress, OutputFormat::Document,
         [&](clsProposalRender &render, QString *error) {
-            return render.FinalizeProposal(document, error)
-                && engine::writePdf(document, path, error)
+            return render.FinalizeProposalToPdf(path, error)
                 && modPDFUtils::PatchPDFFile(path, error);
         });
 }

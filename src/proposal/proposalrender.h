@@ -63,6 +63,8 @@ public:
     // Renders the contents, loads every piece into the document in order (the first replaces
     // what it held) and writes the page numbers over the report pages.
     bool FinalizeProposal(engine::PreviewDocument &document, QString *error = nullptr);
+    // The same written straight to a PDF file, one piece in memory at a time.
+    bool FinalizeProposalToPdf(const QString &path, QString *error = nullptr);
     // The same for HTML or text pieces: one file with every piece in order.
     bool FinalizeProposalToFile(const QString &path, QString *error = nullptr);
 
@@ -74,12 +76,16 @@ private:
     bool renderTitlePage(QString *error);
     bool renderContents(QString *error);
     QStringList pieces() const;
+    void setNumberStyle(engine::PreviewDocument &document) const;
+    static void numberPage(engine::PreviewDocument &document, int page, int number, int count);
 
     IReportRenderHost *m_host = nullptr;
     clsProposal *m_proposal = nullptr;
     EngineArray *m_engines = nullptr;
     QFont m_font;
     engine::OutputFormat m_format = engine::OutputFormat::Document;
+    // The title page's and the contents' pages, which the page numbers pass over.
+    int m_frontPages = 0;
     std::unique_ptr<QTemporaryDir> m_folder;
 };
 
