@@ -1,5 +1,6 @@
 #include "engine/previewdocument.h"
 
+#include <QBuffer>
 #include <QDataStream>
 #include <QFile>
 #include <QLocale>
@@ -373,10 +374,11 @@ void writeItems(QDataStream &out, const QList<DisplayItem> &items)
 
 } // namespace
 
-QByteArray PreviewDocument::toBytes() const
+bool PreviewDocument::write(QIODevice *device) const
 {
-    QByteArray bytes = rttMagic;
-    QDataStream out(&bytes, QIODevice::WriteOnly | QIODevice::Append);
+    if (device->write(rttMagic) != rttMagic.size())
+        return false;
+    QDataStream out(device);
     out.setVersion(QDataStream::Qt_6_0);
     out << rttVersion << m_title << m_pageSize << m_margins;
     writeFont(out, m_font);
@@ -387,19 +389,28 @@ QByteArray PreviewDocument::toBytes() const
         writeItems(out, p.overlay);
     }
     out << rttEndMark;
+    return out.status() == QDataStream::Ok;
+}
+
+QByteArray PreviewDocument::toBytes() const
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    write(&buffer);
     return bytes;
 }
 
-bool PreviewDocument::fromBytes(const QByteArray &bytes, QString *error)
+bool PreviewDocument::read(QIODevice *device, QString *error)
 {
     auto fail = [error](const QString &why) {
         if (error)
             *error = why;
         return false;
     };
-    if (!bytes.startsWith(rttMagic))
+    if (device->read(rttMagic.size()) != rttMagic)
         return fail(QStringLiteral("The file is not a report document."));
-    QDataStream in(bytes.sliced(rttMagic.size()));
+    QDataStream in(device);
     in.setVersion(QDataStream::Qt_6_0);
     quint16 version = 0;
     in >> version;
@@ -416,7 +427,7 @@ bool PreviewDocument::fromBytes(const QByteArray &bytes, QString *error)
     in >> color >> pages;
     doc.m_textColor = color;
     const QString damaged = QStringLiteral("The report document is truncated or damaged.");
-    if (in.status() != QDataStream::Ok || pages > quint32(in.device()->bytesAvailable()))
+    if (in.status() != QDataStream::Ok || pages > quint32(device->bytesAvailable()))
         return fail(damaged);
     for (quint32 i = 0; i < pages; ++i) {
         Page p;
@@ -433,10 +444,19 @@ bool PreviewDocument::fromBytes(const QByteArray &bytes, QString *error)
     return true;
 }
 
+bool PreviewDocument::fromBytes(const QByteArray &bytes, QString *error)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return read(&buffer, error);
+}
+
 bool PreviewDocument::save(const QString &path, QString *error) const
 {
+    // Streamed to the file, so a long document is never held a second time as bytes.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(toBytes()) < 0 || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || !write(&file) || !file.commit()) {
         if (error)
             *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
         return false;
@@ -446,7 +466,7 @@ bool PreviewDocument::save(const QString &path, QString *error) const
 
 namespace {
 
-bool readFile(const QString &path, QByteArray &bytes, QString *error)
+bool readFile(const QString &path, PreviewDocument &document, QString *error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -454,23 +474,20 @@ bool readFile(const QString &path, QByteArray &bytes, QString *error)
             *error = QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
         return false;
     }
-    bytes = file.readAll();
-    return true;
+    return document.read(&file, error);
 }
 
 } // namespace
 
 bool PreviewDocument::load(const QString &path, QString *error)
 {
-    QByteArray bytes;
-    return readFile(path, bytes, error) && fromBytes(bytes, error);
+    return readFile(path, *this, error);
 }
 
 bool PreviewDocument::append(const QString &path, QString *error)
 {
-    QByteArray bytes;
     PreviewDocument other;
-    if (!readFile(path, bytes, error) || !other.fromBytes(bytes, error))
+    if (!readFile(path, other, error))
         return false;
     append(other);
     return true;

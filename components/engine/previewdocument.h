@@ -23,6 +23,7 @@
 #include <memory>
 #include <variant>
 
+class QIODevice;
 class QPainter;
 
 namespace kv6::engine {
@@ -132,6 +133,9 @@ public:
 
     QByteArray toBytes() const;
     bool fromBytes(const QByteArray &bytes, QString *error = nullptr);
+    // The same on a device, streamed: a long document is never held a second time as bytes.
+    bool write(QIODevice *device) const;
+    bool read(QIODevice *device, QString *error = nullptr);
 
     // Bytes the pages' display lists hold in memory, lists and strings and pictures included;
     // data items share (font names, a logo on every page) counts once.

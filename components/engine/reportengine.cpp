@@ -72,7 +72,10 @@ bool ReportEngine::renderToFile(const QString &path, OutputFormat format, QStrin
         PreviewDocument doc;
         if (!render(doc, error))
             return false;
-        bytes = doc.toBytes();
+        // Streamed, so the pages are not held a second time as bytes.
+        if (!doc.write(&file) || !file.commit())
+            return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+        return true;
     } else {
         QList<FlowBand> flow;
         if (!run([&](Renderer &r) { return r.renderFlow(flow); }, error))

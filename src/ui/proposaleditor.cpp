@@ -299,12 +299,8 @@ frmProposal::frmProposal(QWidget *parent)
     connect(cmdBack, &QPushButton::clicked, this, [this] { showPage(tabWizard->currentIndex()); });
     connect(
         cmdNext, &QPushButton::clicked, this, [this] { showPage(tabWizard->currentIndex() + 2); });
-    connect(tabWizard, &QTabWidget::currentChanged, this, [this](int index) {
-        const int heading[] = { 139, 140, 0, 141 };
-        if (index >= 0 && index < 4 && heading[index])
-            lblMinorHeading->setText(GetLangString(heading[index]));
-        updateButtons();
-    });
+    connect(
+        tabWizard, &QTabWidget::currentChanged, this, [this](int index) { showPage(index + 1); });
     connect(cmdAdd, &QPushButton::clicked, this, [this] { moveSelected(0, false); });
     connect(cmdAddAll, &QPushButton::clicked, this, [this] { moveSelected(0, true); });
     connect(cmdRemove, &QPushButton::clicked, this, [this] { moveSelected(1, false); });
@@ -458,7 +454,12 @@ void frmProposal::fillGroups(DataConnection *connection)
 
 void frmProposal::showPage(int page)
 {
-    tabWizard->setCurrentIndex(std::clamp(page, 1, 4) - 1);
+    page = std::clamp(page, 1, 4);
+    tabWizard->setCurrentIndex(page - 1);
+    // The options page keeps the heading of the page before it.
+    const int heading[] = { 139, 140, 0, 141 };
+    if (heading[page - 1])
+        lblMinorHeading->setText(GetLangString(heading[page - 1]));
     updateButtons();
 }
 
