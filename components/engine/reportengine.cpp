@@ -74,7 +74,12 @@ bool ReportEngine::renderToFile(const QString &path, OutputFormat format, QStrin
         PreviewDocument doc;
         if (!render(doc, error))
             return false;
-        bytes = doc.toBytes();
+        // Streamed, so the pages are not held a second time as bytes.
+        QString why;
+        if (!doc.write(&file) || !CommitFile(file, &why))
+            return fail(QStringLiteral("Cannot write %1: %2")
+                            .arg(path, why.isEmpty() ? WriteFailure(file) : why));
+        return true;
     } else {
         QList<FlowBand> flow;
         if (!run([&](Renderer &r) { return r.renderFlow(flow); }, error))

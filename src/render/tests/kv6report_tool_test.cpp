@@ -102,7 +102,7 @@ TEST_P(Kv6reportTool, MistakesGetTheirOwnExitCodesAndOneLine)
         const char *says;
     };
     const QList<Case> cases = {
-        { {}, 2, "either --report NAME or --saved FILE" },
+        { {}, 2, "either --report NAME, --saved FILE or --proposal FILE" },
         { { "--report", "Top 10 Users List" }, 2, "-o OUT" },
         { { "--report", "Top 10 Users List", "-o", "x.doc" }, 2, ".pdf, .csv" },
         { { "--report", "Top 10 Users List", "--from", "2026-01-01", "-o", out }, 2,
