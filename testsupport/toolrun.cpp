@@ -7,10 +7,13 @@
 
 namespace kv6test {
 
-ToolRun runStagedTool(const QString &tool, const QStringList &args, int timeoutMs)
+ToolRun runStagedTool(
+    const QString &tool, const QStringList &args, int timeoutMs, const QByteArray &input)
 {
     QProcess p;
     p.start(stageDir() + QStringLiteral("/bin/") + tool, args);
+    p.write(input);
+    p.closeWriteChannel();
     ToolRun r;
     if (!p.waitForFinished(timeoutMs)) {
         ADD_FAILURE() << tool.toStdString() << " " << args.join(' ').toStdString()
