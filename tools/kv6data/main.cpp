@@ -230,6 +230,21 @@ int fail(const DataError &e)
     return 1;
 }
 
+// Opens read-only and without Setup, since looking must never upgrade, and checks the database
+// holds the schema. 0, or the exit code once the reason is shown.
+int openToLook(DataConnection &c, const QString &initCommand)
+{
+    c.SetOption(true);
+    if (DataResult e = c.Open(false))
+        return fail(*e);
+    if (c.StoredSchemaVersion() == 0) {
+        printErr(QStringLiteral("%1 holds no print-tracking schema (create it with \"%2\").")
+                     .arg(c.Source().description(), initCommand));
+        return 1;
+    }
+    return 0;
+}
+
 int runInit(const CommandLine &cl)
 {
     DataSource source;
@@ -368,15 +383,8 @@ int runInfo(const CommandLine &cl)
         return printErr(error), 2;
     source.createIfMissing = false;
     DataConnection c(source);
-    // Read-only, and without Setup: looking must never upgrade.
-    c.SetOption(true);
-    if (DataResult e = c.Open(false))
-        return fail(*e);
-    if (c.StoredSchemaVersion() == 0)
-        return printErr(QStringLiteral("%1 holds no print-tracking schema (create it with "
-                                       "\"kv6data init\").")
-                            .arg(source.description())),
-               1;
+    if (const int exit = openToLook(c, QStringLiteral("kv6data init")))
+        return exit;
     DatabaseInfo info;
     if (DataResult e = ReadDatabaseInfo(c, info))
         return fail(*e);
@@ -448,14 +456,8 @@ int runConnect(const CommandLine &cl)
         return printErr(error), 2;
     // Only a connection that works is kept; a typing mistake must not stop every scheduled run.
     DataConnection c(source);
-    c.SetOption(true);
-    if (DataResult e = c.Open(false))
-        return fail(*e);
-    if (c.StoredSchemaVersion() == 0)
-        return printErr(QStringLiteral("%1 holds no print-tracking schema (create it with "
-                                       "\"kv6data init --db URL\").")
-                            .arg(source.description())),
-               1;
+    if (const int exit = openToLook(c, QStringLiteral("kv6data init --db URL")))
+        return exit;
     c.Close();
     if (!StoreDataSource(source, error))
         return printErr(error), 1;

@@ -2,6 +2,7 @@
 
 #include "dataaccess/datasettings.h"
 #include "enginetest.h"
+#include "testscopes.h"
 #include "toolrun.h"
 
 #include <QFile>
@@ -88,8 +89,7 @@ TEST_P(Kv6dataTool, InitDemoImportInfo)
 // stored but never printed.
 TEST_P(Kv6dataTool, ConnectAndSettingsStoreWithoutShowingPasswords)
 {
-    const QByteArray savedDatabase = qgetenv("KV6_DATABASE");
-    qunsetenv("KV6_DATABASE");
+    const kv6test::ScopedEnv database("KV6_DATABASE", QByteArray());
     const QString url = source.toUrl(true);
     ASSERT_EQ(kv6data({ QStringLiteral("init"), QStringLiteral("--db"), url }).exitCode, 0);
     const QString show_ = QStringLiteral("--show");
@@ -141,8 +141,6 @@ TEST_P(Kv6dataTool, ConnectAndSettingsStoreWithoutShowingPasswords)
         r = kv6data(args);
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString() << show(r);
     }
-    if (!savedDatabase.isNull())
-        qputenv("KV6_DATABASE", savedDatabase);
 }
 
 TEST(Kv6dataToolUsage, BadCommandLinesExitTwo)

@@ -77,8 +77,7 @@ TEST(RealCron, FiresATaskCreatedThroughTheHelperWithTheNameIntact)
     kv6test::TempEnv env;
     kv6test::ShippedLanguage language;
     qputenv("KV6_CRON_DIR", "/etc/cron.d");
-    qputenv("KV6_ELEVATE_HELPER",
-        (kv6test::stageDir() + QStringLiteral("/common/kv6elvte")).toLocal8Bit());
+    kv6test::ScopedEnv helper("KV6_ELEVATE_HELPER", kv6test::stagedHelper());
     const bool wasRunning = cronRuns();
     RootTraces traces;
 
@@ -130,7 +129,6 @@ TEST(RealCron, FiresATaskCreatedThroughTheHelperWithTheNameIntact)
         stop.start(QStringLiteral("service"), { QStringLiteral("cron"), QStringLiteral("stop") });
         stop.waitForFinished(60000);
     }
-    qunsetenv("KV6_ELEVATE_HELPER");
 }
 
 } // namespace

@@ -26,13 +26,6 @@ namespace {
 class Elevate : public ::testing::Test
 {
 protected:
-    Elevate()
-    {
-        qputenv("KV6_ELEVATE_HELPER",
-            (kv6test::stageDir() + QStringLiteral("/common/kv6elvte")).toLocal8Bit());
-    }
-    ~Elevate() override { qunsetenv("KV6_ELEVATE_HELPER"); }
-
     // A complete request for the schedule `name`, as the schedule dialog makes it.
     static KVElevateSchedule task(const QString &name, int type = 2, qint32 day = 8)
     {
@@ -57,11 +50,7 @@ protected:
     }
     static QVariant value(const QString &name, const QString &valueName)
     {
-        clsRegistry reg;
-        reg.setClassKey(HKEY_LOCAL_MACHINE);
-        reg.setSectionKey(ScheduleKeyPath(name));
-        QString err;
-        return reg.GetValueOrDefault(valueName, QVariant(), err);
+        return kv6test::machineValue(ScheduleKeyPath(name), valueName);
     }
     QStringList leftovers() const
     {
@@ -80,6 +69,7 @@ protected:
     }
 
     kv6test::TempEnv env;
+    kv6test::ScopedEnv helper { "KV6_ELEVATE_HELPER", kv6test::stagedHelper() };
     kv6test::ShippedLanguage language;
 };
 
@@ -233,10 +223,11 @@ TEST_F(Elevate, RequestsOutsideTheSchedulesAreRefused)
     EXPECT_EQ(leftovers(), QStringList());
 
     // A cron folder that cannot be used: the scheduler is not there, and the new key goes again.
-    const QByteArray cron = qgetenv("KV6_CRON_DIR");
-    qputenv("KV6_CRON_DIR", env.path(QStringLiteral("junk/cron.d")).toLocal8Bit());
-    EXPECT_EQ(KVElevate().ScheduleTask(task(name), entries(name), -1), 2);
-    qputenv("KV6_CRON_DIR", cron);
+    {
+        const kv6test::ScopedEnv cron(
+            "KV6_CRON_DIR", env.path(QStringLiteral("junk/cron.d")).toLocal8Bit());
+        EXPECT_EQ(KVElevate().ScheduleTask(task(name), entries(name), -1), 2);
+    }
     EXPECT_EQ(leftovers(), QStringList());
 }
 

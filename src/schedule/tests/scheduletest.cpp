@@ -20,20 +20,6 @@ using namespace kv6;
 
 namespace kv6test {
 
-ScheduleFixture::ScheduleFixture()
-    : definitions(
-        &StartupValues::DefinitionsFolder, stageDir() + QStringLiteral("/reporter/reports"))
-    , savedDatabase(qgetenv("KV6_DATABASE"))
-{
-    qunsetenv("KV6_DATABASE");
-}
-
-ScheduleFixture::~ScheduleFixture()
-{
-    if (!savedDatabase.isNull())
-        qputenv("KV6_DATABASE", savedDatabase);
-}
-
 void ScheduleFixture::SetUp()
 {
     source.path = env.path(QStringLiteral("suite.db"));

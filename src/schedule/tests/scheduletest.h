@@ -23,8 +23,6 @@ struct ScheduleCopies
 class ScheduleFixture : public ::testing::Test
 {
 protected:
-    ScheduleFixture();
-    ~ScheduleFixture() override;
     void SetUp() override;
 
     // The suite's mail settings in the database.
@@ -39,8 +37,10 @@ protected:
 
     TempEnv env;
     ShippedLanguage language;
-    ScopedStartupValue<QString> definitions;
-    QByteArray savedDatabase;
+    ScopedStartupValue<QString> definitions { &kv6::StartupValues::DefinitionsFolder,
+        stageDir() + QStringLiteral("/reporter/reports") };
+    // The run uses the stored connection, not one an outer environment names.
+    ScopedEnv database { "KV6_DATABASE", QByteArray() };
     kv6::DataSource source;
 };
 

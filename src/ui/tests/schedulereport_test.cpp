@@ -34,13 +34,7 @@ namespace {
 class ScheduleDialog : public ::testing::Test
 {
 protected:
-    ScheduleDialog()
-    {
-        qputenv("KV6_ELEVATE_HELPER",
-            (kv6test::stageDir() + QStringLiteral("/common/kv6elvte")).toLocal8Bit());
-        QDir().mkpath(copies.path());
-    }
-    ~ScheduleDialog() override { qunsetenv("KV6_ELEVATE_HELPER"); }
+    ScheduleDialog() { QDir().mkpath(copies.path()); }
 
     void SetUp() override
     {
@@ -79,11 +73,7 @@ protected:
     }
     static QVariant value(const QString &name, const QString &valueName)
     {
-        clsRegistry reg;
-        reg.setClassKey(HKEY_LOCAL_MACHINE);
-        reg.setSectionKey(ScheduleKeyPath(name));
-        QString err;
-        return reg.GetValueOrDefault(valueName, QVariant(), err);
+        return kv6test::machineValue(ScheduleKeyPath(name), valueName);
     }
     taskstore::TriggerPtr trigger(const QString &name)
     {
@@ -93,6 +83,7 @@ protected:
     }
 
     kv6test::TempEnv env;
+    kv6test::ScopedEnv helper { "KV6_ELEVATE_HELPER", kv6test::stagedHelper() };
     kv6test::ShippedLanguage language;
     kv6test::UsEnglishLocale locale;
     QDir copies { env.path(QStringLiteral("copies")) };
