@@ -229,6 +229,18 @@ bool frmEmailReport::EmailScheduledReport(const QString &name)
 
 } // namespace
 
+QStringList ScheduleNames()
+{
+    clsRegistry reg;
+    reg.setClassKey(HKEY_LOCAL_MACHINE);
+    reg.setSectionKey(SchedulingKey);
+    QStringList names;
+    int count = 0;
+    QString err;
+    reg.EnumerateSections(names, count, err);
+    return names;
+}
+
 bool EmailScheduledReport(const QString &scheduleName)
 {
     WaitCursor wait;

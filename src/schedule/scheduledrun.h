@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kv6 {
 
@@ -12,6 +13,9 @@ inline QString ScheduleKeyPath(const QString &name)
 {
     return SchedulingKey + QLatin1Char('\\') + name;
 }
+
+// The names of the schedules under the machine key.
+QStringList ScheduleNames();
 
 // The unattended run of one schedule: rebuilds its report or proposal, exports it to PDF, mails it
 // and logs every step. Never shows a window; true when the mail was sent.

@@ -86,13 +86,8 @@ frmScheduledReports::frmScheduledReports(QWidget *parent)
 void frmScheduledReports::Refresh()
 {
     lsvSchedules->clear();
-    clsRegistry reg;
-    reg.setClassKey(HKEY_LOCAL_MACHINE);
-    reg.setSectionKey(SchedulingKey);
-    QStringList names;
-    int count = 0;
+    const QStringList names = ScheduleNames();
     QString err;
-    reg.EnumerateSections(names, count, err);
     taskstore::Schedule schedule;
     schedule.Refresh();
     for (const QString &name : std::as_const(names)) {

@@ -58,14 +58,7 @@ protected:
         for (const char *dir : { "tasks", "cron.d" })
             out += QDir(env.path(QLatin1String(dir))).entryList(QDir::Files);
         out += QDir(env.path(QStringLiteral("tmp"))).entryList({ QStringLiteral("plv*") });
-        clsRegistry reg;
-        reg.setClassKey(HKEY_LOCAL_MACHINE);
-        reg.setSectionKey(SchedulingKey);
-        QStringList keys;
-        int count = 0;
-        QString err;
-        reg.EnumerateSections(keys, count, err);
-        return out + keys;
+        return out + ScheduleNames();
     }
 
     kv6test::TempEnv env;
