@@ -94,7 +94,7 @@ bool readLines(const QString &path, QStringList &lines)
 {
     QFile f(path);
     // A request is a few lines; anything larger is not one.
-    if (!f.open(QIODevice::ReadOnly) || f.size() > 1024 * 1024)
+    if (!f.open(QIODevice::ReadOnly) || f.size() > qint64(1024) * 1024)
         return false;
     QString text = QString::fromUtf8(f.readAll());
     text.replace(crlf, QStringLiteral("\n"));
