@@ -8,7 +8,8 @@
 namespace kv6test {
 
 ToolRun runStagedTool(
-    const QString &tool, const QStringList &args, int timeoutMs, qint64 fileSizeLimit)
+    const QString &tool, const QStringList &args, int timeoutMs, const QByteArray &input,
+    qint64 fileSizeLimit)
 {
     QProcess p;
     const QString program = stageDir() + QStringLiteral("/bin/") + tool;
@@ -19,6 +20,8 @@ ToolRun runStagedTool(
                 + args);
     else
         p.start(program, args);
+    p.write(input);
+    p.closeWriteChannel();
     ToolRun r;
     if (!p.waitForFinished(timeoutMs)) {
         ADD_FAILURE() << tool.toStdString() << " " << args.join(' ').toStdString()

@@ -284,7 +284,7 @@ TEST_P(Kv6reportTool, AFullDiskNamesTheFileAndKeepsThePreviousOne)
                 + QStringList { QStringLiteral("--report"), QStringLiteral("Top 10 Users List"),
                     QStringLiteral("--period"), QStringLiteral("0"), QStringLiteral("--quiet"),
                     QStringLiteral("-o"), out },
-            120000, 256);
+            120000, {}, 256);
         EXPECT_EQ(r.exitCode, 1) << ext.toStdString() << "\n" << show(r);
         EXPECT_TRUE(r.err.contains(QStringLiteral("full.") + ext)) << show(r);
         EXPECT_FALSE(r.err.contains(QLatin1String("Unknown error"))) << show(r);
