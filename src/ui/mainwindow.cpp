@@ -861,6 +861,8 @@ void frmReporting::setDatabase()
         return;
     if (!DataAccessGlobal::ShowDataSourceDialog(nullptr, this))
         return;
+    // The user's choice now outranks a database named on start-up through the environment.
+    qunsetenv("KV6_DATABASE");
     // The new source is stored; the window moves over only when it opens.
     std::unique_ptr<DataConnection> connection, reportConnection;
     QVariant version;

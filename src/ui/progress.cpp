@@ -100,6 +100,7 @@ void frmProgress::Initialize(const QString &caption, int maximum, QWidget *owner
     m_cancelled = false;
     m_owner = owner;
     setWindowTitle(caption);
+    m_bar->setAccessibleName(caption);
     m_timer.stop();
     if (maximum < 1) {
         startIndeterminate();
