@@ -63,6 +63,11 @@ ReportTab::ReportTab(ReportPtr report, const QString &key, QWidget *parent)
     cmdZoomIn = tool("cmdZoomIn", 1424, "zoom-in");
     cmdFitWidth = tool("cmdFitWidth", 1426, "zoom-fit-width");
     cmdFitPage = tool("cmdFitPage", 1427, "zoom-fit-best");
+    // Zoom pictures differ little between themes: the words make them plain.
+    for (QToolButton *b : { cmdZoomOut, cmdZoomIn, cmdFitWidth, cmdFitPage }) {
+        b->setText(b->toolTip());
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    }
     lblZoom = new QLabel(bar);
     lblZoom->setObjectName(QStringLiteral("lblZoom"));
     lblZoom->setContentsMargins(6, 0, 6, 0);

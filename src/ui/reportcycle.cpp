@@ -34,14 +34,26 @@ namespace {
 constexpr double PaperToleranceTwips = 40;
 
 // The window is busy for the length of a build or render: commands wait, closing waits.
-struct BusyScope
+class BusyScope
 {
-    explicit BusyScope(bool &busy)
-        : m_busy(busy)
+public:
+    BusyScope(frmReporting &window, bool &busy)
+        : m_window(window)
+        , m_busy(busy)
     {
         m_busy = true;
+        m_window.UpdateCommands();
     }
-    ~BusyScope() { m_busy = false; }
+    ~BusyScope()
+    {
+        m_busy = false;
+        m_window.UpdateCommands();
+    }
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+
+private:
+    frmReporting &m_window;
     bool &m_busy;
 };
 
@@ -117,8 +129,7 @@ DataResult frmReporting::BuildAndShow(const ReportPtr &report)
 {
     if (!report || !m_reportConnection)
         return DataError(dataErrNotOpen, GetLangString(214, QString()));
-    BusyScope busy(m_busy);
-    UpdateCommands();
+    BusyScope busy(*this, m_busy);
     frmProgress *progress = frmProgress::instance();
     progress->Initialize(GetLangString(242), 0, this, true, true);
     QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -251,7 +262,7 @@ void frmReporting::printReport()
     if (landscape != laidOutLandscape
         || qAbs(paper.width() - laidOutPaper.width()) > PaperToleranceTwips
         || qAbs(paper.height() - laidOutPaper.height()) > PaperToleranceTwips) {
-        BusyScope busy(m_busy);
+        BusyScope busy(*this, m_busy);
         frmProgress *progress = frmProgress::instance();
         progress->Initialize(GetLangString(257), 100, this, true, true);
         const QSizeF keptPaper = tab->paper;
@@ -302,7 +313,7 @@ void frmReporting::exportReport()
         && MsgBox(GetLangString(253), MsgIcon::Exclamation, MsgButtons::YesNo) != MsgAnswer::Yes)
         return;
 
-    BusyScope busy(m_busy);
+    BusyScope busy(*this, m_busy);
     tab->vspReport->setCursor(Qt::BusyCursor);
     QString error;
     bool ok = false;

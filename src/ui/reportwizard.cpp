@@ -541,6 +541,8 @@ void frmReportWizard::buildParameters(clsReport &report)
             auto *edit = new QLineEdit(fraParameters);
             edit->setObjectName(QStringLiteral("txtParameter%1").arg(txtParameter.size()));
             edit->setText(p.Value1().toString());
+            if (p.ParameterType() == clsReportParameter::Number)
+                edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 12);
             SetAccessibleCaption(edit, p.Label());
             txtParameter.append(edit);
             input = edit;
@@ -568,9 +570,12 @@ void frmReportWizard::loadOptions(clsReport &report)
     txtDecimals->setText(QString::number(report.NumDecimals()));
     buildParameters(report);
 
-    // The current sort names a column's field and a direction.
-    const QString sortField = report.Sort().section(QLatin1Char(' '), 0, 0);
-    const bool descending = report.Sort().endsWith(QLatin1String("DESC"), Qt::CaseInsensitive);
+    // The first key of the current sort ("TotalPages DESC, UserName ASC") is the one shown.
+    const QStringList firstKey
+        = report.Sort().section(QLatin1Char(','), 0, 0).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QString sortField = firstKey.value(0);
+    const bool descending
+        = firstKey.value(1).compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0;
     cmbSorting->clear();
     for (const ReportColPtr &col : report.Columns()) {
         if (col->Sortable())
