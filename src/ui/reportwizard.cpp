@@ -708,10 +708,12 @@ bool frmReportWizard::validateAndApply()
     }
     if (cmbSorting->currentIndex() >= 0) {
         const QString field = cmbSorting->currentData().toString();
-        if (!field.isEmpty())
-            report.SetSort(field
-                + (optSortDescending->isChecked() ? QStringLiteral(" DESC")
-                                                  : QStringLiteral(" ASC")));
+        const QString chosen = field
+            + (optSortDescending->isChecked() ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
+        // The definition's own sort stays, tie-breakers and all, while its first key is chosen.
+        const QString firstKey = report.Sort().section(QLatin1Char(','), 0, 0).simplified();
+        if (!field.isEmpty() && chosen.compare(firstKey, Qt::CaseInsensitive) != 0)
+            report.SetSort(chosen);
     }
 
     for (const ParamInput &in : std::as_const(m_inputs)) {
