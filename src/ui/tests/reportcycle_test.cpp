@@ -507,3 +507,42 @@ TEST_F(Cycle, PickerSavedReportsOpenEditRebuildAndDelete)
     EXPECT_TRUE(m.at(3).startsWith(GetLangString(659, QString()))) << m.at(3).toStdString();
     EXPECT_TRUE(picker->selectEntry(QStringLiteral("gone.rpt")));
 }
+
+TEST_F(Cycle, SimpleModeRefusesReportsThatNeedEstimatedCosts)
+{
+    // A catalogue of one report whose costs are always estimated.
+    const QString folder = env.path(QStringLiteral("forced"));
+    QDir().mkpath(folder);
+    QByteArray definition
+        = kv6test::readFile(kv6test::sourceDir() + QStringLiteral("/data/reports/top_users.rpt"));
+    ASSERT_TRUE(definition.contains("<Replace>7</Replace>"));
+    definition.replace("<Replace>7</Replace>", "<Replace>6</Replace>");
+    kv6test::writeFile(folder + QStringLiteral("/top_users.rpt"), definition);
+    kv6test::ScopedStartupValue<QString> forced { &StartupValues::DefinitionsFolder, folder };
+    clsReport report;
+    ASSERT_TRUE(report.LoadDefinition(QStringLiteral("top_users.rpt")));
+    ASSERT_TRUE(report.MustUseEstCosts());
+    ASSERT_TRUE(report.SaveUserDefined(QStringLiteral("forced.rpt")).isEmpty());
+
+    auto w = open(true);
+    std::unique_ptr<DataConnection> c;
+    QVariant version;
+    ASSERT_FALSE(OpenDataConnection(demoSource(), false, version, c));
+    frmReportWizard *wizard = w->picker()->wizard();
+    ASSERT_TRUE(wizard->prepareBuild(c.get(), -1, true));
+    EXPECT_EQ(wizard->treReports->topLevelItemCount(), 0) << "not listed in simple mode";
+    ASSERT_TRUE(wizard->prepareBuild(c.get(), -1, false));
+    EXPECT_GT(wizard->treReports->topLevelItemCount(), 0);
+    configure(wizard, TopUsers, {});
+    EXPECT_TRUE(wizard->chkEstCosts->isChecked());
+    EXPECT_FALSE(wizard->chkEstCosts->isEnabled()) << "forced on and locked";
+
+    frmStartReport *picker = w->picker();
+    picker->prepare(c.get(), -1, true);
+    ASSERT_TRUE(picker->selectEntry(QStringLiteral("forced.rpt")));
+    dialogs.messageAnswers = { MsgAnswer::OK, MsgAnswer::OK };
+    picker->openSelected();
+    picker->editSelected();
+    EXPECT_EQ(takeMessages(), QStringList({ GetLangString(657), GetLangString(660) }));
+    EXPECT_FALSE(picker->result());
+}
