@@ -618,7 +618,10 @@ void frmReporting::UpdateCommands()
         enable(id, preview);
     m_menus.value(QStringLiteral("ID_Groups"))->menuAction()->setVisible(!m_simple);
     m_menus.value(QStringLiteral("ID_SimpleGroups"))->menuAction()->setVisible(m_simple);
-    m_cmbCompany->setEnabled(m_connection != nullptr);
+    // A build holds the analysis: nothing may replace or edit it until the build is over.
+    m_cmbCompany->setEnabled(m_connection != nullptr && !m_busy);
+    m_grdPrinters->setEnabled(!m_busy);
+    m_grdUsers->setEnabled(!m_busy);
 }
 
 void frmReporting::RunCommand(const QString &id)
