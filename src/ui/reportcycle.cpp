@@ -210,10 +210,14 @@ bool frmReporting::renderProgress(int page)
     if (progress->ProgressValue() >= progress->MaxValue())
         progress->Reset(QString(), -1);
     progress->Increment();
-    // The first page is whole once the second begins: show it while the rest is laid out.
-    if (page == 2 && m_renderTab && m_tabReports->indexOf(m_renderTab) < 0
-        && &m_renderTab->document() == m_renderTarget)
-        showTab(m_renderTab);
+    // The first page is whole once the second begins: show it while the rest is laid out, and
+    // let the page count grow as the pages come.
+    if (m_renderTab && &m_renderTab->document() == m_renderTarget) {
+        if (page == 2 && m_tabReports->indexOf(m_renderTab) < 0)
+            showTab(m_renderTab);
+        else if (page % 25 == 0 && m_tabReports->indexOf(m_renderTab) >= 0)
+            m_renderTab->refresh();
+    }
     return !progress->Cancelled();
 }
 
