@@ -161,6 +161,10 @@ frmReportWizard::frmReportWizard(QWidget *parent)
     big.setPointSizeF(big.pointSizeF() * 1.3);
     lblMajorHeading->setFont(big);
     lblMinorHeading = caption(this, 440, "lblMinorHeading");
+    // The headings change with the mode and the page; without a fixed name a screen reader
+    // reads their text as it is.
+    lblMajorHeading->setAccessibleName(QString());
+    lblMinorHeading->setAccessibleName(QString());
 
     tabWizard = new QTabWidget(this);
     tabWizard->setObjectName(QStringLiteral("tabWizard"));
@@ -361,6 +365,7 @@ bool frmReportWizard::start(
     clearParameters();
     txtDescription->clear();
     setWindowTitle(GetLangString(edit ? 436 : 400));
+    setAccessibleName(windowTitle());
     lblMajorHeading->setText(GetLangString(edit ? 437 : 434));
     cmdBuild->setText(GetLangString(edit ? 438 : 402));
     SetAccessibleCaption(cmdBuild, cmdBuild->text());
