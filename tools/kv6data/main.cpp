@@ -7,6 +7,7 @@
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/demodata.h"
 #include "dataaccess/schema.h"
+#include "dataaccess/summaries.h"
 #include "mainguard/mainguard.h"
 
 #include <cstdio>
@@ -39,6 +40,9 @@ Commands:
                               --company ID   the company the jobs belong to (default: the only
                                              one; created when the database has none)
   info                      Show the engine, schema version, contents and date span.
+  summaries --check         Compare the summary tables the reports read with the jobs and list
+                            every difference (exit status 1 when there is one).
+  summaries --rebuild       Recompute the summary tables from the jobs.
 
 Options for every command:
   --db URL       A SQLite file (PATH or sqlite:PATH) or
@@ -122,6 +126,8 @@ const QStringList valueOptions
     = { QStringLiteral("db"), QStringLiteral("jobs"), QStringLiteral("seed"),
           QStringLiteral("companies"), QStringLiteral("printers"), QStringLiteral("users"),
           QStringLiteral("days"), QStringLiteral("end"), QStringLiteral("company") };
+// Options without a value that only some commands take; checkOptions gates them like the others.
+const QStringList flagOptions = { QStringLiteral("rebuild"), QStringLiteral("check") };
 
 bool parse(const QStringList &args, CommandLine &cl, QString &error)
 {
@@ -130,6 +136,8 @@ bool parse(const QStringList &args, CommandLine &cl, QString &error)
     for (const QString &name : valueOptions)
         parser.addOption(QCommandLineOption(name, QString(), name));
     parser.addOption(QCommandLineOption(QStringLiteral("quiet"), QString()));
+    for (const QString &name : flagOptions)
+        parser.addOption(QCommandLineOption(name, QString()));
     parser.addOption(
         QCommandLineOption({ QStringLiteral("h"), QStringLiteral("help") }, QString()));
     if (!parser.parse(args)) {
@@ -141,6 +149,8 @@ bool parse(const QStringList &args, CommandLine &cl, QString &error)
     for (const QString &name : parser.optionNames()) {
         if (valueOptions.contains(name))
             cl.options.insert(name, parser.value(name));
+        else if (flagOptions.contains(name))
+            cl.options.insert(name, QString());
     }
     cl.positional = parser.positionalArguments();
     if (!cl.positional.isEmpty())
@@ -386,6 +396,48 @@ int runInfo(const CommandLine &cl)
     return 0;
 }
 
+int runSummaries(const CommandLine &cl)
+{
+    QString error;
+    if (!checkOptions(cl, flagOptions, 0, error))
+        return printErr(error), 2;
+    const bool rebuild = cl.options.contains(QStringLiteral("rebuild"));
+    if (rebuild == cl.options.contains(QStringLiteral("check")))
+        return printErr(QStringLiteral("summaries needs either --check or --rebuild.")), 2;
+    DataSource source;
+    if (!sourceFor(cl, false, source, error))
+        return printErr(error), 2;
+    source.createIfMissing = false;
+    std::unique_ptr<DataConnection> c;
+    QVariant version;
+    if (DataResult e = OpenDataConnection(source, true, version, c))
+        return fail(*e);
+    QElapsedTimer timer;
+    timer.start();
+    if (rebuild) {
+        if (DataResult e = RebuildSummaries(*c))
+            return fail(*e);
+        printOut(QStringLiteral("Rebuilt the summaries of %1 in %2 s.")
+                     .arg(source.description())
+                     .arg(double(timer.elapsed()) / 1000.0, 0, 'f', 1));
+        return 0;
+    }
+    QStringList differences;
+    if (DataResult e = CheckSummaries(*c, differences))
+        return fail(*e);
+    for (const QString &line : std::as_const(differences))
+        printOut(line);
+    if (!differences.isEmpty())
+        return printErr(QStringLiteral("%1 summary rows differ from the jobs; \"kv6data "
+                                       "summaries --rebuild\" recomputes them.")
+                            .arg(differences.size())),
+               1;
+    printOut(QStringLiteral("The summaries of %1 agree with the jobs (checked in %2 s).")
+                 .arg(source.description())
+                 .arg(double(timer.elapsed()) / 1000.0, 0, 'f', 1));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -415,6 +467,8 @@ int main(int argc, char **argv)
             return runImport(cl);
         if (cl.command == QLatin1String("info"))
             return runInfo(cl);
+        if (cl.command == QLatin1String("summaries"))
+            return runSummaries(cl);
         printErr(cl.command.isEmpty()
                 ? QStringLiteral("no command given. See kv6data --help.")
                 : QStringLiteral("unknown command \"%1\". See kv6data --help.").arg(cl.command));
