@@ -40,6 +40,10 @@ const Column dayColumns[] = {
     // page of their kind.
     { "bw_jobs", Kind::Count, Combine::Sum, "CASE WHEN @pages > @color_pages THEN 1 ELSE 0 END" },
     { "color_jobs", Kind::Count, Combine::Sum, "CASE WHEN @color_pages > 0 THEN 1 ELSE 0 END" },
+    // The colour top lists count whole jobs that printed colour: their pages and the
+    // black-and-white share of their cost.
+    { "color_job_pages", Kind::Count, Combine::Sum,
+        "CASE WHEN @color_pages > 0 THEN @pages ELSE 0 END" },
     // Duplex savings, the summaries and the breakdowns split pages into duplex and simplex.
     { "duplex_jobs", Kind::Count, Combine::Sum, "CASE WHEN @duplex THEN 1 ELSE 0 END" },
     { "duplex_pages", Kind::Count, Combine::Sum, "CASE WHEN @duplex THEN @pages ELSE 0 END" },
@@ -63,6 +67,9 @@ const Column dayColumns[] = {
         "COALESCE(COALESCE(@job_cost, 0) * 1.0 * (@pages - @color_pages) / NULLIF(@pages, 0), 0)" },
     { "color_cost", Kind::Cost, Combine::Sum,
         "COALESCE(COALESCE(@job_cost, 0) * 1.0 * @color_pages / NULLIF(@pages, 0), 0)" },
+    { "color_job_bw_cost", Kind::Cost, Combine::Sum,
+        "CASE WHEN @color_pages > 0 THEN COALESCE(COALESCE(@job_cost, 0) * 1.0 * (@pages - "
+        "@color_pages) / NULLIF(@pages, 0), 0) ELSE 0 END" },
     // Job size to printer breakdown: jobs and pages in each size band (1, 2-5, 6-10, 11-20,
     // 21-50, 51-100, 101+ pages).
     { "size1_jobs", Kind::Count, Combine::Sum, "CASE WHEN @pages <= 1 THEN 1 ELSE 0 END" },
