@@ -358,6 +358,14 @@ public:
                            "  IF TG_OP <> 'DELETE' THEN\n    IF NEW.job_status = 0 THEN\n%2"
                            "    END IF;\n  END IF;\n  RETURN NULL;\nEND\n$fn$")
                 .arg(removeOld, addNew),
+            // TRUNCATE fires no row triggers; it empties the summaries with the jobs.
+            QStringLiteral(
+                "CREATE FUNCTION print_jobs_summaries_truncate() RETURNS trigger "
+                "LANGUAGE plpgsql AS $fn$\nBEGIN\n"
+                "  TRUNCATE print_job_days, print_job_hours;\n  RETURN NULL;\nEND\n$fn$"),
+            QStringLiteral("CREATE TRIGGER print_jobs_summaries_truncate AFTER TRUNCATE ON "
+                           "print_jobs FOR EACH STATEMENT EXECUTE FUNCTION "
+                           "print_jobs_summaries_truncate()"),
             QStringLiteral("CREATE TRIGGER print_jobs_summaries AFTER INSERT OR DELETE OR UPDATE "
                            "OF %1 ON print_jobs FOR EACH ROW EXECUTE FUNCTION "
                            "print_jobs_summarise()")

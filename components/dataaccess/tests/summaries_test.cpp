@@ -188,6 +188,15 @@ TEST_P(Summaries, TheCheckNamesARowWrittenBehindTheTriggersBack)
         QLatin1String("print_job_hours (company_id 1, job_day 2026-06-30")))
         << differences.last().toStdString();
     EXPECT_TRUE(differences.last().contains(QLatin1String("jobs missing in the summary")));
+
+    // A server empties a table without touching its rows; the summaries go with it.
+    if (!isSQLite()) {
+        ASSERT_FALSE(RebuildSummaries(*connection));
+        exec(QStringLiteral("TRUNCATE print_jobs"));
+        EXPECT_TRUE(rows(QStringLiteral("SELECT job_day FROM print_job_days UNION ALL SELECT "
+                                        "job_day FROM print_job_hours"))
+                        .isEmpty());
+    }
 }
 
 } // namespace
