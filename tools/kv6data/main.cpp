@@ -8,6 +8,7 @@
 #include "dataaccess/datasettings.h"
 #include "dataaccess/demodata.h"
 #include "dataaccess/schema.h"
+#include "dataaccess/summaries.h"
 #include "mainguard/mainguard.h"
 
 #include <cstdio>
@@ -52,6 +53,9 @@ Commands:
                               --mail-password PW   its password; "-" reads it from standard
                                                    input, which keeps it out of ps
                               --decimals N         decimals of new reports (0 to 10)
+  summaries --check         Compare the summary tables the reports read with the jobs and list
+                            every difference (exit status 1 when there is one).
+  summaries --rebuild       Recompute the summary tables from the jobs.
 
 Options for every command:
   --db URL       A SQLite file (PATH or sqlite:PATH) or
@@ -137,6 +141,8 @@ const QStringList valueOptions = { QStringLiteral("db"), QStringLiteral("jobs"),
     QStringLiteral("users"), QStringLiteral("days"), QStringLiteral("end"),
     QStringLiteral("company"), QStringLiteral("mail-server"), QStringLiteral("mail-port"),
     QStringLiteral("mail-user"), QStringLiteral("mail-password"), QStringLiteral("decimals") };
+// Options without a value that only some commands take; checkOptions gates them like the others.
+const QStringList flagOptions = { QStringLiteral("rebuild"), QStringLiteral("check") };
 
 bool parse(const QStringList &args, CommandLine &cl, QString &error)
 {
@@ -146,6 +152,8 @@ bool parse(const QStringList &args, CommandLine &cl, QString &error)
         parser.addOption(QCommandLineOption(name, QString(), name));
     parser.addOption(QCommandLineOption(QStringLiteral("quiet"), QString()));
     parser.addOption(QCommandLineOption(QStringLiteral("show"), QString()));
+    for (const QString &name : flagOptions)
+        parser.addOption(QCommandLineOption(name, QString()));
     parser.addOption(
         QCommandLineOption({ QStringLiteral("h"), QStringLiteral("help") }, QString()));
     if (!parser.parse(args)) {
@@ -158,6 +166,8 @@ bool parse(const QStringList &args, CommandLine &cl, QString &error)
     for (const QString &name : parser.optionNames()) {
         if (valueOptions.contains(name))
             cl.options.insert(name, parser.value(name));
+        else if (flagOptions.contains(name))
+            cl.options.insert(name, QString());
     }
     cl.positional = parser.positionalArguments();
     if (!cl.positional.isEmpty())
@@ -548,6 +558,48 @@ int runSettings(const CommandLine &cl)
     return 0;
 }
 
+int runSummaries(const CommandLine &cl)
+{
+    QString error;
+    if (!checkOptions(cl, flagOptions, 0, error))
+        return printErr(error), 2;
+    const bool rebuild = cl.options.contains(QStringLiteral("rebuild"));
+    if (rebuild == cl.options.contains(QStringLiteral("check")))
+        return printErr(QStringLiteral("summaries needs either --check or --rebuild.")), 2;
+    DataSource source;
+    if (!sourceFor(cl, false, source, error))
+        return printErr(error), 2;
+    source.createIfMissing = false;
+    std::unique_ptr<DataConnection> c;
+    QVariant version;
+    if (DataResult e = OpenDataConnection(source, true, version, c))
+        return fail(*e);
+    QElapsedTimer timer;
+    timer.start();
+    if (rebuild) {
+        if (DataResult e = RebuildSummaries(*c))
+            return fail(*e);
+        printOut(QStringLiteral("Rebuilt the summaries of %1 in %2 s.")
+                     .arg(source.description())
+                     .arg(double(timer.elapsed()) / 1000.0, 0, 'f', 1));
+        return 0;
+    }
+    QStringList differences;
+    if (DataResult e = CheckSummaries(*c, differences))
+        return fail(*e);
+    for (const QString &line : std::as_const(differences))
+        printOut(line);
+    if (!differences.isEmpty())
+        return printErr(QStringLiteral("%1 summary rows differ from the jobs; \"kv6data "
+                                       "summaries --rebuild\" recomputes them.")
+                            .arg(differences.size())),
+               1;
+    printOut(QStringLiteral("The summaries of %1 agree with the jobs (checked in %2 s).")
+                 .arg(source.description())
+                 .arg(double(timer.elapsed()) / 1000.0, 0, 'f', 1));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -581,6 +633,8 @@ int main(int argc, char **argv)
             return runConnect(cl);
         if (cl.command == QLatin1String("settings"))
             return runSettings(cl);
+        if (cl.command == QLatin1String("summaries"))
+            return runSummaries(cl);
         printErr(cl.command.isEmpty()
                 ? QStringLiteral("no command given. See kv6data --help.")
                 : QStringLiteral("unknown command \"%1\". See kv6data --help.").arg(cl.command));
