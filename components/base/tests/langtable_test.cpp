@@ -246,6 +246,8 @@ TEST(LangTable, ArgumentMarkersMatchTheCallers)
 {
     const std::map<int, int> withArguments = {
         { 214, 1 },
+        { 245, 1 },
+        { 251, 1 },
         { 278, 1 },
         { 279, 1 },
         { 289, 1 },
@@ -274,6 +276,7 @@ TEST(LangTable, ArgumentMarkersMatchTheCallers)
         { 862, 2 },
         { 863, 3 },
         { 1402, 2 },
+        { 1429, 1 },
         { 2432, 2 },
     };
     const auto texts = byNumber(parseFile(EnglishTable));
