@@ -99,6 +99,8 @@ void frmReporting::showTab(ReportTab *tab)
     }
     m_tabReports->setCurrentWidget(tab);
     tab->refresh();
+    // Page keys and the wheel work at once.
+    tab->vspReport->setFocus();
 }
 
 void frmReporting::createReport()
