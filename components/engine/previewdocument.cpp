@@ -1,5 +1,7 @@
 #include "engine/previewdocument.h"
 
+#include "base/textfile.h"
+
 #include <QBuffer>
 #include <QDataStream>
 #include <QFile>
@@ -456,9 +458,11 @@ bool PreviewDocument::save(const QString &path, QString *error) const
 {
     // Streamed to the file, so a long document is never held a second time as bytes.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !write(&file) || !file.commit()) {
+    QString why;
+    if (!file.open(QIODevice::WriteOnly) || !write(&file) || !CommitFile(file, &why)) {
         if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+            *error = QStringLiteral("Cannot write %1: %2")
+                         .arg(path, why.isEmpty() ? WriteFailure(file) : why);
         return false;
     }
     return true;
@@ -675,9 +679,9 @@ bool PdfStream::finish(QString *error)
     if (!d->painter.end())
         return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
     d->writer.reset();
-    if (!d->file.commit())
-        return fail(
-            QStringLiteral("Cannot write the PDF file %1: %2").arg(path, d->file.errorString()));
+    QString why;
+    if (!CommitFile(d->file, &why))
+        return fail(QStringLiteral("Cannot write the PDF file %1: %2").arg(path, why));
     d.reset();
     return true;
 }

@@ -362,11 +362,11 @@ bool clsProposalRender::FinalizeProposalToFile(const QString &path, QString *err
                   .arg(m_proposal->Title().toHtmlEscaped(), styles, out);
     }
     QSaveFile file(path);
-    const QByteArray bytes = out.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    QString why;
+    if (!file.open(QIODevice::WriteOnly) || !WriteAndCommit(file, out.toUtf8(), &why))
         return fail(error,
             QStringLiteral("Cannot write %1: %2")
-                .arg(QDir::toNativeSeparators(path), file.errorString()));
+                .arg(QDir::toNativeSeparators(path), why.isEmpty() ? file.errorString() : why));
     return true;
 }
 
