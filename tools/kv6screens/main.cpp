@@ -4,6 +4,7 @@
 
 #include "app/startup.h"
 #include "base/dialogs.h"
+#include "base/langstrings.h"
 #include "base/paths.h"
 #include "base/startupvalues.h"
 #include "dataaccess/dataconnection.h"
@@ -13,6 +14,8 @@
 #include "report/runsettings.h"
 #include "ui/ctldateselector.h"
 #include "ui/mainwindow.h"
+#include "ui/progress.h"
+#include "ui/proposaleditor.h"
 #include "ui/reportwizard.h"
 #include "ui/startreport.h"
 
@@ -54,6 +57,30 @@ void shootModal(const QString &name)
         if (w)
             w->close();
     });
+}
+
+// The proposal editor's four pages and the proposal progress window part way.
+void shootProposal(qint32 companyId)
+{
+    // This tool lives in bin/, beside the program folder that holds the catalogue.
+    SetStartupValue(&StartupValues::DefinitionsFolder,
+        QDir(ProgramFolder() + QStringLiteral("/../reporter/reports")).absolutePath());
+    frmProposal editor;
+    if (!editor.prepare(nullptr, nullptr, companyId, false))
+        return;
+    editor.show();
+    for (int page = 1; page <= 4; ++page) {
+        editor.showPage(page);
+        save(&editor, QStringLiteral("dialog-proposal-page%1").arg(page));
+    }
+    editor.close();
+    frmProgressProposal progress;
+    progress.Initialize(22, nullptr);
+    progress.UpdateProgress(1, QStringLiteral("Top 10 Users List"), 5, 22);
+    progress.UpdateProgress(2, GetLangString(240), 0, 1);
+    progress.show();
+    save(&progress, QStringLiteral("dialog-proposal-progress"));
+    progress.Shutdown();
 }
 
 void expandFirstGroups(QTreeView *grid, int count)
@@ -199,6 +226,7 @@ public:
         w.analysis()->setGroupsDirty(false);
         shootModal(QStringLiteral("dialog-data-source"));
         w.RunCommand(QStringLiteral("ID_SetDatabase"));
+        shootProposal(w.analysis() ? w.analysis()->CompanyId() : -1);
         w.close();
     }
     void EmailScheduledReport(const QString &) override { }
