@@ -10,6 +10,8 @@
 #include "dataaccess/datasettings.h"
 #include "groups/analysis.h"
 #include "mail/mail.h"
+#include "proposal/proposal.h"
+#include "proposal/proposalrender.h"
 #include "render/pdfpatch.h"
 #include "render/reportoutput.h"
 #include "report/report.h"
@@ -40,6 +42,9 @@ private:
     DataResult openDatabase();
     DataResult restoreGroups();
     DataResult buildReport();
+    DataResult buildProposal();
+    const clsSimpleGroups &simpleUserGroups() const;
+    const clsSimpleGroups &simplePrinterGroups() const;
     DataResult exportAndMail();
 
     QString m_name;
@@ -50,6 +55,7 @@ private:
     bool m_proposal = false;
     QFont m_reportFont;
     std::unique_ptr<clsReport> m_report;
+    std::unique_ptr<clsProposal> m_proposalCopy;
     std::unique_ptr<DataConnection> m_connection;
     SuiteSettings m_settings;
     std::unique_ptr<clsAnalysis> m_analysis;
@@ -72,7 +78,9 @@ DataResult frmEmailReport::loadCopy()
     const QString path = readText("ReportPath");
     QString message;
     if (m_proposal) {
-        message = QStringLiteral("Scheduled proposals cannot be run by this version.");
+        m_proposalCopy = std::make_unique<clsProposal>();
+        if (m_proposalCopy->LoadUserDefined(m_companyId, path, message))
+            return {};
     } else {
         m_report = std::make_unique<clsReport>();
         if (m_report->LoadUserDefined(m_companyId, path, message))
@@ -107,7 +115,7 @@ DataResult frmEmailReport::restoreGroups()
         return e;
     QString error;
     if (!m_analysis->ApplyGroupsFromDatabase(
-            *m_connection, m_report->SimpleUserGroups(), m_report->SimplePrinterGroups(), &error))
+            *m_connection, simpleUserGroups(), simplePrinterGroups(), &error))
         return failure(
             0, QStringLiteral("Failed to apply groups to the database. Error: ") + error);
     return {};
@@ -131,6 +139,40 @@ DataResult frmEmailReport::buildReport()
     host.ReportEnd();
     if (!rendered)
         return failure(0, QStringLiteral("Could not lay out the report: ") + error);
+    return {};
+}
+
+const clsSimpleGroups &frmEmailReport::simpleUserGroups() const
+{
+    return m_proposalCopy ? m_proposalCopy->SimpleUserGroups() : m_report->SimpleUserGroups();
+}
+
+const clsSimpleGroups &frmEmailReport::simplePrinterGroups() const
+{
+    return m_proposalCopy ? m_proposalCopy->SimplePrinterGroups() : m_report->SimplePrinterGroups();
+}
+
+DataResult frmEmailReport::buildProposal()
+{
+    const ProposalOutcome built
+        = BuildProposalData(*m_proposalCopy, m_analysis.get(), *m_connection, nullptr);
+    if (built.result == ProposalOutcome::NoData)
+        return failure(3,
+            QStringLiteral("No print jobs returned for %1. Please try increasing your date range "
+                           "or changing your filtering.")
+                .arg(built.report));
+    if (built.result != ProposalOutcome::Done)
+        return failure(0, built.error);
+    RenderOptions options;
+    options.printCover = m_printCover;
+    options.reportFont = m_reportFont;
+    options.renderingProposal = true;
+    options.databaseDescription = m_connection->Description();
+    HeadlessRenderHost host(options);
+    const ProposalOutcome rendered = RenderProposal(*m_proposalCopy, host, host.engines(),
+        m_reportFont, nullptr, [this] { return &m_display; });
+    if (rendered.result != ProposalOutcome::Done)
+        return failure(0, QStringLiteral("Could not lay out the proposal: ") + rendered.error);
     return {};
 }
 
@@ -206,7 +248,7 @@ bool frmEmailReport::EmailScheduledReport(const QString &name)
         if (!e)
             e = restoreGroups();
         if (!e)
-            e = buildReport();
+            e = m_proposal ? buildProposal() : buildReport();
         if (!e)
             e = exportAndMail();
         if (!e) {
@@ -219,6 +261,7 @@ bool frmEmailReport::EmailScheduledReport(const QString &name)
         }
     }
     m_report.reset();
+    m_proposalCopy.reset();
     m_analysis.reset();
     if (m_connection)
         m_connection->Close();

@@ -19,6 +19,8 @@
 #include "groupgridmodel_p.h"
 #include "groups/analysis.h"
 #include "render/reportoutput.h"
+#include "schedule/elevate.h"
+#include "schedule/scheduledrun.h"
 #include "ui/groupeditors.h"
 
 #include <QAction>
@@ -50,10 +52,6 @@ namespace kv6 {
 namespace {
 
 const QString GroupsSource = QStringLiteral("GROUPS");
-
-// Tool identifiers of what comes with a later version: the commands exist with their enabling
-// rules and say plainly that they are not there yet.
-const QStringList LaterCommands = { QStringLiteral("ID_ViewScheduledReports") };
 
 // Typical content width of each column in average characters, so a fresh grid shows its
 // values whole.
@@ -202,7 +200,9 @@ void frmReporting::buildCommands()
         [this] { exportReport(); });
     cmd("ID_ScheduleReport", 345, "appointment-new", QStyle::SP_BrowserReload,
         [this] { scheduleReport(); });
-    cmd("ID_ViewScheduledReports", 346, "appointment-soon", QStyle::SP_FileDialogListView);
+    // The helper shows the schedules; what it answers changes nothing here.
+    cmd("ID_ViewScheduledReports", 346, "appointment-soon", QStyle::SP_FileDialogListView,
+        [] { KVElevate().ShowScheduledReports(ReporterAppId, SchedulingKey); });
     QAction *cover = cmd("ID_CreateCoverPage", 347, "document-page-setup", QStyle::SP_FileIcon,
         [this] { m_printCover = command(QStringLiteral("ID_CreateCoverPage"))->isChecked(); });
     cover->setCheckable(true);
@@ -221,8 +221,6 @@ void frmReporting::buildCommands()
         ShowHelpTopic(0, this);
     })->setShortcut(QKeySequence::HelpContents);
     cmd("ID_About", 382, "help-about", QStyle::SP_MessageBoxInformation, [this] { about(); });
-    for (const QString &id : LaterCommands)
-        m_handlers.insert(id, [this, id] { notYetAvailable(id); });
 
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("mnuMain"));
@@ -959,11 +957,6 @@ void frmReporting::about()
     MsgBox(GetLangString(374, brand.ProductName(), version,
                brand.CompanyNameFull() + QLatin1Char('\n') + brand.CompanyURL()),
         MsgIcon::Information, MsgButtons::OK, PlainCaption(GetLangString(382)));
-}
-
-void frmReporting::notYetAvailable(const QString &id)
-{
-    MsgBox(GetLangString(373, PlainCaption(command(id)->text())), MsgIcon::Information);
 }
 
 void frmReporting::showContextMenu(Grid &grid, const QPoint &pos)

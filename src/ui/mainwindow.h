@@ -124,7 +124,6 @@ private:
     void setReportLogo();
     void showReportLogo();
     void about();
-    void notYetAvailable(const QString &id);
 
     void createReport();
     void printReport();

@@ -17,6 +17,7 @@
 #include "report/reportcsv.h"
 #include "ui/mainwindow.h"
 #include "ui/progress.h"
+#include "ui/schedulereport.h"
 #include "ui/startreport.h"
 
 #include <QAction>
@@ -370,7 +371,7 @@ void frmReporting::deleteReport()
 
 void frmReporting::scheduleReport()
 {
-    if (!currentReportTab() || !m_connection)
+    if (!currentReportTab() || !m_connection || !m_analysis)
         return;
     SuiteSettings settings;
     if (DataResult e = DataSettings::GetSuiteSettings(*m_connection, settings)) {
@@ -381,7 +382,7 @@ void frmReporting::scheduleReport()
         MsgBox(GetLangString(278, Branding().ProductName()), MsgIcon::Exclamation);
         return;
     }
-    notYetAvailable(QStringLiteral("ID_ScheduleReport"));
+    frmScheduleReport::ScheduleReport(*currentReportTab()->report(), *m_analysis, m_simple, this);
 }
 
 } // namespace kv6

@@ -9,6 +9,7 @@
 #include "base/windowstate.h"
 #include "captions_p.h"
 #include "groups/analysis.h"
+#include "proposal/proposal.h"
 #include "report/report.h"
 #include "schedule/elevate.h"
 #include "schedule/scheduledrun.h"
@@ -161,9 +162,21 @@ void frmScheduleReport::frequencyChanged()
     cmbDay->setVisible(shown);
 }
 
+void frmScheduleReport::prepareNew(clsProposal &proposal, clsAnalysis &analysis, bool simpleMode)
+{
+    prepareNew(nullptr, &proposal, analysis, simpleMode);
+}
+
 void frmScheduleReport::prepareNew(clsReport &report, clsAnalysis &analysis, bool simpleMode)
 {
-    m_report = &report;
+    prepareNew(&report, nullptr, analysis, simpleMode);
+}
+
+void frmScheduleReport::prepareNew(
+    clsReport *report, clsProposal *proposal, clsAnalysis &analysis, bool simpleMode)
+{
+    m_report = report;
+    m_proposal = proposal;
     m_analysis = &analysis;
     m_simpleMode = simpleMode;
     m_edit = false;
@@ -252,7 +265,7 @@ bool frmScheduleReport::validate()
 void frmScheduleReport::removeTraces(const QString &name)
 {
     QFile::remove(copyPath("grp", name));
-    QFile::remove(copyPath("rpt", name));
+    QFile::remove(copyPath(m_proposal ? "prp" : "rpt", name));
     // The helper removes a key it made for a task it could not create; this catches the rest
     // where this process may write the machine store itself.
     if (!KVElevate().UseElevation())
@@ -272,8 +285,12 @@ void frmScheduleReport::schedule()
         QString error;
         m_analysis->SaveGroupsCopy(copyPath("grp", name), &error);
         m_analysis->setShowProgress(showProgress);
-        if (error.isEmpty())
+        if (error.isEmpty() && m_proposal) {
+            if (!m_proposal->SaveUserDefined(copyPath("prp", name), error) && error.isEmpty())
+                error = copyPath("prp", name);
+        } else if (error.isEmpty()) {
             error = m_report->SaveUserDefined(copyPath("rpt", name));
+        }
         if (!error.isEmpty()) {
             MsgBox(error, MsgIcon::Exclamation, MsgButtons::OK, Branding().ProductName());
             removeTraces(name);
@@ -287,10 +304,11 @@ void frmScheduleReport::schedule()
     entries.Add(key, QStringLiteral("Mesg"), REG_SZ, txtMesg->toPlainText());
     if (!m_edit) {
         entries.Add(key, QStringLiteral("GroupPath"), REG_SZ, copyPath("grp", name));
-        entries.Add(key, QStringLiteral("ReportPath"), REG_SZ, copyPath("rpt", name));
+        entries.Add(
+            key, QStringLiteral("ReportPath"), REG_SZ, copyPath(m_proposal ? "prp" : "rpt", name));
         entries.Add(key, QStringLiteral("SimpleMode"), REG_DWORD, m_simpleMode ? -1 : 0);
         entries.Add(key, QStringLiteral("Company"), REG_DWORD, m_analysis->CompanyId());
-        entries.Add(key, QStringLiteral("Proposal"), REG_DWORD, 0);
+        entries.Add(key, QStringLiteral("Proposal"), REG_DWORD, m_proposal ? 1 : 0);
     }
     KVElevateSchedule task;
     task.SetTaskName(ScheduledReportName(name));
@@ -322,6 +340,19 @@ bool frmScheduleReport::ScheduleReport(
         WaitCursor wait;
         dialog = std::make_unique<frmScheduleReport>(parent);
         dialog->prepareNew(report, analysis, simpleMode);
+    }
+    dialog->exec();
+    return dialog->scheduled();
+}
+
+bool frmScheduleReport::ScheduleProposal(
+    clsProposal &proposal, clsAnalysis &analysis, bool simpleMode, QWidget *parent)
+{
+    std::unique_ptr<frmScheduleReport> dialog;
+    {
+        WaitCursor wait;
+        dialog = std::make_unique<frmScheduleReport>(parent);
+        dialog->prepareNew(proposal, analysis, simpleMode);
     }
     dialog->exec();
     return dialog->scheduled();

@@ -17,6 +17,7 @@ class QTimeEdit;
 namespace kv6 {
 
 class clsAnalysis;
+class clsProposal;
 class clsReport;
 
 // Frequency item numbers.
@@ -35,12 +36,15 @@ public:
     // Modal; true when a schedule was created or re-scheduled, or removed.
     static bool ScheduleReport(
         clsReport &report, clsAnalysis &analysis, bool simpleMode, QWidget *parent = nullptr);
+    static bool ScheduleProposal(
+        clsProposal &proposal, clsAnalysis &analysis, bool simpleMode, QWidget *parent = nullptr);
     static bool EditSchedule(const QString &name, QWidget *parent = nullptr);
     static bool UnscheduleReport(const QString &name);
 
     // The steps of the modal calls, for tests that drive the dialog themselves. prepareEdit is
     // false, with the message shown, when the schedule's task cannot be read.
     void prepareNew(clsReport &report, clsAnalysis &analysis, bool simpleMode);
+    void prepareNew(clsProposal &proposal, clsAnalysis &analysis, bool simpleMode);
     bool prepareEdit(const QString &name);
     bool scheduled() const { return m_scheduled; }
 
@@ -62,6 +66,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void prepareNew(
+        clsReport *report, clsProposal *proposal, clsAnalysis &analysis, bool simpleMode);
     void fillFrequencies();
     void frequencyChanged();
     void schedule();
@@ -69,6 +75,7 @@ private:
     void removeTraces(const QString &name);
 
     clsReport *m_report = nullptr;
+    clsProposal *m_proposal = nullptr;
     clsAnalysis *m_analysis = nullptr;
     bool m_simpleMode = false;
     bool m_edit = false;

@@ -156,6 +156,37 @@ TEST_F(ScheduledRun, EachFailureLogsItsLineAndLeavesNoPdf)
     EXPECT_EQ(kv6test::mailsFrom(sender), QStringList());
 }
 
+// A proposal arrives as one PDF; one without data says which report had none.
+TEST_F(ScheduledRun, AScheduledProposalIsMailedAsOnePdf)
+{
+    if (!smtp())
+        GTEST_SKIP() << kv6test::smtpSkipReason().toStdString();
+    const ScheduleCopies copies = writeCopies(QStringLiteral("Board"), {}, {});
+    for (const auto &[name, from, to] :
+        { std::tuple { QStringLiteral("Board"), QDate(2026, 6, 1), QDate(2026, 6, 30) },
+            std::tuple { QStringLiteral("Empty"), QDate(1990, 1, 1), QDate(1990, 1, 31) } })
+        writeKey(name,
+            { { QStringLiteral("From"), sender },
+                { QStringLiteral("To"), QStringLiteral("b@example.com") },
+                { QStringLiteral("Subject"), name }, { QStringLiteral("GroupPath"), copies.groups },
+                { QStringLiteral("ReportPath"), writeProposalCopy(name, from, to) },
+                { QStringLiteral("Company"), 1 }, { QStringLiteral("Proposal"), 1 } });
+    EXPECT_FALSE(EmailScheduledReport(QStringLiteral("Empty")));
+    EXPECT_TRUE(
+        logTexts().constLast().startsWith(kFailed + QStringLiteral("No print jobs returned for ")))
+        << logTexts().constLast().toStdString();
+    EXPECT_TRUE(logTexts().constLast().endsWith(
+        QStringLiteral(". Please try increasing your date range or changing your filtering.")));
+    EXPECT_EQ(kv6test::mailsFrom(sender), QStringList());
+
+    EXPECT_TRUE(EmailScheduledReport(QStringLiteral("Board")))
+        << logTexts().constLast().toStdString();
+    const QJsonArray att = kv6test::receivedFrom(sender)[QStringLiteral("attachments")].toArray();
+    ASSERT_EQ(att.size(), 1);
+    EXPECT_EQ(att[0][QStringLiteral("filename")].toString(), QStringLiteral("Board.pdf"));
+    EXPECT_EQ(pdfsLeft(), QStringList());
+}
+
 // Simple mode and a mail login: the groups come from the database and the login is used, while
 // the password never reaches the log.
 TEST_F(ScheduledRun, SimpleModeWithLoginSends)

@@ -5,6 +5,8 @@
 #include "dataaccess/datasettings.h"
 #include "dataaccess/demodata.h"
 #include "groups/analysis.h"
+#include "proposal/proposal.h"
+#include "report/dateselector.h"
 #include "report/report.h"
 #include "report/reportcatalogue.h"
 #include "report/runsettings.h"
@@ -91,6 +93,33 @@ ScheduleCopies ScheduleFixture::writeCopies(const QString &name, const QDate &fr
     analysis.SaveGroups(copies.groups, &error);
     EXPECT_TRUE(QFile::exists(copies.groups)) << error.toStdString();
     return copies;
+}
+
+QString ScheduleFixture::writeProposalCopy(const QString &name, const QDate &from, const QDate &to)
+{
+    const QString path = env.path(QStringLiteral("copies/prp")) + name + QStringLiteral(".sch");
+    ReportCatalogue catalogue;
+    CatalogueOptions options;
+    options.databaseType = DatabaseTypeSQLite;
+    options.reportFailures = false;
+    catalogue.Load(options);
+    clsProposal proposal;
+    proposal.SetName(name);
+    proposal.SetTitle(QStringLiteral("Printing in June"));
+    proposal.SetDateSelectType(clsDateSelector::CustomRange);
+    proposal.SetFromDate(from);
+    proposal.SetToDate(to);
+    for (const char *title : { "Top 10 Users List", "Top 10 Printers List" }) {
+        const ReportPtr report = catalogue.Find(QLatin1String(title));
+        EXPECT_TRUE(report) << title;
+        if (!report)
+            continue;
+        proposal.PrepareReport(*report, 1);
+        proposal.Reports().add(report, report->Name());
+    }
+    QString error;
+    EXPECT_TRUE(proposal.SaveUserDefined(path, error)) << error.toStdString();
+    return path;
 }
 
 QStringList ScheduleFixture::logTexts() const

@@ -7,6 +7,7 @@
 #include "groups/analysis.h"
 #include "ui/groupeditors.h"
 
+#include "testscopes.h"
 #include "uitest.h"
 
 #include <csignal>
@@ -176,10 +177,11 @@ TEST_F(Window, CommandsFollowTheSelectedRowsTabAndMode)
     w->RunCommand(QStringLiteral("ID_NoSuchThing"));
     EXPECT_EQ(takeMessages(),
         QStringList({ GetLangString(264), GetLangString(295, QStringLiteral("ID_NoSuchThing")) }));
-    // A report command of a later version says so instead of doing nothing.
-    dialogs.messageAnswers = { MsgAnswer::OK };
+    // The scheduled reports are the helper's window; without a display it shows none and the
+    // window goes on.
+    const kv6test::ScopedEnv helper("KV6_ELEVATE_HELPER", kv6test::stagedHelper());
     w->RunCommand(QStringLiteral("ID_ViewScheduledReports"));
-    EXPECT_TRUE(takeMessages().value(0).contains(QStringLiteral("Scheduled")));
+    EXPECT_EQ(takeMessages(), QStringList());
 }
 
 TEST_F(Window, SimpleModeHidesGroupCommandsAndWritesNoGroupFile)

@@ -7,6 +7,7 @@
 #include "base/langstrings.h"
 #include "base/startupvalues.h"
 #include "groups/analysis.h"
+#include "proposal/proposal.h"
 #include "report/report.h"
 #include "report/reportcatalogue.h"
 #include "schedule/scheduledrun.h"
@@ -168,6 +169,21 @@ TEST_F(ScheduleDialog, ANewScheduleStoresItsCopiesValuesAndTaskUnderItsSafeName)
     ASSERT_TRUE(edit.scheduled());
     EXPECT_EQ(value(safe, QStringLiteral("Subject")), QVariant(QStringLiteral("New subject")));
     EXPECT_EQ(trigger(safe)->TriggerType(), taskstore::triggerDaily);
+}
+
+TEST_F(ScheduleDialog, AProposalIsScheduledFromItsOwnCopy)
+{
+    clsProposal proposal;
+    proposal.SetName(QStringLiteral("Board pack"));
+    proposal.Reports().add(report, report->Name());
+    frmScheduleReport d;
+    d.prepareNew(proposal, analysis, false);
+    fill(d, QStringLiteral("Board pack"), FrequencyMonthly, 0);
+    ASSERT_TRUE(d.scheduled()) << answers.messages.value(0).text.toStdString();
+    EXPECT_EQ(value(QStringLiteral("Board pack"), QStringLiteral("Proposal")), QVariant(1));
+    EXPECT_EQ(value(QStringLiteral("Board pack"), QStringLiteral("ReportPath")),
+        QVariant(copies.filePath(QStringLiteral("prpBoard pack.sch"))));
+    EXPECT_TRUE(copies.exists(QStringLiteral("prpBoard pack.sch")));
 }
 
 TEST_F(ScheduleDialog, FrequenciesReadBackAsChosen)
