@@ -26,6 +26,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <functional>
 
 using namespace kv6;
 using kv6bench::BenchOptions;
@@ -115,6 +116,14 @@ void writeJobTableCatalogue(const QString &staged, const QString &to)
             die(QStringLiteral("cannot write %1").arg(target));
         file.write(doc.toByteArray());
     }
+}
+
+// Best of three, or the one run when it took over two seconds (the machine is shared and the slow
+// figures are not close calls).
+double bestOrSlow(const std::function<void()> &work)
+{
+    const double first = seconds(work);
+    return first > 2.0 ? first : std::min(first, best(work));
 }
 
 void runReport(
@@ -211,12 +220,12 @@ void benchEngine(
             rows->ValueAt(0, 0).toLongLong(), rows->ValueAt(0, 1).toLongLong(),
             rows->ValueAt(0, 2).toLongLong());
         std::printf(
-            "%-44s %9s %9s %7s\n", "kv6report to PDF, best of 3", "summary", "jobs", "ratio");
+            "%-44s %9s %9s %7s\n", "kv6report to PDF, seconds", "summary", "jobs", "ratio");
         const QString out = folder + QStringLiteral("/bench-out.pdf");
         double worst = 0;
         for (const QString &f : files) {
-            const double fromSummaries = best([&]() { runReport(s, staged, f, out); });
-            const double fromJobs = best([&]() { runReport(s, jobTable, f, out); });
+            const double fromSummaries = bestOrSlow([&]() { runReport(s, staged, f, out); });
+            const double fromJobs = bestOrSlow([&]() { runReport(s, jobTable, f, out); });
             worst = std::max(worst, fromSummaries);
             std::printf("%-44s %9.3f %9.3f %7.2f\n", qPrintable(f), fromSummaries, fromJobs,
                 fromJobs / fromSummaries);
