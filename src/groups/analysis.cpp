@@ -572,6 +572,15 @@ void clsAnalysis::SaveGroups(const QString &path, QString *error)
     setGroupsDirty(false);
 }
 
+void clsAnalysis::SaveGroupsCopy(const QString &path, QString *error)
+{
+    const QString current = m_groupFile;
+    const bool dirty = GroupsDirty();
+    SaveGroups(path, error);
+    m_groupFile = current;
+    setGroupsDirty(dirty);
+}
+
 bool clsAnalysis::ApplyGroupsFromDatabase(DataConnection &connection,
     const clsSimpleGroups &userGroups, const clsSimpleGroups &printerGroups, QString *error)
 {

@@ -178,8 +178,8 @@ TEST_F(Window, CommandsFollowTheSelectedRowsTabAndMode)
         QStringList({ GetLangString(264), GetLangString(295, QStringLiteral("ID_NoSuchThing")) }));
     // A report command of a later version says so instead of doing nothing.
     dialogs.messageAnswers = { MsgAnswer::OK };
-    w->RunCommand(QStringLiteral("ID_PrintReport"));
-    EXPECT_TRUE(takeMessages().value(0).contains(QStringLiteral("Print Report")));
+    w->RunCommand(QStringLiteral("ID_ViewScheduledReports"));
+    EXPECT_TRUE(takeMessages().value(0).contains(QStringLiteral("Scheduled")));
 }
 
 TEST_F(Window, SimpleModeHidesGroupCommandsAndWritesNoGroupFile)
