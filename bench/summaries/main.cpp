@@ -7,6 +7,7 @@
 //   bench_summaries [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR]
 // Defaults: --jobs 1000000,10000000. --keep keeps the SQLite files in DIR and the PostgreSQL
 // schemas, and reuses them. PostgreSQL runs when --pg or KV6_TEST_PG_URL names a server.
+// KV6_BENCH_REPORTS=a.rpt,b.rpt times only those reports.
 
 #include "dataaccess/cupsimport.h"
 #include "dataaccess/dataconnection.h"
@@ -204,8 +205,13 @@ void benchEngine(
     QDir(jobTable).removeRecursively();
     QDir().mkpath(jobTable);
     writeJobTableCatalogue(staged, jobTable);
-    const QStringList files
+    // KV6_BENCH_REPORTS=a.rpt,b.rpt limits the run to those definitions ("none": inserts only).
+    QStringList files
         = QDir(staged).entryList({ QStringLiteral("*.rpt") }, QDir::Files, QDir::Name);
+    if (qEnvironmentVariableIsSet("KV6_BENCH_REPORTS")) {
+        const QStringList only = qEnvironmentVariable("KV6_BENCH_REPORTS").split(QLatin1Char(','));
+        files.removeIf([&](const QString &f) { return !only.contains(f); });
+    }
     for (const qint64 jobs : o.sizes) {
         std::printf("\n%s, a year of %lld jobs of one company (5,000 users, 200 printers)\n",
             qPrintable(label), static_cast<long long>(jobs));
@@ -219,8 +225,7 @@ void benchEngine(
         std::printf("summary rows: %lld by day, %lld by hour, for %lld jobs\n",
             rows->ValueAt(0, 0).toLongLong(), rows->ValueAt(0, 1).toLongLong(),
             rows->ValueAt(0, 2).toLongLong());
-        std::printf(
-            "%-44s %9s %9s %7s\n", "kv6report to PDF, seconds", "summary", "jobs", "ratio");
+        std::printf("%-44s %9s %9s %7s\n", "kv6report to PDF, seconds", "summary", "jobs", "ratio");
         const QString out = folder + QStringLiteral("/bench-out.pdf");
         double worst = 0;
         for (const QString &f : files) {
