@@ -7,6 +7,7 @@
 //   bench_summaries [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR]
 // Defaults: --jobs 1000000,10000000. --keep keeps the SQLite files in DIR and the PostgreSQL
 // schemas, and reuses them. PostgreSQL runs when --pg or KV6_TEST_PG_URL names a server.
+// KV6_BENCH_REPORTS=a.rpt,b.rpt times only those reports.
 
 #include "dataaccess/cupsimport.h"
 #include "dataaccess/dataconnection.h"
@@ -26,6 +27,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <functional>
 
 using namespace kv6;
 using kv6bench::BenchOptions;
@@ -117,6 +119,14 @@ void writeJobTableCatalogue(const QString &staged, const QString &to)
     }
 }
 
+// Best of three, or the one run when it took over two seconds (the machine is shared and the slow
+// figures are not close calls).
+double bestOrSlow(const std::function<void()> &work)
+{
+    const double first = seconds(work);
+    return first > 2.0 ? first : std::min(first, best(work));
+}
+
 void runReport(
     const DataSource &s, const QString &definitions, const QString &file, const QString &out)
 {
@@ -195,8 +205,13 @@ void benchEngine(
     QDir(jobTable).removeRecursively();
     QDir().mkpath(jobTable);
     writeJobTableCatalogue(staged, jobTable);
-    const QStringList files
+    // KV6_BENCH_REPORTS=a.rpt,b.rpt limits the run to those definitions ("none": inserts only).
+    QStringList files
         = QDir(staged).entryList({ QStringLiteral("*.rpt") }, QDir::Files, QDir::Name);
+    if (qEnvironmentVariableIsSet("KV6_BENCH_REPORTS")) {
+        const QStringList only = qEnvironmentVariable("KV6_BENCH_REPORTS").split(QLatin1Char(','));
+        files.removeIf([&](const QString &f) { return !only.contains(f); });
+    }
     for (const qint64 jobs : o.sizes) {
         std::printf("\n%s, a year of %lld jobs of one company (5,000 users, 200 printers)\n",
             qPrintable(label), static_cast<long long>(jobs));
@@ -210,13 +225,12 @@ void benchEngine(
         std::printf("summary rows: %lld by day, %lld by hour, for %lld jobs\n",
             rows->ValueAt(0, 0).toLongLong(), rows->ValueAt(0, 1).toLongLong(),
             rows->ValueAt(0, 2).toLongLong());
-        std::printf(
-            "%-44s %9s %9s %7s\n", "kv6report to PDF, best of 3", "summary", "jobs", "ratio");
+        std::printf("%-44s %9s %9s %7s\n", "kv6report to PDF, seconds", "summary", "jobs", "ratio");
         const QString out = folder + QStringLiteral("/bench-out.pdf");
         double worst = 0;
         for (const QString &f : files) {
-            const double fromSummaries = best([&]() { runReport(s, staged, f, out); });
-            const double fromJobs = best([&]() { runReport(s, jobTable, f, out); });
+            const double fromSummaries = bestOrSlow([&]() { runReport(s, staged, f, out); });
+            const double fromJobs = bestOrSlow([&]() { runReport(s, jobTable, f, out); });
             worst = std::max(worst, fromSummaries);
             std::printf("%-44s %9.3f %9.3f %7.2f\n", qPrintable(f), fromSummaries, fromJobs,
                 fromJobs / fromSummaries);
