@@ -35,10 +35,8 @@ protected:
     {
         QStringList out;
         for (const QString &meta : spool.entryList({ QStringLiteral("*.json") }, QDir::Files)) {
-            QFile f(spool.filePath(meta));
-            if (f.open(QIODevice::ReadOnly)
-                && QJsonDocument::fromJson(f.readAll())[QStringLiteral("mail_from")].toString()
-                    == sender)
+            const QByteArray json = kv6test::readFile(spool.filePath(meta));
+            if (QJsonDocument::fromJson(json)[QStringLiteral("mail_from")].toString() == sender)
                 out << spool.filePath(meta.chopped(5) + QStringLiteral(".eml"));
         }
         return out;
@@ -62,9 +60,7 @@ protected:
     QString pdfFile(const QByteArray &bytes) const
     {
         const QString path = env.path(QStringLiteral("Top 10 Users.pdf"));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        kv6test::writeFile(path, bytes);
         return path;
     }
 
