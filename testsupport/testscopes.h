@@ -2,6 +2,7 @@
 
 // Scoped states many fixtures share. Declare them as members before anything that reads them.
 
+#include "base/clsregistry.h"
 #include "base/langstrings.h"
 #include "base/startupvalues.h"
 #include "testenv.h"
@@ -80,5 +81,47 @@ private:
     T kv6::StartupValues::*m_member;
     T m_saved;
 };
+
+// An environment variable set, or unset for a null value, for the lifetime of the object.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char *name, const QByteArray &value)
+        : m_name(name)
+        , m_saved(qgetenv(name))
+    {
+        set(value);
+    }
+    ~ScopedEnv() { set(m_saved); }
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
+
+private:
+    void set(const QByteArray &value)
+    {
+        if (value.isNull())
+            qunsetenv(m_name);
+        else
+            qputenv(m_name, value);
+    }
+    const char *m_name;
+    QByteArray m_saved;
+};
+
+// The staged elevation helper, for the requests a test makes.
+inline QByteArray stagedHelper()
+{
+    return (stageDir() + QStringLiteral("/common/kv6elvte")).toLocal8Bit();
+}
+
+// A value under the machine root; invalid when it is not there.
+inline QVariant machineValue(const QString &key, const QString &name)
+{
+    kv6::clsRegistry reg;
+    reg.setClassKey(kv6::HKEY_LOCAL_MACHINE);
+    reg.setSectionKey(key);
+    QString err;
+    return reg.GetValueOrDefault(name, QVariant(), err);
+}
 
 } // namespace kv6test

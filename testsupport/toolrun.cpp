@@ -7,10 +7,21 @@
 
 namespace kv6test {
 
-ToolRun runStagedTool(const QString &tool, const QStringList &args, int timeoutMs)
+ToolRun runStagedTool(
+    const QString &tool, const QStringList &args, int timeoutMs, const QByteArray &input,
+    qint64 fileSizeLimit)
 {
     QProcess p;
-    p.start(stageDir() + QStringLiteral("/bin/") + tool, args);
+    const QString program = stageDir() + QStringLiteral("/bin/") + tool;
+    if (fileSizeLimit > 0)
+        p.start(QStringLiteral("prlimit"),
+            QStringList {
+                QStringLiteral("--fsize=%1").arg(fileSizeLimit), QStringLiteral("--"), program }
+                + args);
+    else
+        p.start(program, args);
+    p.write(input);
+    p.closeWriteChannel();
     ToolRun r;
     if (!p.waitForFinished(timeoutMs)) {
         ADD_FAILURE() << tool.toStdString() << " " << args.join(' ').toStdString()

@@ -2,6 +2,7 @@
 
 // The staged command-line tools run as processes, the way shell scripts and cron run them.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -16,8 +17,11 @@ struct ToolRun
     QString err;
 };
 
-// Runs bin/<tool> of the staged layout; a tool that does not finish in time fails the test.
-ToolRun runStagedTool(const QString &tool, const QStringList &args, int timeoutMs = 120000);
+// Runs bin/<tool> of the staged layout with `input` on its standard input; a tool that does not
+// finish in time fails the test. A file-size limit (bytes, through prlimit) makes every write past
+// it fail as a full disk does.
+ToolRun runStagedTool(const QString &tool, const QStringList &args, int timeoutMs = 120000,
+    const QByteArray &input = {}, qint64 fileSizeLimit = 0);
 // The exit code and both outputs, for failure messages.
 std::string show(const ToolRun &run);
 

@@ -214,14 +214,17 @@ std::optional<QColor> ScriptedDialogs::color(const QColor &, const QString &capt
     return colorAnswers.takeFirst();
 }
 
-bool ScriptedDialogs::printer(QPrinter &, const QString &caption)
+bool ScriptedDialogs::printer(QPrinter &printer, const QString &caption)
 {
     if (printerAnswers.isEmpty()) {
         ++unexpected;
         qWarning("Unexpected print dialog: %s", qPrintable(caption));
         return false;
     }
-    return printerAnswers.takeFirst();
+    const bool ok = printerAnswers.takeFirst();
+    if (ok && choosePrinter)
+        choosePrinter(printer);
+    return ok;
 }
 
 DialogProvider &Dialogs()

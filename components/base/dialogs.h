@@ -103,6 +103,8 @@ public:
     QList<std::optional<QFont>> fontAnswers;
     QList<std::optional<QColor>> colorAnswers;
     QList<bool> printerAnswers;
+    // What the user picks in an accepted print dialog (a file printer, another paper).
+    std::function<void(QPrinter &)> choosePrinter;
 
     QList<MessageRequest> messages;
     QList<FileRequest> files;

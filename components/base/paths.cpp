@@ -141,7 +141,11 @@ bool AddCommonToPath()
 
 QString TempFileName(const QString &prefix)
 {
-    QTemporaryFile file(TempFolder() + prefix + QStringLiteral("XXXXXX.tmp"));
+    // Without a temporary folder the name would be relative to wherever the process runs.
+    const QString folder = TempFolder();
+    if (folder.isEmpty())
+        return {};
+    QTemporaryFile file(folder + prefix + QStringLiteral("XXXXXX.tmp"));
     if (!file.open())
         return {};
     const QString name = file.fileName();

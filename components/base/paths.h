@@ -45,7 +45,8 @@ bool SelectHeadlessPlatform();
 // Appends the common folder to PATH; false, with nothing changed, when PATH is empty or unset.
 bool AddCommonToPath();
 
-// A unique name in TempFolder() starting with the prefix; the file itself does not exist.
+// A unique name in TempFolder() starting with the prefix; the file itself does not exist. Empty
+// when there is no temporary folder or nothing can be made in it.
 QString TempFileName(const QString &prefix);
 
 // Parent of the program folder + "/help/" + file name.

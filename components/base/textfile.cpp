@@ -49,12 +49,52 @@ bool WriteTextFile(const QString &path, const QString &text, bool crlf, QString 
         out.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     }
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(out.toUtf8()) < 0 || !f.commit()) {
+    QString why;
+    if (!f.open(QIODevice::WriteOnly) || !WriteAndCommit(f, out.toUtf8(), &why)) {
         if (error)
-            *error = f.errorString();
+            *error = why.isEmpty() ? f.errorString() : why;
         return false;
     }
     return true;
+}
+
+QString WriteFailure(const QFileDevice &file)
+{
+    // A short write leaves errno unset, and Qt then says "Unknown error".
+    const QString said = file.errorString();
+    if (file.error() == QFileDevice::NoError || file.error() == QFileDevice::UnspecifiedError
+        || said.isEmpty() || said == QLatin1String("Unknown error"))
+        return QStringLiteral("the disk is full or the file has reached its size limit");
+    return said;
+}
+
+bool CommitFile(QSaveFile &file, QString *why)
+{
+    // A write that stopped short inside the buffer leaves no error behind; the file's size on
+    // disk behind what was written is what shows it.
+    if (!file.flush() || file.error() != QFileDevice::NoError || file.size() != file.pos()) {
+        if (why)
+            *why = WriteFailure(file);
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (why)
+            *why = WriteFailure(file);
+        return false;
+    }
+    return true;
+}
+
+bool WriteAndCommit(QSaveFile &file, const QByteArray &bytes, QString *why)
+{
+    if (file.write(bytes) != bytes.size()) {
+        if (why)
+            *why = WriteFailure(file);
+        file.cancelWriting();
+        return false;
+    }
+    return CommitFile(file, why);
 }
 
 } // namespace kv6

@@ -2,9 +2,13 @@
 
 #include "chart_p.h"
 
+#include "base/textfile.h"
+
+#include <QBuffer>
 #include <QFile>
 #include <QPainter>
 #include <QRectF>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -440,9 +444,16 @@ bool Chart::exportToFile(int format, const QString &path, QString *error) const
         return false;
     };
     if (format == PictureExport) {
+        // Serialised first: QPicture::save does not report a write that failed.
+        QBuffer bytes;
+        bytes.open(QIODevice::WriteOnly);
         QPicture pic = picture();
-        if (!pic.save(path))
-            return fail(QStringLiteral("Cannot write the picture file %1.").arg(path));
+        QSaveFile file(path);
+        QString why;
+        if (!pic.save(&bytes) || !file.open(QIODevice::WriteOnly)
+            || !WriteAndCommit(file, bytes.data(), &why))
+            return fail(QStringLiteral("Cannot write the picture file %1: %2")
+                            .arg(path, why.isEmpty() ? file.errorString() : why));
         return true;
     }
     if (format == PngExport) {

@@ -3,6 +3,7 @@
 #include "base/textfile.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/enumerationtext.h"
+#include "dataaccess/summaries.h"
 
 #include <QFile>
 #include <QHash>
@@ -273,6 +274,10 @@ public:
     {
         if (DataResult e = resolveCompany(companyId))
             return e;
+        // The triggers stay off during the load; the days it touched are rebuilt at the end.
+        if (DataResult e = SuspendSummaries(m_c))
+            return e;
+        QDate firstDay, lastDay;
         QSqlQuery job(m_c.database());
         job.prepare(QStringLiteral(
             "INSERT INTO print_jobs (company_id, user_id, printer_id, job_time, computer, "
@@ -290,7 +295,12 @@ public:
             job.addBindValue(m_summary.companyId);
             job.addBindValue(userId);
             job.addBindValue(printerId);
-            job.addBindValue(j.first.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            const QDateTime local = j.first.toLocalTime();
+            job.addBindValue(local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            if (!firstDay.isValid() || local.date() < firstDay)
+                firstDay = local.date();
+            if (!lastDay.isValid() || local.date() > lastDay)
+                lastDay = local.date();
             job.addBindValue(nullable(j.host));
             job.addBindValue(nullable(j.name));
             job.addBindValue(j.pages());
@@ -312,6 +322,8 @@ public:
             if ((i & 0xff) == 0xff && m_progress && !m_progress(m_total + 1, m_total + 1))
                 return cancelled();
         }
+        if (DataResult e = ResumeSummaries(m_c, firstDay, lastDay))
+            return e;
         if (m_progress && !m_progress(m_total + 1, m_total + 1))
             return cancelled();
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include "dataaccess/bulkjobwriter.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/enumerationtext.h"
+#include "dataaccess/summaries.h"
 
 #include <algorithm>
 #include <cstring>
@@ -741,6 +742,9 @@ private:
                     return e;
         }
 
+        // The summaries are rebuilt for the loaded days in one statement after the load.
+        if (DataResult e = SuspendSummaries(m_c))
+            return e;
         DataResult error;
         std::unique_ptr<BulkJobWriter> writer = BulkJobWriter::create(m_c, error);
         if (!writer)
@@ -828,6 +832,8 @@ private:
         for (const IndexDefinition &index : std::as_const(indexes))
             if (DataResult e = m_c.Execute(index.sql))
                 return e;
+        if (DataResult e = ResumeSummaries(m_c, first, last))
+            return e;
         if (m_progress && !m_progress(written, jobs))
             return cancelled();
         return std::nullopt;
@@ -925,7 +931,7 @@ DataResult GenerateDemoData(DataConnection &connection, const DemoOptions &optio
         // Table by table: a bare ANALYZE on PostgreSQL also visits (and warns about) the
         // system catalogues an ordinary user may not analyse.
         for (const char *table : { "companies", "printers", "users", "print_jobs", "admin_groups",
-                 "admin_group_members" })
+                 "admin_group_members", "print_job_days", "print_job_hours" })
             connection.Execute(QStringLiteral("ANALYZE ") + QLatin1String(table));
     }
     if (summary)

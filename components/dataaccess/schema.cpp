@@ -2,6 +2,7 @@
 
 #include "dataaccess/enumerationtext.h"
 #include "dataaccess/sqldialect.h"
+#include "dataaccess/summaries.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -123,6 +124,15 @@ DataResult CreateOrUpgradeSchema(
         for (const QString &statement : SchemaStepStatements(v)) {
             if (!q.exec(dialect.ddl(statement)))
                 return fail(db, where, what, q.lastError().text());
+        }
+        // The summary tables and their triggers are written for each engine; they are filled
+        // from the jobs the database already holds.
+        if (v == 3) {
+            for (const QString &statement :
+                SummarySchemaStatements(dialect.type() == DatabaseTypeSQLite)) {
+                if (!q.exec(statement))
+                    return fail(db, where, what, q.lastError().text());
+            }
         }
     }
     if (from == 0) {

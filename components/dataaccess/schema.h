@@ -23,6 +23,12 @@
 //   enumeration_texts (enum_type, enum_value, text)
 //   suite_settings (name, value, data)
 //   schema_info (name, value)  -- "SchemaVersion"
+//   print_job_days (company_id, job_day, user_id, printer_id, jobs, pages, color_pages, ...)
+//   print_job_hours (company_id, job_day, job_hour, user_id, printer_id, jobs, pages,
+//                    color_pages)
+//     version 3: what the reports add up per company, day (and hour), user and printer, kept
+//     exact by triggers on print_jobs; summaries.h and the column table in summaries.cpp say
+//     why each column exists.
 
 #include "dataaccess/dataerror.h"
 
@@ -32,7 +38,7 @@ namespace kv6 {
 
 class SqlDialect;
 
-inline constexpr int CurrentSchemaVersion = 2;
+inline constexpr int CurrentSchemaVersion = 3;
 
 // The stored version; 0 when the database holds no schema_info table.
 int StoredSchemaVersion(QSqlDatabase &db);

@@ -1,5 +1,6 @@
 #include "engine/layout.h"
 
+#include "base/textfile.h"
 #include "engine/previewdocument.h"
 
 #include <QBuffer>
@@ -874,9 +875,11 @@ QByteArray layoutsToXml(const QList<ReportLayout> &reports)
 bool saveLayouts(const QString &path, const QList<ReportLayout> &reports, QString *error)
 {
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(layoutsToXml(reports)) < 0 || !f.commit()) {
+    QString why;
+    if (!f.open(QIODevice::WriteOnly) || !WriteAndCommit(f, layoutsToXml(reports), &why)) {
         if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, f.errorString());
+            *error = QStringLiteral("Cannot write %1: %2")
+                         .arg(path, why.isEmpty() ? f.errorString() : why);
         return false;
     }
     return true;

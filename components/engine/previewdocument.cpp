@@ -1,5 +1,8 @@
 #include "engine/previewdocument.h"
 
+#include "base/textfile.h"
+
+#include <QBuffer>
 #include <QDataStream>
 #include <QFile>
 #include <QLocale>
@@ -9,6 +12,7 @@
 #include <QSet>
 
 #include <cmath>
+#include <memory>
 
 namespace kv6::engine {
 
@@ -372,10 +376,11 @@ void writeItems(QDataStream &out, const QList<DisplayItem> &items)
 
 } // namespace
 
-QByteArray PreviewDocument::toBytes() const
+bool PreviewDocument::write(QIODevice *device) const
 {
-    QByteArray bytes = rttMagic;
-    QDataStream out(&bytes, QIODevice::WriteOnly | QIODevice::Append);
+    if (device->write(rttMagic) != rttMagic.size())
+        return false;
+    QDataStream out(device);
     out.setVersion(QDataStream::Qt_6_0);
     out << rttVersion << m_title << m_pageSize << m_margins;
     writeFont(out, m_font);
@@ -386,19 +391,28 @@ QByteArray PreviewDocument::toBytes() const
         writeItems(out, p.overlay);
     }
     out << rttEndMark;
+    return out.status() == QDataStream::Ok;
+}
+
+QByteArray PreviewDocument::toBytes() const
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    write(&buffer);
     return bytes;
 }
 
-bool PreviewDocument::fromBytes(const QByteArray &bytes, QString *error)
+bool PreviewDocument::read(QIODevice *device, QString *error)
 {
     auto fail = [error](const QString &why) {
         if (error)
             *error = why;
         return false;
     };
-    if (!bytes.startsWith(rttMagic))
+    if (device->read(rttMagic.size()) != rttMagic)
         return fail(QStringLiteral("The file is not a report document."));
-    QDataStream in(bytes.sliced(rttMagic.size()));
+    QDataStream in(device);
     in.setVersion(QDataStream::Qt_6_0);
     quint16 version = 0;
     in >> version;
@@ -415,7 +429,7 @@ bool PreviewDocument::fromBytes(const QByteArray &bytes, QString *error)
     in >> color >> pages;
     doc.m_textColor = color;
     const QString damaged = QStringLiteral("The report document is truncated or damaged.");
-    if (in.status() != QDataStream::Ok || pages > quint32(in.device()->bytesAvailable()))
+    if (in.status() != QDataStream::Ok || pages > quint32(device->bytesAvailable()))
         return fail(damaged);
     for (quint32 i = 0; i < pages; ++i) {
         Page p;
@@ -432,12 +446,23 @@ bool PreviewDocument::fromBytes(const QByteArray &bytes, QString *error)
     return true;
 }
 
+bool PreviewDocument::fromBytes(const QByteArray &bytes, QString *error)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return read(&buffer, error);
+}
+
 bool PreviewDocument::save(const QString &path, QString *error) const
 {
+    // Streamed to the file, so a long document is never held a second time as bytes.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(toBytes()) < 0 || !file.commit()) {
+    QString why;
+    if (!file.open(QIODevice::WriteOnly) || !write(&file) || !CommitFile(file, &why)) {
         if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+            *error = QStringLiteral("Cannot write %1: %2")
+                         .arg(path, why.isEmpty() ? WriteFailure(file) : why);
         return false;
     }
     return true;
@@ -445,7 +470,7 @@ bool PreviewDocument::save(const QString &path, QString *error) const
 
 namespace {
 
-bool readFile(const QString &path, QByteArray &bytes, QString *error)
+bool readFile(const QString &path, PreviewDocument &document, QString *error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -453,23 +478,20 @@ bool readFile(const QString &path, QByteArray &bytes, QString *error)
             *error = QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
         return false;
     }
-    bytes = file.readAll();
-    return true;
+    return document.read(&file, error);
 }
 
 } // namespace
 
 bool PreviewDocument::load(const QString &path, QString *error)
 {
-    QByteArray bytes;
-    return readFile(path, bytes, error) && fromBytes(bytes, error);
+    return readFile(path, *this, error);
 }
 
 bool PreviewDocument::append(const QString &path, QString *error)
 {
-    QByteArray bytes;
     PreviewDocument other;
-    if (!readFile(path, bytes, error) || !other.fromBytes(bytes, error))
+    if (!readFile(path, other, error))
         return false;
     append(other);
     return true;
@@ -561,54 +583,118 @@ qint64 PreviewDocument::memoryEstimate() const
 
 // ---- PDF
 
-bool writePdf(const PreviewDocument &document, const QString &path, QString *error)
+namespace {
+
+QPageLayout pdfPageLayout(const QSizeF &twips)
 {
-    auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    if (document.isEmpty())
-        return fail(QStringLiteral("The document has no pages."));
+    // A landscape page is the portrait size turned, so viewers show it the right way up.
+    const bool landscape = twips.width() > twips.height();
+    const QSizeF in = (landscape ? twips.transposed() : twips) / TwipsPerInch;
+    return QPageLayout(QPageSize(in, QPageSize::Inch, QString(), QPageSize::FuzzyMatch),
+        landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF());
+}
 
-    auto layoutFor = [](const QSizeF &twips) {
-        // A landscape page is the portrait size turned, so viewers show it the right way up.
-        const bool landscape = twips.width() > twips.height();
-        const QSizeF in = (landscape ? twips.transposed() : twips) / TwipsPerInch;
-        return QPageLayout(QPageSize(in, QPageSize::Inch, QString(), QPageSize::FuzzyMatch),
-            landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF());
-    };
+} // namespace
 
+struct PdfStream::Private
+{
     // Written aside and put in place only when complete, so a failure leaves no part of a PDF
     // and keeps what was there before.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(
-            QStringLiteral("Cannot write the PDF file %1: %2").arg(path, file.errorString()));
-    {
-        QPdfWriter writer(&file);
-        writer.setResolution(1200);
-        writer.setTitle(document.title());
-        writer.setCreator(QStringLiteral("Korvane 6 Analysis Reporting"));
-        writer.setPageLayout(layoutFor(document.page(1).size));
-        QPainter painter;
-        if (!painter.begin(&writer))
-            return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
-        for (int p = 1; p <= document.pageCount(); ++p) {
-            if (p > 1) {
-                writer.setPageLayout(layoutFor(document.page(p).size));
-                writer.newPage();
-            }
-            const QRect full = writer.pageLayout().fullRectPixels(writer.resolution());
-            document.paintPage(&painter, p, QRectF(QPointF(0, 0), QSizeF(full.size())));
-        }
-        if (!painter.end())
-            return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
+    explicit Private(const QString &path)
+        : file(path)
+    { }
+    QSaveFile file;
+    std::unique_ptr<QPdfWriter> writer;
+    QPainter painter;
+    QString title;
+    int pages = 0;
+};
+
+PdfStream::PdfStream() = default;
+
+PdfStream::~PdfStream()
+{
+    if (d && d->painter.isActive())
+        d->painter.end();
+}
+
+bool PdfStream::open(const QString &path, const QString &title, QString *error)
+{
+    d = std::make_unique<Private>(path);
+    d->title = title;
+    if (d->file.open(QIODevice::WriteOnly))
+        return true;
+    if (error)
+        *error
+            = QStringLiteral("Cannot write the PDF file %1: %2").arg(path, d->file.errorString());
+    d.reset();
+    return false;
+}
+
+bool PdfStream::add(const PreviewDocument &document, QString *error)
+{
+    if (!d) {
+        if (error)
+            *error = QStringLiteral("The PDF file is not open.");
+        return false;
     }
-    if (!file.commit())
-        return fail(
-            QStringLiteral("Cannot write the PDF file %1: %2").arg(path, file.errorString()));
+    for (int p = 1; p <= document.pageCount(); ++p) {
+        const QPageLayout layout = pdfPageLayout(document.page(p).size);
+        if (!d->writer) {
+            d->writer = std::make_unique<QPdfWriter>(&d->file);
+            d->writer->setResolution(1200);
+            d->writer->setTitle(d->title);
+            d->writer->setCreator(QStringLiteral("Korvane 6 Analysis Reporting"));
+            d->writer->setPageLayout(layout);
+            if (!d->painter.begin(d->writer.get())) {
+                if (error)
+                    *error
+                        = QStringLiteral("Cannot write the PDF file %1.").arg(d->file.fileName());
+                return false;
+            }
+        } else {
+            d->writer->setPageLayout(layout);
+            d->writer->newPage();
+        }
+        const QRect full = d->writer->pageLayout().fullRectPixels(d->writer->resolution());
+        document.paintPage(&d->painter, p, QRectF(QPointF(0, 0), QSizeF(full.size())));
+        ++d->pages;
+    }
     return true;
+}
+
+bool PdfStream::finish(QString *error)
+{
+    const auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        d.reset();
+        return false;
+    };
+    if (!d)
+        return fail(QStringLiteral("The PDF file is not open."));
+    const QString path = d->file.fileName();
+    if (d->pages == 0)
+        return fail(QStringLiteral("The document has no pages."));
+    if (!d->painter.end())
+        return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
+    d->writer.reset();
+    QString why;
+    if (!CommitFile(d->file, &why))
+        return fail(QStringLiteral("Cannot write the PDF file %1: %2").arg(path, why));
+    d.reset();
+    return true;
+}
+
+bool writePdf(const PreviewDocument &document, const QString &path, QString *error)
+{
+    if (document.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("The document has no pages.");
+        return false;
+    }
+    PdfStream pdf;
+    return pdf.open(path, document.title(), error) && pdf.add(document, error) && pdf.finish(error);
 }
 
 } // namespace kv6::engine

@@ -20,8 +20,10 @@
 #include <QSizeF>
 #include <QString>
 
+#include <memory>
 #include <variant>
 
+class QIODevice;
 class QPainter;
 
 namespace kv6::engine {
@@ -131,6 +133,9 @@ public:
 
     QByteArray toBytes() const;
     bool fromBytes(const QByteArray &bytes, QString *error = nullptr);
+    // The same on a device, streamed: a long document is never held a second time as bytes.
+    bool write(QIODevice *device) const;
+    bool read(QIODevice *device, QString *error = nullptr);
 
     // Bytes the pages' display lists hold in memory, lists and strings and pictures included;
     // data items share (font names, a logo on every page) counts once.
@@ -149,5 +154,24 @@ private:
 // fonts, vector pictures as vectors. False, with the reason, when the file cannot be written; the
 // file appears only when complete.
 bool writePdf(const PreviewDocument &document, const QString &path, QString *error = nullptr);
+
+// The same written page by page, so a long document need not be held whole: the pages of each
+// document added follow those before. Nothing is at the path until finish() succeeds.
+class PdfStream
+{
+public:
+    PdfStream();
+    ~PdfStream();
+    PdfStream(const PdfStream &) = delete;
+    PdfStream &operator=(const PdfStream &) = delete;
+
+    bool open(const QString &path, const QString &title, QString *error = nullptr);
+    bool add(const PreviewDocument &document, QString *error = nullptr);
+    bool finish(QString *error = nullptr);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
 
 } // namespace kv6::engine

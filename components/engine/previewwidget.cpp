@@ -1,4 +1,4 @@
-#include "previewwidget_p.h"
+#include "engine/previewwidget.h"
 
 #include <QHash>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "printing_p.h"
+#include "engine/printing.h"
 
 #include <QPainter>
 #include <QPrinter>

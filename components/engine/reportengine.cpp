@@ -1,5 +1,7 @@
 #include "engine/reportengine.h"
 
+#include "base/textfile.h"
+
 #include "exports_p.h"
 #include "renderer_p.h"
 
@@ -72,7 +74,12 @@ bool ReportEngine::renderToFile(const QString &path, OutputFormat format, QStrin
         PreviewDocument doc;
         if (!render(doc, error))
             return false;
-        bytes = doc.toBytes();
+        // Streamed, so the pages are not held a second time as bytes.
+        QString why;
+        if (!doc.write(&file) || !CommitFile(file, &why))
+            return fail(QStringLiteral("Cannot write %1: %2")
+                            .arg(path, why.isEmpty() ? WriteFailure(file) : why));
+        return true;
     } else {
         QList<FlowBand> flow;
         if (!run([&](Renderer &r) { return r.renderFlow(flow); }, error))
@@ -80,8 +87,9 @@ bool ReportEngine::renderToFile(const QString &path, OutputFormat format, QStrin
         bytes = format == OutputFormat::Html ? flowToHtml(flow, m_layout)
                                              : flowToText(flow, m_layout).toUtf8();
     }
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    QString why;
+    if (!WriteAndCommit(file, bytes, &why))
+        return fail(QStringLiteral("Cannot write %1: %2").arg(path, why));
     return true;
 }
 

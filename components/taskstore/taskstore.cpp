@@ -373,6 +373,12 @@ QString Task::StatusText() const
 
 bool Schedule::CheckStartScheduler(bool checkOnly)
 {
+    // A cron folder of its own (a test, a staging root) is read by no daemon we could ask
+    // about: the scheduler is there when its folder is.
+    const QString cron = CronFolder();
+    if (!qEnvironmentVariableIsEmpty("KV6_CRON_DIR")
+        && QDir(cron).canonicalPath() != QDir(QStringLiteral("/etc/cron.d")).canonicalPath())
+        return QFileInfo(cron).isDir();
     if (cronDaemonRuns())
         return true;
     if (checkOnly)

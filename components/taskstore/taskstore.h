@@ -218,7 +218,8 @@ private:
 class Schedule
 {
 public:
-    // True when a cron daemon runs; unless `checkOnly`, one is started first if none runs.
+    // True when a cron daemon runs; unless `checkOnly`, one is started first if none runs. With
+    // another cron folder than /etc/cron.d (KV6_CRON_DIR), true when that folder exists.
     bool CheckStartScheduler(bool checkOnly);
     qint32 Count() const { return m_jobs.count(); }
     TaskPtr Job(int index) const; // from 1; nullptr when not found

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QHash>
 #include <QSet>
+#include <QVarLengthArray>
 
 namespace kv6 {
 
@@ -88,10 +89,11 @@ QString number(Currency value)
     return out;
 }
 
+// Kind and type are views into the file's text, which outlives the records.
 struct Record
 {
-    QString kind;
-    QString type;
+    QStringView kind;
+    QStringView type;
     bool include = true;
     QString name;
     Currency cost1;
@@ -105,41 +107,47 @@ struct ParsedGroupFile
     QList<Record> records;
 };
 
-// Splits one record line; texts are quoted and never contain quotes.
-bool splitRecord(const QString &line, QStringList *fields, QList<bool> *wasQuoted)
+struct RecordField
 {
-    int i = 0;
-    const int n = line.size();
+    QStringView text;
+    bool quoted = false;
+};
+using RecordFields = QVarLengthArray<RecordField, 8>;
+
+// Splits one record line into views of its fields; texts are quoted and never contain quotes.
+// Views, because a group file of tens of thousands of members is read at every start.
+bool splitRecord(QStringView line, RecordFields *fields)
+{
+    qsizetype i = 0;
+    const qsizetype n = line.size();
     while (true) {
-        while (i < n && line.at(i) == u' ')
+        while (i < n && line[i] == u' ')
             ++i;
-        QString field;
-        bool q = false;
-        if (i < n && line.at(i) == u'"') {
-            const int end = line.indexOf(u'"', i + 1);
+        RecordField field;
+        if (i < n && line[i] == u'"') {
+            const qsizetype end = line.indexOf(u'"', i + 1);
             if (end < 0)
                 return false;
-            field = line.mid(i + 1, end - i - 1);
-            q = true;
+            field.text = line.sliced(i + 1, end - i - 1);
+            field.quoted = true;
             i = end + 1;
-            while (i < n && line.at(i) == u' ')
+            while (i < n && line[i] == u' ')
                 ++i;
         } else {
-            const int end = line.indexOf(u',', i);
-            field = line.mid(i, (end < 0 ? n : end) - i).trimmed();
+            const qsizetype end = line.indexOf(u',', i);
+            field.text = line.sliced(i, (end < 0 ? n : end) - i).trimmed();
             i = end < 0 ? n : end;
         }
         fields->append(field);
-        wasQuoted->append(q);
         if (i >= n)
             return true;
-        if (line.at(i) != u',')
+        if (line[i] != u',')
             return false;
         ++i;
     }
 }
 
-bool parseCost(const QString &text, Currency *out)
+bool parseCost(QStringView text, Currency *out)
 {
     bool ok = false;
     const double d = text.toDouble(&ok);
@@ -150,11 +158,11 @@ bool parseCost(const QString &text, Currency *out)
 }
 
 // Reads the version header and the company line.
-bool readHeader(const QStringList &lines, int *next, ParsedGroupFile *file, QString *why)
+bool readHeader(const QList<QStringView> &lines, int *next, ParsedGroupFile *file, QString *why)
 {
     int at = 0;
     if (!lines.isEmpty()) {
-        const QString first = lines.first();
+        const QStringView first = lines.first();
         const int colon = first.indexOf(u':');
         if (colon >= 0) {
             bool ok = false;
@@ -181,18 +189,24 @@ bool readHeader(const QStringList &lines, int *next, ParsedGroupFile *file, QStr
     return true;
 }
 
-bool readLines(const QString &path, QStringList *lines, QString *error)
+// The file's lines as views into *text. With headerOnly just the first two lines are read, all
+// that the version and company need.
+bool readLines(const QString &path, QString *text, QList<QStringView> *lines, QString *error,
+    bool headerOnly = false)
 {
-    QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly)) {
-        *error = probe.errorString();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
         return false;
     }
-    probe.close();
-    QString text;
-    if (!ReadTextFile(path, &text, error))
+    if (headerOnly) {
+        QByteArray head = file.readLine();
+        head += file.readLine();
+        *text = DecodeText(head);
+    } else if (!ReadTextFile(path, text, error)) {
         return false;
-    *lines = text.split(u'\n');
+    }
+    *lines = QStringView(*text).split(u'\n');
     // A final line end leaves one empty piece that is not a line.
     if (!lines->isEmpty() && lines->last().isEmpty())
         lines->removeLast();
@@ -201,44 +215,45 @@ bool readLines(const QString &path, QStringList *lines, QString *error)
 
 // The whole file, checked before anything is applied, so a file outside the format leaves
 // the groups as they were.
-bool parseGroupFile(const QStringList &lines, ParsedGroupFile *file, QString *why)
+bool parseGroupFile(const QList<QStringView> &lines, ParsedGroupFile *file, QString *why)
 {
     int at = 0;
     if (!readHeader(lines, &at, file, why))
         return false;
     const int wanted = file->version == 1 ? 5 : 6;
     QSet<QString> printerGroups, userGroups;
+    file->records.reserve(lines.size() - at);
+    RecordFields f;
     for (int i = at; i < lines.size(); ++i) {
-        const QString &line = lines.at(i);
+        const QStringView line = lines.at(i);
         if (line.trimmed().isEmpty())
             continue;
-        QStringList f;
-        QList<bool> q;
         auto bad = [&](const QString &reason) {
             *why = QStringLiteral("line %1: %2").arg(i + 1).arg(reason);
             return false;
         };
-        if (!splitRecord(line, &f, &q))
+        f.clear();
+        if (!splitRecord(line, &f))
             return bad(QStringLiteral("the quotes do not match"));
         if (f.size() != wanted)
             return bad(
                 QStringLiteral("%1 fields where %2 were expected").arg(f.size()).arg(wanted));
-        if (!q[0] || !q[1] || !q[3] || q[2])
+        if (!f[0].quoted || !f[1].quoted || !f[3].quoted || f[2].quoted)
             return bad(QStringLiteral("a text or number is out of place"));
         Record r;
-        r.kind = f[0];
-        r.type = f[1];
+        r.kind = f[0].text;
+        r.type = f[1].text;
         bool ok = false;
-        r.include = f[2].toInt(&ok) != 0;
+        r.include = f[2].text.toInt(&ok) != 0;
         if (!ok)
-            return bad(QStringLiteral("the include flag \"%1\" is not a number").arg(f[2]));
-        r.name = f[3];
+            return bad(QStringLiteral("the include flag \"%1\" is not a number").arg(f[2].text));
+        r.name = f[3].text.toString();
         r.name.replace(QuoteStandIn, u'"');
-        if (!parseCost(f[4], &r.cost1))
-            return bad(QStringLiteral("the cost \"%1\" is not a number").arg(f[4]));
+        if (!parseCost(f[4].text, &r.cost1))
+            return bad(QStringLiteral("the cost \"%1\" is not a number").arg(f[4].text));
         r.cost2 = r.cost1;
-        if (wanted == 6 && !parseCost(f[5], &r.cost2))
-            return bad(QStringLiteral("the cost \"%1\" is not a number").arg(f[5]));
+        if (wanted == 6 && !parseCost(f[5].text, &r.cost2))
+            return bad(QStringLiteral("the cost \"%1\" is not a number").arg(f[5].text));
         if (r.type == QLatin1String("G")
             && (r.kind == QLatin1String("P") || r.kind == QLatin1String("U"))) {
             QSet<QString> &names = r.kind == QLatin1String("P") ? printerGroups : userGroups;
@@ -247,7 +262,7 @@ bool parseGroupFile(const QStringList &lines, ParsedGroupFile *file, QString *wh
                 return bad(QStringLiteral("the group \"%1\" appears twice").arg(r.name));
             names.insert(folded);
         }
-        file->records.append(r);
+        file->records.append(std::move(r));
     }
     return true;
 }
@@ -440,9 +455,10 @@ DataResult clsAnalysis::InitializeFromAdminGroups(DataConnection &connection, qi
 
 bool clsAnalysis::GetGroupFileCompany(const QString &path, qint32 *companyId, QString *error)
 {
-    QStringList lines;
+    QString text;
+    QList<QStringView> lines;
     QString why;
-    if (!readLines(path, &lines, &why)) {
+    if (!readLines(path, &text, &lines, &why, true)) {
         *error = GetLangString(723, why);
         return false;
     }
@@ -464,9 +480,10 @@ bool clsAnalysis::ApplyGroupsFromFile(const QString &path, QString *error)
         return false;
     m_groupFile = path;
     WaitCursor wait;
-    QStringList lines;
+    QString text;
+    QList<QStringView> lines;
     QString why;
-    if (!readLines(path, &lines, &why)) {
+    if (!readLines(path, &text, &lines, &why)) {
         *error = GetLangString(719, why);
         return false;
     }
@@ -553,6 +570,15 @@ void clsAnalysis::SaveGroups(const QString &path, QString *error)
         return;
     }
     setGroupsDirty(false);
+}
+
+void clsAnalysis::SaveGroupsCopy(const QString &path, QString *error)
+{
+    const QString current = m_groupFile;
+    const bool dirty = GroupsDirty();
+    SaveGroups(path, error);
+    m_groupFile = current;
+    setGroupsDirty(dirty);
 }
 
 bool clsAnalysis::ApplyGroupsFromDatabase(DataConnection &connection,

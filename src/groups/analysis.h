@@ -38,6 +38,9 @@ public:
     bool ApplyGroupsFromFile(const QString &path, QString *error);
     // An empty path saves to the current group file; another path becomes the current one.
     void SaveGroups(const QString &path, QString *error);
+    // Writes the groups to a file that does not become the current one (a schedule's copy): the
+    // group file and the unsaved-changes flag stay as they were.
+    void SaveGroupsCopy(const QString &path, QString *error);
     bool ApplyGroupsFromDatabase(DataConnection &connection, const clsSimpleGroups &userGroups,
         const clsSimpleGroups &printerGroups, QString *error);
 

@@ -8,7 +8,9 @@ namespace kv6 {
 
 namespace {
 
-// Reads one record's fields, remembering the first that failed so the load can name it.
+// Reads the fields of a recordset's current record, remembering the first that failed so the
+// load can name it. One reader serves every record: field positions are looked up once, since
+// lists of tens of thousands of users would otherwise search the field names per value.
 class RecordReader
 {
 public:
@@ -20,13 +22,10 @@ public:
     // Directly converted fields must hold a value.
     QVariant required(const QString &field)
     {
-        if (!m_error.isEmpty())
+        const int i = column(field);
+        if (i < 0)
             return {};
-        if (!m_rs.HasField(field)) {
-            fail(QStringLiteral("the field \"%1\" is missing").arg(field));
-            return {};
-        }
-        const QVariant v = m_rs.Value(field);
+        const QVariant v = m_rs.Value(i);
         if (!v.isValid() || v.isNull())
             fail(QStringLiteral("the field \"%1\" is Null").arg(field));
         return v;
@@ -45,13 +44,8 @@ public:
     // Null read as empty.
     QString optionalText(const QString &field)
     {
-        if (!m_error.isEmpty())
-            return {};
-        if (!m_rs.HasField(field)) {
-            fail(QStringLiteral("the field \"%1\" is missing").arg(field));
-            return {};
-        }
-        return FieldValue(m_rs.GetField(field)).toString();
+        const int i = column(field);
+        return i < 0 ? QString() : FieldValue(m_rs.GetField(i)).toString();
     }
 
     void fail(const QString &why)
@@ -71,9 +65,26 @@ public:
     }
 
 private:
+    // -1 once a field is missing or an earlier one failed.
+    int column(const QString &field)
+    {
+        if (!m_error.isEmpty())
+            return -1;
+        for (const auto &[name, index] : std::as_const(m_columns)) {
+            if (name == field)
+                return index;
+        }
+        const int index = m_rs.FieldIndex(field);
+        if (index < 0)
+            fail(QStringLiteral("the field \"%1\" is missing").arg(field));
+        m_columns.append({ field, index });
+        return index;
+    }
+
     Recordset &m_rs;
     QString m_what;
     QString m_error;
+    QList<std::pair<QString, int>> m_columns;
 };
 
 DataResult keyClash(const QString &what, const QString &key, const QString &name)
@@ -94,8 +105,8 @@ clsPrinterManager::clsPrinterManager()
 
 DataResult clsPrinterManager::LoadPrinters(Recordset &rs)
 {
+    RecordReader r(rs, QStringLiteral("printer"));
     for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-        RecordReader r(rs, QStringLiteral("printer"));
         auto p = std::make_shared<clsPrinter>();
         p->setId(r.integer(QStringLiteral("PrinterId")));
         p->setPrinterKey(QStringLiteral("PRT") + QString::number(p->Id()));
@@ -122,8 +133,8 @@ DataResult clsPrinterManager::LoadPrinters(Recordset &rs)
 
 DataResult clsPrinterManager::LoadDevices(Recordset &rs)
 {
+    RecordReader r(rs, QStringLiteral("device"));
     for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-        RecordReader r(rs, QStringLiteral("device"));
         auto p = std::make_shared<clsPrinter>();
         p->setId(r.integer(QStringLiteral("DeviceId")));
         p->setPrinterKey(QStringLiteral("PRT") + QString::number(p->Id()));
@@ -188,8 +199,8 @@ clsUserManager::clsUserManager()
 
 DataResult clsUserManager::LoadUsers(Recordset &rs)
 {
+    RecordReader r(rs, QStringLiteral("user"));
     for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
-        RecordReader r(rs, QStringLiteral("user"));
         auto u = std::make_shared<clsUser>();
         u->setCompanyId(r.integer(QStringLiteral("CompanyId")));
         u->setId(r.integer(QStringLiteral("UserId")));

@@ -1,6 +1,7 @@
 #include "render/pdfpatch.h"
 
 #include "base/localeinfo.h"
+#include "base/textfile.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -137,8 +138,10 @@ bool PatchPDFFile(const QString &path, const QString &codePage, QString *error)
         return fail(error, QStringLiteral("%1: %2").arg(path, why));
     // Written beside and renamed over, so a failed write leaves the unpatched file whole.
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(patched) != patched.size() || !out.commit())
+    if (!out.open(QIODevice::WriteOnly))
         return fail(error, QStringLiteral("%1: %2").arg(path, out.errorString()));
+    if (!WriteAndCommit(out, patched, &why))
+        return fail(error, QStringLiteral("%1: %2").arg(path, why));
     return true;
 }
 

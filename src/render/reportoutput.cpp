@@ -38,6 +38,11 @@ void HeadlessRenderHost::ReportEnd()
         m_engines.pop_back();
 }
 
+QString HeadlessRenderHost::ReportError() const
+{
+    return m_beginError.isEmpty() ? m_eventError : m_beginError;
+}
+
 clsReport *HeadlessRenderHost::reportFor(int engine) const
 {
     if (!m_report || engine <= 0)

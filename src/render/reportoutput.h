@@ -45,6 +45,7 @@ public:
     void ReportEnd() override;
     // The layout problem that made ReportBegin fail, if any.
     QString beginError() const { return m_beginError; }
+    QString ReportError() const override;
 
     // Between ReportBegin and ReportEnd.
     bool render(engine::PreviewDocument &document, QString *error);

@@ -250,6 +250,26 @@ void clsReportRender::prepareLayout(clsReport &report, ReportEngine &engine)
 void clsReportRender::SetFormatting(
     clsReport &report, ReportEngine &engine, const QFont &reportFont, bool showPageNumbers)
 {
+    ApplyReportStyle(engine, reportFont);
+    for (LayoutField *f : engine.Fields().all()) {
+        if (f->kind == FieldKind::Text
+            && (f->format.startsWith(QLatin1Char('$'))
+                || f->format.compare(QLatin1String("currency"), Qt::CaseInsensitive) == 0)
+            && f->tag.compare(QLatin1String("fmt"), Qt::CaseInsensitive) != 0) {
+            f->format.clear();
+            f->text = QStringLiteral("FormatCurrency(%1, %2)")
+                          .arg(f->isExpression() ? f->expression() : f->text)
+                          .arg(report.NumDecimals());
+            f->calculated = true;
+        }
+        if (f->name.compare(QLatin1String("lblFooterPages"), Qt::CaseInsensitive) == 0
+            && !showPageNumbers)
+            f->visible = false;
+    }
+}
+
+void clsReportRender::ApplyReportStyle(ReportEngine &engine, const QFont &reportFont)
+{
     const int main = int(Branding().ReportColorMain());
     const int sub = int(Branding().ReportColorSub());
     const engine::FontSpec chosen = engine::FontSpec::fromQFont(reportFont);
@@ -269,19 +289,6 @@ void clsReportRender::SetFormatting(
             if (qFuzzyCompare(f->font.size, defaultSize))
                 f->font.size = chosen.size;
         }
-        if (f->kind == FieldKind::Text
-            && (f->format.startsWith(QLatin1Char('$'))
-                || f->format.compare(QLatin1String("currency"), Qt::CaseInsensitive) == 0)
-            && f->tag.compare(QLatin1String("fmt"), Qt::CaseInsensitive) != 0) {
-            f->format.clear();
-            f->text = QStringLiteral("FormatCurrency(%1, %2)")
-                          .arg(f->isExpression() ? f->expression() : f->text)
-                          .arg(report.NumDecimals());
-            f->calculated = true;
-        }
-        if (f->name.compare(QLatin1String("lblFooterPages"), Qt::CaseInsensitive) == 0
-            && !showPageNumbers)
-            f->visible = false;
     }
 }
 

@@ -31,6 +31,8 @@ public:
     virtual ~IReportRenderHost() = default;
     virtual void ReportBegin(clsReport &report) = 0;
     virtual void ReportEnd() = 0;
+    // Why the report begun last could not be laid out or rendered completely; "" when it could.
+    virtual QString ReportError() const { return {}; }
 };
 
 class clsReportRender
@@ -49,6 +51,9 @@ public:
     bool RenderCharts(clsReport &report, engine::ReportEngine &engine, chart::Chart &chart,
         int section, const QFont &reportFont, QString *error = nullptr);
 
+    // The branding's main colour on fields named "clr...", the column-header shade, and the
+    // report font's name (and its size where a field keeps the engine's default size).
+    static void ApplyReportStyle(engine::ReportEngine &engine, const QFont &reportFont);
     // Numeric label texts become localised strings, except in fields whose names end in "Value";
     // fields holding sub-reports are followed.
     static void LocaliseLabels(engine::ReportEngine &engine);

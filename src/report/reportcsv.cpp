@@ -1,5 +1,6 @@
 #include "report/reportcsv.h"
 
+#include "base/textfile.h"
 #include "report/reportparameter.h"
 #include "vbcore/currency.h"
 #include "vbcore/vbdate.h"
@@ -62,7 +63,7 @@ bool WriteReportCsv(const RecordsetPtr &data, const QString &path, QString *erro
         line += "\r\n";
         if (file.write(line) != line.size()) {
             if (error)
-                *error = file.errorString();
+                *error = WriteFailure(file);
             file.cancelWriting();
             return false;
         }
@@ -73,9 +74,10 @@ bool WriteReportCsv(const RecordsetPtr &data, const QString &path, QString *erro
             return false;
         }
     }
-    if (!file.commit()) {
+    QString why;
+    if (!CommitFile(file, &why)) {
         if (error)
-            *error = file.errorString();
+            *error = why;
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include "dataaccess/datasettings.h"
 #include "report/dateselector.h"
 #include "report/runsettings.h"
+#include "report/savedfile.h"
 #include "vbcore/vbdatetext.h"
 
 #include <QDir>
@@ -20,22 +21,6 @@ namespace {
 
 constexpr int SavedReportVersion = 3;
 
-QString inUserReports(const QString &fileName)
-{
-    if (fileName.contains(QLatin1Char('/')) || fileName.contains(QLatin1Char('\\')))
-        return QDir::fromNativeSeparators(
-            QString(fileName).replace(QLatin1Char('\\'), QLatin1Char('/')));
-    QString folder = Startup().UserReportsFolder;
-    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    return folder + fileName;
-}
-
-QString boolText(bool value)
-{
-    return value ? QStringLiteral("-1") : QStringLiteral("0");
-}
-
 QDate dateOf(const QVariant &value)
 {
     if (value.typeId() == QMetaType::QDate)
@@ -43,38 +28,6 @@ QDate dateOf(const QVariant &value)
     if (value.typeId() == QMetaType::QDateTime)
         return value.toDateTime().date();
     return QDate::fromString(value.toString().left(10), Qt::ISODate);
-}
-
-// Text to Boolean as the language converts it; anything else is nullopt.
-std::optional<bool> readBool(const QString &text)
-{
-    const QString t = text.trimmed();
-    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
-        return false;
-    const auto n = clsReportParameter::ToNumber(t);
-    if (!n)
-        return std::nullopt;
-    return *n != 0;
-}
-
-std::optional<qint16> readShort(const QString &text)
-{
-    const auto n = clsReportParameter::ToNumber(text.trimmed());
-    if (!n || *n < -32768.5 || *n >= 32767.5)
-        return std::nullopt;
-    return qint16(std::lround(*n));
-}
-
-QString groupLine(const clsSimpleGroups &groups)
-{
-    if (groups.Count() == 0)
-        return QStringLiteral("-1");
-    QString line;
-    for (int i = 1; i <= groups.Count(); ++i)
-        line += QString::number(groups.GroupAtIndex(i)) + QLatin1Char(',');
-    return line;
 }
 
 // Everything a file holds, read before the report is touched so a bad file changes nothing.
@@ -89,69 +42,25 @@ struct SavedSettings
     QStringList parameterLines;
 };
 
-class LineReader
-{
-public:
-    explicit LineReader(const QString &text)
-        : m_lines(text.split(QLatin1Char('\n')))
-    {
-        // A file ends with a line end; the piece after it is not a line.
-        if (!m_lines.isEmpty() && m_lines.constLast().isEmpty())
-            m_lines.removeLast();
-    }
-    bool atEnd() const { return m_next >= m_lines.size(); }
-    bool next(QString &line)
-    {
-        if (atEnd())
-            return false;
-        line = m_lines.at(m_next++);
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        return true;
-    }
-    int lineNumber() const { return int(m_next); }
-
-private:
-    QStringList m_lines;
-    qsizetype m_next = 0;
-};
-
-bool parseGroups(const QString &line, QList<qint32> &ids)
-{
-    QStringList pieces = line.split(QLatin1Char(','));
-    if (!pieces.isEmpty() && pieces.constLast().trimmed().isEmpty())
-        pieces.removeLast();
-    for (const QString &piece : std::as_const(pieces)) {
-        const auto id = readShort(piece);
-        if (!id)
-            return false;
-        if (*id == -1)
-            break;
-        ids.append(*id);
-    }
-    return true;
-}
-
 } // namespace
 
 QString clsReport::SaveUserDefined(const QString &fileName) const
 {
     QStringList lines;
     lines << QString::number(SavedReportVersion) << FileName() << DisplayName() << Description()
-          << Title() << SubTitle() << Sort() << boolText(UseFilters()) << boolText(UseGroups())
-          << boolText(UseEstCosts()) << QString::number(NumDecimals())
-          << groupLine(SimplePrinterGroups()) << groupLine(SimpleUserGroups());
+          << Title() << SubTitle() << Sort() << SavedBoolText(UseFilters())
+          << SavedBoolText(UseGroups()) << SavedBoolText(UseEstCosts())
+          << QString::number(NumDecimals()) << SavedGroupLine(SimplePrinterGroups())
+          << SavedGroupLine(SimpleUserGroups());
     const ReportParametersPtr params = Parameters();
     const QLocale locale = VbLocale();
-    const QString dateFormat = ShortDateFormat(locale);
     for (int i = 1; params && i <= params->count(); ++i) {
         const clsReportParameter &p = **params->item(i);
         switch (p.ParameterType()) {
         case clsReportParameter::CompanyId:
             break;
         case clsReportParameter::DateRange:
-            lines << locale.toString(dateOf(p.Value1()), dateFormat)
-                  << locale.toString(dateOf(p.Value2()), dateFormat)
+            lines << SavedDateText(dateOf(p.Value1())) << SavedDateText(dateOf(p.Value2()))
                   << QString::number(p.Value3().toInt());
             break;
         case clsReportParameter::Number: {
@@ -165,7 +74,7 @@ QString clsReport::SaveUserDefined(const QString &fileName) const
         }
     }
     QString error;
-    if (!WriteTextFile(inUserReports(fileName), lines.join(QLatin1Char('\n')) + QLatin1Char('\n'),
+    if (!WriteTextFile(SavedFilePath(fileName), lines.join(QLatin1Char('\n')) + QLatin1Char('\n'),
             true, &error))
         return GetLangString(842, error);
     return {};
@@ -174,13 +83,13 @@ QString clsReport::SaveUserDefined(const QString &fileName) const
 bool clsReport::LoadUserDefined(qint32 companyId, const QString &fileName, QString &message)
 {
     message.clear();
-    const QString path = inUserReports(fileName);
+    const QString path = SavedFilePath(fileName);
     QString text, error;
     if (!ReadTextFile(path, &text, &error)) {
         message = GetLangString(841, error);
         return false;
     }
-    LineReader in(text);
+    SavedLineReader in(text);
     SavedSettings s;
     const auto truncated = [&] {
         message = GetLangString(841,
@@ -219,7 +128,7 @@ bool clsReport::LoadUserDefined(qint32 companyId, const QString &fileName, QStri
     for (bool *f : flags) {
         if (!in.next(line))
             return truncated();
-        const auto b = readBool(line);
+        const auto b = ReadSavedBool(line);
         if (!b)
             return badLine(QStringLiteral("-1 or 0"));
         *f = *b;
@@ -227,16 +136,16 @@ bool clsReport::LoadUserDefined(qint32 companyId, const QString &fileName, QStri
     if (s.version >= 3) {
         if (!in.next(line))
             return truncated();
-        s.decimals = readShort(line);
+        s.decimals = ReadSavedShort(line);
         if (!s.decimals)
             return badLine(QStringLiteral("a number of decimals"));
         if (!in.next(line))
             return truncated();
-        if (!parseGroups(line, s.printerGroups))
+        if (!ReadSavedGroupLine(line, s.printerGroups))
             return badLine(QStringLiteral("a list of group numbers"));
         if (!in.next(line))
             return truncated();
-        if (!parseGroups(line, s.userGroups))
+        if (!ReadSavedGroupLine(line, s.userGroups))
             return badLine(QStringLiteral("a list of group numbers"));
     }
     while (in.next(line))

@@ -344,8 +344,10 @@ QVariant GroupGridModel::headerData(int section, Qt::Orientation orientation, in
     if (role == ColumnKeyRole)
         return ColumnKey(section);
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) {
+        // Uncaptioned columns are hidden; a screen reader still lists them, so they read as
+        // nothing rather than as their internal key.
         const int id = captionId(m_kind, section);
-        return id ? GetLangString(id) : ColumnKey(section);
+        return id ? GetLangString(id) : QString();
     }
     if (role == Qt::TextAlignmentRole && isNumberColumn(m_kind, section))
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);

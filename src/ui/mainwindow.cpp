@@ -18,6 +18,7 @@
 #include "dataaccess/datasettings.h"
 #include "groupgridmodel_p.h"
 #include "groups/analysis.h"
+#include "render/reportoutput.h"
 #include "ui/groupeditors.h"
 
 #include <QAction>
@@ -50,12 +51,9 @@ namespace {
 
 const QString GroupsSource = QStringLiteral("GROUPS");
 
-// Tool identifiers of the report cycle, which comes with a later version: the commands exist
-// with their enabling rules and say plainly that they are not there yet.
-const QStringList LaterCommands
-    = { QStringLiteral("ID_CreateReport"), QStringLiteral("ID_DeleteReport"),
-          QStringLiteral("ID_PrintReport"), QStringLiteral("ID_ExportReport"),
-          QStringLiteral("ID_ScheduleReport"), QStringLiteral("ID_ViewScheduledReports") };
+// Tool identifiers of what comes with a later version: the commands exist with their enabling
+// rules and say plainly that they are not there yet.
+const QStringList LaterCommands = { QStringLiteral("ID_ViewScheduledReports") };
 
 // Typical content width of each column in average characters, so a fresh grid shows its
 // values whole.
@@ -192,13 +190,18 @@ void frmReporting::buildCommands()
         [this] { editAdminGroups(AdminObjectPrinter); });
     cmd("ID_EditUserGroups", 326, "system-users", QStyle::SP_DirHomeIcon,
         [this] { editAdminGroups(AdminObjectUser); });
-    cmd("ID_CreateReport", 341, "document-new", QStyle::SP_FileIcon)
-        ->setShortcut(QKeySequence::New);
-    cmd("ID_DeleteReport", 342, "window-close", QStyle::SP_DialogDiscardButton);
-    cmd("ID_PrintReport", 343, "document-print", QStyle::SP_FileDialogContentsView)
-        ->setShortcut(QKeySequence::Print);
-    cmd("ID_ExportReport", 344, "document-save-as", QStyle::SP_DriveFDIcon);
-    cmd("ID_ScheduleReport", 345, "appointment-new", QStyle::SP_BrowserReload);
+    cmd("ID_CreateReport", 341, "document-new", QStyle::SP_FileIcon, [this] {
+        createReport();
+    })->setShortcut(QKeySequence::New);
+    cmd("ID_DeleteReport", 342, "window-close", QStyle::SP_DialogDiscardButton,
+        [this] { deleteReport(); });
+    cmd("ID_PrintReport", 343, "document-print", QStyle::SP_FileDialogContentsView, [this] {
+        printReport();
+    })->setShortcut(QKeySequence::Print);
+    cmd("ID_ExportReport", 344, "document-save-as", QStyle::SP_DriveFDIcon,
+        [this] { exportReport(); });
+    cmd("ID_ScheduleReport", 345, "appointment-new", QStyle::SP_BrowserReload,
+        [this] { scheduleReport(); });
     cmd("ID_ViewScheduledReports", 346, "appointment-soon", QStyle::SP_FileDialogListView);
     QAction *cover = cmd("ID_CreateCoverPage", 347, "document-page-setup", QStyle::SP_FileIcon,
         [this] { m_printCover = command(QStringLiteral("ID_CreateCoverPage"))->isChecked(); });
@@ -608,18 +611,24 @@ void frmReporting::UpdateCommands()
     enable("ID_EditPrinterGroups", m_connection != nullptr);
     enable("ID_EditUserGroups", m_connection != nullptr);
     enable("ID_SetReportLogo", m_connection != nullptr);
-    enable("ID_CreateReport", m_simple || hasAnalysis);
-    const bool preview = hasAnalysis && m_tabReports->currentIndex() >= 2;
+    enable("ID_CreateReport", !m_busy && (m_simple || hasAnalysis));
+    const bool preview = !m_busy && hasAnalysis && m_tabReports->currentIndex() >= 2;
     for (const char *id :
         { "ID_ExportReport", "ID_PrintReport", "ID_DeleteReport", "ID_ScheduleReport" })
         enable(id, preview);
     m_menus.value(QStringLiteral("ID_Groups"))->menuAction()->setVisible(!m_simple);
     m_menus.value(QStringLiteral("ID_SimpleGroups"))->menuAction()->setVisible(m_simple);
-    m_cmbCompany->setEnabled(m_connection != nullptr);
+    // A build holds the analysis: nothing may replace or edit it until the build is over.
+    m_cmbCompany->setEnabled(m_connection != nullptr && !m_busy);
+    m_grdPrinters->setEnabled(!m_busy);
+    m_grdUsers->setEnabled(!m_busy);
 }
 
 void frmReporting::RunCommand(const QString &id)
 {
+    // A build or render lets events run; commands wait until it is over.
+    if (m_busy)
+        return;
     const auto handler = m_handlers.constFind(id);
     if (handler == m_handlers.cend()) {
         MsgBox(GetLangString(295, id), MsgIcon::Exclamation);
@@ -855,6 +864,8 @@ void frmReporting::setDatabase()
         return;
     if (!DataAccessGlobal::ShowDataSourceDialog(nullptr, this))
         return;
+    // The user's choice now outranks a database named on start-up through the environment.
+    qunsetenv("KV6_DATABASE");
     // The new source is stored; the window moves over only when it opens.
     std::unique_ptr<DataConnection> connection, reportConnection;
     QVariant version;
@@ -1043,6 +1054,11 @@ void frmReporting::SaveSettings()
 
 void frmReporting::closeEvent(QCloseEvent *event)
 {
+    // The render in progress owns the stack below this event; it stops first.
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
     if (!m_closing) {
         SaveSettings();
         m_closing = true;

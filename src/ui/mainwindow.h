@@ -1,6 +1,8 @@
 #pragma once
 
 #include "dataaccess/dataerror.h"
+#include "render/reportrender.h"
+#include "report/report.h"
 #include "ui/gridstate.h"
 
 #include <QAbstractItemModel>
@@ -22,6 +24,9 @@ namespace kv6 {
 class clsAnalysis;
 class DataConnection;
 class GroupGridModel;
+class HeadlessRenderHost;
+class ReportTab;
+class frmStartReport;
 class frmGroup;
 class frmEditPrinters;
 class infGroupManager;
@@ -31,7 +36,7 @@ inline const QString ReporterKey = QStringLiteral("Software\\Korvane 6\\Reporter
 // The program's main window. Simple mode uses the database's administration groups; advanced mode
 // lets the user group printers and users in the grids and keeps them in group files. Every command
 // is a QAction named by its tool identifier ("ID_LoadGroups") and runs through RunCommand.
-class frmReporting : public QMainWindow
+class frmReporting : public QMainWindow, public IReportRenderHost
 {
     Q_OBJECT
 public:
@@ -61,6 +66,19 @@ public:
 
     // Saves what closing saves: cover flag, last-used groups, window state and grid layouts.
     void SaveSettings();
+
+    // The report cycle: builds a chosen report into a new preview tab. Null error when the
+    // report is shown, when it had no data (the user was told) and when the user cancelled.
+    DataResult BuildAndShow(const ReportPtr &report);
+    // The report picker, created on first use.
+    frmStartReport *picker();
+    // The report of the selected preview tab; null on a grid tab.
+    ReportTab *currentReportTab() const;
+    // As the engine renders: reports a page and says whether to go on.
+    bool renderProgress(int page);
+
+    void ReportBegin(clsReport &report) override;
+    void ReportEnd() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -108,6 +126,18 @@ private:
     void about();
     void notYetAvailable(const QString &id);
 
+    void createReport();
+    void printReport();
+    void exportReport();
+    void deleteReport();
+    void scheduleReport();
+    // Renders the tab's report into a document, or into a file when `into` is null; false with
+    // the reason, and false without one when the user cancelled. The progress window is open.
+    bool renderTab(ReportTab &tab, engine::PreviewDocument *into, const QString &file,
+        engine::OutputFormat format, int caption, QString *error);
+    void showTab(ReportTab *tab);
+    QString nextReportKey(const QString &prefix) const;
+
     bool m_simple;
     bool m_initialised = false;
     bool m_printCover = true;
@@ -128,6 +158,12 @@ private:
     QComboBox *m_cmbCompany = nullptr;
     frmGroup *m_frmGroup = nullptr;
     frmEditPrinters *m_frmEditPrinters = nullptr;
+    frmStartReport *m_frmStartReport = nullptr;
+    std::unique_ptr<HeadlessRenderHost> m_renderHost;
+    // The tab being rendered, and whether a build or render is under way (commands wait).
+    ReportTab *m_renderTab = nullptr;
+    engine::PreviewDocument *m_renderTarget = nullptr;
+    bool m_busy = false;
 };
 
 // Show the main window without waiting for it.

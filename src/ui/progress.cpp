@@ -1,6 +1,7 @@
 #include "ui/progress.h"
 
 #include "base/langstrings.h"
+#include "captions_p.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -100,6 +101,7 @@ void frmProgress::Initialize(const QString &caption, int maximum, QWidget *owner
     m_cancelled = false;
     m_owner = owner;
     setWindowTitle(caption);
+    m_bar->setAccessibleName(caption);
     m_timer.stop();
     if (maximum < 1) {
         startIndeterminate();
@@ -188,6 +190,86 @@ void frmProgress::Shutdown()
 QString frmProgress::statusText() const
 {
     return m_status->text();
+}
+
+frmProgressProposal::frmProgressProposal(QWidget *parent)
+    : QDialog(parent)
+    , cmdCancel(new QPushButton(this))
+{
+    setObjectName(QStringLiteral("frmProgressProposal"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setModal(false);
+    setWindowTitle(GetLangString(235));
+    auto *layout = new QVBoxLayout(this);
+    for (int i = 0; i < 2; ++i) {
+        lblStatus[i] = new QLabel(this);
+        lblStatus[i]->setObjectName(QStringLiteral("lblStatus%1").arg(i + 1));
+        prgProgress[i] = new QProgressBar(this);
+        prgProgress[i]->setObjectName(QStringLiteral("prgProgress%1").arg(i + 1));
+        prgProgress[i]->setTextVisible(false);
+        layout->addWidget(lblStatus[i]);
+        layout->addWidget(prgProgress[i]);
+    }
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setText(GetLangString(1401));
+    SetAccessibleCaption(cmdCancel, cmdCancel->text());
+    layout->addWidget(cmdCancel, 0, Qt::AlignRight);
+    setMinimumWidth(420);
+    connect(cmdCancel, &QPushButton::clicked, this, [this] {
+        m_cancelled = true;
+        QCoreApplication::processEvents();
+    });
+}
+
+void frmProgressProposal::Initialize(int reportCount, QWidget *owner)
+{
+    m_cancelled = false;
+    for (QLabel *l : lblStatus)
+        l->clear();
+    prgProgress[0]->setRange(0, qMax(1, reportCount));
+    prgProgress[1]->setRange(0, 1);
+    for (QProgressBar *b : prgProgress)
+        b->setValue(0);
+    m_owner = owner;
+    if (m_owner) {
+        m_owner->setEnabled(false);
+        m_owner->setCursor(Qt::WaitCursor);
+    }
+    if (canShow())
+        show();
+    QCoreApplication::processEvents();
+}
+
+void frmProgressProposal::UpdateProgress(int level, const QString &text, int value, int maximum)
+{
+    if (level < 1 || level > 2)
+        return;
+    QProgressBar *bar = prgProgress[level - 1];
+    if (!text.isEmpty())
+        lblStatus[level - 1]->setText(text);
+    if (maximum > 0)
+        bar->setMaximum(maximum);
+    bar->setValue(value < 1 || value > bar->maximum() ? bar->minimum() : value);
+    QCoreApplication::processEvents();
+}
+
+void frmProgressProposal::Increment(int level)
+{
+    if (level < 1 || level > 2)
+        return;
+    QProgressBar *bar = prgProgress[level - 1];
+    bar->setValue(bar->value() >= bar->maximum() ? bar->minimum() : bar->value() + 1);
+    QCoreApplication::processEvents();
+}
+
+void frmProgressProposal::Shutdown()
+{
+    if (m_owner) {
+        m_owner->setEnabled(true);
+        m_owner->unsetCursor();
+    }
+    m_owner = nullptr;
+    hide();
 }
 
 } // namespace kv6

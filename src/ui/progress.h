@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/progress.h"
+#include "proposal/proposalrender.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -53,6 +54,29 @@ private:
     bool m_showStatus = true;
     bool m_showCancel = false;
     int m_interval = 1;
+};
+
+// The proposal's own progress window: line and bar 1 count the reports, line and bar 2 the steps
+// of the one in hand. Its owner is disabled, with the busy pointer, while it shows.
+class frmProgressProposal : public QDialog, public IProposalProgress
+{
+    Q_OBJECT
+public:
+    explicit frmProgressProposal(QWidget *parent = nullptr);
+
+    bool Cancelled() const override { return m_cancelled; }
+    void Initialize(int reportCount, QWidget *owner) override;
+    void UpdateProgress(int level, const QString &text, int value, int maximum) override;
+    void Increment(int level) override;
+    void Shutdown() override;
+
+    QLabel *lblStatus[2] = {};
+    QProgressBar *prgProgress[2] = {};
+    QPushButton *cmdCancel = nullptr;
+
+private:
+    QPointer<QWidget> m_owner;
+    bool m_cancelled = false;
 };
 
 } // namespace kv6

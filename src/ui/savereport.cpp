@@ -3,6 +3,7 @@
 #include "base/dialogs.h"
 #include "base/langstrings.h"
 #include "base/validation.h"
+#include "captions_p.h"
 #include "report/report.h"
 
 #include <QDialogButtonBox>
@@ -35,6 +36,9 @@ frmSaveReport::frmSaveReport(QWidget *parent)
     form->addRow(GetLangString(501), txtName);
     form->addRow(GetLangString(502), txtDescription);
     form->addRow(GetLangString(503), txtFileName);
+    SetAccessibleCaption(txtName, GetLangString(501));
+    SetAccessibleCaption(txtDescription, GetLangString(502));
+    SetAccessibleCaption(txtFileName, GetLangString(503));
     txtName->setMinimumWidth(320);
 
     auto *buttons = new QDialogButtonBox(this);
@@ -43,6 +47,8 @@ frmSaveReport::frmSaveReport(QWidget *parent)
     cmdSave->setDefault(true);
     cmdCancel = buttons->addButton(GetLangString(505), QDialogButtonBox::RejectRole);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    SetAccessibleCaption(cmdSave, cmdSave->text());
+    SetAccessibleCaption(cmdCancel, cmdCancel->text());
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);

@@ -5,8 +5,10 @@
 #include "dataaccess/dataaccessglobal.h"
 #include "dataaccess/databaseinfo.h"
 #include "dataaccess/dataconnection.h"
+#include "dataaccess/datasettings.h"
 #include "dataaccess/demodata.h"
 #include "dataaccess/schema.h"
+#include "dataaccess/summaries.h"
 #include "mainguard/mainguard.h"
 
 #include <cstdio>
@@ -39,6 +41,21 @@ Commands:
                               --company ID   the company the jobs belong to (default: the only
                                              one; created when the database has none)
   info                      Show the engine, schema version, contents and date span.
+  connect URL               Store URL as the connection the program, its scheduled runs and
+                            these tools use when no --db is given (as the program's data-source
+                            dialog does), once it has connected. Scheduled reports run as root:
+                            on a server, run this as root. The password is stored, never shown.
+  connect --show            Show the configured connection and where it comes from.
+  settings                  Show the suite's settings kept in the database; set those given:
+                              --mail-server HOST   the server scheduled reports are mailed by
+                              --mail-port N        its port (default 25)
+                              --mail-user USER     the login; empty sends without one
+                              --mail-password PW   its password; "-" reads it from standard
+                                                   input, which keeps it out of ps
+                              --decimals N         decimals of new reports (0 to 10)
+  summaries --check         Compare the summary tables the reports read with the jobs and list
+                            every difference (exit status 1 when there is one).
+  summaries --rebuild       Recompute the summary tables from the jobs.
 
 Options for every command:
   --db URL       A SQLite file (PATH or sqlite:PATH) or
@@ -115,13 +132,17 @@ struct CommandLine
     QMap<QString, QString> options;
     bool quiet = false;
     bool help = false;
+    bool show = false;
 };
 
 // Options that take a value; every other word starting with "--" is unknown.
-const QStringList valueOptions
-    = { QStringLiteral("db"), QStringLiteral("jobs"), QStringLiteral("seed"),
-          QStringLiteral("companies"), QStringLiteral("printers"), QStringLiteral("users"),
-          QStringLiteral("days"), QStringLiteral("end"), QStringLiteral("company") };
+const QStringList valueOptions = { QStringLiteral("db"), QStringLiteral("jobs"),
+    QStringLiteral("seed"), QStringLiteral("companies"), QStringLiteral("printers"),
+    QStringLiteral("users"), QStringLiteral("days"), QStringLiteral("end"),
+    QStringLiteral("company"), QStringLiteral("mail-server"), QStringLiteral("mail-port"),
+    QStringLiteral("mail-user"), QStringLiteral("mail-password"), QStringLiteral("decimals") };
+// Options without a value that only some commands take; checkOptions gates them like the others.
+const QStringList flagOptions = { QStringLiteral("rebuild"), QStringLiteral("check") };
 
 bool parse(const QStringList &args, CommandLine &cl, QString &error)
 {
@@ -130,6 +151,9 @@ bool parse(const QStringList &args, CommandLine &cl, QString &error)
     for (const QString &name : valueOptions)
         parser.addOption(QCommandLineOption(name, QString(), name));
     parser.addOption(QCommandLineOption(QStringLiteral("quiet"), QString()));
+    parser.addOption(QCommandLineOption(QStringLiteral("show"), QString()));
+    for (const QString &name : flagOptions)
+        parser.addOption(QCommandLineOption(name, QString()));
     parser.addOption(
         QCommandLineOption({ QStringLiteral("h"), QStringLiteral("help") }, QString()));
     if (!parser.parse(args)) {
@@ -138,9 +162,12 @@ bool parse(const QStringList &args, CommandLine &cl, QString &error)
     }
     cl.help = parser.isSet(QStringLiteral("help"));
     cl.quiet = parser.isSet(QStringLiteral("quiet"));
+    cl.show = parser.isSet(QStringLiteral("show"));
     for (const QString &name : parser.optionNames()) {
         if (valueOptions.contains(name))
             cl.options.insert(name, parser.value(name));
+        else if (flagOptions.contains(name))
+            cl.options.insert(name, QString());
     }
     cl.positional = parser.positionalArguments();
     if (!cl.positional.isEmpty())
@@ -157,9 +184,15 @@ bool checkOptions(const CommandLine &cl, const QStringList &allowed, int positio
             return false;
         }
     }
+    if (cl.show && cl.command != QLatin1String("connect")) {
+        error = QStringLiteral("%1 takes no --show option.").arg(cl.command);
+        return false;
+    }
     if (cl.positional.size() != positional) {
         error = positional == 0
             ? QStringLiteral("%1 takes no argument \"%2\".").arg(cl.command, cl.positional.first())
+            : cl.command == QLatin1String("connect")
+            ? QStringLiteral("connect needs the connection URL, or --show.")
             : QStringLiteral("%1 needs the page log file.").arg(cl.command);
         return false;
     }
@@ -205,6 +238,21 @@ int fail(const DataError &e)
 {
     printErr(e.Description());
     return 1;
+}
+
+// Opens read-only and without Setup, since looking must never upgrade, and checks the database
+// holds the schema. 0, or the exit code once the reason is shown.
+int openToLook(DataConnection &c, const QString &initCommand)
+{
+    c.SetOption(true);
+    if (DataResult e = c.Open(false))
+        return fail(*e);
+    if (c.StoredSchemaVersion() == 0) {
+        printErr(QStringLiteral("%1 holds no print-tracking schema (create it with \"%2\").")
+                     .arg(c.Source().description(), initCommand));
+        return 1;
+    }
+    return 0;
 }
 
 int runInit(const CommandLine &cl)
@@ -345,15 +393,8 @@ int runInfo(const CommandLine &cl)
         return printErr(error), 2;
     source.createIfMissing = false;
     DataConnection c(source);
-    // Read-only, and without Setup: looking must never upgrade.
-    c.SetOption(true);
-    if (DataResult e = c.Open(false))
-        return fail(*e);
-    if (c.StoredSchemaVersion() == 0)
-        return printErr(QStringLiteral("%1 holds no print-tracking schema (create it with "
-                                       "\"kv6data init\").")
-                            .arg(source.description())),
-               1;
+    if (const int exit = openToLook(c, QStringLiteral("kv6data init")))
+        return exit;
     DatabaseInfo info;
     if (DataResult e = ReadDatabaseInfo(c, info))
         return fail(*e);
@@ -386,6 +427,179 @@ int runInfo(const CommandLine &cl)
     return 0;
 }
 
+// Where the configured connection comes from, as ConfiguredDataSource looks for it.
+QString configuredOrigin(DataSource &source, QString &error)
+{
+    if (!qEnvironmentVariableIsEmpty("KV6_DATABASE")) {
+        ResolveDataSource(std::nullopt, source, error);
+        return QStringLiteral("the KV6_DATABASE environment variable");
+    }
+    if (ReadStoredDataSource(source, error))
+        return QStringLiteral("the stored connection");
+    source = DefaultDataSource();
+    return error.isEmpty() ? QStringLiteral("the default file") : QString();
+}
+
+int runConnect(const CommandLine &cl)
+{
+    QString error;
+    if (cl.options.contains(QStringLiteral("db")))
+        return printErr(QStringLiteral("connect takes the URL as its argument, not --db.")), 2;
+    if (!checkOptions(cl, {}, cl.show ? 0 : 1, error))
+        return printErr(error), 2;
+    if (cl.show) {
+        DataSource source;
+        const QString origin = configuredOrigin(source, error);
+        if (origin.isEmpty())
+            return printErr(error), 1;
+        printOut(QStringLiteral("Connection: ") + source.toUrl());
+        printOut(QStringLiteral("Database:   ") + source.description());
+        printOut(QStringLiteral("From:       ") + origin);
+        if (!source.isSQLite())
+            printOut(QStringLiteral("Password:   ")
+                + (source.password.isEmpty() ? QStringLiteral("not set (~/.pgpass or PGPASSFILE)")
+                                             : QStringLiteral("set")));
+        return 0;
+    }
+    DataSource source;
+    if (!DataSource::fromUrl(cl.positional.first(), source, error))
+        return printErr(error), 2;
+    // Only a connection that works is kept; a typing mistake must not stop every scheduled run.
+    DataConnection c(source);
+    if (const int exit = openToLook(c, QStringLiteral("kv6data init --db URL")))
+        return exit;
+    c.Close();
+    if (!StoreDataSource(source, error))
+        return printErr(error), 1;
+    printOut(QStringLiteral("Stored the connection to %1.").arg(source.description()));
+    if (!qEnvironmentVariableIsEmpty("KV6_DATABASE"))
+        printErr(QStringLiteral("KV6_DATABASE is set and goes first in this environment."));
+    return 0;
+}
+
+// The password given with --mail-password, read from standard input for "-".
+bool mailPassword(const CommandLine &cl, QString &password, QString &error)
+{
+    password = cl.options.value(QStringLiteral("mail-password"));
+    if (password != QLatin1String("-"))
+        return true;
+    char line[1024];
+    if (!std::fgets(line, sizeof line, stdin)) {
+        error = QStringLiteral("--mail-password - found nothing on standard input.");
+        return false;
+    }
+    password = QString::fromLocal8Bit(line);
+    while (password.endsWith(QLatin1Char('\n')) || password.endsWith(QLatin1Char('\r')))
+        password.chop(1);
+    return true;
+}
+
+int runSettings(const CommandLine &cl)
+{
+    QString error;
+    if (!checkOptions(cl,
+            { QStringLiteral("mail-server"), QStringLiteral("mail-port"),
+                QStringLiteral("mail-user"), QStringLiteral("mail-password"),
+                QStringLiteral("decimals") },
+            0, error))
+        return printErr(error), 2;
+    int port = 25;
+    int decimals = 2;
+    if (!number(cl, QStringLiteral("mail-port"), port, error)
+        || !number(cl, QStringLiteral("decimals"), decimals, error))
+        return printErr(error), 2;
+    if (port < 1 || port > 65535)
+        return printErr(QStringLiteral("--mail-port needs a port from 1 to 65535.")), 2;
+    if (decimals < 0 || decimals > 10)
+        return printErr(QStringLiteral("--decimals needs a whole number from 0 to 10.")), 2;
+    QString password;
+    if (!mailPassword(cl, password, error))
+        return printErr(error), 2;
+    DataSource source;
+    if (!sourceFor(cl, false, source, error))
+        return printErr(error), 2;
+    source.createIfMissing = false;
+    std::unique_ptr<DataConnection> c;
+    QVariant version;
+    if (DataResult e = OpenDataConnection(source, true, version, c))
+        return fail(*e);
+    SuiteSettings s;
+    if (DataResult e = DataSettings::GetSuiteSettings(*c, s))
+        return fail(*e);
+    const auto given = [&](const char *name) { return cl.options.contains(QLatin1String(name)); };
+    if (given("mail-server"))
+        s.SetMailServer(cl.options.value(QStringLiteral("mail-server")).trimmed());
+    if (given("mail-port"))
+        s.SetMailPort(port);
+    if (given("mail-user"))
+        s.SetMailUserName(cl.options.value(QStringLiteral("mail-user")).trimmed());
+    if (given("mail-password"))
+        s.SetMailPassword(password);
+    if (given("decimals"))
+        s.SetDefaultDecimals(decimals);
+    if (given("mail-server") || given("mail-port") || given("mail-user") || given("mail-password")
+        || given("decimals")) {
+        if (DataResult e = DataSettings::SaveSuiteSettings(*c, s))
+            return fail(*e);
+    }
+    printOut(QStringLiteral("Database:      ") + c->Description());
+    printOut(QStringLiteral("Mail server:   ")
+        + (s.MailServer().isEmpty() ? QStringLiteral("(none: reports cannot be scheduled)")
+                                    : s.MailServer()));
+    printOut(QStringLiteral("Mail port:     %1").arg(s.MailPort()));
+    printOut(QStringLiteral("Mail user:     ")
+        + (s.MailUserName().isEmpty() ? QStringLiteral("(none: mail is sent without a login)")
+                                      : s.MailUserName()));
+    printOut(QStringLiteral("Mail password: ")
+        + (s.MailPassword().isEmpty() ? QStringLiteral("not set") : QStringLiteral("set")));
+    printOut(QStringLiteral("Decimals:      %1").arg(s.DefaultDecimals()));
+    printOut(QStringLiteral("Report logo:   ")
+        + (s.HasReportLogo() ? QStringLiteral("the suite's own") : QStringLiteral("none")));
+    return 0;
+}
+
+int runSummaries(const CommandLine &cl)
+{
+    QString error;
+    if (!checkOptions(cl, flagOptions, 0, error))
+        return printErr(error), 2;
+    const bool rebuild = cl.options.contains(QStringLiteral("rebuild"));
+    if (rebuild == cl.options.contains(QStringLiteral("check")))
+        return printErr(QStringLiteral("summaries needs either --check or --rebuild.")), 2;
+    DataSource source;
+    if (!sourceFor(cl, false, source, error))
+        return printErr(error), 2;
+    source.createIfMissing = false;
+    std::unique_ptr<DataConnection> c;
+    QVariant version;
+    if (DataResult e = OpenDataConnection(source, true, version, c))
+        return fail(*e);
+    QElapsedTimer timer;
+    timer.start();
+    if (rebuild) {
+        if (DataResult e = RebuildSummaries(*c))
+            return fail(*e);
+        printOut(QStringLiteral("Rebuilt the summaries of %1 in %2 s.")
+                     .arg(source.description())
+                     .arg(double(timer.elapsed()) / 1000.0, 0, 'f', 1));
+        return 0;
+    }
+    QStringList differences;
+    if (DataResult e = CheckSummaries(*c, differences))
+        return fail(*e);
+    for (const QString &line : std::as_const(differences))
+        printOut(line);
+    if (!differences.isEmpty())
+        return printErr(QStringLiteral("%1 summary rows differ from the jobs; \"kv6data "
+                                       "summaries --rebuild\" recomputes them.")
+                            .arg(differences.size())),
+               1;
+    printOut(QStringLiteral("The summaries of %1 agree with the jobs (checked in %2 s).")
+                 .arg(source.description())
+                 .arg(double(timer.elapsed()) / 1000.0, 0, 'f', 1));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -415,6 +629,12 @@ int main(int argc, char **argv)
             return runImport(cl);
         if (cl.command == QLatin1String("info"))
             return runInfo(cl);
+        if (cl.command == QLatin1String("connect"))
+            return runConnect(cl);
+        if (cl.command == QLatin1String("settings"))
+            return runSettings(cl);
+        if (cl.command == QLatin1String("summaries"))
+            return runSummaries(cl);
         printErr(cl.command.isEmpty()
                 ? QStringLiteral("no command given. See kv6data --help.")
                 : QStringLiteral("unknown command \"%1\". See kv6data --help.").arg(cl.command));

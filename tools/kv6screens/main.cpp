@@ -5,14 +5,24 @@
 #include "app/startup.h"
 #include "base/dialogs.h"
 #include "base/paths.h"
+#include "base/startupvalues.h"
+#include "dataaccess/dataconnection.h"
+#include "engine/previewwidget.h"
 #include "groups/analysis.h"
+#include "report/dateselector.h"
+#include "report/runsettings.h"
+#include "ui/ctldateselector.h"
 #include "ui/mainwindow.h"
+#include "ui/reportwizard.h"
+#include "ui/startreport.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QDir>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeView>
@@ -69,21 +79,79 @@ void shootMenu(frmReporting &w, const char *name)
     menu->hide();
 }
 
+// Every page of the wizard for a report with a date range and a top-N size; in simple mode the
+// group pages, with the database's groups, come too.
+void shootWizard(frmReporting &w, bool simple)
+{
+    std::unique_ptr<DataConnection> connection;
+    QVariant version;
+    if (OpenDataConnection(false, version, connection))
+        return;
+    frmReportWizard *wizard = w.picker()->wizard();
+    if (!wizard->prepareBuild(
+            connection.get(), w.analysis() ? w.analysis()->CompanyId() : -1, simple))
+        return;
+    wizard->show();
+    const QString mode = simple ? QStringLiteral("simple-") : QString();
+    save(wizard, QStringLiteral("wizard-") + mode + QStringLiteral("1-catalogue"));
+    wizard->selectReport(QStringLiteral("Top 10 Users List"));
+    save(wizard, QStringLiteral("wizard-") + mode + QStringLiteral("1-chosen"));
+    const char *pages[] = { "", "2-options", "3-user-groups", "4-printer-groups" };
+    for (int page = 1; page < (simple ? 4 : 2); ++page) {
+        wizard->tabWizard->setCurrentIndex(page);
+        if (page == 2 && wizard->lstUserGroups->count() > 0) {
+            wizard->optUsersSelected->setChecked(true);
+            wizard->lstUserGroups->item(0)->setCheckState(Qt::Checked);
+        }
+        save(wizard, QStringLiteral("wizard-") + mode + QLatin1String(pages[page]));
+    }
+    wizard->hide();
+}
+
+// A catalogue report over every date, in its preview tab.
+void shootPreview(frmReporting &w, const QString &file, const QString &name)
+{
+    auto report = std::make_shared<clsReport>();
+    if (!report->LoadDefinition(file))
+        return;
+    ReportRunSettings all;
+    all.period = clsDateSelector::AllDates;
+    QString error;
+    ApplyRunSettings(*report, all, error);
+    if (w.BuildAndShow(report))
+        return;
+    w.resize(1200, 900);
+    // The page after the cover, with the report's chart.
+    if (auto *preview = w.tabs()->currentWidget()->findChild<engine::PreviewWidget *>())
+        preview->setCurrentPage(2);
+    save(&w, name);
+}
+
+// The tool lives in bin/, beside the program folder that holds the definitions.
+void useProgramDefinitions()
+{
+    SetStartupValue(&StartupValues::DefinitionsFolder,
+        QDir(ProgramFolder() + QStringLiteral("/../reporter/reports")).absolutePath());
+}
+
 class Targets : public StartupTargets
 {
 public:
     void ShowSimple() override
     {
+        useProgramDefinitions();
         frmReporting w(true);
         w.show();
         w.Start();
         expandFirstGroups(w.printerGrid(), 1);
         save(&w, QStringLiteral("main-simple-printers"));
         shootMenu(w, "ID_SimpleGroups");
+        shootWizard(w, true);
         w.close();
     }
     void ShowAdvanced() override
     {
+        useProgramDefinitions();
         frmReporting w(false);
         w.show();
         w.Start();
@@ -113,8 +181,18 @@ public:
         w.RunCommand(QStringLiteral("ID_EditPrinterGroups"));
         shootModal(QStringLiteral("dialog-about"));
         w.RunCommand(QStringLiteral("ID_About"));
-        shootModal(QStringLiteral("dialog-not-yet"));
+        clsReport saved;
+        if (saved.LoadDefinition(QStringLiteral("top_users.rpt"))) {
+            saved.SetDisplayName(QStringLiteral("Top users & their costs"));
+            saved.SetDescription(QStringLiteral("The ten busiest users of last month"));
+            saved.SaveUserDefined(QStringLiteral("top users.rpt"));
+        }
+        shootModal(QStringLiteral("dialog-picker"));
         w.RunCommand(QStringLiteral("ID_CreateReport"));
+        shootWizard(w, false);
+        shootPreview(w, QStringLiteral("top_users.rpt"), QStringLiteral("preview-top-users"));
+        shootPreview(
+            w, QStringLiteral("page_volumes_breakdown.rpt"), QStringLiteral("preview-volumes"));
         w.analysis()->setGroupsDirty(true);
         shootModal(QStringLiteral("dialog-unsaved-groups"));
         w.RunCommand(QStringLiteral("ID_LoadGroups"));

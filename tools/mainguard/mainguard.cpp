@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
@@ -24,6 +25,9 @@ void ReportUncaughtException(const char *program)
 
 int RunGuarded(const char *program, const std::function<int()> &body)
 {
+    // A write past the file-size limit (a full quota, `ulimit -f`) must fail like a full disk,
+    // with a message naming the file, instead of killing the program half-way.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         return body();
     } catch (...) {

@@ -12,7 +12,8 @@ namespace kv6 {
 // inside a catch block.
 void ReportUncaughtException(const char *program);
 
-// Runs a main's body and returns its exit status, or 1 after an escaped exception.
+// Runs a main's body and returns its exit status, or 1 after an escaped exception. Writes past
+// the file-size limit fail instead of ending the program.
 int RunGuarded(const char *program, const std::function<int()> &body);
 
 } // namespace kv6

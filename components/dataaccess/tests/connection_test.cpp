@@ -70,7 +70,8 @@ TEST_P(ConnectionTest, FreshDatabaseGetsCurrentSchema)
     const DataResult e = OpenDataConnection(source, false, version, connection);
     ASSERT_FALSE(e) << e->Description().toStdString();
     EXPECT_EQ(version.toInt(), CurrentSchemaVersion);
-    EXPECT_TRUE(connection->Description().contains(QStringLiteral("schema version 2")))
+    EXPECT_TRUE(connection->Description().contains(
+        QStringLiteral("schema version %1").arg(CurrentSchemaVersion)))
         << connection->Description().toStdString();
     EXPECT_FALSE(connection->Verify(VerifySchema | VerifyStorage));
     RecordsetPtr t;
@@ -160,7 +161,13 @@ TEST_P(ConnectionTest, FailingQueryNamesTheDatabase)
 TEST_P(ConnectionTest, OlderSchemaIsUpgradedKeepingItsRows)
 {
     const QStringList v1 = versionOne(source,
-        { QStringLiteral("INSERT INTO companies (company_id, name) VALUES (4, 'Old Co')") });
+        { QStringLiteral("INSERT INTO companies (company_id, name) VALUES (4, 'Old Co')"),
+            QStringLiteral("INSERT INTO users (user_id, company_id, user_name) VALUES (5, 4, 'u')"),
+            QStringLiteral(
+                "INSERT INTO printers (printer_id, company_id, name) VALUES (6, 4, 'p')"),
+            QStringLiteral("INSERT INTO print_jobs (company_id, user_id, printer_id, job_time, "
+                           "pages) VALUES (4, 5, 6, '2026-03-29 02:30:00', 3), "
+                           "(4, 5, 6, '2026-03-29 23:59:59', 4)") });
     QString error;
     ASSERT_TRUE(kv6test::rawExec(source, v1, &error)) << error.toStdString();
 
@@ -174,6 +181,13 @@ TEST_P(ConnectionTest, OlderSchemaIsUpgradedKeepingItsRows)
     ASSERT_EQ(t->RecordCount(), 1);
     EXPECT_EQ(t->ValueAt(0, 0).toString(), QStringLiteral("Old Co"));
     EXPECT_FALSE(connection->Verify(VerifySchema));
+    // The summaries start out holding the jobs the database already had.
+    ASSERT_FALSE(connection->ReportSQL(
+        QStringLiteral("SELECT jobs, pages, largest_job FROM print_job_days"), {}, t));
+    ASSERT_EQ(t->RecordCount(), 1);
+    EXPECT_EQ(t->ValueAt(0, 0).toInt(), 2);
+    EXPECT_EQ(t->ValueAt(0, 1).toInt(), 7);
+    EXPECT_EQ(t->ValueAt(0, 2).toInt(), 4);
 }
 
 TEST_P(ConnectionTest, FailedUpgradeLeavesTheOldSchema)

@@ -1,4 +1,5 @@
 #include "dataaccess/datasettings.h"
+#include "dataaccess/schema.h"
 #include "enginetest.h"
 #include "recordset/fieldvalue.h"
 
@@ -373,7 +374,8 @@ TEST_P(DataSettingsTest, NothingIsWrittenWithoutACleanConnection)
         EXPECT_TRUE(DataSettings::SaveSuiteSettings(newer, s));
     }
     ASSERT_FALSE(connection->Execute(
-        QStringLiteral("UPDATE schema_info SET value = '2' WHERE name = 'SchemaVersion'")));
+        QStringLiteral("UPDATE schema_info SET value = ? WHERE name = 'SchemaVersion'"),
+        { QString::number(CurrentSchemaVersion) }));
     // Read-only: the engine refuses, and the transaction leaves the old values.
     ASSERT_FALSE(connection->Disconnect());
     connection->SetOption(true);

@@ -1,5 +1,5 @@
-#include "previewwidget_p.h"
-#include "printing_p.h"
+#include "engine/previewwidget.h"
+#include "engine/printing.h"
 
 #include "enginetestutil.h"
 

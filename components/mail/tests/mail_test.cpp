@@ -1,15 +1,12 @@
 #include "mail/mail.h"
 
+#include "smtpspool.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QUuid>
 
 using namespace kv6::mail;
 
@@ -21,41 +18,15 @@ class MailTest : public testing::Test
 protected:
     void SetUp() override
     {
-        if (qEnvironmentVariableIsEmpty("KV6_SMTP_PORT"))
-            GTEST_SKIP() << "KV6_SMTP_PORT is not set: start scripts/lib/servers.sh";
-        mailer.setServerName(qEnvironmentVariable("KV6_SMTP_HOST"));
-        mailer.setPort(qEnvironmentVariable("KV6_SMTP_PORT").toInt());
+        if (const QString skip = kv6test::smtpSkipReason(); !skip.isEmpty())
+            GTEST_SKIP() << skip.toStdString();
+        mailer.setServerName(kv6test::smtpHost());
+        mailer.setPort(kv6test::smtpPort());
         mailer.setTimeout(20);
-        spool = QDir(qEnvironmentVariable("KV6_SMTP_SPOOL"));
     }
 
-    // The messages this test sent: CTest runs tests side by side against one server, so each test
-    // sends from its own address.
-    QStringList sent() const
-    {
-        QStringList out;
-        for (const QString &meta : spool.entryList({ QStringLiteral("*.json") }, QDir::Files)) {
-            const QByteArray json = kv6test::readFile(spool.filePath(meta));
-            if (QJsonDocument::fromJson(json)[QStringLiteral("mail_from")].toString() == sender)
-                out << spool.filePath(meta.chopped(5) + QStringLiteral(".eml"));
-        }
-        return out;
-    }
-
-    // The one message this test sent, parsed by Python's email package.
-    QJsonObject received() const
-    {
-        const QStringList all = sent();
-        EXPECT_EQ(all.size(), 1);
-        if (all.isEmpty())
-            return {};
-        QProcess p;
-        p.start(QStringLiteral("/usr/bin/python3"),
-            { QStringLiteral(KV6_TESTDATA_DIR "/readmail.py"), all.last() });
-        p.waitForFinished(30000);
-        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-        return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
-    }
+    QStringList sent() const { return kv6test::mailsFrom(sender); }
+    QJsonObject received() const { return kv6test::receivedFrom(sender); }
 
     QString pdfFile(const QByteArray &bytes) const
     {
@@ -65,10 +36,8 @@ protected:
     }
 
     kv6test::TempEnv env;
-    const QString sender = QStringLiteral("reports-%1@example.com")
-                               .arg(QUuid::createUuid().toString(QUuid::WithoutBraces));
+    const QString sender = kv6test::uniqueSender(QStringLiteral("reports"));
     Mailer mailer;
-    QDir spool;
 };
 
 QByteArray somePdfBytes()
@@ -79,13 +48,7 @@ QByteArray somePdfBytes()
     return b + "\n%%EOF\n";
 }
 
-QStringList strings(const QJsonValue &v)
-{
-    QStringList out;
-    for (const QJsonValue &x : v.toArray())
-        out.append(x.toString());
-    return out;
-}
+using kv6test::jsonStrings;
 
 TEST_F(MailTest, MessageWithPdfArrivesAsSent)
 {
@@ -113,12 +76,12 @@ TEST_F(MailTest, MessageWithPdfArrivesAsSent)
     EXPECT_EQ(envelope[QStringLiteral("mail_from")].toString(), sender);
     const QStringList rcpt = { QStringLiteral("boss@example.com"),
         QStringLiteral("john@example.com"), QStringLiteral("zoe@example.org") };
-    EXPECT_EQ(strings(envelope[QStringLiteral("rcpt_tos")]), rcpt);
+    EXPECT_EQ(jsonStrings(envelope[QStringLiteral("rcpt_tos")]), rcpt);
     EXPECT_EQ(envelope[QStringLiteral("login")].toString(), qEnvironmentVariable("KV6_SMTP_USER"));
     EXPECT_EQ(
         got[QStringLiteral("from")].toString(), QStringLiteral("Finance Reports <%1>").arg(sender));
-    EXPECT_EQ(strings(got[QStringLiteral("to")]), rcpt);
-    EXPECT_EQ(strings(got[QStringLiteral("toNames")]),
+    EXPECT_EQ(jsonStrings(got[QStringLiteral("to")]), rcpt);
+    EXPECT_EQ(jsonStrings(got[QStringLiteral("toNames")]),
         QStringList({ QString(), QStringLiteral("Smith, John"), QStringLiteral("Zoë Ünal") }));
     EXPECT_EQ(got[QStringLiteral("subject")].toString(), m.subject());
     QString gotBody = got[QStringLiteral("body")].toString();
@@ -226,9 +189,9 @@ TEST_F(MailTest, LineBreaksCannotAddHeadersOrRecipients)
     m.setSubject(QStringLiteral("Sales\r\nBcc: evil@example.com\r\n\r\nforged body"));
     ASSERT_EQ(mailer.send(m), 1) << mailer.lastError().toStdString();
     const QJsonObject got = received();
-    EXPECT_EQ(strings(got[QStringLiteral("envelope")].toObject()[QStringLiteral("rcpt_tos")]),
+    EXPECT_EQ(jsonStrings(got[QStringLiteral("envelope")].toObject()[QStringLiteral("rcpt_tos")]),
         QStringList { QStringLiteral("ok@example.com") });
-    EXPECT_FALSE(strings(got[QStringLiteral("headers")])
+    EXPECT_FALSE(jsonStrings(got[QStringLiteral("headers")])
                      .contains(QStringLiteral("Bcc"), Qt::CaseInsensitive));
     EXPECT_EQ(got[QStringLiteral("subject")].toString(),
         QStringLiteral("Sales  Bcc: evil@example.com    forged body"));

@@ -160,7 +160,13 @@ std::unique_ptr<kv6::clsReport> DemoHistoryTest::load(const QString &name, const
     const QString path = sourceDir() + QStringLiteral("/data/reports/") + definition(name).file;
     EXPECT_TRUE(report->LoadDefinition(path, isSQLite(c) ? 1 : 2))
         << s(name) << ": " << s(report->LastError());
-    for (const kv6::ReportParameterPtr &p : *report->Parameters()) {
+    setWizardDefaults(*report);
+    return report;
+}
+
+void DemoHistoryTest::setWizardDefaults(kv6::clsReport &report)
+{
+    for (const kv6::ReportParameterPtr &p : *report.Parameters()) {
         switch (p->ParameterType()) {
         case 1:
             p->SetValue1(Company);
@@ -175,7 +181,6 @@ std::unique_ptr<kv6::clsReport> DemoHistoryTest::load(const QString &name, const
             break;
         }
     }
-    return report;
 }
 
 RecordsetPtr DemoHistoryTest::build(

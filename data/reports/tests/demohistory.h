@@ -75,6 +75,8 @@ protected:
     // A shipped definition loaded for the engine, with the company, the period and, for a
     // number, its default, as the wizard leaves them.
     static std::unique_ptr<kv6::clsReport> load(const QString &name, const kv6::DataConnection &c);
+    // The parameters as load() leaves them.
+    static void setWizardDefaults(kv6::clsReport &report);
     static kv6::RecordsetPtr build(
         kv6::clsReport &report, kv6::clsAnalysis &analysis, kv6::DataConnection &c);
     static kv6::RecordsetPtr buildDefault(const QString &name, kv6::DataConnection &c);

@@ -4,6 +4,7 @@
 #include "enginetest.h"
 #include "toolrun.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
@@ -91,7 +92,7 @@ TEST_P(Kv6reportTool, MistakesGetTheirOwnExitCodesAndOneLine)
         const char *says;
     };
     const QList<Case> cases = {
-        { {}, 2, "either --report NAME or --saved FILE" },
+        { {}, 2, "either --report NAME, --saved FILE or --proposal FILE" },
         { { "--report", "Top 10 Users List" }, 2, "-o OUT" },
         { { "--report", "Top 10 Users List", "-o", "x.doc" }, 2, ".pdf, .csv" },
         { { "--report", "Top 10 Users List", "--from", "2026-01-01", "-o", out }, 2,
@@ -248,4 +249,33 @@ TEST_P(Kv6reportTool, BadInputEndsEveryToolWithAnExitStatusNotAnAbort)
         EXPECT_TRUE(r.err.contains(QLatin1String(c.says))) << show(r);
     }
     EXPECT_FALSE(QFile::exists(out));
+}
+
+// A disk that fills while the report is written (stood in for by a file-size limit): the tool
+// says which file, ends with status 1, and the file that was there before is left whole.
+TEST_P(Kv6reportTool, AFullDiskNamesTheFileAndKeepsThePreviousOne)
+{
+    for (const QString &ext : { QStringLiteral("pdf"), QStringLiteral("csv"), QStringLiteral("htm"),
+             QStringLiteral("txt") }) {
+        const QString out = env.path(QStringLiteral("full.") + ext);
+        QFile before(out);
+        ASSERT_TRUE(before.open(QIODevice::WriteOnly));
+        before.write("the report of last month\n");
+        before.close();
+        const ToolRun r = kv6test::runStagedTool(QStringLiteral("kv6report"),
+            db()
+                + QStringList { QStringLiteral("--report"), QStringLiteral("Top 10 Users List"),
+                    QStringLiteral("--period"), QStringLiteral("0"), QStringLiteral("--quiet"),
+                    QStringLiteral("-o"), out },
+            120000, {}, 256);
+        EXPECT_EQ(r.exitCode, 1) << ext.toStdString() << "\n" << show(r);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("full.") + ext)) << show(r);
+        EXPECT_FALSE(r.err.contains(QLatin1String("Unknown error"))) << show(r);
+        ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+        EXPECT_EQ(before.readAll(), QByteArray("the report of last month\n")) << ext.toStdString();
+        before.close();
+        EXPECT_EQ(
+            QDir(env.path(QString())).entryList({ QStringLiteral("full.") + ext + u'*' }).size(), 1)
+            << "no piece of the new file is left beside the old one";
+    }
 }

@@ -1,12 +1,25 @@
-#include "app/kvlogger.h"
+// The unattended run against a real demo database and a real SMTP server: what arrives, and the
+// exact log line of each way it can fail.
+
 #include "base/clsregistry.h"
+#include "dataaccess/dataaccessglobal.h"
+#include "dataaccess/datasettings.h"
+#include "dataaccess/datasource.h"
+#include "dataaccess/demodata.h"
+#include "groups/analysis.h"
+#include "mail/mail.h"
+#include "report/report.h"
+#include "report/reportcatalogue.h"
+#include "report/runsettings.h"
 #include "schedule/scheduledrun.h"
 
-#include "testenv.h"
+#include "scheduletest.h"
+#include "smtpspool.h"
+#include "testscopes.h"
 
 #include <gtest/gtest.h>
-#include <QElapsedTimer>
-#include <QFile>
+#include <QDir>
+#include <QJsonArray>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -14,80 +27,207 @@ using namespace kv6;
 
 namespace {
 
-QString logPath(const kv6test::TempEnv &env)
+using kv6test::ScheduleCopies;
+
+// Writes the schedule key the way the schedule dialog has the helper write it.
+void writeKey(const QString &name, const QList<QPair<QString, QVariant>> &values)
 {
-    return env.path(QStringLiteral("common/Korvane Inc./Korvane/6.0/Logs/")) + ScheduleLogFileName;
-}
-
-// The log's lines without their time stamps.
-QStringList logTexts(const kv6test::TempEnv &env)
-{
-    QFile f(logPath(env));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QStringList texts;
-    static const QRegularExpression stamp(
-        QStringLiteral("^[A-Z][a-z]{2} \\d{2}, \\d{4} \\d{2}:\\d{2}:\\d{2}\t"));
-    const QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
-    for (const QString &line : lines) {
-        if (line.isEmpty())
-            continue;
-        const auto m = stamp.match(line);
-        EXPECT_TRUE(m.hasMatch()) << line.toStdString();
-        texts.append(line.mid(m.capturedLength()));
-    }
-    return texts;
-}
-
-const QStringList kMissingKeyLog = { QString(), QString(63, QLatin1Char('*')),
-    QStringLiteral("Started scheduled report Some name"),
-    QStringLiteral("Failed to send report. Registry key does not exist.") };
-
-} // namespace
-
-TEST(ScheduledRun, MissingScheduleKeyWritesExactlyFourLines)
-{
-    kv6test::TempEnv env;
-    EXPECT_FALSE(EmailScheduledReport(QStringLiteral("Some name")));
-    EXPECT_EQ(logTexts(env), kMissingKeyLog);
-    // A second run appends to the same log.
-    EmailScheduledReport(QStringLiteral("Some name"));
-    EXPECT_EQ(logTexts(env).size(), 8);
-
-    // A schedule is looked up under the machine key, whatever the case of its name.
     clsRegistry reg;
     reg.setClassKey(HKEY_LOCAL_MACHINE);
-    reg.setSectionKey(QStringLiteral("Software\\Korvane 6\\Reporter\\Scheduling\\Some Name"));
-    reg.setValueType(REG_SZ);
-    QString err;
-    ASSERT_TRUE(reg.SetCreateValue(QStringLiteral("Subject"), QStringLiteral("Costs"), true, err));
-    EmailScheduledReport(QStringLiteral("some name"));
-    const QStringList texts = logTexts(env);
-    ASSERT_EQ(texts.size(), 12);
-    EXPECT_EQ(texts[10], QStringLiteral("Started scheduled report some name"));
-    EXPECT_NE(texts[11], kMissingKeyLog[3]);
+    reg.setSectionKey(ScheduleKeyPath(name));
+    for (const auto &[value, content] : values) {
+        reg.setValueType(content.typeId() == QMetaType::Int ? REG_DWORD : REG_SZ);
+        QString err;
+        ASSERT_TRUE(reg.SetCreateValue(value, content, false, err)) << err.toStdString();
+    }
+}
+
+class ScheduledRun : public kv6test::ScheduleFixture
+{
+protected:
+    // A schedule of the Top 10 Users List for company 1 over the given dates.
+    void schedule(const QString &name, const QString &to, QDate from = QDate(2026, 6, 1),
+        QDate until = QDate(2026, 6, 30), bool simple = false)
+    {
+        const ScheduleCopies copies = writeCopies(name, from, until);
+        writeKey(name,
+            { { QStringLiteral("From"), QStringLiteral("Finance Reports <%1>").arg(sender) },
+                { QStringLiteral("To"), to },
+                { QStringLiteral("Subject"), QStringLiteral("Top users: ") + name },
+                { QStringLiteral("Mesg"), QStringLiteral("Hello,\nthe figures of June.") },
+                { QStringLiteral("GroupPath"), copies.groups },
+                { QStringLiteral("ReportPath"), copies.report },
+                { QStringLiteral("SimpleMode"), simple ? -1 : 0 }, { QStringLiteral("Company"), 1 },
+                { QStringLiteral("Proposal"), 0 } });
+    }
+    bool smtp() const { return kv6test::smtpSkipReason().isEmpty(); }
+
+    kv6test::UsEnglishLocale locale;
+    const QString sender = kv6test::uniqueSender(QStringLiteral("scheduled"));
+};
+
+const QString kFailed = QStringLiteral("Failed to send report. ");
+
+TEST_F(ScheduledRun, MissingScheduleKeyWritesExactlyFourLines)
+{
+    const QStringList missing = { QString(), QString(63, QLatin1Char('*')),
+        QStringLiteral("Started scheduled report Some name"),
+        QStringLiteral("Failed to send report. Registry key does not exist.") };
+    EXPECT_FALSE(EmailScheduledReport(QStringLiteral("Some name")));
+    EXPECT_EQ(logTexts(), missing);
+    // A second run appends to the same log.
+    EmailScheduledReport(QStringLiteral("Some name"));
+    EXPECT_EQ(logTexts().size(), 8);
+}
+
+// Every way a run fails before or while mailing: its one log line, no PDF left, no mail.
+TEST_F(ScheduledRun, EachFailureLogsItsLineAndLeavesNoPdf)
+{
+    mail::Message badList;
+    badList.addRecipients(QStringLiteral("boss@example.com, not an address"));
+    struct Case
+    {
+        const char *name;
+        std::function<void()> arrange;
+        QString expected; // the whole last line, or its start when `prefix`
+        bool prefix;
+        QString contains;
+        bool needsSmtp;
+    };
+    const QString to = QStringLiteral("boss@example.com");
+    const QList<Case> cases = {
+        { "No rows",
+            [&] { schedule(QStringLiteral("No rows"), to, QDate(1990, 1, 1), QDate(1990, 1, 31)); },
+            kFailed + QStringLiteral("Could not build the report, no data available."), false, {},
+            false },
+        { "Copy deleted",
+            [&] {
+                schedule(QStringLiteral("Copy deleted"), to);
+                QFile::remove(env.path(QStringLiteral("copies/rptCopy deleted.sch")));
+            },
+            kFailed + QStringLiteral("Unable to load the report or proposal. Error: "), true,
+            QStringLiteral("could not be opened"), false },
+        { "Bad list",
+            [&] {
+                schedule(
+                    QStringLiteral("Bad list"), QStringLiteral("boss@example.com, not an address"));
+            },
+            kFailed + badList.errorText(), false, {}, false },
+        { "No temp folder",
+            [&] {
+                schedule(QStringLiteral("No temp folder"), to);
+                kv6test::writeFile(env.path(QStringLiteral("afile")), "x");
+                qputenv("TMPDIR", env.path(QStringLiteral("afile/tmp")).toLocal8Bit());
+            },
+            // The layout already needs temporary files for its pictures.
+            kFailed, true, QStringLiteral("file"), false },
+        { "Refused",
+            [&] { schedule(QStringLiteral("Refused"), QStringLiteral("nobody@refused.invalid")); },
+            kFailed, true, QStringLiteral("550"), true },
+        { "Server down",
+            [&] {
+                schedule(QStringLiteral("Server down"), to);
+                setMailServer(QStringLiteral("127.0.0.1"), 1);
+            },
+            kFailed, true, QStringLiteral("127.0.0.1:1"), false },
+        { "Database gone",
+            [&] {
+                schedule(QStringLiteral("Database gone"), to);
+                QFile::remove(source.path);
+            },
+            kFailed, true, source.path, false },
+    };
+    const QByteArray tmp = qgetenv("TMPDIR");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.needsSmtp && !smtp())
+            continue;
+        c.arrange();
+        EXPECT_FALSE(EmailScheduledReport(QString::fromLatin1(c.name)));
+        qputenv("TMPDIR", tmp);
+        const QString last = logTexts().value(logTexts().size() - 1);
+        if (c.prefix)
+            EXPECT_TRUE(last.startsWith(c.expected)) << last.toStdString();
+        else
+            EXPECT_EQ(last, c.expected);
+        EXPECT_TRUE(last.contains(c.contains)) << last.toStdString();
+        EXPECT_EQ(pdfsLeft(), QStringList());
+    }
+    EXPECT_EQ(kv6test::mailsFrom(sender), QStringList());
+}
+
+// Simple mode and a mail login: the groups come from the database and the login is used, while
+// the password never reaches the log.
+TEST_F(ScheduledRun, SimpleModeWithLoginSends)
+{
+    if (!smtp())
+        GTEST_SKIP() << kv6test::smtpSkipReason().toStdString();
+    setMailServer(kv6test::smtpHost(), kv6test::smtpPort(), qEnvironmentVariable("KV6_SMTP_USER"),
+        qEnvironmentVariable("KV6_SMTP_PASSWORD"));
+    schedule(QStringLiteral("Simple"), QStringLiteral("boss@example.com"), QDate(2026, 6, 1),
+        QDate(2026, 6, 30), true);
+    EXPECT_TRUE(EmailScheduledReport(QStringLiteral("Simple")));
+    EXPECT_EQ(logTexts().constLast(), QStringLiteral("Successfully built and sent Simple."));
+    EXPECT_FALSE(
+        logTexts().join(QLatin1Char('\n')).contains(qEnvironmentVariable("KV6_SMTP_PASSWORD")));
+    const QJsonObject got = kv6test::receivedFrom(sender);
+    EXPECT_EQ(got[QStringLiteral("envelope")][QStringLiteral("login")].toString(),
+        qEnvironmentVariable("KV6_SMTP_USER"));
+    EXPECT_EQ(pdfsLeft(), QStringList());
 }
 
 // The program itself, started as cron starts it: no display, no platform chosen.
-TEST(ScheduledRun, TheProgramRunsHeadlessFromTheCommandLine)
+TEST_F(ScheduledRun, TheProgramRunsHeadlessAndTheMailArrives)
 {
-    kv6test::TempEnv env;
+    if (!smtp())
+        GTEST_SKIP() << kv6test::smtpSkipReason().toStdString();
+    const QString name = QStringLiteral("Top users, June");
+    schedule(name, QStringLiteral("boss@example.com, \"Smith, John\" <john@example.com>"));
     const QString program = kv6test::stageDir() + QStringLiteral("/reporter/kv6reprt");
-    ASSERT_TRUE(QFile::exists(program)) << program.toStdString();
     QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
     for (const char *v : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
         pe.remove(QString::fromLatin1(v));
-
     auto run = [&](const QStringList &args) {
         QProcess p;
         p.setProcessEnvironment(pe);
         p.start(program, args);
-        EXPECT_TRUE(p.waitForFinished(20000)) << "the run must end by itself";
+        EXPECT_TRUE(p.waitForFinished(60000)) << "the run must end by itself";
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     };
     run({ QStringLiteral("/runreport") });
-    EXPECT_FALSE(QFile::exists(logPath(env))) << "no name: nothing is run and nothing logged";
-    run({ QStringLiteral("/RUNREPORT"), QStringLiteral("Some name"), QStringLiteral("ignored") });
-    EXPECT_EQ(logTexts(env), kMissingKeyLog);
+    EXPECT_EQ(logTexts(), QStringList()) << "no name: nothing is run and nothing logged";
+    run({ QStringLiteral("/RUNREPORT"), name, QStringLiteral("ignored") });
+
+    const QStringList log = logTexts();
+    ASSERT_EQ(log.size(), 6) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(log[2], QStringLiteral("Started scheduled report ") + name);
+    EXPECT_TRUE(log[3].startsWith(
+        QStringLiteral("Database: %1, schema version ").arg(source.description())))
+        << log[3].toStdString();
+    EXPECT_EQ(log[4], QStringLiteral("About to try to send email."));
+    EXPECT_EQ(log[5], QStringLiteral("Successfully built and sent %1.").arg(name));
+
+    const QJsonObject got = kv6test::receivedFrom(sender);
+    const QJsonObject envelope = got[QStringLiteral("envelope")].toObject();
+    EXPECT_EQ(envelope[QStringLiteral("mail_from")].toString(), sender);
+    EXPECT_EQ(kv6test::jsonStrings(envelope[QStringLiteral("rcpt_tos")]),
+        QStringList({ QStringLiteral("boss@example.com"), QStringLiteral("john@example.com") }));
+    EXPECT_TRUE(envelope[QStringLiteral("login")].isNull()) << "no user name: no login";
+    EXPECT_EQ(
+        got[QStringLiteral("from")].toString(), QStringLiteral("Finance Reports <%1>").arg(sender));
+    EXPECT_EQ(got[QStringLiteral("subject")].toString(), QStringLiteral("Top users: ") + name);
+    EXPECT_EQ(got[QStringLiteral("body")].toString().trimmed(),
+        QStringLiteral("Hello,\nthe figures of June."));
+    const QJsonArray att = got[QStringLiteral("attachments")].toArray();
+    ASSERT_EQ(att.size(), 1);
+    EXPECT_EQ(att[0][QStringLiteral("filename")].toString(), name + QStringLiteral(".pdf"));
+    EXPECT_EQ(att[0][QStringLiteral("type")].toString(), QStringLiteral("application/pdf"));
+    const QByteArray pdf
+        = QByteArray::fromBase64(att[0][QStringLiteral("data")].toString().toLatin1());
+    EXPECT_TRUE(pdf.startsWith("%PDF")) << pdf.left(20).toStdString();
+    EXPECT_GT(pdf.size(), 2000);
+    EXPECT_EQ(pdfsLeft(), QStringList());
 }
+
+} // namespace

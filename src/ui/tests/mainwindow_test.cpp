@@ -3,6 +3,7 @@
 #include "base/langstrings.h"
 #include "base/startupvalues.h"
 #include "dataaccess/dataconnection.h"
+#include "dataaccess/datasourcedialog.h"
 #include "groups/analysis.h"
 #include "ui/groupeditors.h"
 
@@ -177,8 +178,8 @@ TEST_F(Window, CommandsFollowTheSelectedRowsTabAndMode)
         QStringList({ GetLangString(264), GetLangString(295, QStringLiteral("ID_NoSuchThing")) }));
     // A report command of a later version says so instead of doing nothing.
     dialogs.messageAnswers = { MsgAnswer::OK };
-    w->RunCommand(QStringLiteral("ID_PrintReport"));
-    EXPECT_TRUE(takeMessages().value(0).contains(QStringLiteral("Print Report")));
+    w->RunCommand(QStringLiteral("ID_ViewScheduledReports"));
+    EXPECT_TRUE(takeMessages().value(0).contains(QStringLiteral("Scheduled")));
 }
 
 TEST_F(Window, SimpleModeHidesGroupCommandsAndWritesNoGroupFile)
@@ -512,6 +513,37 @@ TEST_F(Window, BadInputGivesItsMessageAndKeepsWhatWasThere)
                   { QStringLiteral("ID_LoadGroups"), QStringLiteral("ID_CreateReport"),
                       QStringLiteral("ID_SetDatabase") }),
         QStringLiteral("ID_LoadGroups:0 ID_CreateReport:0 ID_SetDatabase:1"));
+
+    // Set Database: a file that is no database is refused with 214 and nothing changes; the
+    // demo database then opens, fills both grids and lists its companies.
+    const auto chooseDatabase = [&](const QString &path) {
+        whenModal<DataSourceDialog>([path](DataSourceDialog *d) {
+            d->findChild<QRadioButton *>(QStringLiteral("optSQLite"))->setChecked(true);
+            d->findChild<QLineEdit *>(QStringLiteral("txtFile"))->setText(path);
+            d->accept();
+        });
+        w->RunCommand(QStringLiteral("ID_SetDatabase"));
+    };
+    const QString notDatabase = env.path(QStringLiteral("notes.db"));
+    QFile notes(notDatabase);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("these are notes, not a database\n");
+    notes.close();
+    dialogs.messageAnswers = { MsgAnswer::OK };
+    chooseDatabase(notDatabase);
+    const QStringList refused = takeMessages();
+    ASSERT_EQ(refused.size(), 1);
+    EXPECT_TRUE(refused.first().startsWith(GetLangString(214, QString()).trimmed()));
+    EXPECT_EQ(w->analysis(), nullptr);
+
+    chooseDatabase(databasePath);
+    EXPECT_EQ(takeMessages(), QStringList());
+    ASSERT_NE(w->analysis(), nullptr);
+    EXPECT_TRUE(row(w->printerGrid(), QStringLiteral("PRT1")).isValid());
+    EXPECT_GT(w->userGrid()->model()->rowCount(w->userGrid()->model()->index(0, 0)), 0);
+    auto *companies = w->findChild<QComboBox *>(QStringLiteral("ID_Company"));
+    EXPECT_EQ(companies->count(), 3) << "all companies and the demo's two";
+    EXPECT_TRUE(w->findChild<QAction *>(QStringLiteral("ID_CreateReport"))->isEnabled());
     w->close();
 }
 

@@ -30,6 +30,8 @@ public:
     void SetDates(int type, const QDate &from, const QDate &to);
     // The period type of the selected entry.
     int DateSelect() const;
+    // Names the period list and the pickers for screen readers after the parameter's label.
+    void SetAccessibleCaption(const QString &caption);
 
 signals:
     // Once per change of the period or of either date, whoever made it.

@@ -1,6 +1,6 @@
 #include "base/langstrings.h"
-#include "report/ctldateselector.h"
 #include "report/dateselector.h"
+#include "ui/ctldateselector.h"
 
 #include "testscopes.h"
 

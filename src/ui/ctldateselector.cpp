@@ -1,4 +1,4 @@
-#include "report/ctldateselector.h"
+#include "ui/ctldateselector.h"
 
 #include "base/langstrings.h"
 #include "report/dateselector.h"
@@ -100,6 +100,14 @@ void ctlDateSelector::SetDates(int type, const QDate &from, const QDate &to)
         m_dtpDateTo->setDate(to);
     }
     emit Changed();
+}
+
+void ctlDateSelector::SetAccessibleCaption(const QString &caption)
+{
+    setAccessibleName(caption);
+    m_cmbDate->setAccessibleName(caption);
+    m_dtpDateFrom->setAccessibleName(caption);
+    m_dtpDateTo->setAccessibleName(caption + QLatin1Char(' ') + m_lblTo->text());
 }
 
 int ctlDateSelector::DateSelect() const

@@ -1,0 +1,288 @@
+// Times every catalogue report as a whole kv6report command to PDF over a year of one company's
+// jobs (5,000 users, as a large site), reading the summary tables as shipped, against the same
+// report reading the job table (the queries of data/reports/tests/jobtable_queries.xml) in the
+// same run; and what the triggers cost writers: single inserts with and without them, and
+// import-cups with the rebuild of the days it loaded against the same import without it.
+//
+//   bench_summaries [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR]
+// Defaults: --jobs 1000000,10000000. --keep keeps the SQLite files in DIR and the PostgreSQL
+// schemas, and reuses them. PostgreSQL runs when --pg or KV6_TEST_PG_URL names a server.
+
+#include "dataaccess/cupsimport.h"
+#include "dataaccess/dataconnection.h"
+#include "dataaccess/demodata.h"
+#include "dataaccess/summaries.h"
+
+#include "benchdata.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace kv6;
+using kv6bench::BenchOptions;
+using kv6bench::benchSources;
+using kv6bench::best;
+using kv6bench::check;
+using kv6bench::die;
+using kv6bench::dropBenchSchema;
+using kv6bench::parseBenchOptions;
+using kv6bench::seconds;
+
+namespace {
+
+const QDate lastDay(2026, 6, 30);
+
+DemoOptions yearOf(qint64 jobs)
+{
+    DemoOptions o;
+    o.jobs = jobs;
+    o.seed = 5;
+    o.companies = 1;
+    o.printers = 200;
+    o.users = 5000;
+    o.days = 365;
+    o.lastDay = lastDay;
+    return o;
+}
+
+std::unique_ptr<DataConnection> openYear(
+    DataSource &s, const QString &folder, qint64 jobs, bool keep)
+{
+    if (s.isSQLite())
+        s.path = folder + QStringLiteral("/summary-bench-%1.db").arg(jobs);
+    else
+        s.schema = keep ? QStringLiteral("bench_summaries_%1").arg(jobs)
+                        : QStringLiteral("bench_summaries_%1_%2")
+                              .arg(QCoreApplication::applicationPid())
+                              .arg(jobs);
+    s.createIfMissing = true;
+    std::unique_ptr<DataConnection> c;
+    QVariant version;
+    check(OpenDataConnection(s, true, version, c));
+    RecordsetPtr held;
+    check(c->ReportSQL(QStringLiteral("SELECT COUNT(*) FROM print_jobs"), {}, held));
+    if (held->ValueAt(0, 0).toLongLong() < jobs) {
+        const double fill = seconds([&]() { check(GenerateDemoData(*c, yearOf(jobs))); });
+        std::printf(
+            "%-44s %9.1f s\n", qPrintable(QStringLiteral("demo history, %1 jobs").arg(jobs)), fill);
+    }
+    s.createIfMissing = false;
+    return c;
+}
+
+// A copy of the staged catalogue whose definitions read the job table.
+void writeJobTableCatalogue(const QString &staged, const QString &to)
+{
+    QFile ref(QStringLiteral(KV6_SOURCE_DIR "/data/reports/tests/jobtable_queries.xml"));
+    QDomDocument queries;
+    if (!ref.open(QIODevice::ReadOnly) || !queries.setContent(&ref))
+        die(QStringLiteral("cannot read %1").arg(ref.fileName()));
+    for (const QString &f : QDir(staged).entryList(QDir::Files)) {
+        const QString target = to + QLatin1Char('/') + f;
+        QFile::copy(staged + QLatin1Char('/') + f, target);
+        if (!f.endsWith(QLatin1String(".rpt")))
+            continue;
+        QFile file(target);
+        QDomDocument doc;
+        if (!file.open(QIODevice::ReadOnly) || !doc.setContent(&file))
+            die(QStringLiteral("cannot read %1").arg(target));
+        file.close();
+        QDomElement jobs;
+        for (QDomElement r = queries.documentElement().firstChildElement(); !r.isNull();
+             r = r.nextSiblingElement())
+            if (r.attribute(QStringLiteral("file")) == f)
+                jobs = r;
+        if (jobs.isNull())
+            die(QStringLiteral("%1 has no job-table query").arg(f));
+        const QDomElement info
+            = doc.documentElement().firstChildElement(QStringLiteral("KVReportInfo"));
+        for (const QString &tag : { QStringLiteral("AccessSQL"), QStringLiteral("SQLServerSQL") }) {
+            QDomElement sql = info.firstChildElement(tag);
+            while (sql.hasChildNodes())
+                sql.removeChild(sql.firstChild());
+            sql.appendChild(doc.createCDATASection(jobs.firstChildElement(tag).text()));
+        }
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            die(QStringLiteral("cannot write %1").arg(target));
+        file.write(doc.toByteArray());
+    }
+}
+
+void runReport(
+    const DataSource &s, const QString &definitions, const QString &file, const QString &out)
+{
+    QProcess p;
+    p.start(QStringLiteral(KV6_STAGE_DIR "/bin/kv6report"),
+        { QStringLiteral("--quiet"), QStringLiteral("--db"), s.toUrl(true),
+            QStringLiteral("--definitions"), definitions, QStringLiteral("--report"), file,
+            QStringLiteral("--company"), QStringLiteral("1"), QStringLiteral("--from"),
+            lastDay.addDays(-364).toString(Qt::ISODate), QStringLiteral("--to"),
+            lastDay.toString(Qt::ISODate), QStringLiteral("-o"), out });
+    if (!p.waitForFinished(-1) || p.exitCode() != 0)
+        die(QStringLiteral("kv6report %1 failed: %2")
+                .arg(file, QString::fromLocal8Bit(p.readAllStandardError()).trimmed()));
+}
+
+// One prepared insert per job, in one transaction that is rolled back: the writer's own cost,
+// without the disk's, and the history stays as it was.
+double insertsPerSecond(DataConnection &c, bool withTriggers, int count)
+{
+    RecordsetPtr ids;
+    check(c.ReportSQL(
+        QStringLiteral("SELECT MIN(user_id), MIN(printer_id) FROM print_jobs"), {}, ids));
+    const int user = ids->ValueAt(0, 0).toInt(), printer = ids->ValueAt(0, 1).toInt();
+    QSqlDatabase db = c.database();
+    if (!db.transaction())
+        die(db.lastError().text());
+    if (!withTriggers)
+        check(SuspendSummaries(c));
+    QSqlQuery q(db);
+    q.prepare(
+        QStringLiteral("INSERT INTO print_jobs (company_id, user_id, printer_id, job_time, pages, "
+                       "color_pages, copies, duplex, job_status, job_cost) "
+                       "VALUES (1, ?, ?, ?, ?, 0, 1, ?, 0, ?)"));
+    const double elapsed = seconds([&]() {
+        for (int i = 0; i < count; ++i) {
+            q.addBindValue(user + i % 50);
+            q.addBindValue(printer + i % 20);
+            q.addBindValue(lastDay.addDays(-(i % 300)).toString(Qt::ISODate)
+                + QStringLiteral(" 10:%1:00").arg(i % 60, 2, 10, QLatin1Char('0')));
+            q.addBindValue(1 + i % 30);
+            q.addBindValue(i % 3 == 0);
+            q.addBindValue(0.05 * (1 + i % 30));
+            if (!q.exec())
+                die(q.lastError().text());
+        }
+    });
+    q.finish();
+    db.rollback();
+    return count / elapsed;
+}
+
+QString writePageLog(const QString &folder, int jobs)
+{
+    const QString path = folder + QStringLiteral("/bench_page_log");
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        die(QStringLiteral("cannot write %1").arg(path));
+    QTextStream out(&f);
+    const qint64 run = QDateTime::currentSecsSinceEpoch();
+    for (int i = 0; i < jobs; ++i) {
+        const QDateTime t
+            = QDateTime(lastDay.addDays(-(i % 30)), QTime(8 + i % 10, i % 60, 0), Qt::UTC);
+        out << "benchp" << (i % 40) << " benchu" << (i % 400) << ' ' << (run % 100000) * 100000 + i
+            << " [" << QLocale::c().toString(t, QStringLiteral("dd/MMM/yyyy:HH:mm:ss"))
+            << " +0000] total " << (1 + i % 25) << " - host" << (i % 400) << " doc" << i
+            << ".pdf a4 one-sided\n";
+    }
+    return path;
+}
+
+void benchEngine(
+    const QString &label, const DataSource &base, const BenchOptions &o, const QString &folder)
+{
+    const QString staged = QStringLiteral(KV6_STAGE_DIR "/reporter/reports");
+    const QString jobTable = folder + QStringLiteral("/jobtable-reports");
+    QDir(jobTable).removeRecursively();
+    QDir().mkpath(jobTable);
+    writeJobTableCatalogue(staged, jobTable);
+    const QStringList files
+        = QDir(staged).entryList({ QStringLiteral("*.rpt") }, QDir::Files, QDir::Name);
+    for (const qint64 jobs : o.sizes) {
+        std::printf("\n%s, a year of %lld jobs of one company (5,000 users, 200 printers)\n",
+            qPrintable(label), static_cast<long long>(jobs));
+        DataSource s = base;
+        std::unique_ptr<DataConnection> c = openYear(s, folder, jobs, !o.keep.isEmpty());
+        RecordsetPtr rows;
+        check(c->ReportSQL(
+            QStringLiteral("SELECT (SELECT COUNT(*) FROM print_job_days), (SELECT COUNT(*) FROM "
+                           "print_job_hours), (SELECT COUNT(*) FROM print_jobs)"),
+            {}, rows));
+        std::printf("summary rows: %lld by day, %lld by hour, for %lld jobs\n",
+            rows->ValueAt(0, 0).toLongLong(), rows->ValueAt(0, 1).toLongLong(),
+            rows->ValueAt(0, 2).toLongLong());
+        std::printf(
+            "%-44s %9s %9s %7s\n", "kv6report to PDF, best of 3", "summary", "jobs", "ratio");
+        const QString out = folder + QStringLiteral("/bench-out.pdf");
+        double worst = 0;
+        for (const QString &f : files) {
+            const double fromSummaries = best([&]() { runReport(s, staged, f, out); });
+            const double fromJobs = best([&]() { runReport(s, jobTable, f, out); });
+            worst = std::max(worst, fromSummaries);
+            std::printf("%-44s %9.3f %9.3f %7.2f\n", qPrintable(f), fromSummaries, fromJobs,
+                fromJobs / fromSummaries);
+            std::fflush(stdout);
+        }
+        std::printf("%-44s %9.3f\n", "slowest report from the summaries", worst);
+        QFile::remove(out);
+
+        const int singles = 5000;
+        const double without
+            = std::max(insertsPerSecond(*c, false, singles), insertsPerSecond(*c, false, singles));
+        const double with
+            = std::max(insertsPerSecond(*c, true, singles), insertsPerSecond(*c, true, singles));
+        std::printf("single inserts (one transaction, %d jobs): %.0f jobs/s without triggers, %.0f "
+                    "with; %.2fx slower\n",
+            singles, without, with, without / with);
+
+        // import-cups: the whole import, then the rebuild of its days alone, which is what the
+        // summaries add to it (the triggers are suspended during the load).
+        const int imported = 20000;
+        const QString log = writePageLog(folder, imported);
+        CupsImportSummary summary;
+        const double import = seconds([&]() { check(ImportCupsPageLog(*c, log, 1, summary)); });
+        if (summary.jobs != imported)
+            die(QStringLiteral("the import added %1 jobs, not %2").arg(summary.jobs).arg(imported));
+        const double rebuild = best([&]() {
+            check(c->InTransaction([&]() -> DataResult {
+                if (DataResult e = SuspendSummaries(*c))
+                    return e;
+                return ResumeSummaries(*c, lastDay.addDays(-29), lastDay);
+            }));
+        });
+        std::printf("import-cups (%d jobs over 30 days): %.0f jobs/s with the summaries, %.0f "
+                    "without their rebuild; "
+                    "%.2fx slower\n",
+            imported, imported / import, imported / (import - rebuild),
+            import / (import - rebuild));
+        check(c->Execute(
+            QStringLiteral("DELETE FROM print_jobs WHERE source_key LIKE 'cups:benchp%'")));
+        QFile::remove(log);
+        QStringList differences;
+        check(CheckSummaries(*c, differences));
+        if (!differences.isEmpty())
+            die(QStringLiteral("the summaries differ from the jobs after the bench: %1")
+                    .arg(differences.first()));
+        c.reset();
+        if (o.keep.isEmpty())
+            dropBenchSchema(s);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const BenchOptions o = parseBenchOptions(
+        QStringLiteral(
+            "usage: bench_summaries [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR]"),
+        true, false);
+    QTemporaryDir temp;
+    const QString folder = o.keep.isEmpty() ? temp.path() : o.keep;
+    QDir().mkpath(folder);
+    std::printf("every catalogue report from the summary tables against the same report from the "
+                "job table\n");
+    for (const auto &[label, source] : benchSources(o))
+        benchEngine(label, source, o, folder);
+    return 0;
+}

@@ -1,0 +1,519 @@
+#include "dataaccess/summaries.h"
+
+#include "dataaccess/dataconnection.h"
+
+#include <cmath>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace kv6 {
+
+namespace {
+
+enum class Combine { Sum, Min, Max };
+
+enum class Kind {
+    Count, // INTEGER
+    Cost, // SQLite REAL, PostgreSQL NUMERIC: the sums of job_cost shares, exact on PostgreSQL
+    Time // the job table's time type
+};
+
+// One summary column: how one job contributes ("@" stands for the job row) and how rows combine.
+// The reasons each column exists are in the comments of the table below.
+struct Column
+{
+    const char *name;
+    Kind kind;
+    Combine combine;
+    const char *perJob;
+};
+
+// Colour pages are a part of a job's pages (0 <= color_pages <= pages), as the recorder writes
+// them; the black-and-white figures are pages less colour pages on that ground.
+const Column dayColumns[] = {
+    // Every volume report counts jobs and pages; black and white is pages less colour.
+    { "jobs", Kind::Count, Combine::Sum, "1" },
+    { "pages", Kind::Count, Combine::Sum, "@pages" },
+    { "color_pages", Kind::Count, Combine::Sum, "@color_pages" },
+    // The black-and-white and colour breakdowns count, and list, only the jobs that printed a
+    // page of their kind.
+    { "bw_jobs", Kind::Count, Combine::Sum, "CASE WHEN @pages > @color_pages THEN 1 ELSE 0 END" },
+    { "color_jobs", Kind::Count, Combine::Sum, "CASE WHEN @color_pages > 0 THEN 1 ELSE 0 END" },
+    // The colour top lists count whole jobs that printed colour: their pages and the
+    // black-and-white share of their cost.
+    { "color_job_pages", Kind::Count, Combine::Sum,
+        "CASE WHEN @color_pages > 0 THEN @pages ELSE 0 END" },
+    // Duplex savings, the summaries and the breakdowns split pages into duplex and simplex.
+    { "duplex_jobs", Kind::Count, Combine::Sum, "CASE WHEN @duplex THEN 1 ELSE 0 END" },
+    { "duplex_pages", Kind::Count, Combine::Sum, "CASE WHEN @duplex THEN @pages ELSE 0 END" },
+    { "duplex_color_pages", Kind::Count, Combine::Sum,
+        "CASE WHEN @duplex THEN @color_pages ELSE 0 END" },
+    // Paper and environmental figures: the sheets a job used (a duplex copy uses half, rounded
+    // up).
+    { "sheets", Kind::Count, Combine::Sum,
+        "CASE WHEN @duplex AND @copies > 0 THEN @copies * ((@pages / @copies + 1) / 2) "
+        "ELSE @pages END" },
+    // Duplex savings' possible savings: what simplex jobs of more than one page a copy would have
+    // saved printed duplex. The report counts it only where the printer is a duplex device, read
+    // from printers at report time, so changing a printer needs no rebuild.
+    { "savable_sheets", Kind::Count, Combine::Sum,
+        "CASE WHEN NOT @duplex AND @copies > 0 AND @pages / @copies > 1 "
+        "THEN @pages - @copies * ((@pages / @copies + 1) / 2) ELSE 0 END" },
+    // Costs: the inventory's cost per page, and each job's cost shared between its
+    // black-and-white and colour pages, summed per job exactly as the reports sum them.
+    { "cost", Kind::Cost, Combine::Sum, "COALESCE(@job_cost, 0)" },
+    { "bw_cost", Kind::Cost, Combine::Sum,
+        "COALESCE(COALESCE(@job_cost, 0) * 1.0 * (@pages - @color_pages) / NULLIF(@pages, 0), 0)" },
+    { "color_cost", Kind::Cost, Combine::Sum,
+        "COALESCE(COALESCE(@job_cost, 0) * 1.0 * @color_pages / NULLIF(@pages, 0), 0)" },
+    { "color_job_bw_cost", Kind::Cost, Combine::Sum,
+        "CASE WHEN @color_pages > 0 THEN COALESCE(COALESCE(@job_cost, 0) * 1.0 * (@pages - "
+        "@color_pages) / NULLIF(@pages, 0), 0) ELSE 0 END" },
+    // Job size to printer breakdown: jobs and pages in each size band (1, 2-5, 6-10, 11-20,
+    // 21-50, 51-100, 101+ pages).
+    { "size1_jobs", Kind::Count, Combine::Sum, "CASE WHEN @pages <= 1 THEN 1 ELSE 0 END" },
+    { "size2_jobs", Kind::Count, Combine::Sum,
+        "CASE WHEN @pages > 1 AND @pages <= 5 THEN 1 ELSE 0 END" },
+    { "size3_jobs", Kind::Count, Combine::Sum,
+        "CASE WHEN @pages > 5 AND @pages <= 10 THEN 1 ELSE 0 END" },
+    { "size4_jobs", Kind::Count, Combine::Sum,
+        "CASE WHEN @pages > 10 AND @pages <= 20 THEN 1 ELSE 0 END" },
+    { "size5_jobs", Kind::Count, Combine::Sum,
+        "CASE WHEN @pages > 20 AND @pages <= 50 THEN 1 ELSE 0 END" },
+    { "size6_jobs", Kind::Count, Combine::Sum,
+        "CASE WHEN @pages > 50 AND @pages <= 100 THEN 1 ELSE 0 END" },
+    { "size7_jobs", Kind::Count, Combine::Sum, "CASE WHEN @pages > 100 THEN 1 ELSE 0 END" },
+    { "size1_pages", Kind::Count, Combine::Sum, "CASE WHEN @pages <= 1 THEN @pages ELSE 0 END" },
+    { "size2_pages", Kind::Count, Combine::Sum,
+        "CASE WHEN @pages > 1 AND @pages <= 5 THEN @pages ELSE 0 END" },
+    { "size3_pages", Kind::Count, Combine::Sum,
+        "CASE WHEN @pages > 5 AND @pages <= 10 THEN @pages ELSE 0 END" },
+    { "size4_pages", Kind::Count, Combine::Sum,
+        "CASE WHEN @pages > 10 AND @pages <= 20 THEN @pages ELSE 0 END" },
+    { "size5_pages", Kind::Count, Combine::Sum,
+        "CASE WHEN @pages > 20 AND @pages <= 50 THEN @pages ELSE 0 END" },
+    { "size6_pages", Kind::Count, Combine::Sum,
+        "CASE WHEN @pages > 50 AND @pages <= 100 THEN @pages ELSE 0 END" },
+    { "size7_pages", Kind::Count, Combine::Sum, "CASE WHEN @pages > 100 THEN @pages ELSE 0 END" },
+    // Printer and user averages: the smallest and largest job of the day.
+    { "smallest_job", Kind::Count, Combine::Min, "@pages" },
+    { "largest_job", Kind::Count, Combine::Max, "@pages" },
+    // Executive summary's first and last job; the inventory's last job.
+    { "first_job", Kind::Time, Combine::Min, "@job_time" },
+    { "last_job", Kind::Time, Combine::Max, "@job_time" },
+};
+
+// Average Pages Per Hour needs the hour of day; only what it adds up is kept at that grain.
+const Column hourColumns[] = {
+    { "jobs", Kind::Count, Combine::Sum, "1" },
+    { "pages", Kind::Count, Combine::Sum, "@pages" },
+    { "color_pages", Kind::Count, Combine::Sum, "@color_pages" },
+};
+
+struct Table
+{
+    const char *name;
+    bool hourly;
+    const Column *columns;
+    int count;
+};
+
+const Table tables[] = {
+    { "print_job_days", false, dayColumns, int(std::size(dayColumns)) },
+    { "print_job_hours", true, hourColumns, int(std::size(hourColumns)) },
+};
+
+// The columns of print_jobs whose change moves a job between summary rows or changes a figure.
+const char *const watchedColumns = "company_id, user_id, printer_id, job_time, pages, "
+                                   "color_pages, copies, duplex, job_status, job_cost";
+
+class Sql
+{
+public:
+    explicit Sql(bool sqlite)
+        : m_sqlite(sqlite)
+    { }
+
+    static QString of(const char *text, const QString &row)
+    {
+        return QString::fromLatin1(text).replace(QLatin1Char('@'), row + QLatin1Char('.'));
+    }
+
+    QString day(const QString &row) const
+    {
+        return m_sqlite ? QStringLiteral("substr(%1.job_time, 1, 10)").arg(row)
+                        : QStringLiteral("CAST(%1.job_time AS DATE)").arg(row);
+    }
+    QString nextDay(const QString &row) const
+    {
+        return m_sqlite ? QStringLiteral("date(substr(%1.job_time, 1, 10), '+1 day')").arg(row)
+                        : QStringLiteral("CAST(%1.job_time AS DATE) + 1").arg(row);
+    }
+    QString hour(const QString &row) const
+    {
+        return m_sqlite
+            ? QStringLiteral("CAST(substr(%1.job_time, 12, 2) AS INTEGER)").arg(row)
+            : QStringLiteral("CAST(EXTRACT(HOUR FROM %1.job_time) AS INTEGER)").arg(row);
+    }
+
+    static QStringList keyNames(const Table &t)
+    {
+        QStringList keys { QStringLiteral("company_id"), QStringLiteral("job_day") };
+        if (t.hourly)
+            keys << QStringLiteral("job_hour");
+        keys << QStringLiteral("user_id") << QStringLiteral("printer_id");
+        return keys;
+    }
+    QStringList keyValues(const Table &t, const QString &row) const
+    {
+        QStringList keys { row + QStringLiteral(".company_id"), day(row) };
+        if (t.hourly)
+            keys << hour(row);
+        keys << row + QStringLiteral(".user_id") << row + QStringLiteral(".printer_id");
+        return keys;
+    }
+    static QStringList columnNames(const Table &t)
+    {
+        QStringList names = keyNames(t);
+        for (int i = 0; i < t.count; ++i)
+            names << QLatin1String(t.columns[i].name);
+        return names;
+    }
+
+    QString create(const Table &t) const
+    {
+        const QString keys = keyNames(t).join(QStringLiteral(", "));
+        QString sql = QStringLiteral("CREATE TABLE %1 (company_id INTEGER NOT NULL, job_day %2 "
+                                     "NOT NULL, ")
+                          .arg(QLatin1String(t.name),
+                              m_sqlite ? QStringLiteral("TEXT") : QStringLiteral("DATE"));
+        if (t.hourly)
+            sql += QStringLiteral("job_hour INTEGER NOT NULL, ");
+        sql += QStringLiteral("user_id INTEGER NOT NULL, printer_id INTEGER NOT NULL");
+        for (int i = 0; i < t.count; ++i) {
+            const Column &c = t.columns[i];
+            const QString type = c.kind == Kind::Count ? QStringLiteral("INTEGER")
+                : c.kind == Kind::Time
+                ? (m_sqlite ? QStringLiteral("TEXT") : QStringLiteral("TIMESTAMP"))
+                : m_sqlite ? QStringLiteral("REAL")
+                           : QStringLiteral("NUMERIC");
+            sql += QStringLiteral(", %1 %2 NOT NULL").arg(QLatin1String(c.name), type);
+        }
+        // The key leads with company and day: every report selects a date range, most of them
+        // one company.
+        sql += QStringLiteral(", PRIMARY KEY (%1))").arg(keys);
+        if (m_sqlite)
+            sql += QStringLiteral(" WITHOUT ROWID");
+        return sql;
+    }
+
+    // The summary rows of the jobs that `where` selects (alias j), freshly added up.
+    QString aggregate(const Table &t, const QString &where) const
+    {
+        QStringList select = keyValues(t, QStringLiteral("j"));
+        const QStringList names = keyNames(t);
+        for (int i = 0; i < names.size(); ++i)
+            select[i] += QStringLiteral(" AS ") + names.at(i);
+        for (int i = 0; i < t.count; ++i) {
+            const Column &c = t.columns[i];
+            const char *f = c.combine == Combine::Sum ? "SUM"
+                : c.combine == Combine::Min           ? "MIN"
+                                                      : "MAX";
+            select << QStringLiteral("%1(%2) AS %3")
+                          .arg(QLatin1String(f), of(c.perJob, QStringLiteral("j")),
+                              QLatin1String(c.name));
+        }
+        QStringList groups;
+        for (int i = 1; i <= keyNames(t).size(); ++i)
+            groups << QString::number(i);
+        return QStringLiteral("SELECT %1 FROM print_jobs j WHERE j.job_status = 0%2 GROUP BY %3")
+            .arg(select.join(QStringLiteral(", ")), where, groups.join(QStringLiteral(", ")));
+    }
+
+    QString fill(const Table &t, const QString &where) const
+    {
+        return QStringLiteral("INSERT INTO %1 (%2) %3")
+            .arg(QLatin1String(t.name), columnNames(t).join(QStringLiteral(", ")),
+                aggregate(t, where));
+    }
+
+    // Adds one job (`row`: NEW) to its summary row, creating the row when it is the first.
+    QString add(const Table &t, const QString &row, const QString &guard) const
+    {
+        QStringList values = keyValues(t, row);
+        QStringList sets;
+        for (int i = 0; i < t.count; ++i) {
+            const Column &c = t.columns[i];
+            values << of(c.perJob, row);
+            const QString name = QLatin1String(c.name);
+            const QString mine = m_sqlite ? name : QLatin1String(t.name) + QLatin1Char('.') + name;
+            switch (c.combine) {
+            case Combine::Sum:
+                sets << QStringLiteral("%1 = %2 + excluded.%1").arg(name, mine);
+                break;
+            case Combine::Min:
+                sets << QStringLiteral("%1 = %3(%2, excluded.%1)")
+                            .arg(name, mine,
+                                m_sqlite ? QStringLiteral("MIN") : QStringLiteral("LEAST"));
+                break;
+            case Combine::Max:
+                sets << QStringLiteral("%1 = %3(%2, excluded.%1)")
+                            .arg(name, mine,
+                                m_sqlite ? QStringLiteral("MAX") : QStringLiteral("GREATEST"));
+                break;
+            }
+        }
+        // SQLite needs a WHERE after INSERT ... SELECT to read ON CONFLICT as the upsert clause.
+        return QStringLiteral(
+            "INSERT INTO %1 (%2) SELECT %3 WHERE %4 ON CONFLICT (%5) DO UPDATE SET %6")
+            .arg(QLatin1String(t.name), columnNames(t).join(QStringLiteral(", ")),
+                values.join(QStringLiteral(", ")),
+                guard.isEmpty() ? QStringLiteral("1 = 1") : guard,
+                keyNames(t).join(QStringLiteral(", ")), sets.join(QStringLiteral(", ")));
+    }
+
+    // Takes one job (`row`: OLD) out of its summary row. A smallest or largest value that was
+    // this job's is looked up again among the day's remaining jobs (the printer and time index);
+    // a row left without jobs goes.
+    QStringList remove(const Table &t, const QString &row, const QString &guard) const
+    {
+        QStringList match;
+        const QStringList names = keyNames(t);
+        const QStringList values = keyValues(t, row);
+        for (int i = 0; i < names.size(); ++i)
+            match << QStringLiteral("%1 = %2").arg(names.at(i), values.at(i));
+        if (!guard.isEmpty())
+            match << guard;
+        const QString sameDay
+            = QStringLiteral("j.company_id = %1.company_id AND j.user_id = %1.user_id AND "
+                             "j.printer_id = %1.printer_id AND j.job_time >= %2 AND "
+                             "j.job_time < %3 AND j.job_status = 0")
+                  .arg(row, day(row), nextDay(row));
+        QStringList sets;
+        for (int i = 0; i < t.count; ++i) {
+            const Column &c = t.columns[i];
+            const QString name = QLatin1String(c.name);
+            const QString mine = of(c.perJob, row);
+            if (c.combine == Combine::Sum) {
+                sets << QStringLiteral("%1 = %1 - %2").arg(name, mine);
+            } else {
+                sets << QStringLiteral("%1 = CASE WHEN %1 = %2 THEN COALESCE((SELECT %3(%4) FROM "
+                                       "print_jobs j WHERE %5), %1) ELSE %1 END")
+                            .arg(name, mine,
+                                c.combine == Combine::Min ? QStringLiteral("MIN")
+                                                          : QStringLiteral("MAX"),
+                                of(c.perJob, QStringLiteral("j")), sameDay);
+            }
+        }
+        const QString where = match.join(QStringLiteral(" AND "));
+        return { QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                     .arg(QLatin1String(t.name), sets.join(QStringLiteral(", ")), where),
+            QStringLiteral("DELETE FROM %1 WHERE %2 AND jobs <= 0")
+                .arg(QLatin1String(t.name), where) };
+    }
+
+    QStringList triggers() const
+    {
+        if (m_sqlite) {
+            QString insert, remove, update;
+            for (const Table &t : tables) {
+                insert += add(t, QStringLiteral("NEW"), {}) + QStringLiteral(";\n");
+                for (const QString &s : this->remove(t, QStringLiteral("OLD"), {}))
+                    remove += s + QStringLiteral(";\n");
+                for (const QString &s :
+                    this->remove(t, QStringLiteral("OLD"), QStringLiteral("OLD.job_status = 0")))
+                    update += s + QStringLiteral(";\n");
+            }
+            for (const Table &t : tables)
+                update += add(t, QStringLiteral("NEW"), QStringLiteral("NEW.job_status = 0"))
+                    + QStringLiteral(";\n");
+            return {
+                QStringLiteral("CREATE TRIGGER print_jobs_summaries_insert AFTER INSERT ON "
+                               "print_jobs WHEN NEW.job_status = 0 BEGIN\n%1END")
+                    .arg(insert),
+                QStringLiteral("CREATE TRIGGER print_jobs_summaries_delete AFTER DELETE ON "
+                               "print_jobs WHEN OLD.job_status = 0 BEGIN\n%1END")
+                    .arg(remove),
+                QStringLiteral("CREATE TRIGGER print_jobs_summaries_update AFTER UPDATE OF %1 ON "
+                               "print_jobs BEGIN\n%2END")
+                    .arg(QLatin1String(watchedColumns), update),
+            };
+        }
+        QString removeOld, addNew;
+        for (const Table &t : tables) {
+            for (const QString &s : remove(t, QStringLiteral("OLD"), {}))
+                removeOld += QStringLiteral("      ") + s + QStringLiteral(";\n");
+            addNew += QStringLiteral("      ") + add(t, QStringLiteral("NEW"), {})
+                + QStringLiteral(";\n");
+        }
+        // A bulk load sets kv6.summaries to 'suspended' for its own transaction only.
+        return {
+            QStringLiteral("CREATE FUNCTION print_jobs_summarise() RETURNS trigger "
+                           "LANGUAGE plpgsql AS $fn$\nBEGIN\n"
+                           "  IF current_setting('kv6.summaries', true) = 'suspended' THEN\n"
+                           "    RETURN NULL;\n  END IF;\n"
+                           "  IF TG_OP <> 'INSERT' THEN\n    IF OLD.job_status = 0 THEN\n%1"
+                           "    END IF;\n  END IF;\n"
+                           "  IF TG_OP <> 'DELETE' THEN\n    IF NEW.job_status = 0 THEN\n%2"
+                           "    END IF;\n  END IF;\n  RETURN NULL;\nEND\n$fn$")
+                .arg(removeOld, addNew),
+            // TRUNCATE fires no row triggers; it empties the summaries with the jobs.
+            QStringLiteral(
+                "CREATE FUNCTION print_jobs_summaries_truncate() RETURNS trigger "
+                "LANGUAGE plpgsql AS $fn$\nBEGIN\n"
+                "  TRUNCATE print_job_days, print_job_hours;\n  RETURN NULL;\nEND\n$fn$"),
+            QStringLiteral("CREATE TRIGGER print_jobs_summaries_truncate AFTER TRUNCATE ON "
+                           "print_jobs FOR EACH STATEMENT EXECUTE FUNCTION "
+                           "print_jobs_summaries_truncate()"),
+            QStringLiteral("CREATE TRIGGER print_jobs_summaries AFTER INSERT OR DELETE OR UPDATE "
+                           "OF %1 ON print_jobs FOR EACH ROW EXECUTE FUNCTION "
+                           "print_jobs_summarise()")
+                .arg(QLatin1String(watchedColumns)),
+        };
+    }
+
+private:
+    bool m_sqlite;
+};
+
+const char *const sqliteTriggerNames[] = { "print_jobs_summaries_insert",
+    "print_jobs_summaries_delete", "print_jobs_summaries_update" };
+
+DataResult executeAll(
+    DataConnection &c, const QStringList &statements, const QVariantList &params = {})
+{
+    for (const QString &s : statements)
+        if (DataResult e = c.Execute(s, params))
+            return e;
+    return std::nullopt;
+}
+
+} // namespace
+
+QStringList SummarySchemaStatements(bool sqlite)
+{
+    const Sql sql(sqlite);
+    QStringList out;
+    for (const Table &t : tables)
+        out << sql.create(t);
+    // The inventories join the summaries by printer.
+    out << QStringLiteral("CREATE INDEX print_job_days_printer ON print_job_days "
+                          "(printer_id, job_day)");
+    for (const Table &t : tables)
+        out << sql.fill(t, {});
+    out << sql.triggers();
+    return out;
+}
+
+DataResult RebuildSummaries(DataConnection &connection)
+{
+    const Sql sql(connection.Source().isSQLite());
+    return connection.InTransaction([&]() -> DataResult {
+        for (const Table &t : tables) {
+            if (DataResult e
+                = connection.Execute(QStringLiteral("DELETE FROM ") + QLatin1String(t.name)))
+                return e;
+            if (DataResult e = connection.Execute(sql.fill(t, {})))
+                return e;
+        }
+        return std::nullopt;
+    });
+}
+
+DataResult SuspendSummaries(DataConnection &connection)
+{
+    if (connection.Source().isSQLite()) {
+        // Dropped inside the transaction: no other connection sees them missing, and a rollback
+        // brings them back.
+        for (const char *name : sqliteTriggerNames)
+            if (DataResult e = connection.Execute(
+                    QStringLiteral("DROP TRIGGER IF EXISTS ") + QLatin1String(name)))
+                return e;
+        return std::nullopt;
+    }
+    return connection.Execute(
+        QStringLiteral("SELECT set_config('kv6.summaries', 'suspended', true)"));
+}
+
+DataResult ResumeSummaries(DataConnection &connection, const QDate &first, const QDate &last)
+{
+    const bool sqlite = connection.Source().isSQLite();
+    const Sql sql(sqlite);
+    if (first.isValid() && last.isValid()) {
+        const QVariantList days { first.toString(Qt::ISODate),
+            last.addDays(1).toString(Qt::ISODate) };
+        for (const Table &t : tables) {
+            if (DataResult e = connection.Execute(
+                    QStringLiteral("DELETE FROM %1 WHERE job_day >= ? AND job_day < ?")
+                        .arg(QLatin1String(t.name)),
+                    days))
+                return e;
+            if (DataResult e = connection.Execute(
+                    sql.fill(t, QStringLiteral(" AND j.job_time >= ? AND j.job_time < ?")), days))
+                return e;
+        }
+    }
+    if (sqlite)
+        return executeAll(connection, sql.triggers());
+    return connection.Execute(QStringLiteral("SELECT set_config('kv6.summaries', '', true)"));
+}
+
+DataResult CheckSummaries(DataConnection &connection, QStringList &differences)
+{
+    differences.clear();
+    const bool sqlite = connection.Source().isSQLite();
+    const Sql sql(sqlite);
+    for (const Table &t : tables) {
+        const QStringList keys = Sql::keyNames(t);
+        QStringList on, differs, select;
+        for (const QString &k : keys) {
+            on << QStringLiteral("a.%1 = s.%1").arg(k);
+            select << QStringLiteral("COALESCE(a.%1, s.%1)").arg(k);
+        }
+        differs << QStringLiteral("a.company_id IS NULL") << QStringLiteral("s.company_id IS NULL");
+        for (int i = 0; i < t.count; ++i) {
+            const Column &c = t.columns[i];
+            const QString n = QLatin1String(c.name);
+            differs << (c.kind == Kind::Cost ? QStringLiteral("ABS(a.%1 - s.%1) > 0.000001").arg(n)
+                                             : QStringLiteral("a.%1 <> s.%1").arg(n));
+            select << QStringLiteral("a.%1").arg(n) << QStringLiteral("s.%1").arg(n);
+        }
+        const QString text = QStringLiteral("SELECT %1 FROM (%2) a FULL OUTER JOIN %3 s ON %4 "
+                                            "WHERE %5 ORDER BY 1, 2, 3, 4")
+                                 .arg(select.join(QStringLiteral(", ")), sql.aggregate(t, {}),
+                                     QLatin1String(t.name), on.join(QStringLiteral(" AND ")),
+                                     differs.join(QStringLiteral(" OR ")));
+        QSqlQuery q(connection.database());
+        if (!q.exec(text))
+            return DataError(dataErrQuery,
+                QStringLiteral("Cannot compare the summaries of %1 with its jobs: %2")
+                    .arg(connection.Source().description(), q.lastError().text().trimmed()));
+        while (q.next()) {
+            QStringList where;
+            for (int k = 0; k < keys.size(); ++k)
+                where << QStringLiteral("%1 %2").arg(keys.at(k), q.value(k).toString());
+            QStringList what;
+            for (int i = 0; i < t.count; ++i) {
+                const QVariant fromJobs = q.value(int(keys.size()) + 2 * i);
+                const QVariant stored = q.value(int(keys.size()) + 2 * i + 1);
+                if (fromJobs.isNull() && stored.isNull())
+                    continue;
+                if (t.columns[i].kind == Kind::Cost && !fromJobs.isNull() && !stored.isNull()
+                        ? std::abs(fromJobs.toDouble() - stored.toDouble()) <= 0.000001
+                        : fromJobs.toString() == stored.toString())
+                    continue;
+                what << QStringLiteral("%1 %2 in the summary, %3 from the jobs")
+                            .arg(QLatin1String(t.columns[i].name),
+                                stored.isNull() ? QStringLiteral("missing") : stored.toString(),
+                                fromJobs.isNull() ? QStringLiteral("none") : fromJobs.toString());
+            }
+            differences << QStringLiteral("%1 (%2): %3")
+                               .arg(QLatin1String(t.name), where.join(QStringLiteral(", ")),
+                                   what.join(QStringLiteral("; ")));
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace kv6

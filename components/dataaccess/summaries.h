@@ -1,0 +1,43 @@
+#pragma once
+
+// Summary tables of the print jobs, kept exact by the database itself: per company, user, printer
+// and day (print_job_days) and per hour of the day (print_job_hours), the counts and sums the
+// volume and cost reports add up, so a report over a year reads thousands of rows instead of
+// millions. Triggers on print_jobs keep them up to date whoever writes the jobs (the suite's
+// recorder writes the table directly); only jobs with job_status 0 (printed) are counted, as the
+// reports count them. Days are the job table's local office days, so a date range has the same
+// edges in both.
+//
+// Bulk loads (demo data, imports) may suspend the triggers for the rest of their transaction and
+// rebuild the days they touched in one statement before they commit.
+
+#include "dataaccess/dataerror.h"
+
+#include <QDate>
+#include <QStringList>
+
+namespace kv6 {
+
+class DataConnection;
+class SqlDialect;
+
+// The statements that create the summary tables, their indexes and the triggers on one engine
+// (part of the schema upgrade to version 3), filled from the jobs already held.
+QStringList SummarySchemaStatements(bool sqlite);
+
+// Recomputes every summary row from the jobs, in one transaction.
+DataResult RebuildSummaries(DataConnection &connection);
+
+// Compares the summaries with the jobs: `differences` gets one line per summary row that is
+// missing, extra or holds another figure than the jobs give (empty when they agree). Costs on
+// SQLite are sums of reals, added in another order by the triggers than by a fresh sum, so they
+// count as equal within a millionth of a unit.
+DataResult CheckSummaries(DataConnection &connection, QStringList &differences);
+
+// For bulk loads, inside the caller's transaction: Suspend stops the triggers for that
+// transaction only; Resume rebuilds the summaries of the days from `first` to `last` (the days the
+// load touched) and starts the triggers again. A rollback undoes both.
+DataResult SuspendSummaries(DataConnection &connection);
+DataResult ResumeSummaries(DataConnection &connection, const QDate &first, const QDate &last);
+
+} // namespace kv6

@@ -1,0 +1,202 @@
+// The summary tables against the job table on both engines: after bulk loads (which rebuild the
+// days they load), and after inserts, updates and deletes, one by one and in bulk, that the
+// triggers carry.
+
+#include "dataaccess/demodata.h"
+#include "dataaccess/summaries.h"
+#include "enginetest.h"
+
+using namespace kv6;
+using kv6test::Engine;
+
+namespace {
+
+class Summaries : public kv6test::EngineTest
+{
+protected:
+    QStringList rows(const QString &sql)
+    {
+        RecordsetPtr rs;
+        const DataResult e = connection->ReportSQL(sql, {}, rs);
+        EXPECT_FALSE(e) << e->Description().toStdString();
+        QStringList out;
+        if (!rs)
+            return out;
+        for (int r = 0; r < rs->RecordCount(); ++r) {
+            QStringList row;
+            for (int f = 0; f < rs->FieldCount(); ++f)
+                row << rs->ValueAt(r, f).toString();
+            out << row.join(QLatin1Char('|'));
+        }
+        return out;
+    }
+
+    // The summaries against figures worked out here from the jobs, by SQL of the test's own,
+    // and against the library's check.
+    void expectExact(const char *when)
+    {
+        SCOPED_TRACE(when);
+        const QString day = isSQLite() ? QStringLiteral("substr(job_time, 1, 10)")
+                                       : QStringLiteral("CAST(job_time AS DATE)");
+        const QString hour = isSQLite()
+            ? QStringLiteral("CAST(substr(job_time, 12, 2) AS INTEGER)")
+            : QStringLiteral("CAST(EXTRACT(HOUR FROM job_time) AS INTEGER)");
+        const QStringList fromJobs = rows(
+            QStringLiteral("SELECT company_id, %1, user_id, printer_id, COUNT(*), SUM(pages), "
+                           "SUM(color_pages), SUM(CASE WHEN duplex THEN pages ELSE 0 END), "
+                           "MIN(pages), MAX(pages), MIN(job_time), MAX(job_time) FROM print_jobs "
+                           "WHERE job_status = 0 GROUP BY company_id, %1, user_id, printer_id "
+                           "ORDER BY 1, 2, 3, 4")
+                .arg(day));
+        // On SQLite an expression reads back typed by its values, as the job side's does.
+        const QString typed = isSQLite() ? QStringLiteral("'' || ") : QString();
+        const QStringList summary = rows(
+            QStringLiteral("SELECT company_id, %1job_day, user_id, printer_id, jobs, pages, "
+                           "color_pages, duplex_pages, smallest_job, largest_job, %1first_job, "
+                           "%1last_job FROM print_job_days ORDER BY 1, 2, 3, 4")
+                .arg(typed));
+        ASSERT_FALSE(fromJobs.isEmpty());
+        EXPECT_EQ(summary, fromJobs);
+        EXPECT_EQ(rows(QStringLiteral("SELECT %1, SUM(jobs), SUM(pages) FROM print_job_hours "
+                                      "GROUP BY job_hour ORDER BY 1")
+                           .arg(QStringLiteral("job_hour"))),
+            rows(QStringLiteral("SELECT %1, COUNT(*), SUM(pages) FROM print_jobs WHERE "
+                                "job_status = 0 GROUP BY %1 ORDER BY 1")
+                     .arg(hour)));
+        QStringList differences;
+        ASSERT_FALSE(CheckSummaries(*connection, differences));
+        EXPECT_TRUE(differences.isEmpty()) << differences.join(QLatin1Char('\n')).toStdString();
+    }
+
+    void exec(const QString &sql)
+    {
+        const DataResult e = connection->Execute(sql);
+        ASSERT_FALSE(e) << sql.toStdString() << ": " << e->Description().toStdString();
+    }
+
+    QString insertJob(int id, const char *time, int pages, int color, bool duplex, int status = 0)
+    {
+        return QStringLiteral(
+            "INSERT INTO print_jobs (job_id, company_id, user_id, printer_id, "
+            "job_time, pages, color_pages, copies, duplex, job_status, job_cost) "
+            "SELECT %1, company_id, MIN(user_id), (SELECT MIN(printer_id) FROM "
+            "printers p WHERE p.company_id = u.company_id), '%2', %3, %4, 1, %5, "
+            "%6, %3 * 0.0125 FROM users u WHERE company_id = 1 GROUP BY company_id")
+            .arg(id)
+            .arg(QLatin1String(time))
+            .arg(pages)
+            .arg(color)
+            .arg(isSQLite() ? QString::number(int(duplex))
+                            : QLatin1String(duplex ? "true" : "false"))
+            .arg(status);
+    }
+};
+KV6_ENGINES(Summaries);
+
+TEST_P(Summaries, StayEqualToTheJobsThroughLoadsAndEveryKindOfChange)
+{
+    openFresh();
+    DemoOptions o;
+    o.jobs = 3000;
+    o.seed = 3;
+    o.companies = 2;
+    o.printers = 4;
+    o.users = 12;
+    o.days = 40;
+    o.lastDay = QDate(2026, 4, 5); // spans the European and the American spring DST change
+    ASSERT_FALSE(GenerateDemoData(*connection, o));
+    expectExact("after the demo load");
+
+    // One by one: midnight, the last second of a day, the hour that does not exist on the
+    // European DST day, and the ones that occur twice in autumn; a job not printed.
+    int id = 900000;
+    for (const char *time : { "2026-03-29 00:00:00", "2026-03-29 02:30:00", "2026-03-29 23:59:59",
+             "2026-03-08 02:15:00", "2026-10-25 02:30:00", "2026-10-25 02:30:00" })
+        exec(insertJob(++id, time, 7, 3, true));
+    exec(insertJob(++id, "2026-03-29 12:00:00", 500, 0, false, 2));
+    expectExact("after single inserts");
+
+    // Updates that move a job over midnight, to another printer and hour, that make it the
+    // day's largest or smallest, that stop and start counting it; a delete of a day's largest.
+    exec(QStringLiteral(
+        "UPDATE print_jobs SET job_time = '2026-03-30 00:00:00' WHERE job_id = 900003"));
+    exec(QStringLiteral("UPDATE print_jobs SET printer_id = printer_id + 1, job_time = "
+                        "'2026-03-29 05:00:00' WHERE job_id = 900002"));
+    exec(QStringLiteral("UPDATE print_jobs SET pages = 900 WHERE job_id = 900001"));
+    exec(QStringLiteral("UPDATE print_jobs SET pages = 0, color_pages = 0 WHERE job_id = 900004"));
+    exec(QStringLiteral("UPDATE print_jobs SET job_status = 1 WHERE job_id = 900005"));
+    exec(QStringLiteral("UPDATE print_jobs SET job_status = 0 WHERE job_id = 900007"));
+    exec(QStringLiteral("DELETE FROM print_jobs WHERE job_id = 900001"));
+    exec(QStringLiteral(
+        "DELETE FROM print_jobs WHERE job_id = (SELECT MIN(job_id) FROM print_jobs)"));
+    expectExact("after single updates and deletes");
+
+    // In bulk: statements over many jobs and days.
+    exec(QStringLiteral("UPDATE print_jobs SET pages = pages + 1, duplex = NOT duplex WHERE "
+                        "job_id % 3 = 0"));
+    exec(QStringLiteral("UPDATE print_jobs SET job_status = 3 WHERE job_id % 17 = 0"));
+    exec(QStringLiteral("DELETE FROM print_jobs WHERE job_id % 11 = 0"));
+    exec(
+        QStringLiteral("INSERT INTO print_jobs (job_id, company_id, user_id, printer_id, job_time, "
+                       "pages, color_pages, copies, duplex, job_status, job_cost) SELECT job_id "
+                       "+ 1000000, company_id, user_id, printer_id, job_time, pages, "
+                       "color_pages, copies, duplex, job_status, job_cost FROM print_jobs WHERE "
+                       "job_id % 5 = 0 AND job_id < 900000"));
+    expectExact("after bulk changes");
+
+    // A second bulk load adds companies to a history that has jobs; the rows the first load
+    // and the changes left stay exact.
+    o.seed = 4;
+    o.jobs = 500;
+    o.companies = 1;
+    ASSERT_FALSE(GenerateDemoData(*connection, o));
+    expectExact("after a second load");
+
+    // A rebuild from scratch gives the same rows the triggers kept.
+    const QStringList kept
+        = rows(QStringLiteral("SELECT * FROM print_job_days ORDER BY 1, 2, 3, 4"));
+    ASSERT_FALSE(RebuildSummaries(*connection));
+    EXPECT_EQ(rows(QStringLiteral("SELECT * FROM print_job_days ORDER BY 1, 2, 3, 4")).size(),
+        kept.size());
+    expectExact("after a rebuild");
+}
+
+TEST_P(Summaries, TheCheckNamesARowWrittenBehindTheTriggersBack)
+{
+    openFresh();
+    DemoOptions o;
+    o.jobs = 400;
+    o.days = 10;
+    o.lastDay = QDate(2026, 6, 30);
+    ASSERT_FALSE(GenerateDemoData(*connection, o));
+    exec(QStringLiteral("UPDATE print_job_days SET largest_job = largest_job + 1 WHERE job_day = "
+                        "(SELECT MIN(job_day) FROM print_job_days) AND user_id = (SELECT "
+                        "MIN(user_id) FROM print_job_days WHERE job_day = (SELECT MIN(job_day) "
+                        "FROM print_job_days))"));
+    exec(QStringLiteral(
+        "DELETE FROM print_job_hours WHERE job_day = (SELECT MAX(job_day) FROM "
+        "print_job_hours) AND job_hour = (SELECT MAX(job_hour) FROM "
+        "print_job_hours WHERE job_day = (SELECT MAX(job_day) FROM print_job_hours))"));
+    QStringList differences;
+    ASSERT_FALSE(CheckSummaries(*connection, differences));
+    ASSERT_GE(differences.size(), 2) << differences.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(differences.first().startsWith(
+        QLatin1String("print_job_days (company_id 1, job_day 2026-06-21")))
+        << differences.first().toStdString();
+    EXPECT_TRUE(differences.first().contains(QLatin1String("largest_job ")));
+    EXPECT_TRUE(differences.last().startsWith(
+        QLatin1String("print_job_hours (company_id 1, job_day 2026-06-30")))
+        << differences.last().toStdString();
+    EXPECT_TRUE(differences.last().contains(QLatin1String("jobs missing in the summary")));
+
+    // A server empties a table without touching its rows; the summaries go with it.
+    if (!isSQLite()) {
+        ASSERT_FALSE(RebuildSummaries(*connection));
+        exec(QStringLiteral("TRUNCATE print_jobs"));
+        EXPECT_TRUE(rows(QStringLiteral("SELECT job_day FROM print_job_days UNION ALL SELECT "
+                                        "job_day FROM print_job_hours"))
+                        .isEmpty());
+    }
+}
+
+} // namespace

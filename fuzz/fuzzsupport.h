@@ -1,0 +1,68 @@
+#pragma once
+
+// What every fuzz target shares: one Qt application on the offscreen platform (layouts, pictures
+// and fonts need a GUI application), a private folder for inputs that are read from files, and
+// the text decoding every reader of the program's files uses.
+
+#include "base/dialogs.h"
+#include "base/textfile.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QGuiApplication>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kv6fuzz {
+
+inline QGuiApplication &app()
+{
+    static int argc = 1;
+    static char name[] = "kv6fuzz";
+    static char *argv[] = { name, nullptr };
+    static QGuiApplication *a = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        auto *created = new QGuiApplication(argc, argv);
+        // Whatever a reader would ask or tell the user is dropped: there is nobody to answer.
+        static kv6::SilentDialogs silent;
+        static kv6::ScopedDialogProvider quiet(&silent);
+        return created;
+    }();
+    return *a;
+}
+
+inline const QTemporaryDir &folder()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+inline QString path(const QString &name)
+{
+    return folder().filePath(name);
+}
+
+// Writes the input where a reader expects a file; the path.
+inline QString writeInput(const QString &name, const uint8_t *data, size_t size)
+{
+    const QString p = path(name);
+    QFile f(p);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(reinterpret_cast<const char *>(data), qint64(size));
+    return p;
+}
+
+inline QByteArray bytes(const uint8_t *data, size_t size)
+{
+    return QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
+}
+
+inline QString text(const uint8_t *data, size_t size)
+{
+    return kv6::DecodeText(bytes(data, size));
+}
+
+} // namespace kv6fuzz

@@ -1,0 +1,129 @@
+// kv6report --proposal run as a process over a demo history on both engines, the way cron runs
+// it: the document, its exit codes, and nothing left in the temporary folder.
+
+#include "base/paths.h"
+#include "dataaccess/demodata.h"
+#include "enginetest.h"
+#include "toolrun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+namespace {
+
+using kv6test::show;
+using kv6test::ToolRun;
+
+QByteArray proposalFile(const QString &from, const QStringList &definitions)
+{
+    QStringList lines = { QStringLiteral(" 2 "), QStringLiteral("Quarterly"), QString(),
+        QStringLiteral("Printing in the Spring"), QStringLiteral("Management"),
+        QStringLiteral("IT"), from, QStringLiteral("2026-06-30"), QStringLiteral(" 11 "),
+        QStringLiteral("-1"), QStringLiteral("-1"), QStringLiteral("0"), QStringLiteral("-1"),
+        QStringLiteral("-1"), QStringLiteral(" 2 "), QStringLiteral("-1 "), QStringLiteral("-1 ") };
+    return (lines + definitions).join(QStringLiteral("\r\n")).toUtf8() + "\r\n";
+}
+
+} // namespace
+
+class Kv6reportProposal : public kv6test::EngineTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        if (IsSkipped())
+            return;
+        openFresh();
+        kv6::DemoOptions o;
+        o.jobs = 5000;
+        o.printers = 6;
+        o.users = 20;
+        o.days = 120;
+        o.lastDay = QDate(2026, 6, 30);
+        const kv6::DataResult e = kv6::GenerateDemoData(*connection, o);
+        ASSERT_FALSE(e) << e->Description().toStdString();
+        kv6test::writeFile(prp,
+            proposalFile(QStringLiteral("2026-04-01"),
+                { QStringLiteral("executive_summary.rpt"), QStringLiteral("top_users.rpt"),
+                    QStringLiteral("model_volumes.rpt") }));
+    }
+    ToolRun run(const QStringList &args) const
+    {
+        return kv6test::runStagedTool(QStringLiteral("kv6report"),
+            QStringList { QStringLiteral("--db"), source.toUrl(true) } + args);
+    }
+    QStringList leftOver() const
+    {
+        return QDir(kv6::TempFolder())
+            .entryList({ QStringLiteral("kv6prp-*"), QStringLiteral("*.rtt") },
+                QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
+
+    QString prp = env.path(QStringLiteral("spring.prp"));
+};
+KV6_ENGINES(Kv6reportProposal);
+
+TEST_P(Kv6reportProposal, WritesOneNumberedDocumentInEveryFormat)
+{
+    const QString pdf = env.path(QStringLiteral("spring.pdf"));
+    const ToolRun r = run({ QStringLiteral("--proposal"), prp, QStringLiteral("-o"), pdf });
+    ASSERT_EQ(r.exitCode, 0) << show(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("3/3 Model Volumes"))) << show(r);
+    QProcess text;
+    text.start(
+        QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") });
+    ASSERT_TRUE(text.waitForFinished());
+    const QStringList pages
+        = QString::fromUtf8(text.readAllStandardOutput()).split(QLatin1Char('\f'));
+    ASSERT_GE(pages.size(), 5);
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("Printing in the Spring")));
+    EXPECT_TRUE(pages[1].contains(QStringLiteral("Top 10 Users List")));
+    EXPECT_FALSE(pages[1].contains(QStringLiteral("Page 1 of")));
+    EXPECT_TRUE(pages[2].contains(QStringLiteral("Executive Summary")));
+    EXPECT_TRUE(pages[2].contains(QStringLiteral("Page 1 of"))) << pages[2].toStdString();
+
+    for (const char *ext : { "htm", "txt" }) {
+        const QString out = env.path(QStringLiteral("spring.") + QLatin1String(ext));
+        const ToolRun w = run({ QStringLiteral("--proposal"), prp, QStringLiteral("--quiet"),
+            QStringLiteral("-o"), out });
+        ASSERT_EQ(w.exitCode, 0) << show(w);
+        const QByteArray bytes = kv6test::readFile(out);
+        EXPECT_TRUE(bytes.contains("Printing in the Spring") && bytes.contains("Model Volumes"))
+            << ext;
+    }
+    EXPECT_TRUE(leftOver().isEmpty()) << leftOver().join(' ').toStdString();
+}
+
+TEST_P(Kv6reportProposal, MistakesAndEmptyReportsGetTheirExitCodes)
+{
+    const QString out = env.path(QStringLiteral("x.pdf"));
+    const QString gone = env.path(QStringLiteral("gone.prp"));
+    kv6test::writeFile(gone,
+        proposalFile(QStringLiteral("2026-04-01"),
+            { QStringLiteral("top_users.rpt"), QStringLiteral("no_such.rpt") }));
+    struct Case
+    {
+        QStringList args;
+        int exit;
+        const char *says;
+    };
+    const QList<Case> cases = {
+        { { "--proposal", prp, "-o", env.path(QStringLiteral("x.csv")) }, 2, ".pdf, .htm or .txt" },
+        { { "--proposal", prp, "--top", "5", "-o", out }, 2, "for single reports" },
+        { { "--proposal", prp, "--report", "Model Volumes", "-o", out }, 2, "either" },
+        { { "--proposal", env.path(QStringLiteral("missing.prp")), "-o", out }, 3,
+            "could not be opened" },
+        { { "--proposal", gone, "-o", out }, 3, "could not be loaded" },
+        { { "--proposal", prp, "--from", "1990-01-01", "--to", "1990-01-31", "-o", out }, 4,
+            "\"Executive Summary\" of the proposal has no data" },
+    };
+    for (const Case &c : cases) {
+        const ToolRun r = run(c.args + QStringList { QStringLiteral("--quiet") });
+        EXPECT_EQ(r.exitCode, c.exit) << c.args.join(' ').toStdString() << "\n" << show(r);
+        EXPECT_TRUE(r.err.contains(QLatin1String(c.says))) << show(r);
+    }
+    EXPECT_FALSE(QFile::exists(out));
+    EXPECT_TRUE(leftOver().isEmpty()) << leftOver().join(' ').toStdString();
+}
