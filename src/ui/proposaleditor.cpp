@@ -6,8 +6,8 @@
 #include "base/localeinfo.h"
 #include "dataaccess/datasettings.h"
 #include "proposal/proposal.h"
-#include "report/ctldateselector.h"
 #include "report/reportcatalogue.h"
+#include "ui/ctldateselector.h"
 #include "ui/savereport.h"
 
 #include "captions_p.h"

@@ -10,7 +10,7 @@
 #include "base/startupvalues.h"
 #include "dataaccess/dataconnection.h"
 #include "proposal/proposal.h"
-#include "report/ctldateselector.h"
+#include "ui/ctldateselector.h"
 
 #include "captions_p.h"
 #include "testscopes.h"
