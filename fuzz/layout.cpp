@@ -6,9 +6,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     kv6fuzz::app();
-    kv6::ReportLayout layout;
+    kv6::engine::ReportLayout layout;
     QString error;
-    if (kv6::loadLayoutXml(kv6fuzz::bytes(data, size), QString(), layout, &error))
-        kv6::layoutsToXml({ layout });
+    if (kv6::engine::loadLayoutXml(kv6fuzz::bytes(data, size), QString(), layout, &error))
+        kv6::engine::layoutsToXml({ layout });
     return 0;
 }

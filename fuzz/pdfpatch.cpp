@@ -7,6 +7,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     QByteArray patched;
     QString error;
-    kv6::PatchPDFBytes(kv6fuzz::bytes(data, size), patched, &error);
+    kv6::modPDFUtils::PatchPDFBytes(kv6fuzz::bytes(data, size), patched, &error);
     return 0;
 }

@@ -7,7 +7,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     kv6fuzz::app();
     const QString file = kv6fuzz::writeInput(QStringLiteral("input.rtt"), data, size);
-    kv6::PreviewDocument document;
+    kv6::engine::PreviewDocument document;
     QString error;
     if (document.load(file, &error))
         document.append(file, &error);

@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     kv6fuzz::app();
     static const bool ready = [] {
-        kv6::SetStartupValue(&kv6::StartupValues::DefinitionsFolder, QStringLiteral(KV6_REPORTS_DIR));
+        kv6::SetStartupValue(
+            &kv6::StartupValues::DefinitionsFolder, QStringLiteral(KV6_REPORTS_DIR));
         kv6::SetStartupValue(&kv6::StartupValues::UserReportsFolder, kv6fuzz::folder().path());
         return true;
     }();
