@@ -95,6 +95,30 @@ void addSampleSuite(kv6::DataConnection &c)
     }
 }
 
+kv6::DemoOptions demoOptions(qint64 jobs, int days, quint64 seed)
+{
+    kv6::DemoOptions o;
+    o.jobs = jobs;
+    o.seed = seed;
+    o.companies = 2;
+    o.printers = 8;
+    o.users = 30;
+    o.days = days;
+    o.lastDay = QDate(2026, 6, 30);
+    return o;
+}
+
+QString openWithDemo(const kv6::DataSource &source, const kv6::DemoOptions &options,
+    std::unique_ptr<kv6::DataConnection> &connection)
+{
+    QVariant version;
+    if (kv6::DataResult e = kv6::OpenDataConnection(source, true, version, connection))
+        return e->Description();
+    if (kv6::DataResult e = kv6::GenerateDemoData(*connection, options))
+        return e->Description();
+    return {};
+}
+
 void dropTestSource(const kv6::DataSource &source)
 {
     if (source.isSQLite() || source.schema.isEmpty())

@@ -5,6 +5,7 @@
 // PostgreSQL case works in a schema of its own, so parallel test processes never meet.
 
 #include "dataaccess/dataconnection.h"
+#include "dataaccess/demodata.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +35,13 @@ bool rawExec(
 // Smith", domain ACME), 101 bob (no display name) of Acme, 200 carol ("Carol Diaz") of Birch.
 void addSampleSuite(kv6::DataConnection &c);
 
+// The demo history the tests share: two companies of 8 printers and 30 users a company, ending
+// on 30 June 2026.
+kv6::DemoOptions demoOptions(qint64 jobs, int days = 120, quint64 seed = 1);
+// Opens (creating the schema) and fills with a demo history; "" or the error's text.
+QString openWithDemo(const kv6::DataSource &source, const kv6::DemoOptions &options,
+    std::unique_ptr<kv6::DataConnection> &connection);
+
 class EngineTest : public ::testing::TestWithParam<Engine>
 {
 protected:
@@ -55,6 +63,12 @@ protected:
         const kv6::DataResult e = kv6::OpenDataConnection(source, true, version, connection);
         ASSERT_FALSE(e) << e->Description().toStdString();
         ASSERT_TRUE(connection);
+    }
+    // Opens a fresh database filled with a demo history, kept in `connection`.
+    void openWithDemo(const kv6::DemoOptions &options)
+    {
+        const QString e = kv6test::openWithDemo(source, options, connection);
+        ASSERT_TRUE(e.isEmpty()) << e.toStdString();
     }
     bool isSQLite() const { return GetParam() == Engine::SQLite; }
 

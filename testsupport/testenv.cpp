@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace kv6test {
 
@@ -27,6 +28,11 @@ TempEnv::TempEnv()
         }
         qputenv(kVars[i], value.toLocal8Bit());
     }
+    // A connection or password file the caller's shell names is not the test's.
+    for (const char *name : { "KV6_DATABASE", "PGPASSFILE" }) {
+        m_saved.append({ name, qgetenv(name) });
+        qunsetenv(name);
+    }
 }
 
 TempEnv::~TempEnv()
@@ -47,9 +53,20 @@ QByteArray readFile(const QString &path)
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
         ADD_FAILURE() << "cannot write " << path.toStdString();
+}
+
+void keepOutput(const QString &path)
+{
+    const QString dir = qEnvironmentVariable("KV6_KEEP_OUTPUT");
+    if (dir.isEmpty())
+        return;
+    const QString target = dir + u'/' + QFileInfo(path).fileName();
+    QFile::remove(target);
+    QFile::copy(path, target);
 }
 
 QString sourceDir()

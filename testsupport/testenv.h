@@ -3,11 +3,20 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <ostream>
+
+// Texts in failure messages read as texts.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace kv6test {
 
 // Points every location the program writes to (documents, app data, both registry stores, task
 // and cron folders) at a fresh temporary folder for the lifetime of the object, so no test ever
-// touches a real home or /var/lib. Nested instances restore the outer settings when destroyed.
+// touches a real home or /var/lib, and clears KV6_DATABASE and PGPASSFILE. Nested instances
+// restore the outer settings when destroyed.
 class TempEnv
 {
 public:
@@ -26,8 +35,17 @@ private:
 
 // A file's bytes; empty when it cannot be read.
 QByteArray readFile(const QString &path);
-// Writes (replacing) a file; a file that cannot be written fails the running test.
+// The same as UTF-8 text.
+inline QString readText(const QString &path)
+{
+    return QString::fromUtf8(readFile(path));
+}
+// Writes (replacing) a file, making its folder; a file that cannot be written fails the running
+// test.
 void writeFile(const QString &path, const QByteArray &bytes);
+
+// With KV6_KEEP_OUTPUT set to a folder, a written file is copied there to be looked at.
+void keepOutput(const QString &path);
 
 // Root of the source tree and of the staged layout, for tests that read shipped files.
 QString sourceDir();

@@ -11,25 +11,43 @@
 
 namespace kv6test {
 
-// The program's shipped language table, loaded for the lifetime of the object.
-class ShippedLanguage
+// Language tables loaded from `folder` for the lifetime of the object; with `load` false only
+// pointed at, for code that loads them itself.
+class ScopedLanguage
 {
 public:
-    ShippedLanguage()
+    explicit ScopedLanguage(const QString &folder, bool load = true)
     {
-        kv6::SetLanguageFolderForTesting(sourceDir() + QStringLiteral("/data/lang"));
-        loaded = kv6::LoadLanguage(QStringLiteral("kv6reprt"));
+        kv6::FreeLanguage();
+        kv6::SetLanguageFolderForTesting(folder);
+        loaded = load && kv6::LoadLanguage(QStringLiteral("kv6reprt"));
     }
-    ~ShippedLanguage()
+    ~ScopedLanguage()
     {
         kv6::FreeLanguage();
         kv6::SetLanguageFolderForTesting(QString());
     }
-    ShippedLanguage(const ShippedLanguage &) = delete;
-    ShippedLanguage &operator=(const ShippedLanguage &) = delete;
+    ScopedLanguage(const ScopedLanguage &) = delete;
+    ScopedLanguage &operator=(const ScopedLanguage &) = delete;
 
     bool loaded = false;
 };
+
+// The program's shipped tables.
+class ShippedLanguage : public ScopedLanguage
+{
+public:
+    explicit ShippedLanguage(bool load = true)
+        : ScopedLanguage(sourceDir() + QStringLiteral("/data/lang"), load)
+    { }
+};
+
+// Writes a table of the test's own as the English one under `folder`, and returns the folder.
+inline QString writeLanguage(const QString &folder, const QByteArray &english)
+{
+    writeFile(folder + QStringLiteral("/1033/kv6reprtLangRes.txt"), english);
+    return folder;
+}
 
 // US English as the default locale (month names, decimal point, Sunday weeks), restored after.
 class UsEnglishLocale

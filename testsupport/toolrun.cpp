@@ -42,4 +42,20 @@ std::string show(const ToolRun &r)
         .toStdString();
 }
 
+QString runTool(const QString &program, const QStringList &args, bool *ok)
+{
+    QProcess p;
+    p.start(program, args);
+    const bool finished = p.waitForStarted(10000) && p.waitForFinished(60000);
+    if (ok)
+        *ok = finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString pdfText(const QString &pdf, bool *ok)
+{
+    return runTool(
+        QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") }, ok);
+}
+
 } // namespace kv6test

@@ -25,4 +25,10 @@ ToolRun runStagedTool(const QString &tool, const QStringList &args, int timeoutM
 // The exit code and both outputs, for failure messages.
 std::string show(const ToolRun &run);
 
+// Runs a program and returns its standard output; `ok` is false when it could not run or
+// failed.
+QString runTool(const QString &program, const QStringList &args, bool *ok = nullptr);
+// The text of a PDF as pdftotext reads it (layout kept, so columns stay apart).
+QString pdfText(const QString &pdf, bool *ok = nullptr);
+
 } // namespace kv6test

@@ -15,6 +15,7 @@
 // size (getrusage) belongs to that measurement alone. The "added" memory is the peak over the
 // same process with the data loaded and a one-row report rendered: what the pages cost.
 
+#include "benchsupport.h"
 #include "engine/reportengine.h"
 #include "vbcore/currency.h"
 
@@ -42,28 +43,10 @@
 using namespace kv6;
 using namespace kv6::engine;
 
+using kv6bench::die;
+using kv6bench::seconds;
+
 namespace {
-
-double seconds(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return t.nsecsElapsed() / 1e9;
-}
-
-double peakMb()
-{
-    rusage u {};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss / 1024.0; // kB on Linux
-}
-
-[[noreturn]] void die(const QString &why)
-{
-    std::fprintf(stderr, "bench_engine: %s\n", qPrintable(why));
-    std::exit(1);
-}
 
 const char *layoutXml = R"xml(<Layouts>
 <Report name="Bench" paper="A4" marginLeft="720" marginTop="720" marginRight="720" marginBottom="720">
@@ -413,7 +396,7 @@ int child(const QString &mode, int rows, const QString &dir)
         } else {
             die(QStringLiteral("unknown measurement ") + mode);
         }
-        f[QStringLiteral("peak")] = peakMb();
+        f[QStringLiteral("peak")] = kv6bench::peakMB();
     }
     for (auto it = f.cbegin(); it != f.cend(); ++it)
         std::printf("%s=%.6f ", qPrintable(it.key()), it.value());

@@ -3,6 +3,8 @@
 //
 //   bench_groups [printers users groups]     (default 5000 50000 500)
 
+#include "benchsupport.h"
+
 #include "base/dialogs.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"
@@ -19,23 +21,10 @@
 
 using namespace kv6;
 
+using kv6bench::check;
+using kv6bench::seconds;
+
 namespace {
-
-double seconds(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return t.nsecsElapsed() / 1e9;
-}
-
-void check(const DataResult &e)
-{
-    if (e) {
-        std::fprintf(stderr, "bench_groups: %s\n", qPrintable(e->Description()));
-        std::exit(1);
-    }
-}
 
 struct Figures
 {

@@ -231,6 +231,28 @@ bool requireKey(const Db &db, const QString &lkey, QString &error)
     return true;
 }
 
+// Runs `body` on the store opened for reading, once it is known to hold the key.
+template<typename F>
+bool readKey(const QString &path, bool personal, const QString &lkey, QString &error, F body)
+{
+    Db db(path, false, personal, error);
+    return db.ok() && requireKey(db, lkey, error) && body(db);
+}
+
+// Runs `body` in a write transaction, once the store is known to hold the key.
+template<typename F>
+bool editKey(const QString &path, bool personal, const QString &lkey, QString &error, F body)
+{
+    Db db(path, true, personal, error);
+    return db.ok() && transaction(db, error, [&] {
+        if (!keyRowExists(db, lkey)) {
+            error = kNoKey;
+            return false;
+        }
+        return body(db);
+    });
+}
+
 } // namespace
 
 QString RegistryStore::filePathForRoot(quint32 root)
@@ -308,14 +330,7 @@ bool RegistryStore::createKey(const QString &key, bool worldReadable, QString &e
 bool RegistryStore::deleteKey(const QString &key, QString &error)
 {
     const QString lkey = lower(normalizeKey(key));
-    Db db(m_path, true, m_personal, error);
-    if (!db.ok())
-        return false;
-    return transaction(db, error, [&] {
-        if (!keyRowExists(db, lkey)) {
-            error = kNoKey;
-            return false;
-        }
+    return editKey(m_path, m_personal, lkey, error, [&](Db &db) {
         const QString prefix = lkey.isEmpty() ? QString() : lkey + QLatin1Char('\\');
         const qint64 n = prefix.size();
         Stmt k(db, "DELETE FROM reg_keys WHERE lpath = ? OR substr(lpath, 1, ?) = ?");
@@ -331,27 +346,24 @@ bool RegistryStore::readValue(const QString &key, const QString &name, RegistryR
 {
     found = false;
     const QString lkey = lower(normalizeKey(key));
-    Db db(m_path, false, m_personal, error);
-    if (!db.ok())
-        return false;
-    if (!requireKey(db, lkey, error))
-        return false;
-    Stmt st(db, "SELECT type, data FROM reg_values WHERE lkey = ? AND lname = ?");
-    if (!st.ok()) {
-        error = db.lastError();
-        return false;
-    }
-    st.bind(1, lkey).bind(2, lower(name));
-    const int rc = st.step();
-    if (rc == SQLITE_ROW) {
-        found = true;
-        value.type = quint32(st.integer(0));
-        value.data = st.blob(1);
-    } else if (rc != SQLITE_DONE) {
-        error = db.lastError();
-        return false;
-    }
-    return true;
+    return readKey(m_path, m_personal, lkey, error, [&](Db &db) {
+        Stmt st(db, "SELECT type, data FROM reg_values WHERE lkey = ? AND lname = ?");
+        if (!st.ok()) {
+            error = db.lastError();
+            return false;
+        }
+        st.bind(1, lkey).bind(2, lower(name));
+        const int rc = st.step();
+        if (rc == SQLITE_ROW) {
+            found = true;
+            value.type = quint32(st.integer(0));
+            value.data = st.blob(1);
+        } else if (rc != SQLITE_DONE) {
+            error = db.lastError();
+            return false;
+        }
+        return true;
+    });
 }
 
 bool RegistryStore::writeValue(
@@ -362,14 +374,7 @@ bool RegistryStore::writeValue(
         error = kNoKey;
         return false;
     }
-    Db db(m_path, true, m_personal, error);
-    if (!db.ok())
-        return false;
-    return transaction(db, error, [&] {
-        if (!keyRowExists(db, lkey)) {
-            error = kNoKey;
-            return false;
-        }
+    return editKey(m_path, m_personal, lkey, error, [&](Db &db) {
         // Keep the spelling the value was first created with.
         Stmt st(db,
             "INSERT INTO reg_values(lkey, lname, name, type, data) VALUES(?, ?, ?, ?, ?)"
@@ -392,14 +397,7 @@ bool RegistryStore::deleteValue(
         error = kNoKey;
         return false;
     }
-    Db db(m_path, true, m_personal, error);
-    if (!db.ok())
-        return false;
-    return transaction(db, error, [&] {
-        if (!keyRowExists(db, lkey)) {
-            error = kNoKey;
-            return false;
-        }
+    return editKey(m_path, m_personal, lkey, error, [&](Db &db) {
         Stmt st(db, "DELETE FROM reg_values WHERE lkey = ? AND lname = ?");
         st.bind(1, lkey).bind(2, lower(name));
         if (!st.ok() || st.step() != SQLITE_DONE)
@@ -413,37 +411,30 @@ bool RegistryStore::valueNames(const QString &key, QStringList &names, QString &
 {
     names.clear();
     const QString lkey = lower(normalizeKey(key));
-    Db db(m_path, false, m_personal, error);
-    if (!db.ok())
-        return false;
-    if (!requireKey(db, lkey, error))
-        return false;
-    Stmt st(db, "SELECT name FROM reg_values WHERE lkey = ? ORDER BY rowid");
-    st.bind(1, lkey);
-    while (st.step() == SQLITE_ROW)
-        names.append(st.text(0));
-    return true;
+    return readKey(m_path, m_personal, lkey, error, [&](Db &db) {
+        Stmt st(db, "SELECT name FROM reg_values WHERE lkey = ? ORDER BY rowid");
+        st.bind(1, lkey);
+        while (st.step() == SQLITE_ROW)
+            names.append(st.text(0));
+        return true;
+    });
 }
 
 bool RegistryStore::subkeyNames(const QString &key, QStringList &names, QString &error) const
 {
     names.clear();
-    const QString norm = normalizeKey(key);
-    const QString lkey = lower(norm);
-    Db db(m_path, false, m_personal, error);
-    if (!db.ok())
-        return false;
-    if (!requireKey(db, lkey, error))
-        return false;
-    const QString prefix = lkey.isEmpty() ? QString() : lkey + QLatin1Char('\\');
-    Stmt st(db, "SELECT path FROM reg_keys WHERE substr(lpath, 1, ?) = ? ORDER BY rowid");
-    st.bind(1, qint64(prefix.size())).bind(2, prefix);
-    while (st.step() == SQLITE_ROW) {
-        const QString rest = st.text(0).mid(prefix.size());
-        if (!rest.contains(QLatin1Char('\\')))
-            names.append(rest);
-    }
-    return true;
+    const QString lkey = lower(normalizeKey(key));
+    return readKey(m_path, m_personal, lkey, error, [&](Db &db) {
+        const QString prefix = lkey.isEmpty() ? QString() : lkey + QLatin1Char('\\');
+        Stmt st(db, "SELECT path FROM reg_keys WHERE substr(lpath, 1, ?) = ? ORDER BY rowid");
+        st.bind(1, qint64(prefix.size())).bind(2, prefix);
+        while (st.step() == SQLITE_ROW) {
+            const QString rest = st.text(0).mid(prefix.size());
+            if (!rest.contains(QLatin1Char('\\')))
+                names.append(rest);
+        }
+        return true;
+    });
 }
 
 bool RegistryStore::writable() const

@@ -143,12 +143,7 @@ DataResult DataConnection::Setup(QVariant &value)
                 .arg(where));
     }
     if (stored > CurrentSchemaVersion)
-        return DataError(dataErrSchemaNewer,
-            QStringLiteral("%1 has schema version %2; this program knows versions "
-                           "up to %3. Use a newer program.")
-                .arg(where)
-                .arg(stored)
-                .arg(CurrentSchemaVersion));
+        return NewerSchemaError(where, stored);
     if (stored < CurrentSchemaVersion) {
         if (d->readOnly)
             return DataError(dataErrNeedsAttention,

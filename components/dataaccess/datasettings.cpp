@@ -33,13 +33,19 @@ DataResult list(
     return c.ReportSQL(sql, params.isEmpty() ? QVariant() : QVariant(params), records);
 }
 
-// Appends "AND <column> = ?" for a company, nothing for all companies.
-void companyFilter(QString &sql, QVariantList &params, const QString &column, int companyId)
+// Appends "AND <column> = ?" for a value, nothing when it stands for all (a company of -1, an
+// owner of 0).
+void filterBy(QString &sql, QVariantList &params, const QString &column, int value, int all)
 {
-    if (companyId == -1)
+    if (value == all)
         return;
     sql += QStringLiteral(" AND %1 = ?").arg(column);
-    params << companyId;
+    params << value;
+}
+
+void companyFilter(QString &sql, QVariantList &params, const QString &column, int companyId)
+{
+    filterBy(sql, params, column, companyId, -1);
 }
 
 // The columns every printer-like list shares, after its id column.
@@ -81,6 +87,20 @@ DataResult groupRecord(DataConnection &c, int groupId, RecordsetPtr &group)
                 .arg(groupId)
                 .arg(where(c)));
     return std::nullopt;
+}
+
+// Runs `body` on an existing group inside a transaction of a checked connection.
+template<typename F>
+DataResult editGroup(DataConnection &c, int groupId, F body)
+{
+    if (DataResult e = requireReady(c))
+        return e;
+    return c.InTransaction([&]() -> DataResult {
+        RecordsetPtr group;
+        if (DataResult x = groupRecord(c, groupId, group))
+            return x;
+        return body(*group);
+    });
 }
 
 // Refuses an empty name, or one another group of the same type and company already has.
@@ -196,10 +216,7 @@ DataResult DataSettings::GetAdminGroups(
         "SELECT group_id AS \"GroupId\", name AS \"Name\", owner_id AS \"OwnerId\", "
         "company_id AS \"CompanyId\" FROM admin_groups WHERE object_type = ?");
     QVariantList params { objectType };
-    if (ownerId != 0) {
-        sql += QStringLiteral(" AND owner_id = ?");
-        params << ownerId;
-    }
+    filterBy(sql, params, QStringLiteral("owner_id"), ownerId, 0);
     sql += QStringLiteral(" ORDER BY lower(name), group_id");
     return list(c, sql, params, groups);
 }
@@ -212,10 +229,7 @@ DataResult DataSettings::GetAdminGroupMembers(
                          "\"GroupName\", g.group_id AS \"GroupId\" FROM admin_group_members m "
                          "JOIN admin_groups g ON g.group_id = m.group_id WHERE g.object_type = ?");
     QVariantList params { objectType };
-    if (ownerId != 0) {
-        sql += QStringLiteral(" AND g.owner_id = ?");
-        params << ownerId;
-    }
+    filterBy(sql, params, QStringLiteral("g.owner_id"), ownerId, 0);
     sql += QStringLiteral(" ORDER BY m.object_id, g.group_id");
     return list(c, sql, params, members);
 }
@@ -320,15 +334,10 @@ DataResult DataSettings::CreateAdminGroup(DataConnection &c, int objectType, con
 
 DataResult DataSettings::RenameAdminGroup(DataConnection &c, int groupId, const QString &rawName)
 {
-    if (DataResult e = requireReady(c))
-        return e;
     const QString name = rawName.trimmed();
-    return c.InTransaction([&]() -> DataResult {
-        RecordsetPtr group;
-        if (DataResult x = groupRecord(c, groupId, group))
-            return x;
-        const int companyId = group->Value(4).isValid() ? group->Value(4).toInt() : -1;
-        if (DataResult x = checkGroupName(c, name, group->Value(1).toInt(), companyId, groupId))
+    return editGroup(c, groupId, [&](Recordset &group) -> DataResult {
+        const int companyId = group.Value(4).isValid() ? group.Value(4).toInt() : -1;
+        if (DataResult x = checkGroupName(c, name, group.Value(1).toInt(), companyId, groupId))
             return x;
         return c.Execute(QStringLiteral("UPDATE admin_groups SET name = ? WHERE group_id = ?"),
             { name, groupId });
@@ -337,12 +346,7 @@ DataResult DataSettings::RenameAdminGroup(DataConnection &c, int groupId, const 
 
 DataResult DataSettings::DeleteAdminGroup(DataConnection &c, int groupId)
 {
-    if (DataResult e = requireReady(c))
-        return e;
-    return c.InTransaction([&]() -> DataResult {
-        RecordsetPtr group;
-        if (DataResult x = groupRecord(c, groupId, group))
-            return x;
+    return editGroup(c, groupId, [&](Recordset &) -> DataResult {
         if (DataResult x = c.Execute(
                 QStringLiteral("DELETE FROM admin_group_members WHERE group_id = ?"), { groupId }))
             return x;
@@ -353,14 +357,9 @@ DataResult DataSettings::DeleteAdminGroup(DataConnection &c, int groupId)
 
 DataResult DataSettings::AddAdminGroupMember(DataConnection &c, int groupId, int objectId)
 {
-    if (DataResult e = requireReady(c))
-        return e;
-    return c.InTransaction([&]() -> DataResult {
-        RecordsetPtr group;
-        if (DataResult x = groupRecord(c, groupId, group))
-            return x;
-        const int objectType = group->Value(1).toInt();
-        const QVariant groupCompany = group->Value(4);
+    return editGroup(c, groupId, [&](Recordset &group) -> DataResult {
+        const int objectType = group.Value(1).toInt();
+        const QVariant groupCompany = group.Value(4);
         RecordsetPtr object;
         if (DataResult x = c.ReportSQL(objectType == AdminObjectPrinter
                     ? QStringLiteral("SELECT company_id FROM printers WHERE printer_id = ?")
@@ -378,7 +377,7 @@ DataResult DataSettings::AddAdminGroupMember(DataConnection &c, int groupId, int
                 QStringLiteral("The %1 %2 belongs to another company than the group \"%3\".")
                     .arg(objectWord(objectType))
                     .arg(objectId)
-                    .arg(group->Value(2).toString()));
+                    .arg(group.Value(2).toString()));
         RecordsetPtr existing;
         if (DataResult x = c.ReportSQL(QStringLiteral("SELECT 1 FROM admin_group_members "
                                                       "WHERE group_id = ? AND object_id = ?"),
@@ -394,12 +393,7 @@ DataResult DataSettings::AddAdminGroupMember(DataConnection &c, int groupId, int
 
 DataResult DataSettings::RemoveAdminGroupMember(DataConnection &c, int groupId, int objectId)
 {
-    if (DataResult e = requireReady(c))
-        return e;
-    return c.InTransaction([&]() -> DataResult {
-        RecordsetPtr group;
-        if (DataResult x = groupRecord(c, groupId, group))
-            return x;
+    return editGroup(c, groupId, [&](Recordset &) -> DataResult {
         return c.Execute(
             QStringLiteral("DELETE FROM admin_group_members WHERE group_id = ? AND object_id = ?"),
             { groupId, objectId });

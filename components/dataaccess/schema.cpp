@@ -90,6 +90,16 @@ DataResult fail(QSqlDatabase &db, const QString &where, const QString &what, con
 }
 } // namespace
 
+DataError NewerSchemaError(const QString &where, int storedVersion)
+{
+    return DataError(dataErrSchemaNewer,
+        QStringLiteral("%1 has schema version %2; this program knows versions up to %3. Use a "
+                       "newer program.")
+            .arg(where)
+            .arg(storedVersion)
+            .arg(CurrentSchemaVersion));
+}
+
 DataResult CreateOrUpgradeSchema(
     QSqlDatabase &db, SqlDialect &dialect, const QString &where, int *previousVersion)
 {
@@ -101,12 +111,7 @@ DataResult CreateOrUpgradeSchema(
     if (previousVersion)
         *previousVersion = from;
     if (from > CurrentSchemaVersion)
-        return DataError(dataErrSchemaNewer,
-            QStringLiteral("%1 has schema version %2; this program knows versions "
-                           "up to %3. Use a newer program.")
-                .arg(where)
-                .arg(from)
-                .arg(CurrentSchemaVersion));
+        return NewerSchemaError(where, from);
     if (from == CurrentSchemaVersion)
         return std::nullopt;
     const QString what = from == 0 ? QStringLiteral("create the schema")

@@ -43,6 +43,9 @@ inline constexpr int CurrentSchemaVersion = 3;
 // The stored version; 0 when the database holds no schema_info table.
 int StoredSchemaVersion(QSqlDatabase &db);
 
+// The refusal of a database whose stored version is newer than this program knows.
+DataError NewerSchemaError(const QString &where, int storedVersion);
+
 // Creates (empty database) or upgrades (older version) the schema in one transaction.
 // `where` names the database in error texts. A newer version is refused without writing.
 DataResult CreateOrUpgradeSchema(

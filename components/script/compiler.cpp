@@ -275,6 +275,8 @@ private:
 
     void bindExpr(Expr &e)
     {
+        // Trees may be as tall as the parser allows; on a small stack that is more than its room.
+        m_rt.checkStack();
         switch (e.kind) {
         case ExprKind::Literal:
             break;

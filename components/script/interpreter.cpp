@@ -210,8 +210,13 @@ std::shared_ptr<ArrayData> newArray(const std::vector<int> &bounds, bool fixed)
 
 void storeValue(Variant &slot, Variant value)
 {
-    if (value.isArray() && value.arrayValue().use_count() > 1)
-        value = Variant::array(std::make_shared<ArrayData>(*value.arrayValue()));
+    if (value.isArray() && value.arrayValue().use_count() > 1) {
+        // The copy takes storage of its own at once: the slot may lie in the array being copied
+        // ("a(0) = a"), and writing it must not reach the copy, which would then hold itself.
+        auto copy = std::make_shared<ArrayData>(*value.arrayValue());
+        copy->items.detach();
+        value = Variant::array(std::move(copy));
+    }
     slot = std::move(value);
 }
 

@@ -259,21 +259,10 @@ private:
                 out.push_back(std::move(s));
                 return;
             }
-            if (k == u"set") {
+            if (k == u"set" || k == u"let") {
                 next();
                 auto s = at<Stmt>(t);
-                s->kind = StmtKind::Set;
-                s->target = parseTarget();
-                if (!acceptOp(u"="))
-                    fail(1011, QStringLiteral("Expected '='"));
-                s->value = parseExpr();
-                out.push_back(std::move(s));
-                return;
-            }
-            if (k == u"let") {
-                next();
-                auto s = at<Stmt>(t);
-                s->kind = StmtKind::Assign;
+                s->kind = k == u"set" ? StmtKind::Set : StmtKind::Assign;
                 s->target = parseTarget();
                 if (!acceptOp(u"="))
                     fail(1011, QStringLiteral("Expected '='"));

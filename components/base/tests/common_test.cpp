@@ -161,20 +161,15 @@ TEST(Common, TextFilesFallBackToWindows1252)
 {
     kv6test::TempEnv env;
     const QString path = env.path(QStringLiteral("old.txt"));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("Caf\xe9 \x80"
-                "5\r\nnext\n");
-    }
+    kv6test::writeFile(path,
+        "Caf\xe9 \x80"
+        "5\r\nnext\n");
     QString text;
     ASSERT_TRUE(ReadTextFile(path, &text));
     EXPECT_EQ(text, QString::fromUtf8("Café €5\nnext\n"));
 
     ASSERT_TRUE(WriteTextFile(path, QString::fromUtf8("Ünïcode\nline"), true));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(),
+    EXPECT_EQ(kv6test::readFile(path),
         QByteArray("\xc3\x9cn\xc3\xaf"
                    "code\r\nline"));
     QString err;

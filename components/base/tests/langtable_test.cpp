@@ -1,179 +1,42 @@
 // Checks of the shipped string tables that do not depend on the program's own loader: the files
-// parse, and every string number the sources ask for by a literal has an English text.
+// parse strictly, and every string number the sources ask for by a literal has an English text.
+
+#include "langtable.h"
+#include "testenv.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <QSet>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <regex>
-#include <set>
-#include <sstream>
-#include <string>
-#include <vector>
-
-namespace fs = std::filesystem;
+using namespace kv6test;
 
 namespace {
 
-const fs::path SourceDir = KV6_SOURCE_DIR;
-const fs::path EnglishTable = SourceDir / "data/lang/1033/kv6reprtLangRes.txt";
-
-struct Entry
-{
-    int line = 0;
-    int number = 0;
-    std::string text; // unescaped
-};
-
-struct Table
-{
-    std::vector<Entry> entries;
-    std::vector<std::string> errors; // "line N: reason"
-};
-
-// Decodes \t \n \\; anything else after a backslash is an error.
-bool unescape(const std::string &raw, std::string &out, std::string &why)
-{
-    out.clear();
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] != '\\') {
-            out += raw[i];
-            continue;
-        }
-        if (i + 1 == raw.size()) {
-            why = "backslash at end of text";
-            return false;
-        }
-        switch (raw[++i]) {
-        case 't':
-            out += '\t';
-            break;
-        case 'n':
-            out += '\n';
-            break;
-        case '\\':
-            out += '\\';
-            break;
-        default:
-            why = std::string("unknown escape \\") + raw[i];
-            return false;
-        }
-    }
-    return true;
-}
-
-Table parseTable(std::istream &in)
-{
-    Table t;
-    std::string line;
-    int lineNo = 0;
-    auto fail = [&](const std::string &why) {
-        t.errors.push_back("line " + std::to_string(lineNo) + ": " + why);
-    };
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty() || line[0] == '#')
-            continue;
-        const size_t tab = line.find('\t');
-        if (tab == std::string::npos) {
-            fail("no tab after the number");
-            continue;
-        }
-        const std::string num = line.substr(0, tab);
-        if (num.empty() || num.size() > 5
-            || !std::all_of(num.begin(), num.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-            fail("'" + num + "' is not a string number");
-            continue;
-        }
-        const std::string raw = line.substr(tab + 1);
-        if (raw.find('\t') != std::string::npos) {
-            fail("second raw tab (write \\t inside texts)");
-            continue;
-        }
-        Entry e;
-        e.line = lineNo;
-        e.number = std::stoi(num);
-        std::string why;
-        if (!unescape(raw, e.text, why)) {
-            fail(why);
-            continue;
-        }
-        if (e.text.empty()) {
-            fail("empty text");
-            continue;
-        }
-        t.entries.push_back(e);
-    }
-    return t;
-}
-
-Table parseText(const std::string &s)
-{
-    std::istringstream in(s);
-    return parseTable(in);
-}
-
-Table parseFile(const fs::path &p)
-{
-    std::ifstream in(p, std::ios::binary);
-    Table t;
-    if (!in) {
-        t.errors.push_back("cannot open " + p.string());
-        return t;
-    }
-    return parseTable(in);
-}
-
-std::string join(const std::vector<std::string> &v)
-{
-    std::string s;
-    for (const auto &x : v)
-        s += x + "\n";
-    return s;
-}
-
-std::map<int, std::string> byNumber(const Table &t)
-{
-    std::map<int, std::string> m;
-    for (const auto &e : t.entries)
-        m.emplace(e.number, e.text);
-    return m;
-}
-
 // Literal first arguments of GetLangString calls; a call whose first argument is not a literal
 // (a variable, an expression) cannot be checked here and is left out.
-std::set<int> literalStringNumbers(const std::string &source)
+QSet<int> literalStringNumbers(const QString &source)
 {
-    static const std::regex call(R"(\bGetLangString\s*\(\s*([0-9]+)\s*[,)])");
-    std::set<int> found;
-    for (auto it = std::sregex_iterator(source.begin(), source.end(), call);
-         it != std::sregex_iterator(); ++it)
-        found.insert(std::stoi((*it)[1].str()));
+    static const QRegularExpression call(
+        QStringLiteral("\\bGetLangString\\s*\\(\\s*([0-9]+)\\s*[,)]"));
+    QSet<int> found;
+    for (auto it = call.globalMatch(source); it.hasNext();)
+        found.insert(it.next().captured(1).toInt());
     return found;
 }
 
-int markerCount(const std::string &text)
+std::string errors(const LangTable &t)
 {
-    int n = 0;
-    for (size_t p = text.find("%s"); p != std::string::npos; p = text.find("%s", p + 2))
-        ++n;
-    return n;
+    return t.errors.join(u'\n').toStdString();
 }
 
 } // namespace
 
 TEST(LangTableParser, RejectsMalformedLines)
 {
-    struct Row
-    {
-        const char *text;
-        const char *why; // fragment of the expected error
-    };
-    const Row rows[] = {
+    const std::pair<const char *, const char *> rows[] = {
+        // text, fragment of the expected error
         { "12 no tab", "no tab" },
         { "x12\tletters in the number", "not a string number" },
         { "\tmissing number", "not a string number" },
@@ -182,27 +45,27 @@ TEST(LangTableParser, RejectsMalformedLines)
         { "12\tends in a backslash\\", "backslash at end" },
         { "12\tone\ttwo", "second raw tab" },
     };
-    for (const Row &r : rows) {
-        const Table t = parseText(r.text);
-        ASSERT_EQ(t.errors.size(), 1u) << r.text;
-        EXPECT_NE(t.errors[0].find(r.why), std::string::npos) << r.text << " -> " << t.errors[0];
-        EXPECT_TRUE(t.entries.empty()) << r.text;
+    for (const auto &[text, why] : rows) {
+        const LangTable t = parseLangTable(text);
+        ASSERT_EQ(t.errors.size(), 1) << text;
+        EXPECT_TRUE(t.errors[0].contains(QLatin1String(why))) << text << " -> " << errors(t);
+        EXPECT_TRUE(t.entries.isEmpty()) << text;
     }
 }
 
 TEST(LangTableParser, ReadsCommentsEscapesAndWindowsLineEnds)
 {
-    const Table t = parseText("# heading\r\n1\tA\\tB\\nC\\\\D\r\n\n2\tplain\n");
-    ASSERT_TRUE(t.errors.empty()) << join(t.errors);
-    ASSERT_EQ(t.entries.size(), 2u);
-    EXPECT_EQ(t.entries[0].text, "A\tB\nC\\D");
+    const LangTable t = parseLangTable("# heading\r\n1\tA\\tB\\nC\\\\D\r\n\n2\tplain\n");
+    ASSERT_TRUE(t.errors.isEmpty()) << errors(t);
+    ASSERT_EQ(t.entries.size(), 2);
+    EXPECT_EQ(t.entries[0].text, QStringLiteral("A\tB\nC\\D"));
     EXPECT_EQ(t.entries[0].line, 2);
     EXPECT_EQ(t.entries[1].number, 2);
 }
 
 TEST(LangTableScanner, FindsOnlyLiteralFirstArguments)
 {
-    const std::string src = R"(
+    const QString src = QStringLiteral(R"(
         box(GetLangString(214, err.description()));
         title = GetLangString( 1402 ,a, b);
         x = GetLangString(7);
@@ -210,32 +73,23 @@ TEST(LangTableScanner, FindsOnlyLiteralFirstArguments)
         z = GetLangString(base + 3);     // expression
         w = MyGetLangString(999);        // another function
         v = GetLangString(12 + 1);       // expression starting with a literal
-    )";
-    EXPECT_EQ(literalStringNumbers(src), (std::set<int> { 7, 214, 1402 }));
+    )");
+    EXPECT_EQ(literalStringNumbers(src), (QSet<int> { 7, 214, 1402 }));
 }
 
-TEST(LangTable, EnglishTableParses)
+TEST(LangTable, EnglishParsesWithUniqueAscendingNumbersAndNoTrailingBlanks)
 {
-    const Table t = parseFile(EnglishTable);
-    EXPECT_TRUE(t.errors.empty()) << join(t.errors);
-    EXPECT_GT(t.entries.size(), 300u);
-}
-
-TEST(LangTable, NumbersAreUniqueAndAscending)
-{
-    const Table t = parseFile(EnglishTable);
-    for (size_t i = 1; i < t.entries.size(); ++i)
-        EXPECT_LT(t.entries[i - 1].number, t.entries[i].number)
-            << "line " << t.entries[i].line << ": " << t.entries[i].number << " after "
-            << t.entries[i - 1].number;
-}
-
-TEST(LangTable, TextsHaveNoTrailingBlanks)
-{
-    const Table t = parseFile(EnglishTable);
-    for (const Entry &e : t.entries) {
-        const char last = e.text.back();
-        EXPECT_FALSE(last == ' ' || last == '\t' || last == '\n')
+    const LangTable t = readLangTable(englishTablePath());
+    EXPECT_TRUE(t.errors.isEmpty()) << errors(t);
+    EXPECT_GT(t.entries.size(), 300);
+    for (qsizetype i = 0; i < t.entries.size(); ++i) {
+        const LangEntry &e = t.entries[i];
+        if (i > 0) {
+            EXPECT_LT(t.entries[i - 1].number, e.number)
+                << "line " << e.line << ": " << e.number << " after " << t.entries[i - 1].number;
+        }
+        const QChar last = e.text.back();
+        EXPECT_FALSE(last == u' ' || last == u'\t' || last == u'\n')
             << "line " << e.line << ": " << e.number;
     }
 }
@@ -244,92 +98,50 @@ TEST(LangTable, TextsHaveNoTrailingBlanks)
 // arguments must not show a bare "%s".
 TEST(LangTable, ArgumentMarkersMatchTheCallers)
 {
-    const std::map<int, int> withArguments = {
-        { 214, 1 },
-        { 245, 1 },
-        { 251, 1 },
-        { 278, 1 },
-        { 279, 1 },
-        { 289, 1 },
-        { 292, 1 },
-        { 294, 1 },
-        { 295, 1 },
-        { 373, 1 },
-        { 374, 3 },
-        { 378, 1 },
-        { 425, 1 },
-        { 435, 1 },
-        { 439, 1 },
-        { 659, 1 },
-        { 717, 1 },
-        { 719, 1 },
-        { 721, 1 },
-        { 723, 1 },
-        { 780, 1 },
-        { 801, 1 },
-        { 802, 1 },
-        { 820, 2 },
-        { 821, 2 },
-        { 841, 1 },
-        { 842, 1 },
-        { 861, 2 },
-        { 862, 2 },
-        { 863, 3 },
-        { 1402, 2 },
-        { 1429, 1 },
-        { 2432, 2 },
-    };
-    const auto texts = byNumber(parseFile(EnglishTable));
-    for (const auto &[number, text] : texts) {
-        const auto it = withArguments.find(number);
-        EXPECT_EQ(markerCount(text), it == withArguments.end() ? 0 : it->second)
-            << number << ": " << text;
-    }
-    for (const auto &[number, count] : withArguments)
-        EXPECT_TRUE(texts.count(number)) << number << " is missing";
+    const QMap<int, int> withArguments
+        = { { 214, 1 }, { 245, 1 }, { 251, 1 }, { 278, 1 }, { 279, 1 }, { 289, 1 }, { 292, 1 },
+              { 294, 1 }, { 295, 1 }, { 373, 1 }, { 374, 3 }, { 378, 1 }, { 425, 1 }, { 435, 1 },
+              { 439, 1 }, { 659, 1 }, { 717, 1 }, { 719, 1 }, { 721, 1 }, { 723, 1 }, { 780, 1 },
+              { 801, 1 }, { 802, 1 }, { 820, 2 }, { 821, 2 }, { 841, 1 }, { 842, 1 }, { 861, 2 },
+              { 862, 2 }, { 863, 3 }, { 1402, 2 }, { 1429, 1 }, { 2432, 2 } };
+    const QMap<int, QString> texts = readLangTable(englishTablePath()).byNumber();
+    for (auto it = texts.cbegin(); it != texts.cend(); ++it)
+        EXPECT_EQ(it.value().count(QStringLiteral("%s")), withArguments.value(it.key(), 0))
+            << it.key() << ": " << it.value().toStdString();
+    for (auto it = withArguments.cbegin(); it != withArguments.cend(); ++it)
+        EXPECT_TRUE(texts.contains(it.key())) << it.key() << " is missing";
 }
 
 // Lists indexed by a type or position read every number of their range.
 TEST(LangTable, IndexedRangesAreComplete)
 {
-    const std::pair<int, int> ranges[] = {
-        { 750, 762 },
-        { 880, 897 },
-        { 618, 621 },
-        { 600, 629 },
-        { 710, 723 },
-        { 1401, 1403 },
-        { 100, 122 },
-    };
-    const auto texts = byNumber(parseFile(EnglishTable));
-    for (const auto &[first, last] : ranges)
+    const QMap<int, QString> texts = readLangTable(englishTablePath()).byNumber();
+    for (const auto &[first, last] :
+        { std::pair(750, 762), std::pair(880, 897), std::pair(618, 621), std::pair(600, 629),
+            std::pair(710, 723), std::pair(1401, 1403), std::pair(100, 122) })
         for (int n = first; n <= last; ++n)
-            EXPECT_TRUE(texts.count(n)) << n << " in " << first << "-" << last;
+            EXPECT_TRUE(texts.contains(n)) << n << " in " << first << "-" << last;
 }
 
 TEST(LangTable, EveryLiteralStringNumberInTheSourcesHasAnEnglishText)
 {
-    const auto texts = byNumber(parseFile(EnglishTable));
-    ASSERT_FALSE(texts.empty());
+    const QMap<int, QString> texts = readLangTable(englishTablePath()).byNumber();
+    ASSERT_FALSE(texts.isEmpty());
     int scanned = 0;
     for (const char *root : { "src", "components", "tools" }) {
-        const fs::path dir = SourceDir / root;
-        if (!fs::is_directory(dir))
-            continue;
-        for (const auto &f : fs::recursive_directory_iterator(dir)) {
-            const std::string ext = f.path().extension().string();
-            if (!f.is_regular_file() || (ext != ".cpp" && ext != ".h"))
-                continue;
+        const QString dir = sourceDir() + u'/' + QLatin1String(root);
+        QDirIterator it(dir, { QStringLiteral("*.cpp"), QStringLiteral("*.h") }, QDir::Files,
+            QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
             // Tests use tables of their own.
-            if (f.path().parent_path().filename() == "tests")
+            if (path.contains(QLatin1String("/tests/")))
                 continue;
-            std::ifstream in(f.path(), std::ios::binary);
-            const std::string source(
-                (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             ++scanned;
-            for (int n : literalStringNumbers(source))
-                EXPECT_TRUE(texts.count(n))
-                    << fs::relative(f.path(), SourceDir).string() << " asks for string " << n;
+            for (int n : literalStringNumbers(readText(path)))
+                EXPECT_TRUE(texts.contains(n))
+                    << QDir(sourceDir()).relativeFilePath(path).toStdString() << " asks for string "
+                    << n;
         }
     }
     EXPECT_GT(scanned, 0);
@@ -339,14 +151,16 @@ TEST(LangTable, EveryLiteralStringNumberInTheSourcesHasAnEnglishText)
 // a typo that the per-string fallback would never show.
 TEST(LangTable, OtherLanguagesParseAndUseOnlyEnglishNumbers)
 {
-    const auto english = byNumber(parseFile(EnglishTable));
-    for (const auto &d : fs::directory_iterator(SourceDir / "data/lang")) {
-        const fs::path file = d.path() / "kv6reprtLangRes.txt";
-        if (!d.is_directory() || d.path().filename() == "1033" || !fs::exists(file))
+    const QMap<int, QString> english = readLangTable(englishTablePath()).byNumber();
+    const QDir lang(sourceDir() + QStringLiteral("/data/lang"));
+    for (const QString &id : lang.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString file = lang.filePath(id + QStringLiteral("/kv6reprtLangRes.txt"));
+        if (id == QLatin1String("1033") || !QFile::exists(file))
             continue;
-        const Table t = parseFile(file);
-        EXPECT_TRUE(t.errors.empty()) << file << "\n" << join(t.errors);
-        for (const Entry &e : t.entries)
-            EXPECT_TRUE(english.count(e.number)) << file << " line " << e.line << ": " << e.number;
+        const LangTable t = readLangTable(file);
+        EXPECT_TRUE(t.errors.isEmpty()) << file.toStdString() << "\n" << errors(t);
+        for (const LangEntry &e : t.entries)
+            EXPECT_TRUE(english.contains(e.number))
+                << file.toStdString() << " line " << e.line << ": " << e.number;
     }
 }

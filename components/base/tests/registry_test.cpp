@@ -204,11 +204,7 @@ TEST(Registry, CorruptAndReadOnlyStoresFailWithTheirTexts)
 {
     kv6test::TempEnv env;
     const QString path = RegistryStore::filePathForRoot(HKEY_CURRENT_USER);
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(4096, 'x'));
-    }
+    kv6test::writeFile(path, QByteArray(4096, 'x'));
     Reg r(QStringLiteral("Software\\Korvane 6"));
     QString err;
     EXPECT_FALSE(r.KeyExists(err));

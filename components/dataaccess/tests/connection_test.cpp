@@ -35,6 +35,18 @@ void addSampleJobs(DataConnection &c)
         job, { QStringLiteral("2026-04-01 00:00:00"), 7, 0, false, 1, QStringLiteral("c.txt") }));
 }
 
+// The first schema version, marked as such, and `extra` statements after it.
+QStringList versionOne(const DataSource &source, const QStringList &extra)
+{
+    auto dialect = SqlDialect::create(source.type);
+    QStringList v1;
+    for (const QString &s : SchemaStepStatements(1))
+        v1 << dialect->ddl(s);
+    return v1 << QStringLiteral(
+               "INSERT INTO schema_info (name, value) VALUES ('SchemaVersion', '1')")
+              << extra;
+}
+
 int typeOf(const RecordsetPtr &t, const QString &field)
 {
     return t->FieldAt(t->FieldIndex(field)).type;
@@ -148,17 +160,14 @@ TEST_P(ConnectionTest, FailingQueryNamesTheDatabase)
 
 TEST_P(ConnectionTest, OlderSchemaIsUpgradedKeepingItsRows)
 {
-    auto dialect = SqlDialect::create(source.type);
-    QStringList v1;
-    for (const QString &s : SchemaStepStatements(1))
-        v1 << dialect->ddl(s);
-    v1 << QStringLiteral("INSERT INTO schema_info (name, value) VALUES ('SchemaVersion', '1')")
-       << QStringLiteral("INSERT INTO companies (company_id, name) VALUES (4, 'Old Co')")
-       << QStringLiteral("INSERT INTO users (user_id, company_id, user_name) VALUES (5, 4, 'u')")
-       << QStringLiteral("INSERT INTO printers (printer_id, company_id, name) VALUES (6, 4, 'p')")
-       << QStringLiteral("INSERT INTO print_jobs (company_id, user_id, printer_id, job_time, "
-                         "pages) VALUES (4, 5, 6, '2026-03-29 02:30:00', 3), "
-                         "(4, 5, 6, '2026-03-29 23:59:59', 4)");
+    const QStringList v1 = versionOne(source,
+        { QStringLiteral("INSERT INTO companies (company_id, name) VALUES (4, 'Old Co')"),
+            QStringLiteral("INSERT INTO users (user_id, company_id, user_name) VALUES (5, 4, 'u')"),
+            QStringLiteral(
+                "INSERT INTO printers (printer_id, company_id, name) VALUES (6, 4, 'p')"),
+            QStringLiteral("INSERT INTO print_jobs (company_id, user_id, printer_id, job_time, "
+                           "pages) VALUES (4, 5, 6, '2026-03-29 02:30:00', 3), "
+                           "(4, 5, 6, '2026-03-29 23:59:59', 4)") });
     QString error;
     ASSERT_TRUE(kv6test::rawExec(source, v1, &error)) << error.toStdString();
 
@@ -183,14 +192,10 @@ TEST_P(ConnectionTest, OlderSchemaIsUpgradedKeepingItsRows)
 
 TEST_P(ConnectionTest, FailedUpgradeLeavesTheOldSchema)
 {
-    auto dialect = SqlDialect::create(source.type);
-    QStringList v1;
-    for (const QString &s : SchemaStepStatements(1))
-        v1 << dialect->ddl(s);
     // An object in the way of the upgrade's second index makes the upgrade fail half-way.
-    v1 << QStringLiteral("INSERT INTO schema_info (name, value) VALUES ('SchemaVersion', '1')")
-       << QStringLiteral("CREATE INDEX print_jobs_user_time ON companies (name)");
-    ASSERT_TRUE(kv6test::rawExec(source, v1));
+    ASSERT_TRUE(kv6test::rawExec(source,
+        versionOne(
+            source, { QStringLiteral("CREATE INDEX print_jobs_user_time ON companies (name)") })));
 
     QVariant version;
     const DataResult e = OpenDataConnection(source, false, version, connection);
@@ -296,11 +301,7 @@ TEST(SqliteConnection, FileThatIsNotADatabaseIsLeftUntouched)
     DataSource s;
     s.path = env.path(QStringLiteral("notes.db"));
     const QByteArray text = QByteArray("These are meeting notes, not a database.\n").repeated(200);
-    {
-        QFile f(s.path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
+    kv6test::writeFile(s.path, text);
     for (bool create : { false, true }) {
         s.createIfMissing = create;
         QVariant v;
@@ -310,9 +311,7 @@ TEST(SqliteConnection, FileThatIsNotADatabaseIsLeftUntouched)
         EXPECT_EQ(e->Number(), dataErrNotDatabase);
         EXPECT_TRUE(e->Description().contains(s.path)) << e->Description().toStdString();
     }
-    QFile f(s.path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), text);
+    EXPECT_EQ(kv6test::readFile(s.path), text);
 }
 
 TEST(SqliteConnection, DatabaseOfAnotherProgramIsRefused)
@@ -463,20 +462,7 @@ TEST_P(ConnectionTest, EmptyResultKeepsItsTypedFields)
 class ConfiguredSource : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_saved = qgetenv("KV6_DATABASE");
-        qunsetenv("KV6_DATABASE");
-    }
-    void TearDown() override
-    {
-        if (m_saved.isNull())
-            qunsetenv("KV6_DATABASE");
-        else
-            qputenv("KV6_DATABASE", m_saved);
-    }
     kv6test::TempEnv env;
-    QByteArray m_saved;
 };
 
 TEST_F(ConfiguredSource, StoredConnectionRoundTripsExactly)

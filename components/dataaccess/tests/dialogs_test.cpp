@@ -82,10 +82,7 @@ TEST_P(DataSourceDialogTest, TestConnectionReportsBothWays)
 
     if (isSQLite()) {
         const QString notes = env.path(QStringLiteral("notes.txt"));
-        QFile f(notes);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("shopping list\n").repeated(100));
-        f.close();
+        kv6test::writeFile(notes, QByteArray("shopping list\n").repeated(100));
         setText(&dialog, "txtFile", notes);
         EXPECT_TRUE(dialog.testConnection());
         EXPECT_TRUE(resultText(&dialog).contains(QStringLiteral("not a SQLite database")))

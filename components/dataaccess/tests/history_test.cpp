@@ -55,15 +55,7 @@ QString fingerprint(DataConnection &c)
 
 DemoOptions smallDemo()
 {
-    DemoOptions o;
-    o.jobs = 20000;
-    o.seed = 7;
-    o.companies = 2;
-    o.printers = 10;
-    o.users = 40;
-    o.days = 120;
-    o.lastDay = QDate(2026, 6, 30);
-    return o;
+    return kv6test::demoOptions(20000, 120, 7);
 }
 
 // Three jobs on two printers: per-page lines with a total line, per-page lines without one (a
@@ -97,9 +89,9 @@ TEST_P(HistoryTest, DemoHistoryIsDeterministicAndMatchesItsSummary)
     DemoSummary s;
     ASSERT_FALSE(GenerateDemoData(*connection, smallDemo(), &s));
     EXPECT_EQ(s.companies, 2);
-    EXPECT_EQ(s.printers, 20);
-    EXPECT_EQ(s.devices, 4); // one per five printers
-    EXPECT_EQ(s.users, 80);
+    EXPECT_EQ(s.printers, 16);
+    EXPECT_EQ(s.devices, 2); // one per five printers, at least one a company
+    EXPECT_EQ(s.users, 60);
     EXPECT_EQ(s.jobs, 20000);
     EXPECT_EQ(s.lastDay, QDate(2026, 6, 30));
     EXPECT_EQ(s.firstDay, QDate(2026, 6, 30).addDays(-119));

@@ -52,14 +52,11 @@ TEST_P(Kv6dataTool, InitDemoImportInfo)
 
     // The demo made one company, so the import needs no --company.
     const QString log = env.path(QStringLiteral("page_log"));
-    {
-        QFile f(log);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("lp1 ann 5 [02/Jul/2026:10:00:00 +0000] 1 1 - h1 a.txt a4 one-sided\n"
-                "lp1 ann 5 [02/Jul/2026:10:00:01 +0000] total 1 - h1 a.txt a4 one-sided\n"
-                "garbage\n"
-                "lp1 zed 6 [02/Jul/2026:11:00:00 +0000] total 9 - h2 b.txt a4 one-sided\n");
-    }
+    kv6test::writeFile(log,
+        "lp1 ann 5 [02/Jul/2026:10:00:00 +0000] 1 1 - h1 a.txt a4 one-sided\n"
+        "lp1 ann 5 [02/Jul/2026:10:00:01 +0000] total 1 - h1 a.txt a4 one-sided\n"
+        "garbage\n"
+        "lp1 zed 6 [02/Jul/2026:11:00:00 +0000] total 9 - h2 b.txt a4 one-sided\n");
     r = kv6data(
         QStringList { QStringLiteral("import-cups"), log, QStringLiteral("--quiet") } + db());
     ASSERT_EQ(r.exitCode, 0) << show(r);
@@ -200,11 +197,8 @@ TEST(Kv6dataToolFailures, OneClearLineAndNothingWritten)
 {
     kv6test::TempEnv env;
     const QString text = env.path(QStringLiteral("notes.txt"));
-    {
-        QFile f(text);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("these are not the tables you are looking for\n");
-    }
+    const QByteArray notes = "these are not the tables you are looking for\n";
+    kv6test::writeFile(text, notes);
     struct Case
     {
         QStringList args;
@@ -226,7 +220,5 @@ TEST(Kv6dataToolFailures, OneClearLineAndNothingWritten)
         EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << show(r);
     }
     EXPECT_FALSE(QFile::exists(missing));
-    QFile f(text);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("these are not the tables you are looking for\n"));
+    EXPECT_EQ(kv6test::readFile(text), notes);
 }

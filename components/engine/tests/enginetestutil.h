@@ -4,6 +4,8 @@
 
 #include "engine/previewdocument.h"
 #include "recordset/recordset.h"
+#include "testenv.h"
+#include "toolrun.h"
 #include "vbcore/currency.h"
 
 #include <QFile>
@@ -15,49 +17,12 @@
 
 #include <ostream>
 
-// Readable failure messages.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-
 inline std::ostream &operator<<(std::ostream &os, const QString &s)
 {
     return os << s.toStdString();
 }
 
 namespace kv6test {
-
-// Runs a program and returns its standard output; `ok` is false when it could not run or
-// failed.
-inline QString runTool(const QString &program, const QStringList &args, bool *ok = nullptr)
-{
-    QProcess p;
-    p.start(program, args);
-    const bool started = p.waitForStarted(10000);
-    const bool finished = started && p.waitForFinished(60000);
-    if (ok)
-        *ok = finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// The text of a PDF as pdftotext reads it (layout kept, so columns stay apart).
-inline QString pdfText(const QString &pdf, bool *ok = nullptr)
-{
-    return runTool(
-        QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") }, ok);
-}
-
-// With KV6_KEEP_OUTPUT set to a folder, written files are copied there to be looked at.
-inline void keepOutput(const QString &path)
-{
-    const QString dir = qEnvironmentVariable("KV6_KEEP_OUTPUT");
-    if (dir.isEmpty())
-        return;
-    const QString target = dir + u'/' + QFileInfo(path).fileName();
-    QFile::remove(target);
-    QFile::copy(path, target);
-}
 
 // A number written with "." and "," as the system locale writes it.
 inline QString localNumber(QString s)

@@ -1,5 +1,6 @@
 #include "engine/layout.h"
 #include "engine/previewdocument.h"
+#include "testenv.h"
 
 #include <gtest/gtest.h>
 
@@ -136,9 +137,7 @@ TEST(Layout, ErrorsNameTheFileLineAndWhatIsWrong)
     QTemporaryDir dir;
     auto write = [&](const QByteArray &xml) {
         const QString path = dir.filePath(QStringLiteral("bad.xml"));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(xml);
+        kv6test::writeFile(path, xml);
         return path;
     };
     ReportLayout r;
@@ -197,13 +196,12 @@ TEST(Layout, PicturesLoadBesideTheFileAndListsNameTheReports)
     QImage img(30, 10, QImage::Format_RGB32);
     img.fill(qRgb(1, 2, 3));
     ASSERT_TRUE(img.save(dir.filePath(QStringLiteral("logo.png"))));
-    QFile f(dir.filePath(QStringLiteral("l.xml")));
-    f.open(QIODevice::WriteOnly);
-    f.write("<Layouts><Report name=\"A\"><Section type=\"Header\"><Picture name=\"picLogo\" "
-            "picture=\"logo.png\" left=\"0\" top=\"0\" width=\"450\" height=\"150\"/></Section>"
-            "</Report><Report name=\"B\"/></Layouts>");
-    f.close();
-    EXPECT_EQ(layoutReportNames(f.fileName()), QStringList({ "A", "B" }));
+    const QString file = dir.filePath(QStringLiteral("l.xml"));
+    kv6test::writeFile(file,
+        "<Layouts><Report name=\"A\"><Section type=\"Header\"><Picture name=\"picLogo\" "
+        "picture=\"logo.png\" left=\"0\" top=\"0\" width=\"450\" height=\"150\"/></Section>"
+        "</Report><Report name=\"B\"/></Layouts>");
+    EXPECT_EQ(layoutReportNames(file), QStringList({ "A", "B" }));
     ReportLayout r;
     QString error;
     // Also when the folder and the name were joined with a backslash.

@@ -83,13 +83,6 @@ void load(ReportEngine &engine, const QString &name = QStringLiteral("Jobs"))
     engine.setRecordset(jobs(rows()));
 }
 
-QString readText(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(f.readAll());
-}
-
 // The first column each cell of a row starts in, by its text (rows here have no rowspans).
 QHash<QString, int> cellColumns(const QString &html)
 {
@@ -144,7 +137,7 @@ TEST(ReportOutput, HtmlIsOneSelfContainedPageWithTables)
     QString error;
     ASSERT_TRUE(engine.renderToFile(path, OutputFormat::Html, &error)) << error.toStdString();
     kv6test::keepOutput(path);
-    const QString html = readText(path);
+    const QString html = kv6test::readText(path);
 
     EXPECT_TRUE(html.startsWith(QStringLiteral("<!DOCTYPE html>")));
     EXPECT_TRUE(html.contains(QStringLiteral("<meta charset=\"utf-8\">")));
@@ -192,7 +185,7 @@ TEST(ReportOutput, TextLinesUpColumnsAndKeepsTheReportOrder)
     QString error;
     ASSERT_TRUE(engine.renderToFile(path, OutputFormat::Text, &error)) << error.toStdString();
     kv6test::keepOutput(path);
-    const QStringList lines = readText(path).split(u'\n');
+    const QStringList lines = kv6test::readText(path).split(u'\n');
     ASSERT_GE(lines.size(), 10);
     EXPECT_TRUE(lines.first().startsWith(QStringLiteral("Print jobs by user")));
     EXPECT_TRUE(lines.contains(QString(lines[2].size(), u'-'))) << "the separator line";

@@ -323,10 +323,7 @@ TEST(PreviewDocument, TruncatedForeignAndNewerFilesFailAndChangeNothing)
 
     auto tryLoad = [&](const QByteArray &content, QString *error) {
         const QString path = dir.filePath(QStringLiteral("x.rtt"));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(content);
-        f.close();
+        kv6test::writeFile(path, content);
         return doc.load(path, error);
     };
 

@@ -31,9 +31,7 @@ protected:
     QString pdfFile(const QByteArray &bytes) const
     {
         const QString path = env.path(QStringLiteral("Top 10 Users.pdf"));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        kv6test::writeFile(path, bytes);
         return path;
     }
 

@@ -4,6 +4,7 @@
 // "syntax error N line L column C: message" (compile time).
 
 #include "script/scriptengine.h"
+#include "testenv.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -42,14 +43,6 @@ public:
 private:
     QStringList *m_out;
 };
-
-QString readText(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(f.readAll());
-}
 
 // The lines a script prints, then its error if it stopped with one.
 QString runScript(const QString &source)
@@ -113,11 +106,11 @@ protected:
 TEST_P(Conformance, PrintsTheExpectedOutput)
 {
     const QString base = QString::fromUtf8(ConformanceDir) + u'/' + GetParam().path;
-    const QString source = readText(base + QStringLiteral(".vbs"));
+    const QString source = kv6test::readText(base + QStringLiteral(".vbs"));
     ASSERT_FALSE(source.isEmpty()) << "cannot read " << base.toStdString() << ".vbs";
     ASSERT_TRUE(QFile::exists(base + QStringLiteral(".out")))
         << "no expected output: write " << base.toStdString() << ".out";
-    QString expected = readText(base + QStringLiteral(".out"));
+    QString expected = kv6test::readText(base + QStringLiteral(".out"));
     expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (!expected.endsWith(u'\n'))
         expected += u'\n';

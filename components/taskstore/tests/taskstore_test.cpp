@@ -27,12 +27,10 @@ struct CronLine
 QList<CronLine> cronLines(const QString &taskName)
 {
     QList<CronLine> out;
-    QFile f(QDir(CronFolder()).filePath(CronFileName(taskName)));
-    if (!f.open(QIODevice::ReadOnly))
-        return out;
     static const QRegularExpression re(
         QStringLiteral("^(\\S+) (\\S+) (\\S+) (\\S+) (\\S+) (\\S+) (.*)$"));
-    for (const QString &l : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
+    const QString file = QDir(CronFolder()).filePath(CronFileName(taskName));
+    for (const QString &l : kv6test::readText(file).split(QLatin1Char('\n'))) {
         const auto m = re.match(l);
         if (l.startsWith(QLatin1Char('#')) || !m.hasMatch())
             continue;
@@ -388,10 +386,7 @@ TEST_F(TaskStoreTest, GuardedLinesRunOnExactlyTheirDays)
                                 "\"$KV6_LINE\"; done")
                      .arg(candidates.join(QLatin1Char(' '))),
             penv);
-        QFile f(ran);
-        f.open(QIODevice::ReadOnly);
-        EXPECT_EQ(QString::fromLatin1(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-            expected);
+        EXPECT_EQ(kv6test::readText(ran).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
     }
 }
 
@@ -433,10 +428,7 @@ TEST_F(TaskStoreTest, HostileNamesAndArgumentsReachOnlyTheProgram)
         runShell(lines.first().command, QProcessEnvironment::systemEnvironment(), env.root()), 0);
 
     const auto arrived = [&out] {
-        QFile f(out);
-        if (!f.open(QIODevice::ReadOnly))
-            return QStringList();
-        QStringList a = QString::fromUtf8(f.readAll()).split(QChar(0));
+        QStringList a = kv6test::readText(out).split(QChar(0));
         a.removeLast();
         return a;
     };
@@ -463,9 +455,7 @@ TEST_F(TaskStoreTest, AFolderThatCannotBeWrittenChangesNothing)
     ASSERT_TRUE(t);
     t->Triggers().Add()->SetStartTime(QTime(7, 0));
     ASSERT_FALSE(t->Save());
-    QFile job(t->FileName());
-    ASSERT_TRUE(job.open(QIODevice::ReadOnly));
-    const QByteArray before = job.readAll();
+    const QByteArray before = kv6test::readFile(t->FileName());
     const QStringList tasks = QDir(TaskFolder()).entryList(QDir::Files);
 
     // Root may write anywhere, so the cron folder is made a file: what cron could not read either.
@@ -483,8 +473,7 @@ TEST_F(TaskStoreTest, AFolderThatCannotBeWrittenChangesNothing)
         << e.description.toStdString();
     qputenv("KV6_CRON_DIR", cron);
 
-    job.seek(0);
-    EXPECT_EQ(job.readAll(), before);
+    EXPECT_EQ(kv6test::readFile(t->FileName()), before);
     EXPECT_EQ(QDir(TaskFolder()).entryList(QDir::Files), tasks);
     EXPECT_EQ(cronLines(t->Name()).value(0).fields.value(1), QStringLiteral("7"));
     EXPECT_EQ(QDir(CronFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);

@@ -183,24 +183,6 @@ QSet<QString> ReferencedFields(const Definition &d)
     return out;
 }
 
-QMap<int, QString> EnglishStrings()
-{
-    QMap<int, QString> out;
-    QFile f(sourceDir() + QStringLiteral("/data/lang/1033/kv6reprtLangRes.txt"));
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return out;
-    for (const QString &line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const qsizetype tab = line.indexOf(QLatin1Char('\t'));
-        bool ok = false;
-        const int number = line.left(tab).toInt(&ok);
-        if (ok && tab > 0)
-            out.insert(number, line.mid(tab + 1));
-    }
-    return out;
-}
-
 QString Normalised(const QVariant &value)
 {
     if (!value.isValid() || value.isNull())

@@ -46,9 +46,6 @@ QStringList SortFields(const QString &sort);
 // fields its scripts read or write.
 QSet<QString> ReferencedFields(const Definition &d);
 
-// The English string table: number to text.
-QMap<int, QString> EnglishStrings();
-
 // Values made comparable across engines: integers as integer text, Booleans as 0/1, dates
 // as ISO text, texts as they are, Null as "NULL".
 QString Normalised(const QVariant &value);

@@ -2,6 +2,7 @@
 // must carry for the wizard, the data-set builder and the charts, and their strings.
 
 #include "catalogue.h"
+#include "langtable.h"
 
 #include "base/xmltext.h"
 #include "script/scriptengine.h"
@@ -65,7 +66,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_definitions = new QList<Definition>(LoadShippedDefinitions());
-        s_strings = new QMap<int, QString>(EnglishStrings());
+        s_strings = new QMap<int, QString>(readLangTable(englishTablePath()).byNumber());
     }
     static void TearDownTestSuite()
     {
@@ -144,8 +145,7 @@ void DefinitionFiles::checkReportElement(const Definition &d, const QString &whe
         expectLocalised(where + QStringLiteral(" UsageHint"), d.text(QStringLiteral("UsageHint")));
         expectLocalised(
             where + QStringLiteral(" TreePosition"), d.text(QStringLiteral("TreePosition")));
-        const QString tree = s_strings->value(d.text(QStringLiteral("TreePosition")).toInt())
-                                 .replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
+        const QString tree = s_strings->value(d.text(QStringLiteral("TreePosition")).toInt());
         for (const QString &folder : tree.split(QLatin1Char('\\'))) {
             EXPECT_FALSE(folder.trimmed().isEmpty()) << s(where) << ": empty folder in " << s(tree);
         }

@@ -1,6 +1,5 @@
 #include "demohistory.h"
 
-#include "dataaccess/demodata.h"
 #include "enginetest.h"
 #include "groups/analysis.h"
 #include "report/report.h"
@@ -15,31 +14,6 @@ using kv6::DataResult;
 using kv6::RecordsetPtr;
 
 namespace {
-
-kv6::DemoOptions demoOptions()
-{
-    kv6::DemoOptions o;
-    o.jobs = 6000;
-    o.seed = 11;
-    o.companies = 2;
-    o.printers = 8;
-    o.users = 30;
-    o.days = 90;
-    o.lastDay = QDate(2026, 6, 30);
-    return o;
-}
-
-QString openWithDemo(const kv6::DataSource &source, DataConnection *&connection)
-{
-    QVariant version;
-    std::unique_ptr<DataConnection> c;
-    if (DataResult e = kv6::OpenDataConnection(source, true, version, c))
-        return e->Description();
-    if (DataResult e = kv6::GenerateDemoData(*c, demoOptions()))
-        return e->Description();
-    connection = c.release();
-    return {};
-}
 
 QString readJobs(DataConnection &c, QList<Job> &jobs)
 {
@@ -113,10 +87,16 @@ void DemoHistoryTest::SetUpTestSuite()
     std::string unused;
     kv6::DataSource lite;
     makeTestSource(Engine::SQLite, *s_env, lite, unused);
-    *s_setupError = openWithDemo(lite, s_sqlite);
+    // Both engines get the same history: 6000 jobs over 90 days.
+    const kv6::DemoOptions demo = demoOptions(6000, 90, 11);
+    std::unique_ptr<DataConnection> c;
+    *s_setupError = openWithDemo(lite, demo, c);
+    s_sqlite = c.release();
     if (s_setupError->isEmpty()
-        && makeTestSource(Engine::PostgreSQL, *s_env, *s_pgSource, *s_pgSkip))
-        *s_setupError = openWithDemo(*s_pgSource, s_pg);
+        && makeTestSource(Engine::PostgreSQL, *s_env, *s_pgSource, *s_pgSkip)) {
+        *s_setupError = openWithDemo(*s_pgSource, demo, c);
+        s_pg = c.release();
+    }
     if (s_setupError->isEmpty())
         *s_setupError = readJobs(*s_sqlite, *s_jobs);
 }

@@ -6,6 +6,7 @@
 #include "base/startupvalues.h"
 #include "demohistory.h"
 #include "testscopes.h"
+#include "toolrun.h"
 
 #include "app/branding.h"
 #include "base/dialogs.h"
@@ -23,7 +24,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
-#include <QProcess>
 #include <QRegularExpression>
 
 using namespace kv6test;
@@ -36,12 +36,6 @@ using kv6::engine::FieldKind;
 using kv6::engine::PreviewDocument;
 using kv6::engine::ReportLayout;
 using kv6::engine::TextRun;
-
-// Readable failure messages.
-static void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -577,23 +571,13 @@ TEST_F(ReportLayouts, TheSummaryAndTheGroupsAddUpToTheJobTable)
 TEST_F(ReportLayouts, YesNoAndPageNumbersFollowTheLanguage)
 {
     // A language whose texts differ from English in the strings the layouts compose.
-    QString table;
-    QFile english(sourceDir() + QStringLiteral("/data/lang/1033/kv6reprtLangRes.txt"));
-    ASSERT_TRUE(english.open(QIODevice::ReadOnly));
-    table = QString::fromUtf8(english.readAll());
+    QString table = readText(sourceDir() + QStringLiteral("/data/lang/1033/kv6reprtLangRes.txt"));
     table.replace(QStringLiteral("\n2430\tYes"), QStringLiteral("\n2430\tOui"));
     table.replace(QStringLiteral("\n2431\tNo"), QStringLiteral("\n2431\tNon"));
     table.replace(
         QStringLiteral("\n2432\tPage %s of %s"), QStringLiteral("\n2432\tFeuille %s sur %s"));
-    const QString folder = s_env->path(QStringLiteral("lang"));
-    ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/1033")));
-    QFile out(folder + QStringLiteral("/1033/kv6reprtLangRes.txt"));
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    out.write(table.toUtf8());
-    out.close();
-    kv6::FreeLanguage();
-    kv6::SetLanguageFolderForTesting(folder);
-    kv6::LoadLanguage(QStringLiteral("kv6reprt"));
+    ScopedLanguage french(writeLanguage(s_env->path(QStringLiteral("lang")), table.toUtf8()));
+    ASSERT_TRUE(french.loaded);
 
     auto report = load(QStringLiteral("Duplex Savings"), *s_sqlite);
     PreviewDocument doc;
@@ -626,15 +610,11 @@ TEST_F(ReportLayouts, ThePdfOfEveryReportCarriesItsTitle)
         ASSERT_TRUE(
             kv6::RenderReportToFile(*report, pdf, kv6::OutputFormat::Pdf, options(), &error))
             << s(d.name()) << ": " << s(error);
-        QProcess p;
-        p.start(QStringLiteral("pdftotext"), { pdf, QStringLiteral("-") });
-        ASSERT_TRUE(p.waitForFinished(60000)) << "pdftotext did not run";
-        const QString text = QString::fromUtf8(p.readAllStandardOutput()).simplified();
+        bool ran = false;
+        const QString text = pdfText(pdf, &ran).simplified();
+        ASSERT_TRUE(ran) << "pdftotext did not run";
         EXPECT_TRUE(text.contains(report->Title())) << s(d.name());
-        if (const QString keep = qEnvironmentVariable("KV6_KEEP_OUTPUT"); !keep.isEmpty()) {
-            QFile::remove(keep + QLatin1Char('/') + QFileInfo(pdf).fileName());
-            QFile::copy(pdf, keep + QLatin1Char('/') + QFileInfo(pdf).fileName());
-        }
+        keepOutput(pdf);
     }
 }
 

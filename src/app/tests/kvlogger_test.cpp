@@ -39,16 +39,15 @@ TEST(KVLogger, FallsBackWhenABaseCannotBeCreated)
 {
     kv6test::TempEnv env;
     // Paths that run through a plain file can never be created, even by root.
-    QFile blocker(env.path(QStringLiteral("plainfile")));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    qputenv("KV6_COMMON_APPDATA", (blocker.fileName() + QStringLiteral("/a")).toLocal8Bit());
-    qputenv("KV6_LOCAL_APPDATA", (blocker.fileName() + QStringLiteral("/b")).toLocal8Bit());
+    const QString blocker = env.path(QStringLiteral("plainfile"));
+    kv6test::writeFile(blocker, {});
+    qputenv("KV6_COMMON_APPDATA", (blocker + QStringLiteral("/a")).toLocal8Bit());
+    qputenv("KV6_LOCAL_APPDATA", (blocker + QStringLiteral("/b")).toLocal8Bit());
     KVLogger log;
     ASSERT_TRUE(log.StartLogging(kName));
     EXPECT_EQ(log.LogPath(), env.path(QStringLiteral("Documents/Korvane Inc./Korvane/6.0/Logs")));
 
-    qputenv("KV6_DOCUMENTS", (blocker.fileName() + QStringLiteral("/c")).toLocal8Bit());
+    qputenv("KV6_DOCUMENTS", (blocker + QStringLiteral("/c")).toLocal8Bit());
     ASSERT_TRUE(log.StartLogging(kName));
     EXPECT_TRUE(log.LogPath().startsWith(TempFolder())) << log.LogPath().toStdString();
 }

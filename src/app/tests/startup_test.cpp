@@ -74,7 +74,7 @@ TEST(CommandLine, JoinedArgumentsRoundTripThroughTheSplit)
 #include "base/langstrings.h"
 #include "base/paths.h"
 
-#include "testenv.h"
+#include "testscopes.h"
 
 #include <QFileInfo>
 
@@ -100,7 +100,7 @@ struct Recorder : StartupTargets
 TEST(Startup, MainPreparesFoldersAndHandsOver)
 {
     kv6test::TempEnv env;
-    SetLanguageFolderForTesting(kv6test::sourceDir() + QStringLiteral("/data/lang"));
+    kv6test::ShippedLanguage language(false);
     Recorder r;
     Main(QStringLiteral("/runreport \"Floor 2 weekly\""), r);
     EXPECT_EQ(r.calls, QStringList { QStringLiteral("run:Floor 2 weekly") });
@@ -120,5 +120,4 @@ TEST(Startup, MainPreparesFoldersAndHandsOver)
     EXPECT_FALSE(Startup().ReportLogoPicture.isNull());
     EXPECT_FALSE(Startup().InterfaceFont.family().isEmpty());
     EXPECT_FALSE(GetLangString(1401).isEmpty()) << "the next read loads the tables again";
-    SetLanguageFolderForTesting(QString());
 }

@@ -1,7 +1,6 @@
 // The staged kv6report command run as a process over a demo history on both engines, the way
 // shell scripts and cron use it.
 
-#include "dataaccess/demodata.h"
 #include "enginetest.h"
 #include "toolrun.h"
 
@@ -51,16 +50,7 @@ protected:
         EngineTest::SetUp();
         if (IsSkipped())
             return;
-        openFresh();
-        kv6::DemoOptions o;
-        o.jobs = 20000;
-        o.companies = 2;
-        o.printers = 8;
-        o.users = 30;
-        o.days = 120;
-        o.lastDay = QDate(2026, 6, 30);
-        const kv6::DataResult e = kv6::GenerateDemoData(*connection, o);
-        ASSERT_FALSE(e) << e->Description().toStdString();
+        openWithDemo(kv6test::demoOptions(20000));
     }
     QStringList db() const { return { QStringLiteral("--db"), source.toUrl(true) }; }
 };
@@ -149,12 +139,8 @@ TEST_P(Kv6reportTool, PasswordsStayOutOfMessagesProgressAndFiles)
     kv6::DataSource bare = source;
     bare.password.clear();
     const QString pgpass = env.path(QStringLiteral("pgpass"));
-    {
-        QFile f(pgpass);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("*:*:*:%1:%2\n").arg(source.user, password).toUtf8());
-        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    }
+    kv6test::writeFile(pgpass, QStringLiteral("*:*:*:%1:%2\n").arg(source.user, password).toUtf8());
+    QFile::setPermissions(pgpass, QFile::ReadOwner | QFile::WriteOwner);
 
     QStringList seen;
     auto run = [&](const char *tool, const QStringList &args) {
@@ -207,9 +193,8 @@ TEST_P(Kv6reportTool, PasswordsStayOutOfMessagesProgressAndFiles)
     QDirIterator files(env.root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (files.hasNext()) {
         const QString path = files.next();
-        QFile f(path);
-        if (path != pgpass && !path.endsWith(QLatin1String(".db")) && f.open(QIODevice::ReadOnly))
-            seen << path + QLatin1Char('\n') + QString::fromUtf8(f.readAll());
+        if (path != pgpass && !path.endsWith(QLatin1String(".db")))
+            seen << path + QLatin1Char('\n') + kv6test::readText(path);
     }
     for (const QString &text : std::as_const(seen)) {
         EXPECT_FALSE(text.contains(password)) << text.toStdString();
@@ -222,10 +207,8 @@ TEST_P(Kv6reportTool, PasswordsStayOutOfMessagesProgressAndFiles)
 TEST_P(Kv6reportTool, BadInputEndsEveryToolWithAnExitStatusNotAnAbort)
 {
     const auto write = [&](const QString &name, const QByteArray &bytes) {
-        QFile f(env.path(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return f.fileName();
+        kv6test::writeFile(env.path(name), bytes);
+        return env.path(name);
     };
     // A saved report whose sort names a column the report lacks.
     const QString saved = write(QStringLiteral("bogus.rpt"),

@@ -3,6 +3,7 @@
 
 #include "render/pdfpatch.h"
 #include "testenv.h"
+#include "toolrun.h"
 
 #include <QFile>
 #include <QPainter>
@@ -46,23 +47,20 @@ QByteArray crlfPdf(const QByteArray &text, int fillers)
     return pdf;
 }
 
-// Runs a poppler tool; its exit code, and its output in `out`.
-int poppler(const QString &tool, const QStringList &args, QString *out = nullptr)
+// Whether poppler reads the file without complaint.
+bool popplerReads(const QString &path)
 {
-    QProcess p;
-    p.start(tool, args);
-    if (!p.waitForFinished(30000))
-        return -1;
-    if (out)
-        *out = QString::fromUtf8(p.readAllStandardOutput());
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    bool ok = false;
+    kv6test::runTool(QStringLiteral("pdfinfo"), { path }, &ok);
+    return ok;
 }
 
 QString pdfText(const QString &path)
 {
-    QString text;
-    EXPECT_EQ(poppler(QStringLiteral("pdftotext"), { path, QStringLiteral("-") }, &text), 0);
-    return text.trimmed();
+    bool ok = false;
+    const QString text = kv6test::pdfText(path, &ok).trimmed();
+    EXPECT_TRUE(ok) << "pdftotext failed on " << path.toStdString();
+    return text;
 }
 
 const QByteArray cyrillic1251 = QByteArray::fromHex("cff0e8e2e5f220ece8f0"); // "Привет мир"
@@ -111,7 +109,7 @@ TEST(PdfPatch, CrLfFileGetsTheUpdateExactly)
     EXPECT_EQ(tail, expectedTail);
 
     // Poppler reads the update and now shows the Cyrillic glyphs.
-    EXPECT_EQ(poppler(QStringLiteral("pdfinfo"), { path }), 0);
+    EXPECT_TRUE(popplerReads(path));
     EXPECT_EQ(pdfText(path), QStringLiteral("Привет мир"));
 }
 
@@ -137,7 +135,7 @@ TEST(PdfPatch, QtWriterOutputStaysReadable)
     const QByteArray patched = kv6test::readFile(path);
     EXPECT_TRUE(patched.startsWith(original.left(original.size() - 200)));
     EXPECT_TRUE(patched.endsWith("%%EOF"));
-    EXPECT_EQ(poppler(QStringLiteral("pdfinfo"), { path }), 0);
+    EXPECT_TRUE(popplerReads(path));
     EXPECT_EQ(pdfText(path), before);
 }
 

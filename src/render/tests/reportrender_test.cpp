@@ -13,9 +13,9 @@
 
 #include "enginetest.h"
 #include "testscopes.h"
+#include "toolrun.h"
 
 #include <QFile>
-#include <QProcess>
 
 using namespace kv6;
 using engine::PreviewDocument;
@@ -90,11 +90,8 @@ protected:
     void build(
         clsReport &report, const QByteArray &extra = {}, const QByteArray &layoutText = layout)
     {
-        QFile f(env.path(QStringLiteral("pages.rpt")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(
+        kv6test::writeFile(env.path(QStringLiteral("pages.rpt")),
             QByteArray(definitionHead) + extra + "</KVReportInfo>" + layoutText + "</KVReport>");
-        f.close();
         ASSERT_TRUE(report.LoadDefinition(QStringLiteral("pages.rpt"), 1))
             << report.LastError().toStdString();
         clsReportParameter &range = **report.Parameters()->item(QStringLiteral("Range"));
@@ -218,19 +215,16 @@ TEST_F(RenderReport, EveryOutputIsWrittenAndThePdfReadsBack)
     const QString pdf = env.path(QStringLiteral("out.pdf"));
     ASSERT_TRUE(RenderReportToFile(report, pdf, OutputFormat::Pdf, options(), &error))
         << error.toStdString();
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), { pdf, QStringLiteral("-") });
-    ASSERT_TRUE(p.waitForFinished());
-    const QString text = QString::fromUtf8(p.readAllStandardOutput());
+    bool ran = false;
+    const QString text = kv6test::pdfText(pdf, &ran);
+    ASSERT_TRUE(ran);
     EXPECT_TRUE(text.contains(QStringLiteral("Pages by user"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("bob"))) << text.toStdString();
 
     const QString txt = env.path(QStringLiteral("out.txt"));
     ASSERT_TRUE(RenderReportToFile(report, txt, OutputFormat::Text, options(), &error))
         << error.toStdString();
-    QFile t(txt);
-    ASSERT_TRUE(t.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(t.readAll().contains("cyd"));
+    EXPECT_TRUE(kv6test::readFile(txt).contains("cyd"));
 
     const QString htm = env.path(QStringLiteral("out.htm"));
     ASSERT_TRUE(RenderReportToFile(report, htm, OutputFormat::Html, options(), &error))

@@ -27,45 +27,33 @@ class DefinitionTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        const QString lang = env.path(QStringLiteral("lang"));
-        QDir().mkpath(lang + QStringLiteral("/1033"));
-        QFile table(lang + QStringLiteral("/1033/kv6reprtLangRes.txt"));
-        ASSERT_TRUE(table.open(QIODevice::WriteOnly));
-        table.write("425\tThe report definition %s could not be loaded and has been skipped.\n"
-                    "840\tThe report definition is gone.\n"
-                    "841\tThe saved report could not be opened:\\n%s\n"
-                    "842\tThe report could not be saved:\\n%s\n"
-                    "5001\tPages by user\n"
-                    "5002\tCounts every page a user printed.\n"
-                    "5003\tUsers\\\\Volumes\n"
-                    "5004\tFrom\n"
-                    "5005\tPages\n"
-                    "5006\tUser %s: %d pages\n"
-                    "5007\tColour\n"
-                    "5009\t   \n");
-        table.close();
-        kv6::SetLanguageFolderForTesting(lang);
-        ASSERT_TRUE(kv6::LoadLanguage(QStringLiteral("kv6reprt")));
+        ASSERT_TRUE(language.loaded);
         QDir().mkpath(folder);
         QLocale::setDefault(QLocale::c());
     }
-    void TearDown() override
-    {
-        kv6::FreeLanguage();
-        kv6::SetLanguageFolderForTesting(QString());
-        QLocale::setDefault(QLocale::system());
-    }
+    void TearDown() override { QLocale::setDefault(QLocale::system()); }
 
     // Writes a file into the definitions folder and returns its full path.
     QString write(const QString &name, const QByteArray &content)
     {
-        QFile f(QDir(folder).filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        return f.fileName();
+        writeFile(QDir(folder).filePath(name), content);
+        return QDir(folder).filePath(name);
     }
 
     TempEnv env;
+    ScopedLanguage language { writeLanguage(env.path(QStringLiteral("lang")),
+        "425\tThe report definition %s could not be loaded and has been skipped.\n"
+        "840\tThe report definition is gone.\n"
+        "841\tThe saved report could not be opened:\\n%s\n"
+        "842\tThe report could not be saved:\\n%s\n"
+        "5001\tPages by user\n"
+        "5002\tCounts every page a user printed.\n"
+        "5003\tUsers\\\\Volumes\n"
+        "5004\tFrom\n"
+        "5005\tPages\n"
+        "5006\tUser %s: %d pages\n"
+        "5007\tColour\n"
+        "5009\t   \n") };
     QString folder = env.path(QStringLiteral("reports"));
     ScopedStartupValue<QString> definitions { &kv6::StartupValues::DefinitionsFolder, folder };
 };

@@ -361,18 +361,15 @@ TEST_F(Report, ANameWithAPathSeparatorBypassesTheDefinitionsFolder)
 {
     write(QStringLiteral("same.rpt"), kv6test::definition("<Name>InFolder</Name>"));
     const QString elsewhere = env.path(QStringLiteral("elsewhere"));
-    QDir().mkpath(elsewhere + QStringLiteral("/sub"));
-    QFile f(elsewhere + QStringLiteral("/sub/same.rpt"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(kv6test::definition("<Name>Elsewhere</Name>"));
-    f.close();
+    const QString other = elsewhere + QStringLiteral("/sub/same.rpt");
+    kv6test::writeFile(other, kv6test::definition("<Name>Elsewhere</Name>"));
 
     clsReport report;
     ASSERT_TRUE(report.LoadDefinition(QStringLiteral("same.rpt")));
     EXPECT_EQ(report.Name(), QStringLiteral("InFolder"));
-    ASSERT_TRUE(report.LoadDefinition(f.fileName()));
+    ASSERT_TRUE(report.LoadDefinition(other));
     EXPECT_EQ(report.Name(), QStringLiteral("Elsewhere"));
-    EXPECT_EQ(report.FileName(), f.fileName());
+    EXPECT_EQ(report.FileName(), other);
 
     // A Windows-style relative name is a path too: it resolves from the working folder, never
     // from the definitions folder.

@@ -100,12 +100,9 @@ TEST_F(Catalogue, SimpleModeLeavesOutReportsThatForceEstimatedCosts)
 TEST_F(Catalogue, AnotherFolderAndTheDatabaseTypeCanBeGiven)
 {
     const QString other = env.path(QStringLiteral("other"));
-    QDir().mkpath(other);
-    QFile f(other + QStringLiteral("/x.rpt"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(kv6test::definition("<Name>X</Name><AccessSQL>a</AccessSQL>"
-                                "<SQLServerSQL>s</SQLServerSQL>"));
-    f.close();
+    kv6test::writeFile(other + QStringLiteral("/x.rpt"),
+        kv6test::definition(
+            "<Name>X</Name><AccessSQL>a</AccessSQL><SQLServerSQL>s</SQLServerSQL>"));
     writeReport(QStringLiteral("in_default.rpt"), "Default", "");
 
     ReportCatalogue catalogue;

@@ -119,10 +119,7 @@ protected:
     void load(clsReport &report, const QByteArray &content)
     {
         const QString path = env.path(QStringLiteral("def.rpt"));
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(kv6test::definition(content));
-        f.close();
+        kv6test::writeFile(path, kv6test::definition(content));
         ASSERT_TRUE(report.LoadDefinition(path, isSQLite() ? 1 : 2))
             << report.LastError().toStdString();
         ReportParametersPtr params = report.Parameters();

@@ -43,9 +43,7 @@ protected:
     QString savedPath(const QString &name) { return QDir(userFolder).filePath(name); }
     void writeSaved(const QString &name, const QByteArray &content)
     {
-        QFile f(savedPath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
+        kv6test::writeFile(savedPath(name), content);
     }
 
     QString userFolder = env.path(QStringLiteral("saved"));

@@ -2,8 +2,7 @@
 
 #include "app/startup.h"
 #include "base/langstrings.h"
-#include "dataaccess/dataconnection.h"
-#include "dataaccess/demodata.h"
+#include "enginetest.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>
@@ -16,25 +15,16 @@ namespace kv6test {
 
 void UiTest::SetUp()
 {
-    SetLanguageFolderForTesting(sourceDir() + QStringLiteral("/data/lang"));
-    LoadLanguage(QStringLiteral("kv6reprt"));
     ResolveFolders();
     databasePath = env.path(QStringLiteral("demo.db"));
     DataSource source;
     source.path = databasePath;
     source.createIfMissing = true;
-    QVariant version;
-    std::unique_ptr<DataConnection> c;
-    DataResult e = OpenDataConnection(source, true, version, c);
-    ASSERT_FALSE(e) << e->Description().toStdString();
-    DemoOptions options;
-    options.jobs = 50;
-    options.companies = 2;
-    options.printers = 8;
+    DemoOptions options = demoOptions(50, 365);
     options.users = 12;
-    options.lastDay = QDate(2026, 6, 30);
-    e = GenerateDemoData(*c, options);
-    ASSERT_FALSE(e) << e->Description().toStdString();
+    std::unique_ptr<DataConnection> c;
+    const QString e = openWithDemo(source, options, c);
+    ASSERT_TRUE(e.isEmpty()) << e.toStdString();
     databaseUrl = databasePath;
     scoped = std::make_unique<ScopedDialogProvider>(&dialogs);
 }
@@ -42,9 +32,6 @@ void UiTest::SetUp()
 void UiTest::TearDown()
 {
     scoped.reset();
-    qunsetenv("KV6_DATABASE");
-    FreeLanguage();
-    SetLanguageFolderForTesting(QString());
     EXPECT_EQ(dialogs.unexpected, 0) << "a message or dialog nobody expected";
 }
 

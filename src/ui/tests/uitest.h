@@ -7,6 +7,7 @@
 #include "ui/mainwindow.h"
 
 #include "testenv.h"
+#include "testscopes.h"
 
 #include <gtest/gtest.h>
 #include <QModelIndex>
@@ -47,6 +48,7 @@ protected:
     static QString enabled(kv6::frmReporting &w, const QStringList &ids);
 
     TempEnv env;
+    ShippedLanguage language;
     QString databasePath;
     QString databaseUrl;
     kv6::ScriptedDialogs dialogs;
