@@ -9,10 +9,13 @@
 
 namespace {
 
+// Kept for the whole run and never destroyed: at exit Qt's database registry is gone before
+// static objects would be.
 kv6::clsAnalysis &analysis()
 {
-    static std::unique_ptr<kv6::DataConnection> connection;
-    static kv6::clsAnalysis a;
+    static std::unique_ptr<kv6::DataConnection> &connection
+        = *new std::unique_ptr<kv6::DataConnection>;
+    static kv6::clsAnalysis &a = *new kv6::clsAnalysis;
     static const bool ready = [] {
         kv6::DataSource source;
         source.path = kv6fuzz::path(QStringLiteral("demo.db"));

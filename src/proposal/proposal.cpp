@@ -8,6 +8,7 @@
 #include "report/runsettings.h"
 #include "report/savedfile.h"
 
+#include <cmath>
 #include <QDir>
 
 namespace kv6 {
@@ -103,9 +104,10 @@ bool clsProposal::LoadUserDefined(qint32 companyId, const QString &fileName, QSt
     if (!in.next(line))
         return truncated();
     if (const auto version = clsReportParameter::ToNumber(line.trimmed())) {
-        h.version = int(*version);
-        if (h.version < 1 || h.version > ProposalVersion || *version != h.version)
+        // Checked as a number first: a huge one would not fit an int.
+        if (!(*version >= 1 && *version <= ProposalVersion) || *version != std::floor(*version))
             return badLine(QStringLiteral("a known format version"));
+        h.version = int(*version);
         if (!in.next(h.name))
             return truncated();
     } else {

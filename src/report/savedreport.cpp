@@ -109,10 +109,11 @@ bool clsReport::LoadUserDefined(qint32 companyId, const QString &fileName, QStri
     QString line;
     if (!in.next(line))
         return truncated();
-    if (clsReportParameter::ToNumber(line.trimmed())) {
-        s.version = int(clsReportParameter::ToNumber(line.trimmed()).value());
-        if (s.version < 2 || s.version > SavedReportVersion)
+    if (const auto number = clsReportParameter::ToNumber(line.trimmed())) {
+        // Checked as a number first: a huge one would not fit an int.
+        if (!(*number >= 2 && *number < SavedReportVersion + 1))
             return badLine(QStringLiteral("a known format version"));
+        s.version = int(*number);
         if (!in.next(s.definition))
             return truncated();
     } else {

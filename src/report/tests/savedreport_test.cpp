@@ -156,6 +156,11 @@ TEST_F(SavedReport, BadFilesGiveTheirMessageAndChangeNothing)
     EXPECT_FALSE(report.LoadUserDefined(1, QStringLiteral("short.rpt"), message));
     EXPECT_TRUE(message.contains(QStringLiteral("ends before line 4"))) << message.toStdString();
 
+    // A version number far past any int (found by fuzzing) is a bad line, not a wrapped int.
+    writeSaved(QStringLiteral("huge.rpt"), "99999999999999999999999991\r\nusers.rpt\r\n");
+    EXPECT_FALSE(report.LoadUserDefined(1, QStringLiteral("huge.rpt"), message));
+    EXPECT_TRUE(message.contains(QStringLiteral("Line 1"))) << message.toStdString();
+
     writeSaved(QStringLiteral("flags.rpt"),
         "3\r\nusers.rpt\r\nA\r\n\r\n\r\n\r\n\r\nmaybe\r\n-1\r\n0\r\n2\r\n-1\r\n-1\r\n");
     EXPECT_FALSE(report.LoadUserDefined(1, QStringLiteral("flags.rpt"), message));
