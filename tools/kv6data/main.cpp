@@ -240,6 +240,24 @@ int fail(const DataError &e)
     return 1;
 }
 
+// What a command may do with a database that does not exist yet.
+enum class Missing { Create, AsConfigured, Refuse };
+
+// Opens the database a command works on: 0, or the exit status after saying why.
+int openDatabase(
+    const CommandLine &cl, Missing missing, DataSource &source, std::unique_ptr<DataConnection> &c)
+{
+    QString error;
+    if (!sourceFor(cl, missing == Missing::Create, source, error))
+        return printErr(error), 2;
+    if (missing == Missing::Refuse)
+        source.createIfMissing = false;
+    QVariant version;
+    if (DataResult e = OpenDataConnection(source, true, version, c))
+        return fail(*e);
+    return 0;
+}
+
 // Opens read-only and without Setup, since looking must never upgrade, and checks the database
 // holds the schema. 0, or the exit code once the reason is shown.
 int openToLook(DataConnection &c, const QString &initCommand)
@@ -310,12 +328,9 @@ int runDemo(const CommandLine &cl)
             return printErr(QStringLiteral("--end needs a date written yyyy-MM-dd.")), 2;
     }
     DataSource source;
-    if (!sourceFor(cl, true, source, error))
-        return printErr(error), 2;
     std::unique_ptr<DataConnection> c;
-    QVariant version;
-    if (DataResult e = OpenDataConnection(source, true, version, c))
-        return fail(*e);
+    if (const int exit = openDatabase(cl, Missing::Create, source, c))
+        return exit;
     QElapsedTimer timer;
     timer.start();
     ProgressLine progress(cl.quiet, QStringLiteral("jobs"));
@@ -351,12 +366,9 @@ int runImport(const CommandLine &cl)
         return printErr(QStringLiteral("--company needs a company id above 0.")), 2;
     const QString path = cl.positional.first();
     DataSource source;
-    if (!sourceFor(cl, false, source, error))
-        return printErr(error), 2;
     std::unique_ptr<DataConnection> c;
-    QVariant version;
-    if (DataResult e = OpenDataConnection(source, true, version, c))
-        return fail(*e);
+    if (const int exit = openDatabase(cl, Missing::AsConfigured, source, c))
+        return exit;
     ProgressLine progress(cl.quiet, QString());
     CupsImportSummary s;
     DataResult e = ImportCupsPageLog(
@@ -516,13 +528,9 @@ int runSettings(const CommandLine &cl)
     if (!mailPassword(cl, password, error))
         return printErr(error), 2;
     DataSource source;
-    if (!sourceFor(cl, false, source, error))
-        return printErr(error), 2;
-    source.createIfMissing = false;
     std::unique_ptr<DataConnection> c;
-    QVariant version;
-    if (DataResult e = OpenDataConnection(source, true, version, c))
-        return fail(*e);
+    if (const int exit = openDatabase(cl, Missing::Refuse, source, c))
+        return exit;
     SuiteSettings s;
     if (DataResult e = DataSettings::GetSuiteSettings(*c, s))
         return fail(*e);
@@ -567,13 +575,9 @@ int runSummaries(const CommandLine &cl)
     if (rebuild == cl.options.contains(QStringLiteral("check")))
         return printErr(QStringLiteral("summaries needs either --check or --rebuild.")), 2;
     DataSource source;
-    if (!sourceFor(cl, false, source, error))
-        return printErr(error), 2;
-    source.createIfMissing = false;
     std::unique_ptr<DataConnection> c;
-    QVariant version;
-    if (DataResult e = OpenDataConnection(source, true, version, c))
-        return fail(*e);
+    if (const int exit = openDatabase(cl, Missing::Refuse, source, c))
+        return exit;
     QElapsedTimer timer;
     timer.start();
     if (rebuild) {
