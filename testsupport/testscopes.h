@@ -9,6 +9,9 @@
 
 #include <QLocale>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace kv6test {
 
 // Language tables loaded from `folder` for the lifetime of the object; with `load` false only
@@ -123,5 +126,31 @@ inline QVariant machineValue(const QString &key, const QString &name)
     QString err;
     return reg.GetValueOrDefault(name, QVariant(), err);
 }
+
+// A file-size limit on this process for the lifetime of the object: every write past `bytes` fails
+// as on a full disk (the signal the system would send is ignored meanwhile, as the tools do).
+class ScopedFileSizeLimit
+{
+public:
+    explicit ScopedFileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~ScopedFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    ScopedFileSizeLimit(const ScopedFileSizeLimit &) = delete;
+    ScopedFileSizeLimit &operator=(const ScopedFileSizeLimit &) = delete;
+
+private:
+    rlimit m_saved {};
+    void (*m_handler)(int) = nullptr;
+};
 
 } // namespace kv6test

@@ -1,5 +1,7 @@
 #include "taskstore_p.h"
 
+#include "base/textfile.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -197,17 +199,14 @@ TaskResult WriteFileAtomically(
     const QString &path, const QByteArray &data, QFileDevice::Permissions permissions)
 {
     QSaveFile file(path);
-    const auto fail = [&] {
-        return TaskError { errGeneral,
-            QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()) };
-    };
+    QString why;
     if (!file.open(QIODevice::WriteOnly))
-        return fail();
-    if (permissions)
-        file.setPermissions(permissions);
-    if (file.write(data) != data.size() || !file.commit())
-        return fail();
-    return std::nullopt;
+        why = file.errorString();
+    else if (permissions && !file.setPermissions(permissions))
+        why = file.errorString();
+    else if (WriteAndCommit(file, data, &why))
+        return std::nullopt;
+    return TaskError { errGeneral, QStringLiteral("Cannot write %1: %2").arg(path, why) };
 }
 
 } // namespace kv6::taskstore

@@ -1,6 +1,6 @@
 #include "taskstore/taskstore.h"
 
-#include "testenv.h"
+#include "testscopes.h"
 #include "vbcore/vbdate.h"
 
 #include <gtest/gtest.h>
@@ -486,6 +486,37 @@ TEST_F(TaskStoreTest, AFolderThatCannotBeWrittenChangesNothing)
     EXPECT_FALSE(schedule.CreateTask(QStringLiteral("a/b"), &e));
     EXPECT_FALSE(schedule.CreateTask(QStringLiteral("TOP 10"), &e));
     EXPECT_EQ(e.number, errFileExists);
+}
+
+// A disk that fills while the job file is written: the message names it, the job file and the
+// cron file stay as they were, and no temporary file is left.
+TEST_F(TaskStoreTest, AFullDiskKeepsTheSavedTask)
+{
+    TaskPtr t = create(QStringLiteral("Monthly"));
+    ASSERT_TRUE(t);
+    t->Triggers().Add()->SetStartTime(QTime(7, 0));
+    t->SetComment(QString(4000, QLatin1Char('c'))); // in the job file only
+    ASSERT_FALSE(t->Save());
+    const QString cron = QDir(CronFolder()).filePath(CronFileName(t->Name()));
+    const QByteArray job = kv6test::readFile(t->FileName());
+    const QByteArray cronBefore = kv6test::readFile(cron);
+    ASSERT_LT(cronBefore.size() + 100, job.size());
+
+    t->Triggers().Item(1)->SetStartTime(QTime(8, 0));
+    TaskResult saved;
+    {
+        // Room for the cron file, not for the job file.
+        kv6test::ScopedFileSizeLimit full(cronBefore.size() + 100);
+        saved = t->Save();
+    }
+    ASSERT_TRUE(saved);
+    EXPECT_TRUE(saved->description.contains(t->FileName())) << saved->description.toStdString();
+    EXPECT_FALSE(saved->description.contains(QStringLiteral("Unknown error")))
+        << saved->description.toStdString();
+    EXPECT_EQ(kv6test::readFile(t->FileName()), job);
+    EXPECT_EQ(kv6test::readFile(cron), cronBefore);
+    EXPECT_EQ(QDir(TaskFolder()).entryList(QDir::Files).size(), 1);
+    EXPECT_EQ(QDir(CronFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
 } // namespace
