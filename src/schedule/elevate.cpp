@@ -98,6 +98,10 @@ bool readLines(const QString &path, QStringList &lines)
         return false;
     QString text = QString::fromUtf8(f.readAll());
     text.replace(crlf, QStringLiteral("\n"));
+    // Lines end with CR LF (or LF); a carriage return inside one is not part of any field, and
+    // a request read with it could not be written again.
+    if (text.contains(QLatin1Char('\r')))
+        return false;
     lines = text.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast();

@@ -95,12 +95,16 @@ TEST_F(Elevate, TheRequestFilesKeepTheirFormat)
     ASSERT_TRUE(read.LoadFromTemp(file));
     EXPECT_EQ(read.Item(2).Value.toString(), mesg);
 
-    for (const QByteArray &bad : { QByteArray("only\ttwo\r\n"), QByteArray("a\tb\tx\tv\r\n") }) {
+    for (const QByteArray &bad : { QByteArray("only\ttwo\r\n"), QByteArray("a\tb\tx\tv\r\n"),
+             QByteArray("a\rb\tn\t1\tv\r\n") }) {
         kv6test::writeFile(file, bad);
         EXPECT_FALSE(read.LoadFromTemp(file)) << bad.toStdString();
     }
     kv6test::writeFile(file, "Korvane 6 Report - Q\r\n/x\r\n");
     EXPECT_FALSE(back.LoadFromTemp(file)) << "a truncated schedule file";
+    // A carriage return inside a line would make a task name the file cannot carry back.
+    kv6test::writeFile(file, "Q\r+\r\n/x\r\n\r\n\r\n1\r\n0.25\r\n0\r\nFalse\r\n");
+    EXPECT_FALSE(back.LoadFromTemp(file));
 }
 
 TEST_F(Elevate, ASchedulesValuesAndTaskAreWrittenThroughTheHelper)
