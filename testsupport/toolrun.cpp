@@ -7,11 +7,9 @@
 
 namespace kv6test {
 
-ToolRun runStagedTool(
-    const QString &tool, const QStringList &args, int timeoutMs, const QByteArray &input,
-    qint64 fileSizeLimit)
+void startStagedTool(QProcess &p, const QString &tool, const QStringList &args,
+    const QByteArray &input, qint64 fileSizeLimit)
 {
-    QProcess p;
     const QString program = stageDir() + QStringLiteral("/bin/") + tool;
     if (fileSizeLimit > 0)
         p.start(QStringLiteral("prlimit"),
@@ -22,9 +20,13 @@ ToolRun runStagedTool(
         p.start(program, args);
     p.write(input);
     p.closeWriteChannel();
+}
+
+ToolRun finishTool(QProcess &p, int timeoutMs)
+{
     ToolRun r;
     if (!p.waitForFinished(timeoutMs)) {
-        ADD_FAILURE() << tool.toStdString() << " " << args.join(' ').toStdString()
+        ADD_FAILURE() << p.program().toStdString() << " " << p.arguments().join(' ').toStdString()
                       << " did not finish";
         p.kill();
         p.waitForFinished();
@@ -34,6 +36,14 @@ ToolRun runStagedTool(
     r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
     r.err = QString::fromLocal8Bit(p.readAllStandardError());
     return r;
+}
+
+ToolRun runStagedTool(const QString &tool, const QStringList &args, int timeoutMs,
+    const QByteArray &input, qint64 fileSizeLimit)
+{
+    QProcess p;
+    startStagedTool(p, tool, args, input, fileSizeLimit);
+    return finishTool(p, timeoutMs);
 }
 
 std::string show(const ToolRun &r)

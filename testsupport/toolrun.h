@@ -3,6 +3,7 @@
 // The staged command-line tools run as processes, the way shell scripts and cron run them.
 
 #include <QByteArray>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +23,11 @@ struct ToolRun
 // it fail as a full disk does.
 ToolRun runStagedTool(const QString &tool, const QStringList &args, int timeoutMs = 120000,
     const QByteArray &input = {}, qint64 fileSizeLimit = 0);
+// The same in two halves, for tests that act on the system while the tool runs: start it, then
+// wait for it and collect its outputs.
+void startStagedTool(QProcess &process, const QString &tool, const QStringList &args,
+    const QByteArray &input = {}, qint64 fileSizeLimit = 0);
+ToolRun finishTool(QProcess &process, int timeoutMs = 120000);
 // The exit code and both outputs, for failure messages.
 std::string show(const ToolRun &run);
 

@@ -64,35 +64,11 @@ class Db
 public:
     Db(const QString &path, bool write, bool personal, QString &error)
     {
-        if (!write && !QFileInfo::exists(path)) {
-            error = systemText(ENOENT);
-            return;
-        }
-        if (write) {
-            const QString dir = QFileInfo(path).absolutePath();
-            if (!makeFolders(dir, personal ? 0700 : 0755, error))
-                return;
-            // Made here with its final mode, so the file is never readable by others even for
-            // a moment; SQLite gives its journals the same mode.
-            const int fd = personal
-                ? ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600)
-                : -1;
-            if (fd >= 0)
-                ::close(fd);
-        }
-        if (personal && !keepPrivate(path, error))
-            return;
-        const int flags = write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
-        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
-        if (rc != SQLITE_OK) {
-            error = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
-                         : QString::fromUtf8(sqlite3_errstr(rc));
-            return;
-        }
-        sqlite3_busy_timeout(m_db, 10000);
-        if (write && !exec(kSchema, error))
-            return;
-        m_ok = true;
+        m_ok = open(path, write, personal, error);
+        // The system's text alone does not say which file could not be written.
+        const QString shown = QDir::toNativeSeparators(path);
+        if (!m_ok && write && !error.contains(shown))
+            error = QStringLiteral("The settings store %1 cannot be written: %2").arg(shown, error);
     }
     ~Db()
     {
@@ -137,6 +113,39 @@ public:
     }
 
 private:
+    bool open(const QString &path, bool write, bool personal, QString &error)
+    {
+        if (!write && !QFileInfo::exists(path)) {
+            error = systemText(ENOENT);
+            return false;
+        }
+        if (write) {
+            const QString dir = QFileInfo(path).absolutePath();
+            if (!makeFolders(dir, personal ? 0700 : 0755, error))
+                return false;
+            // Made here with its final mode, so the file is never readable by others even for
+            // a moment; SQLite gives its journals the same mode.
+            const int fd = personal
+                ? ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600)
+                : -1;
+            if (fd >= 0)
+                ::close(fd);
+        }
+        if (personal && !keepPrivate(path, error))
+            return false;
+        const int flags = write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
+        if (rc != SQLITE_OK) {
+            error = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
+                         : QString::fromUtf8(sqlite3_errstr(rc));
+            return false;
+        }
+        sqlite3_busy_timeout(m_db, 10000);
+        if (write && !exec(kSchema, error))
+            return false;
+        return true;
+    }
+
     sqlite3 *m_db = nullptr;
     bool m_ok = false;
 };

@@ -39,8 +39,14 @@ public:
         // The first read is where SQLite notices a file that is not a database.
         if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
             const QString text = q.lastError().text();
+            // SQLITE_BUSY and SQLITE_LOCKED: another program kept it locked for the whole wait.
+            const bool locked = q.lastError().nativeErrorCode() == QLatin1String("5")
+                || q.lastError().nativeErrorCode() == QLatin1String("6");
             q.clear();
             db.close();
+            if (locked)
+                return DataError(dataErrCannotOpen,
+                    QStringLiteral("%1 is locked by another program (%2).").arg(where, text));
             return DataError(dataErrNotDatabase,
                 QStringLiteral("%1 is not a SQLite database (%2).").arg(where, text));
         }
