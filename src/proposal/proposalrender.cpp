@@ -142,6 +142,11 @@ bool clsProposalRender::BeginProposal(IReportRenderHost &host, clsProposal &prop
     m_frontPages = 0;
     // A folder of its own, so two proposals rendering at once (a scheduled run beside the
     // window) never take each other's pieces.
+    // Qt names no temporary folder when the one the system names does not exist.
+    if (TempFolder().isEmpty())
+        return fail(error,
+            QStringLiteral("The system's temporary folder does not exist, so the proposal's "
+                           "pieces cannot be laid out."));
     m_folder = std::make_unique<QTemporaryDir>(TempFolder() + QStringLiteral("kv6prp-XXXXXX"));
     if (!m_folder->isValid()) {
         const QString why = m_folder->errorString();

@@ -5,10 +5,12 @@
 #include "base/startupvalues.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"
+#include "proposal/proposal.h"
 #include "report/dateselector.h"
 #include "report/runsettings.h"
 #include "ui/ctldateselector.h"
 #include "ui/progress.h"
+#include "ui/proposaleditor.h"
 #include "ui/reportwizard.h"
 #include "ui/savereport.h"
 #include "ui/schedulereport.h"
@@ -17,6 +19,7 @@
 #include "enginetest.h"
 #include "previewtab_p.h"
 #include "testscopes.h"
+#include "toolrun.h"
 #include "uitest.h"
 
 #include <QAction>
@@ -29,6 +32,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -44,6 +48,11 @@ const QString TopUsers = QStringLiteral("Top 10 Users List");
 const QString Volumes = QStringLiteral("Page Volumes Breakdown");
 
 using WizardSetup = std::function<void(frmReportWizard *)>;
+using EditorSetup = std::function<void(frmProposal *)>;
+
+// Small reports, so that a proposal of them builds quickly.
+const QStringList ProposalReports
+    = { TopUsers, QStringLiteral("Printer Inventory"), QStringLiteral("Model Volumes") };
 
 } // namespace
 
@@ -75,6 +84,51 @@ protected:
                 picker->reject();
         });
         w.RunCommand(QStringLiteral("ID_CreateReport"));
+    }
+
+    // "Create Report", "New Proposal": the small reports over all dates, Build.
+    void createProposal(frmReporting &w, const EditorSetup &setup = {})
+    {
+        whenModal<frmStartReport>([setup](frmStartReport *picker) {
+            picker->selectEntry(QStringLiteral("keyProposal"));
+            whenModal<frmProposal>([setup](frmProposal *editor) {
+                editor->txtTitle->setText(QStringLiteral("Print review"));
+                editor->txtPreparedBy->setText(QStringLiteral("IT"));
+                editor->txtPreparedFor->setText(QStringLiteral("The board"));
+                editor->cmdRemoveAll->click();
+                for (const QString &name : ProposalReports) {
+                    QTreeWidget *list = editor->lsvReports[0];
+                    for (int i = 0; i < list->topLevelItemCount(); ++i)
+                        list->topLevelItem(i)->setSelected(
+                            list->topLevelItem(i)->data(0, Qt::UserRole).toString() == name);
+                    editor->cmdAdd->click();
+                }
+                editor->dteProposalRange->SetDates(clsDateSelector::AllDates, {}, {});
+                if (setup)
+                    setup(editor);
+                editor->cmdBuild->click();
+                if (!editor->result())
+                    editor->reject();
+            });
+            picker->openSelected();
+            if (!picker->proposalResult())
+                picker->reject();
+        });
+        w.RunCommand(QStringLiteral("ID_CreateReport"));
+    }
+
+    // Pieces of a proposal left in the temporary folder.
+    QStringList leftBehind() const
+    {
+        return QDir(QString::fromLocal8Bit(qgetenv("TMPDIR")))
+            .entryList({ QStringLiteral("kv6prp*") }, QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
+
+    static QString pdfPage(const QString &pdf, int page)
+    {
+        return kv6test::runTool(QStringLiteral("pdftotext"),
+            { QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
+                QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-") });
     }
 
     ReportTab *tab(frmReporting &w) { return qobject_cast<ReportTab *>(w.tabs()->currentWidget()); }
@@ -410,11 +464,6 @@ TEST_F(Cycle, PickerSavedReportsOpenEditRebuildAndDelete)
     ASSERT_EQ(picker->lsvReports->count(), 2) << "only the fixed entries";
     EXPECT_FALSE(picker->cmdEdit->isEnabled());
     EXPECT_FALSE(picker->cmdDelete->isEnabled());
-    picker->selectEntry(QStringLiteral("keyProposal"));
-    dialogs.messageAnswers = { MsgAnswer::OK };
-    picker->openSelected();
-    EXPECT_EQ(takeMessages().size(), 1) << "proposals say they are not there yet";
-    EXPECT_FALSE(picker->result());
 
     // Build and Save through the window: the tab, and the file in the saved reports.
     create(*w, TopUsers, {});
@@ -556,4 +605,158 @@ TEST_F(Cycle, SimpleModeRefusesReportsThatNeedEstimatedCosts)
     picker->editSelected();
     EXPECT_EQ(takeMessages(), QStringList({ GetLangString(657), GetLangString(660) }));
     EXPECT_FALSE(picker->result());
+}
+
+TEST_F(Cycle, AProposalBecomesOneNumberedDocumentPrintedExportedAndClosed)
+{
+    auto w = open();
+    createProposal(*w);
+    ReportTab *t = tab(*w);
+    ASSERT_TRUE(t && t->proposal()) << takeMessages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(t->key(), QStringLiteral("PROP1"));
+    EXPECT_EQ(w->tabs()->tabText(2), QStringLiteral("Print review"));
+    const clsProposal &p = *t->proposal();
+    ASSERT_EQ(p.Reports().count(), 3);
+    QList<int> starts;
+    int pages = 0;
+    for (const ReportPtr &r : p.Reports()) {
+        starts << pages + 1;
+        pages += r->PageCount();
+    }
+    EXPECT_EQ(t->document().pageCount(), 2 + pages) << "a title page, the contents, the reports";
+    EXPECT_TRUE(leftBehind().isEmpty());
+
+    // Exported as PDF through the proposal's own dialog; the text shows contents and numbers.
+    const QString pdf = env.path(QStringLiteral("review.pdf"));
+    dialogs.fileAnswers = { pdf };
+    w->RunCommand(QStringLiteral("ID_ExportReport"));
+    ASSERT_FALSE(dialogs.files.isEmpty());
+    EXPECT_EQ(dialogs.files.last().caption, GetLangString(254));
+    EXPECT_EQ(dialogs.files.last().filter, GetLangString(255));
+    EXPECT_TRUE(pdfPage(pdf, 1).contains(QStringLiteral("Print review")));
+    const QString contents = pdfPage(pdf, 2);
+    for (int i = 0; i < 3; ++i) {
+        const QRegularExpression row(QRegularExpression::escape(ProposalReports.at(i))
+                + QStringLiteral("[ .]*%1\\s*$").arg(starts.at(i)),
+            QRegularExpression::MultilineOption);
+        EXPECT_TRUE(row.match(contents).hasMatch()) << contents.toStdString();
+    }
+    const QString n = QString::number(pages);
+    EXPECT_TRUE(pdfPage(pdf, 3).contains(GetLangString(821, QStringLiteral("1"), n)));
+    EXPECT_TRUE(pdfPage(pdf, 2 + pages).contains(GetLangString(821, n, n)));
+
+    // Other paper lays the proposal out again for it.
+    const QString printed = env.path(QStringLiteral("printed.pdf"));
+    dialogs.choosePrinter = [&](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        printer.setPageSize(QPageSize(QPageSize::A5));
+    };
+    dialogs.printerAnswers = { true };
+    w->RunCommand(QStringLiteral("ID_PrintReport"));
+    EXPECT_TRUE(kv6test::readFile(printed).startsWith("%PDF"));
+    const QSizeF a5 = engine::pageSizeTwips(QPageSize(QPageSize::A5));
+    EXPECT_LT(qAbs(t->document().page(3).size.height() - a5.height()), 40);
+    EXPECT_TRUE(leftBehind().isEmpty());
+
+    dialogs.messageAnswers = { MsgAnswer::Yes };
+    w->RunCommand(QStringLiteral("ID_DeleteReport"));
+    EXPECT_EQ(w->tabs()->count(), 2);
+}
+
+TEST_F(Cycle, AProposalThatCannotBeShownLeavesNoTabAndNothingBehind)
+{
+    auto w = open();
+    const QString blocker = env.path(QStringLiteral("a-file"));
+    kv6test::writeFile(blocker, "not a folder");
+    const auto noData = [](frmProposal *e) {
+        e->dteProposalRange->SetDates(
+            clsDateSelector::CustomRange, QDate(1990, 1, 1), QDate(1990, 1, 31));
+    };
+    // The one message says why; none when the user cancelled.
+    const QString whyNoData = GetLangString(825, TopUsers);
+    const QString whyNoTemp = QStringLiteral("temporary");
+    struct Case
+    {
+        const char *what;
+        EditorSetup setup;
+        QString told; // the message shown contains it
+        QByteArray tmpdir;
+        bool cancel = false;
+    };
+    const Case cases[] = {
+        { "a report without data", noData, whyNoData, {} },
+        { "cancelled after the second report", {}, {}, {}, true },
+        { "a temporary folder that is a file", {}, whyNoTemp, blocker.toLocal8Bit() },
+        { "a temporary folder under a file", {}, whyNoTemp,
+            (blocker + QStringLiteral("/tmp")).toLocal8Bit() },
+    };
+    for (const Case &c : cases) {
+        frmProgressProposal *progress = w->proposalProgress();
+        const QMetaObject::Connection hook = QObject::connect(
+            progress->prgProgress[0], &QProgressBar::valueChanged, [&](int value) {
+                if (c.cancel && value == 2 && progress->lblStatus[1]->text() == GetLangString(241))
+                    progress->cmdCancel->click();
+            });
+        std::optional<kv6test::ScopedEnv> tmp;
+        if (!c.tmpdir.isEmpty())
+            tmp.emplace("TMPDIR", c.tmpdir);
+        dialogs.messageAnswers = { MsgAnswer::OK };
+        createProposal(*w, c.setup);
+        tmp.reset();
+        QObject::disconnect(hook);
+        const QStringList m = takeMessages();
+        EXPECT_EQ(m.size(), c.told.isEmpty() ? 0 : 1) << c.what;
+        EXPECT_TRUE(m.value(0).contains(c.told)) << c.what << ": " << m.value(0).toStdString();
+        EXPECT_EQ(w->tabs()->count(), 2) << c.what;
+        EXPECT_TRUE(leftBehind().isEmpty()) << c.what;
+        EXPECT_TRUE(w->isEnabled()) << c.what;
+    }
+}
+
+TEST_F(Cycle, SavedProposalsOpenAndEditFromThePicker)
+{
+    auto w = open();
+    clsProposal p;
+    p.SetName(QStringLiteral("Quarterly"));
+    p.SetTitle(QStringLiteral("Quarter"));
+    p.SetUseGroups(true);
+    p.SetUseFilters(false);
+    p.SetDateSelectType(clsDateSelector::AllDates);
+    p.SetFromDate(QDate(2000, 1, 1));
+    p.SetToDate(QDate(2099, 12, 31));
+    auto r = std::make_shared<clsReport>();
+    ASSERT_TRUE(r->LoadDefinition(QStringLiteral("top_users.rpt")));
+    p.Reports().add(r, r->Name());
+    QString error;
+    ASSERT_TRUE(p.SaveUserDefined(QStringLiteral("quarter.prp"), error)) << error.toStdString();
+
+    frmStartReport *picker = w->picker();
+    picker->prepare(nullptr, -1, true);
+    ASSERT_TRUE(picker->selectEntry(QStringLiteral("quarter.prp")));
+    picker->openSelected();
+    std::shared_ptr<clsProposal> opened = picker->proposalResult();
+    ASSERT_TRUE(opened);
+    // Simple mode: the database's groups, with filters.
+    EXPECT_FALSE(opened->UseGroups());
+    EXPECT_FALSE((*opened->Reports().item(1))->UseGroups());
+    EXPECT_TRUE(opened->UseFilters());
+    ASSERT_FALSE(w->BuildAndShowProposal(opened));
+    ASSERT_TRUE(tab(*w) && tab(*w)->proposal() == opened);
+    EXPECT_EQ(w->tabs()->tabText(2), QStringLiteral("Quarterly"));
+
+    picker->prepare(nullptr, -1, false);
+    ASSERT_TRUE(picker->selectEntry(QStringLiteral("quarter.prp")));
+    whenModal<frmProposal>([](frmProposal *editor) {
+        EXPECT_EQ(editor->windowTitle(), GetLangString(135));
+        EXPECT_EQ(editor->lsvReports[1]->topLevelItemCount(), 1);
+        editor->txtPreparedBy->setText(QStringLiteral("IT"));
+        editor->txtPreparedFor->setText(QStringLiteral("Board"));
+        editor->cmdBuild->click();
+        if (!editor->result())
+            editor->reject();
+    });
+    picker->editSelected();
+    ASSERT_TRUE(picker->proposalResult());
+    EXPECT_EQ(picker->proposalResult()->PreparedBy(), QStringLiteral("IT"));
 }
