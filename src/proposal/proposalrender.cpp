@@ -11,6 +11,7 @@
 #include "recordset/recordset.h"
 #include "render/pdfpatch.h"
 #include "render/reportoutput.h"
+#include "report/dateselector.h"
 #include "report/report.h"
 #include "report/savedfile.h"
 
@@ -54,6 +55,9 @@ QString layoutPath(const QString &fileName)
 // The period the proposal covers, as its title page shows it.
 QString periodText(const clsProposal &p)
 {
+    // All dates span the calendar's ends; its name reads better than those.
+    if (p.DateSelectType() == clsDateSelector::AllDates)
+        return clsDateSelector::SearchTypeDescription(clsDateSelector::AllDates);
     if (!p.FromDate().isValid() || !p.ToDate().isValid())
         return {};
     return SavedDateText(p.FromDate()) + QStringLiteral(" \u2013 ") + SavedDateText(p.ToDate());

@@ -633,7 +633,10 @@ TEST_F(Cycle, AProposalBecomesOneNumberedDocumentPrintedExportedAndClosed)
     ASSERT_FALSE(dialogs.files.isEmpty());
     EXPECT_EQ(dialogs.files.last().caption, GetLangString(254));
     EXPECT_EQ(dialogs.files.last().filter, GetLangString(255));
-    EXPECT_TRUE(pdfPage(pdf, 1).contains(QStringLiteral("Print review")));
+    const QString title = pdfPage(pdf, 1);
+    EXPECT_TRUE(
+        title.contains(QStringLiteral("Print review")) && title.contains(GetLangString(750)))
+        << "the title and the period by its name: " << title.toStdString();
     const QString contents = pdfPage(pdf, 2);
     for (int i = 0; i < 3; ++i) {
         const QRegularExpression row(QRegularExpression::escape(ProposalReports.at(i))
