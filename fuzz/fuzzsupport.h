@@ -8,7 +8,9 @@
 #include "base/textfile.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QString>
 #include <QTemporaryDir>
@@ -36,7 +38,11 @@ inline QGuiApplication &app()
 
 inline const QTemporaryDir &folder()
 {
-    static QTemporaryDir dir;
+    // In memory where there is a place for it: the program syncs what it saves to disk, and a
+    // disk's sync would make most of a run's time.
+    static QTemporaryDir dir(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+            ? QStringLiteral("/dev/shm/kv6fuzz-XXXXXX")
+            : QDir::tempPath() + QStringLiteral("/kv6fuzz-XXXXXX"));
     return dir;
 }
 
