@@ -64,29 +64,16 @@ bool PrivatePostgres::shell(const QString &script, QString *out) const
     return ok;
 }
 
-QString PrivatePostgres::psql(const QString &sql, bool *ok) const
+QString PrivatePostgres::psql() const
 {
-    QString out;
-    QString quoted = sql;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
-    const bool done
-        = shell(QStringLiteral("kv6_pg_run psql -X -q -tA -v ON_ERROR_STOP=1 -h '%1/pg' "
-                               "-p %2 -U postgres -d kv6test -c '%3'")
-                    .arg(m_dir.path(), m_port, quoted),
-            &out);
-    if (ok)
-        *ok = done;
-    return out.trimmed();
+    return QStringLiteral("kv6_pg_run psql -X -q -h '%1/pg' -p %2 -U postgres -d kv6test")
+        .arg(m_dir.path(), m_port);
 }
 
 bool PrivatePostgres::lockTables(const QStringList &tables)
 {
-    m_locker.start(QStringLiteral("bash"),
-        { QStringLiteral("-c"),
-            prelude(m_dir.path())
-                + QStringLiteral("kv6_pg_run psql -X -q -h '%1/pg' -p %2 "
-                                 "-U postgres -d kv6test")
-                      .arg(m_dir.path(), m_port) });
+    m_locker.start(
+        QStringLiteral("bash"), { QStringLiteral("-c"), prelude(m_dir.path()) + psql() });
     if (!m_locker.waitForStarted())
         return false;
     m_locker.write(QStringLiteral("BEGIN; LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE; "
@@ -102,12 +89,13 @@ bool PrivatePostgres::lockTables(const QStringList &tables)
 
 bool PrivatePostgres::waitForBlockedQuery(int timeoutMs) const
 {
+    const QString count = psql()
+        + QStringLiteral(" -tA -c \"SELECT count(*) FROM pg_stat_activity "
+                         "WHERE wait_event_type = 'Lock' AND usename <> 'postgres'\"");
     const QDeadlineTimer deadline(timeoutMs);
+    QString out;
     while (!deadline.hasExpired()) {
-        if (psql(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = "
-                                "'Lock' AND usename <> 'postgres'"))
-                .toInt()
-            > 0)
+        if (shell(count, &out) && out.trimmed().toInt() > 0)
             return true;
         QThread::msleep(100);
     }

@@ -24,9 +24,6 @@ public:
     // "127.0.0.1:port", as messages about the server name it.
     QString hostPort() const;
 
-    // Runs SQL as the superuser in the test database; its output, unaligned. `ok` false when
-    // psql failed.
-    QString psql(const QString &sql, bool *ok = nullptr) const;
     // Takes the tables in an open transaction of a session that stays until the server stops,
     // so every other session reading them waits.
     bool lockTables(const QStringList &tables);
@@ -37,6 +34,7 @@ public:
 
 private:
     bool shell(const QString &script, QString *out = nullptr) const;
+    QString psql() const; // the superuser's psql in the test database
     QTemporaryDir m_dir;
     QString m_url;
     QString m_port;
