@@ -82,8 +82,11 @@ bool PrivatePostgres::lockTables(const QStringList &tables)
                        .toUtf8());
     QByteArray said;
     const QDeadlineTimer deadline(30000);
-    while (!said.contains("locked") && !deadline.hasExpired() && m_locker.waitForReadyRead(1000))
+    while (!said.contains("locked") && !deadline.hasExpired()
+        && m_locker.state() == QProcess::Running) {
+        m_locker.waitForReadyRead(500);
         said += m_locker.readAllStandardOutput();
+    }
     return said.contains("locked");
 }
 

@@ -1,6 +1,7 @@
 #include "dataaccess/bulkjobwriter.h"
 
 #include "dataaccess/dataconnection.h"
+#include "driverhandle_p.h"
 
 #include <charconv>
 #include <libpq-fe.h>
@@ -17,20 +18,6 @@ namespace {
 const char *const jobColumns = "job_id, company_id, user_id, printer_id, job_time, computer, "
                                "document_name, pages, color_pages, copies, duplex, paper_size, "
                                "size_bytes, job_status, job_cost";
-
-template<typename Handle>
-Handle *driverHandle(const QSqlDatabase &db, const char *typeName, const char *structName)
-{
-    if (!db.driver())
-        return nullptr;
-    const QVariant handle = db.driver()->handle();
-    // Qt 6 names a typedef'd pointer after the struct behind it ("pg_conn*" for "PGconn*").
-    if (!handle.isValid()
-        || (qstrcmp(handle.typeName(), typeName) != 0
-            && qstrcmp(handle.typeName(), structName) != 0))
-        return nullptr;
-    return *static_cast<Handle *const *>(handle.constData());
-}
 
 class SqliteJobWriter final : public BulkJobWriter
 {

@@ -1,4 +1,7 @@
 #include "dataaccess/sqldialect.h"
+#include "driverhandle_p.h"
+
+#include <libpq-fe.h>
 
 #include <QSqlError>
 #include <QSqlField>
@@ -82,6 +85,12 @@ public:
             return DataError(dataErrCannotOpen,
                 QStringLiteral("Cannot connect to %1: %2")
                     .arg(where, db.lastError().text().trimmed()));
+        // The server's notices would reach standard error beside the program's own one-line
+        // errors (a server shut down says so before the connection breaks); the error that
+        // follows says what matters.
+        if (PGconn *conn = driverHandle<PGconn>(db, "PGconn*", "pg_conn*"))
+            PQsetNoticeProcessor(
+                conn, [](void *, const char *) {}, nullptr);
         QSqlQuery q(db);
         QStringList setup { QStringLiteral("SET client_min_messages TO warning"),
             QStringLiteral("SET datestyle TO ISO") };
