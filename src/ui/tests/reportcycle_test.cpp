@@ -724,4 +724,8 @@ TEST_F(Cycle, SavedProposalsOpenEditOrFailWithoutATabOrLeftovers)
         EXPECT_TRUE(leftBehind().isEmpty()) << c.what;
         EXPECT_TRUE(w->isEnabled()) << c.what;
     }
+    dialogs.messageAnswers = { MsgAnswer::OK };
+    EXPECT_FALSE(w->BuildAndShowProposal(std::make_shared<clsProposal>()));
+    EXPECT_EQ(takeMessages(), QStringList { GetLangString(129) }) << "no report, nothing to show";
+    EXPECT_EQ(w->tabs()->count(), tabs);
 }
