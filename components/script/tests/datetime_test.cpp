@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace kv6::script;
+using kv6test::describe;
 using kv6test::eval;
 using kv6test::ScopedLocale;
 
