@@ -114,7 +114,8 @@ public:
 };
 
 // The report's pages made by hand, as the layout says: rows top to bottom, a page break when the
-// next band does not fit, the same strings formatted in C++. Returns the number of pages.
+// next band does not fit (a page that starts inside a user's rows repeats the user's header, as
+// the engine does), the same strings formatted in C++. Returns the number of pages.
 int walk(const RecordsetPtr &rs, int totalPages, Sink &out)
 {
     const QSizeF page(11906, 16838);
@@ -123,11 +124,18 @@ int walk(const RecordsetPtr &rs, int totalPages, Sink &out)
     const bool text = out.wantsText();
     int p = 0;
     double y = 0;
+    QString user;
+    bool open = false; // a user's rows run on: a new page repeats the header
     auto newPage = [&] {
         out.page(++p);
         if (text)
             out.text(QRectF(left, 720, 6000, 400), QStringLiteral("Pages by user"), Qt::AlignLeft);
         y = 720 + 400;
+        if (open) {
+            if (text)
+                out.text(QRectF(left, y, 3000, 260), user, Qt::AlignLeft);
+            y += 260;
+        }
     };
     auto footer = [&] {
         if (text)
@@ -141,7 +149,6 @@ int walk(const RecordsetPtr &rs, int totalPages, Sink &out)
         }
     };
     newPage();
-    QString user;
     qint64 sum = 0;
     for (int r = 0; r < rs->RecordCount(); ++r) {
         const QString u = rs->ValueAt(r, 0).toString();
@@ -152,12 +159,14 @@ int walk(const RecordsetPtr &rs, int totalPages, Sink &out)
                     out.text(QRectF(left + 4000, y, 1000, 260), c.toString(sum), Qt::AlignRight);
                 y += 260;
             }
+            open = false;
             user = u;
             sum = 0;
             need(260);
             if (text)
                 out.text(QRectF(left, y, 3000, 260), u, Qt::AlignLeft);
             y += 260;
+            open = true;
         }
         need(240);
         const int pages = rs->ValueAt(r, 2).toInt();
