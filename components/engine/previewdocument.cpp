@@ -96,6 +96,11 @@ void PreviewDocument::addItem(int page, const DisplayItem &item)
     m_pages[page - 1].items.append(item);
 }
 
+void PreviewDocument::addItem(int page, DisplayItem &&item)
+{
+    m_pages[page - 1].items.append(std::move(item));
+}
+
 void PreviewDocument::addOverlay(int page, const DisplayItem &item)
 {
     m_pages[page - 1].overlay.append(item);
