@@ -135,6 +135,9 @@ public:
     // no query. ReportData() holds the table afterwards, also on failure.
     DataResult BuildReportDataSet(
         clsAnalysis *analysis, DataConnection &connection, const RecordsetPtr &parentData = {});
+    // On (the default), the database filters and merges the query's rows by the analysis before
+    // they cross, wherever the table comes out the same; off, every row crosses as queried.
+    void SetCombineInDatabase(bool combine) { m_combineInDatabase = combine; }
     // The data set of the last build; null before.
     RecordsetPtr ReportData() const { return m_reportData; }
     // The row limit as the last build resolved it (-1: none).
@@ -183,6 +186,7 @@ private:
     bool m_useGroups = false;
     bool m_useFilters = false;
     bool m_useEstCosts = false;
+    bool m_combineInDatabase = true;
     qint16 m_numDecimals; // the suite's default until set
     clsSimpleGroups m_simpleUserGroups;
     clsSimpleGroups m_simplePrinterGroups;
