@@ -153,26 +153,29 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
         }
         if (!aggregated)
             continue;
-        QString expression;
+        // Window aggregates over the merged rows: one sort serves them all.
+        QString call, cast;
         if (action == clsReportCol::ActionSum) {
-            expression = QStringLiteral("SUM(%1)").arg(quoted(name));
+            call = QStringLiteral("SUM(%1)").arg(rowField(name));
             if (typeCasts) {
                 const int type = fields.FieldAt(field).type;
-                const QString cast = castFor(type);
+                cast = castFor(type);
                 if (cast.isEmpty())
                     return {};
                 // Money crosses rounded to four places and the program adds the rounded values.
                 if (type == adCurrency)
-                    expression = QStringLiteral("SUM(ROUND(%1, 4))").arg(quoted(name));
-                expression = QStringLiteral("CAST(%1 AS %2)").arg(expression, cast);
+                    call = QStringLiteral("SUM(ROUND(%1, 4))").arg(rowField(name));
             }
         } else {
             if (typeCasts && fields.FieldAt(field).type == adBoolean)
                 return {};
-            expression = QStringLiteral("%1(%2)").arg(
+            call = QStringLiteral("%1(%2)").arg(
                 action == clsReportCol::ActionMin ? QStringLiteral("MIN") : QStringLiteral("MAX"),
-                quoted(name));
+                rowField(name));
         }
+        call += QStringLiteral(" OVER kv6_w");
+        const QString expression
+            = cast.isEmpty() ? call : QStringLiteral("CAST(%1 AS %2)").arg(call, cast);
         merged.insert(field, expression);
     }
 
@@ -180,8 +183,9 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
     for (int f = 0; f < fields.FieldCount(); ++f) {
         const QString name = quoted(fields.FieldAt(f).name);
         if (merged.contains(f)) {
-            aggregates << merged.value(f) + QStringLiteral(" AS ") + name;
-            outer << QStringLiteral("kv6_a.") + name;
+            const QString alias = QStringLiteral("kv6_m%1").arg(f);
+            aggregates << merged.value(f) + QStringLiteral(" AS ") + alias;
+            outer << QStringLiteral("kv6_p.%1 AS %2").arg(alias, name);
         } else {
             outer << QStringLiteral("kv6_p.") + name;
         }
@@ -199,24 +203,23 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
                      .arg(ItemsTable, quoted(PrinterKeyField));
         included << QStringLiteral("COALESCE(kv6_r.included, 1) = 1");
     }
-    // Each merged row is named by the position of its first row in the query's order, so the
-    // program meets the merged rows in the order it would have met their first rows.
+    // Each merged row stands where its first row stood in the query's order, with that row's
+    // values, so the program meets the merged rows in the order it would have met their first
+    // rows.
     return QStringLiteral(
         "WITH kv6_q AS (SELECT kv6_s.*, ROW_NUMBER() OVER () AS kv6_rn FROM (\n%1\n) kv6_s),\n"
-        "kv6_p AS MATERIALIZED (SELECT kv6_q.*, MIN(kv6_q.kv6_rn) OVER (%2) AS kv6_first "
-        "FROM kv6_q %3%4),\n"
-        "kv6_a AS (SELECT kv6_first%5 FROM kv6_p GROUP BY kv6_first)\n"
-        "SELECT %6 FROM kv6_a JOIN kv6_p ON kv6_p.kv6_rn = kv6_a.kv6_first "
-        "ORDER BY kv6_a.kv6_first")
+        "kv6_p AS (SELECT kv6_q.*, MIN(kv6_q.kv6_rn) OVER kv6_w AS kv6_first%2 FROM kv6_q %3%4 "
+        "WINDOW kv6_w AS (%5))\n"
+        "SELECT %6 FROM kv6_p WHERE kv6_p.kv6_rn = kv6_p.kv6_first ORDER BY kv6_p.kv6_first")
         .arg(sql,
-            partition.isEmpty()
-                ? QString()
-                : QStringLiteral("PARTITION BY ") + partition.join(QLatin1String(", ")),
+            aggregates.isEmpty() ? QString()
+                                 : QStringLiteral(", ") + aggregates.join(QLatin1String(", ")),
             joins.join(QLatin1Char(' ')),
             included.isEmpty() ? QString()
                                : QStringLiteral(" WHERE ") + included.join(QLatin1String(" AND ")),
-            aggregates.isEmpty() ? QString()
-                                 : QStringLiteral(", ") + aggregates.join(QLatin1String(", ")),
+            partition.isEmpty()
+                ? QString()
+                : QStringLiteral("PARTITION BY ") + partition.join(QLatin1String(", ")),
             outer.join(QLatin1String(", ")));
 }
 
