@@ -75,15 +75,18 @@ bool isAsciiKey(const QString &key)
 } // namespace
 
 QString CombiningQuery(const QString &sql, const Recordset &fields,
-    const ReportDataSetSettings &settings, bool typeCasts)
+    const ReportDataSetSettings &settings, const CombiningShape &shape)
 {
     // A script sees every row the query returns; keep them all for it.
     if (!settings.scripts.trimmed().isEmpty() || !settings.columns)
         return {};
-    const bool hasUser = fields.FieldIndex(UserKeyField) >= 0;
-    const bool hasPrinter = fields.FieldIndex(PrinterKeyField) >= 0;
+    const bool typeCasts = shape.typeCasts;
+    const bool hasUser = fields.FieldIndex(UserKeyField) >= 0 && shape.users;
+    bool hasPrinter = fields.FieldIndex(PrinterKeyField) >= 0 && shape.printers;
+    const bool canRate = fields.FieldIndex(PrinterKeyField) >= 0;
     const QString userGroup = QStringLiteral("kv6_u.group_key");
     const QString printerGroup = QStringLiteral("kv6_r.group_key");
+    bool minOrMax = false;
 
     // What a merged row must share, and how each combined field merges.
     QStringList partition;
@@ -114,9 +117,9 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
             // merge in the program too; a rate depends on more than the key.
             if (rateReplace)
                 return {};
-            if (name.compare(UserKeyField, Qt::CaseInsensitive) == 0)
+            if (name.compare(UserKeyField, Qt::CaseInsensitive) == 0 && hasUser)
                 partition << QStringLiteral("COALESCE(%1, %2)").arg(userGroup, rowField(name));
-            else if (name.compare(PrinterKeyField, Qt::CaseInsensitive) == 0)
+            else if (name.compare(PrinterKeyField, Qt::CaseInsensitive) == 0 && hasPrinter)
                 partition << QStringLiteral("COALESCE(%1, %2)").arg(printerGroup, rowField(name));
             else
                 partition << rowField(name);
@@ -145,9 +148,11 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
                 && replaceCode(*pages) == 0 && pages->EnumeratedType() == -1;
             if (aggregated != pagesSummed || (aggregated && action != clsReportCol::ActionSum))
                 return {};
-            if (aggregated && hasPrinter)
+            if (aggregated && canRate) {
+                hasPrinter = true;
                 partition << (col.ReplaceColor() ? QStringLiteral("kv6_r.rate_color")
                                                  : QStringLiteral("kv6_r.rate"));
+            }
         } else if (aggregated && (col.EnumeratedType() != -1 || rateReplace || groupsReplace)) {
             return {};
         }
@@ -169,22 +174,33 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
         } else {
             if (typeCasts && fields.FieldAt(field).type == adBoolean)
                 return {};
+            minOrMax = true;
             call = QStringLiteral("%1(%2)").arg(
                 action == clsReportCol::ActionMin ? QStringLiteral("MIN") : QStringLiteral("MAX"),
                 rowField(name));
         }
-        call += QStringLiteral(" OVER kv6_w");
+        // "%1" takes the window, when there is one; a cast goes round the whole aggregate.
+        call += QStringLiteral("%1");
         const QString expression
             = cast.isEmpty() ? call : QStringLiteral("CAST(%1 AS %2)").arg(call, cast);
         merged.insert(field, expression);
     }
 
+    // SQLite takes a group's other columns from the row of its one MIN(): the first row. A
+    // column that combines by its minimum or maximum would be a second one.
+    const bool grouped = shape.groupedRows && !minOrMax;
     QStringList aggregates, outer;
     for (int f = 0; f < fields.FieldCount(); ++f) {
         const QString name = quoted(fields.FieldAt(f).name);
-        if (merged.contains(f)) {
+        if (grouped) {
+            aggregates << (merged.contains(f) ? merged.value(f).arg(QString())
+                                              : rowField(fields.FieldAt(f).name))
+                    + QStringLiteral(" AS ") + name;
+            outer << QStringLiteral("kv6_p.") + name;
+        } else if (merged.contains(f)) {
             const QString alias = QStringLiteral("kv6_m%1").arg(f);
-            aggregates << merged.value(f) + QStringLiteral(" AS ") + alias;
+            aggregates << merged.value(f).arg(QStringLiteral(" OVER kv6_w"))
+                    + QStringLiteral(" AS ") + alias;
             outer << QStringLiteral("kv6_p.%1 AS %2").arg(alias, name);
         } else {
             outer << QStringLiteral("kv6_p.") + name;
@@ -203,24 +219,39 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
                      .arg(ItemsTable, quoted(PrinterKeyField));
         included << QStringLiteral("COALESCE(kv6_r.included, 1) = 1");
     }
+    const QString numbered = QStringLiteral(
+        "WITH kv6_q AS (SELECT kv6_s.*, ROW_NUMBER() OVER () AS kv6_rn FROM (\n%1\n) kv6_s)")
+                                 .arg(sql);
+    const QString where = included.isEmpty()
+        ? QString()
+        : QStringLiteral(" WHERE ") + included.join(QLatin1String(" AND "));
+    if (grouped) {
+        // Materialised: folded into the outer query, the MIN would leave the result columns.
+        return numbered
+            + QStringLiteral(",\nkv6_p AS MATERIALIZED (SELECT %1, MIN(kv6_q.kv6_rn) AS kv6_first "
+                             "FROM kv6_q %2%3%4)\nSELECT %5 FROM kv6_p ORDER BY kv6_p.kv6_first")
+                  .arg(aggregates.join(QLatin1String(", ")), joins.join(QLatin1Char(' ')), where,
+                      partition.isEmpty()
+                          ? QString()
+                          : QStringLiteral(" GROUP BY ") + partition.join(QLatin1String(", ")),
+                      outer.join(QLatin1String(", ")));
+    }
     // Each merged row stands where its first row stood in the query's order, with that row's
     // values, so the program meets the merged rows in the order it would have met their first
     // rows.
-    return QStringLiteral(
-        "WITH kv6_q AS (SELECT kv6_s.*, ROW_NUMBER() OVER () AS kv6_rn FROM (\n%1\n) kv6_s),\n"
-        "kv6_p AS (SELECT kv6_q.*, MIN(kv6_q.kv6_rn) OVER kv6_w AS kv6_first%2 FROM kv6_q %3%4 "
-        "WINDOW kv6_w AS (%5))\n"
-        "SELECT %6 FROM kv6_p WHERE kv6_p.kv6_rn = kv6_p.kv6_first ORDER BY kv6_p.kv6_first")
-        .arg(sql,
-            aggregates.isEmpty() ? QString()
-                                 : QStringLiteral(", ") + aggregates.join(QLatin1String(", ")),
-            joins.join(QLatin1Char(' ')),
-            included.isEmpty() ? QString()
-                               : QStringLiteral(" WHERE ") + included.join(QLatin1String(" AND ")),
-            partition.isEmpty()
-                ? QString()
-                : QStringLiteral("PARTITION BY ") + partition.join(QLatin1String(", ")),
-            outer.join(QLatin1String(", ")));
+    return numbered
+        + QStringLiteral(",\nkv6_p AS (SELECT kv6_q.*, MIN(kv6_q.kv6_rn) OVER kv6_w AS "
+                         "kv6_first%1 FROM kv6_q %2%3 WINDOW kv6_w AS (%4))\n"
+                         "SELECT %5 FROM kv6_p WHERE kv6_p.kv6_rn = kv6_p.kv6_first ORDER BY "
+                         "kv6_p.kv6_first")
+              .arg(aggregates.isEmpty()
+                      ? QString()
+                      : QStringLiteral(", ") + aggregates.join(QLatin1String(", ")),
+                  joins.join(QLatin1Char(' ')), where,
+                  partition.isEmpty()
+                      ? QString()
+                      : QStringLiteral("PARTITION BY ") + partition.join(QLatin1String(", ")),
+                  outer.join(QLatin1String(", ")));
 }
 
 namespace {
@@ -332,10 +363,19 @@ RecordsetPtr RunCombinedInDatabase(DataConnection &connection, const QString &sq
         || !fields)
         return nullptr;
     const bool server = connection.DatabaseType() != DatabaseTypeSQLite;
-    const QString combining = CombiningQuery(sql, *fields, settings, server);
     QList<ItemRow> items;
-    if (combining.isEmpty() || !collectItems(analysis, settings, items)
-        || fillItems(connection, items))
+    if (!collectItems(analysis, settings, items))
+        return nullptr;
+    CombiningShape shape;
+    shape.typeCasts = server;
+    shape.groupedRows = !server;
+    // Items left in and on their own change nothing: their rows need not be looked up.
+    shape.users = shape.printers = false;
+    for (const ItemRow &item : std::as_const(items))
+        (item.kind == 0 ? shape.users : shape.printers)
+            |= !item.included || !item.groupKey.isEmpty();
+    const QString combining = CombiningQuery(sql, *fields, settings, shape);
+    if (combining.isEmpty() || fillItems(connection, items))
         return nullptr;
     RecordsetPtr table;
     if (connection.ReportSQL(combining, params, table))

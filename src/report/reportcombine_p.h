@@ -21,9 +21,19 @@ class DataConnection;
 // values of its first row and the sums, minimums and maximums of the columns that combine so.
 // `fields` are the query's result fields (from a run without rows); empty when the definition
 // has something the program alone can do (scripts, rates or enumerations in combined columns).
-// `typeCasts` makes sums keep the field's type on a server, where a sum widens it.
+struct CombiningShape
+{
+    // Sums keep the field's type: on a server a sum widens it.
+    bool typeCasts = false;
+    // One GROUP BY whose other columns come from the row of its MIN() (SQLite), instead of
+    // window aggregates.
+    bool groupedRows = false;
+    // Look the rows' users (printers) up: some are left out or grouped.
+    bool users = true;
+    bool printers = true;
+};
 QString CombiningQuery(const QString &sql, const Recordset &fields,
-    const ReportDataSetSettings &settings, bool typeCasts);
+    const ReportDataSetSettings &settings, const CombiningShape &shape);
 
 // Runs the report query combined in the database: fills the analysis' inclusion flags, groups
 // and rates into a temporary table of the connection and runs CombiningQuery. Null when the
