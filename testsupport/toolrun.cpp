@@ -7,9 +7,8 @@
 
 namespace kv6test {
 
-ToolRun runStagedTool(
-    const QString &tool, const QStringList &args, int timeoutMs, const QByteArray &input,
-    qint64 fileSizeLimit)
+ToolRun runStagedTool(const QString &tool, const QStringList &args, int timeoutMs,
+    const QByteArray &input, qint64 fileSizeLimit)
 {
     QProcess p;
     const QString program = stageDir() + QStringLiteral("/bin/") + tool;
@@ -52,10 +51,13 @@ QString runTool(const QString &program, const QStringList &args, bool *ok)
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-QString pdfText(const QString &pdf, bool *ok)
+QString pdfText(const QString &pdf, bool *ok, int page)
 {
-    return runTool(
-        QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") }, ok);
+    QStringList args { QStringLiteral("-layout") };
+    if (page > 0)
+        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l")
+             << QString::number(page);
+    return runTool(QStringLiteral("pdftotext"), args << pdf << QStringLiteral("-"), ok);
 }
 
 } // namespace kv6test

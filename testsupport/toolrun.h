@@ -28,7 +28,8 @@ std::string show(const ToolRun &run);
 // Runs a program and returns its standard output; `ok` is false when it could not run or
 // failed.
 QString runTool(const QString &program, const QStringList &args, bool *ok = nullptr);
-// The text of a PDF as pdftotext reads it (layout kept, so columns stay apart).
-QString pdfText(const QString &pdf, bool *ok = nullptr);
+// The text of a PDF, or of its page `page` (from 1), as pdftotext reads it (layout kept, so
+// columns stay apart).
+QString pdfText(const QString &pdf, bool *ok = nullptr, int page = 0);
 
 } // namespace kv6test

@@ -11,6 +11,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cmath>
+#include <limits>
+
 namespace kv6::engine {
 
 Qt::Alignment qtAlignment(int code, bool numeric)
@@ -314,7 +317,8 @@ public:
             return true;
         bool ok = false;
         const double v = e.attribute(name).trimmed().toDouble(&ok);
-        if (!ok)
+        // "inf" and "nan" parse, but no size or position can be either.
+        if (!ok || !std::isfinite(v))
             return fail(e,
                 QStringLiteral("%1 of %2 is not a number: \"%3\"")
                     .arg(name, describe(e), e.attribute(name)));
@@ -327,6 +331,12 @@ public:
         double d = out;
         if (!number(e, attr, d))
             return false;
+        if (d < double(std::numeric_limits<int>::min())
+            || d > double(std::numeric_limits<int>::max()))
+            return fail(e,
+                QStringLiteral("%1 of %2 is out of range: \"%3\"")
+                    .arg(QString::fromLatin1(attr), describe(e),
+                        e.attribute(QString::fromLatin1(attr))));
         out = int(d);
         return true;
     }

@@ -11,6 +11,7 @@
 #include "recordset/recordset.h"
 #include "render/pdfpatch.h"
 #include "render/reportoutput.h"
+#include "report/dateselector.h"
 #include "report/report.h"
 #include "report/savedfile.h"
 
@@ -54,6 +55,9 @@ QString layoutPath(const QString &fileName)
 // The period the proposal covers, as its title page shows it.
 QString periodText(const clsProposal &p)
 {
+    // All dates span the calendar's ends; its name reads better than those.
+    if (p.DateSelectType() == clsDateSelector::AllDates)
+        return clsDateSelector::SearchTypeDescription(clsDateSelector::AllDates);
     if (!p.FromDate().isValid() || !p.ToDate().isValid())
         return {};
     return SavedDateText(p.FromDate()) + QStringLiteral(" \u2013 ") + SavedDateText(p.ToDate());
@@ -142,6 +146,11 @@ bool clsProposalRender::BeginProposal(IReportRenderHost &host, clsProposal &prop
     m_frontPages = 0;
     // A folder of its own, so two proposals rendering at once (a scheduled run beside the
     // window) never take each other's pieces.
+    // Qt names no temporary folder when the one the system names does not exist.
+    if (TempFolder().isEmpty())
+        return fail(error,
+            QStringLiteral("The system's temporary folder does not exist, so the proposal's "
+                           "pieces cannot be laid out."));
     m_folder = std::make_unique<QTemporaryDir>(TempFolder() + QStringLiteral("kv6prp-XXXXXX"));
     if (!m_folder->isValid()) {
         const QString why = m_folder->errorString();

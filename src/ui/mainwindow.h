@@ -22,7 +22,9 @@ class QTreeView;
 namespace kv6 {
 
 class clsAnalysis;
+class clsProposal;
 class DataConnection;
+class frmProgressProposal;
 class GroupGridModel;
 class HeadlessRenderHost;
 class ReportTab;
@@ -30,6 +32,8 @@ class frmStartReport;
 class frmGroup;
 class frmEditPrinters;
 class infGroupManager;
+class IProposalProgress;
+struct ProposalOutcome;
 
 inline const QString ReporterKey = QStringLiteral("Software\\Korvane 6\\Reporter");
 
@@ -70,6 +74,11 @@ public:
     // The report cycle: builds a chosen report into a new preview tab. Null error when the
     // report is shown, when it had no data (the user was told) and when the user cancelled.
     DataResult BuildAndShow(const ReportPtr &report);
+    // The same for a proposal: every report's data, then one document in a new "PROP" tab.
+    // Null error also when a report had no data (the user was told which) and when cancelled.
+    DataResult BuildAndShowProposal(const std::shared_ptr<clsProposal> &proposal);
+    // The proposal progress window, created on first use.
+    frmProgressProposal *proposalProgress();
     // The report picker, created on first use.
     frmStartReport *picker();
     // The report of the selected preview tab; null on a grid tab.
@@ -134,6 +143,9 @@ private:
     // the reason, and false without one when the user cancelled. The progress window is open.
     bool renderTab(ReportTab &tab, engine::PreviewDocument *into, const QString &file,
         engine::OutputFormat format, int caption, QString *error);
+    // Renders the tab's proposal, whose reports are built, into `into`.
+    ProposalOutcome renderProposal(
+        ReportTab &tab, engine::PreviewDocument &into, IProposalProgress &progress);
     void showTab(ReportTab *tab);
     QString nextReportKey(const QString &prefix) const;
 
@@ -158,6 +170,7 @@ private:
     frmGroup *m_frmGroup = nullptr;
     frmEditPrinters *m_frmEditPrinters = nullptr;
     frmStartReport *m_frmStartReport = nullptr;
+    frmProgressProposal *m_frmProgressProposal = nullptr;
     std::unique_ptr<HeadlessRenderHost> m_renderHost;
     // The tab being rendered, and whether a build or render is under way (commands wait).
     ReportTab *m_renderTab = nullptr;

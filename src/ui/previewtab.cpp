@@ -2,6 +2,7 @@
 
 #include "base/langstrings.h"
 #include "captions_p.h"
+#include "proposal/proposal.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,11 +19,35 @@ ReportTab::ReportTab(ReportPtr report, const QString &key, QWidget *parent)
     , m_report(std::move(report))
     , m_key(key)
 {
-    setObjectName(key);
+    build();
+}
+
+ReportTab::ReportTab(std::shared_ptr<clsProposal> proposal, const QString &key, QWidget *parent)
+    : QWidget(parent)
+    , m_proposal(std::move(proposal))
+    , m_key(key)
+{
+    build();
+}
+
+QString ReportTab::caption() const
+{
+    if (m_report)
+        return m_report->Caption();
+    if (!m_proposal)
+        return {};
+    if (!m_proposal->Name().isEmpty())
+        return m_proposal->Name();
+    return m_proposal->Title().isEmpty() ? PlainCaption(GetLangString(656)) : m_proposal->Title();
+}
+
+void ReportTab::build()
+{
+    setObjectName(m_key);
     auto *bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("tbrPreview"));
     bar->setIconSize(QSize(18, 18));
-    bar->setAccessibleName(m_report->Caption());
+    bar->setAccessibleName(caption());
     const auto tool = [bar](const char *name, int caption, const char *icon) {
         auto *b = new QToolButton(bar);
         b->setObjectName(QLatin1String(name));
@@ -38,7 +63,7 @@ ReportTab::ReportTab(ReportPtr report, const QString &key, QWidget *parent)
     vspReport = new engine::PreviewWidget(this);
     vspReport->setObjectName(QStringLiteral("vspReport"));
     vspReport->setDocument(&m_document);
-    SetAccessibleCaption(vspReport, m_report->Caption());
+    SetAccessibleCaption(vspReport, caption());
 
     cmdFirst = tool("cmdFirst", 1420, "go-first");
     cmdPrevious = tool("cmdPrevious", 1421, "go-previous");

@@ -1,7 +1,7 @@
 #pragma once
 
-// One preview tab of the main window: a built report, its rendered document and the engine's
-// preview with page navigation and zoom.
+// One preview tab of the main window: a built report or proposal, its rendered document and the
+// engine's preview with page navigation and zoom.
 
 #include "engine/previewdocument.h"
 #include "engine/previewwidget.h"
@@ -15,13 +15,20 @@ class QToolButton;
 
 namespace kv6 {
 
+class clsProposal;
+
 class ReportTab : public QWidget
 {
     Q_OBJECT
 public:
     ReportTab(ReportPtr report, const QString &key, QWidget *parent = nullptr);
+    ReportTab(std::shared_ptr<clsProposal> proposal, const QString &key, QWidget *parent = nullptr);
 
+    // One of the two is set.
     ReportPtr report() const { return m_report; }
+    std::shared_ptr<clsProposal> proposal() const { return m_proposal; }
+    // The report's caption, or the proposal's name (its title while it has none).
+    QString caption() const;
     QString key() const { return m_key; }
     engine::PreviewDocument &document() { return m_document; }
     engine::PreviewWidget *preview() const { return vspReport; }
@@ -46,9 +53,11 @@ public:
     QLabel *lblZoom = nullptr;
 
 private:
+    void build();
     void showPosition();
 
     ReportPtr m_report;
+    std::shared_ptr<clsProposal> m_proposal;
     QString m_key;
     engine::PreviewDocument m_document;
 };

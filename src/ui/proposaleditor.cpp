@@ -11,6 +11,7 @@
 #include "ui/savereport.h"
 
 #include "captions_p.h"
+#include "reportpicture_p.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -32,7 +33,6 @@ namespace kv6 {
 namespace {
 
 const char *const ReporterKey = "Software\\Korvane 6\\Reporter";
-constexpr int IconRole = Qt::UserRole + 1;
 
 bool estCostsDefault()
 {
@@ -52,29 +52,6 @@ void storeEstCostsDefault(bool use)
     QString error;
     if (!reg.SetCreateValue(QStringLiteral("UseEstCost"), use ? -1 : 0, false, error))
         MsgBox(error, MsgIcon::Exclamation);
-}
-
-// The list icon of a report: the type of its first chart, its own or a sub-report's.
-int chartIcon(const clsReport &report)
-{
-    const clsReportChart *chart = nullptr;
-    if (report.Charts().count() > 0)
-        chart = report.Charts().item(1)->get();
-    for (int i = 1; !chart && i <= report.SubReports().count(); ++i) {
-        const clsReport &sub = **report.SubReports().item(i);
-        if (sub.Charts().count() > 0)
-            chart = sub.Charts().item(1)->get();
-    }
-    if (!chart)
-        return 8;
-    switch (chart->ChartType()) {
-    case 2:
-        return 6;
-    case 3:
-        return 7;
-    default:
-        return 5;
-    }
 }
 
 int dateRanges(const clsReport &report)
@@ -354,7 +331,7 @@ bool frmProposal::loadCatalogue()
         auto *item
             = new QTreeWidgetItem(lsvReports[0], { report->DisplayName(), report->Description() });
         item->setData(0, Qt::UserRole, report->Name());
-        item->setData(0, IconRole, chartIcon(*report));
+        item->setIcon(0, ChartPicture(*report));
     }
     return !m_catalogue.isEmpty();
 }

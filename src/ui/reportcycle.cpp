@@ -1,5 +1,5 @@
-// The main window's report cycle: create a report through the picker, build it into a preview
-// tab, then print, export, schedule or close it.
+// The main window's report cycle: create a report or proposal through the picker, build it into
+// a preview tab, then print, export, schedule or close it.
 
 #include "app/branding.h"
 #include "base/dialogs.h"
@@ -12,6 +12,8 @@
 #include "engine/printing.h"
 #include "groups/analysis.h"
 #include "previewtab_p.h"
+#include "proposal/proposal.h"
+#include "proposal/proposalrender.h"
 #include "render/pdfpatch.h"
 #include "render/reportoutput.h"
 #include "report/reportcsv.h"
@@ -58,6 +60,34 @@ private:
     bool &m_busy;
 };
 
+// A printer with other paper lays the report out for that paper.
+void applyPaper(HeadlessRenderHost &host, const ReportTab &tab)
+{
+    if (!tab.paper.isEmpty() && !host.engines().empty()) {
+        engine::ReportLayout &layout = host.engines().front()->layout();
+        layout.paperSize = tab.paper;
+        layout.landscape = tab.landscape;
+    }
+}
+
+// The window's host for a proposal: headless, with the paper of the tab's printer.
+class PaperRenderHost : public HeadlessRenderHost
+{
+public:
+    PaperRenderHost(const RenderOptions &options, const ReportTab &tab)
+        : HeadlessRenderHost(options)
+        , m_tab(tab)
+    { }
+    void ReportBegin(clsReport &report) override
+    {
+        HeadlessRenderHost::ReportBegin(report);
+        applyPaper(*this, m_tab);
+    }
+
+private:
+    const ReportTab &m_tab;
+};
+
 } // namespace
 
 frmStartReport *frmReporting::picker()
@@ -92,11 +122,11 @@ void frmReporting::showTab(ReportTab *tab)
 {
     if (m_tabReports->indexOf(tab) < 0) {
         // "&" would read as an accelerator.
-        QString caption = tab->report()->Caption();
+        QString caption = tab->caption();
         caption.replace(QLatin1String("&"), QLatin1String("&&"));
         const int index = m_tabReports->addTab(tab, caption);
-        m_tabReports->setTabToolTip(index, tab->report()->Caption());
-        tab->setAccessibleName(tab->report()->Caption());
+        m_tabReports->setTabToolTip(index, tab->caption());
+        tab->setAccessibleName(tab->caption());
     }
     m_tabReports->setCurrentWidget(tab);
     tab->refresh();
@@ -110,21 +140,25 @@ void frmReporting::createReport()
         MsgBox(GetLangString(289, GetLangString(214, QString())), MsgIcon::Exclamation);
         return;
     }
-    const ReportPtr report = picker()->StartReport(
+    const ReportChoice chosen = picker()->StartReport(
         m_connection.get(), m_analysis ? m_analysis->CompanyId() : -1, m_simple);
-    if (!report)
+    if (!chosen.report && !chosen.proposal)
         return;
     if (m_simple && m_analysis) {
         QString error;
-        const bool applied = m_analysis->ApplyGroupsFromDatabase(
-            *m_connection, report->SimpleUserGroups(), report->SimplePrinterGroups(), &error);
+        const bool applied = chosen.proposal
+            ? m_analysis->ApplyGroupsFromDatabase(*m_connection,
+                chosen.proposal->SimpleUserGroups(), chosen.proposal->SimplePrinterGroups(), &error)
+            : m_analysis->ApplyGroupsFromDatabase(*m_connection, chosen.report->SimpleUserGroups(),
+                chosen.report->SimplePrinterGroups(), &error);
         refillGrids();
         if (!applied) {
             MsgBox(GetLangString(289, error), MsgIcon::Exclamation);
             return;
         }
     }
-    if (DataResult e = BuildAndShow(report))
+    if (DataResult e
+        = chosen.proposal ? BuildAndShowProposal(chosen.proposal) : BuildAndShow(chosen.report))
         MsgBox(GetLangString(289, e->Description()), MsgIcon::Exclamation);
 }
 
@@ -181,6 +215,83 @@ DataResult frmReporting::BuildAndShow(const ReportPtr &report)
     return end({});
 }
 
+frmProgressProposal *frmReporting::proposalProgress()
+{
+    if (!m_frmProgressProposal) {
+        // Not the window's child: disabling the window must leave its Cancel button working.
+        auto *progress = new frmProgressProposal;
+        connect(this, &QObject::destroyed, progress, [progress] { delete progress; });
+        m_frmProgressProposal = progress;
+    }
+    return m_frmProgressProposal;
+}
+
+DataResult frmReporting::BuildAndShowProposal(const std::shared_ptr<clsProposal> &proposal)
+{
+    if (!proposal || !m_reportConnection)
+        return DataError(dataErrNotOpen, GetLangString(214, QString()));
+    BusyScope busy(*this, m_busy);
+    frmProgressProposal *progress = proposalProgress();
+    progress->Initialize(proposal->Reports().count(), this);
+    const auto end = [progress](DataResult result) {
+        progress->Shutdown();
+        return result;
+    };
+    const ProposalOutcome built
+        = BuildProposalData(*proposal, m_analysis.get(), *m_reportConnection, progress);
+    switch (built.result) {
+    case ProposalOutcome::Done:
+        break;
+    case ProposalOutcome::Cancelled:
+        return end({});
+    case ProposalOutcome::NoData:
+        end({});
+        MsgBox(GetLangString(825, built.report), MsgIcon::Exclamation);
+        return {};
+    case ProposalOutcome::Failed:
+        return end(
+            DataError(dataErrGeneral, QStringLiteral("%1: %2").arg(built.report, built.error)));
+    }
+
+    const QString key = nextReportKey(QStringLiteral("PROP"));
+    proposal->SetKey(key);
+    auto *tab = new ReportTab(proposal, key, m_tabReports);
+    tab->hide();
+    const ProposalOutcome drawn = renderProposal(*tab, tab->document(), *progress);
+    if (drawn.result != ProposalOutcome::Done) {
+        // Cancelled or failed: no tab.
+        delete tab;
+        if (drawn.result == ProposalOutcome::Cancelled)
+            return end({});
+        return end(DataError(dataErrGeneral,
+            drawn.report.isEmpty() ? drawn.error
+                                   : QStringLiteral("%1: %2").arg(drawn.report, drawn.error)));
+    }
+    showTab(tab);
+    return end({});
+}
+
+ProposalOutcome frmReporting::renderProposal(
+    ReportTab &tab, engine::PreviewDocument &into, IProposalProgress &progress)
+{
+    RenderOptions options;
+    options.renderingProposal = true;
+    options.reportFont = m_reportFont;
+    if (m_reportConnection)
+        options.databaseDescription = m_reportConnection->Description();
+    // Cancel is seen between pages too, not only between reports.
+    options.progress = [&progress](int) {
+        QCoreApplication::processEvents();
+        return !progress.Cancelled();
+    };
+    PaperRenderHost host(options, tab);
+    tab.vspReport->setCursor(Qt::BusyCursor);
+    const ProposalOutcome outcome = RenderProposal(
+        *tab.proposal(), host, host.engines(), m_reportFont, &progress, [&into] { return &into; });
+    tab.vspReport->unsetCursor();
+    return outcome;
+}
+
 bool frmReporting::renderTab(ReportTab &tab, engine::PreviewDocument *into, const QString &file,
     engine::OutputFormat format, int caption, QString *error)
 {
@@ -234,12 +345,8 @@ void frmReporting::ReportBegin(clsReport &report)
     options.progress = [this](int page) { return renderProgress(page); };
     m_renderHost = std::make_unique<HeadlessRenderHost>(options);
     m_renderHost->ReportBegin(report);
-    // A printer with other paper lays the report out for that paper.
-    if (m_renderTab && !m_renderTab->paper.isEmpty() && !m_renderHost->engines().empty()) {
-        engine::ReportLayout &layout = m_renderHost->engines().front()->layout();
-        layout.paperSize = m_renderTab->paper;
-        layout.landscape = m_renderTab->landscape;
-    }
+    if (m_renderTab)
+        applyPaper(*m_renderHost, *m_renderTab);
 }
 
 void frmReporting::ReportEnd()
@@ -270,17 +377,29 @@ void frmReporting::printReport()
         || qAbs(paper.width() - laidOutPaper.width()) > PaperToleranceTwips
         || qAbs(paper.height() - laidOutPaper.height()) > PaperToleranceTwips) {
         BusyScope busy(*this, m_busy);
-        frmProgress *progress = frmProgress::instance();
-        progress->Initialize(GetLangString(257), 100, this, true, true);
         const QSizeF keptPaper = tab->paper;
         const bool keptLandscape = tab->landscape;
         tab->paper = paper;
         tab->landscape = landscape;
         // Into a new document: the preview keeps showing the old pages until the new are done.
         engine::PreviewDocument document;
-        const bool ok = renderTab(*tab, &document, {}, OutputFormat::Unknown, 258, &error);
-        const bool cancelled = progress->Cancelled();
-        progress->Shutdown();
+        bool ok = false;
+        bool cancelled = false;
+        if (const std::shared_ptr<clsProposal> proposal = tab->proposal()) {
+            frmProgressProposal *progress = proposalProgress();
+            progress->Initialize(proposal->Reports().count(), this);
+            const ProposalOutcome outcome = renderProposal(*tab, document, *progress);
+            progress->Shutdown();
+            ok = outcome.result == ProposalOutcome::Done;
+            cancelled = outcome.result == ProposalOutcome::Cancelled;
+            error = outcome.error;
+        } else {
+            frmProgress *progress = frmProgress::instance();
+            progress->Initialize(GetLangString(257), 100, this, true, true);
+            ok = renderTab(*tab, &document, {}, OutputFormat::Unknown, 258, &error);
+            cancelled = progress->Cancelled();
+            progress->Shutdown();
+        }
         if (!ok) {
             tab->paper = keptPaper;
             tab->landscape = keptLandscape;
@@ -300,18 +419,23 @@ void frmReporting::exportReport()
     ReportTab *tab = currentReportTab();
     if (!tab)
         return;
-    clsReport &report = *tab->report();
+    // A proposal is exported as PDF only.
+    const bool proposal = tab->proposal() != nullptr;
     FileRequest request;
     request.save = true;
-    request.caption = GetLangString(250);
-    request.filter = GetLangString(252);
+    request.caption = GetLangString(proposal ? 254 : 250);
+    request.filter = GetLangString(proposal ? 255 : 252);
     request.folder = SpecialFolderPath(CSIDL_PERSONAL);
-    request.fileName = MakeValidFileName(report.Caption(), QStringLiteral("_"));
+    request.fileName = MakeValidFileName(tab->caption(), QStringLiteral("_"));
     request.defaultExtension = QStringLiteral("pdf");
     QString path = Dialogs().fileName(request);
     if (path.isEmpty())
         return;
     OutputFormat format = engine::outputFormatForPath(path);
+    if (proposal && format != OutputFormat::Pdf) {
+        path += QStringLiteral(".pdf");
+        format = OutputFormat::Pdf;
+    }
     if (format == OutputFormat::Unknown) {
         path += QStringLiteral(".pdf");
         format = OutputFormat::Pdf;
@@ -328,7 +452,7 @@ void frmReporting::exportReport()
     frmProgress *progress = frmProgress::instance();
     switch (format) {
     case OutputFormat::Csv: {
-        const RecordsetPtr data = report.ReportData();
+        const RecordsetPtr data = tab->report()->ReportData();
         progress->Initialize(GetLangString(248), data ? data->RecordCount() : 0, this, true, true);
         ok = WriteReportCsv(data, path, &error, [progress](int, int) {
             progress->Increment();
@@ -382,7 +506,11 @@ void frmReporting::scheduleReport()
         MsgBox(GetLangString(278, Branding().ProductName()), MsgIcon::Exclamation);
         return;
     }
-    frmScheduleReport::ScheduleReport(*currentReportTab()->report(), *m_analysis, m_simple, this);
+    ReportTab *tab = currentReportTab();
+    if (tab->proposal())
+        frmScheduleReport::ScheduleProposal(*tab->proposal(), *m_analysis, m_simple, this);
+    else
+        frmScheduleReport::ScheduleReport(*tab->report(), *m_analysis, m_simple, this);
 }
 
 } // namespace kv6

@@ -6,7 +6,9 @@
 #include "base/startupvalues.h"
 #include "base/textfile.h"
 #include "captions_p.h"
+#include "proposal/proposal.h"
 #include "report/reportparameter.h"
+#include "ui/proposaleditor.h"
 #include "ui/reportwizard.h"
 
 #include <QDialogButtonBox>
@@ -109,11 +111,19 @@ frmReportWizard *frmStartReport::wizard()
     return m_wizard;
 }
 
-ReportPtr frmStartReport::StartReport(DataConnection *connection, qint32 companyId, bool simpleMode)
+frmProposal *frmStartReport::proposalEditor()
+{
+    if (!m_proposalEditor)
+        m_proposalEditor = new frmProposal(this);
+    return m_proposalEditor;
+}
+
+ReportChoice frmStartReport::StartReport(
+    DataConnection *connection, qint32 companyId, bool simpleMode)
 {
     prepare(connection, companyId, simpleMode);
     exec();
-    return m_result;
+    return { m_result, m_proposal };
 }
 
 void frmStartReport::prepare(DataConnection *connection, qint32 companyId, bool simpleMode)
@@ -122,6 +132,7 @@ void frmStartReport::prepare(DataConnection *connection, qint32 companyId, bool 
     m_companyId = companyId;
     m_simple = simpleMode;
     m_result.reset();
+    m_proposal.reset();
     fill();
 }
 
@@ -186,9 +197,23 @@ void frmStartReport::selectionChanged()
     cmdOK->setEnabled(!key.isEmpty());
 }
 
-void frmStartReport::proposalsNotYet()
+std::shared_ptr<clsProposal> frmStartReport::loadSavedProposal(const QString &fileName)
 {
-    MsgBox(GetLangString(373, PlainCaption(GetLangString(656))), MsgIcon::Information);
+    auto proposal = std::make_shared<clsProposal>();
+    QString message;
+    if (!proposal->LoadUserDefined(m_companyId, fileName, message)) {
+        MsgBox(message, MsgIcon::Exclamation, MsgButtons::OK, Branding().ProductName());
+        return nullptr;
+    }
+    if (m_simple) {
+        proposal->SetUseGroups(false);
+        proposal->SetUseFilters(true);
+        proposal->SetUseEstCosts(false);
+        // The reports were prepared with the file's options: again with these.
+        for (const ReportPtr &report : proposal->Reports())
+            proposal->PrepareReport(*report, m_companyId);
+    }
+    return proposal;
 }
 
 ReportPtr frmStartReport::loadSaved(const QString &fileName, int refusal)
@@ -214,8 +239,10 @@ void frmStartReport::openSelected()
         return;
     if (key == KeyNew) {
         m_result = wizard()->BuildReport(m_connection, m_companyId, m_simple);
-    } else if (key == KeyProposal || !isSavedReport(key)) {
-        proposalsNotYet();
+    } else if (key == KeyProposal) {
+        m_proposal = proposalEditor()->BuildProposal(m_connection, m_companyId, m_simple);
+    } else if (!isSavedReport(key)) {
+        m_proposal = loadSavedProposal(key);
     } else if (ReportPtr report = loadSaved(key, 657)) {
         if (m_simple) {
             report->SetUseGroups(false);
@@ -224,7 +251,7 @@ void frmStartReport::openSelected()
         }
         m_result = report;
     }
-    if (m_result)
+    if (m_result || m_proposal)
         accept();
 }
 
@@ -234,7 +261,14 @@ void frmStartReport::editSelected()
     if (key.isEmpty() || isFixed(key))
         return;
     if (!isSavedReport(key)) {
-        proposalsNotYet();
+        const std::shared_ptr<clsProposal> proposal = loadSavedProposal(key);
+        if (!proposal)
+            return;
+        m_proposal = proposalEditor()->EditProposal(m_connection, proposal, m_companyId, m_simple);
+        if (m_proposal) {
+            fill();
+            accept();
+        }
         return;
     }
     ReportPtr report = loadSaved(key, 660);

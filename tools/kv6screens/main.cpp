@@ -1,6 +1,7 @@
 // kv6screens OUTPUT_FOLDER: starts the program's windows the way start-up does, over the
 // configured database, and writes a PNG of the main window in both modes and of each dialog it
-// opens. For looking at the windows on a machine without a display (scripts/screenshots).
+// opens, and the default proposal as the window exports it. For looking at the windows on a machine
+// without a display (scripts/screenshots).
 
 #include "app/startup.h"
 #include "base/dialogs.h"
@@ -22,9 +23,11 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -81,6 +84,33 @@ void shootProposal(qint32 companyId)
     progress.show();
     save(&progress, QStringLiteral("dialog-proposal-progress"));
     progress.Shutdown();
+}
+
+// The default proposal from the editor in its preview tab (title page, contents, a report) and
+// exported as PDF, as the window does it.
+void shootProposalTab(frmReporting &w)
+{
+    frmProposal editor;
+    if (!editor.prepare(nullptr, nullptr, w.analysis() ? w.analysis()->CompanyId() : -1, false))
+        return;
+    editor.txtTitle->setText(QStringLiteral("Printing Review"));
+    editor.txtPreparedBy->setText(QStringLiteral("IT Services"));
+    editor.txtPreparedFor->setText(QStringLiteral("The Management Board"));
+    editor.dteProposalRange->SetDates(clsDateSelector::AllDates, {}, {});
+    editor.cmdBuild->click();
+    if (!editor.result() || w.BuildAndShowProposal(editor.result()))
+        return;
+    w.resize(1200, 900);
+    auto *preview = w.tabs()->currentWidget()->findChild<engine::PreviewWidget *>();
+    for (int page = 1; preview && page <= 3; ++page) {
+        preview->setCurrentPage(page);
+        save(&w, QStringLiteral("preview-proposal-%1").arg(page));
+    }
+    ScriptedDialogs answers;
+    answers.fileAnswers = { folder + QStringLiteral("/proposal.pdf") };
+    ScopedDialogProvider scripted(&answers);
+    w.RunCommand(QStringLiteral("ID_ExportReport"));
+    std::printf("%s/proposal.pdf\n", qPrintable(folder));
 }
 
 void expandFirstGroups(QTreeView *grid, int count)
@@ -227,6 +257,7 @@ public:
         shootModal(QStringLiteral("dialog-data-source"));
         w.RunCommand(QStringLiteral("ID_SetDatabase"));
         shootProposal(w.analysis() ? w.analysis()->CompanyId() : -1);
+        shootProposalTab(w);
         w.close();
     }
     void EmailScheduledReport(const QString &) override { }

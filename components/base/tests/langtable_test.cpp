@@ -102,8 +102,8 @@ TEST(LangTable, ArgumentMarkersMatchTheCallers)
         = { { 214, 1 }, { 245, 1 }, { 251, 1 }, { 278, 1 }, { 279, 1 }, { 289, 1 }, { 292, 1 },
               { 294, 1 }, { 295, 1 }, { 373, 1 }, { 374, 3 }, { 378, 1 }, { 425, 1 }, { 435, 1 },
               { 439, 1 }, { 659, 1 }, { 717, 1 }, { 719, 1 }, { 721, 1 }, { 723, 1 }, { 780, 1 },
-              { 801, 1 }, { 802, 1 }, { 820, 2 }, { 821, 2 }, { 841, 1 }, { 842, 1 }, { 861, 2 },
-              { 862, 2 }, { 863, 3 }, { 1402, 2 }, { 1429, 1 }, { 2432, 2 } };
+              { 801, 1 }, { 802, 1 }, { 820, 2 }, { 821, 2 }, { 825, 1 }, { 841, 1 }, { 842, 1 },
+              { 861, 2 }, { 862, 2 }, { 863, 3 }, { 1402, 2 }, { 1429, 1 }, { 2432, 2 } };
     const QMap<int, QString> texts = readLangTable(englishTablePath()).byNumber();
     for (auto it = texts.cbegin(); it != texts.cend(); ++it)
         EXPECT_EQ(it.value().count(QStringLiteral("%s")), withArguments.value(it.key(), 0))

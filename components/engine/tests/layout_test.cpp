@@ -156,6 +156,12 @@ TEST(Layout, ErrorsNameTheFileLineAndWhatIsWrong)
         { "<Layouts>\n<Report name=\"R\">\n<Section type=\"Detail\" "
           "height=\"tall\"/></Report></Layouts>",
             "line 3: height of <Section> is not a number: \"tall\"" },
+        { "<Layouts><Report name=\"R\"><Section type=\"Detail\" "
+          "height=\"inf\"/></Report></Layouts>",
+            "height of <Section> is not a number: \"inf\"" },
+        { "<Layouts><Report name=\"R\"><Section type=\"Detail\"><Field name=\"f\" "
+          "borderStyle=\"1e102\"/></Section></Report></Layouts>",
+            "borderStyle of Field \"f\" is out of range: \"1e102\"" },
         { "<Layouts><Report name=\"R\">\n<Section type=\"GroupHeader\" "
           "group=\"2\"/></Report></Layouts>",
             "section 7 does not exist (the report has 0 groups)" },

@@ -10,6 +10,7 @@
 
 #include "enginetest.h"
 #include "testscopes.h"
+#include "toolrun.h"
 
 #include <QDir>
 #include <QFile>
@@ -119,16 +120,6 @@ protected:
         return o;
     }
 
-    // The text of one page of the PDF.
-    QString pdfPage(const QString &pdf, int page) const
-    {
-        QProcess p;
-        p.start(QStringLiteral("pdftotext"),
-            { QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
-                QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-") });
-        EXPECT_TRUE(p.waitForFinished());
-        return QString::fromUtf8(p.readAllStandardOutput());
-    }
     int pdfPages(const QString &pdf) const
     {
         QProcess p;
@@ -165,10 +156,10 @@ TEST_F(ProposalRender, ContentsGiveEachReportsFirstPageAndNumbersRunOverTheRepor
     ASSERT_EQ(out.result, ProposalOutcome::Done) << out.error.toStdString();
     ASSERT_EQ(pdfPages(pdf), 10);
 
-    const QString title = pdfPage(pdf, 1);
+    const QString title = kv6test::pdfText(pdf, nullptr, 1);
     for (const char *text : { "Printing at Acme", "The Board", "Facilities", "3/1/2026" })
         EXPECT_TRUE(title.contains(QLatin1String(text))) << text << "\n" << title.toStdString();
-    const QString contents = pdfPage(pdf, 2);
+    const QString contents = kv6test::pdfText(pdf, nullptr, 2);
     EXPECT_TRUE(contents.contains(GetLangString(824))) << contents.toStdString();
     const QStringList rows = contents.split(QLatin1Char('\n')).filter(QStringLiteral(" pages"));
     ASSERT_EQ(rows.size(), 3) << contents.toStdString();
@@ -178,12 +169,12 @@ TEST_F(ProposalRender, ContentsGiveEachReportsFirstPageAndNumbersRunOverTheRepor
         EXPECT_EQ(rows[i].simplified().section(QLatin1Char(' '), -1), starts[i]);
     }
     for (int page = 1; page <= 2; ++page)
-        EXPECT_FALSE(pdfPage(pdf, page).contains(QStringLiteral("of 8")));
+        EXPECT_FALSE(kv6test::pdfText(pdf, nullptr, page).contains(QStringLiteral("of 8")));
     const QStringList firstRows = { QStringLiteral("A row 1"), QStringLiteral("A row 2"),
         QStringLiteral("B row 1"), QStringLiteral("B row 2"), QStringLiteral("B row 3"),
         QStringLiteral("B row 4"), QStringLiteral("B row 5"), QStringLiteral("C row 1") };
     for (int n = 1; n <= 8; ++n) {
-        const QString text = pdfPage(pdf, n + 2);
+        const QString text = kv6test::pdfText(pdf, nullptr, n + 2);
         EXPECT_TRUE(text.contains(GetLangString(821, QString::number(n), QStringLiteral("8"))))
             << n << "\n"
             << text.toStdString();

@@ -5,10 +5,12 @@
 #include "base/startupvalues.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"
+#include "proposal/proposal.h"
 #include "report/dateselector.h"
 #include "report/runsettings.h"
 #include "ui/ctldateselector.h"
 #include "ui/progress.h"
+#include "ui/proposaleditor.h"
 #include "ui/reportwizard.h"
 #include "ui/savereport.h"
 #include "ui/schedulereport.h"
@@ -17,6 +19,7 @@
 #include "enginetest.h"
 #include "previewtab_p.h"
 #include "testscopes.h"
+#include "toolrun.h"
 #include "uitest.h"
 
 #include <QAction>
@@ -29,6 +32,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -44,6 +48,9 @@ const QString TopUsers = QStringLiteral("Top 10 Users List");
 const QString Volumes = QStringLiteral("Page Volumes Breakdown");
 
 using WizardSetup = std::function<void(frmReportWizard *)>;
+// Small reports, so that a proposal of them builds quickly.
+const QStringList ProposalReports
+    = { TopUsers, QStringLiteral("Printer Inventory"), QStringLiteral("Model Volumes") };
 
 } // namespace
 
@@ -75,6 +82,52 @@ protected:
                 picker->reject();
         });
         w.RunCommand(QStringLiteral("ID_CreateReport"));
+    }
+
+    // "Create Report", "New Proposal": the small reports over all dates, Build.
+    void createProposal(frmReporting &w)
+    {
+        whenModal<frmStartReport>([](frmStartReport *picker) {
+            picker->selectEntry(QStringLiteral("keyProposal"));
+            whenModal<frmProposal>([](frmProposal *editor) {
+                editor->txtTitle->setText(QStringLiteral("Print review"));
+                editor->cmdRemoveAll->click();
+                for (QTreeWidgetItem *item :
+                    editor->lsvReports[0]->findItems(QString(), Qt::MatchContains))
+                    item->setSelected(
+                        ProposalReports.contains(item->data(0, Qt::UserRole).toString()));
+                editor->cmdAdd->click();
+                editor->dteProposalRange->SetDates(clsDateSelector::AllDates, {}, {});
+                editor->cmdBuild->click();
+            });
+            picker->openSelected();
+        });
+        w.RunCommand(QStringLiteral("ID_CreateReport"));
+    }
+
+    // The small reports in a proposal saved as "quarter.prp", over the range given.
+    void saveProposal(QDate from = QDate(2000, 1, 1), QDate to = QDate(2099, 12, 31))
+    {
+        clsProposal p;
+        p.SetName(QStringLiteral("Quarterly"));
+        p.SetUseFilters(false);
+        p.SetDateSelectType(clsDateSelector::CustomRange);
+        p.SetFromDate(from);
+        p.SetToDate(to);
+        for (const char *file : { "top_users.rpt", "printer_inventory.rpt", "model_volumes.rpt" }) {
+            auto r = std::make_shared<clsReport>();
+            ASSERT_TRUE(r->LoadDefinition(QLatin1String(file)));
+            p.Reports().add(r, r->Name());
+        }
+        QString error;
+        ASSERT_TRUE(p.SaveUserDefined(QStringLiteral("quarter.prp"), error)) << error.toStdString();
+    }
+
+    // Pieces of a proposal left in the temporary folder.
+    QStringList leftBehind() const
+    {
+        return QDir(QString::fromLocal8Bit(qgetenv("TMPDIR")))
+            .entryList({ QStringLiteral("kv6prp*") }, QDir::AllEntries | QDir::NoDotAndDotDot);
     }
 
     ReportTab *tab(frmReporting &w) { return qobject_cast<ReportTab *>(w.tabs()->currentWidget()); }
@@ -410,11 +463,6 @@ TEST_F(Cycle, PickerSavedReportsOpenEditRebuildAndDelete)
     ASSERT_EQ(picker->lsvReports->count(), 2) << "only the fixed entries";
     EXPECT_FALSE(picker->cmdEdit->isEnabled());
     EXPECT_FALSE(picker->cmdDelete->isEnabled());
-    picker->selectEntry(QStringLiteral("keyProposal"));
-    dialogs.messageAnswers = { MsgAnswer::OK };
-    picker->openSelected();
-    EXPECT_EQ(takeMessages().size(), 1) << "proposals say they are not there yet";
-    EXPECT_FALSE(picker->result());
 
     // Build and Save through the window: the tab, and the file in the saved reports.
     create(*w, TopUsers, {});
@@ -556,4 +604,133 @@ TEST_F(Cycle, SimpleModeRefusesReportsThatNeedEstimatedCosts)
     picker->editSelected();
     EXPECT_EQ(takeMessages(), QStringList({ GetLangString(657), GetLangString(660) }));
     EXPECT_FALSE(picker->result());
+}
+
+TEST_F(Cycle, AProposalBecomesOneNumberedDocumentPrintedExportedAndClosed)
+{
+    auto w = open();
+    RememberTitleTexts({ {}, QStringLiteral("IT"), QStringLiteral("The board") });
+    createProposal(*w);
+    ReportTab *t = tab(*w);
+    ASSERT_TRUE(t && t->proposal()) << takeMessages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(t->key(), QStringLiteral("PROP1"));
+    EXPECT_EQ(w->tabs()->tabText(2), QStringLiteral("Print review"));
+    QStringList rows;
+    int pages = 0;
+    for (const ReportPtr &r : t->proposal()->Reports()) {
+        rows << QRegularExpression::escape(r->DisplayName())
+                + QStringLiteral("[ .]*%1\\s*$").arg(pages + 1);
+        pages += r->PageCount();
+    }
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(t->document().pageCount(), 2 + pages) << "a title page, the contents, the reports";
+
+    // Exported as PDF through the proposal's own dialog: contents and numbers page by page.
+    const QString pdf = env.path(QStringLiteral("review.pdf"));
+    dialogs.fileAnswers = { pdf };
+    w->RunCommand(QStringLiteral("ID_ExportReport"));
+    ASSERT_FALSE(dialogs.files.isEmpty());
+    EXPECT_EQ(dialogs.files.last().caption + dialogs.files.last().filter,
+        GetLangString(254) + GetLangString(255));
+    const QString title = kv6test::pdfText(pdf, nullptr, 1);
+    EXPECT_TRUE(
+        title.contains(QStringLiteral("Print review")) && title.contains(GetLangString(750)))
+        << "the title and the period by its name: " << title.toStdString();
+    const QString contents = kv6test::pdfText(pdf, nullptr, 2);
+    for (const QString &row : std::as_const(rows))
+        EXPECT_TRUE(contents.contains(QRegularExpression(row, QRegularExpression::MultilineOption)))
+            << row.toStdString();
+    const QString n = QString::number(pages);
+    EXPECT_TRUE(
+        kv6test::pdfText(pdf, nullptr, 3).contains(GetLangString(821, QStringLiteral("1"), n)));
+    EXPECT_TRUE(kv6test::pdfText(pdf, nullptr, 2 + pages).contains(GetLangString(821, n, n)));
+
+    // Other paper lays the proposal out again for it.
+    const QString printed = env.path(QStringLiteral("printed.pdf"));
+    dialogs.choosePrinter = [&](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        printer.setPageSize(QPageSize(QPageSize::A5));
+    };
+    dialogs.printerAnswers = { true };
+    w->RunCommand(QStringLiteral("ID_PrintReport"));
+    EXPECT_TRUE(kv6test::readFile(printed).startsWith("%PDF"));
+    const QSizeF a5 = engine::pageSizeTwips(QPageSize(QPageSize::A5));
+    EXPECT_LT(qAbs(t->document().page(3).size.height() - a5.height()), 40);
+    EXPECT_TRUE(leftBehind().isEmpty());
+    dialogs.messageAnswers = { MsgAnswer::Yes };
+    w->RunCommand(QStringLiteral("ID_DeleteReport"));
+    EXPECT_EQ(w->tabs()->count(), 2);
+}
+
+TEST_F(Cycle, SavedProposalsOpenEditOrFailWithoutATabOrLeftovers)
+{
+    auto w = open(true);
+    saveProposal();
+    frmStartReport *picker = w->picker();
+    picker->prepare(nullptr, -1, true);
+    ASSERT_TRUE(picker->selectEntry(QStringLiteral("quarter.prp")));
+    picker->openSelected();
+    const std::shared_ptr<clsProposal> opened = picker->proposalResult();
+    ASSERT_TRUE(opened);
+    // Simple mode: the database's groups, with filters, for every report too.
+    EXPECT_TRUE(!opened->UseGroups() && opened->UseFilters());
+    EXPECT_TRUE((*opened->Reports().item(1))->UseFilters());
+    whenModal<frmProposal>([](frmProposal *editor) {
+        EXPECT_EQ(editor->windowTitle(), GetLangString(135));
+        EXPECT_EQ(editor->lsvReports[1]->topLevelItemCount(), 3);
+        editor->chkTitlePage->setChecked(false);
+        editor->cmdBuild->click();
+    });
+    picker->editSelected();
+    ASSERT_TRUE(picker->proposalResult());
+    EXPECT_FALSE(picker->proposalResult()->CreateTitlePage());
+
+    const int tabs = w->tabs()->count();
+    const QString blocker = env.path(QStringLiteral("a-file"));
+    kv6test::writeFile(blocker, "not a folder");
+    struct Case
+    {
+        const char *what;
+        QByteArray tmpdir;
+        QString told; // the one message shown contains it; none when empty
+        bool cancel = false;
+        bool noData = false;
+    };
+    const Case cases[] = {
+        { "a report without data", {}, GetLangString(825, TopUsers), false, true },
+        { "cancelled after the second report", {}, {}, true },
+        { "a temporary folder that is a file", blocker.toLocal8Bit(), QStringLiteral("temporary") },
+        { "a temporary folder under a file", (blocker + QStringLiteral("/tmp")).toLocal8Bit(),
+            QStringLiteral("temporary") },
+    };
+    for (const Case &c : cases) {
+        if (c.noData)
+            saveProposal(QDate(1990, 1, 1), QDate(1990, 1, 31));
+        frmProgressProposal *progress = w->proposalProgress();
+        const QMetaObject::Connection hook = QObject::connect(
+            progress->prgProgress[0], &QProgressBar::valueChanged, [&](int value) {
+                if (c.cancel && value == 2 && progress->lblStatus[1]->text() == GetLangString(241))
+                    progress->cmdCancel->click();
+            });
+        std::optional<kv6test::ScopedEnv> tmp;
+        if (!c.tmpdir.isEmpty())
+            tmp.emplace("TMPDIR", c.tmpdir);
+        whenModal<frmStartReport>([](frmStartReport *p) {
+            p->selectEntry(QStringLiteral("quarter.prp"));
+            p->openSelected();
+        });
+        dialogs.messageAnswers = { MsgAnswer::OK };
+        w->RunCommand(QStringLiteral("ID_CreateReport"));
+        tmp.reset();
+        QObject::disconnect(hook);
+        if (c.noData)
+            saveProposal();
+        const QStringList m = takeMessages();
+        EXPECT_EQ(m.size(), c.told.isEmpty() ? 0 : 1) << c.what;
+        EXPECT_TRUE(m.value(0).contains(c.told)) << c.what << ": " << m.value(0).toStdString();
+        EXPECT_EQ(w->tabs()->count(), tabs) << c.what;
+        EXPECT_TRUE(leftBehind().isEmpty()) << c.what;
+        EXPECT_TRUE(w->isEnabled()) << c.what;
+    }
 }
