@@ -156,6 +156,9 @@ public:
     // no query. ReportData() holds the table afterwards, also on failure.
     DataResult BuildReportDataSet(
         clsAnalysis *analysis, DataConnection &connection, const RecordsetPtr &parentData = {});
+    // On (the default), the database filters and merges the query's rows by the analysis before
+    // they cross, wherever the table comes out the same; off, every row crosses as queried.
+    void SetCombineInDatabase(bool combine) { m_combineInDatabase = combine; }
     // The data set of the last build; null before.
     RecordsetPtr ReportData() const { return m_reportData; }
     // The row limit as the last build resolved it (-1: none).
@@ -200,6 +203,7 @@ private:
     QString m_caption;
     QString m_title;
     QString m_subTitle;
+    bool m_combineInDatabase = true;
     qint32 m_pageCount = 0;
     QString m_lastError;
 

@@ -3,6 +3,7 @@
 
 #include "dataaccess/dataconnection.h"
 #include "report/report.h"
+#include "reportcombine_p.h"
 
 #include "base/langstrings.h"
 #include "dataaccess/enumerationtext.h"
@@ -573,9 +574,13 @@ DataResult clsReport::BuildReportDataSet(
     }
 
     emit UpdateProgress(GetLangString(848), 0, 0);
-    RecordsetPtr table;
-    DataResult error
-        = connection.ReportSQL(m_def.reportSQL, ReportQueryParameters(settings.parameters), table);
+    const QVariant params = ReportQueryParameters(settings.parameters);
+    RecordsetPtr table = m_combineInDatabase
+        ? RunCombinedInDatabase(connection, m_def.reportSQL, params, settings, analysis)
+        : nullptr;
+    DataResult error;
+    if (!table)
+        error = connection.ReportSQL(m_def.reportSQL, params, table);
     const auto hasRows = [&] { return !error && table && table->RecordCount() > 0; };
     if (hasRows())
         error = builder.Process(table);
