@@ -247,9 +247,14 @@ private:
         axis->setStartValue(s.minimum);
         axis->setRange(s.minimum, s.maximum);
         const int ticks = int(std::floor((s.maximum - s.minimum) / s.step + 1e-9));
+        // The value axis reads as the tables print, thousands grouped from 1,000 on whatever the
+        // step: it counts pages and money, never years.
+        const int format = &from == &c.yAxis() && from.labelFormat() == GeneralFormat
+            ? int(ThousandsFormat)
+            : from.labelFormat();
         for (int i = 0; i <= ticks; ++i) {
             const double v = s.minimum + i * s.step;
-            axis->append(FormatAxisValue(v, from.labelFormat(), s.step), v);
+            axis->append(FormatAxisValue(v, format, s.step), v);
         }
         styleAxis(axis, from);
         return axis;
