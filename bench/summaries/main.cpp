@@ -2,17 +2,22 @@
 // jobs (5,000 users, as a large site), reading the summary tables as shipped, against the same
 // report reading the job table (the queries of data/reports/tests/jobtable_queries.xml) in the
 // same run; and what the triggers cost writers: single inserts with and without them, and
-// import-cups with the rebuild of the days it loaded against the same import without it.
+// import-cups adding the figures of the jobs it loaded against the same import without that step;
+// and, in the program, each report's data set against its query alone.
 //
 //   bench_summaries [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR]
 // Defaults: --jobs 1000000,10000000. --keep keeps the SQLite files in DIR and the PostgreSQL
 // schemas, and reuses them. PostgreSQL runs when --pg or KV6_TEST_PG_URL names a server.
-// KV6_BENCH_REPORTS=a.rpt,b.rpt times only those reports.
+// KV6_BENCH_REPORTS=a.rpt,b.rpt times only those reports, KV6_BENCH_PARTS=pdf,datasets,writes
+// only those parts.
 
 #include "dataaccess/cupsimport.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/demodata.h"
 #include "dataaccess/summaries.h"
+#include "groups/analysis.h"
+#include "report/report.h"
+#include "report/reportdataset.h"
 
 #include "benchdata.h"
 
@@ -142,6 +147,55 @@ void runReport(
                 .arg(file, QString::fromLocal8Bit(p.readAllStandardError()).trimmed()));
 }
 
+// In the program itself, each report's data set against its query alone, both with the rows
+// combined in the database and with every queried row crossing (the data-set steps then do all
+// the combining): what the program adds to the query is the whole build less the query.
+void benchDataSets(DataConnection &c, const QString &definitions, const QStringList &files)
+{
+    clsAnalysis analysis;
+    analysis.setShowProgress(false);
+    check(analysis.InitializeDefault(c, 1));
+    std::printf("%-44s %9s %9s %7s %9s %7s %15s\n", "data set in the program, seconds", "query",
+        "combined", "ratio", "all rows", "ratio", "rows crossing");
+    for (const QString &f : files) {
+        clsReport report;
+        if (!report.LoadDefinition(definitions + QLatin1Char('/') + f, c.DatabaseType()))
+            die(report.LastError());
+        report.SetUseGroups(true);
+        report.SetUseFilters(true);
+        for (const ReportParameterPtr &p : *report.Parameters()) {
+            if (p->ParameterType() == clsReportParameter::DateRange) {
+                p->SetValue1(lastDay.addDays(-364));
+                p->SetValue2(lastDay);
+            } else if (p->ParameterType() == 1) {
+                p->SetValue1(1);
+            } else {
+                p->SetValue1(p->Default());
+            }
+        }
+        int queried = 0, crossing = 0;
+        QObject::connect(&report, &clsReport::UpdateProgress,
+            [&](const QString &, int, int max) { crossing = std::max(crossing, max * 50); });
+        RecordsetPtr raw;
+        const double query = bestOrSlow([&]() {
+            check(c.ReportSQL(
+                report.ReportSQL(), ReportQueryParameters(report.Parameters().get()), raw));
+            queried = raw->RecordCount();
+        });
+        raw.reset();
+        const auto build = [&](bool inDatabase) {
+            report.SetCombineInDatabase(inDatabase);
+            crossing = 0;
+            return bestOrSlow([&]() { check(report.BuildReportDataSet(&analysis, c)); });
+        };
+        const double allRows = build(false);
+        const double combined = build(true);
+        std::printf("%-44s %9.3f %9.3f %7.2f %9.3f %7.2f %7d ~%6d\n", qPrintable(f), query,
+            combined, combined / query, allRows, allRows / query, queried, crossing);
+        std::fflush(stdout);
+    }
+}
+
 // One prepared insert per job, in one transaction that is rolled back: the writer's own cost,
 // without the disk's, and the history stays as it was.
 double insertsPerSecond(DataConnection &c, bool withTriggers, int count)
@@ -225,10 +279,18 @@ void benchEngine(
         std::printf("summary rows: %lld by day, %lld by hour, for %lld jobs\n",
             rows->ValueAt(0, 0).toLongLong(), rows->ValueAt(0, 1).toLongLong(),
             rows->ValueAt(0, 2).toLongLong());
-        std::printf("%-44s %9s %9s %7s\n", "kv6report to PDF, seconds", "summary", "jobs", "ratio");
+        // KV6_BENCH_PARTS=pdf,datasets,writes runs only those parts (all by default).
+        const QStringList parts
+            = qEnvironmentVariable("KV6_BENCH_PARTS", QStringLiteral("pdf,datasets,writes"))
+                  .split(QLatin1Char(','));
+        if (parts.contains(QLatin1String("datasets")))
+            benchDataSets(*c, staged, files);
+        if (parts.contains(QLatin1String("pdf")))
+            std::printf(
+                "%-44s %9s %9s %7s\n", "kv6report to PDF, seconds", "summary", "jobs", "ratio");
         const QString out = folder + QStringLiteral("/bench-out.pdf");
         double worst = 0;
-        for (const QString &f : files) {
+        for (const QString &f : parts.contains(QLatin1String("pdf")) ? files : QStringList()) {
             const double fromSummaries = bestOrSlow([&]() { runReport(s, staged, f, out); });
             const double fromJobs = bestOrSlow([&]() { runReport(s, jobTable, f, out); });
             worst = std::max(worst, fromSummaries);
@@ -236,8 +298,15 @@ void benchEngine(
                 fromJobs / fromSummaries);
             std::fflush(stdout);
         }
-        std::printf("%-44s %9.3f\n", "slowest report from the summaries", worst);
+        if (parts.contains(QLatin1String("pdf")))
+            std::printf("%-44s %9.3f\n", "slowest report from the summaries", worst);
         QFile::remove(out);
+        if (!parts.contains(QLatin1String("writes"))) {
+            c.reset();
+            if (o.keep.isEmpty())
+                dropBenchSchema(s);
+            continue;
+        }
 
         const int singles = 5000;
         const double without
@@ -248,26 +317,34 @@ void benchEngine(
                     "with; %.2fx slower\n",
             singles, without, with, without / with);
 
-        // import-cups: the whole import, then the rebuild of its days alone, which is what the
-        // summaries add to it (the triggers are suspended during the load).
+        // import-cups: the whole import, then what the summaries add to it alone (the triggers
+        // are suspended during the load and the added jobs' figures merged in at the end), done
+        // again over the same jobs in a transaction that is rolled back.
         const int imported = 20000;
         const QString log = writePageLog(folder, imported);
         CupsImportSummary summary;
         const double import = seconds([&]() { check(ImportCupsPageLog(*c, log, 1, summary)); });
         if (summary.jobs != imported)
             die(QStringLiteral("the import added %1 jobs, not %2").arg(summary.jobs).arg(imported));
-        const double rebuild = best([&]() {
-            check(c->InTransaction([&]() -> DataResult {
-                if (DataResult e = SuspendSummaries(*c))
-                    return e;
-                return ResumeSummaries(*c, lastDay.addDays(-29), lastDay);
-            }));
+        RecordsetPtr idRows;
+        check(c->ReportSQL(QStringLiteral("SELECT job_id FROM print_jobs WHERE source_key LIKE "
+                                          "'cups:benchp%'"),
+            {}, idRows));
+        QList<qint64> ids;
+        for (int r = 0; r < idRows->RecordCount(); ++r)
+            ids << idRows->ValueAt(r, 0).toLongLong();
+        const double summaries = best([&]() {
+            QSqlDatabase db = c->database();
+            if (!db.transaction())
+                die(db.lastError().text());
+            check(SuspendSummaries(*c));
+            check(ResumeSummariesAdding(*c, ids));
+            db.rollback();
         });
         std::printf("import-cups (%d jobs over 30 days): %.0f jobs/s with the summaries, %.0f "
-                    "without their rebuild; "
-                    "%.2fx slower\n",
-            imported, imported / import, imported / (import - rebuild),
-            import / (import - rebuild));
+                    "without adding to them; %.2fx slower\n",
+            imported, imported / import, imported / (import - summaries),
+            import / (import - summaries));
         check(c->Execute(
             QStringLiteral("DELETE FROM print_jobs WHERE source_key LIKE 'cups:benchp%'")));
         QFile::remove(log);
@@ -292,8 +369,7 @@ int main(int argc, char **argv)
             "usage: bench_summaries [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR]"),
         true, false);
     QTemporaryDir temp;
-    const QString folder = o.keep.isEmpty() ? temp.path() : o.keep;
-    QDir().mkpath(folder);
+    const QString folder = outputFolder(o, temp);
     std::printf("every catalogue report from the summary tables against the same report from the "
                 "job table\n");
     for (const auto &[label, source] : benchSources(o))

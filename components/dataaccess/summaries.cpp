@@ -242,10 +242,32 @@ public:
     QString add(const Table &t, const QString &row, const QString &guard) const
     {
         QStringList values = keyValues(t, row);
+        for (int i = 0; i < t.count; ++i)
+            values << of(t.columns[i].perJob, row);
+        // SQLite needs a WHERE after INSERT ... SELECT to read ON CONFLICT as the upsert clause.
+        return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE %4 ON CONFLICT (%5) DO UPDATE "
+                              "SET %6")
+            .arg(QLatin1String(t.name), columnNames(t).join(QStringLiteral(", ")),
+                values.join(QStringLiteral(", ")),
+                guard.isEmpty() ? QStringLiteral("1 = 1") : guard,
+                keyNames(t).join(QStringLiteral(", ")), merging(t));
+    }
+
+    // Adds the figures of the jobs that `where` selects (alias j) to their summary rows.
+    QString addAll(const Table &t, const QString &where) const
+    {
+        return QStringLiteral("INSERT INTO %1 (%2) SELECT * FROM (%3) d WHERE 1 = 1 ON CONFLICT "
+                              "(%4) DO UPDATE SET %5")
+            .arg(QLatin1String(t.name), columnNames(t).join(QStringLiteral(", ")),
+                aggregate(t, where), keyNames(t).join(QStringLiteral(", ")), merging(t));
+    }
+
+    // How a summary row takes in the figures of another row of its key (`excluded`).
+    QString merging(const Table &t) const
+    {
         QStringList sets;
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
-            values << of(c.perJob, row);
             const QString name = QLatin1String(c.name);
             const QString mine = m_sqlite ? name : QLatin1String(t.name) + QLatin1Char('.') + name;
             switch (c.combine) {
@@ -264,13 +286,7 @@ public:
                 break;
             }
         }
-        // SQLite needs a WHERE after INSERT ... SELECT to read ON CONFLICT as the upsert clause.
-        return QStringLiteral(
-            "INSERT INTO %1 (%2) SELECT %3 WHERE %4 ON CONFLICT (%5) DO UPDATE SET %6")
-            .arg(QLatin1String(t.name), columnNames(t).join(QStringLiteral(", ")),
-                values.join(QStringLiteral(", ")),
-                guard.isEmpty() ? QStringLiteral("1 = 1") : guard,
-                keyNames(t).join(QStringLiteral(", ")), sets.join(QStringLiteral(", ")));
+        return sets.join(QStringLiteral(", "));
     }
 
     // Takes one job (`row`: OLD) out of its summary row. A smallest or largest value that was
@@ -451,6 +467,39 @@ DataResult ResumeSummaries(DataConnection &connection, const QDate &first, const
                 return e;
             if (DataResult e = connection.Execute(
                     sql.fill(t, QStringLiteral(" AND j.job_time >= ? AND j.job_time < ?")), days))
+                return e;
+        }
+    }
+    if (sqlite)
+        return executeAll(connection, sql.triggers());
+    return connection.Execute(QStringLiteral("SELECT set_config('kv6.summaries', '', true)"));
+}
+
+DataResult ResumeSummariesAdding(DataConnection &connection, const QList<qint64> &addedJobs)
+{
+    const bool sqlite = connection.Source().isSQLite();
+    const Sql sql(sqlite);
+    if (!addedJobs.isEmpty()) {
+        if (DataResult e = executeAll(connection,
+                { QStringLiteral("CREATE TEMPORARY TABLE IF NOT EXISTS kv6_added_jobs (job_id "
+                                 "BIGINT PRIMARY KEY)"),
+                    QStringLiteral("DELETE FROM kv6_added_jobs") }))
+            return e;
+        // Many ids a statement: a server answers each statement over the network.
+        constexpr qsizetype Batch = 500;
+        for (qsizetype at = 0; at < addedJobs.size(); at += Batch) {
+            const QList<qint64> ids = addedJobs.mid(at, Batch);
+            QStringList values;
+            for (const qint64 id : ids)
+                values << QStringLiteral("(%1)").arg(id);
+            if (DataResult e
+                = connection.Execute(QStringLiteral("INSERT INTO kv6_added_jobs (job_id) VALUES ")
+                    + values.join(QLatin1String(", "))))
+                return e;
+        }
+        for (const Table &t : tables) {
+            if (DataResult e = connection.Execute(sql.addAll(
+                    t, QStringLiteral(" AND j.job_id IN (SELECT job_id FROM kv6_added_jobs)"))))
                 return e;
         }
     }

@@ -14,6 +14,7 @@
 #include "dataaccess/dataerror.h"
 
 #include <QDate>
+#include <QList>
 #include <QStringList>
 
 namespace kv6 {
@@ -39,5 +40,8 @@ DataResult CheckSummaries(DataConnection &connection, QStringList &differences);
 // load touched) and starts the triggers again. A rollback undoes both.
 DataResult SuspendSummaries(DataConnection &connection);
 DataResult ResumeSummaries(DataConnection &connection, const QDate &first, const QDate &last);
+// For loads that only add jobs: adds the figures of the jobs with these ids to the summaries
+// (the cost follows the load, not the days it touched) and starts the triggers again.
+DataResult ResumeSummariesAdding(DataConnection &connection, const QList<qint64> &addedJobs);
 
 } // namespace kv6

@@ -2,6 +2,7 @@
 // days they load), and after inserts, updates and deletes, one by one and in bulk, that the
 // triggers carry.
 
+#include "dataaccess/cupsimport.h"
 #include "dataaccess/demodata.h"
 #include "dataaccess/summaries.h"
 #include "enginetest.h"
@@ -151,6 +152,23 @@ TEST_P(Summaries, StayEqualToTheJobsThroughLoadsAndEveryKindOfChange)
     o.companies = 1;
     ASSERT_FALSE(GenerateDemoData(*connection, o));
     expectExact("after a second load");
+
+    // Imports add their jobs' figures at the end: a job beside an imported one of the same
+    // printer, user and day joins its row, one over midnight in another zone opens a row, and a
+    // file imported again adds nothing.
+    const QString log = env.path(QStringLiteral("page_log"));
+    for (const char *lines :
+        { "lp9 zoe 1 [29/Mar/2026:23:59:59 +0000] total 5 - ws1 a.pdf a4 two-sided-long-edge\n"
+          "lp9 zoe 2 [30/Mar/2026:00:30:00 +0100] total 2 - ws1 b.pdf a4 one-sided\n",
+            "lp9 zoe 3 [29/Mar/2026:23:00:00 +0000] total 9 - ws1 c.pdf a4 one-sided\n"
+            "lp9 zoe 1 [29/Mar/2026:23:59:59 +0000] total 5 - ws1 a.pdf a4 "
+            "two-sided-long-edge\n" }) {
+        kv6test::writeFile(log, lines);
+        CupsImportSummary s;
+        ASSERT_FALSE(ImportCupsPageLog(*connection, log, 1, s));
+        EXPECT_EQ(s.jobs, 2 - s.alreadyImported);
+    }
+    expectExact("after imports");
 
     // A rebuild from scratch gives the same rows the triggers kept.
     const QStringList kept

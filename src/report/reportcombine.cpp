@@ -1,0 +1,386 @@
+#include "reportcombine_p.h"
+
+#include "dataaccess/dataconnection.h"
+#include "dataaccess/datasource.h"
+#include "groups/analysis.h"
+#include "groups/printers.h"
+#include "report/reportcol.h"
+
+#include <QStringList>
+
+#include <optional>
+
+namespace kv6 {
+
+namespace {
+
+const QString UserKeyField = QStringLiteral("UserKey");
+const QString PrinterKeyField = QStringLiteral("PrinterKey");
+const QString TotalPagesField = QStringLiteral("TotalPages");
+
+// One row per user (kind 0) and printer (kind 1) the analysis lists, keyed by the folded key
+// the program looks rows up with: whether its rows count, the key of the group its rows join
+// (only while groups are used) and, for printers, the estimated rates as currency units.
+const QString ItemsTable = QStringLiteral("kv6_report_items");
+
+QString quoted(const QString &name)
+{
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\""))
+        + QLatin1Char('"');
+}
+
+QString rowField(const QString &name)
+{
+    return QStringLiteral("kv6_q.") + quoted(name);
+}
+
+std::optional<int> replaceCode(const clsReportCol &col)
+{
+    bool ok = false;
+    const double value = col.Replace().toDouble(&ok);
+    if (col.Replace().typeId() == QMetaType::QString || !ok || double(int(value)) != value)
+        return std::nullopt;
+    return int(value);
+}
+
+// The server's name of the type a sum must keep; empty when a sum of it cannot be kept.
+QString castFor(int adoType)
+{
+    switch (adoType) {
+    case adBigInt:
+        return QStringLiteral("BIGINT");
+    case adInteger:
+    case adSmallInt:
+        return QStringLiteral("INTEGER");
+    case adDouble:
+    case adSingle:
+        return QStringLiteral("DOUBLE PRECISION");
+    case adCurrency:
+    case adNumeric:
+    case adDecimal:
+        return QStringLiteral("NUMERIC");
+    default:
+        return {};
+    }
+}
+
+bool isAsciiKey(const QString &key)
+{
+    for (const QChar c : key)
+        if (c.unicode() > 0x7f)
+            return false;
+    return true;
+}
+
+} // namespace
+
+QString CombiningQuery(const QString &sql, const Recordset &fields,
+    const ReportDataSetSettings &settings, const CombiningShape &shape)
+{
+    // A script sees every row the query returns; keep them all for it.
+    if (!settings.scripts.trimmed().isEmpty() || !settings.columns)
+        return {};
+    const bool typeCasts = shape.typeCasts;
+    const bool hasUser = fields.FieldIndex(UserKeyField) >= 0 && shape.users;
+    bool hasPrinter = fields.FieldIndex(PrinterKeyField) >= 0 && shape.printers;
+    const bool canRate = fields.FieldIndex(PrinterKeyField) >= 0;
+    const QString userGroup = QStringLiteral("kv6_u.group_key");
+    const QString printerGroup = QStringLiteral("kv6_r.group_key");
+    bool minOrMax = false;
+
+    // What a merged row must share, and how each combined field merges.
+    QStringList partition;
+    QHash<int, QString> merged; // field index -> aggregate expression
+    const auto actionOf = [&](const QString &field) -> const clsReportCol * {
+        for (int i = 1; i <= settings.columns->count(); ++i) {
+            const clsReportCol *col = settings.columns->item(i)->get();
+            if (fields.FieldIndex(col->FieldName()) == fields.FieldIndex(field))
+                return col;
+        }
+        return nullptr;
+    };
+    for (int i = 1; i <= settings.columns->count(); ++i) {
+        const clsReportCol &col = **settings.columns->item(i);
+        const int field = fields.FieldIndex(col.FieldName());
+        if (field < 0)
+            continue;
+        const QString name = fields.FieldAt(field).name;
+        const std::optional<int> code = replaceCode(col);
+        // Whether groups change the value: codes 1 to 4 and any literal.
+        const bool groupsReplace
+            = settings.useGroups && (!code || (*code >= 1 && *code <= 4) || *code < 0 || *code > 8);
+        const bool rateReplace = code && *code >= 5 && *code <= 8
+            && (*code == 6 || *code == 8 || settings.useEstCosts);
+        const int action = col.Action();
+        if (action == clsReportCol::ActionKey) {
+            // A literal makes every key alike, so rows that merge by the value as queried
+            // merge in the program too; a rate depends on more than the key.
+            if (rateReplace)
+                return {};
+            if (name.compare(UserKeyField, Qt::CaseInsensitive) == 0 && hasUser)
+                partition << QStringLiteral("COALESCE(%1, %2)").arg(userGroup, rowField(name));
+            else if (name.compare(PrinterKeyField, Qt::CaseInsensitive) == 0 && hasPrinter)
+                partition << QStringLiteral("COALESCE(%1, %2)").arg(printerGroup, rowField(name));
+            else
+                partition << rowField(name);
+            if (groupsReplace && code && (*code == 1 || *code == 4) && hasUser)
+                partition << userGroup;
+            if (groupsReplace && code && (*code == 2 || *code == 3) && hasPrinter)
+                partition << printerGroup;
+            continue;
+        }
+        if (action == clsReportCol::ActionFirstOfValue) {
+            // The program marks these afresh; rows merge only within one value.
+            const int by = fields.FieldIndex(col.ActionParam());
+            if (by < 0)
+                return {};
+            partition << rowField(fields.FieldAt(by).name);
+            continue;
+        }
+        const bool aggregated = action == clsReportCol::ActionSum
+            || action == clsReportCol::ActionMin || action == clsReportCol::ActionMax;
+        // A rate times pages summed equals the sum of rate times pages only over one rate and
+        // summed pages; anything else a merged field would be transformed into is not its merge.
+        if (rateReplace && (*code == 7 || *code == 8)) {
+            const clsReportCol *pages
+                = actionOf(col.ReplaceParam().isEmpty() ? TotalPagesField : col.ReplaceParam());
+            const bool pagesSummed = pages && pages->Action() == clsReportCol::ActionSum
+                && replaceCode(*pages) == 0 && pages->EnumeratedType() == -1;
+            if (aggregated != pagesSummed || (aggregated && action != clsReportCol::ActionSum))
+                return {};
+            if (aggregated && canRate) {
+                hasPrinter = true;
+                partition << (col.ReplaceColor() ? QStringLiteral("kv6_r.rate_color")
+                                                 : QStringLiteral("kv6_r.rate"));
+            }
+        } else if (aggregated && (col.EnumeratedType() != -1 || rateReplace || groupsReplace)) {
+            return {};
+        }
+        if (!aggregated)
+            continue;
+        // Window aggregates over the merged rows: one sort serves them all.
+        QString call, cast;
+        if (action == clsReportCol::ActionSum) {
+            call = QStringLiteral("SUM(%1)").arg(rowField(name));
+            if (typeCasts) {
+                const int type = fields.FieldAt(field).type;
+                cast = castFor(type);
+                if (cast.isEmpty())
+                    return {};
+                // Money crosses rounded to four places and the program adds the rounded values.
+                if (type == adCurrency)
+                    call = QStringLiteral("SUM(ROUND(%1, 4))").arg(rowField(name));
+            }
+        } else {
+            if (typeCasts && fields.FieldAt(field).type == adBoolean)
+                return {};
+            minOrMax = true;
+            call = QStringLiteral("%1(%2)").arg(
+                action == clsReportCol::ActionMin ? QStringLiteral("MIN") : QStringLiteral("MAX"),
+                rowField(name));
+        }
+        // "%1" takes the window, when there is one; a cast goes round the whole aggregate.
+        call += QStringLiteral("%1");
+        const QString expression
+            = cast.isEmpty() ? call : QStringLiteral("CAST(%1 AS %2)").arg(call, cast);
+        merged.insert(field, expression);
+    }
+
+    // SQLite takes a group's other columns from the row of its one MIN(): the first row. A
+    // column that combines by its minimum or maximum would be a second one.
+    const bool grouped = shape.groupedRows && !minOrMax;
+    QStringList aggregates, outer;
+    for (int f = 0; f < fields.FieldCount(); ++f) {
+        const QString name = quoted(fields.FieldAt(f).name);
+        if (grouped) {
+            aggregates << (merged.contains(f) ? merged.value(f).arg(QString())
+                                              : rowField(fields.FieldAt(f).name))
+                    + QStringLiteral(" AS ") + name;
+            outer << QStringLiteral("kv6_p.") + name;
+        } else if (merged.contains(f)) {
+            const QString alias = QStringLiteral("kv6_m%1").arg(f);
+            aggregates << merged.value(f).arg(QStringLiteral(" OVER kv6_w"))
+                    + QStringLiteral(" AS ") + alias;
+            outer << QStringLiteral("kv6_p.%1 AS %2").arg(alias, name);
+        } else {
+            outer << QStringLiteral("kv6_p.") + name;
+        }
+    }
+    QStringList joins, included;
+    if (hasUser) {
+        joins << QStringLiteral("LEFT JOIN %1 kv6_u ON kv6_u.kind = 0 AND kv6_u.item_key = "
+                                "lower(kv6_q.%2)")
+                     .arg(ItemsTable, quoted(UserKeyField));
+        included << QStringLiteral("COALESCE(kv6_u.included, 1) = 1");
+    }
+    if (hasPrinter) {
+        joins << QStringLiteral("LEFT JOIN %1 kv6_r ON kv6_r.kind = 1 AND kv6_r.item_key = "
+                                "lower(kv6_q.%2)")
+                     .arg(ItemsTable, quoted(PrinterKeyField));
+        included << QStringLiteral("COALESCE(kv6_r.included, 1) = 1");
+    }
+    const QString numbered = QStringLiteral(
+        "WITH kv6_q AS (SELECT kv6_s.*, ROW_NUMBER() OVER () AS kv6_rn FROM (\n%1\n) kv6_s)")
+                                 .arg(sql);
+    const QString where = included.isEmpty()
+        ? QString()
+        : QStringLiteral(" WHERE ") + included.join(QLatin1String(" AND "));
+    if (grouped) {
+        // Materialised: folded into the outer query, the MIN would leave the result columns.
+        return numbered
+            + QStringLiteral(",\nkv6_p AS MATERIALIZED (SELECT %1, MIN(kv6_q.kv6_rn) AS kv6_first "
+                             "FROM kv6_q %2%3%4)\nSELECT %5 FROM kv6_p ORDER BY kv6_p.kv6_first")
+                  .arg(aggregates.join(QLatin1String(", ")), joins.join(QLatin1Char(' ')), where,
+                      partition.isEmpty()
+                          ? QString()
+                          : QStringLiteral(" GROUP BY ") + partition.join(QLatin1String(", ")),
+                      outer.join(QLatin1String(", ")));
+    }
+    // Each merged row stands where its first row stood in the query's order, with that row's
+    // values, so the program meets the merged rows in the order it would have met their first
+    // rows.
+    return numbered
+        + QStringLiteral(",\nkv6_p AS (SELECT kv6_q.*, MIN(kv6_q.kv6_rn) OVER kv6_w AS "
+                         "kv6_first%1 FROM kv6_q %2%3 WINDOW kv6_w AS (%4))\n"
+                         "SELECT %5 FROM kv6_p WHERE kv6_p.kv6_rn = kv6_p.kv6_first ORDER BY "
+                         "kv6_p.kv6_first")
+              .arg(aggregates.isEmpty()
+                      ? QString()
+                      : QStringLiteral(", ") + aggregates.join(QLatin1String(", ")),
+                  joins.join(QLatin1Char(' ')), where,
+                  partition.isEmpty()
+                      ? QString()
+                      : QStringLiteral("PARTITION BY ") + partition.join(QLatin1String(", ")),
+                  outer.join(QLatin1String(", ")));
+}
+
+namespace {
+
+struct ItemRow
+{
+    int kind;
+    QString key;
+    bool included;
+    QString groupKey;
+    std::optional<qint64> rate;
+    std::optional<qint64> rateColor;
+};
+
+// The analysis as the row filter would see it, item by item; false when a key could not be
+// matched in SQL the way the program matches it.
+bool collectItems(
+    const clsAnalysis *analysis, const ReportDataSetSettings &settings, QList<ItemRow> &rows)
+{
+    if (!analysis)
+        return true;
+    const infGroupManager *managers[] = { analysis->UserManager(), analysis->PrinterManager() };
+    for (int kind = 0; kind < 2; ++kind) {
+        const infGroupManager *manager = managers[kind];
+        if (!manager)
+            continue;
+        GroupItems &items = const_cast<infGroupManager *>(manager)->Items();
+        for (int i = 1; i <= items.count(); ++i) {
+            const QString key = items.keyAt(i);
+            bool numeric = false;
+            key.trimmed().toDouble(&numeric);
+            // The program never finds an item by a number.
+            if (key.isEmpty() || numeric)
+                continue;
+            if (!isAsciiKey(key))
+                return false;
+            GroupItemPtr item, group;
+            manager->GetItemAndGroup(key, &item, &group);
+            if (!item)
+                continue;
+            ItemRow row { kind, key.toLower(), settings.useFilters ? item->Include() : true, {}, {},
+                {} };
+            if (settings.useGroups && group && group != manager->Ungrouped())
+                row.groupKey = group->Key();
+            if (kind == 1 && analysis->Printers()) {
+                if (const auto *printer = dynamic_cast<const clsPrinter *>(item.get())) {
+                    row.rate = printer->EstCost().raw();
+                    row.rateColor = printer->EstCostColor().raw();
+                }
+            }
+            rows.append(row);
+        }
+    }
+    return true;
+}
+
+QVariant orNull(const std::optional<qint64> &v)
+{
+    return v ? QVariant(*v) : QVariant();
+}
+
+DataResult fillItems(DataConnection &connection, const QList<ItemRow> &rows)
+{
+    if (DataResult e = connection.Execute(QStringLiteral(
+            "CREATE TEMPORARY TABLE IF NOT EXISTS %1 (kind INTEGER NOT NULL, item_key "
+            "VARCHAR(255) NOT NULL, included INTEGER NOT NULL, group_key VARCHAR(255), rate "
+            "BIGINT, rate_color BIGINT, PRIMARY KEY (kind, item_key))")
+                                              .arg(ItemsTable)))
+        return e;
+    return connection.InTransaction([&]() -> DataResult {
+        if (DataResult e = connection.Execute(QStringLiteral("DELETE FROM ") + ItemsTable))
+            return e;
+        // Many rows a statement: a server answers each statement over the network.
+        constexpr int Batch = 100;
+        for (qsizetype at = 0; at < rows.size(); at += Batch) {
+            const qsizetype n = std::min<qsizetype>(Batch, rows.size() - at);
+            QStringList tuples;
+            QVariantList params;
+            for (qsizetype i = at; i < at + n; ++i) {
+                const ItemRow &r = rows.at(i);
+                tuples << QStringLiteral("(?, ?, ?, ?, ?, ?)");
+                params << r.kind << r.key << (r.included ? 1 : 0)
+                       << (r.groupKey.isEmpty() ? QVariant() : QVariant(r.groupKey))
+                       << orNull(r.rate) << orNull(r.rateColor);
+            }
+            if (DataResult e = connection.Execute(
+                    QStringLiteral("INSERT INTO %1 (kind, item_key, included, group_key, rate, "
+                                   "rate_color) VALUES ")
+                            .arg(ItemsTable)
+                        + tuples.join(QLatin1String(", ")),
+                    params))
+                return e;
+        }
+        return DataResult();
+    });
+}
+
+} // namespace
+
+RecordsetPtr RunCombinedInDatabase(DataConnection &connection, const QString &sql,
+    const QVariant &params, const ReportDataSetSettings &settings, const clsAnalysis *analysis)
+{
+    if (!settings.scripts.trimmed().isEmpty() || !settings.columns)
+        return nullptr;
+    RecordsetPtr fields;
+    // The result's fields and, on a server, their types, without its rows.
+    if (connection.ReportSQL(
+            QStringLiteral("SELECT * FROM (\n%1\n) kv6_s LIMIT 0").arg(sql), params, fields)
+        || !fields)
+        return nullptr;
+    const bool server = connection.DatabaseType() != DatabaseTypeSQLite;
+    QList<ItemRow> items;
+    if (!collectItems(analysis, settings, items))
+        return nullptr;
+    CombiningShape shape;
+    shape.typeCasts = server;
+    shape.groupedRows = !server;
+    // Items left in and on their own change nothing: their rows need not be looked up.
+    shape.users = shape.printers = false;
+    for (const ItemRow &item : std::as_const(items))
+        (item.kind == 0 ? shape.users : shape.printers)
+            |= !item.included || !item.groupKey.isEmpty();
+    const QString combining = CombiningQuery(sql, *fields, settings, shape);
+    if (combining.isEmpty() || fillItems(connection, items))
+        return nullptr;
+    RecordsetPtr table;
+    if (connection.ReportSQL(combining, params, table))
+        return nullptr;
+    return table;
+}
+
+} // namespace kv6

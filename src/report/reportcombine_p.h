@@ -1,0 +1,46 @@
+#pragma once
+
+// Combining in the database: the query's rows are filtered by the analysis and merged, within
+// each combined row of the report, before they cross into the program, so that the data-set
+// steps run over few rows and still come to the same table.
+
+#include "dataaccess/dataerror.h"
+#include "recordset/recordset.h"
+#include "report/reportdataset.h"
+
+#include <QString>
+#include <QVariant>
+
+namespace kv6 {
+
+class DataConnection;
+
+// The report query wrapped so that the database drops the rows the analysis excludes and merges
+// rows that the program would combine into one: rows merge only when they will get the same key,
+// the same first-occurrence value and the same estimated rate, and a merged row carries the
+// values of its first row and the sums, minimums and maximums of the columns that combine so.
+// `fields` are the query's result fields (from a run without rows); empty when the definition
+// has something the program alone can do (scripts, rates or enumerations in combined columns).
+struct CombiningShape
+{
+    // Sums keep the field's type: on a server a sum widens it.
+    bool typeCasts = false;
+    // One GROUP BY whose other columns come from the row of its MIN() (SQLite), instead of
+    // window aggregates.
+    bool groupedRows = false;
+    // Look the rows' users (printers) up: some are left out or grouped.
+    bool users = true;
+    bool printers = true;
+};
+QString CombiningQuery(const QString &sql, const Recordset &fields,
+    const ReportDataSetSettings &settings, const CombiningShape &shape);
+
+// Runs the report query combined in the database: fills the analysis' inclusion flags, groups
+// and rates into a temporary table of the connection and runs CombiningQuery. Null when the
+// definition or the connection does not allow it (a read-only server session cannot make the
+// table); the caller then runs the query as it stands.
+RecordsetPtr RunCombinedInDatabase(DataConnection &connection, const QString &sql,
+    const QVariant &params, const ReportDataSetSettings &settings,
+    const class clsAnalysis *analysis);
+
+} // namespace kv6
