@@ -10,8 +10,10 @@
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <memory>
@@ -82,6 +84,15 @@ inline BenchOptions parseBenchOptions(const QString &usage, bool withKeep, bool 
         }
     }
     return o;
+}
+
+// Where a bench keeps its databases and outputs: the --keep folder (made when missing), else the
+// temporary folder given.
+inline QString outputFolder(const BenchOptions &o, const QTemporaryDir &temp)
+{
+    const QString folder = o.keep.isEmpty() ? temp.path() : o.keep;
+    QDir().mkpath(folder);
+    return folder;
 }
 
 // The engines the options ask for: SQLite first, then PostgreSQL.

@@ -1,5 +1,6 @@
 #include "enginetest.h"
 
+#include "dataaccess/datasettings.h"
 #include "dataaccess/sqldialect.h"
 
 #include <QCoreApplication>
@@ -106,6 +107,20 @@ kv6::DemoOptions demoOptions(qint64 jobs, int days, quint64 seed)
     o.days = days;
     o.lastDay = QDate(2026, 6, 30);
     return o;
+}
+
+int addAdminGroup(kv6::DataConnection &c, int type, const QString &name, int company, int owner,
+    const QList<int> &members)
+{
+    int id = 0;
+    kv6::DataResult e = kv6::DataSettings::CreateAdminGroup(c, type, name, company, owner, id);
+    EXPECT_FALSE(e) << e->Description().toStdString();
+    EXPECT_GT(id, 0);
+    for (const int m : members) {
+        e = kv6::DataSettings::AddAdminGroupMember(c, id, m);
+        EXPECT_FALSE(e) << e->Description().toStdString();
+    }
+    return id;
 }
 
 QString openWithDemo(const kv6::DataSource &source, const kv6::DemoOptions &options,

@@ -35,6 +35,11 @@ bool rawExec(
 // Smith", domain ACME), 101 bob (no display name) of Acme, 200 carol ("Carol Diaz") of Birch.
 void addSampleSuite(kv6::DataConnection &c);
 
+// An administration group (AdminObjectPrinter or AdminObjectUser) with its members, in the order
+// given; a failure fails the running test. The group's id.
+int addAdminGroup(kv6::DataConnection &c, int type, const QString &name, int company, int owner = 0,
+    const QList<int> &members = {});
+
 // The demo history the tests share: two companies of 8 printers and 30 users a company, ending
 // on 30 June 2026.
 kv6::DemoOptions demoOptions(qint64 jobs, int days = 120, quint64 seed = 1);
@@ -42,13 +47,16 @@ kv6::DemoOptions demoOptions(qint64 jobs, int days = 120, quint64 seed = 1);
 QString openWithDemo(const kv6::DataSource &source, const kv6::DemoOptions &options,
     std::unique_ptr<kv6::DataConnection> &connection);
 
-class EngineTest : public ::testing::TestWithParam<Engine>
+// A fresh database on one engine: a source that may be created, and the connection once opened.
+template<class Base>
+class DatabaseTest : public Base
 {
 protected:
+    virtual Engine engine() const = 0;
     void SetUp() override
     {
         std::string skip;
-        if (!makeTestSource(GetParam(), env, source, skip))
+        if (!makeTestSource(engine(), env, source, skip))
             GTEST_SKIP() << skip;
     }
     void TearDown() override
@@ -70,11 +78,25 @@ protected:
         const QString e = kv6test::openWithDemo(source, options, connection);
         ASSERT_TRUE(e.isEmpty()) << e.toStdString();
     }
-    bool isSQLite() const { return GetParam() == Engine::SQLite; }
+    bool isSQLite() const { return engine() == Engine::SQLite; }
 
     TempEnv env;
     kv6::DataSource source;
     std::unique_ptr<kv6::DataConnection> connection;
+};
+
+// The same cases on both engines (instantiate with KV6_ENGINES).
+class EngineTest : public DatabaseTest<::testing::TestWithParam<Engine>>
+{
+protected:
+    Engine engine() const override { return GetParam(); }
+};
+
+// A SQLite file only, for cases the engine makes no difference to.
+class SQLiteTest : public DatabaseTest<::testing::Test>
+{
+protected:
+    Engine engine() const override { return Engine::SQLite; }
 };
 
 // The sample suite on a fresh database, the start of most cases that read or write one.

@@ -127,8 +127,7 @@ int main(int argc, char **argv)
                                            "[--no-sqlite] [--keep DIR] [--format pdf|csv]"),
             true, true);
     QTemporaryDir temp;
-    const QString folder = o.keep.isEmpty() ? temp.path() : o.keep;
-    QDir().mkpath(folder);
+    const QString folder = outputFolder(o, temp);
     std::printf("kv6report for three catalogue reports (one company, one year) against each "
                 "report's query alone\n");
     for (const auto &[label, source] : benchSources(o))

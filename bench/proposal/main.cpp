@@ -199,8 +199,7 @@ int main(int argc, char **argv)
     if (!args.contains(QStringLiteral("--jobs")))
         o.sizes = { 1000000 };
     QTemporaryDir temp;
-    const QString folder = o.keep.isEmpty() ? temp.path() : o.keep;
-    QDir().mkpath(folder);
+    const QString folder = outputFolder(o, temp);
     std::printf(
         "The default proposal (22 reports) by kv6report against its 22 reports one by one\n");
     for (const auto &[label, source] : benchSources(o))

@@ -171,8 +171,7 @@ int main(int argc, char **argv)
             "usage: bench_report [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR]"),
         true, false);
     QTemporaryDir temp;
-    const QString folder = o.keep.isEmpty() ? temp.path() : o.keep;
-    QDir().mkpath(folder);
+    const QString folder = outputFolder(o, temp);
     const QString definitionPath = temp.filePath(QStringLiteral("cost-by-department.rpt"));
     QFile f(definitionPath);
     if (!f.open(QIODevice::WriteOnly) || f.write(definition()) < 0)

@@ -369,8 +369,7 @@ int main(int argc, char **argv)
             "usage: bench_summaries [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR]"),
         true, false);
     QTemporaryDir temp;
-    const QString folder = o.keep.isEmpty() ? temp.path() : o.keep;
-    QDir().mkpath(folder);
+    const QString folder = outputFolder(o, temp);
     std::printf("every catalogue report from the summary tables against the same report from the "
                 "job table\n");
     for (const auto &[label, source] : benchSources(o))

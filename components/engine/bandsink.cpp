@@ -1,5 +1,6 @@
 #include "bandsink_p.h"
 
+#include "pagestore_p.h"
 #include "renderer_p.h"
 
 #include <algorithm>
@@ -92,14 +93,18 @@ void BandSink::endPage()
 
 // ---- pages
 
-PageSink::PageSink(Renderer &renderer, PreviewDocument &document)
+PageSink::PageSink(Renderer &renderer, PreviewDocument &document, PageStore *store)
     : BandSink(renderer)
     , m_doc(document)
+    , m_store(store)
     , m_pageSize(renderer.layout().pageSize())
 { }
 
 void PageSink::pageBegun()
 {
+    // Nothing more is drawn on a page once the next one begins.
+    if (m_store && m_page > 1)
+        m_store->add(m_doc.page(m_page - 1));
     m_doc.addPage(m_pageSize);
 }
 
@@ -126,7 +131,7 @@ void PageSink::emitBand(const Band &band, double y)
     const double x = m_r.layout().margins.left();
     for (DisplayItem item : band.items) {
         translateItem(item, x, y);
-        m_doc.addItem(m_page, item);
+        m_doc.addItem(m_page, std::move(item));
     }
 }
 

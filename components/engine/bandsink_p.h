@@ -13,6 +13,7 @@
 namespace kv6::engine {
 
 class Renderer;
+class PageStore;
 
 class BandSink
 {
@@ -82,7 +83,8 @@ protected:
 class PageSink : public BandSink
 {
 public:
-    PageSink(Renderer &renderer, PreviewDocument &document);
+    // With a store, each finished page moves there.
+    PageSink(Renderer &renderer, PreviewDocument &document, PageStore *store = nullptr);
 
     bool paged() const override { return true; }
     void beforeSection(int section) override;
@@ -98,6 +100,7 @@ private:
     void emitBand(const Band &band, double y);
 
     PreviewDocument &m_doc;
+    PageStore *m_store;
     QSizeF m_pageSize;
 };
 

@@ -11,6 +11,8 @@
 #include <QTextLayout>
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 namespace kv6::engine {
 
@@ -73,41 +75,71 @@ QFont twipsFont(const FontSpec &style)
 
 namespace {
 
-// Rendering measures the same few fonts for every row; building metrics each time is the
-// costly part.
-QHash<QString, QFontMetricsF *> &metricsCache()
+// Rendering measures the same few fonts and, row after row, many of the same strings (printer
+// names, small numbers): building metrics and shaping text are the costly parts, so both are
+// kept per font.
+struct FontMetrics
 {
-    static QHash<QString, QFontMetricsF *> cache;
+    FontSpec spec;
+    std::unique_ptr<QFontMetricsF> metrics;
+    QHash<QString, double> widths;
+};
+
+std::vector<std::unique_ptr<FontMetrics>> &metricsCache()
+{
+    static std::vector<std::unique_ptr<FontMetrics>> cache;
     return cache;
 }
 
 // Metrics belong to the application's font engines, so they go when the application does.
 void dropMetrics()
 {
-    qDeleteAll(metricsCache());
     metricsCache().clear();
 }
 
-const QFontMetricsF &metricsFor(const FontSpec &style)
+// Underline and strike-out change no measure.
+bool sameMeasure(const FontSpec &a, const FontSpec &b)
+{
+    return a.size == b.size && a.bold == b.bold && a.italic == b.italic && a.name == b.name;
+}
+
+FontMetrics &metricsFor(const FontSpec &style)
 {
     static const bool registered = [] {
         qAddPostRoutine(dropMetrics);
         return true;
     }();
     Q_UNUSED(registered);
-    QHash<QString, QFontMetricsF *> &cache = metricsCache();
-    const QString key = style.name + u'|' + QString::number(style.size) + u'|'
-        + QChar(u'0' + (style.bold ? 1 : 0) + (style.italic ? 2 : 0));
-    auto it = cache.constFind(key);
-    if (it != cache.cend())
-        return **it;
-    if (cache.size() > 256) {
-        qDeleteAll(cache);
-        cache.clear();
+    auto &cache = metricsCache();
+    for (size_t i = 0; i < cache.size(); ++i) {
+        if (sameMeasure(cache[i]->spec, style)) {
+            // The last one asked for is first next time.
+            if (i > 0)
+                std::swap(cache[0], cache[i]);
+            return *cache[0];
+        }
     }
-    auto *m = new QFontMetricsF(twipsFont(style));
-    cache.insert(key, m);
-    return *m;
+    if (cache.size() >= 64)
+        cache.pop_back();
+    auto m = std::make_unique<FontMetrics>();
+    m->spec = style;
+    m->metrics = std::make_unique<QFontMetricsF>(twipsFont(style));
+    cache.insert(cache.begin(), std::move(m));
+    return *cache[0];
+}
+
+double advance(FontMetrics &m, const QString &line)
+{
+    if (auto it = m.widths.constFind(line); it != m.widths.cend())
+        return *it;
+    // Long texts are seldom met again; a full cache starts afresh.
+    const double w = m.metrics->horizontalAdvance(line);
+    if (line.size() <= 64) {
+        if (m.widths.size() >= 8192)
+            m.widths.clear();
+        m.widths.insert(line, w);
+    }
+    return w;
 }
 
 QStringList splitLines(const QString &text)
@@ -133,15 +165,17 @@ QString chopTrailingBlanks(QString s)
 
 double lineHeight(const FontSpec &style)
 {
-    return metricsFor(style).lineSpacing();
+    return metricsFor(style).metrics->lineSpacing();
 }
 
 double textWidth(const FontSpec &style, const QString &text)
 {
-    const QFontMetricsF &m = metricsFor(style);
+    FontMetrics &m = metricsFor(style);
+    if (!text.contains(u'\n') && !text.contains(u'\r'))
+        return advance(m, text);
     double w = 0;
     for (const QString &line : splitLines(text))
-        w = std::max(w, m.horizontalAdvance(line));
+        w = std::max(w, advance(m, line));
     return w;
 }
 
@@ -150,12 +184,12 @@ QStringList wrapText(const FontSpec &style, const QString &text, double width, b
     const QStringList paragraphs = splitLines(text);
     if (!wordWrap || width <= 0)
         return paragraphs;
-    const QFontMetricsF &m = metricsFor(style);
+    FontMetrics &m = metricsFor(style);
     QStringList out;
     QFont font;
     bool haveFont = false;
     for (const QString &para : paragraphs) {
-        if (m.horizontalAdvance(para) <= width) {
+        if (advance(m, para) <= width) {
             out << para;
             continue;
         }

@@ -6,6 +6,7 @@
 #include <QDataStream>
 #include <QFile>
 #include <QLocale>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
@@ -95,6 +96,11 @@ void PreviewDocument::addItem(int page, const DisplayItem &item)
     m_pages[page - 1].items.append(item);
 }
 
+void PreviewDocument::addItem(int page, DisplayItem &&item)
+{
+    m_pages[page - 1].items.append(std::move(item));
+}
+
 void PreviewDocument::addOverlay(int page, const DisplayItem &item)
 {
     m_pages[page - 1].overlay.append(item);
@@ -131,12 +137,50 @@ struct PaintState
     QRgb color = 0;
 };
 
-void paintText(QPainter *p, const TextRun &t, PaintState &state)
+// How one page is painted. A PDF writer given a scaled painter writes a matrix with every piece
+// of text; text is cheaper there drawn in the device's own units, in a font of the same size.
+struct PageMapping
+{
+    QTransform twips; // twips to device units
+    QTransform device; // what the painter had before the page
+    bool textInDevice = false;
+    bool inDevice = false; // which of the two the painter has now
+    double sx = 1, sy = 1;
+    QPointF origin;
+    double dpi = 72;
+
+    void useTwips(QPainter *p)
+    {
+        if (inDevice) {
+            p->setTransform(twips);
+            inDevice = false;
+        }
+    }
+    void useDevice(QPainter *p)
+    {
+        if (!inDevice) {
+            p->setTransform(device);
+            inDevice = true;
+        }
+    }
+    QRectF map(const QRectF &r) const
+    {
+        return QRectF(
+            origin.x() + r.left() * sx, origin.y() + r.top() * sy, r.width() * sx, r.height() * sy);
+    }
+};
+
+void paintText(QPainter *p, const TextRun &t, PaintState &state, PageMapping &m)
 {
     if (t.text.isEmpty())
         return;
+    if (m.textInDevice)
+        m.useDevice(p);
     if (!state.haveFont || !(state.font == t.font)) {
-        p->setFont(twipsFont(t.font));
+        QFont f = twipsFont(t.font);
+        if (m.textInDevice)
+            f.setPointSizeF(f.pixelSize() * m.sy * 72.0 / m.dpi);
+        p->setFont(f);
         state.font = t.font;
         state.haveFont = true;
     }
@@ -145,7 +189,8 @@ void paintText(QPainter *p, const TextRun &t, PaintState &state)
         state.color = t.color;
         state.haveColor = true;
     }
-    const QStringList lines = t.text.split(u'\n');
+    // Most runs are one line: no list for them.
+    const QStringList lines = t.text.contains(u'\n') ? t.text.split(u'\n') : QStringList { t.text };
     const double lh = lineHeight(t.font);
     const double total = lh * double(lines.size());
     double y = t.rect.top();
@@ -164,24 +209,26 @@ void paintText(QPainter *p, const TextRun &t, PaintState &state)
         inside = textWidth(t.font, lines[i]) <= t.rect.width() + eps;
     if (!inside) {
         p->save();
-        p->setClipRect(clip, Qt::IntersectClip);
+        p->setClipRect(m.textInDevice ? m.map(clip) : clip, Qt::IntersectClip);
     }
     const int flags = int(t.alignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop
         | Qt::TextSingleLine | Qt::TextDontClip;
     for (const QString &line : lines) {
-        p->drawText(QRectF(t.rect.left(), y, t.rect.width(), lh), flags, line);
+        const QRectF box(t.rect.left(), y, t.rect.width(), lh);
+        p->drawText(m.textInDevice ? m.map(box) : box, flags, line);
         y += lh;
     }
     if (!inside)
         p->restore();
 }
 
-void paintItem(QPainter *p, const DisplayItem &item, PaintState &state)
+void paintItem(QPainter *p, const DisplayItem &item, PaintState &state, PageMapping &m)
 {
     if (const auto *t = std::get_if<TextRun>(&item)) {
-        paintText(p, *t, state);
+        paintText(p, *t, state, m);
         return;
     }
+    m.useTwips(p);
     // Lines and boxes set their own pen; a vector picture may leave any state behind.
     state = PaintState();
     if (const auto *l = std::get_if<LineItem>(&item)) {
@@ -213,14 +260,23 @@ void PreviewDocument::paintPage(QPainter *painter, int page, const QRectF &targe
     if (pg.size.isEmpty() || target.isEmpty())
         return;
     painter->save();
+    PageMapping m;
+    m.device = painter->transform();
+    m.sx = target.width() / pg.size.width();
+    m.sy = target.height() / pg.size.height();
+    m.origin = target.topLeft();
+    m.dpi = painter->device()->logicalDpiY();
+    m.textInDevice = painter->paintEngine() && painter->paintEngine()->type() == QPaintEngine::Pdf
+        && m.device.type() <= QTransform::TxTranslate && m.sx > 0 && m.sy > 0;
     painter->translate(target.topLeft());
-    painter->scale(target.width() / pg.size.width(), target.height() / pg.size.height());
+    painter->scale(m.sx, m.sy);
+    m.twips = painter->transform();
     painter->setClipRect(QRectF(QPointF(0, 0), pg.size), Qt::IntersectClip);
     PaintState state;
     for (const DisplayItem &item : pg.items)
-        paintItem(painter, item, state);
+        paintItem(painter, item, state, m);
     for (const DisplayItem &item : pg.overlay)
-        paintItem(painter, item, state);
+        paintItem(painter, item, state, m);
     painter->restore();
 }
 

@@ -109,6 +109,7 @@ public:
     const Page &page(int number) const { return m_pages.at(number - 1); }
     Page &page(int number) { return m_pages[number - 1]; }
     void addItem(int page, const DisplayItem &item);
+    void addItem(int page, DisplayItem &&item);
 
     // Overlay drawing on a finished page.
     void addOverlay(int page, const DisplayItem &item);

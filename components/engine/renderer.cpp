@@ -3,6 +3,7 @@
 #include "bandsink_p.h"
 #include "engine/vbformat.h"
 #include "hostobjects_p.h"
+#include "pagestore_p.h"
 
 #include <QScopeGuard>
 
@@ -527,7 +528,18 @@ void Renderer::run(BandSink &sink)
     sink.end();
 }
 
-bool Renderer::renderPages(PreviewDocument &document)
+void fillPageTotal(PreviewDocument::Page &page, int total)
+{
+    const QString text = QString::number(total);
+    for (QList<DisplayItem> *items : { &page.items, &page.overlay }) {
+        for (DisplayItem &item : *items) {
+            if (auto *t = std::get_if<TextRun>(&item); t && t->text.contains(PagesMarker))
+                t->text.replace(PagesMarker, text);
+        }
+    }
+}
+
+bool Renderer::renderPages(PreviewDocument &document, PageStore *store)
 {
     if (!prepare())
         return false;
@@ -537,15 +549,14 @@ bool Renderer::renderPages(PreviewDocument &document)
     document.setPageSize(L.pageSize());
     document.setMargins(L.margins);
     document.setFont(L.font);
-    PageSink pages(*this, document);
+    PageSink pages(*this, document, store);
     const bool ok = runGuarded(pages);
     // The page count is known now.
-    const QString total = QString::number(pages.page());
-    for (int p = 1; p <= document.pageCount(); ++p) {
-        for (DisplayItem &item : document.page(p).items) {
-            if (auto *t = std::get_if<TextRun>(&item); t && t->text.contains(PagesMarker))
-                t->text.replace(PagesMarker, total);
-        }
+    for (int p = store ? store->count() + 1 : 1; p <= document.pageCount(); ++p) {
+        if (store)
+            store->add(document.page(p));
+        else
+            fillPageTotal(document.page(p), pages.page());
     }
     finishRender();
     return ok;

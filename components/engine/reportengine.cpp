@@ -3,6 +3,7 @@
 #include "base/textfile.h"
 
 #include "exports_p.h"
+#include "pagestore_p.h"
 #include "renderer_p.h"
 
 #include <QFileInfo>
@@ -40,6 +41,29 @@ bool ReportEngine::render(PreviewDocument &document, QString *error)
     return run([&](Renderer &r) { return r.renderPages(document); }, error);
 }
 
+// Pages are written once the total is known ("Page 3 of 12"); until then each finished page is
+// held packed, a fraction of what the preview document holds.
+bool ReportEngine::renderPdf(const QString &path, QString *error)
+{
+    PdfStream pdf;
+    if (!pdf.open(path, m_layout.name, error))
+        return false;
+    PreviewDocument document;
+    PageStore store;
+    if (!run([&](Renderer &r) { return r.renderPages(document, &store); }, error))
+        return false;
+    PreviewDocument page;
+    page.addPage();
+    for (int p = 1; p <= store.count(); ++p) {
+        page.page(1) = store.page(p);
+        store.drop(p);
+        fillPageTotal(page.page(1), m_pageCount);
+        if (!pdf.add(page, error))
+            return false;
+    }
+    return pdf.finish(error);
+}
+
 OutputFormat outputFormatForPath(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -61,6 +85,8 @@ bool ReportEngine::renderToFile(const QString &path, OutputFormat format, QStrin
             *error = why;
         return false;
     };
+    if (format == OutputFormat::Pdf)
+        return renderPdf(path, error);
     if (format != OutputFormat::Document && format != OutputFormat::Html
         && format != OutputFormat::Text)
         return fail(QStringLiteral("Unknown output format %1.").arg(int(format)));

@@ -61,8 +61,9 @@ public:
 };
 
 // Every output the program makes of a report. The engine writes Document, Html and Text itself
-// (renderToFile; their numbers are its file-output codes); a PDF is written from the rendered
-// preview document (writePdf), and CSV is the data set's own, with no engine in it.
+// (renderToFile; their numbers are its file-output codes); a PDF is written by renderToFile too,
+// or from a rendered preview document (writePdf), and CSV is the data set's own, with no engine
+// in it.
 enum class OutputFormat : int {
     Unknown = -1,
     Document = 0, // the preview document's ".rtt" file
@@ -118,7 +119,7 @@ public:
     // Replaces the document's pages with the report's. False with the reason on an error, and
     // when cancelled (the pages made so far stay).
     bool render(PreviewDocument &document, QString *error = nullptr);
-    // Document, Html or Text. A path that cannot be written fails before rendering; the file
+    // Document, Html, Text or Pdf. A path that cannot be written fails before rendering; the file
     // appears only when complete, so a failed or cancelled render leaves no part of one and keeps
     // what was at the path before.
     bool renderToFile(const QString &path, OutputFormat format, QString *error = nullptr);
@@ -129,6 +130,7 @@ private:
     // One render, into pages or flow: the cancel flag clears first, and the page count and
     // whether it was cancelled stay after it.
     bool run(const std::function<bool(Renderer &)> &render, QString *error);
+    bool renderPdf(const QString &path, QString *error);
 
     ReportLayout m_layout;
     RecordsetPtr m_data;

@@ -42,8 +42,8 @@ struct Header
 } // namespace
 
 clsProposal::clsProposal()
-    : m_dateSelectType(clsDateSelector::LastMonth)
-    , m_numDecimals(qint16(DataSettings::DefaultDecimals()))
+    : ReportChoices(true)
+    , m_dateSelectType(clsDateSelector::LastMonth)
 {
     clsDateSelector::CalculateDateFromType(m_dateSelectType, m_fromDate, m_toDate);
 }
@@ -169,12 +169,12 @@ bool clsProposal::LoadUserDefined(qint32 companyId, const QString &fileName, QSt
     SetCreateTitlePage(h.titlePage);
     SetCreateTableContents(h.contents);
     SetNumDecimals(h.decimals ? *h.decimals : qint16(DataSettings::DefaultDecimals()));
-    m_simpleUserGroups.Clear();
-    m_simplePrinterGroups.Clear();
+    SimpleUserGroups().Clear();
+    SimplePrinterGroups().Clear();
     for (qint32 id : std::as_const(h.userGroups))
-        m_simpleUserGroups.Add(id);
+        SimpleUserGroups().Add(id);
     for (qint32 id : std::as_const(h.printerGroups))
-        m_simplePrinterGroups.Add(id);
+        SimplePrinterGroups().Add(id);
 
     m_reports.clear();
     while (in.next(line)) {

@@ -13,7 +13,7 @@
 
 namespace kv6 {
 
-class clsProposal
+class clsProposal : public ReportChoices
 {
 public:
     clsProposal();
@@ -26,12 +26,6 @@ public:
     void SetPreparedFor(const QString &text) { m_preparedFor = text.trimmed(); }
     QString PreparedBy() const { return m_preparedBy; }
     void SetPreparedBy(const QString &text) { m_preparedBy = text.trimmed(); }
-    bool UseGroups() const { return m_useGroups; }
-    void SetUseGroups(bool use) { m_useGroups = use; }
-    bool UseFilters() const { return m_useFilters; }
-    void SetUseFilters(bool use) { m_useFilters = use; }
-    bool UseEstCosts() const { return m_useEstCosts; }
-    void SetUseEstCosts(bool use) { m_useEstCosts = use; }
     // Keyed by report Name, in rendering order.
     ReportList &Reports() { return m_reports; }
     const ReportList &Reports() const { return m_reports; }
@@ -53,12 +47,6 @@ public:
     // A clsDateSelector type; the all-dates and custom types keep their stored dates on load.
     qint32 DateSelectType() const { return m_dateSelectType; }
     void SetDateSelectType(qint32 type) { m_dateSelectType = type; }
-    qint16 NumDecimals() const { return m_numDecimals; }
-    void SetNumDecimals(qint16 decimals) { m_numDecimals = decimals; }
-    clsSimpleGroups &SimpleUserGroups() { return m_simpleUserGroups; }
-    const clsSimpleGroups &SimpleUserGroups() const { return m_simpleUserGroups; }
-    clsSimpleGroups &SimplePrinterGroups() { return m_simplePrinterGroups; }
-    const clsSimpleGroups &SimplePrinterGroups() const { return m_simplePrinterGroups; }
 
     // Reads a proposal file (a bare name lies in UserReportsFolder) and loads the definition of
     // each of its reports afresh, prepared with PrepareReport. False with the message for the
@@ -77,9 +65,6 @@ private:
     QString m_title;
     QString m_preparedFor;
     QString m_preparedBy;
-    bool m_useGroups = true;
-    bool m_useFilters = true;
-    bool m_useEstCosts = false;
     ReportList m_reports;
     QDate m_fromDate;
     QDate m_toDate;
@@ -89,9 +74,6 @@ private:
     QString m_description;
     QString m_name;
     qint32 m_dateSelectType;
-    qint16 m_numDecimals;
-    clsSimpleGroups m_simpleUserGroups;
-    clsSimpleGroups m_simplePrinterGroups;
 };
 
 // The catalogue reports a new proposal starts with, by report Name, in order.

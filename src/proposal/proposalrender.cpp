@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -61,6 +62,24 @@ QString periodText(const clsProposal &p)
     if (!p.FromDate().isValid() || !p.ToDate().isValid())
         return {};
     return SavedDateText(p.FromDate()) + QStringLiteral(" \u2013 ") + SavedDateText(p.ToDate());
+}
+
+// The logo without its transparent border, so that it sits in the middle where the title page
+// centres it.
+QImage trimmed(const QImage &image)
+{
+    if (image.isNull() || !image.hasAlphaChannel())
+        return image;
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    QRect used;
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            if (qAlpha(line[x]) != 0)
+                used |= QRect(x, y, 1, 1);
+        }
+    }
+    return used.isEmpty() ? image : argb.copy(used);
 }
 
 bool fail(QString *error, const QString &text)
@@ -182,7 +201,7 @@ bool clsProposalRender::renderTitlePage(QString *error)
     clsReportRender::ApplyReportStyle(engine, m_font);
     clsReportRender::LocaliseLabels(engine);
     if (engine::Field *logo = engine.Fields().item(QStringLiteral("picLogo")))
-        logo->picture = engine::Picture::fromImage(Startup().ReportLogoPicture);
+        logo->picture = engine::Picture::fromImage(trimmed(Startup().ReportLogoPicture));
     const bool ok = engine.renderToFile(piecePath(QStringLiteral("KV6prpTitle")), m_format, error);
     m_frontPages = engine.pageCount();
     data->Close();

@@ -140,12 +140,9 @@ bool RenderReportToFile(clsReport &report, const QString &path, OutputFormat for
     host.ReportBegin(report);
     bool ok = false;
     switch (format) {
-    case OutputFormat::Pdf: {
-        engine::PreviewDocument document;
-        ok = host.render(document, error) && engine::writePdf(document, path, error)
-            && modPDFUtils::PatchPDFFile(path, error);
+    case OutputFormat::Pdf:
+        ok = host.renderToFile(path, format, error) && modPDFUtils::PatchPDFFile(path, error);
         break;
-    }
     case OutputFormat::Html:
     case OutputFormat::Text:
         ok = host.renderToFile(path, format, error);

@@ -84,9 +84,15 @@ bool addKeyed(KeyedCollection<T> &collection, const T &item, const QString &key,
 
 } // namespace
 
+ReportChoices::ReportChoices(bool useGroupsAndFilters)
+    : m_useGroups(useGroupsAndFilters)
+    , m_useFilters(useGroupsAndFilters)
+    , m_numDecimals(qint16(DataSettings::DefaultDecimals()))
+{ }
+
 clsReport::clsReport(QObject *parent)
     : QObject(parent)
-    , m_numDecimals(qint16(DataSettings::DefaultDecimals()))
+    , ReportChoices(false)
 { }
 
 clsReport::~clsReport() = default;
@@ -228,8 +234,8 @@ void clsReport::adopt(Definition &&def)
 {
     m_def = std::move(def);
     m_title = m_def.displayName.trimmed();
-    m_useGroups = true;
-    m_useFilters = true;
+    SetUseGroups(true);
+    SetUseFilters(true);
     m_lastError.clear();
 }
 

@@ -30,7 +30,39 @@ class clsReport;
 using ReportPtr = std::shared_ptr<clsReport>;
 using ReportList = KeyedCollection<ReportPtr>;
 
-class clsReport : public QObject
+// What the user chooses for a report, or for every report of a proposal: whether the analysis's
+// groups and filters apply, estimated costs, decimals, and in simple mode the administration
+// groups to cover.
+class ReportChoices
+{
+public:
+    bool UseGroups() const { return m_useGroups; }
+    void SetUseGroups(bool use) { m_useGroups = use; }
+    bool UseFilters() const { return m_useFilters; }
+    void SetUseFilters(bool use) { m_useFilters = use; }
+    bool UseEstCosts() const { return m_useEstCosts; }
+    void SetUseEstCosts(bool use) { m_useEstCosts = use; }
+    qint16 NumDecimals() const { return m_numDecimals; }
+    void SetNumDecimals(qint16 decimals) { m_numDecimals = decimals; }
+    clsSimpleGroups &SimpleUserGroups() { return m_simpleUserGroups; }
+    const clsSimpleGroups &SimpleUserGroups() const { return m_simpleUserGroups; }
+    clsSimpleGroups &SimplePrinterGroups() { return m_simplePrinterGroups; }
+    const clsSimpleGroups &SimplePrinterGroups() const { return m_simplePrinterGroups; }
+
+protected:
+    // Decimals start at the suite's default.
+    explicit ReportChoices(bool useGroupsAndFilters);
+
+private:
+    bool m_useGroups;
+    bool m_useFilters;
+    bool m_useEstCosts = false;
+    qint16 m_numDecimals;
+    clsSimpleGroups m_simpleUserGroups;
+    clsSimpleGroups m_simplePrinterGroups;
+};
+
+class clsReport : public QObject, public ReportChoices
 {
     Q_OBJECT
 
@@ -87,18 +119,7 @@ public:
     void SetTitle(const QString &title) { m_title = title.trimmed(); }
     QString SubTitle() const { return m_subTitle; }
     void SetSubTitle(const QString &subTitle) { m_subTitle = subTitle.trimmed(); }
-    bool UseGroups() const { return m_useGroups; }
-    void SetUseGroups(bool use) { m_useGroups = use; }
-    bool UseFilters() const { return m_useFilters; }
-    void SetUseFilters(bool use) { m_useFilters = use; }
-    bool UseEstCosts() const { return m_useEstCosts; }
-    void SetUseEstCosts(bool use) { m_useEstCosts = use; }
-    qint16 NumDecimals() const { return m_numDecimals; }
-    void SetNumDecimals(qint16 decimals) { m_numDecimals = decimals; }
-    clsSimpleGroups &SimpleUserGroups() { return m_simpleUserGroups; }
-    const clsSimpleGroups &SimpleUserGroups() const { return m_simpleUserGroups; }
-    clsSimpleGroups &SimplePrinterGroups() { return m_simplePrinterGroups; }
-    const clsSimpleGroups &SimplePrinterGroups() const { return m_simplePrinterGroups; }
+    // With the ReportChoices, whose groups and filters become true with each load.
     // Set by rendering.
     qint32 PageCount() const { return m_pageCount; }
     void SetPageCount(qint32 pages) { m_pageCount = pages; }
@@ -182,14 +203,7 @@ private:
     QString m_caption;
     QString m_title;
     QString m_subTitle;
-    // Both become true with each load.
-    bool m_useGroups = false;
-    bool m_useFilters = false;
-    bool m_useEstCosts = false;
     bool m_combineInDatabase = true;
-    qint16 m_numDecimals; // the suite's default until set
-    clsSimpleGroups m_simpleUserGroups;
-    clsSimpleGroups m_simplePrinterGroups;
     qint32 m_pageCount = 0;
     QString m_lastError;
 

@@ -558,9 +558,9 @@ DataResult clsReport::BuildReportDataSet(
     settings.sort = m_def.sort;
     settings.columns = &m_def.columns;
     settings.parameters = m_def.parameters.get();
-    settings.useGroups = m_useGroups;
-    settings.useFilters = m_useFilters;
-    settings.useEstCosts = m_useEstCosts;
+    settings.useGroups = UseGroups();
+    settings.useFilters = UseFilters();
+    settings.useEstCosts = UseEstCosts();
     ReportDataSetBuilder builder(
         settings, analysis, [this](const QString &text, int position, int maximum) {
             emit UpdateProgress(text, position, maximum);
@@ -588,9 +588,9 @@ DataResult clsReport::BuildReportDataSet(
         for (int i = 1; i <= m_def.subReports.count(); ++i) {
             table->MoveFirst();
             clsReport &sub = **m_def.subReports.item(i);
-            sub.SetUseGroups(m_useGroups);
-            sub.SetUseFilters(m_useFilters);
-            sub.SetUseEstCosts(m_useEstCosts);
+            sub.SetUseGroups(UseGroups());
+            sub.SetUseFilters(UseFilters());
+            sub.SetUseEstCosts(UseEstCosts());
             if (DataResult e = sub.BuildReportDataSet(analysis, connection, table)) {
                 error = e;
                 break;

@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace kv6 {
 
@@ -235,8 +236,15 @@ void frmProgressProposal::Initialize(int reportCount, QWidget *owner)
         m_owner->setEnabled(false);
         m_owner->setCursor(Qt::WaitCursor);
     }
-    if (canShow())
+    if (canShow()) {
         show();
+        // The owner cannot be the parent (disabling it would disable Cancel): stay over it.
+        if (m_owner) {
+            move(m_owner->geometry().center() - rect().center());
+            if (windowHandle() && m_owner->window()->windowHandle())
+                windowHandle()->setTransientParent(m_owner->window()->windowHandle());
+        }
+    }
     QCoreApplication::processEvents();
 }
 

@@ -230,6 +230,11 @@ DataResult frmReporting::BuildAndShowProposal(const std::shared_ptr<clsProposal>
 {
     if (!proposal || !m_reportConnection)
         return DataError(dataErrNotOpen, GetLangString(214, QString()));
+    // A saved file may list no report: there is nothing to number or to show.
+    if (proposal->Reports().isEmpty()) {
+        MsgBox(GetLangString(129), MsgIcon::Exclamation);
+        return {};
+    }
     BusyScope busy(*this, m_busy);
     frmProgressProposal *progress = proposalProgress();
     progress->Initialize(proposal->Reports().count(), this);

@@ -37,19 +37,10 @@ const QStringList printerFields = { QStringLiteral("Name"), QStringLiteral("Port
 class DataSettingsTest : public kv6test::SuiteTest
 {
 protected:
-    int makeGroup(int type, const QString &name, int company, int owner = 0)
+    int makeGroup(
+        int type, const QString &name, int company, int owner = 0, QList<int> members = {})
     {
-        int id = 0;
-        const DataResult e
-            = DataSettings::CreateAdminGroup(*connection, type, name, company, owner, id);
-        EXPECT_FALSE(e) << e->Description().toStdString();
-        EXPECT_GT(id, 0);
-        return id;
-    }
-    void addMember(int group, int object)
-    {
-        const DataResult e = DataSettings::AddAdminGroupMember(*connection, group, object);
-        EXPECT_FALSE(e) << e->Description().toStdString();
+        return kv6test::addAdminGroup(*connection, type, name, company, owner, members);
     }
 };
 KV6_ENGINES(DataSettingsTest);
@@ -136,15 +127,10 @@ TEST_P(DataSettingsTest, UsersAndCompanies)
 
 TEST_P(DataSettingsTest, MembershipsPickTheGroupOfTheHighestOwner)
 {
-    const int floor2 = makeGroup(AdminObjectPrinter, QStringLiteral("Floor 2"), 1, 1);
-    const int sales = makeGroup(AdminObjectPrinter, QStringLiteral("Sales"), 1, 5);
-    const int admins = makeGroup(AdminObjectPrinter, QStringLiteral("Admins"), 1, 5);
-    const int staff = makeGroup(AdminObjectUser, QStringLiteral("Staff"), -1);
-    addMember(floor2, 10);
-    addMember(sales, 10);
-    addMember(admins, 10);
-    addMember(floor2, 11);
-    addMember(staff, 200);
+    makeGroup(AdminObjectPrinter, QStringLiteral("Floor 2"), 1, 1, { 10, 11 });
+    makeGroup(AdminObjectPrinter, QStringLiteral("Sales"), 1, 5, { 10 });
+    makeGroup(AdminObjectPrinter, QStringLiteral("Admins"), 1, 5, { 10 });
+    makeGroup(AdminObjectUser, QStringLiteral("Staff"), -1, 0, { 200 });
 
     RecordsetPtr groups, members;
     ASSERT_FALSE(DataSettings::GetAdminGroups(*connection, 0, AdminObjectPrinter, groups));
@@ -194,10 +180,9 @@ TEST_P(DataSettingsTest, CompanyGroupListsIncludeSuiteWideGroups)
 
 TEST_P(DataSettingsTest, OneGroupByIdWithItsMembers)
 {
-    const int id = makeGroup(AdminObjectUser, QStringLiteral(" Managers "), 1, 3);
-    addMember(id, 101);
-    addMember(id, 100);
-    addMember(id, 100); // twice changes nothing
+    // A member added twice is there once.
+    const int id
+        = makeGroup(AdminObjectUser, QStringLiteral(" Managers "), 1, 3, { 101, 100, 100 });
     AdminGroup group;
     ASSERT_FALSE(DataSettings::LoadAdminGroup(*connection, id, group));
     EXPECT_EQ(group.Name(), QStringLiteral("Managers"));
@@ -223,8 +208,7 @@ TEST_P(DataSettingsTest, OneGroupByIdWithItsMembers)
 
 TEST_P(DataSettingsTest, GroupEditsAreCheckedAndAtomic)
 {
-    const int front = makeGroup(AdminObjectPrinter, QStringLiteral("Front desk"), 1);
-    addMember(front, 10);
+    const int front = makeGroup(AdminObjectPrinter, QStringLiteral("Front desk"), 1, 0, { 10 });
     int id = 0;
     struct Refused
     {

@@ -273,9 +273,8 @@ TEST_P(AdminGroupEditorTest, CreateFillRenameEmptyAndDeleteAPrinterGroup)
 
 TEST_P(AdminGroupEditorTest, RefusedNamesAreShownAndChangeNothing)
 {
-    int existing = 0;
-    ASSERT_FALSE(DataSettings::CreateAdminGroup(
-        *connection, AdminObjectUser, QStringLiteral("Staff"), 1, 0, existing));
+    const int existing
+        = kv6test::addAdminGroup(*connection, AdminObjectUser, QStringLiteral("Staff"), 1);
     AdminGroupEditor editor(*connection, AdminObjectUser, 1);
     auto *groups = child<QListWidget>(&editor, "lstGroups");
     EXPECT_EQ(editor.currentGroupId(), existing);

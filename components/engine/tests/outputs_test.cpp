@@ -246,6 +246,36 @@ TEST(ReportOutput, PdfOfARenderedReportCarriesItsText)
     EXPECT_NEAR(colTen, colTotal, 1);
 }
 
+TEST(ReportOutput, PdfFileWrittenPageByPageReadsAsThePrintedPreview)
+{
+    QTemporaryDir dir;
+    ReportEngine engine;
+    load(engine);
+    QList<Job> many;
+    for (int i = 0; i < 40; ++i)
+        many += rows();
+    engine.setRecordset(jobs(many));
+    PreviewDocument doc;
+    ASSERT_TRUE(engine.render(doc));
+    ASSERT_GT(doc.pageCount(), 2);
+    const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
+    const QString file = dir.filePath(QStringLiteral("file.pdf"));
+    QString error;
+    ASSERT_TRUE(writePdf(doc, printed, &error)) << error;
+    ASSERT_TRUE(engine.renderToFile(file, OutputFormat::Pdf, &error)) << error;
+    EXPECT_EQ(engine.pageCount(), doc.pageCount());
+    bool ok = false, ok2 = false;
+    const QString want = kv6test::pdfText(printed, &ok), got = kv6test::pdfText(file, &ok2);
+    ASSERT_TRUE(ok && ok2);
+    EXPECT_EQ(got, want);
+    EXPECT_TRUE(got.contains(QStringLiteral("Page 2 of %1").arg(doc.pageCount())));
+
+    // A path that cannot be written fails before any page is made.
+    EXPECT_FALSE(
+        engine.renderToFile(dir.filePath(QStringLiteral("none/x.pdf")), OutputFormat::Pdf, &error));
+    EXPECT_TRUE(error.contains(dir.filePath(QStringLiteral("none/x.pdf")))) << error;
+}
+
 TEST(ReportOutput, SubreportsRenderInsideTheirFieldAndGrowIt)
 {
     ReportEngine main, sub;

@@ -1,6 +1,7 @@
 #include "engine/previewdocument.h"
 
 #include "enginetestutil.h"
+#include "pagestore_p.h"
 
 #include <gtest/gtest.h>
 
@@ -279,6 +280,25 @@ TEST(PreviewDocument, SavesAndLoadsEveryKindOfItem)
     // Everything that reaches the paper comes back, pictures included.
     for (int p = 1; p <= 2; ++p)
         EXPECT_TRUE(sameImages(back.renderPage(p, 40), doc.renderPage(p, 40))) << p;
+}
+
+// Pages packed while a PDF file is written come back exactly: every kind of item, fractions of
+// a twip, own clips and none.
+TEST(PreviewDocument, PackedPagesComeBackExactly)
+{
+    PreviewDocument doc = sampleDocument();
+    TextRun odd = text(QRectF(100.1, 200.3, 5000, 240), QStringLiteral("clipped"));
+    odd.clip = QRectF(100, 200, 2000, 120.7);
+    doc.addItem(2, odd);
+    doc.addItem(2, text(QRectF(0, 0, 0, 0), QString()));
+    PreviewDocument copy = doc;
+    PageStore store;
+    for (int p = 1; p <= copy.pageCount(); ++p)
+        store.add(copy.page(p));
+    EXPECT_TRUE(copy.page(1).items.isEmpty());
+    for (int p = 1; p <= copy.pageCount(); ++p)
+        copy.page(p) = store.page(p);
+    EXPECT_EQ(copy.toBytes(), doc.toBytes());
 }
 
 TEST(PreviewDocument, AppendsPagesAndKeepsItsSettings)

@@ -1,25 +1,8 @@
-#include "script/scriptengine.h"
+#include "scripteval.h"
 
 #include <gtest/gtest.h>
 
-using namespace kv6::script;
-
-namespace {
-
-// The value of an expression as its type name and text, e.g. "Integer 3".
-std::string eval(const QString &expression)
-{
-    Engine engine;
-    try {
-        const Variant v = engine.evaluate(engine.compileExpression(expression));
-        return (v.typeName() + u' ' + (v.isNull() ? QStringLiteral("Null") : v.toString()))
-            .toStdString();
-    } catch (const ScriptError &e) {
-        return "error " + std::to_string(e.number());
-    }
-}
-
-} // namespace
+using kv6test::eval;
 
 TEST(Builtins, StringsFollowTheLanguageIncludingNullAndBadArguments)
 {

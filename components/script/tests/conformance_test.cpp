@@ -5,6 +5,7 @@
 
 #include "script/scriptengine.h"
 #include "testenv.h"
+#include "testlocale.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -99,8 +100,7 @@ class Conformance : public ::testing::TestWithParam<Case>
 {
 protected:
     // Dates and numbers print as in the United States whatever the machine's locale.
-    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void TearDown() override { QLocale::setDefault(QLocale::system()); }
+    kv6test::ScopedLocale us { QLocale(QLocale::English, QLocale::UnitedStates) };
 };
 
 TEST_P(Conformance, PrintsTheExpectedOutput)

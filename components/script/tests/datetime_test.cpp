@@ -1,4 +1,5 @@
-#include "script/scriptengine.h"
+#include "scripteval.h"
+#include "testlocale.h"
 
 #include <QDate>
 #include <QLocale>
@@ -6,36 +7,14 @@
 #include <gtest/gtest.h>
 
 using namespace kv6::script;
+using kv6test::describe;
+using kv6test::eval;
+using kv6test::ScopedLocale;
 
 namespace {
 
 const QLocale enUS(QLocale::English, QLocale::UnitedStates);
 const QLocale deDE(QLocale::German, QLocale::Germany);
-
-// The default locale for the life of the object; the Format and date texts follow it.
-class LocaleScope
-{
-public:
-    explicit LocaleScope(const QLocale &locale) { QLocale::setDefault(locale); }
-    ~LocaleScope() { QLocale::setDefault(QLocale::system()); }
-};
-
-std::string describe(const Variant &v)
-{
-    return (v.typeName() + u' ' + (v.isNull() ? QStringLiteral("Null") : v.toString()))
-        .toStdString();
-}
-
-// The value of an expression as its type name and text ("Date 2/29/2024"), or "error N".
-std::string eval(const char *expression)
-{
-    Engine engine;
-    try {
-        return describe(engine.evaluate(engine.compileExpression(QString::fromUtf8(expression))));
-    } catch (const ScriptError &e) {
-        return "error " + std::to_string(e.number());
-    }
-}
 
 // Runs a script and describes its global `r`.
 std::string run(const char *script)
@@ -44,7 +23,7 @@ std::string run(const char *script)
     try {
         engine.compile(QString::fromUtf8(script));
         engine.run();
-        return describe(engine.global(QStringLiteral("r")));
+        return kv6test::describe(engine.global(QStringLiteral("r")));
     } catch (const ScriptError &e) {
         return "error " + std::to_string(e.number());
     }
@@ -70,7 +49,7 @@ public:
 
 TEST(DateTime, DateAddKeepsMonthEndsAndTimeOfDay)
 {
-    LocaleScope us(enUS);
+    ScopedLocale us(enUS);
     EXPECT_EQ(eval("DateAdd(\"m\", 1, #1/31/2024#)"), "Date 2/29/2024");
     EXPECT_EQ(eval("DateAdd(\"m\", 1, #1/31/2023#)"), "Date 2/28/2023");
     EXPECT_EQ(eval("DateAdd(\"M\", 13, #1/31/2023#)"), "Date 2/29/2024") << "interval ignores case";
@@ -100,7 +79,7 @@ TEST(DateTime, DateAddKeepsMonthEndsAndTimeOfDay)
 
 TEST(DateTime, DateDiffCountsBoundariesAcrossYearsAndWeeks)
 {
-    LocaleScope us(enUS);
+    ScopedLocale us(enUS);
     EXPECT_EQ(eval("DateDiff(\"yyyy\", #12/31/2023 11:59:59 PM#, #1/1/2024#)"), "Long 1");
     EXPECT_EQ(eval("DateDiff(\"m\", #1/31/2024#, #2/1/2024#)"), "Long 1");
     EXPECT_EQ(eval("DateDiff(\"m\", #3/1/2024#, #1/31/2023#)"), "Long -14");
@@ -133,14 +112,14 @@ TEST(DateTime, DateDiffCountsBoundariesAcrossYearsAndWeeks)
 
 TEST(DateTime, WeekdayAndDatePartWithOtherFirstDays)
 {
-    LocaleScope us(enUS);
+    ScopedLocale us(enUS);
     EXPECT_EQ(eval("Weekday(#1/7/2024#)"), "Integer 1") << "a Sunday";
     EXPECT_EQ(eval("Weekday(#1/7/2024#, vbMonday)"), "Integer 7");
     EXPECT_EQ(eval("Weekday(#1/8/2024#, vbMonday)"), "Integer 1");
     EXPECT_EQ(eval("Weekday(#1/10/2024#, vbThursday)"), "Integer 7");
     EXPECT_EQ(eval("Weekday(#1/8/2024#, vbUseSystemDayOfWeek)"), "Integer 2");
     {
-        LocaleScope de(deDE);
+        ScopedLocale de(deDE);
         EXPECT_EQ(eval("Weekday(#1/8/2024#, vbUseSystemDayOfWeek)"), "Integer 1")
             << "German weeks start on Monday";
     }
@@ -169,7 +148,7 @@ TEST(DateTime, WeekdayAndDatePartWithOtherFirstDays)
 
 TEST(DateTime, SerialFunctionsRollOverflowingParts)
 {
-    LocaleScope us(enUS);
+    ScopedLocale us(enUS);
     EXPECT_EQ(eval("DateSerial(2024, 14, 0)"), "Date 1/31/2025");
     EXPECT_EQ(eval("DateSerial(2024, 3, 0)"), "Date 2/29/2024");
     EXPECT_EQ(eval("DateSerial(2024, 1, -1)"), "Date 12/30/2023");
@@ -199,7 +178,7 @@ TEST(DateTime, SerialFunctionsRollOverflowingParts)
 
 TEST(DateTime, PartsValuesAndNullPropagation)
 {
-    LocaleScope us(enUS);
+    ScopedLocale us(enUS);
     EXPECT_EQ(eval("Year(#2/29/2024 6:07:08 PM#) & Month(#2/29/2024#) & Day(#2/29/2024#)"),
         "String 2024229");
     EXPECT_EQ(eval("Hour(#6:07:08 PM#) & \":\" & Minute(#6:07:08 PM#) & \":\" & "
@@ -227,13 +206,13 @@ TEST(DateTime, PartsValuesAndNullPropagation)
 TEST(DateTime, TextConversionsFollowTheLocaleButLiteralsDoNot)
 {
     {
-        LocaleScope us(enUS);
+        ScopedLocale us(enUS);
         EXPECT_EQ(eval("Month(CDate(\"1/2/2024\"))"), "Integer 1");
         EXPECT_EQ(eval("CStr(#1/15/2024 6:30:05 PM#)"), "String 1/15/2024 6:30:05 PM");
         EXPECT_EQ(
             eval("IsDate(\"Monday, January 15, 2024\") And Not IsDate(\"Pages\")"), "Boolean True");
     }
-    LocaleScope de(deDE);
+    ScopedLocale de(deDE);
     EXPECT_EQ(eval("Month(CDate(\"1/2/2024\"))"), "Integer 2") << "day first in German";
     EXPECT_EQ(eval("Month(#1/2/2024#)"), "Integer 1") << "literals are month first everywhere";
     EXPECT_EQ(eval("CDate(\"15.01.2024 18:30\")"), "Date 15.01.2024 18:30:00");
@@ -250,7 +229,7 @@ TEST(DateTime, TextConversionsFollowTheLocaleButLiteralsDoNot)
 TEST(DateTime, NamesComeFromTheLocale)
 {
     {
-        LocaleScope us(enUS);
+        ScopedLocale us(enUS);
         EXPECT_EQ(eval("MonthName(1) & \" \" & MonthName(3, True)"), "String January Mar");
         EXPECT_EQ(eval("WeekdayName(1) & \" \" & WeekdayName(7, True)"), "String Sunday Sat");
         EXPECT_EQ(eval("WeekdayName(1, True, vbMonday)"), "String Mon");
@@ -260,7 +239,7 @@ TEST(DateTime, NamesComeFromTheLocale)
         EXPECT_EQ(eval("MonthName(Null)"), "error 94");
         EXPECT_EQ(eval("WeekdayName(0)"), "error 5");
     }
-    LocaleScope de(deDE);
+    ScopedLocale de(deDE);
     EXPECT_EQ(eval("MonthName(3) & \" \" & MonthName(3, True)"), "String März Mär");
     EXPECT_EQ(eval("WeekdayName(1, False, vbUseSystemDayOfWeek)"), "String Montag");
 }
@@ -268,7 +247,7 @@ TEST(DateTime, NamesComeFromTheLocale)
 TEST(DateTime, FormatDateTimeNamedFormats)
 {
     {
-        LocaleScope us(enUS);
+        ScopedLocale us(enUS);
         const char *d = "#1/15/2024 6:30:05 PM#";
         auto fmt = [d](int format) {
             return eval(
@@ -287,7 +266,7 @@ TEST(DateTime, FormatDateTimeNamedFormats)
         EXPECT_EQ(eval("FormatDateTime(Null)"), "error 94");
         EXPECT_EQ(eval("FormatDateTime(\"soon\")"), "error 13");
     }
-    LocaleScope de(deDE);
+    ScopedLocale de(deDE);
     EXPECT_EQ(eval("FormatDateTime(#1/15/2024 6:30:05 PM#, vbGeneralDate)"),
         "String 15.01.2024 18:30:05");
     EXPECT_EQ(eval("FormatDateTime(#1/15/2024#, vbLongDate)"), "String Montag, 15. Januar 2024");
@@ -297,7 +276,7 @@ TEST(DateTime, FormatDateTimeNamedFormats)
 
 TEST(DateTime, FormatNumberRoundsHalvesAwayFromZero)
 {
-    LocaleScope us(enUS);
+    ScopedLocale us(enUS);
     EXPECT_EQ(eval("FormatNumber(1234567.891)"), "String 1,234,567.89");
     EXPECT_EQ(eval("FormatNumber(2.5, 0) & \" \" & FormatNumber(-2.5, 0) & \" \" & Round(2.5)"),
         "String 3 -3 2")
@@ -334,7 +313,7 @@ TEST(DateTime, FormatNumberRoundsHalvesAwayFromZero)
 TEST(DateTime, FormatCurrencyUsesTheFixedPointTypeAndTheLocalePattern)
 {
     {
-        LocaleScope us(enUS);
+        ScopedLocale us(enUS);
         EXPECT_EQ(eval("FormatCurrency(1234.5)"), "String $1,234.50");
         EXPECT_EQ(eval("FormatCurrency(-1234.5)"), "String ($1,234.50)")
             << "the locale puts negative amounts in parentheses";
@@ -365,7 +344,7 @@ TEST(DateTime, FormatCurrencyUsesTheFixedPointTypeAndTheLocalePattern)
         }
     }
     {
-        LocaleScope de(deDE);
+        ScopedLocale de(deDE);
         EXPECT_EQ(eval("FormatNumber(1234567.891)"), "String 1.234.567,89");
         EXPECT_EQ(eval("FormatNumber(-0.5, 2, vbFalse)"), "String -,50");
         EXPECT_EQ(eval("FormatPercent(0.5)"), "String 50,00%");
@@ -373,7 +352,7 @@ TEST(DateTime, FormatCurrencyUsesTheFixedPointTypeAndTheLocalePattern)
         EXPECT_EQ(eval("FormatCurrency(-1234.5)"), "String -1.234,50\u00a0€");
         EXPECT_EQ(eval("FormatCurrency(-1234.5, 2, vbTrue, vbTrue)"), "String (1.234,50\u00a0€)");
     }
-    LocaleScope jp(QLocale(QLocale::Japanese, QLocale::Japan));
+    ScopedLocale jp(QLocale(QLocale::Japanese, QLocale::Japan));
     EXPECT_EQ(eval("FormatCurrency(1234.5)"), "String \uffe51,235") << "yen have no decimals";
 }
 

@@ -1,5 +1,6 @@
 #include "script/recordsetobject.h"
 #include "script/scriptengine.h"
+#include "scripteval.h"
 #include "vbcore/vbdate.h"
 
 #include <QDateTime>
@@ -56,29 +57,8 @@ struct Bound
         engine.addObject(q("rs"), makeRecordsetObject(rs).objectValue());
     }
 
-    // The value of an expression as "Type text", "object Type", or "error N".
-    std::string eval(const char *expression)
-    {
-        try {
-            const Variant v = engine.evaluate(engine.compileExpression(q(expression)));
-            if (v.isObject())
-                return "object " + v.typeName().toStdString();
-            return (v.typeName() + u' ' + (v.isNull() ? q("Null") : v.toString())).toStdString();
-        } catch (const ScriptError &e) {
-            return "error " + std::to_string(e.number());
-        }
-    }
-
-    // Runs statements; "" or "error N".
-    std::string run(const char *statements)
-    {
-        try {
-            engine.execute(engine.compileStatements(q(statements)));
-            return "";
-        } catch (const ScriptError &e) {
-            return "error " + std::to_string(e.number());
-        }
-    }
+    std::string eval(const char *expression) { return kv6test::eval(engine, q(expression)); }
+    std::string run(const char *statements) { return kv6test::run(engine, q(statements)); }
 
     RecordsetPtr rs;
     Engine engine;
@@ -444,9 +424,7 @@ TEST(RecordsetObject, FieldTypesDecideTheScriptSubtype)
     };
     for (const Row &r : rows) {
         const Variant v = fieldValueToScript(r.stored, r.type);
-        EXPECT_EQ(
-            (v.typeName() + u' ' + (v.isNull() ? q("Null") : v.toString())).toStdString(), r.seen)
-            << r.type;
+        EXPECT_EQ(kv6test::describe(v), r.seen) << r.type;
         const QVariant back = scriptValueToField(v, r.type);
         EXPECT_EQ(back.typeId(), r.back.typeId()) << r.type;
         EXPECT_EQ(back, r.back) << r.type;

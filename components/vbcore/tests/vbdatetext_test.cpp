@@ -1,9 +1,10 @@
 #include "vbcore/vbdate.h"
 #include "vbcore/vbdatetext.h"
 
-#include <QDateTime>
+#include "testlocale.h"
 
 #include <gtest/gtest.h>
+#include <QDateTime>
 
 using namespace kv6;
 
@@ -36,11 +37,12 @@ TEST(VbDateText, FormatsFollowTheLocaleWithFourDigitYearsAndNoZone)
     EXPECT_EQ(us.toString(QTime(18, 5, 9), LongTimeFormat(us)), QStringLiteral("6:05:09 PM"));
     EXPECT_EQ(de.toString(QTime(18, 5, 9), LongTimeFormat(de)), QStringLiteral("18:05:09"));
 
-    QLocale::setDefault(QLocale::c());
-    EXPECT_EQ(VbLocale(), us) << "no regional settings reads as US English";
-    QLocale::setDefault(de);
+    {
+        const kv6test::ScopedLocale c(QLocale::c());
+        EXPECT_EQ(VbLocale(), us) << "no regional settings reads as US English";
+    }
+    const kv6test::ScopedLocale german(de);
     EXPECT_EQ(VbLocale(), de);
-    QLocale::setDefault(QLocale::system());
 }
 
 TEST(VbDateText, NumericDatesTakeTheLocaleOrderFirst)

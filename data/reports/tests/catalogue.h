@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <string>
+
 namespace kv6test {
 
 struct Definition
@@ -54,5 +56,11 @@ QString TypeFamily(int adoType);
 
 // Rows of a record set, each a list of its values, cursor untouched.
 QList<QVariantList> Rows(const kv6::Recordset &rs);
+
+// A text for a failure message.
+inline std::string s(const QString &text)
+{
+    return text.toStdString();
+}
 
 } // namespace kv6test

@@ -127,9 +127,4 @@ void ExpectFigures(const QMap<QString, double> &actual, const QMap<QString, doub
 QMap<QString, QSet<QString>> DistinctPerKey(
     const kv6::Recordset &rs, const QString &keyField, const QString &distinctField);
 
-inline std::string s(const QString &text)
-{
-    return text.toStdString();
-}
-
 } // namespace kv6test

@@ -39,14 +39,7 @@ protected:
 
     int makeGroup(int type, const QString &name, int owner, QList<int> members)
     {
-        int id = 0;
-        DataResult e = DataSettings::CreateAdminGroup(*connection, type, name, 1, owner, id);
-        EXPECT_FALSE(e) << e->Description().toStdString();
-        for (int m : members) {
-            e = DataSettings::AddAdminGroupMember(*connection, id, m);
-            EXPECT_FALSE(e) << e->Description().toStdString();
-        }
-        return id;
+        return kv6test::addAdminGroup(*connection, type, name, 1, owner, members);
     }
 
     kv6test::ShippedLanguage language;
@@ -248,10 +241,7 @@ TEST_P(AnalysisTest, AdministrationGroupsOfOneNameMeetWithoutAskingTheUser)
 {
     // Each company keeps its own "Sales"; the analysis shows one.
     makeGroup(AdminObjectUser, QStringLiteral("Sales"), 0, { 100 });
-    int other = 0;
-    ASSERT_FALSE(DataSettings::CreateAdminGroup(
-        *connection, AdminObjectUser, QStringLiteral("SALES"), 2, 0, other));
-    ASSERT_FALSE(DataSettings::AddAdminGroupMember(*connection, other, 200));
+    kv6test::addAdminGroup(*connection, AdminObjectUser, QStringLiteral("SALES"), 2, 0, { 200 });
     ScriptedDialogs answers;
     ScopedDialogProvider scoped(&answers);
     ASSERT_FALSE(analysis.InitializeFromAdminGroups(*connection, -1));

@@ -2,13 +2,11 @@
 // it: the document, its exit codes, and nothing left in the temporary folder.
 
 #include "base/paths.h"
-#include "dataaccess/demodata.h"
 #include "enginetest.h"
 #include "toolrun.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 namespace {
 
@@ -35,15 +33,7 @@ protected:
         EngineTest::SetUp();
         if (IsSkipped())
             return;
-        openFresh();
-        kv6::DemoOptions o;
-        o.jobs = 5000;
-        o.printers = 6;
-        o.users = 20;
-        o.days = 120;
-        o.lastDay = QDate(2026, 6, 30);
-        const kv6::DataResult e = kv6::GenerateDemoData(*connection, o);
-        ASSERT_FALSE(e) << e->Description().toStdString();
+        openWithDemo(kv6test::demoOptions(5000));
         kv6test::writeFile(prp,
             proposalFile(QStringLiteral("2026-04-01"),
                 { QStringLiteral("executive_summary.rpt"), QStringLiteral("top_users.rpt"),
@@ -71,12 +61,7 @@ TEST_P(Kv6reportProposal, WritesOneNumberedDocumentInEveryFormat)
     const ToolRun r = run({ QStringLiteral("--proposal"), prp, QStringLiteral("-o"), pdf });
     ASSERT_EQ(r.exitCode, 0) << show(r);
     EXPECT_TRUE(r.err.contains(QStringLiteral("3/3 Model Volumes"))) << show(r);
-    QProcess text;
-    text.start(
-        QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") });
-    ASSERT_TRUE(text.waitForFinished());
-    const QStringList pages
-        = QString::fromUtf8(text.readAllStandardOutput()).split(QLatin1Char('\f'));
+    const QStringList pages = kv6test::pdfText(pdf).split(QLatin1Char('\f'));
     ASSERT_GE(pages.size(), 5);
     EXPECT_TRUE(pages[0].contains(QStringLiteral("Printing in the Spring")));
     EXPECT_TRUE(pages[1].contains(QStringLiteral("Top 10 Users List")));

@@ -72,16 +72,13 @@ private:
 
 } // namespace
 
-class ProposalRender : public ::testing::Test
+class ProposalRender : public kv6test::SQLiteTest
 {
 protected:
     void SetUp() override
     {
-        std::string skip;
-        ASSERT_TRUE(kv6test::makeTestSource(kv6test::Engine::SQLite, env, source, skip));
-        QVariant version;
-        const DataResult e = OpenDataConnection(source, true, version, connection);
-        ASSERT_FALSE(e) << e->Description().toStdString();
+        SQLiteTest::SetUp();
+        openFresh();
         CreateBranding(env.path(QStringLiteral("no-branding")));
         QDir().mkpath(folder);
         for (const char *layout : { "titlepage.prp", "tbcontents.prp" })
@@ -137,13 +134,10 @@ protected:
                 QDir::AllEntries | QDir::NoDotAndDotDot);
     }
 
-    kv6test::TempEnv env;
     kv6test::ShippedLanguage language;
     kv6test::UsEnglishLocale locale;
     QString folder = env.path(QStringLiteral("reports"));
     kv6test::ScopedStartupValue<QString> definitions { &StartupValues::DefinitionsFolder, folder };
-    DataSource source;
-    std::unique_ptr<DataConnection> connection;
     clsProposal proposal;
 };
 

@@ -73,16 +73,13 @@ QStringList texts(const PreviewDocument &doc, int page)
 
 } // namespace
 
-class RenderReport : public ::testing::Test
+class RenderReport : public kv6test::SQLiteTest
 {
 protected:
     void SetUp() override
     {
-        std::string skip;
-        ASSERT_TRUE(kv6test::makeTestSource(kv6test::Engine::SQLite, env, source, skip));
-        QVariant version;
-        const DataResult e = OpenDataConnection(source, true, version, connection);
-        ASSERT_FALSE(e) << e->Description().toStdString();
+        SQLiteTest::SetUp();
+        openFresh();
         CreateBranding(env.path(QStringLiteral("no-branding")));
     }
 
@@ -122,13 +119,10 @@ protected:
         return ok;
     }
 
-    kv6test::TempEnv env;
     kv6test::ShippedLanguage language;
     kv6test::UsEnglishLocale locale;
     kv6test::ScopedStartupValue<QString> definitions { &StartupValues::DefinitionsFolder,
         env.root() };
-    DataSource source;
-    std::unique_ptr<DataConnection> connection;
 };
 
 TEST_F(RenderReport, TitlesStylingCurrencyAndLabelsFollowTheReport)

@@ -1,5 +1,7 @@
 #include "report/definitiontext.h"
 
+#include "testlocale.h"
+
 #include <gtest/gtest.h>
 #include <QLocale>
 
@@ -7,7 +9,7 @@ using namespace kv6;
 
 TEST(DefinitionText, BooleansConvertAsCBoolDoes)
 {
-    QLocale::setDefault(QLocale::c());
+    const kv6test::ScopedLocale c(QLocale::c());
     struct Row
     {
         const char *text;
@@ -36,7 +38,7 @@ TEST(DefinitionText, BooleansConvertAsCBoolDoes)
 
 TEST(DefinitionText, SixteenBitIntegersRoundHalfToEvenAndStayInRange)
 {
-    QLocale::setDefault(QLocale::c());
+    const kv6test::ScopedLocale c(QLocale::c());
     struct Row
     {
         const char *text;
@@ -65,9 +67,8 @@ TEST(DefinitionText, SixteenBitIntegersRoundHalfToEvenAndStayInRange)
 
 TEST(DefinitionText, NumbersFollowTheUserLocale)
 {
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const kv6test::ScopedLocale de(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(TextToNumber(QStringLiteral("12,5")), 12.5);
     EXPECT_EQ(TextToInt16(QStringLiteral("2,5")), 2);
     EXPECT_EQ(TextToBool(QStringLiteral("0,0")), false);
-    QLocale::setDefault(QLocale::c());
 }

@@ -3,6 +3,7 @@
 #include "vbcore/currency.h"
 
 #include "testenv.h"
+#include "testlocale.h"
 
 #include <gtest/gtest.h>
 #include <QDateTime>
@@ -13,7 +14,7 @@ using namespace kv6;
 
 TEST(ReportCsv, NumbersGoBareAndEverythingElseIsQuotedWithoutAHeader)
 {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const kv6test::ScopedLocale us(QLocale(QLocale::English, QLocale::UnitedStates));
     RecordsetPtr rs = Recordset::Create();
     rs->AppendField(QStringLiteral("User"), adVarWChar, 50);
     rs->AppendField(QStringLiteral("Pages"), adInteger);
@@ -36,7 +37,6 @@ TEST(ReportCsv, NumbersGoBareAndEverythingElseIsQuotedWithoutAHeader)
         "\"Smith, Ann\",12,1.25,\"3/1/2024\",\"True\"\r\n"
         "\"say \"hi\"\",\"\",0.3,\"\",\"False\"\r\n"
         "042,-3,1.5,\"3/1/2024 2:05:00 PM\",\"\"\r\n");
-    QLocale::setDefault(QLocale::system());
 }
 
 TEST(ReportCsv, ACancelledOrFailedExportLeavesNoFile)

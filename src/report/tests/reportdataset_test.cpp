@@ -17,24 +17,22 @@ using namespace kv6;
 namespace {
 
 // Per user and printer, so costs can be estimated per printer and then combined per user.
+// The same query on both engines.
+const QByteArray usersByPrinterSql
+    = R"(SELECT 'USR' || u.user_id AS "UserKey", 'PRT' || p.printer_id AS "PrinterKey",
+  COALESCE(u.display_name, u.user_name) AS "UserName", SUM(j.pages) AS "TotalPages",
+  SUM(j.color_pages) AS "ColorPages", 0.0 AS "Cost", 0 AS "Printers"
+  FROM print_jobs j JOIN users u ON u.user_id = j.user_id
+  JOIN printers p ON p.printer_id = j.printer_id
+  WHERE j.company_id = ? AND j.job_time &gt;= ? AND j.job_time &lt; ?
+  GROUP BY u.user_id, u.display_name, u.user_name, p.printer_id)";
+
 const QByteArray usersByPrinter = R"(
 <Name>UserPages</Name>
 <DisplayName>Pages by user</DisplayName>
 <Sort>TotalPages DESC</Sort>
-<AccessSQL>SELECT 'USR' || u.user_id AS "UserKey", 'PRT' || p.printer_id AS "PrinterKey",
-  COALESCE(u.display_name, u.user_name) AS "UserName", SUM(j.pages) AS "TotalPages",
-  SUM(j.color_pages) AS "ColorPages", 0.0 AS "Cost", 0 AS "Printers"
-  FROM print_jobs j JOIN users u ON u.user_id = j.user_id
-  JOIN printers p ON p.printer_id = j.printer_id
-  WHERE j.company_id = ? AND j.job_time &gt;= ? AND j.job_time &lt; ?
-  GROUP BY u.user_id, u.display_name, u.user_name, p.printer_id</AccessSQL>
-<SQLServerSQL>SELECT 'USR' || u.user_id AS "UserKey", 'PRT' || p.printer_id AS "PrinterKey",
-  COALESCE(u.display_name, u.user_name) AS "UserName", SUM(j.pages) AS "TotalPages",
-  SUM(j.color_pages) AS "ColorPages", 0.0 AS "Cost", 0 AS "Printers"
-  FROM print_jobs j JOIN users u ON u.user_id = j.user_id
-  JOIN printers p ON p.printer_id = j.printer_id
-  WHERE j.company_id = ? AND j.job_time &gt;= ? AND j.job_time &lt; ?
-  GROUP BY u.user_id, u.display_name, u.user_name, p.printer_id</SQLServerSQL>
+<AccessSQL>)"
+    + usersByPrinterSql + "</AccessSQL>\n<SQLServerSQL>" + usersByPrinterSql + R"(</SQLServerSQL>
 <Parameters>
   <Parameter><Name>Company</Name><Type>1</Type><Display>0</Display></Parameter>
   <Parameter><Name>Range</Name><Type>2</Type></Parameter>

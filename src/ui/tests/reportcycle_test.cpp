@@ -105,22 +105,13 @@ protected:
         w.RunCommand(QStringLiteral("ID_CreateReport"));
     }
 
-    // The small reports in a proposal saved as "quarter.prp", over the range given.
-    void saveProposal(QDate from = QDate(2000, 1, 1), QDate to = QDate(2099, 12, 31))
+    // The small reports in a proposal saved as "quarter.prp" without filters, over the range given.
+    void saveProposal(const char *from = "2000-01-01", const char *to = "2099-12-31")
     {
-        clsProposal p;
-        p.SetName(QStringLiteral("Quarterly"));
-        p.SetUseFilters(false);
-        p.SetDateSelectType(clsDateSelector::CustomRange);
-        p.SetFromDate(from);
-        p.SetToDate(to);
-        for (const char *file : { "top_users.rpt", "printer_inventory.rpt", "model_volumes.rpt" }) {
-            auto r = std::make_shared<clsReport>();
-            ASSERT_TRUE(r->LoadDefinition(QLatin1String(file)));
-            p.Reports().add(r, r->Name());
-        }
-        QString error;
-        ASSERT_TRUE(p.SaveUserDefined(QStringLiteral("quarter.prp"), error)) << error.toStdString();
+        kv6test::writeFile(saved(QStringLiteral("quarter.prp")),
+            QByteArray("2\r\nQuarterly\r\n\r\n\r\n\r\n\r\n") + from + "\r\n" + to
+                + "\r\n 11 \r\n0\r\n-1\r\n0\r\n-1\r\n-1\r\n 2 \r\n-1 \r\n-1 \r\ntop_users.rpt\r\n"
+                  "printer_inventory.rpt\r\nmodel_volumes.rpt\r\n");
     }
 
     // Pieces of a proposal left in the temporary folder.
@@ -706,7 +697,7 @@ TEST_F(Cycle, SavedProposalsOpenEditOrFailWithoutATabOrLeftovers)
     };
     for (const Case &c : cases) {
         if (c.noData)
-            saveProposal(QDate(1990, 1, 1), QDate(1990, 1, 31));
+            saveProposal("1990-01-01", "1990-01-31");
         frmProgressProposal *progress = w->proposalProgress();
         const QMetaObject::Connection hook = QObject::connect(
             progress->prgProgress[0], &QProgressBar::valueChanged, [&](int value) {
@@ -733,4 +724,8 @@ TEST_F(Cycle, SavedProposalsOpenEditOrFailWithoutATabOrLeftovers)
         EXPECT_TRUE(leftBehind().isEmpty()) << c.what;
         EXPECT_TRUE(w->isEnabled()) << c.what;
     }
+    dialogs.messageAnswers = { MsgAnswer::OK };
+    EXPECT_FALSE(w->BuildAndShowProposal(std::make_shared<clsProposal>()));
+    EXPECT_EQ(takeMessages(), QStringList { GetLangString(129) }) << "no report, nothing to show";
+    EXPECT_EQ(w->tabs()->count(), tabs);
 }

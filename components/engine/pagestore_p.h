@@ -1,0 +1,42 @@
+#pragma once
+
+// Private to the engine: finished pages kept compactly while a long report is written to a file.
+// A page's display list takes several times its text in memory (a variant per item, a font and
+// a clip in every run, a heap block per string); here each item is a few packed bytes, fonts and
+// pictures are kept once, and a page is unpacked only to be drawn.
+
+#include "engine/previewdocument.h"
+
+#include <QByteArray>
+#include <QList>
+
+namespace kv6::engine {
+
+class PageStore
+{
+public:
+    // Packs the page and empties it.
+    void add(PreviewDocument::Page &page);
+    int count() const { return int(m_pages.size()); }
+    // The page as it was added, numbered from 1.
+    PreviewDocument::Page page(int number) const;
+    // Lets go of a page once it is no longer needed.
+    void drop(int number);
+
+private:
+    struct Packed
+    {
+        QSizeF size;
+        QByteArray items;
+        QByteArray overlay;
+    };
+    void pack(const QList<DisplayItem> &items, QByteArray &out);
+    void unpack(const QByteArray &bytes, QList<DisplayItem> &items) const;
+    quint16 fontIndex(const FontSpec &font);
+
+    QList<Packed> m_pages;
+    QList<FontSpec> m_fonts;
+    QList<Picture> m_pictures;
+};
+
+} // namespace kv6::engine
