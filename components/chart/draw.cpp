@@ -133,6 +133,16 @@ public:
         return uprightTitleTop() + uprightTitleHeight() - limit;
     }
 
+    // More room under the plot for upright labels, on the chart as built: the same margins a
+    // build with that extra room gives (the legend only adds to its side).
+    void setExtraBottom(qreal extra)
+    {
+        QMargins m = qc->margins();
+        m.setBottom(m.bottom() - int(std::ceil(extraBottom)) + int(std::ceil(extra)));
+        qc->setMargins(m);
+        extraBottom = extra;
+    }
+
     void paintUprightTitle(QPainter *p) const
     {
         if (!upright() || c.xAxis().title().isEmpty())
@@ -237,9 +247,14 @@ private:
         axis->setStartValue(s.minimum);
         axis->setRange(s.minimum, s.maximum);
         const int ticks = int(std::floor((s.maximum - s.minimum) / s.step + 1e-9));
+        // The value axis reads as the tables print, thousands grouped from 1,000 on whatever the
+        // step: it counts pages and money, never years.
+        const int format = &from == &c.yAxis() && from.labelFormat() == GeneralFormat
+            ? int(ThousandsFormat)
+            : from.labelFormat();
         for (int i = 0; i <= ticks; ++i) {
             const double v = s.minimum + i * s.step;
-            axis->append(FormatAxisValue(v, from.labelFormat(), s.step), v);
+            axis->append(FormatAxisValue(v, format, s.step), v);
         }
         styleAxis(axis, from);
         return axis;
@@ -673,17 +688,20 @@ void RenderChart(const Chart &chart, QPainter *painter, const QRectF &target)
 {
     const QRectF sceneRect(
         0, 0, chart.width() / TwipsPerSceneUnit, chart.height() / TwipsPerSceneUnit);
-    auto lay = [&](QGraphicsScene &scene, qreal plotWidth, qreal extraBottom = 0) {
+    // Without a view nothing delivers the chart's layout request.
+    auto activate = [](QChart *qc) {
+        QCoreApplication::sendPostedEvents(qc, QEvent::LayoutRequest);
+        qc->layout()->activate();
+    };
+    auto lay = [&](QGraphicsScene &scene, qreal plotWidth) {
         scene.setSceneRect(sceneRect);
         auto *qc = new QChart;
         scene.addItem(qc);
-        auto builder = std::make_unique<Builder>(chart, qc, sceneRect, plotWidth, extraBottom);
+        auto builder = std::make_unique<Builder>(chart, qc, sceneRect, plotWidth);
         builder->build();
         qc->setMinimumSize(0, 0);
         qc->setGeometry(sceneRect);
-        // Without a view nothing delivers the chart's layout request.
-        QCoreApplication::sendPostedEvents(qc, QEvent::LayoutRequest);
-        qc->layout()->activate();
+        activate(qc);
         return std::make_pair(qc, std::move(builder));
     };
     auto scene = std::make_unique<QGraphicsScene>();
@@ -696,16 +714,16 @@ void RenderChart(const Chart &chart, QPainter *painter, const QRectF &target)
         std::tie(qc, builder) = lay(*scene, plotWidth);
     }
     // Upright labels longer than the room below the plot: the plot gives up what they lack
-    // (Qt's axis shrinks with the chart, so a pass or two more may be needed).
+    // (Qt's axis shrinks with the chart, so a pass or two more may be needed). Only the margin
+    // changes, so the chart as built is laid out again rather than built anew.
     qreal extra = 0;
     for (int pass = 0; pass < 3; ++pass) {
         const qreal over = builder->uprightOverflow();
         if (over <= 0.5)
             break;
         extra += over;
-        builder.reset();
-        scene = std::make_unique<QGraphicsScene>();
-        std::tie(qc, builder) = lay(*scene, plotWidth, extra);
+        builder->setExtraBottom(extra);
+        activate(qc);
     }
 
     painter->save();

@@ -29,6 +29,8 @@
 //     version 3: what the reports add up per company, day (and hour), user and printer, kept
 //     exact by triggers on print_jobs; summaries.h and the column table in summaries.cpp say
 //     why each column exists.
+//     version 4: an index of the day summary holding only the rows with colour jobs, so the
+//     colour reports read those and not the whole range.
 
 #include "dataaccess/dataerror.h"
 
@@ -38,7 +40,7 @@ namespace kv6 {
 
 class SqlDialect;
 
-inline constexpr int CurrentSchemaVersion = 3;
+inline constexpr int CurrentSchemaVersion = 4;
 
 // The stored version; 0 when the database holds no schema_info table.
 int StoredSchemaVersion(QSqlDatabase &db);

@@ -75,7 +75,7 @@ bool isAsciiKey(const QString &key)
 } // namespace
 
 QString CombiningQuery(const QString &sql, const Recordset &fields,
-    const ReportDataSetSettings &settings, const CombiningShape &shape)
+    const ReportDataSetSettings &settings, CombiningShape &shape)
 {
     // A script sees every row the query returns; keep them all for it.
     if (!settings.scripts.trimmed().isEmpty() || !settings.columns)
@@ -149,7 +149,7 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
             if (aggregated != pagesSummed || (aggregated && action != clsReportCol::ActionSum))
                 return {};
             if (aggregated && canRate) {
-                hasPrinter = true;
+                hasPrinter = shape.rates = true;
                 partition << (col.ReplaceColor() ? QStringLiteral("kv6_r.rate_color")
                                                  : QStringLiteral("kv6_r.rate"));
             }
@@ -375,7 +375,14 @@ RecordsetPtr RunCombinedInDatabase(DataConnection &connection, const QString &sq
         (item.kind == 0 ? shape.users : shape.printers)
             |= !item.included || !item.groupKey.isEmpty();
     const QString combining = CombiningQuery(sql, *fields, settings, shape);
-    if (combining.isEmpty() || fillItems(connection, items))
+    // Rows of items that are not listed are looked up as left in and on their own.
+    items.removeIf([&](const ItemRow &item) {
+        return item.included && item.groupKey.isEmpty() && !(item.kind == 1 && shape.rates);
+    });
+    if (combining.isEmpty())
+        return nullptr;
+    // A query that looks nothing up needs no table.
+    if ((shape.users || shape.printers || shape.rates) && fillItems(connection, items))
         return nullptr;
     RecordsetPtr table;
     if (connection.ReportSQL(combining, params, table))

@@ -31,9 +31,11 @@ struct CombiningShape
     // Look the rows' users (printers) up: some are left out or grouped.
     bool users = true;
     bool printers = true;
+    // Set by CombiningQuery: the printers' rates take part.
+    bool rates = false;
 };
 QString CombiningQuery(const QString &sql, const Recordset &fields,
-    const ReportDataSetSettings &settings, const CombiningShape &shape);
+    const ReportDataSetSettings &settings, CombiningShape &shape);
 
 // Runs the report query combined in the database: fills the analysis' inclusion flags, groups
 // and rates into a temporary table of the connection and runs CombiningQuery. Null when the

@@ -11,6 +11,7 @@
 #include "dataaccess/dataconnection.h"
 #include "engine/previewwidget.h"
 #include "groups/analysis.h"
+#include "proposal/proposal.h"
 #include "report/dateselector.h"
 #include "report/runsettings.h"
 #include "ui/ctldateselector.h"
@@ -244,6 +245,11 @@ public:
             saved.SetDescription(QStringLiteral("The ten busiest users of last month"));
             saved.SaveUserDefined(QStringLiteral("top users.rpt"));
         }
+        clsProposal board;
+        board.SetName(QStringLiteral("Board pack"));
+        board.SetDescription(QStringLiteral("Every report of the analysis, for the board"));
+        QString error;
+        board.SaveUserDefined(QStringLiteral("board pack.prp"), error);
         shootModal(QStringLiteral("dialog-picker"));
         w.RunCommand(QStringLiteral("ID_CreateReport"));
         shootWizard(w, false);

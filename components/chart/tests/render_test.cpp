@@ -1,4 +1,5 @@
 #include "chart/chart.h"
+#include "toolrun.h"
 
 #include <QFile>
 #include <QFontMetricsF>
@@ -353,6 +354,29 @@ TEST(ChartDrawing, UprightLabelsTakeTheirRoomFromThePlot)
     font.setPixelSize(qRound(font.pointSizeF() * Dpi / 72.0));
     const double whole = QFontMetricsF(font).horizontalAdvance(name);
     EXPECT_GT(label.height(), whole * 0.95) << "cut to " << label.height();
+}
+
+// Values read as the tables print them, thousands grouped, even when the step is below 1,000;
+// the text comes from the PDF a report would carry.
+TEST(ChartExport, ValueAxisGroupsThousandsAsTablesDo)
+{
+    QTemporaryDir dir;
+    Chart c;
+    barChart(c, { { 900, 2400, 1700 } });
+    const QString path = dir.filePath(QStringLiteral("axis.pdf"));
+    {
+        QPdfWriter pdf(path);
+        pdf.setResolution(1200);
+        QPainter p(&pdf);
+        DrawPicture(&p, c.picture(), QRectF(1000, 1000, 4800, 3600));
+    }
+    bool ok = false;
+    const QString text = kv6test::pdfText(path, &ok);
+    ASSERT_TRUE(ok);
+    QLocale l = QLocale::system();
+    l.setNumberOptions(QLocale::DefaultNumberOptions);
+    EXPECT_TRUE(text.contains(l.toString(2500))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("2500"))) << text.toStdString();
 }
 
 TEST(ChartExport, PictureFileLoadsAtItsSizeAndStaysSharpWhenEnlarged)
