@@ -80,7 +80,7 @@ namespace {
 // kept per font.
 struct FontMetrics
 {
-    FontSpec spec;
+    FontSpec font;
     std::unique_ptr<QFontMetricsF> metrics;
     QHash<QString, double> widths;
 };
@@ -112,7 +112,7 @@ FontMetrics &metricsFor(const FontSpec &style)
     Q_UNUSED(registered);
     auto &cache = metricsCache();
     for (size_t i = 0; i < cache.size(); ++i) {
-        if (sameMeasure(cache[i]->spec, style)) {
+        if (sameMeasure(cache[i]->font, style)) {
             // The last one asked for is first next time.
             if (i > 0)
                 std::swap(cache[0], cache[i]);
@@ -122,7 +122,7 @@ FontMetrics &metricsFor(const FontSpec &style)
     if (cache.size() >= 64)
         cache.pop_back();
     auto m = std::make_unique<FontMetrics>();
-    m->spec = style;
+    m->font = style;
     m->metrics = std::make_unique<QFontMetricsF>(twipsFont(style));
     cache.insert(cache.begin(), std::move(m));
     return *cache[0];
