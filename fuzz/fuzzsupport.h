@@ -5,6 +5,7 @@
 // the text decoding every reader of the program's files uses.
 
 #include "base/dialogs.h"
+#include "base/startupvalues.h"
 #include "base/textfile.h"
 
 #include <QByteArray>
@@ -61,6 +62,13 @@ inline QString writeInput(const QString &name, const uint8_t *data, size_t size)
     return p;
 }
 
+// A file's bytes, empty when it cannot be read; what the round-trip targets compare.
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 inline QByteArray bytes(const uint8_t *data, size_t size)
 {
     return QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
@@ -70,5 +78,19 @@ inline QString text(const uint8_t *data, size_t size)
 {
     return kv6::DecodeText(bytes(data, size));
 }
+
+#ifdef KV6_REPORTS_DIR
+// Saved reports and proposals are read from the private folder and name the shipped definitions.
+inline void userFolderOverShippedDefinitions()
+{
+    static const bool ready = [] {
+        kv6::SetStartupValue(
+            &kv6::StartupValues::DefinitionsFolder, QStringLiteral(KV6_REPORTS_DIR));
+        kv6::SetStartupValue(&kv6::StartupValues::UserReportsFolder, folder().path());
+        return true;
+    }();
+    Q_UNUSED(ready);
+}
+#endif
 
 } // namespace kv6fuzz

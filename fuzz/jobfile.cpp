@@ -7,16 +7,6 @@
 #include <QDir>
 #include <QFile>
 
-namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     kv6fuzz::app();
@@ -52,11 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (task->Save())
         return 0;
     // What was saved reads back and saves to the same bytes.
-    const QByteArray saved = fileBytes(job);
+    const QByteArray saved = kv6fuzz::fileBytes(job);
     schedule.Refresh();
     const kv6::taskstore::TaskPtr again = schedule.Job(QStringLiteral("fuzz"));
     const QString copy = kv6fuzz::path(QStringLiteral("copy.job"));
-    if (!again || again->Save(copy) || fileBytes(copy) != saved)
+    if (!again || again->Save(copy) || kv6fuzz::fileBytes(copy) != saved)
         __builtin_trap();
     return 0;
 }

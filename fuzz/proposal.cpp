@@ -1,10 +1,8 @@
 // Proposal files of a user's folder, naming the shipped definitions.
 #include "fuzzsupport.h"
 
-#include "base/startupvalues.h"
 #include "proposal/proposal.h"
 
-#include <QFile>
 
 #ifndef KV6_REPORTS_DIR
 #error "KV6_REPORTS_DIR must name the shipped definitions"
@@ -17,8 +15,7 @@ QByteArray savedAs(const kv6::clsProposal &proposal, const QString &name)
     QString message;
     if (!proposal.SaveUserDefined(name, message))
         return {};
-    QFile f(kv6fuzz::path(name));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return kv6fuzz::fileBytes(kv6fuzz::path(name));
 }
 
 } // namespace
@@ -26,13 +23,7 @@ QByteArray savedAs(const kv6::clsProposal &proposal, const QString &name)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     kv6fuzz::app();
-    static const bool ready = [] {
-        kv6::SetStartupValue(
-            &kv6::StartupValues::DefinitionsFolder, QStringLiteral(KV6_REPORTS_DIR));
-        kv6::SetStartupValue(&kv6::StartupValues::UserReportsFolder, kv6fuzz::folder().path());
-        return true;
-    }();
-    Q_UNUSED(ready);
+    kv6fuzz::userFolderOverShippedDefinitions();
     kv6fuzz::writeInput(QStringLiteral("input.prp"), data, size);
     kv6::clsProposal proposal;
     QString message;

@@ -4,17 +4,6 @@
 
 #include "schedule/elevate.h"
 
-#include <QFile>
-
-namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -30,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         kv6::ValidateElevateEntries(entries, error);
         kv6::KVElevateEntries again;
         if (!entries.SaveToTemp(first) || !again.LoadFromTemp(first) || !again.SaveToTemp(second)
-            || fileBytes(first) != fileBytes(second))
+            || kv6fuzz::fileBytes(first) != kv6fuzz::fileBytes(second))
             __builtin_trap();
     }
 
@@ -40,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         kv6::ValidateScheduleTaskName(schedule.TaskName(), error);
         kv6::KVElevateSchedule again;
         if (!schedule.SaveToTemp(first) || !again.LoadFromTemp(first) || !again.SaveToTemp(second)
-            || fileBytes(first) != fileBytes(second))
+            || kv6fuzz::fileBytes(first) != kv6fuzz::fileBytes(second))
             __builtin_trap();
     }
     return 0;

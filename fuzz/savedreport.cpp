@@ -1,7 +1,6 @@
 // Saved reports of a user's folder, naming the shipped definitions.
 #include "fuzzsupport.h"
 
-#include "base/startupvalues.h"
 #include "report/report.h"
 
 #include <QDir>
@@ -13,13 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     kv6fuzz::app();
-    static const bool ready = [] {
-        kv6::SetStartupValue(
-            &kv6::StartupValues::DefinitionsFolder, QStringLiteral(KV6_REPORTS_DIR));
-        kv6::SetStartupValue(&kv6::StartupValues::UserReportsFolder, kv6fuzz::folder().path());
-        return true;
-    }();
-    Q_UNUSED(ready);
+    kv6fuzz::userFolderOverShippedDefinitions();
     kv6fuzz::writeInput(QStringLiteral("saved.rpt"), data, size);
     kv6::clsReport report;
     QString message;
