@@ -96,7 +96,6 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
     bool minOrMax = false;
     // Whether merged rows stay apart per user (printer) anyway.
     bool perUser = false, perPrinter = false;
-    const bool leftOutOrGrouped = hasUser || hasPrinter;
 
     // What a merged row must share, and how each combined field merges.
     QStringList partition;
@@ -127,8 +126,11 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
             // merge in the program too; a rate depends on more than the key.
             if (rateReplace)
                 return {};
-            perUser |= namesOne(name, UserKeyField, QStringLiteral("UserId"));
-            perPrinter |= namesOne(name, PrinterKeyField, QStringLiteral("PrinterId"));
+            // A key merges the rows of a group's members only when some are grouped.
+            perUser |= namesOne(name, UserKeyField, QStringLiteral("UserId"))
+                && !(hasUser && shape.groupedUsers);
+            perPrinter |= namesOne(name, PrinterKeyField, QStringLiteral("PrinterId"))
+                && !(hasPrinter && shape.groupedPrinters);
             if (name.compare(UserKeyField, Qt::CaseInsensitive) == 0 && hasUser)
                 partition << QStringLiteral("COALESCE(%1, %2)").arg(userGroup, rowField(name));
             else if (name.compare(PrinterKeyField, Qt::CaseInsensitive) == 0 && hasPrinter)
@@ -201,11 +203,11 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
         merged.insert(field, expression);
     }
 
-    // When nothing is left out or grouped and merged rows stay apart per user and per printer
-    // (as far as the query has them), rows merge only where the query returns several for one
-    // user and printer; the catalogue's queries that do (per day, per hour) keep the day apart
-    // too. Merging there costs the database a sort and shrinks nothing.
-    if (!leftOutOrGrouped && (perUser || fields.FieldIndex(UserKeyField) < 0)
+    // When nothing is left out and merged rows stay apart per user and per printer (as far as
+    // the query has them), rows merge only where the query returns several for one user and
+    // printer; the catalogue's queries that do (per day, per hour) keep the day apart too.
+    // Merging there costs the database a sort and shrinks nothing.
+    if (!shape.leftOut && (perUser || fields.FieldIndex(UserKeyField) < 0)
         && (perPrinter || fields.FieldIndex(PrinterKeyField) < 0) && (perUser || perPrinter))
         return {};
 
@@ -393,10 +395,14 @@ RecordsetPtr RunCombinedInDatabase(DataConnection &connection, const QString &sq
     shape.typeCasts = server;
     shape.groupedRows = !server;
     // Items left in and on their own change nothing: their rows need not be looked up.
-    shape.users = shape.printers = false;
-    for (const ItemRow &item : std::as_const(items))
+    shape.users = shape.printers = shape.groupedUsers = shape.groupedPrinters = shape.leftOut
+        = false;
+    for (const ItemRow &item : std::as_const(items)) {
         (item.kind == 0 ? shape.users : shape.printers)
             |= !item.included || !item.groupKey.isEmpty();
+        (item.kind == 0 ? shape.groupedUsers : shape.groupedPrinters) |= !item.groupKey.isEmpty();
+        shape.leftOut |= !item.included;
+    }
     const QString combining = CombiningQuery(sql, *fields, settings, shape);
     // Rows of items that are not listed are looked up as left in and on their own.
     items.removeIf([&](const ItemRow &item) {
