@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QDomDocument>
-#include <QFile>
 #include <QMap>
 #include <QPainter>
 #include <QRegularExpression>
