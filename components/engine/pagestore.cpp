@@ -228,6 +228,25 @@ PreviewDocument::Page PageStore::page(int number) const
     return out;
 }
 
+qint64 PageStore::memoryEstimate() const
+{
+    // What one heap block costs beside its payload: the container's header and the allocator's.
+    constexpr qint64 Block = 16 + 16;
+    qint64 bytes = Block + m_pages.capacity() * qint64(sizeof(Packed));
+    for (const Packed &p : m_pages)
+        bytes += (p.items.capacity() > 0 ? Block + p.items.capacity() : 0)
+            + (p.overlay.capacity() > 0 ? Block + p.overlay.capacity() : 0);
+    for (const FontSpec &f : m_fonts)
+        bytes += Block + f.name.capacity() * qint64(sizeof(QChar));
+    for (const Picture &p : m_pictures) {
+        if (p.isVector())
+            bytes += Block + p.vector().size();
+        else if (!p.isNull())
+            bytes += Block + p.image().sizeInBytes();
+    }
+    return bytes;
+}
+
 void PageStore::drop(int number)
 {
     Packed &p = m_pages[number - 1];

@@ -22,6 +22,8 @@ public:
     PreviewDocument::Page page(int number) const;
     // Lets go of a page once it is no longer needed.
     void drop(int number);
+    // Bytes held, pictures counted once.
+    qint64 memoryEstimate() const;
 
 private:
     struct Packed

@@ -553,10 +553,12 @@ bool Renderer::renderPages(PreviewDocument &document, PageStore *store)
     const bool ok = runGuarded(pages);
     // The page count is known now.
     for (int p = store ? store->count() + 1 : 1; p <= document.pageCount(); ++p) {
-        if (store)
+        if (store) {
             store->add(document.page(p));
-        else
+        } else {
             fillPageTotal(document.page(p), pages.page());
+            document.pack(p);
+        }
     }
     finishRender();
     return ok;
