@@ -169,6 +169,9 @@ void PageStore::unpack(const QByteArray &bytes, QList<DisplayItem> &items) const
             t.rect = in.rect(flags & Floats);
             t.clip = (flags & ClipOwn) ? in.rect(flags & Floats) : t.rect;
             t.text = in.text();
+            for (const auto &[marker, text] : m_replacements)
+                if (t.text.contains(marker))
+                    t.text.replace(marker, text);
             items.append(std::move(t));
             break;
         }
@@ -245,6 +248,11 @@ qint64 PageStore::memoryEstimate() const
             bytes += Block + p.image().sizeInBytes();
     }
     return bytes;
+}
+
+void PageStore::replaceText(const QString &marker, const QString &text)
+{
+    m_replacements.append({ marker, text });
 }
 
 void PageStore::drop(int number)

@@ -24,6 +24,9 @@ public:
     void drop(int number);
     // Bytes held, pictures counted once.
     qint64 memoryEstimate() const;
+    // Texts of the pages come out with `marker` replaced by `text`, so a total known only at
+    // the end need not unpack every page.
+    void replaceText(const QString &marker, const QString &text);
 
 private:
     struct Packed
@@ -39,6 +42,7 @@ private:
     QList<Packed> m_pages;
     QList<FontSpec> m_fonts;
     QList<Picture> m_pictures;
+    QList<QPair<QString, QString>> m_replacements;
 };
 
 } // namespace kv6::engine

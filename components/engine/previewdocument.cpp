@@ -145,6 +145,23 @@ void PreviewDocument::pack(int number)
     m_packedAs[number - 1] = store.count();
 }
 
+void PreviewDocument::replaceText(const QString &marker, const QString &text)
+{
+    for (int n = 0; n < m_pages.size(); ++n) {
+        if (m_packedAs.at(n) != 0)
+            continue;
+        for (QList<DisplayItem> *items : { &m_pages[n].items, &m_pages[n].overlay })
+            for (DisplayItem &item : *items)
+                if (auto *t = std::get_if<TextRun>(&item); t && t->text.contains(marker))
+                    t->text.replace(marker, text);
+    }
+    if (m_store) {
+        ownStore().replaceText(marker, text);
+        m_unpacked = {};
+        m_unpackedAs = 0;
+    }
+}
+
 void PreviewDocument::addItem(int page, const DisplayItem &item)
 {
     this->page(page).items.append(item);

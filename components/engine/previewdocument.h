@@ -115,6 +115,9 @@ public:
     // Keeps a finished page compactly, a fraction of its display list's memory; it is unpacked
     // only to be drawn or read. Rendered and loaded documents keep all their pages so.
     void pack(int number);
+    // Replaces `marker` in the texts of every page with `text` (a total known only once all
+    // pages are made); packed pages take it as they are unpacked.
+    void replaceText(const QString &marker, const QString &text);
     void addItem(int page, const DisplayItem &item);
     void addItem(int page, DisplayItem &&item);
 
