@@ -66,9 +66,9 @@ public:
     {
         m_ok = open(path, write, personal, error);
         // The system's text alone does not say which file could not be written.
-        const QString shown = QDir::toNativeSeparators(path);
-        if (!m_ok && write && !error.contains(shown))
-            error = QStringLiteral("The settings store %1 cannot be written: %2").arg(shown, error);
+        m_shown = QDir::toNativeSeparators(path);
+        if (!m_ok && write && !error.contains(m_shown))
+            error = writeFailure(error);
     }
     ~Db()
     {
@@ -81,6 +81,16 @@ public:
     bool ok() const { return m_ok; }
     sqlite3 *handle() const { return m_db; }
     QString lastError() const { return QString::fromUtf8(sqlite3_errmsg(m_db)); }
+    // A write that failed in SQLite: the store's path, and the system's own reason where there
+    // is one ("File too large" says more than SQLite's "disk I/O error").
+    QString writeFailure(const QString &why) const
+    {
+        const int code = m_db ? sqlite3_errcode(m_db) : SQLITE_OK;
+        const int err
+            = code == SQLITE_IOERR || code == SQLITE_FULL ? sqlite3_system_errno(m_db) : 0;
+        return QStringLiteral("The settings store %1 cannot be written: %2")
+            .arg(m_shown, err ? systemText(err) : why);
+    }
 
     bool exec(const char *sql, QString &error)
     {
@@ -148,6 +158,7 @@ private:
 
     sqlite3 *m_db = nullptr;
     bool m_ok = false;
+    QString m_shown;
 };
 
 class Stmt
@@ -204,16 +215,21 @@ QString lower(const QString &s)
 template<typename F>
 bool transaction(Db &db, QString &error, F body)
 {
-    if (!db.exec("BEGIN IMMEDIATE", error))
+    if (!db.exec("BEGIN IMMEDIATE", error)) {
+        error = db.writeFailure(error);
         return false;
+    }
     if (!body()) {
         if (error.isEmpty())
-            error = db.lastError();
+            error = db.writeFailure(db.lastError());
         QString ignored;
         db.exec("ROLLBACK", ignored);
         return false;
     }
-    return db.exec("COMMIT", error);
+    if (db.exec("COMMIT", error))
+        return true;
+    error = db.writeFailure(error);
+    return false;
 }
 
 bool keyRowExists(const Db &db, const QString &lkey)

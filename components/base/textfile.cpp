@@ -1,5 +1,6 @@
 #include "base/textfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -51,8 +52,10 @@ bool WriteTextFile(const QString &path, const QString &text, bool crlf, QString 
     QSaveFile f(path);
     QString why;
     if (!f.open(QIODevice::WriteOnly) || !WriteAndCommit(f, out.toUtf8(), &why)) {
+        // The callers' messages say what kind of file it was; the path says which one.
         if (error)
-            *error = why.isEmpty() ? f.errorString() : why;
+            *error = QStringLiteral("%1: %2").arg(
+                QDir::toNativeSeparators(path), why.isEmpty() ? f.errorString() : why);
         return false;
     }
     return true;

@@ -267,19 +267,19 @@ QWidget *frmReportWizard::buildGroupPage(Page which)
 ReportPtr frmReportWizard::BuildReport(
     DataConnection *connection, qint32 companyId, bool simpleMode)
 {
-    if (!prepareBuild(connection, companyId, simpleMode))
-        return nullptr;
-    QApplication::setOverrideCursor(Qt::ArrowCursor);
-    exec();
-    QApplication::restoreOverrideCursor();
-    return m_result;
+    return prepareBuild(connection, companyId, simpleMode) ? showPrepared() : nullptr;
 }
 
 ReportPtr frmReportWizard::EditReport(
     DataConnection *connection, ReportPtr report, qint32 companyId, bool simpleMode)
 {
-    if (!prepareEdit(connection, std::move(report), companyId, simpleMode))
-        return nullptr;
+    return prepareEdit(connection, std::move(report), companyId, simpleMode) ? showPrepared()
+                                                                             : nullptr;
+}
+
+ReportPtr frmReportWizard::showPrepared()
+{
+    // The normal pointer while the user works in the wizard, whatever the caller shows.
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     exec();
     QApplication::restoreOverrideCursor();

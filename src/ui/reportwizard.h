@@ -88,6 +88,8 @@ public:
     QPushButton *cmdCancel = nullptr;
 
 private:
+    // Shows the prepared wizard modally; the report it built, or null.
+    ReportPtr showPrepared();
     struct ParamInput
     {
         int index; // in the report's parameters

@@ -335,24 +335,23 @@ void frmScheduleReport::schedule()
 bool frmScheduleReport::ScheduleReport(
     clsReport &report, clsAnalysis &analysis, bool simpleMode, QWidget *parent)
 {
-    std::unique_ptr<frmScheduleReport> dialog;
-    {
-        WaitCursor wait;
-        dialog = std::make_unique<frmScheduleReport>(parent);
-        dialog->prepareNew(report, analysis, simpleMode);
-    }
-    dialog->exec();
-    return dialog->scheduled();
+    return scheduleNew(&report, nullptr, analysis, simpleMode, parent);
 }
 
 bool frmScheduleReport::ScheduleProposal(
     clsProposal &proposal, clsAnalysis &analysis, bool simpleMode, QWidget *parent)
 {
+    return scheduleNew(nullptr, &proposal, analysis, simpleMode, parent);
+}
+
+bool frmScheduleReport::scheduleNew(clsReport *report, clsProposal *proposal, clsAnalysis &analysis,
+    bool simpleMode, QWidget *parent)
+{
     std::unique_ptr<frmScheduleReport> dialog;
     {
         WaitCursor wait;
         dialog = std::make_unique<frmScheduleReport>(parent);
-        dialog->prepareNew(proposal, analysis, simpleMode);
+        dialog->prepareNew(report, proposal, analysis, simpleMode);
     }
     dialog->exec();
     return dialog->scheduled();

@@ -66,6 +66,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // A new schedule of the report or of the proposal (the other is null).
+    static bool scheduleNew(clsReport *report, clsProposal *proposal, clsAnalysis &analysis,
+        bool simpleMode, QWidget *parent);
     void prepareNew(
         clsReport *report, clsProposal *proposal, clsAnalysis &analysis, bool simpleMode);
     void fillFrequencies();

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QVBoxLayout>
 
 using namespace kv6;
 

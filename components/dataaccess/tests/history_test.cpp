@@ -7,7 +7,6 @@
 #include "enginetest.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QTimeZone>
 
 using namespace kv6;

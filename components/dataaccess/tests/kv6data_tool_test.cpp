@@ -7,7 +7,6 @@
 #include "toolrun.h"
 
 #include <QFile>
-#include <QProcess>
 
 using kv6test::Engine;
 

@@ -8,10 +8,7 @@
 #include "toolrun.h"
 #include "vbcore/currency.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QLocale>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 

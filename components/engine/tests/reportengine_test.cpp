@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-
 using namespace kv6::engine;
 using kv6test::findText;
 using kv6test::Job;
@@ -211,8 +207,8 @@ TEST(ReportEngine, PagesBreakWhenFullAndNumberThemselves)
     for (int p = 1; p <= 3; ++p) {
         const QStringList onPage = textsOf(doc, p);
         EXPECT_EQ(onPage.first(), QStringLiteral("Print jobs")) << p;
-        const QStringList top = { QStringLiteral("dave"),
-            p == 1 ? QStringLiteral("P0") : QStringLiteral("(cont.)") };
+        const QStringList top
+            = { QStringLiteral("dave"), p == 1 ? QStringLiteral("P0") : QStringLiteral("(cont.)") };
         EXPECT_EQ(onPage.mid(1, 2), top) << p;
         EXPECT_EQ(onPage.last(), QStringLiteral("Page %1 of 3").arg(p));
         for (const auto &t : all) {

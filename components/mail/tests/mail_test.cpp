@@ -4,7 +4,6 @@
 #include "testenv.h"
 
 #include <gtest/gtest.h>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 

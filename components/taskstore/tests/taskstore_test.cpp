@@ -89,12 +89,8 @@ bool cronFieldMatches(const QString &field, int value)
 
 QString writeScript(const QString &path, const QByteArray &body)
 {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("#!/bin/sh\n" + body);
-    f.close();
-    f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+    kv6test::writeFile(path, "#!/bin/sh\n" + body);
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
     return path;
 }
 
@@ -459,19 +455,19 @@ TEST_F(TaskStoreTest, AFolderThatCannotBeWrittenChangesNothing)
     const QStringList tasks = QDir(TaskFolder()).entryList(QDir::Files);
 
     // Root may write anywhere, so the cron folder is made a file: what cron could not read either.
-    const QByteArray cron = qgetenv("KV6_CRON_DIR");
     const QString blocked = env.path(QStringLiteral("cron-file"));
     writeScript(blocked, "");
-    qputenv("KV6_CRON_DIR", blocked.toUtf8());
-    t->Triggers().Item(1)->SetStartTime(QTime(8, 0));
-    const TaskResult saved = t->Save();
-    ASSERT_TRUE(saved);
-    EXPECT_TRUE(saved->description.contains(blocked)) << saved->description.toStdString();
     TaskError e;
-    EXPECT_FALSE(schedule.CreateTask(QStringLiteral("Another"), &e));
-    EXPECT_TRUE(e.description.contains(QStringLiteral("cron folder")))
-        << e.description.toStdString();
-    qputenv("KV6_CRON_DIR", cron);
+    {
+        const kv6test::ScopedEnv cron("KV6_CRON_DIR", blocked.toUtf8());
+        t->Triggers().Item(1)->SetStartTime(QTime(8, 0));
+        const TaskResult saved = t->Save();
+        ASSERT_TRUE(saved);
+        EXPECT_TRUE(saved->description.contains(blocked)) << saved->description.toStdString();
+        EXPECT_FALSE(schedule.CreateTask(QStringLiteral("Another"), &e));
+        EXPECT_TRUE(e.description.contains(QStringLiteral("cron folder")))
+            << e.description.toStdString();
+    }
 
     EXPECT_EQ(kv6test::readFile(t->FileName()), before);
     EXPECT_EQ(QDir(TaskFolder()).entryList(QDir::Files), tasks);

@@ -5,6 +5,8 @@
 
 #include <QVariant>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 using namespace kv6;
@@ -60,25 +62,20 @@ TEST(VbDecimal, RoundsTheDecimalDigitsHalfAwayFromZero)
 
 TEST(Currency, OutOfRangeAndNonFiniteReportOverflow)
 {
-    bool ok = true;
-    Currency::fromDouble(1e15, &ok);
-    EXPECT_FALSE(ok);
-    ok = true;
-    Currency::fromDouble(std::nan(""), &ok);
-    EXPECT_FALSE(ok);
-    ok = true;
-    Currency::max().add(Currency::fromRaw(1), &ok);
-    EXPECT_FALSE(ok);
-    ok = true;
-    Currency::min().sub(Currency::fromRaw(1), &ok);
-    EXPECT_FALSE(ok);
-    ok = true;
-    Currency::fromInt(1000000000).mul(Currency::fromInt(1000000000), &ok);
-    EXPECT_FALSE(ok);
-    ok = true;
-    Currency::fromInt(1).div(Currency(), &ok);
-    EXPECT_FALSE(ok) << "division by zero";
-    ok = false;
+    const std::function<void(bool *)> overflows[] = {
+        [](bool *ok) { Currency::fromDouble(1e15, ok); },
+        [](bool *ok) { Currency::fromDouble(std::nan(""), ok); },
+        [](bool *ok) { Currency::max().add(Currency::fromRaw(1), ok); },
+        [](bool *ok) { Currency::min().sub(Currency::fromRaw(1), ok); },
+        [](bool *ok) { Currency::fromInt(1000000000).mul(Currency::fromInt(1000000000), ok); },
+        [](bool *ok) { Currency::fromInt(1).div(Currency(), ok); }, // division by zero
+    };
+    for (size_t i = 0; i < std::size(overflows); ++i) {
+        bool ok = true;
+        overflows[i](&ok);
+        EXPECT_FALSE(ok) << "case " << i;
+    }
+    bool ok = false;
     EXPECT_EQ(Currency::fromInt(922337203685477, &ok).raw(), 9223372036854770000);
     EXPECT_TRUE(ok);
 }

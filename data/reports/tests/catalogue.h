@@ -7,7 +7,6 @@
 
 #include <QDomDocument>
 #include <QList>
-#include <QMap>
 #include <QSet>
 #include <QString>
 #include <QStringList>

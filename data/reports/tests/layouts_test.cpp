@@ -21,8 +21,6 @@
 #include "report/report.h"
 
 #include <gtest/gtest.h>
-#include <QDir>
-#include <QFile>
 #include <QFontMetricsF>
 #include <QRegularExpression>
 

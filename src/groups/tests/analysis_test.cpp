@@ -7,7 +7,6 @@
 #include "testscopes.h"
 
 #include <QDir>
-#include <QFile>
 
 using namespace kv6;
 

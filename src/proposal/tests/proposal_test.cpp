@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QFile>
 
 using namespace kv6;
 

@@ -8,8 +8,6 @@
 #include <QFile>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QProcess>
-#include <QStringDecoder>
 
 #include <gtest/gtest.h>
 

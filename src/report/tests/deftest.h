@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QFile>
 #include <QLocale>
 
 namespace kv6test {

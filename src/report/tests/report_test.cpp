@@ -5,8 +5,6 @@
 
 #include "deftest.h"
 
-#include <QDomDocument>
-
 using namespace kv6;
 
 namespace {

@@ -10,8 +10,6 @@
 #include "enginetest.h"
 #include "testscopes.h"
 
-#include <QDomDocument>
-
 using namespace kv6;
 
 namespace {

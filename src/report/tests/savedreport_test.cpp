@@ -6,8 +6,6 @@
 
 #include "deftest.h"
 
-#include <QFile>
-
 using namespace kv6;
 
 namespace {

@@ -18,10 +18,8 @@
 #include "testscopes.h"
 
 #include <gtest/gtest.h>
-#include <QDir>
 #include <QJsonArray>
 #include <QProcess>
-#include <QRegularExpression>
 
 using namespace kv6;
 

@@ -79,6 +79,17 @@ protected:
         }
         return {};
     }
+    // Adds the selected rows to an existing group (or ungroups them with "<INDIVIDUAL>").
+    void addToGroup(frmReporting &w, const QString &name)
+    {
+        whenModal<frmGroup>([name](frmGroup *d) {
+            d->findChild<QRadioButton *>(QStringLiteral("optExisting"))->setChecked(true);
+            auto *list = d->findChild<QComboBox *>(QStringLiteral("cmbGroups"));
+            list->setCurrentIndex(list->findText(name));
+            d->accept();
+        });
+        w.RunCommand(QStringLiteral("ID_CreateAddToGroup"));
+    }
 };
 
 TEST_F(Window, OpensWithEveryCommandCaptionedAndTheToolbarInOrder)
@@ -317,13 +328,7 @@ TEST_F(Window, GroupDialogCreatesAddsAndDeletesGroups)
 
     // "<INDIVIDUAL>" in the list ungroups.
     select(grid, { keys.at(0) });
-    whenModal<frmGroup>([&](frmGroup *d) {
-        d->findChild<QRadioButton *>(QStringLiteral("optExisting"))->setChecked(true);
-        auto *list = d->findChild<QComboBox *>(QStringLiteral("cmbGroups"));
-        list->setCurrentIndex(list->findText(UngroupedName));
-        d->accept();
-    });
-    w->RunCommand(QStringLiteral("ID_CreateAddToGroup"));
+    addToGroup(*w, UngroupedName);
     EXPECT_EQ(members(grid, floor), keys.mid(1, 2));
 
     dialogs.messageAnswers = { MsgAnswer::OK, MsgAnswer::No, MsgAnswer::Yes };
@@ -343,11 +348,8 @@ TEST_F(Window, GroupFileOfAnotherCompanyAsksOnlyWhenReportsAreOpen)
 {
     const QString file = env.path(QStringLiteral("birch.grp"));
     {
-        QVariant version;
-        std::unique_ptr<DataConnection> c;
-        DataSource source;
-        source.path = databasePath;
-        ASSERT_FALSE(OpenDataConnection(source, false, version, c));
+        const std::unique_ptr<DataConnection> c = connectDemo();
+        ASSERT_TRUE(c);
         clsAnalysis other;
         other.setShowProgress(false);
         ASSERT_FALSE(other.InitializeDefault(*c, 2));
@@ -374,10 +376,7 @@ TEST_F(Window, GroupFileOfAnotherCompanyAsksOnlyWhenReportsAreOpen)
 
     // Without report tabs it loads at once; a corrupt file says so and changes nothing.
     const QString broken = env.path(QStringLiteral("broken.grp"));
-    QFile f(broken);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("\x01\x02 not a group file");
-    f.close();
+    kv6test::writeFile(broken, "\x01\x02 not a group file");
     takeMessages();
     const clsAnalysis *loaded = w->analysis();
     dialogs.fileAnswers = { broken };
@@ -402,13 +401,7 @@ TEST_F(Window, RefillKeepsSortExpandedGroupsAndTheCurrentRow)
 
     // Adding the current printer to B refills the grid.
     select(grid, { keys.at(7) });
-    whenModal<frmGroup>([](frmGroup *d) {
-        d->findChild<QRadioButton *>(QStringLiteral("optExisting"))->setChecked(true);
-        auto *list = d->findChild<QComboBox *>(QStringLiteral("cmbGroups"));
-        list->setCurrentIndex(list->findText(QStringLiteral("B floor")));
-        d->accept();
-    });
-    w->RunCommand(QStringLiteral("ID_CreateAddToGroup"));
+    addToGroup(*w, QStringLiteral("B floor"));
     EXPECT_EQ(groupNames(grid),
         QStringList({ QStringLiteral("C floor"), QStringLiteral("B floor"),
             QStringLiteral("A floor"), UngroupedName }))
@@ -475,20 +468,14 @@ TEST_F(Window, UnsavedGroupsAreOfferedBeforeTheCompanyChanges)
 TEST_F(Window, BadInputGivesItsMessageAndKeepsWhatWasThere)
 {
     // An unreadable last-used group file: an analysis of all companies without groups.
-    QFile f(lastUsed());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("garbage\r\n");
-    f.close();
+    kv6test::writeFile(lastUsed(), "garbage\r\n");
     {
         auto w = open();
         EXPECT_EQ(w->analysis()->CompanyId(), -1);
         EXPECT_EQ(groupNames(w->printerGrid()), QStringList { UngroupedName });
         // A logo that is not a picture.
         const QString notPicture = env.path(QStringLiteral("logo.png"));
-        QFile p(notPicture);
-        ASSERT_TRUE(p.open(QIODevice::WriteOnly));
-        p.write("not a picture");
-        p.close();
+        kv6test::writeFile(notPicture, "not a picture");
         dialogs.fileAnswers = { notPicture };
         dialogs.messageAnswers = { MsgAnswer::OK };
         w->RunCommand(QStringLiteral("ID_SetReportLogo"));
@@ -527,10 +514,7 @@ TEST_F(Window, BadInputGivesItsMessageAndKeepsWhatWasThere)
         w->RunCommand(QStringLiteral("ID_SetDatabase"));
     };
     const QString notDatabase = env.path(QStringLiteral("notes.db"));
-    QFile notes(notDatabase);
-    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
-    notes.write("these are notes, not a database\n");
-    notes.close();
+    kv6test::writeFile(notDatabase, "these are notes, not a database\n");
     dialogs.messageAnswers = { MsgAnswer::OK };
     chooseDatabase(notDatabase);
     const QStringList refused = takeMessages();

@@ -250,11 +250,8 @@ TEST_F(ProposalEditor, BuildAndSaveAsksAboutTheCostDefaultAndWritesTheFile)
 
 TEST_F(ProposalEditor, SimpleModeOffersTheAdministrationGroups)
 {
-    DataSource source;
-    source.path = databasePath;
-    QVariant version;
-    std::unique_ptr<DataConnection> c;
-    ASSERT_FALSE(OpenDataConnection(source, true, version, c));
+    const std::unique_ptr<DataConnection> c = connectDemo();
+    ASSERT_TRUE(c);
     frmProposal f;
     prepareNew(f, true, c.get());
     EXPECT_FALSE(f.chkGroup->isEnabled() || f.chkEstCosts->isEnabled());

@@ -67,14 +67,15 @@ protected:
             setup(wizard);
     }
 
-    // "Create Report", "New Report", the report over all dates, Build.
-    void create(frmReporting &w, const QString &name, const WizardSetup &setup = {})
+    // "Create Report", "New Report", the report over all dates, Build (or Build and Save).
+    void create(
+        frmReporting &w, const QString &name, const WizardSetup &setup = {}, bool save = false)
     {
-        whenModal<frmStartReport>([name, setup](frmStartReport *picker) {
+        whenModal<frmStartReport>([name, setup, save](frmStartReport *picker) {
             picker->selectEntry(QStringLiteral("keyNew"));
-            whenModal<frmReportWizard>([name, setup](frmReportWizard *wizard) {
+            whenModal<frmReportWizard>([name, setup, save](frmReportWizard *wizard) {
                 configure(wizard, name, setup);
-                if (!wizard->finish(false))
+                if (!wizard->finish(save))
                     wizard->reject();
             });
             picker->openSelected();
@@ -132,13 +133,6 @@ protected:
         if (csv == MsgAnswer::Yes)
             dialogs.messageAnswers.append(MsgAnswer::OK);
         w.RunCommand(QStringLiteral("ID_ExportReport"));
-    }
-
-    DataSource demoSource() const
-    {
-        DataSource source;
-        source.path = databasePath;
-        return source;
     }
 
     QString saved(const QString &name) const
@@ -291,9 +285,8 @@ TEST_F(Cycle, TabCaptionsPrintingSchedulingAndCancelling)
     dialogs.messageAnswers = { MsgAnswer::OK };
     w->RunCommand(QStringLiteral("ID_ScheduleReport"));
     {
-        std::unique_ptr<DataConnection> c;
-        QVariant version;
-        ASSERT_FALSE(OpenDataConnection(demoSource(), false, version, c));
+        const std::unique_ptr<DataConnection> c = connectDemo();
+        ASSERT_TRUE(c);
         SuiteSettings settings;
         ASSERT_FALSE(DataSettings::GetSuiteSettings(*c, settings));
         settings.SetMailServer(QStringLiteral("mail.example.com"));
@@ -422,9 +415,8 @@ TEST_F(Cycle, WizardCataloguePagesAndValidation)
     EXPECT_TRUE(wizard->chkEstCosts->isChecked());
 
     // Simple mode: the group pages, and a selection without a group is refused.
-    std::unique_ptr<DataConnection> c;
-    QVariant version;
-    ASSERT_FALSE(OpenDataConnection(demoSource(), false, version, c));
+    const std::unique_ptr<DataConnection> c = connectDemo();
+    ASSERT_TRUE(c);
     ASSERT_TRUE(wizard->prepareBuild(c.get(), -1, true));
     EXPECT_TRUE(wizard->tabWizard->isTabVisible(frmReportWizard::PagePrinterGroups));
     EXPECT_FALSE(wizard->chkEstCosts->isVisibleTo(wizard));
@@ -458,25 +450,18 @@ TEST_F(Cycle, PickerSavedReportsOpenEditRebuildAndDelete)
     // Build and Save through the window: the tab, and the file in the saved reports.
     create(*w, TopUsers, {});
     ASSERT_EQ(w->tabs()->count(), 3);
-    whenModal<frmStartReport>([this](frmStartReport *p) {
-        p->selectEntry(QStringLiteral("keyNew"));
-        whenModal<frmReportWizard>([this](frmReportWizard *wizard) {
-            configure(wizard, TopUsers,
-                [](frmReportWizard *wz) { wz->txtParameter.at(0)->setText(QStringLiteral("7")); });
+    create(
+        *w, TopUsers,
+        [](frmReportWizard *wizard) {
+            wizard->txtParameter.at(0)->setText(QStringLiteral("7"));
             whenModal<frmSaveReport>([](frmSaveReport *save) {
                 save->txtName->setText(QStringLiteral("Seven users"));
                 save->txtFileName->setText(QStringLiteral("Seven users"));
                 save->txtDescription->setText(QStringLiteral("The busiest seven"));
                 save->cmdSave->click();
             });
-            if (!wizard->finish(true))
-                wizard->reject();
-        });
-        p->openSelected();
-        if (!p->result())
-            p->reject();
-    });
-    w->RunCommand(QStringLiteral("ID_CreateReport"));
+        },
+        true);
     ASSERT_EQ(w->tabs()->count(), 4) << takeMessages().join(QLatin1Char('\n')).toStdString();
     ASSERT_TRUE(QFile::exists(saved(QStringLiteral("Seven users.rpt"))));
 
@@ -575,9 +560,8 @@ TEST_F(Cycle, SimpleModeRefusesReportsThatNeedEstimatedCosts)
     ASSERT_TRUE(report.SaveUserDefined(QStringLiteral("forced.rpt")).isEmpty());
 
     auto w = open(true);
-    std::unique_ptr<DataConnection> c;
-    QVariant version;
-    ASSERT_FALSE(OpenDataConnection(demoSource(), false, version, c));
+    const std::unique_ptr<DataConnection> c = connectDemo();
+    ASSERT_TRUE(c);
     frmReportWizard *wizard = w->picker()->wizard();
     ASSERT_TRUE(wizard->prepareBuild(c.get(), -1, true));
     EXPECT_EQ(wizard->treReports->topLevelItemCount(), 0) << "not listed in simple mode";

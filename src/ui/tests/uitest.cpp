@@ -17,8 +17,7 @@ void UiTest::SetUp()
 {
     ResolveFolders();
     databasePath = env.path(QStringLiteral("demo.db"));
-    DataSource source;
-    source.path = databasePath;
+    DataSource source = demoSource();
     source.createIfMissing = true;
     DemoOptions options = demoOptions(50, 365);
     options.users = 12;
@@ -42,6 +41,22 @@ std::unique_ptr<frmReporting> UiTest::open(bool simple)
     w->show();
     w->Start();
     return w;
+}
+
+DataSource UiTest::demoSource() const
+{
+    DataSource source;
+    source.path = databasePath;
+    return source;
+}
+
+std::unique_ptr<DataConnection> UiTest::connectDemo() const
+{
+    QVariant version;
+    std::unique_ptr<DataConnection> c;
+    const DataResult e = OpenDataConnection(demoSource(), false, version, c);
+    EXPECT_FALSE(e) << e->Description().toStdString();
+    return c;
 }
 
 static int keyColumn(const QTreeView *grid)

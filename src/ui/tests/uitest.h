@@ -4,6 +4,7 @@
 // English strings, the per-user folders, and scripted answers to every message and file dialog.
 
 #include "base/dialogs.h"
+#include "dataaccess/dataconnection.h"
 #include "ui/mainwindow.h"
 
 #include "testenv.h"
@@ -42,6 +43,9 @@ protected:
     static void whenModal(std::function<void(D *)> act);
     static void whenModalWidget(std::function<void(QWidget *)> act);
 
+    // The demo database, and a connection to it (a failure fails the running test).
+    kv6::DataSource demoSource() const;
+    std::unique_ptr<kv6::DataConnection> connectDemo() const;
     // Texts of the messages shown since the last call.
     QStringList takeMessages();
     // Whether each of the commands is enabled, as "ID:0/1" joined by blanks.
