@@ -464,13 +464,12 @@ QStringList SummarySchemaStatements(bool sqlite, int version)
             out << sql.create(t) << sql.fill(t, {});
     if (out.isEmpty())
         return {};
-    if (version == 3)
-        // The inventories join the summaries by printer.
-        out << QStringLiteral("CREATE INDEX print_job_days_printer ON print_job_days "
-                              "(printer_id, job_day)");
     if (version == 5)
-        // The colour reports read only months with colour jobs, as they read days.
-        out << QStringLiteral("CREATE INDEX print_job_months_color ON print_job_months "
+        // The colour reports read only months with colour jobs, as they read days. The
+        // inventories read both summaries by company and period now, so the day summary's
+        // printer index (of version 3) only cost every insert.
+        out << QStringLiteral("DROP INDEX IF EXISTS print_job_days_printer")
+            << QStringLiteral("CREATE INDEX print_job_months_color ON print_job_months "
                               "(company_id, job_month, user_id, printer_id, color_jobs, "
                               "color_pages, duplex_color_pages, color_cost, color_job_pages, "
                               "color_job_bw_cost) WHERE color_jobs > 0");
