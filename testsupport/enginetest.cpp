@@ -37,6 +37,20 @@ bool makeTestSource(Engine engine, TempEnv &env, kv6::DataSource &source, std::s
     return true;
 }
 
+void lockSqliteFile(QProcess &locker, const QString &path)
+{
+    locker.start(QStringLiteral("/usr/bin/python3"),
+        { QStringLiteral("-c"),
+            QStringLiteral("import sqlite3, sys\n"
+                           "c = sqlite3.connect('file:' + sys.argv[1] + '?mode=rw', uri=True,"
+                           " isolation_level=None)\n"
+                           "c.execute('BEGIN EXCLUSIVE')\n"
+                           "print('locked', flush=True)\n"
+                           "sys.stdin.read()\n"),
+            path });
+    ASSERT_TRUE(locker.waitForReadyRead(20000)) << locker.readAllStandardError().toStdString();
+}
+
 bool rawExec(const kv6::DataSource &source, const QStringList &statements, QString *error)
 {
     const QString name = QStringLiteral("kv6test-raw");

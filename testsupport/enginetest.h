@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <QProcess>
 #include <QSqlQuery>
 
 namespace kv6test {
@@ -28,6 +29,9 @@ void dropTestSource(const kv6::DataSource &source);
 // Runs SQL directly, bypassing the library, for arranging broken or old databases.
 bool rawExec(
     const kv6::DataSource &source, const QStringList &statements, QString *error = nullptr);
+// Another program holds the SQLite file locked (an exclusive transaction left open) until
+// `locker` has its input closed; a failure to lock it fails the running test.
+void lockSqliteFile(QProcess &locker, const QString &path);
 
 // A small suite written through the library: companies 1 "Acme" and 2 "Birch"; Acme's printers
 // 10 "Front" (colour, duplex, Null host and model) and 11 "back office", its copier 12 "Copier

@@ -2,7 +2,8 @@
 
 // The chart control the report renderer drives. It holds a grid of values by series and point
 // (with optional X values), the legend and axis texts, and the look chosen by numeric codes; it
-// draws all of it with Qt Charts into any painter, or exports it as a picture for a layout field.
+// draws bars and lines straight with QPainter and pies with Qt Charts, into any painter, or exports
+// it as a picture for a layout field.
 //
 // Codes the renderer passes:
 //   gallery          1 lines, 2 bars (stacked when `setStacked(true)`), 5 pie

@@ -5,21 +5,14 @@
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QPainter>
-#include <QtCharts/QBarCategoryAxis>
-#include <QtCharts/QBarSeries>
-#include <QtCharts/QBarSet>
-#include <QtCharts/QCategoryAxis>
+#include <QPainterPath>
 #include <QtCharts/QChart>
 #include <QtCharts/QLegend>
-#include <QtCharts/QLineSeries>
 #include <QtCharts/QPieSeries>
 #include <QtCharts/QPieSlice>
-#include <QtCharts/QScatterSeries>
-#include <QtCharts/QStackedBarSeries>
 
 #include <cmath>
 #include <memory>
-#include <tuple>
 
 namespace kv6::chart {
 
@@ -76,103 +69,29 @@ Qt::Alignment dockAlignment(int code)
     }
 }
 
-// Qt turns labels clockwise; the control's angles count counter-clockwise.
-int qtAngle(int degrees)
+struct Entry
 {
-    return degrees == 90 ? -90 : degrees == 270 ? 90 : 0;
-}
+    QColor colour;
+    QString text;
+};
 
-class Builder
+// What every gallery reads from the chart alike.
+class Look
 {
 public:
-    // With `plotWidth` known (from a first layout) the X labels are thinned to fit it.
-    Builder(const Chart &chart, QChart *qc, const QRectF &area, qreal plotWidth = 0,
-        qreal extraBottom = 0)
+    Look(const Chart &chart, const QRectF &area)
         : c(chart)
-        , qc(qc)
         , area(area)
-        , plotWidth(plotWidth)
         , series(chart.seriesCount())
         , points(chart.pointCount())
         , font(sceneFont(chart.font()))
         , titleFont(sceneFont(chart.font(), true))
-        , extraBottom(extraBottom)
     {
         if (chart.seriesLegendVisible())
             legendBox = &chart.seriesLegendBox();
         else if (chart.pointLegendVisible())
             legendBox = &chart.pointLegendBox();
     }
-
-    void build()
-    {
-        styleChart();
-        if (series > 0) {
-            if (c.gallery() == PieGallery)
-                buildPie();
-            else if (c.gallery() == LinesGallery)
-                buildLines();
-            else
-                buildBars();
-        }
-        if (extraBottom > 0) {
-            QMargins m = qc->margins();
-            m.setBottom(m.bottom() + int(std::ceil(extraBottom)));
-            qc->setMargins(m);
-        }
-        styleLegend();
-    }
-
-    // How far upright category labels and the axis title below them run past the room the
-    // layout left under the plot (0 when they fit or lie flat).
-    qreal uprightOverflow() const
-    {
-        if (!upright())
-            return 0;
-        const qreal limit = area.bottom() - (qc->margins().bottom() - std::ceil(extraBottom));
-        return uprightTitleTop() + uprightTitleHeight() - limit;
-    }
-
-    // More room under the plot for upright labels, on the chart as built: the same margins a
-    // build with that extra room gives (the legend only adds to its side).
-    void setExtraBottom(qreal extra)
-    {
-        QMargins m = qc->margins();
-        m.setBottom(m.bottom() - int(std::ceil(extraBottom)) + int(std::ceil(extra)));
-        qc->setMargins(m);
-        extraBottom = extra;
-    }
-
-    void paintUprightTitle(QPainter *p) const
-    {
-        if (!upright() || c.xAxis().title().isEmpty())
-            return;
-        const QRectF plot = qc->plotArea();
-        p->save();
-        p->setFont(titleFont);
-        p->setPen(TextColour);
-        p->drawText(QRectF(plot.left(), uprightTitleTop(), plot.width(), uprightTitleHeight()),
-            Qt::AlignHCenter | Qt::AlignTop, c.xAxis().title());
-        p->restore();
-    }
-
-private:
-    const Chart &c;
-    QChart *qc;
-    QRectF area;
-    qreal plotWidth;
-    int series;
-    int points;
-    QFont font;
-    QFont titleFont;
-    const LegendBox *legendBox = nullptr;
-
-    struct Entry
-    {
-        QColor colour;
-        QString text;
-    };
-    QList<Entry> entries;
 
     // A legend of points stands for colours only when each point has its own.
     bool colourByPoint() const
@@ -200,374 +119,43 @@ private:
         return std::isnan(v) ? 0 : v;
     }
 
-    void styleChart()
+    // The chart's own margins before axes and legend: room for the half of the top and last
+    // tick labels that stands out of the plot area.
+    QMargins margins() const
     {
-        qc->setTheme(QChart::ChartThemeLight);
-        qc->setAnimationOptions(QChart::NoAnimation);
-        qc->setBackgroundRoundness(0);
-        qc->setBackgroundBrush(Qt::white);
-        qc->setBackgroundPen(Qt::NoPen);
-        qc->setDropShadowEnabled(false);
-        // Room for the half of the top and last tick labels that stands out of the plot area.
         const int half = font.pixelSize() / 2;
-        qc->setMargins(QMargins(6, half + 4, half + 6, 4));
-        qc->layout()->setContentsMargins(0, 0, 0, 0);
+        return QMargins(6, half + 4, half + 6, 4);
     }
 
-    void styleAxis(QAbstractAxis *axis, const Axis &from)
-    {
-        axis->setLabelsFont(font);
-        axis->setLabelsColor(TextColour);
-        axis->setTitleFont(titleFont);
-        axis->setTitleBrush(TextColour);
-        axis->setTitleText(from.title());
-        axis->setTitleVisible(!from.title().isEmpty());
-        axis->setLabelsAngle(qtAngle(from.labelAngle()));
-        // Qt keeps an axis to two fifths of the chart and cuts upright labels to that ("Human
-        // Reso…"). Upright category names are shortened here to what the chart allows, drawn
-        // whole by Qt, and the plot gives them the room (see uprightOverflow); the title is
-        // drawn under them here.
-        if (&from == &c.xAxis() && from.labelAngle() != 0) {
-            axis->setTruncateLabels(false);
-            axis->setTitleVisible(false);
-        }
-        // Hidden labels keep their room: Qt elides the axis title when an axis has no labels.
-        if (from.styleFlags() & AxisNoLabels)
-            axis->setLabelsColor(Qt::transparent);
-        axis->setLinePen(QPen(AxisColour, 1));
-        axis->setGridLinePen(QPen(GridColour, 1));
-        axis->setShadesVisible(false);
-    }
+    const Chart &c;
+    QRectF area;
+    int series;
+    int points;
+    QFont font;
+    QFont titleFont;
+    const LegendBox *legendBox = nullptr;
+};
 
-    QCategoryAxis *valueAxis(const Axis &from, int intervals = 5)
-    {
-        const Scale s = from.scale(intervals);
-        auto *axis = new QCategoryAxis;
-        axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-        axis->setStartValue(s.minimum);
-        axis->setRange(s.minimum, s.maximum);
-        const int ticks = int(std::floor((s.maximum - s.minimum) / s.step + 1e-9));
-        // The value axis reads as the tables print, thousands grouped from 1,000 on whatever the
-        // step: it counts pages and money, never years.
-        const int format = &from == &c.yAxis() && from.labelFormat() == GeneralFormat
-            ? int(ThousandsFormat)
-            : from.labelFormat();
-        for (int i = 0; i <= ticks; ++i) {
-            const double v = s.minimum + i * s.step;
-            axis->append(FormatAxisValue(v, format, s.step), v);
-        }
-        styleAxis(axis, from);
-        return axis;
-    }
-
-    QStringList categoryNames() const
-    {
-        QStringList names;
-        for (int p = 0; p < points; ++p) {
-            QString text = FormatCategoryLabel(c.xAxis().label(p), c.xAxis().labelFormat());
-            if (text.isEmpty() && !legendBox)
-                text = c.pointLegend(p);
-            if (text.isEmpty())
-                text = QString::number(p + 1);
-            if (c.xAxis().labelAngle() != 0)
-                text = QFontMetricsF(font).elidedText(text, Qt::ElideRight, uprightMax());
-            // Axes keep one slot per distinct text; an invisible mark keeps repeats apart.
-            while (names.contains(text))
-                text += QChar(0x200B);
-            names << text;
-        }
-        return names;
-    }
-
-    QAbstractAxis *categoryAxis()
-    {
-        xCategories = true;
-        auto *axis = new QBarCategoryAxis;
-        labelled = categoryNames();
-        axis->append(labelled);
-        styleAxis(axis, c.xAxis());
-        axis->setGridLineVisible(false);
-        return axis;
-    }
-
-    // Every `every`th point labelled, on an axis whose slots are that much wider: Qt cuts each
-    // label to the room of one slot, so dropping labels alone would not help.
-    QAbstractAxis *sparseCategoryAxis(int every)
-    {
-        xCategories = true;
-        auto *axis = new QCategoryAxis;
-        axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-        axis->setStartValue(-0.5);
-        axis->setRange(-0.5, points - 0.5);
-        const QStringList names = categoryNames();
-        for (int p = 0; p < points; p += every) {
-            axis->append(names[p], p);
-            labelled << names[p];
-        }
-        styleAxis(axis, c.xAxis());
-        axis->setGridLineVisible(false);
-        return axis;
-    }
-
-    QAbstractAxis *fittedCategoryAxis()
-    {
-        const int every = plotWidth > 0 ? categoryEvery(plotWidth) : 1;
-        return every == 1 ? categoryAxis() : sparseCategoryAxis(every);
-    }
-
-    // Room a label needs along the axis.
-    qreal labelExtent(const QStringList &labels) const
-    {
-        const QFontMetricsF fm(font);
-        qreal widest = 0;
-        for (const QString &t : labels)
-            widest = std::max(widest, fm.horizontalAdvance(t));
-        return (c.xAxis().labelAngle() == 0 ? widest : fm.height()) + 1;
-    }
-
-    // Qt gives each label of an axis with n labels the axis width over n + 1, less its padding,
-    // and cuts what does not fit. Crowded axes therefore get fewer labels, not shorter ones.
-    static constexpr qreal LabelPadding = 5;
-
-    bool fits(qreal width, int labels, qreal extent) const
-    {
-        return width / (labels + 1) - 2 * LabelPadding >= extent;
-    }
-
-    // The smallest step between labelled points that lets the labels fit.
-    int categoryEvery(qreal width) const
-    {
-        const qreal extent = labelExtent(categoryNames());
-        for (int every = 1; every < points; ++every)
-            if (fits(width, (points - 1) / every + 1, extent))
-                return every;
-        return std::max(1, points);
-    }
-
-    // The most value intervals (up to five) whose labels fit.
-    int valueIntervals(qreal width) const
-    {
-        for (int intervals = 5; intervals > 1; --intervals) {
-            const Scale s = c.xAxis().scale(intervals);
-            QStringList labels;
-            for (double v = s.minimum; v <= s.maximum + s.step * 1e-9; v += s.step)
-                labels << FormatAxisValue(v, c.xAxis().labelFormat(), s.step);
-            if (fits(width, int(labels.size()), labelExtent(labels)))
-                return intervals;
-        }
-        return 1;
-    }
-
+// The legend is sized to its entries (Qt's own frames the whole side it docks to): laid out
+// here, given room by the chart's margin on its side, and drawn over the finished chart.
+class Legend
+{
 public:
-    // Whether the X labels fit a plot of that width as first built.
-    bool xLabelsFit(qreal width) const
+    Legend(const Look &look, QList<Entry> all)
+        : look(look)
+        , entries(std::move(all))
     {
-        if (!xAxisItem || (c.xAxis().styleFlags() & AxisNoLabels))
-            return true;
-        if (qobject_cast<QBarCategoryAxis *>(xAxisItem))
-            return categoryEvery(width) == 1;
-        return valueIntervals(width) == 5;
-    }
-
-private:
-    QAbstractAxis *xAxisItem = nullptr;
-    bool xCategories = false; // the X axis names points rather than measuring values
-    QStringList labelled; // the category names the X axis shows
-    qreal extraBottom = 0;
-
-    bool upright() const
-    {
-        return xCategories && c.xAxis().labelAngle() != 0
-            && !(c.xAxis().styleFlags() & AxisNoLabels);
-    }
-    // Upright names are cut to two fifths of the chart at most, so the plot keeps the rest.
-    qreal uprightMax() const { return area.height() * 0.4; }
-    qreal uprightTitleTop() const
-    {
-        const QFontMetricsF fm(font);
-        qreal longest = 0;
-        for (const QString &t : labelled)
-            longest = std::max(longest, fm.horizontalAdvance(t));
-        return qc->plotArea().bottom() + 3 * LabelPadding + std::min(longest, uprightMax());
-    }
-    qreal uprightTitleHeight() const
-    {
-        return c.xAxis().title().isEmpty() ? 0 : QFontMetricsF(titleFont).height();
-    }
-
-    void buildBars()
-    {
-        const bool byPoint = colourByPoint();
-        QAbstractBarSeries *bars = nullptr;
-        if (c.stacked() || byPoint)
-            bars = new QStackedBarSeries;
-        else
-            bars = new QBarSeries;
-        if (byPoint) {
-            // One set per colour, empty at the other colours' points: stacked, each bar still
-            // fills its whole slot, and a chart of hundreds of points stays a few sets.
-            const int colours = std::min(points, int(palette().size()));
-            for (int k = 0; k < colours; ++k) {
-                auto *set = new QBarSet(colours == points ? pointName(k) : QString());
-                for (int q = 0; q < points; ++q)
-                    set->append(q % colours == k ? valueOr0(0, q) : 0.0);
-                set->setColor(colourAt(k));
-                set->setPen(Qt::NoPen);
-                bars->append(set);
-            }
-            for (int p = 0; p < points; ++p)
-                entries.append({ colourAt(p), pointName(p) });
-        } else {
-            for (int s = 0; s < series; ++s) {
-                auto *set = new QBarSet(seriesName(s));
-                for (int p = 0; p < points; ++p)
-                    set->append(valueOr0(s, p));
-                set->setColor(colourAt(s));
-                set->setPen(Qt::NoPen);
-                bars->append(set);
-                if (c.seriesLegendVisible())
-                    entries.append({ colourAt(s), seriesName(s) });
-            }
-        }
-        bars->setBarWidth(c.barWidth() / 100.0);
-        qc->addSeries(bars);
-        attachAxes(bars, fittedCategoryAxis());
-    }
-
-    void buildLines()
-    {
-        const bool hasX = c.hasXValues();
-        const bool byPoint = colourByPoint();
-        QList<QAbstractSeries *> all;
-        for (int s = 0; s < series; ++s) {
-            auto *line = new QLineSeries;
-            line->setName(seriesName(s));
-            line->setPen(QPen(colourAt(s), 2));
-            for (int p = 0; p < points; ++p) {
-                const double y = c.value(s, p);
-                const double x = hasX ? c.xValue(s, p) : p;
-                if (!std::isnan(y) && !std::isnan(x))
-                    line->append(x, y);
-            }
-            line->setPointsVisible(!byPoint && points <= 40);
-            all << line;
-            if (!byPoint && c.seriesLegendVisible())
-                entries.append({ colourAt(s), seriesName(s) });
-        }
-        if (byPoint) {
-            for (int p = 0; p < points; ++p) {
-                const double y = c.value(0, p);
-                const double x = hasX ? c.xValue(0, p) : p;
-                if (std::isnan(y) || std::isnan(x))
-                    continue;
-                auto *dot = new QScatterSeries;
-                dot->setName(pointName(p));
-                dot->setColor(colourAt(p));
-                dot->setBorderColor(Qt::white);
-                dot->setMarkerSize(9);
-                dot->append(x, y);
-                all << dot;
-                entries.append({ colourAt(p), pointName(p) });
-            }
-        }
-        QAbstractAxis *xAxis = nullptr;
-        if (hasX) {
-            auto *values = valueAxis(c.xAxis(), plotWidth > 0 ? valueIntervals(plotWidth) : 5);
-            // The last value label is centred on the plot's right edge.
-            const QStringList labels = values->categoriesLabels();
-            const int half
-                = int(std::ceil(QFontMetricsF(font).horizontalAdvance(labels.last()) / 2));
-            QMargins m = qc->margins();
-            m.setRight(std::max(m.right(), half + 2));
-            qc->setMargins(m);
-            xAxis = values;
-        } else {
-            xAxis = fittedCategoryAxis();
-        }
-        for (auto *s : all)
-            qc->addSeries(s);
-        attachAxes(all, xAxis);
-    }
-
-    void buildPie()
-    {
-        qreal total = 0;
-        const int pies = series;
-        for (int s = 0; s < pies; ++s) {
-            auto *pie = new QPieSeries;
-            total = 0;
-            for (int p = 0; p < points; ++p)
-                total += std::max(0.0, valueOr0(s, p));
-            for (int p = 0; p < points; ++p) {
-                const double v = valueOr0(s, p);
-                if (!(v > 0))
-                    continue;
-                const QString share = QStringLiteral("%1%").arg(qRound(100 * v / total));
-                auto *slice = pie->append(
-                    legendBox ? share : pointName(p) + QStringLiteral(" ") + share, v);
-                slice->setColor(colourAt(p));
-                slice->setBorderColor(Qt::white);
-                slice->setBorderWidth(1);
-                slice->setLabelFont(font);
-                // Shares inside the slice when the legend names them; names outside otherwise.
-                if (legendBox) {
-                    slice->setLabelPosition(QPieSlice::LabelInsideHorizontal);
-                    slice->setLabelColor(Qt::white);
-                    slice->setLabelVisible(v / total >= 0.05);
-                } else {
-                    slice->setLabelPosition(QPieSlice::LabelOutside);
-                    slice->setLabelColor(TextColour);
-                    slice->setLabelArmLengthFactor(0.08);
-                    slice->setLabelVisible(true);
-                }
-            }
-            const qreal slot = 1.0 / pies;
-            pie->setHorizontalPosition(slot * (s + 0.5));
-            pie->setPieSize(
-                legendBox ? 0.85 * std::min(1.0, slot * 1.6) : 0.62 * std::min(1.0, slot * 1.6));
-            qc->addSeries(pie);
-        }
-        if (legendBox)
-            for (int p = 0; p < points; ++p)
-                if (valueOr0(0, p) > 0)
-                    entries.append({ colourAt(p), pointName(p) });
-    }
-
-    void attachAxes(QAbstractSeries *s, QAbstractAxis *xAxis)
-    {
-        attachAxes(QList<QAbstractSeries *> { s }, xAxis);
-    }
-
-    void attachAxes(const QList<QAbstractSeries *> &all, QAbstractAxis *xAxis)
-    {
-        QAbstractAxis *yAxis = valueAxis(c.yAxis());
-        xAxisItem = xAxis;
-        qc->addAxis(xAxis, Qt::AlignBottom);
-        qc->addAxis(yAxis, Qt::AlignLeft);
-        for (auto *s : all) {
-            s->attachAxis(xAxis);
-            s->attachAxis(yAxis);
-        }
-    }
-
-    // Qt's own legend frames the whole side it docks to and cannot be sized to its entries; this
-    // one is laid out here, the chart's margin on that side makes room for it, and it is drawn
-    // over the finished scene.
-    void styleLegend()
-    {
-        qc->legend()->setVisible(false);
-        if (!legendBox || entries.isEmpty())
+        if (!look.legendBox || entries.isEmpty())
             return;
-        const QFontMetricsF fm(font);
+        const QFontMetricsF fm(look.font);
+        const QRectF &area = look.area;
         swatch = std::round(fm.height() * 0.7);
         gap = std::round(fm.height() * 0.4);
         line = std::ceil(fm.height() * 1.35);
-        pad = legendBox->framed() ? std::round(fm.height() * 0.6) : 0;
+        pad = look.legendBox->framed() ? std::round(fm.height() * 0.6) : 0;
         spacing = std::round(fm.height() * 1.1);
-        dock = dockAlignment(legendBox->docking());
+        dock = dockAlignment(look.legendBox->docking());
 
-        const QMargins m = qc->margins();
-        const qreal outer = 6;
         QSizeF size;
         if (dock == Qt::AlignLeft || dock == Qt::AlignRight) {
             // A side legend keeps at most two fifths of the width; longer texts are cut short.
@@ -578,7 +166,7 @@ private:
                 e.text = fm.elidedText(e.text, Qt::ElideRight, maxText);
                 widest = std::max(widest, fm.horizontalAdvance(e.text));
             }
-            const int fit = std::max<int>(1, (area.height() - 2 * outer - 2 * pad) / line);
+            const int fit = std::max<int>(1, (area.height() - 2 * Outer - 2 * pad) / line);
             if (entries.size() > fit) {
                 entries = entries.mid(0, fit);
                 entries.last().text = QString(QChar(0x2026));
@@ -587,8 +175,7 @@ private:
                 2 * pad + swatch + gap + std::ceil(widest), 2 * pad + entries.size() * line);
         } else {
             // Rows as wide as the chart allows, each centred.
-            const qreal maxWidth = area.width() - 2 * outer - 2 * pad;
-            rows.clear();
+            const qreal maxWidth = area.width() - 2 * Outer - 2 * pad;
             qreal rowWidth = 0;
             for (int i = 0; i < entries.size(); ++i) {
                 Entry &e = entries[i];
@@ -607,44 +194,61 @@ private:
                 widest = std::max(widest, r.second);
             size = QSizeF(2 * pad + std::ceil(widest), 2 * pad + rows.size() * line);
         }
-        QMargins grown = m;
         switch (dock) {
         case Qt::AlignLeft:
-            box = QRectF(outer, area.center().y() - size.height() / 2, size.width(), size.height());
-            grown.setLeft(m.left() + int(std::ceil(size.width())) + int(outer));
+            box = QRectF(Outer, area.center().y() - size.height() / 2, size.width(), size.height());
             break;
         case Qt::AlignTop:
-            box = QRectF(area.center().x() - size.width() / 2, outer, size.width(), size.height());
-            grown.setTop(m.top() + int(std::ceil(size.height())) + outer);
+            box = QRectF(area.center().x() - size.width() / 2, Outer, size.width(), size.height());
             break;
         case Qt::AlignBottom:
             box = QRectF(area.center().x() - size.width() / 2,
-                area.bottom() - outer - size.height(), size.width(), size.height());
-            grown.setBottom(m.bottom() + int(std::ceil(size.height())) + outer);
+                area.bottom() - Outer - size.height(), size.width(), size.height());
             break;
         default:
-            box = QRectF(area.right() - outer - size.width(), area.center().y() - size.height() / 2,
+            box = QRectF(area.right() - Outer - size.width(), area.center().y() - size.height() / 2,
                 size.width(), size.height());
-            grown.setRight(m.right() + int(std::ceil(size.width())) + int(outer));
             break;
         }
-        qc->setMargins(grown);
     }
 
-public:
-    // Draws the legend in scene coordinates.
-    void paintLegend(QPainter *p) const
+    // The chart's margins with the legend's room added on its side.
+    QMargins grow(QMargins m) const
     {
-        if (!legendBox || entries.isEmpty())
+        if (box.isNull())
+            return m;
+        const int across = int(std::ceil(box.width())) + int(Outer);
+        const int down = int(std::ceil(box.height())) + int(Outer);
+        switch (dock) {
+        case Qt::AlignLeft:
+            m.setLeft(m.left() + across);
+            break;
+        case Qt::AlignTop:
+            m.setTop(m.top() + down);
+            break;
+        case Qt::AlignBottom:
+            m.setBottom(m.bottom() + down);
+            break;
+        default:
+            m.setRight(m.right() + across);
+            break;
+        }
+        return m;
+    }
+
+    // Draws the legend in scene coordinates.
+    void paint(QPainter *p) const
+    {
+        if (box.isNull())
             return;
         p->save();
-        if (legendBox->framed()) {
+        if (look.legendBox->framed()) {
             p->setPen(QPen(AxisColour, 1));
             p->setBrush(Qt::white);
             p->drawRect(box.adjusted(0.5, 0.5, -0.5, -0.5));
         }
-        p->setFont(font);
-        const QFontMetricsF fm(font);
+        p->setFont(look.font);
+        const QFontMetricsF fm(look.font);
         auto drawEntry = [&](const Entry &e, qreal x, qreal top) {
             const qreal mid = top + line / 2;
             p->setPen(Qt::NoPen);
@@ -669,11 +273,458 @@ public:
     }
 
 private:
+    static constexpr qreal Outer = 6;
+    const Look &look;
+    QList<Entry> entries;
     Qt::Alignment dock = Qt::AlignRight;
     QRectF box;
     // First entry and width of each row of a top or bottom legend.
     QList<QPair<int, qreal>> rows;
     qreal swatch = 8, gap = 4, line = 16, pad = 0, spacing = 12;
+};
+
+// Bar and line charts, drawn straight with the painter: a chart of a report page is a few dozen
+// rectangles and texts, and a scene of graphics items to lay them out cost several times the
+// drawing itself.
+class AxesChart
+{
+public:
+    explicit AxesChart(const Look &look)
+        : look(look)
+        , c(look.c)
+        , fm(look.font)
+        , tfm(look.titleFont)
+        , legend(look, entries())
+    {
+        layOut();
+    }
+
+    void paint(QPainter *p) const
+    {
+        p->fillRect(look.area, Qt::white);
+        p->save();
+        p->setPen(QPen(GridColour, 1));
+        for (const Tick &t : yTicks)
+            p->drawLine(QPointF(plot.left(), t.at), QPointF(plot.right(), t.at));
+        if (!xCategories)
+            for (const Tick &t : xTicks)
+                p->drawLine(QPointF(t.at, plot.top()), QPointF(t.at, plot.bottom()));
+        p->setClipRect(plot.adjusted(-1, -1, 1, 1), Qt::IntersectClip);
+        if (c.gallery() == LinesGallery)
+            paintLines(p);
+        else
+            paintBars(p);
+        p->restore();
+
+        p->save();
+        p->setPen(QPen(AxisColour, 1));
+        p->drawLine(plot.bottomLeft(), plot.bottomRight());
+        p->drawLine(plot.bottomLeft(), plot.topLeft());
+        for (const Tick &t : yTicks)
+            p->drawLine(QPointF(plot.left() - TickLength, t.at), QPointF(plot.left(), t.at));
+        for (const Tick &t : xTicks)
+            p->drawLine(QPointF(t.at, plot.bottom()), QPointF(t.at, plot.bottom() + TickLength));
+        p->setPen(TextColour);
+        p->setFont(look.font);
+        const qreal middle = (fm.ascent() - fm.descent()) / 2;
+        if (!(c.yAxis().styleFlags() & AxisNoLabels))
+            for (const Tick &t : yTicks)
+                p->drawText(
+                    QPointF(plot.left() - TickLength - LabelPadding - t.width, t.at + middle),
+                    t.text);
+        if (!(c.xAxis().styleFlags() & AxisNoLabels)) {
+            const qreal top = plot.bottom() + TickLength + LabelPadding;
+            for (const Tick &t : xLabels) {
+                if (angle == 0) {
+                    p->drawText(QPointF(t.at - t.width / 2, top + fm.ascent()), t.text);
+                    continue;
+                }
+                // Turned to read upwards (90) or downwards (270), the name starting at the axis.
+                p->save();
+                p->translate(t.at + (angle == 90 ? middle : -middle), top);
+                p->rotate(angle == 90 ? -90 : 90);
+                p->drawText(QPointF(angle == 90 ? -t.width : 0, 0), t.text);
+                p->restore();
+            }
+        }
+        p->setFont(look.titleFont);
+        if (!c.xAxis().title().isEmpty()) {
+            const QString title
+                = tfm.elidedText(c.xAxis().title(), Qt::ElideRight, std::max(plot.width(), 1.0));
+            p->drawText(QPointF(plot.center().x() - tfm.horizontalAdvance(title) / 2,
+                            xTitleTop + tfm.ascent()),
+                title);
+        }
+        if (!c.yAxis().title().isEmpty()) {
+            const QString title
+                = tfm.elidedText(c.yAxis().title(), Qt::ElideRight, std::max(plot.height(), 1.0));
+            p->translate(inner.left() + tfm.ascent(), plot.center().y());
+            p->rotate(-90);
+            p->drawText(QPointF(-tfm.horizontalAdvance(title) / 2, 0), title);
+        }
+        p->restore();
+        legend.paint(p);
+    }
+
+private:
+    static constexpr qreal TickLength = 5;
+    static constexpr qreal LabelPadding = 5;
+    static constexpr qreal TitleGap = 4;
+
+    struct Tick
+    {
+        qreal at; // scene position along the axis
+        QString text;
+        qreal width = 0;
+    };
+
+    const Look &look;
+    const Chart &c;
+    QFontMetricsF fm;
+    QFontMetricsF tfm;
+    Legend legend;
+    QRectF inner; // inside the margins: the axes and the plot
+    QRectF plot;
+    Scale yScale;
+    Scale xScale; // lines with X values
+    bool xCategories = true;
+    int angle = 0;
+    QList<Tick> yTicks;
+    QList<Tick> xTicks; // tick marks under the plot
+    QList<Tick> xLabels;
+    qreal xTitleTop = 0;
+
+    bool byPoint() const { return look.colourByPoint(); }
+
+    QList<Entry> entries() const
+    {
+        QList<Entry> out;
+        if (!look.legendBox || look.series == 0)
+            return out;
+        if (byPoint()) {
+            for (int p = 0; p < look.points; ++p)
+                if (c.gallery() != LinesGallery || !std::isnan(c.value(0, p)))
+                    out.append({ colourAt(p), look.pointName(p) });
+        } else if (c.seriesLegendVisible()) {
+            for (int s = 0; s < look.series; ++s)
+                out.append({ colourAt(s), look.seriesName(s) });
+        }
+        return out;
+    }
+
+    static QList<Tick> valueTicks(const Scale &s, int format, const QFontMetricsF &fm)
+    {
+        QList<Tick> ticks;
+        const int n = int(std::floor((s.maximum - s.minimum) / s.step + 1e-9));
+        for (int i = 0; i <= std::min(n, 1000); ++i) {
+            const QString text = FormatAxisValue(s.minimum + i * s.step, format, s.step);
+            ticks.append({ s.minimum + i * s.step, text, fm.horizontalAdvance(text) });
+        }
+        return ticks;
+    }
+
+    static qreal widest(const QList<Tick> &ticks)
+    {
+        qreal w = 0;
+        for (const Tick &t : ticks)
+            w = std::max(w, t.width);
+        return w;
+    }
+
+    QStringList categoryNames() const
+    {
+        QStringList names;
+        for (int p = 0; p < look.points; ++p) {
+            QString text = FormatCategoryLabel(c.xAxis().label(p), c.xAxis().labelFormat());
+            if (text.isEmpty() && !look.legendBox)
+                text = c.pointLegend(p);
+            if (text.isEmpty())
+                text = QString::number(p + 1);
+            names << text;
+        }
+        return names;
+    }
+
+    void layOut()
+    {
+        const bool labelsShown = !(c.xAxis().styleFlags() & AxisNoLabels);
+        xCategories = !(c.gallery() == LinesGallery && c.hasXValues());
+        angle = xCategories && labelsShown ? c.xAxis().labelAngle() : 0;
+        QMargins m = legend.grow(look.margins());
+
+        // The value axis reads as the tables print, thousands grouped from 1,000 on whatever the
+        // step: it counts pages and money, never years.
+        yScale = c.yAxis().scale(5);
+        const int yFormat = c.yAxis().labelFormat() == GeneralFormat ? int(ThousandsFormat)
+                                                                     : c.yAxis().labelFormat();
+        yTicks = valueTicks(yScale, yFormat, fm);
+
+        if (!xCategories) {
+            // The last value label is centred on the plot's right edge.
+            xScale = c.xAxis().scale(5);
+            xTicks = valueTicks(xScale, c.xAxis().labelFormat(), fm);
+            if (!xTicks.isEmpty())
+                m.setRight(std::max(m.right(), int(std::ceil(xTicks.last().width / 2)) + 2));
+        }
+        inner = look.area.marginsRemoved(QMarginsF(m));
+
+        // Hidden labels keep their room, so charts side by side line up.
+        qreal left = widest(yTicks) + LabelPadding + TickLength;
+        if (!c.yAxis().title().isEmpty())
+            left += tfm.height() + TitleGap;
+
+        // Across first: which category names fit, and so how much room they need below.
+        plot = QRectF(
+            inner.left() + left, inner.top(), std::max(1.0, inner.width() - left), inner.height());
+        if (xCategories)
+            layOutCategories(categoryNames());
+        else
+            layOutXValues();
+        qreal labelRoom = fm.height();
+        if (angle != 0) {
+            labelRoom = 0;
+            for (const Tick &t : xLabels)
+                labelRoom = std::max(labelRoom, t.width);
+        }
+        qreal below = TickLength + LabelPadding + labelRoom;
+        if (!c.xAxis().title().isEmpty())
+            below += TitleGap + tfm.height();
+        plot.setHeight(std::max(1.0, inner.height() - below));
+        xTitleTop = plot.bottom() + TickLength + LabelPadding + labelRoom + TitleGap;
+
+        const qreal h = plot.height() / (yScale.maximum - yScale.minimum);
+        for (Tick &t : yTicks)
+            t.at = plot.bottom() - (t.at - yScale.minimum) * h;
+    }
+
+    // Crowded axes get fewer labels, not shorter ones: every `every`th point is named.
+    void layOutCategories(QStringList names)
+    {
+        const int n = look.points;
+        if (n == 0)
+            return;
+        // Upright names are cut to two fifths of the chart at most, so the plot keeps the rest.
+        if (angle != 0)
+            for (QString &name : names)
+                name = fm.elidedText(name, Qt::ElideRight, look.area.height() * 0.4);
+        const qreal slot = plot.width() / n;
+        for (int p = 0; p <= n; ++p)
+            xTicks.append({ plot.left() + slot * p, QString() });
+        qreal extent = fm.height();
+        if (angle == 0)
+            for (const QString &name : names)
+                extent = std::max(extent, fm.horizontalAdvance(name));
+        int every = 1;
+        while (every < n && every * slot < extent + LabelPadding)
+            ++every;
+        for (int p = 0; p < n; p += every) {
+            // A lone label wider than the whole axis is cut to it.
+            const QString text = angle == 0 && every * slot < extent + LabelPadding
+                ? fm.elidedText(names[p], Qt::ElideRight, std::max(plot.width(), slot * every))
+                : names[p];
+            xLabels.append({ plot.left() + slot * (p + 0.5), text, fm.horizontalAdvance(text) });
+        }
+    }
+
+    // The most intervals (up to five) whose labels do not run into each other.
+    void layOutXValues()
+    {
+        for (int intervals = 5; intervals >= 1; --intervals) {
+            xScale = c.xAxis().scale(intervals);
+            xTicks = valueTicks(xScale, c.xAxis().labelFormat(), fm);
+            const qreal apart = plot.width() / std::max<qsizetype>(1, xTicks.size() - 1);
+            if (intervals == 1 || apart >= widest(xTicks) + LabelPadding)
+                break;
+        }
+        for (Tick &t : xTicks)
+            t.at = xAt(t.at);
+        xLabels = xTicks;
+    }
+
+    qreal yAt(double v) const
+    {
+        return plot.bottom()
+            - (v - yScale.minimum) / (yScale.maximum - yScale.minimum) * plot.height();
+    }
+
+    qreal xAt(double v) const
+    {
+        if (xCategories)
+            return plot.left() + plot.width() * (v + 0.5) / std::max(1, look.points);
+        return plot.left()
+            + (v - xScale.minimum) / (xScale.maximum - xScale.minimum) * plot.width();
+    }
+
+    void paintBars(QPainter *p) const
+    {
+        const int n = look.points, series = look.series;
+        if (n == 0 || series == 0)
+            return;
+        const qreal slot = plot.width() / n;
+        const qreal fill = c.barWidth() / 100.0;
+        const qreal base = yAt(std::clamp(0.0, yScale.minimum, yScale.maximum));
+        auto bar = [&](qreal x, qreal width, qreal from, qreal to, const QColor &colour) {
+            if (from == to)
+                return;
+            p->setBrush(colour);
+            p->drawRect(
+                QRectF(QPointF(x, std::min(from, to)), QPointF(x + width, std::max(from, to))));
+        };
+        p->setPen(Qt::NoPen);
+        const bool pointColours = byPoint();
+        for (int q = 0; q < n; ++q) {
+            const qreal left = plot.left() + slot * q + slot * (1 - fill) / 2;
+            if (pointColours) {
+                bar(left, slot * fill, base, yAt(look.valueOr0(0, q)), colourAt(q));
+            } else if (c.stacked()) {
+                double up = 0, down = 0;
+                for (int s = 0; s < series; ++s) {
+                    const double v = look.valueOr0(s, q);
+                    double &from = v >= 0 ? up : down;
+                    bar(left, slot * fill, yAt(from), yAt(from + v), colourAt(s));
+                    from += v;
+                }
+            } else {
+                const qreal each = slot * fill / series;
+                for (int s = 0; s < series; ++s)
+                    bar(left + each * s, each, base, yAt(look.valueOr0(s, q)), colourAt(s));
+            }
+        }
+    }
+
+    void paintLines(QPainter *p) const
+    {
+        const bool hasX = c.hasXValues();
+        const bool dots = byPoint();
+        auto at = [&](int s, int q, QPointF &point) {
+            const double y = c.value(s, q);
+            const double x = hasX ? c.xValue(s, q) : q;
+            point = QPointF(xAt(x), yAt(y));
+            return !std::isnan(y) && !std::isnan(x);
+        };
+        for (int s = 0; s < look.series; ++s) {
+            QPainterPath path;
+            QList<QPointF> marks;
+            for (int q = 0; q < look.points; ++q) {
+                QPointF point;
+                if (!at(s, q, point))
+                    continue;
+                if (path.elementCount() == 0)
+                    path.moveTo(point);
+                else
+                    path.lineTo(point);
+                marks.append(point);
+            }
+            p->setPen(QPen(colourAt(s), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p->setBrush(Qt::NoBrush);
+            p->drawPath(path);
+            if (!dots && look.points <= 40) {
+                p->setPen(Qt::NoPen);
+                p->setBrush(colourAt(s));
+                for (const QPointF &m : marks)
+                    p->drawEllipse(m, 3, 3);
+            }
+        }
+        if (dots) {
+            p->setPen(QPen(Qt::white, 1));
+            for (int q = 0; q < look.points; ++q) {
+                QPointF point;
+                if (!at(0, q, point))
+                    continue;
+                p->setBrush(colourAt(q));
+                p->drawEllipse(point, 4.5, 4.5);
+            }
+        }
+    }
+};
+
+// Pies stay with Qt Charts: one per report page at most, and its slice labels place themselves.
+class PieChart
+{
+public:
+    explicit PieChart(const Look &look)
+        : look(look)
+    {
+        scene.setSceneRect(look.area);
+        qc = new QChart;
+        scene.addItem(qc);
+        qc->setTheme(QChart::ChartThemeLight);
+        qc->setAnimationOptions(QChart::NoAnimation);
+        qc->setBackgroundRoundness(0);
+        qc->setBackgroundBrush(Qt::white);
+        qc->setBackgroundPen(Qt::NoPen);
+        qc->setDropShadowEnabled(false);
+        qc->layout()->setContentsMargins(0, 0, 0, 0);
+        qc->legend()->setVisible(false);
+        QList<Entry> entries;
+        if (look.series > 0)
+            entries = build();
+        legend = std::make_unique<Legend>(look, entries);
+        qc->setMargins(legend->grow(look.margins()));
+        qc->setMinimumSize(0, 0);
+        qc->setGeometry(look.area);
+        // Without a view nothing delivers the chart's layout request.
+        QCoreApplication::sendPostedEvents(qc, QEvent::LayoutRequest);
+        qc->layout()->activate();
+    }
+
+    void paint(QPainter *p)
+    {
+        scene.render(p, look.area, look.area, Qt::IgnoreAspectRatio);
+        legend->paint(p);
+    }
+
+private:
+    QList<Entry> build()
+    {
+        const bool named = look.legendBox != nullptr;
+        const int pies = look.series;
+        for (int s = 0; s < pies; ++s) {
+            auto *pie = new QPieSeries;
+            qreal total = 0;
+            for (int p = 0; p < look.points; ++p)
+                total += std::max(0.0, look.valueOr0(s, p));
+            for (int p = 0; p < look.points; ++p) {
+                const double v = look.valueOr0(s, p);
+                if (!(v > 0))
+                    continue;
+                const QString share = QStringLiteral("%1%").arg(qRound(100 * v / total));
+                auto *slice = pie->append(
+                    named ? share : look.pointName(p) + QStringLiteral(" ") + share, v);
+                slice->setColor(colourAt(p));
+                slice->setBorderColor(Qt::white);
+                slice->setBorderWidth(1);
+                slice->setLabelFont(look.font);
+                // Shares inside the slice when the legend names them; names outside otherwise.
+                if (named) {
+                    slice->setLabelPosition(QPieSlice::LabelInsideHorizontal);
+                    slice->setLabelColor(Qt::white);
+                    slice->setLabelVisible(v / total >= 0.05);
+                } else {
+                    slice->setLabelPosition(QPieSlice::LabelOutside);
+                    slice->setLabelColor(TextColour);
+                    slice->setLabelArmLengthFactor(0.08);
+                    slice->setLabelVisible(true);
+                }
+            }
+            const qreal slot = 1.0 / pies;
+            pie->setHorizontalPosition(slot * (s + 0.5));
+            pie->setPieSize(
+                named ? 0.85 * std::min(1.0, slot * 1.6) : 0.62 * std::min(1.0, slot * 1.6));
+            qc->addSeries(pie);
+        }
+        QList<Entry> entries;
+        if (named)
+            for (int p = 0; p < look.points; ++p)
+                if (look.valueOr0(0, p) > 0)
+                    entries.append({ colourAt(p), look.pointName(p) });
+        return entries;
+    }
+
+    const Look &look;
+    QGraphicsScene scene;
+    QChart *qc = nullptr;
+    std::unique_ptr<Legend> legend;
 };
 
 } // namespace
@@ -688,53 +739,17 @@ void RenderChart(const Chart &chart, QPainter *painter, const QRectF &target)
 {
     const QRectF sceneRect(
         0, 0, chart.width() / TwipsPerSceneUnit, chart.height() / TwipsPerSceneUnit);
-    // Without a view nothing delivers the chart's layout request.
-    auto activate = [](QChart *qc) {
-        QCoreApplication::sendPostedEvents(qc, QEvent::LayoutRequest);
-        qc->layout()->activate();
-    };
-    auto lay = [&](QGraphicsScene &scene, qreal plotWidth) {
-        scene.setSceneRect(sceneRect);
-        auto *qc = new QChart;
-        scene.addItem(qc);
-        auto builder = std::make_unique<Builder>(chart, qc, sceneRect, plotWidth);
-        builder->build();
-        qc->setMinimumSize(0, 0);
-        qc->setGeometry(sceneRect);
-        activate(qc);
-        return std::make_pair(qc, std::move(builder));
-    };
-    auto scene = std::make_unique<QGraphicsScene>();
-    auto [qc, builder] = lay(*scene, 0);
-    // Crowded X labels are known only once the plot has its width: lay out again with it.
-    const qreal plotWidth = qc->plotArea().width();
-    if (!builder->xLabelsFit(plotWidth)) {
-        builder.reset();
-        scene = std::make_unique<QGraphicsScene>();
-        std::tie(qc, builder) = lay(*scene, plotWidth);
-    }
-    // Upright labels longer than the room below the plot: the plot gives up what they lack
-    // (Qt's axis shrinks with the chart, so a pass or two more may be needed). Only the margin
-    // changes, so the chart as built is laid out again rather than built anew.
-    qreal extra = 0;
-    for (int pass = 0; pass < 3; ++pass) {
-        const qreal over = builder->uprightOverflow();
-        if (over <= 0.5)
-            break;
-        extra += over;
-        builder->setExtraBottom(extra);
-        activate(qc);
-    }
-
+    const Look look(chart, sceneRect);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setRenderHint(QPainter::TextAntialiasing);
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    scene->render(painter, target, sceneRect, Qt::IgnoreAspectRatio);
     painter->translate(target.topLeft());
     painter->scale(target.width() / sceneRect.width(), target.height() / sceneRect.height());
-    builder->paintUprightTitle(painter);
-    builder->paintLegend(painter);
+    if (chart.gallery() == PieGallery)
+        PieChart(look).paint(painter);
+    else
+        AxesChart(look).paint(painter);
     painter->restore();
 }
 

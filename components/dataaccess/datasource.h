@@ -29,6 +29,8 @@ struct DataSource
     // The default connection's file is created with the schema on first use; a configured file
     // must exist.
     bool createIfMissing = false;
+    // How long a file another program holds locked is waited for before giving up, in ms.
+    int busyTimeoutMs = 10000;
 
     bool isSQLite() const { return type == DatabaseTypeSQLite; }
     // Without the password unless asked, for descriptions and logs.

@@ -6,6 +6,8 @@
 #include <QSqlResult>
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace kv6 {
 
 namespace {
@@ -28,7 +30,8 @@ public:
         db.setDatabaseName(source.path);
         // Open read-write without creating when the file must already be there, so a file that
         // vanished in between is not silently recreated empty.
-        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000");
+        QString options
+            = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(std::max(0, source.busyTimeoutMs));
         if (readOnly)
             options += QStringLiteral(";QSQLITE_OPEN_READONLY");
         db.setConnectOptions(options);

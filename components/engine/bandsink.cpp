@@ -102,9 +102,14 @@ PageSink::PageSink(Renderer &renderer, PreviewDocument &document, PageStore *sto
 
 void PageSink::pageBegun()
 {
-    // Nothing more is drawn on a page once the next one begins.
-    if (m_store && m_page > 1)
-        m_store->add(m_doc.page(m_page - 1));
+    // Nothing more is drawn on a page once the next one begins: it is kept packed until the
+    // total is known.
+    if (m_page > 1) {
+        if (m_store)
+            m_store->add(m_doc.page(m_page - 1));
+        else
+            m_doc.pack(m_page - 1);
+    }
     m_doc.addPage(m_pageSize);
 }
 

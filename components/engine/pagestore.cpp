@@ -169,6 +169,9 @@ void PageStore::unpack(const QByteArray &bytes, QList<DisplayItem> &items) const
             t.rect = in.rect(flags & Floats);
             t.clip = (flags & ClipOwn) ? in.rect(flags & Floats) : t.rect;
             t.text = in.text();
+            for (const auto &[marker, text] : m_replacements)
+                if (t.text.contains(marker))
+                    t.text.replace(marker, text);
             items.append(std::move(t));
             break;
         }
@@ -226,6 +229,30 @@ PreviewDocument::Page PageStore::page(int number) const
     unpack(p.items, out.items);
     unpack(p.overlay, out.overlay);
     return out;
+}
+
+qint64 PageStore::memoryEstimate() const
+{
+    // What one heap block costs beside its payload: the container's header and the allocator's.
+    constexpr qint64 Block = 16 + 16;
+    qint64 bytes = Block + m_pages.capacity() * qint64(sizeof(Packed));
+    for (const Packed &p : m_pages)
+        bytes += (p.items.capacity() > 0 ? Block + p.items.capacity() : 0)
+            + (p.overlay.capacity() > 0 ? Block + p.overlay.capacity() : 0);
+    for (const FontSpec &f : m_fonts)
+        bytes += Block + f.name.capacity() * qint64(sizeof(QChar));
+    for (const Picture &p : m_pictures) {
+        if (p.isVector())
+            bytes += Block + p.vector().size();
+        else if (!p.isNull())
+            bytes += Block + p.image().sizeInBytes();
+    }
+    return bytes;
+}
+
+void PageStore::replaceText(const QString &marker, const QString &text)
+{
+    m_replacements.append({ marker, text });
 }
 
 void PageStore::drop(int number)

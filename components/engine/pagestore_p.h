@@ -22,6 +22,11 @@ public:
     PreviewDocument::Page page(int number) const;
     // Lets go of a page once it is no longer needed.
     void drop(int number);
+    // Bytes held, pictures counted once.
+    qint64 memoryEstimate() const;
+    // Texts of the pages come out with `marker` replaced by `text`, so a total known only at
+    // the end need not unpack every page.
+    void replaceText(const QString &marker, const QString &text);
 
 private:
     struct Packed
@@ -37,6 +42,7 @@ private:
     QList<Packed> m_pages;
     QList<FontSpec> m_fonts;
     QList<Picture> m_pictures;
+    QList<QPair<QString, QString>> m_replacements;
 };
 
 } // namespace kv6::engine

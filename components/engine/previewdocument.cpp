@@ -1,5 +1,7 @@
 #include "engine/previewdocument.h"
 
+#include "pagestore_p.h"
+
 #include "base/textfile.h"
 
 #include <QBuffer>
@@ -81,6 +83,10 @@ PreviewDocument::PreviewDocument()
 void PreviewDocument::clear()
 {
     m_pages.clear();
+    m_packedAs.clear();
+    m_store.reset();
+    m_unpacked = {};
+    m_unpackedAs = 0;
 }
 
 int PreviewDocument::addPage(const QSizeF &size)
@@ -88,22 +94,87 @@ int PreviewDocument::addPage(const QSizeF &size)
     Page p;
     p.size = size.isEmpty() ? m_pageSize : size;
     m_pages.append(std::move(p));
+    m_packedAs.append(0);
     return int(m_pages.size());
+}
+
+PageStore &PreviewDocument::ownStore()
+{
+    if (!m_store)
+        m_store = std::make_shared<PageStore>();
+    else if (m_store.use_count() > 1)
+        m_store = std::make_shared<PageStore>(*m_store);
+    return *m_store;
+}
+
+const PreviewDocument::Page &PreviewDocument::page(int number) const
+{
+    const int packed = m_packedAs.at(number - 1);
+    if (packed == 0)
+        return m_pages.at(number - 1);
+    // Packed pages are never changed in the store, only added: its number names the contents.
+    if (m_unpackedAs != packed) {
+        m_unpacked = m_store->page(packed);
+        m_unpackedAs = packed;
+    }
+    return m_unpacked;
+}
+
+PreviewDocument::Page &PreviewDocument::page(int number)
+{
+    int &packed = m_packedAs[number - 1];
+    if (packed != 0) {
+        PageStore &store = ownStore();
+        m_pages[number - 1] = store.page(packed);
+        store.drop(packed);
+        if (m_unpackedAs == packed) {
+            m_unpacked = {};
+            m_unpackedAs = 0;
+        }
+        packed = 0;
+    }
+    return m_pages[number - 1];
+}
+
+void PreviewDocument::pack(int number)
+{
+    if (m_packedAs.at(number - 1) != 0)
+        return;
+    PageStore &store = ownStore();
+    store.add(m_pages[number - 1]);
+    m_packedAs[number - 1] = store.count();
+}
+
+void PreviewDocument::replaceText(const QString &marker, const QString &text)
+{
+    for (int n = 0; n < m_pages.size(); ++n) {
+        if (m_packedAs.at(n) != 0)
+            continue;
+        for (QList<DisplayItem> *items : { &m_pages[n].items, &m_pages[n].overlay })
+            for (DisplayItem &item : *items)
+                if (auto *t = std::get_if<TextRun>(&item); t && t->text.contains(marker))
+                    t->text.replace(marker, text);
+    }
+    if (m_store) {
+        ownStore().replaceText(marker, text);
+        m_unpacked = {};
+        m_unpackedAs = 0;
+    }
 }
 
 void PreviewDocument::addItem(int page, const DisplayItem &item)
 {
-    m_pages[page - 1].items.append(item);
+    this->page(page).items.append(item);
 }
 
 void PreviewDocument::addItem(int page, DisplayItem &&item)
 {
-    m_pages[page - 1].items.append(std::move(item));
+    this->page(page).items.append(std::move(item));
 }
 
 void PreviewDocument::addOverlay(int page, const DisplayItem &item)
 {
-    m_pages[page - 1].overlay.append(item);
+    this->page(page).overlay.append(item);
 }
 
 void PreviewDocument::drawOverlayText(int page, double x, double y, const QString &text)
@@ -256,7 +327,10 @@ void paintItem(QPainter *p, const DisplayItem &item, PaintState &state, PageMapp
 
 void PreviewDocument::paintPage(QPainter *painter, int page, const QRectF &target) const
 {
-    const Page &pg = m_pages.at(page - 1);
+    // Unpacked for this drawing alone: the preview paints pages in any order, often again.
+    const int packed = m_packedAs.at(page - 1);
+    const Page pg
+        = packed != 0 && packed != m_unpackedAs ? m_store->page(packed) : this->page(page);
     if (pg.size.isEmpty() || target.isEmpty())
         return;
     painter->save();
@@ -441,7 +515,8 @@ bool PreviewDocument::write(QIODevice *device) const
     out << rttVersion << m_title << m_pageSize << m_margins;
     writeFont(out, m_font);
     out << quint32(m_textColor) << quint32(m_pages.size());
-    for (const Page &p : m_pages) {
+    for (int n = 1; n <= pageCount(); ++n) {
+        const Page &p = page(n);
         out << p.size;
         writeItems(out, p.items);
         writeItems(out, p.overlay);
@@ -493,6 +568,8 @@ bool PreviewDocument::read(QIODevice *device, QString *error)
         if (in.status() != QDataStream::Ok || !readItems(in, p.items) || !readItems(in, p.overlay))
             return fail(damaged);
         doc.m_pages.append(std::move(p));
+        doc.m_packedAs.append(0);
+        doc.pack(doc.pageCount());
     }
     quint32 end = 0;
     in >> end;
@@ -555,7 +632,12 @@ bool PreviewDocument::append(const QString &path, QString *error)
 
 void PreviewDocument::append(const PreviewDocument &other)
 {
-    m_pages.append(other.m_pages);
+    for (int n = 1; n <= other.pageCount(); ++n) {
+        m_pages.append(other.page(n));
+        m_packedAs.append(0);
+        if (other.m_packedAs.at(n - 1) != 0)
+            pack(pageCount());
+    }
 }
 
 namespace {
@@ -634,6 +716,12 @@ qint64 PreviewDocument::memoryEstimate() const
         count.items(page.items);
         count.items(page.overlay);
     }
+    if (m_packedAs.capacity() > 0)
+        count.bytes += BlockOverhead + m_packedAs.capacity() * qint64(sizeof(int));
+    if (m_store)
+        count.bytes += m_store->memoryEstimate();
+    count.items(m_unpacked.items);
+    count.items(m_unpacked.overlay);
     return count.bytes;
 }
 

@@ -28,6 +28,8 @@ class QPainter;
 
 namespace kv6::engine {
 
+class PageStore;
+
 // Text whose lines are already broken, so it reads the same on every device.
 struct TextRun
 {
@@ -106,8 +108,16 @@ public:
 
     // Appends a page (of the document's page size when none is given); returns its number.
     int addPage(const QSizeF &size = {});
-    const Page &page(int number) const { return m_pages.at(number - 1); }
-    Page &page(int number) { return m_pages[number - 1]; }
+    // A packed page is unpacked for reading into one page kept aside: the reference holds until
+    // the next read of another packed page. Taken for changing, it stays unpacked.
+    const Page &page(int number) const;
+    Page &page(int number);
+    // Keeps a finished page compactly, a fraction of its display list's memory; it is unpacked
+    // only to be drawn or read. Rendered and loaded documents keep all their pages so.
+    void pack(int number);
+    // Replaces `marker` in the texts of every page with `text` (a total known only once all
+    // pages are made); packed pages take it as they are unpacked.
+    void replaceText(const QString &marker, const QString &text);
     void addItem(int page, const DisplayItem &item);
     void addItem(int page, DisplayItem &&item);
 
@@ -148,7 +158,14 @@ private:
     QMarginsF m_margins;
     FontSpec m_font;
     QRgb m_textColor = qRgb(0, 0, 0);
-    QList<Page> m_pages;
+    QList<Page> m_pages; // a packed page keeps only its size here
+    QList<int> m_packedAs; // the page's number in the store, 0 while unpacked
+    // Shared by copies until one of them packs or unpacks a page.
+    std::shared_ptr<PageStore> m_store;
+    mutable Page m_unpacked;
+    mutable int m_unpackedAs = 0;
+
+    PageStore &ownStore();
 };
 
 // Writes the document as PDF: one PDF page per page at its own size, text as text in embedded

@@ -528,17 +528,6 @@ void Renderer::run(BandSink &sink)
     sink.end();
 }
 
-void fillPageTotal(PreviewDocument::Page &page, int total)
-{
-    const QString text = QString::number(total);
-    for (QList<DisplayItem> *items : { &page.items, &page.overlay }) {
-        for (DisplayItem &item : *items) {
-            if (auto *t = std::get_if<TextRun>(&item); t && t->text.contains(PagesMarker))
-                t->text.replace(PagesMarker, text);
-        }
-    }
-}
-
 bool Renderer::renderPages(PreviewDocument &document, PageStore *store)
 {
     if (!prepare())
@@ -552,12 +541,17 @@ bool Renderer::renderPages(PreviewDocument &document, PageStore *store)
     PageSink pages(*this, document, store);
     const bool ok = runGuarded(pages);
     // The page count is known now.
+    const QString total = QString::number(pages.page());
     for (int p = store ? store->count() + 1 : 1; p <= document.pageCount(); ++p) {
         if (store)
             store->add(document.page(p));
         else
-            fillPageTotal(document.page(p), pages.page());
+            document.pack(p);
     }
+    if (store)
+        store->replaceText(PagesMarker, total);
+    else
+        document.replaceText(PagesMarker, total);
     finishRender();
     return ok;
 }

@@ -18,9 +18,6 @@ namespace kv6::engine {
 class BandSink;
 class PageStore;
 
-// Writes the number of pages where the page's text asks for it ("Page 3 of 12").
-void fillPageTotal(PreviewDocument::Page &page, int total);
-
 // Failures inside the renderer; turned into the render's error text at its entry points.
 struct RenderFailure
 {
@@ -42,8 +39,9 @@ public:
 
     // Report start, compiling, group order and aggregates; run once before either render.
     bool prepare();
-    // With a store, each page moves there packed once the next one begins (the document keeps
-    // empty pages), and its total is filled in when it is taken out (fillPageTotal).
+    // Each page is packed once the next one begins, into the store when one is given (the
+    // document then keeps empty pages); the number of pages ("Page 3 of 12") goes into the
+    // texts as they are unpacked.
     bool renderPages(PreviewDocument &document, PageStore *store = nullptr);
     bool renderFlow(QList<FlowBand> &flow);
 

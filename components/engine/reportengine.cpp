@@ -57,7 +57,6 @@ bool ReportEngine::renderPdf(const QString &path, QString *error)
     for (int p = 1; p <= store.count(); ++p) {
         page.page(1) = store.page(p);
         store.drop(p);
-        fillPageTotal(page.page(1), m_pageCount);
         if (!pdf.add(page, error))
             return false;
     }

@@ -329,6 +329,24 @@ TEST(ChartDrawing, LinesRunThroughTheirPointsAndSkipThoseNeverSet)
     EXPECT_GT(line1.top(), line0.bottom() - 20) << "5 sits under 10";
 }
 
+TEST(ChartDrawing, LinesWithXValuesStandWhereTheirXSays)
+{
+    Chart c;
+    c.setSize(W, H);
+    c.setGallery(LinesGallery);
+    fill(c, { { 10, 30, 20 } });
+    ASSERT_TRUE(c.openData(XValuesData, 1));
+    for (int p = 0; p < 3; ++p)
+        ASSERT_TRUE(c.setXValue(0, p, p * p * p / 2.0));
+    ASSERT_TRUE(c.closeData(XValuesData));
+    const QImage img = c.image(Dpi);
+    const QRect line = bounds(img, C0);
+    ASSERT_FALSE(line.isNull());
+    // The peak at x = 0.5 of 0..4 lies an eighth of the way along, not half.
+    const QRect peak = bounds(img, C0, QRect(0, line.top(), img.width(), 3));
+    EXPECT_NEAR(double(peak.center().x() - line.left()) / line.width(), 0.125, 0.03);
+}
+
 TEST(ChartDrawing, UprightLabelsTakeTheirRoomFromThePlot)
 {
     Chart c;

@@ -314,6 +314,34 @@ TEST(SqliteConnection, FileThatIsNotADatabaseIsLeftUntouched)
     EXPECT_EQ(kv6test::readFile(s.path), text);
 }
 
+// A file another program keeps locked for longer than the wait is named as locked, not as
+// something that is no database; once let go, it opens.
+TEST(SqliteConnection, FileLockedByAnotherProgramIsReportedAsLocked)
+{
+    kv6test::TempEnv env;
+    DataSource s;
+    s.path = env.path(QStringLiteral("busy.db"));
+    s.createIfMissing = true;
+    QVariant v;
+    std::unique_ptr<DataConnection> c;
+    ASSERT_FALSE(OpenDataConnection(s, false, v, c));
+    c.reset();
+    QProcess locker;
+    ASSERT_NO_FATAL_FAILURE(kv6test::lockSqliteFile(locker, s.path));
+    s.busyTimeoutMs = 300;
+    for (bool readOnly : { false, true }) {
+        const DataResult e = OpenDataConnection(s, readOnly, v, c);
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->Number(), dataErrCannotOpen);
+        EXPECT_TRUE(e->Description().contains(QStringLiteral("locked")))
+            << e->Description().toStdString();
+        EXPECT_TRUE(e->Description().contains(s.path));
+    }
+    locker.closeWriteChannel();
+    ASSERT_TRUE(locker.waitForFinished());
+    EXPECT_FALSE(OpenDataConnection(s, false, v, c));
+}
+
 TEST(SqliteConnection, DatabaseOfAnotherProgramIsRefused)
 {
     kv6test::TempEnv env;

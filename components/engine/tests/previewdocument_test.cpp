@@ -298,6 +298,28 @@ TEST(PreviewDocument, PackedPagesComeBackExactly)
     for (int p = 1; p <= copy.pageCount(); ++p)
         copy.page(p) = store.page(p);
     EXPECT_EQ(copy.toBytes(), doc.toBytes());
+
+    // The document's own packing: read, drawn and written as before, in less memory; copies
+    // share the packed pages until one of them changes a page.
+    PreviewDocument packed = doc;
+    for (int p = 1; p <= packed.pageCount(); ++p)
+        packed.pack(p);
+    EXPECT_LT(packed.memoryEstimate(), doc.memoryEstimate());
+    EXPECT_EQ(packed.toBytes(), doc.toBytes());
+    EXPECT_TRUE(sameImages(packed.renderPage(2, 40), doc.renderPage(2, 40)));
+    PreviewDocument shared = packed;
+    packed.addItem(2, text(QRectF(0, 0, 900, 240), QStringLiteral("added")));
+    EXPECT_EQ(packed.page(2).items.size(), doc.page(2).items.size() + 1);
+    EXPECT_EQ(shared.toBytes(), doc.toBytes());
+    // A total known only at the end reaches packed and unpacked pages alike.
+    shared.page(1).items.append(text(QRectF(0, 0, 900, 240), QStringLiteral("1 of #")));
+    shared.pack(2);
+    shared.addItem(2, text(QRectF(0, 0, 900, 240), QStringLiteral("2 of #")));
+    shared.pack(2);
+    shared.replaceText(QStringLiteral("#"), QStringLiteral("2"));
+    for (int p = 1; p <= 2; ++p)
+        EXPECT_EQ(
+            std::get<TextRun>(shared.page(p).items.last()).text, QStringLiteral("%1 of 2").arg(p));
 }
 
 TEST(PreviewDocument, AppendsPagesAndKeepsItsSettings)

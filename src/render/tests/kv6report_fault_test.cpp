@@ -84,16 +84,7 @@ TEST_F(ReportFault, ASQLiteFileDamagedWhileTheReportRuns)
         QDir(db).removeRecursively();
         kv6test::writeFile(db, pristine);
         QProcess locker;
-        locker.start(QStringLiteral("/usr/bin/python3"),
-            { QStringLiteral("-c"),
-                QStringLiteral("import sqlite3, sys\n"
-                               "c = sqlite3.connect('file:' + sys.argv[1] + '?mode=rw', uri=True,"
-                               " isolation_level=None)\n"
-                               "c.execute('BEGIN EXCLUSIVE')\n"
-                               "print('locked', flush=True)\n"
-                               "sys.stdin.read()\n"),
-                db });
-        ASSERT_TRUE(locker.waitForReadyRead(20000)) << locker.readAllStandardError().toStdString();
+        ASSERT_NO_FATAL_FAILURE(kv6test::lockSqliteFile(locker, db));
         QProcess tool;
         kv6test::startStagedTool(tool, QStringLiteral("kv6report"), runArgs(db));
         const QDeadlineTimer deadline(30000);
