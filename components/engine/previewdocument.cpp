@@ -174,7 +174,11 @@ void PreviewDocument::addItem(int page, DisplayItem &&item)
 
 void PreviewDocument::addOverlay(int page, const DisplayItem &item)
 {
+    // Finished pages get their numbers this way: one that was packed stays so.
+    const bool packed = m_packedAs.at(page - 1) != 0;
     this->page(page).overlay.append(item);
+    if (packed)
+        pack(page);
 }
 
 void PreviewDocument::drawOverlayText(int page, double x, double y, const QString &text)
