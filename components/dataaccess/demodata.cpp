@@ -930,9 +930,12 @@ DataResult GenerateDemoData(DataConnection &connection, const DemoOptions &optio
             connection.Execute(QStringLiteral("PRAGMA analysis_limit = 1000"));
         // Table by table: a bare ANALYZE on PostgreSQL also visits (and warns about) the
         // system catalogues an ordinary user may not analyse.
-        for (const char *table : { "companies", "printers", "users", "print_jobs", "admin_groups",
-                 "admin_group_members", "print_job_days", "print_job_hours" })
-            connection.Execute(QStringLiteral("ANALYZE ") + QLatin1String(table));
+        for (const QString &table :
+            QStringList { QStringLiteral("companies"), QStringLiteral("printers"),
+                QStringLiteral("users"), QStringLiteral("print_jobs"),
+                QStringLiteral("admin_groups"), QStringLiteral("admin_group_members") }
+                + SummaryTableNames())
+            connection.Execute(QStringLiteral("ANALYZE ") + table);
     }
     if (summary)
         *summary = result;

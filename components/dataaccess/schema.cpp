@@ -136,12 +136,10 @@ DataResult CreateOrUpgradeSchema(
         }
         // The summary tables and their triggers are written for each engine; they are filled
         // from the jobs the database already holds.
-        if (v == 3) {
-            for (const QString &statement :
-                SummarySchemaStatements(dialect.type() == DatabaseTypeSQLite)) {
-                if (!q.exec(statement))
-                    return fail(db, where, what, q.lastError().text());
-            }
+        for (const QString &statement :
+            SummarySchemaStatements(dialect.type() == DatabaseTypeSQLite, v)) {
+            if (!q.exec(statement))
+                return fail(db, where, what, q.lastError().text());
         }
     }
     if (from == 0) {

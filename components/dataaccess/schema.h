@@ -31,6 +31,10 @@
 //     why each column exists.
 //     version 4: an index of the day summary holding only the rows with colour jobs, so the
 //     colour reports read those and not the whole range.
+//   print_job_months (company_id, job_month, user_id, printer_id, ...)
+//     version 5: the day summary's columns per month (job_month is its first day), for the
+//     reports that need no day: they read a range's whole months here and its edge days from
+//     print_job_days.
 
 #include "dataaccess/dataerror.h"
 
@@ -40,7 +44,7 @@ namespace kv6 {
 
 class SqlDialect;
 
-inline constexpr int CurrentSchemaVersion = 4;
+inline constexpr int CurrentSchemaVersion = 5;
 
 // The stored version; 0 when the database holds no schema_info table.
 int StoredSchemaVersion(QSqlDatabase &db);

@@ -1,6 +1,7 @@
 #include "dataaccess/summaries.h"
 
 #include "dataaccess/dataconnection.h"
+#include "dataaccess/schema.h"
 
 #include <cmath>
 #include <QSqlError>
@@ -111,22 +112,38 @@ const Column hourColumns[] = {
     { "color_pages", Kind::Count, Combine::Sum, "@color_pages" },
 };
 
+// The period a summary row covers.
+enum class Grain {
+    Day, // job_day
+    Hour, // job_day and job_hour
+    Month // job_month, the first day of the month
+};
+
 struct Table
 {
     const char *name;
-    bool hourly;
+    Grain grain;
     const Column *columns;
     int count;
+    int since; // the schema version that adds the table
 };
 
+// The month table holds the day table's columns at a coarser grain: the reports that add up
+// whole user and printer figures read the whole months of a range from it and only the days at
+// its edges from the day table (about a third of the day rows for a year). Its columns are
+// the day table's, in the same order, so a report reads both as one.
 const Table tables[] = {
-    { "print_job_days", false, dayColumns, int(std::size(dayColumns)) },
-    { "print_job_hours", true, hourColumns, int(std::size(hourColumns)) },
+    { "print_job_days", Grain::Day, dayColumns, int(std::size(dayColumns)), 3 },
+    { "print_job_hours", Grain::Hour, hourColumns, int(std::size(hourColumns)), 3 },
+    { "print_job_months", Grain::Month, dayColumns, int(std::size(dayColumns)), 5 },
 };
 
 // The columns of print_jobs whose change moves a job between summary rows or changes a figure.
 const char *const watchedColumns = "company_id, user_id, printer_id, job_time, pages, "
                                    "color_pages, copies, duplex, job_status, job_cost";
+
+const char *const sqliteTriggerNames[] = { "print_jobs_summaries_insert",
+    "print_jobs_summaries_delete", "print_jobs_summaries_update" };
 
 class Sql
 {
@@ -150,6 +167,18 @@ public:
         return m_sqlite ? QStringLiteral("date(substr(%1.job_time, 1, 10), '+1 day')").arg(row)
                         : QStringLiteral("CAST(%1.job_time AS DATE) + 1").arg(row);
     }
+    QString month(const QString &row) const
+    {
+        return m_sqlite ? QStringLiteral("substr(%1.job_time, 1, 7) || '-01'").arg(row)
+                        : QStringLiteral("CAST(date_trunc('month', %1.job_time) AS DATE)").arg(row);
+    }
+    QString nextMonth(const QString &row) const
+    {
+        return m_sqlite
+            ? QStringLiteral("date(substr(%1.job_time, 1, 7) || '-01', '+1 month')").arg(row)
+            : QStringLiteral("CAST(date_trunc('month', %1.job_time) + interval '1 month' AS DATE)")
+                  .arg(row);
+    }
     QString hour(const QString &row) const
     {
         return m_sqlite
@@ -157,18 +186,23 @@ public:
             : QStringLiteral("CAST(EXTRACT(HOUR FROM %1.job_time) AS INTEGER)").arg(row);
     }
 
+    static QString periodName(const Table &t)
+    {
+        return t.grain == Grain::Month ? QStringLiteral("job_month") : QStringLiteral("job_day");
+    }
     static QStringList keyNames(const Table &t)
     {
-        QStringList keys { QStringLiteral("company_id"), QStringLiteral("job_day") };
-        if (t.hourly)
+        QStringList keys { QStringLiteral("company_id"), periodName(t) };
+        if (t.grain == Grain::Hour)
             keys << QStringLiteral("job_hour");
         keys << QStringLiteral("user_id") << QStringLiteral("printer_id");
         return keys;
     }
     QStringList keyValues(const Table &t, const QString &row) const
     {
-        QStringList keys { row + QStringLiteral(".company_id"), day(row) };
-        if (t.hourly)
+        QStringList keys { row + QStringLiteral(".company_id"),
+            t.grain == Grain::Month ? month(row) : day(row) };
+        if (t.grain == Grain::Hour)
             keys << hour(row);
         keys << row + QStringLiteral(".user_id") << row + QStringLiteral(".printer_id");
         return keys;
@@ -184,11 +218,11 @@ public:
     QString create(const Table &t) const
     {
         const QString keys = keyNames(t).join(QStringLiteral(", "));
-        QString sql = QStringLiteral("CREATE TABLE %1 (company_id INTEGER NOT NULL, job_day %2 "
-                                     "NOT NULL, ")
-                          .arg(QLatin1String(t.name),
-                              m_sqlite ? QStringLiteral("TEXT") : QStringLiteral("DATE"));
-        if (t.hourly)
+        QString sql
+            = QStringLiteral("CREATE TABLE %1 (company_id INTEGER NOT NULL, %2 %3 NOT NULL, ")
+                  .arg(QLatin1String(t.name), periodName(t),
+                      m_sqlite ? QStringLiteral("TEXT") : QStringLiteral("DATE"));
+        if (t.grain == Grain::Hour)
             sql += QStringLiteral("job_hour INTEGER NOT NULL, ");
         sql += QStringLiteral("user_id INTEGER NOT NULL, printer_id INTEGER NOT NULL");
         for (int i = 0; i < t.count; ++i) {
@@ -290,8 +324,8 @@ public:
     }
 
     // Takes one job (`row`: OLD) out of its summary row. A smallest or largest value that was
-    // this job's is looked up again among the day's remaining jobs (the printer and time index);
-    // a row left without jobs goes.
+    // this job's is looked up again among the period's remaining jobs (the printer and time
+    // index); a row left without jobs goes.
     QStringList remove(const Table &t, const QString &row, const QString &guard) const
     {
         QStringList match;
@@ -305,7 +339,8 @@ public:
             = QStringLiteral("j.company_id = %1.company_id AND j.user_id = %1.user_id AND "
                              "j.printer_id = %1.printer_id AND j.job_time >= %2 AND "
                              "j.job_time < %3 AND j.job_status = 0")
-                  .arg(row, day(row), nextDay(row));
+                  .arg(row, t.grain == Grain::Month ? month(row) : day(row),
+                      t.grain == Grain::Month ? nextMonth(row) : nextDay(row));
         QStringList sets;
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
@@ -329,11 +364,21 @@ public:
                 .arg(QLatin1String(t.name), where) };
     }
 
-    QStringList triggers() const
+    // The triggers over the tables of schema `version` (all of them by default), in place of
+    // any the database holds.
+    QStringList triggers(int version = CurrentSchemaVersion) const
     {
+        QList<const Table *> kept;
+        for (const Table &t : tables)
+            if (t.since <= version)
+                kept << &t;
         if (m_sqlite) {
             QString insert, remove, update;
-            for (const Table &t : tables) {
+            QStringList out;
+            for (const char *name : sqliteTriggerNames)
+                out << QStringLiteral("DROP TRIGGER IF EXISTS ") + QLatin1String(name);
+            for (const Table *tp : kept) {
+                const Table &t = *tp;
                 insert += add(t, QStringLiteral("NEW"), {}) + QStringLiteral(";\n");
                 for (const QString &s : this->remove(t, QStringLiteral("OLD"), {}))
                     remove += s + QStringLiteral(";\n");
@@ -341,31 +386,37 @@ public:
                     this->remove(t, QStringLiteral("OLD"), QStringLiteral("OLD.job_status = 0")))
                     update += s + QStringLiteral(";\n");
             }
-            for (const Table &t : tables)
-                update += add(t, QStringLiteral("NEW"), QStringLiteral("NEW.job_status = 0"))
+            for (const Table *t : kept)
+                update += add(*t, QStringLiteral("NEW"), QStringLiteral("NEW.job_status = 0"))
                     + QStringLiteral(";\n");
-            return {
-                QStringLiteral("CREATE TRIGGER print_jobs_summaries_insert AFTER INSERT ON "
-                               "print_jobs WHEN NEW.job_status = 0 BEGIN\n%1END")
-                    .arg(insert),
-                QStringLiteral("CREATE TRIGGER print_jobs_summaries_delete AFTER DELETE ON "
-                               "print_jobs WHEN OLD.job_status = 0 BEGIN\n%1END")
-                    .arg(remove),
-                QStringLiteral("CREATE TRIGGER print_jobs_summaries_update AFTER UPDATE OF %1 ON "
-                               "print_jobs BEGIN\n%2END")
-                    .arg(QLatin1String(watchedColumns), update),
-            };
+            return out
+                + QStringList {
+                      QStringLiteral("CREATE TRIGGER print_jobs_summaries_insert AFTER INSERT ON "
+                                     "print_jobs WHEN NEW.job_status = 0 BEGIN\n%1END")
+                          .arg(insert),
+                      QStringLiteral("CREATE TRIGGER print_jobs_summaries_delete AFTER DELETE ON "
+                                     "print_jobs WHEN OLD.job_status = 0 BEGIN\n%1END")
+                          .arg(remove),
+                      QStringLiteral(
+                          "CREATE TRIGGER print_jobs_summaries_update AFTER UPDATE OF %1 ON "
+                          "print_jobs BEGIN\n%2END")
+                          .arg(QLatin1String(watchedColumns), update),
+                  };
         }
         QString removeOld, addNew;
-        for (const Table &t : tables) {
-            for (const QString &s : remove(t, QStringLiteral("OLD"), {}))
+        QStringList names;
+        for (const Table *t : kept) {
+            for (const QString &s : remove(*t, QStringLiteral("OLD"), {}))
                 removeOld += QStringLiteral("      ") + s + QStringLiteral(";\n");
-            addNew += QStringLiteral("      ") + add(t, QStringLiteral("NEW"), {})
+            addNew += QStringLiteral("      ") + add(*t, QStringLiteral("NEW"), {})
                 + QStringLiteral(";\n");
+            names << QLatin1String(t->name);
         }
         // A bulk load sets kv6.summaries to 'suspended' for its own transaction only.
         return {
-            QStringLiteral("CREATE FUNCTION print_jobs_summarise() RETURNS trigger "
+            QStringLiteral("DROP TRIGGER IF EXISTS print_jobs_summaries ON print_jobs"),
+            QStringLiteral("DROP TRIGGER IF EXISTS print_jobs_summaries_truncate ON print_jobs"),
+            QStringLiteral("CREATE OR REPLACE FUNCTION print_jobs_summarise() RETURNS trigger "
                            "LANGUAGE plpgsql AS $fn$\nBEGIN\n"
                            "  IF current_setting('kv6.summaries', true) = 'suspended' THEN\n"
                            "    RETURN NULL;\n  END IF;\n"
@@ -375,10 +426,10 @@ public:
                            "    END IF;\n  END IF;\n  RETURN NULL;\nEND\n$fn$")
                 .arg(removeOld, addNew),
             // TRUNCATE fires no row triggers; it empties the summaries with the jobs.
-            QStringLiteral(
-                "CREATE FUNCTION print_jobs_summaries_truncate() RETURNS trigger "
-                "LANGUAGE plpgsql AS $fn$\nBEGIN\n"
-                "  TRUNCATE print_job_days, print_job_hours;\n  RETURN NULL;\nEND\n$fn$"),
+            QStringLiteral("CREATE OR REPLACE FUNCTION print_jobs_summaries_truncate() RETURNS "
+                           "trigger LANGUAGE plpgsql AS $fn$\nBEGIN\n"
+                           "  TRUNCATE %1;\n  RETURN NULL;\nEND\n$fn$")
+                .arg(names.join(QStringLiteral(", "))),
             QStringLiteral("CREATE TRIGGER print_jobs_summaries_truncate AFTER TRUNCATE ON "
                            "print_jobs FOR EACH STATEMENT EXECUTE FUNCTION "
                            "print_jobs_summaries_truncate()"),
@@ -393,9 +444,6 @@ private:
     bool m_sqlite;
 };
 
-const char *const sqliteTriggerNames[] = { "print_jobs_summaries_insert",
-    "print_jobs_summaries_delete", "print_jobs_summaries_update" };
-
 DataResult executeAll(
     DataConnection &c, const QStringList &statements, const QVariantList &params = {})
 {
@@ -407,19 +455,34 @@ DataResult executeAll(
 
 } // namespace
 
-QStringList SummarySchemaStatements(bool sqlite)
+QStringList SummarySchemaStatements(bool sqlite, int version)
 {
     const Sql sql(sqlite);
     QStringList out;
     for (const Table &t : tables)
-        out << sql.create(t);
-    // The inventories join the summaries by printer.
-    out << QStringLiteral("CREATE INDEX print_job_days_printer ON print_job_days "
-                          "(printer_id, job_day)");
+        if (t.since == version)
+            out << sql.create(t) << sql.fill(t, {});
+    if (out.isEmpty())
+        return {};
+    if (version == 3)
+        // The inventories join the summaries by printer.
+        out << QStringLiteral("CREATE INDEX print_job_days_printer ON print_job_days "
+                              "(printer_id, job_day)");
+    if (version == 5)
+        // The colour reports read only months with colour jobs, as they read days.
+        out << QStringLiteral("CREATE INDEX print_job_months_color ON print_job_months "
+                              "(company_id, job_month, user_id, printer_id, color_jobs, "
+                              "color_pages, duplex_color_pages, color_cost, color_job_pages, "
+                              "color_job_bw_cost) WHERE color_jobs > 0");
+    return out + sql.triggers(version);
+}
+
+QStringList SummaryTableNames()
+{
+    QStringList names;
     for (const Table &t : tables)
-        out << sql.fill(t, {});
-    out << sql.triggers();
-    return out;
+        names << QLatin1String(t.name);
+    return names;
 }
 
 DataResult RebuildSummaries(DataConnection &connection)
@@ -457,16 +520,21 @@ DataResult ResumeSummaries(DataConnection &connection, const QDate &first, const
     const bool sqlite = connection.Source().isSQLite();
     const Sql sql(sqlite);
     if (first.isValid() && last.isValid()) {
-        const QVariantList days { first.toString(Qt::ISODate),
-            last.addDays(1).toString(Qt::ISODate) };
         for (const Table &t : tables) {
-            if (DataResult e = connection.Execute(
-                    QStringLiteral("DELETE FROM %1 WHERE job_day >= ? AND job_day < ?")
-                        .arg(QLatin1String(t.name)),
-                    days))
+            // A month row holds the whole month: its jobs outside the days are added again too.
+            const bool months = t.grain == Grain::Month;
+            const QVariantList span {
+                (months ? QDate(first.year(), first.month(), 1) : first).toString(Qt::ISODate),
+                (months ? QDate(last.year(), last.month(), 1).addMonths(1) : last.addDays(1))
+                    .toString(Qt::ISODate)
+            };
+            if (DataResult e
+                = connection.Execute(QStringLiteral("DELETE FROM %1 WHERE %2 >= ? AND %2 < ?")
+                                         .arg(QLatin1String(t.name), Sql::periodName(t)),
+                    span))
                 return e;
             if (DataResult e = connection.Execute(
-                    sql.fill(t, QStringLiteral(" AND j.job_time >= ? AND j.job_time < ?")), days))
+                    sql.fill(t, QStringLiteral(" AND j.job_time >= ? AND j.job_time < ?")), span))
                 return e;
         }
     }

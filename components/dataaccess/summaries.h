@@ -1,8 +1,9 @@
 #pragma once
 
 // Summary tables of the print jobs, kept exact by the database itself: per company, user, printer
-// and day (print_job_days) and per hour of the day (print_job_hours), the counts and sums the
-// volume and cost reports add up, so a report over a year reads thousands of rows instead of
+// and day (print_job_days), per hour of the day (print_job_hours) and per month
+// (print_job_months, the day table's figures for the reports that need no day), the counts and sums
+// the volume and cost reports add up, so a report over a year reads thousands of rows instead of
 // millions. Triggers on print_jobs keep them up to date whoever writes the jobs (the suite's
 // recorder writes the table directly); only jobs with job_status 0 (printed) are counted, as the
 // reports count them. Days are the job table's local office days, so a date range has the same
@@ -22,9 +23,13 @@ namespace kv6 {
 class DataConnection;
 class SqlDialect;
 
-// The statements that create the summary tables, their indexes and the triggers on one engine
-// (part of the schema upgrade to version 3), filled from the jobs already held.
-QStringList SummarySchemaStatements(bool sqlite);
+// The statements of the schema upgrade to `version` that create the summary tables that version
+// adds, filled from the jobs already held, with their indexes, and put the triggers over every
+// summary table of that version in place of the previous ones; empty when it adds none.
+QStringList SummarySchemaStatements(bool sqlite, int version);
+
+// The summary tables, finest first.
+QStringList SummaryTableNames();
 
 // Recomputes every summary row from the jobs, in one transaction.
 DataResult RebuildSummaries(DataConnection &connection);

@@ -176,6 +176,14 @@ public:
             throwOutOfRange(row, field);
         return m_rows[size_t(row)].values.at(field);
     }
+    // A whole row's values, shared until changed: a copy that is appended elsewhere unchanged
+    // costs no allocation.
+    const QVariantList &RowValues(int row) const
+    {
+        if (row < 0 || row >= int(m_rows.size()))
+            throwOutOfRange(row, 0);
+        return m_rows[size_t(row)].values;
+    }
 
     // Appends a row (Null where not given) and makes it current; Update ends the edit.
     void AddNew();

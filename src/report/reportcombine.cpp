@@ -18,6 +18,13 @@ const QString UserKeyField = QStringLiteral("UserKey");
 const QString PrinterKeyField = QStringLiteral("PrinterKey");
 const QString TotalPagesField = QStringLiteral("TotalPages");
 
+// Whether a field names one user (printer): its key or its number.
+bool namesOne(const QString &field, const QString &key, const QString &id)
+{
+    return field.compare(key, Qt::CaseInsensitive) == 0
+        || field.compare(id, Qt::CaseInsensitive) == 0;
+}
+
 // One row per user (kind 0) and printer (kind 1) the analysis lists, keyed by the folded key
 // the program looks rows up with: whether its rows count, the key of the group its rows join
 // (only while groups are used) and, for printers, the estimated rates as currency units.
@@ -87,6 +94,8 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
     const QString userGroup = QStringLiteral("kv6_u.group_key");
     const QString printerGroup = QStringLiteral("kv6_r.group_key");
     bool minOrMax = false;
+    // Whether merged rows stay apart per user (printer) anyway.
+    bool perUser = false, perPrinter = false;
 
     // What a merged row must share, and how each combined field merges.
     QStringList partition;
@@ -117,6 +126,11 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
             // merge in the program too; a rate depends on more than the key.
             if (rateReplace)
                 return {};
+            // A key merges the rows of a group's members only when some are grouped.
+            perUser |= namesOne(name, UserKeyField, QStringLiteral("UserId"))
+                && !(hasUser && shape.groupedUsers);
+            perPrinter |= namesOne(name, PrinterKeyField, QStringLiteral("PrinterId"))
+                && !(hasPrinter && shape.groupedPrinters);
             if (name.compare(UserKeyField, Qt::CaseInsensitive) == 0 && hasUser)
                 partition << QStringLiteral("COALESCE(%1, %2)").arg(userGroup, rowField(name));
             else if (name.compare(PrinterKeyField, Qt::CaseInsensitive) == 0 && hasPrinter)
@@ -134,7 +148,10 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
             const int by = fields.FieldIndex(col.ActionParam());
             if (by < 0)
                 return {};
-            partition << rowField(fields.FieldAt(by).name);
+            const QString byName = fields.FieldAt(by).name;
+            perUser |= namesOne(byName, UserKeyField, QStringLiteral("UserId"));
+            perPrinter |= namesOne(byName, PrinterKeyField, QStringLiteral("PrinterId"));
+            partition << rowField(byName);
             continue;
         }
         const bool aggregated = action == clsReportCol::ActionSum
@@ -185,6 +202,14 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
             = cast.isEmpty() ? call : QStringLiteral("CAST(%1 AS %2)").arg(call, cast);
         merged.insert(field, expression);
     }
+
+    // When nothing is left out and merged rows stay apart per user and per printer (as far as
+    // the query has them), rows merge only where the query returns several for one user and
+    // printer; the catalogue's queries that do (per day, per hour) keep the day apart too.
+    // Merging there costs the database a sort and shrinks nothing.
+    if (!shape.leftOut && (perUser || fields.FieldIndex(UserKeyField) < 0)
+        && (perPrinter || fields.FieldIndex(PrinterKeyField) < 0) && (perUser || perPrinter))
+        return {};
 
     // SQLite takes a group's other columns from the row of its one MIN(): the first row. A
     // column that combines by its minimum or maximum would be a second one.
@@ -370,10 +395,14 @@ RecordsetPtr RunCombinedInDatabase(DataConnection &connection, const QString &sq
     shape.typeCasts = server;
     shape.groupedRows = !server;
     // Items left in and on their own change nothing: their rows need not be looked up.
-    shape.users = shape.printers = false;
-    for (const ItemRow &item : std::as_const(items))
+    shape.users = shape.printers = shape.groupedUsers = shape.groupedPrinters = shape.leftOut
+        = false;
+    for (const ItemRow &item : std::as_const(items)) {
         (item.kind == 0 ? shape.users : shape.printers)
             |= !item.included || !item.groupKey.isEmpty();
+        (item.kind == 0 ? shape.groupedUsers : shape.groupedPrinters) |= !item.groupKey.isEmpty();
+        shape.leftOut |= !item.included;
+    }
     const QString combining = CombiningQuery(sql, *fields, settings, shape);
     // Rows of items that are not listed are looked up as left in and on their own.
     items.removeIf([&](const ItemRow &item) {

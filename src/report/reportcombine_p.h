@@ -31,6 +31,10 @@ struct CombiningShape
     // Look the rows' users (printers) up: some are left out or grouped.
     bool users = true;
     bool printers = true;
+    // Some users (printers) are in groups; some item of either is left out.
+    bool groupedUsers = true;
+    bool groupedPrinters = true;
+    bool leftOut = true;
     // Set by CombiningQuery: the printers' rates take part.
     bool rates = false;
 };

@@ -15,6 +15,8 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
+#include <QScopeGuard>
 
 #include <cmath>
 
@@ -267,18 +269,35 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
     const int rows = table->RecordCount();
     out->Reserve(rows);
 
-    const auto lookUp = [&](const infGroupManager *manager, const QVariant &key, GroupItemPtr *item,
-                            GroupItemPtr *group, bool *include) {
+    // Rows repeat a few thousand users and printers: each key is looked up once.
+    struct Found
+    {
+        GroupItemPtr item, group;
+        bool include = true;
+    };
+    QHash<QString, Found> seen[2];
+    const auto lookUp = [&](int kind, const infGroupManager *manager, const QVariant &key,
+                            GroupItemPtr *item, GroupItemPtr *group, bool *include) {
         if (!manager)
             return;
-        GroupItemPtr found, itsGroup;
-        manager->GetItemAndGroup(key, &found, &itsGroup);
-        if (!found)
+        const QString text = key.toString();
+        auto at = seen[kind].constFind(text);
+        if (at == seen[kind].cend()) {
+            Found f;
+            GroupItemPtr itsGroup;
+            manager->GetItemAndGroup(key, &f.item, &itsGroup);
+            if (f.item) {
+                f.include = m_settings.useFilters ? f.item->Include() : true;
+                if (m_settings.useGroups && itsGroup && itsGroup != manager->Ungrouped())
+                    f.group = itsGroup;
+            }
+            at = seen[kind].insert(text, f);
+        }
+        if (!at->item)
             return;
-        *item = found;
-        *include = m_settings.useFilters ? found->Include() : true;
-        if (m_settings.useGroups && itsGroup && itsGroup != manager->Ungrouped())
-            *group = itsGroup;
+        *item = at->item;
+        *include = at->include;
+        *group = at->group;
     };
 
     for (int r = 0; r < rows; ++r) {
@@ -287,22 +306,25 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         bool include = true;
         GroupItemPtr user, userGroup, printer, printerGroup;
         if (userField >= 0)
-            lookUp(users, table->ValueAt(r, userField), &user, &userGroup, &include);
+            lookUp(0, users, table->ValueAt(r, userField), &user, &userGroup, &include);
         if (include && printerField >= 0)
-            lookUp(printers, table->ValueAt(r, printerField), &printer, &printerGroup, &include);
+            lookUp(1, printers, table->ValueAt(r, printerField), &printer, &printerGroup, &include);
         if (!include)
             continue;
 
-        QVariantList values;
-        values.reserve(table->FieldCount());
-        for (int f = 0; f < table->FieldCount(); ++f)
-            values.append(table->ValueAt(r, f));
+        // Shared with the query's row until a value changes.
+        QVariantList values = table->RowValues(r);
 
         const clsPrinter *printerItem
             = printer && printerList ? dynamic_cast<const clsPrinter *>(printer.get()) : nullptr;
         for (const Listed &l : std::as_const(listed)) {
             const clsReportCol &col = *l.column;
-            QVariant &value = values[l.field];
+            QVariant value = values.at(l.field);
+            // Written back only when changed: the row stays shared otherwise.
+            const auto writeBack = qScopeGuard([&] {
+                if (!(value == values.at(l.field)) || value.typeId() != values.at(l.field).typeId())
+                    values[l.field] = value;
+            });
             if (m_settings.useGroups) {
                 if (l.field == userField && userGroup)
                     value = userGroup->Key();
@@ -435,7 +457,6 @@ RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
 
     RecordsetPtr out = table->CloneStructure();
     const int rows = table->RecordCount();
-    const int fields = table->FieldCount();
     QVariantList current;
     for (int r = 0; r < rows; ++r) {
         if (r % 50 == 0)
@@ -452,10 +473,7 @@ RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
         if (startsNew) {
             if (!current.isEmpty())
                 out->AppendRow(std::move(current));
-            current.clear();
-            current.reserve(fields);
-            for (int f = 0; f < fields; ++f)
-                current.append(table->ValueAt(r, f));
+            current = table->RowValues(r);
             continue;
         }
         for (const Listed &l : std::as_const(listed)) {

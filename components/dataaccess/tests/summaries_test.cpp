@@ -37,27 +37,36 @@ protected:
     void expectExact(const char *when)
     {
         SCOPED_TRACE(when);
-        const QString day = isSQLite() ? QStringLiteral("substr(job_time, 1, 10)")
-                                       : QStringLiteral("CAST(job_time AS DATE)");
         const QString hour = isSQLite()
             ? QStringLiteral("CAST(substr(job_time, 12, 2) AS INTEGER)")
             : QStringLiteral("CAST(EXTRACT(HOUR FROM job_time) AS INTEGER)");
-        const QStringList fromJobs = rows(
-            QStringLiteral("SELECT company_id, %1, user_id, printer_id, COUNT(*), SUM(pages), "
-                           "SUM(color_pages), SUM(CASE WHEN duplex THEN pages ELSE 0 END), "
-                           "MIN(pages), MAX(pages), MIN(job_time), MAX(job_time) FROM print_jobs "
-                           "WHERE job_status = 0 GROUP BY company_id, %1, user_id, printer_id "
-                           "ORDER BY 1, 2, 3, 4")
-                .arg(day));
-        // On SQLite an expression reads back typed by its values, as the job side's does.
-        const QString typed = isSQLite() ? QStringLiteral("'' || ") : QString();
-        const QStringList summary = rows(
-            QStringLiteral("SELECT company_id, %1job_day, user_id, printer_id, jobs, pages, "
-                           "color_pages, duplex_pages, smallest_job, largest_job, %1first_job, "
-                           "%1last_job FROM print_job_days ORDER BY 1, 2, 3, 4")
-                .arg(typed));
-        ASSERT_FALSE(fromJobs.isEmpty());
-        EXPECT_EQ(summary, fromJobs);
+        // The day and the month tables hold the same columns at their own grain.
+        const struct
+        {
+            const char *table, *period, *sqlite, *server;
+        } grains[] = {
+            { "print_job_days", "job_day", "substr(job_time, 1, 10)", "CAST(job_time AS DATE)" },
+            { "print_job_months", "job_month", "substr(job_time, 1, 8) || '01'",
+                "CAST(date_trunc('month', job_time) AS DATE)" },
+        };
+        for (const auto &g : grains) {
+            const QStringList fromJobs
+                = rows(QStringLiteral(
+                    "SELECT company_id, %1, user_id, printer_id, COUNT(*), SUM(pages), "
+                    "SUM(color_pages), SUM(CASE WHEN duplex THEN pages ELSE 0 END), MIN(pages), "
+                    "MAX(pages), MIN(job_time), MAX(job_time) FROM print_jobs WHERE job_status = "
+                    "0 GROUP BY company_id, %1, user_id, printer_id ORDER BY 1, 2, 3, 4")
+                           .arg(QLatin1String(isSQLite() ? g.sqlite : g.server)));
+            // On SQLite an expression reads back typed by its values, as the job side's does.
+            const QString typed = isSQLite() ? QStringLiteral("'' || ") : QString();
+            const QStringList summary = rows(
+                QStringLiteral("SELECT company_id, %1%2, user_id, printer_id, jobs, pages, "
+                               "color_pages, duplex_pages, smallest_job, largest_job, %1first_job, "
+                               "%1last_job FROM %3 ORDER BY 1, 2, 3, 4")
+                    .arg(typed, QLatin1String(g.period), QLatin1String(g.table)));
+            ASSERT_FALSE(fromJobs.isEmpty());
+            EXPECT_EQ(summary, fromJobs) << g.table;
+        }
         EXPECT_EQ(rows(QStringLiteral("SELECT %1, SUM(jobs), SUM(pages) FROM print_job_hours "
                                       "GROUP BY job_hour ORDER BY 1")
                            .arg(QStringLiteral("job_hour"))),
@@ -117,10 +126,11 @@ TEST_P(Summaries, StayEqualToTheJobsThroughLoadsAndEveryKindOfChange)
     exec(insertJob(++id, "2026-03-29 12:00:00", 500, 0, false, 2));
     expectExact("after single inserts");
 
-    // Updates that move a job over midnight, to another printer and hour, that make it the
-    // day's largest or smallest, that stop and start counting it; a delete of a day's largest.
+    // Updates that move a job over midnight into the next month, to another printer and hour,
+    // that make it the day's largest or smallest, that stop and start counting it; a delete of a
+    // day's largest.
     exec(QStringLiteral(
-        "UPDATE print_jobs SET job_time = '2026-03-30 00:00:00' WHERE job_id = 900003"));
+        "UPDATE print_jobs SET job_time = '2026-04-01 00:00:00' WHERE job_id = 900003"));
     exec(QStringLiteral("UPDATE print_jobs SET printer_id = printer_id + 1, job_time = "
                         "'2026-03-29 05:00:00' WHERE job_id = 900002"));
     exec(QStringLiteral("UPDATE print_jobs SET pages = 900 WHERE job_id = 900001"));
@@ -187,32 +197,41 @@ TEST_P(Summaries, TheCheckNamesARowWrittenBehindTheTriggersBack)
     o.days = 10;
     o.lastDay = QDate(2026, 6, 30);
     ASSERT_FALSE(GenerateDemoData(*connection, o));
-    exec(QStringLiteral("UPDATE print_job_days SET largest_job = largest_job + 1 WHERE job_day = "
-                        "(SELECT MIN(job_day) FROM print_job_days) AND user_id = (SELECT "
-                        "MIN(user_id) FROM print_job_days WHERE job_day = (SELECT MIN(job_day) "
-                        "FROM print_job_days))"));
-    exec(QStringLiteral(
-        "DELETE FROM print_job_hours WHERE job_day = (SELECT MAX(job_day) FROM "
-        "print_job_hours) AND job_hour = (SELECT MAX(job_hour) FROM "
-        "print_job_hours WHERE job_day = (SELECT MAX(job_day) FROM print_job_hours))"));
+    // A figure changed, a row missing, a cost off: each named by its table and key.
+    const struct
+    {
+        const char *plant, *row, *what;
+    } plants[] = {
+        { "UPDATE print_job_days SET largest_job = largest_job + 1 WHERE job_day = (SELECT "
+          "MIN(job_day) FROM print_job_days) AND user_id = (SELECT MIN(user_id) FROM "
+          "print_job_days WHERE job_day = (SELECT MIN(job_day) FROM print_job_days))",
+            "print_job_days (company_id 1, job_day 2026-06-21", "largest_job " },
+        { "DELETE FROM print_job_hours WHERE job_day = (SELECT MAX(job_day) FROM print_job_hours) "
+          "AND job_hour = (SELECT MAX(job_hour) FROM print_job_hours WHERE job_day = (SELECT "
+          "MAX(job_day) FROM print_job_hours))",
+            "print_job_hours (company_id 1, job_day 2026-06-30", "jobs missing in the summary" },
+        { "UPDATE print_job_months SET bw_cost = bw_cost + 1 WHERE user_id = (SELECT MIN(user_id) "
+          "FROM print_job_months)",
+            "print_job_months (company_id 1, job_month 2026-06-01", "bw_cost " },
+    };
+    for (const auto &p : plants)
+        exec(QLatin1String(p.plant));
     QStringList differences;
     ASSERT_FALSE(CheckSummaries(*connection, differences));
-    ASSERT_GE(differences.size(), 2) << differences.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(differences.first().startsWith(
-        QLatin1String("print_job_days (company_id 1, job_day 2026-06-21")))
-        << differences.first().toStdString();
-    EXPECT_TRUE(differences.first().contains(QLatin1String("largest_job ")));
-    EXPECT_TRUE(differences.last().startsWith(
-        QLatin1String("print_job_hours (company_id 1, job_day 2026-06-30")))
-        << differences.last().toStdString();
-    EXPECT_TRUE(differences.last().contains(QLatin1String("jobs missing in the summary")));
+    for (const auto &p : plants) {
+        const QStringList found = differences.filter(QLatin1String(p.row));
+        ASSERT_FALSE(found.isEmpty()) << p.row << "\n"
+                                      << differences.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(found.first().contains(QLatin1String(p.what))) << found.first().toStdString();
+    }
 
     // A server empties a table without touching its rows; the summaries go with it.
     if (!isSQLite()) {
         ASSERT_FALSE(RebuildSummaries(*connection));
         exec(QStringLiteral("TRUNCATE print_jobs"));
         EXPECT_TRUE(rows(QStringLiteral("SELECT job_day FROM print_job_days UNION ALL SELECT "
-                                        "job_day FROM print_job_hours"))
+                                        "job_day FROM print_job_hours UNION ALL SELECT "
+                                        "job_month FROM print_job_months"))
                         .isEmpty());
     }
 }
