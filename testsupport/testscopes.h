@@ -4,9 +4,11 @@
 
 #include "base/clsregistry.h"
 #include "base/langstrings.h"
+#include "base/paths.h"
 #include "base/startupvalues.h"
 #include "testenv.h"
 
+#include <QDir>
 #include <QLocale>
 
 #include <csignal>
@@ -115,6 +117,15 @@ private:
 inline QByteArray stagedHelper()
 {
     return (stageDir() + QStringLiteral("/common/kv6elvte")).toLocal8Bit();
+}
+
+// Pieces of a proposal or report build left in the temporary folder, joined for a message.
+inline QString buildLeftovers()
+{
+    return QDir(kv6::TempFolder())
+        .entryList({ QStringLiteral("kv6prp*"), QStringLiteral("*.rtt") },
+            QDir::AllEntries | QDir::NoDotAndDotDot)
+        .join(QLatin1Char(' '));
 }
 
 // A value under the machine root; invalid when it is not there.

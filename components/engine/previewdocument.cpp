@@ -174,7 +174,11 @@ void PreviewDocument::addItem(int page, DisplayItem &&item)
 
 void PreviewDocument::addOverlay(int page, const DisplayItem &item)
 {
+    // Finished pages get their numbers this way: one that was packed stays so.
+    const bool packed = m_packedAs.at(page - 1) != 0;
     this->page(page).overlay.append(item);
+    if (packed)
+        pack(page);
 }
 
 void PreviewDocument::drawOverlayText(int page, double x, double y, const QString &text)
@@ -356,7 +360,7 @@ void PreviewDocument::paintPage(QPainter *painter, int page, const QRectF &targe
 
 QImage PreviewDocument::renderPage(int page, double dpi) const
 {
-    const QSizeF tw = m_pages.at(page - 1).size;
+    const QSizeF tw = sizeOfPage(page);
     const QSize px(std::max(1, int(std::lround(tw.width() * dpi / TwipsPerInch))),
         std::max(1, int(std::lround(tw.height() * dpi / TwipsPerInch))));
     QImage img(px, QImage::Format_RGB32);
@@ -783,7 +787,7 @@ bool PdfStream::add(const PreviewDocument &document, QString *error)
         return false;
     }
     for (int p = 1; p <= document.pageCount(); ++p) {
-        const QPageLayout layout = pdfPageLayout(document.page(p).size);
+        const QPageLayout layout = pdfPageLayout(document.sizeOfPage(p));
         if (!d->writer) {
             d->writer = std::make_unique<QPdfWriter>(&d->file);
             d->writer->setResolution(1200);

@@ -112,6 +112,8 @@ public:
     // the next read of another packed page. Taken for changing, it stays unpacked.
     const Page &page(int number) const;
     Page &page(int number);
+    // The page's size in twips, without unpacking it.
+    QSizeF sizeOfPage(int number) const { return m_pages.at(number - 1).size; }
     // Keeps a finished page compactly, a fraction of its display list's memory; it is unpacked
     // only to be drawn or read. Rendered and loaded documents keep all their pages so.
     void pack(int number);

@@ -111,7 +111,7 @@ void PreviewWidget::relayout()
     const double k = pixelsPerTwip();
     int width = 0, y = Gap;
     for (int p = 1; p <= pageCount(); ++p) {
-        const QSizeF s = m_document->page(p).size;
+        const QSizeF s = m_document->sizeOfPage(p);
         const QSize px(std::max(1, int(std::lround(s.width() * k))),
             std::max(1, int(std::lround(s.height() * k))));
         m_pageRects.append(QRect(QPoint(0, y), px));
@@ -133,7 +133,7 @@ void PreviewWidget::applyFit()
     // no sideways scrolling.
     QSizeF page;
     for (int p = 1; p <= m_document->pageCount(); ++p)
-        page = page.expandedTo(m_document->page(p).size);
+        page = page.expandedTo(m_document->sizeOfPage(p));
     const double perTwip = logicalDpiX() / TwipsPerInch;
     // The viewport narrows when the fit brings a scroll bar; the resize that follows fits again.
     const double availW = viewport()->width() - 2 * Gap;

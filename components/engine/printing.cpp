@@ -25,7 +25,7 @@ void preparePrinter(QPrinter &printer, const PreviewDocument &document)
     printer.setFullPage(true);
     if (document.isEmpty())
         return;
-    const QSizeF first = document.page(1).size;
+    const QSizeF first = document.sizeOfPage(1);
     printer.setPageSize(paperOf(first));
     printer.setPageOrientation(orientationOf(first));
     printer.setFromTo(1, document.pageCount());
@@ -44,19 +44,19 @@ bool printDocument(
     from = std::clamp(from, 1, document.pageCount());
     to = std::clamp(to, from, document.pageCount());
     printer.setFullPage(true);
-    printer.setPageOrientation(orientationOf(document.page(from).size));
+    printer.setPageOrientation(orientationOf(document.sizeOfPage(from)));
     QPainter painter;
     if (!painter.begin(&printer))
         return fail(QStringLiteral("The printer %1 cannot be opened.").arg(printer.printerName()));
     for (int p = from; p <= to; ++p) {
         if (p > from) {
             // Orientation changes take effect on the next sheet.
-            printer.setPageOrientation(orientationOf(document.page(p).size));
+            printer.setPageOrientation(orientationOf(document.sizeOfPage(p)));
             if (!printer.newPage())
                 return fail(QStringLiteral("The printer stopped at page %1.").arg(p));
         }
         const QRectF sheet = printer.pageLayout().fullRectPixels(printer.resolution());
-        const QSizeF twips = document.page(p).size;
+        const QSizeF twips = document.sizeOfPage(p);
         // The page at its real size, reduced only to fit a smaller sheet.
         QSizeF size = twips / TwipsPerInch * printer.resolution();
         if (size.width() > sheet.width() || size.height() > sheet.height())

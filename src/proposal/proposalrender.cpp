@@ -303,7 +303,7 @@ void clsProposalRender::setNumberStyle(PreviewDocument &document) const
 void clsProposalRender::numberPage(PreviewDocument &document, int page, int number, int count)
 {
     const QString text = GetLangString(821, QString::number(number), QString::number(count));
-    const QSizeF size = document.page(page).size;
+    const QSizeF size = document.sizeOfPage(page);
     const double x = size.width() - document.margins().right() - document.textWidth(text);
     const double y = size.height() - document.margins().bottom() - NumberAboveMargin;
     document.drawOverlayText(page, x, y, text);

@@ -23,14 +23,6 @@ namespace kv6 {
 
 namespace {
 
-template<typename W>
-W *named(W *widget, const char *name, const QString &accessible)
-{
-    widget->setObjectName(QLatin1String(name));
-    SetAccessibleCaption(widget, accessible);
-    return widget;
-}
-
 QDialogButtonBox *buttons(QDialog *dialog, QPushButton *ok, QPushButton *cancel)
 {
     auto *box = new QDialogButtonBox(dialog);
@@ -50,15 +42,17 @@ frmGroup::frmGroup(QWidget *parent)
     setObjectName(QStringLiteral("frmGroup"));
     setWindowTitle(GetLangString(365));
     setAccessibleName(windowTitle());
-    m_lblCaption = named(new QLabel(GetLangString(54), this), "lblCaption", GetLangString(54));
+    m_lblCaption
+        = NameControl(new QLabel(GetLangString(54), this), "lblCaption", GetLangString(54));
     m_lblCaption->setWordWrap(true);
-    m_optNew = named(new QRadioButton(GetLangString(50), this), "optNew", GetLangString(50));
+    m_optNew = NameControl(new QRadioButton(GetLangString(50), this), "optNew", GetLangString(50));
     m_optExisting
-        = named(new QRadioButton(GetLangString(51), this), "optExisting", GetLangString(51));
-    m_txtNewName = named(new QLineEdit(this), "txtNewName", GetLangString(52));
-    m_cmbGroups = named(new QComboBox(this), "cmbGroups", GetLangString(53));
-    m_cmdOK = named(new QPushButton(GetLangString(55), this), "cmdOK", GetLangString(55));
-    m_cmdClose = named(new QPushButton(GetLangString(56), this), "cmdClose", GetLangString(56));
+        = NameControl(new QRadioButton(GetLangString(51), this), "optExisting", GetLangString(51));
+    m_txtNewName = NameControl(new QLineEdit(this), "txtNewName", GetLangString(52));
+    m_cmbGroups = NameControl(new QComboBox(this), "cmbGroups", GetLangString(53));
+    m_cmdOK = NameControl(new QPushButton(GetLangString(55), this), "cmdOK", GetLangString(55));
+    m_cmdClose
+        = NameControl(new QPushButton(GetLangString(56), this), "cmdClose", GetLangString(56));
     auto *lblName = new QLabel(GetLangString(52), this);
     lblName->setBuddy(m_txtNewName);
     auto *lblGroups = new QLabel(GetLangString(53), this);
@@ -141,18 +135,20 @@ frmEditPrinters::frmEditPrinters(QWidget *parent)
     setObjectName(QStringLiteral("frmEditPrinters"));
     setWindowTitle(GetLangString(366));
     setAccessibleName(windowTitle());
-    m_lblCaption = named(new QLabel(GetLangString(4), this), "lblCaption", GetLangString(4));
+    m_lblCaption = NameControl(new QLabel(GetLangString(4), this), "lblCaption", GetLangString(4));
     m_lblCaption->setWordWrap(true);
-    m_chkInclude = named(new QCheckBox(GetLangString(1), this), "chkInclude", GetLangString(1));
+    m_chkInclude
+        = NameControl(new QCheckBox(GetLangString(1), this), "chkInclude", GetLangString(1));
     m_chkInclude->setTristate(true);
-    m_txtEstBW = named(new QLineEdit(this), "txtEstBW", GetLangString(2));
-    m_txtEstColor = named(new QLineEdit(this), "txtEstColor", GetLangString(3));
+    m_txtEstBW = NameControl(new QLineEdit(this), "txtEstBW", GetLangString(2));
+    m_txtEstColor = NameControl(new QLineEdit(this), "txtEstColor", GetLangString(3));
     for (QLineEdit *box : { m_txtEstBW, m_txtEstColor }) {
         box->setAlignment(Qt::AlignRight);
         box->installEventFilter(this);
     }
-    m_cmdOK = named(new QPushButton(GetLangString(5), this), "cmdOK", GetLangString(5));
-    m_cmdCancel = named(new QPushButton(GetLangString(6), this), "cmdCancel", GetLangString(6));
+    m_cmdOK = NameControl(new QPushButton(GetLangString(5), this), "cmdOK", GetLangString(5));
+    m_cmdCancel
+        = NameControl(new QPushButton(GetLangString(6), this), "cmdCancel", GetLangString(6));
     auto *form = new QFormLayout;
     form->addRow(m_chkInclude);
     form->addRow(GetLangString(2), m_txtEstBW);

@@ -106,10 +106,7 @@ private:
 template<typename W>
 W *named(W *widget, const char *name, int caption = 0)
 {
-    widget->setObjectName(QLatin1String(name));
-    if (caption)
-        SetAccessibleCaption(widget, GetLangString(caption));
-    return widget;
+    return NameControl(widget, name, caption ? GetLangString(caption) : QString());
 }
 
 QPushButton *button(QWidget *parent, const char *name, int caption)

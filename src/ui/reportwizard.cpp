@@ -54,21 +54,10 @@ bool readEstCostDefault()
     return reg.GetValueOrDefault(EstCostValue, 0, error).toInt() != 0;
 }
 
-QLabel *caption(QWidget *parent, int text, const char *name)
-{
-    auto *label = new QLabel(GetLangString(text), parent);
-    label->setObjectName(QLatin1String(name));
-    SetAccessibleCaption(label, label->text());
-    return label;
-}
-
-template<typename W>
+template<typename W = QLabel>
 W *captioned(QWidget *parent, int text, const char *name)
 {
-    auto *w = new W(GetLangString(text), parent);
-    w->setObjectName(QLatin1String(name));
-    SetAccessibleCaption(w, w->text());
-    return w;
+    return NameControl(new W(GetLangString(text), parent), name, GetLangString(text));
 }
 
 QVariant storedNumber(double n)
@@ -88,12 +77,12 @@ frmReportWizard::frmReportWizard(QWidget *parent)
     setWindowTitle(GetLangString(400));
     setAccessibleName(windowTitle());
 
-    lblMajorHeading = caption(this, 424, "lblMajorHeading");
+    lblMajorHeading = captioned(this, 424, "lblMajorHeading");
     QFont big = lblMajorHeading->font();
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.3);
     lblMajorHeading->setFont(big);
-    lblMinorHeading = caption(this, 440, "lblMinorHeading");
+    lblMinorHeading = captioned(this, 440, "lblMinorHeading");
     // The headings change with the mode and the page; without a fixed name a screen reader
     // reads their text as it is.
     lblMajorHeading->setAccessibleName(QString());
@@ -154,7 +143,7 @@ QWidget *frmReportWizard::buildReportPage()
     txtDescription->setObjectName(QStringLiteral("txtDescription"));
     txtDescription->setReadOnly(true);
     txtDescription->setMaximumHeight(110);
-    QLabel *label = caption(page, 410, "lblCaption");
+    QLabel *label = captioned(page, 410, "lblCaption");
     label->setBuddy(treReports);
     SetAccessibleCaption(treReports, label->text());
     SetAccessibleCaption(txtDescription, GetLangString(406));
@@ -175,7 +164,7 @@ QWidget *frmReportWizard::buildOptionsPage()
 {
     auto *page = new QWidget;
     auto *form = new QGridLayout;
-    QLabel *title = caption(page, 420, "lblTitle");
+    QLabel *title = captioned(page, 420, "lblTitle");
     txtTitle = new QLineEdit(page);
     txtTitle->setObjectName(QStringLiteral("txtTitle"));
     txtSubTitle = new QLineEdit(page);
@@ -183,7 +172,7 @@ QWidget *frmReportWizard::buildOptionsPage()
     title->setBuddy(txtTitle);
     SetAccessibleCaption(txtTitle, title->text());
     SetAccessibleCaption(txtSubTitle, title->text());
-    QLabel *decimals = caption(page, 422, "lblDecimals");
+    QLabel *decimals = captioned(page, 422, "lblDecimals");
     txtDecimals = new QLineEdit(page);
     txtDecimals->setObjectName(QStringLiteral("txtDecimals"));
     txtDecimals->setMaximumWidth(60);
@@ -201,7 +190,7 @@ QWidget *frmReportWizard::buildOptionsPage()
     m_paramGrid = new QGridLayout(fraParameters);
     m_paramGrid->setColumnStretch(1, 1);
 
-    lblSorting = caption(page, 416, "lblSorting");
+    lblSorting = captioned(page, 416, "lblSorting");
     cmbSorting = new QComboBox(page);
     cmbSorting->setObjectName(QStringLiteral("cmbSorting"));
     lblSorting->setBuddy(cmbSorting);
@@ -222,7 +211,7 @@ QWidget *frmReportWizard::buildOptionsPage()
     chkEstCosts = captioned<QCheckBox>(page, 417, "chkEstCosts");
 
     auto *layout = new QVBoxLayout(page);
-    layout->addWidget(caption(page, 411, "lblCaption"));
+    layout->addWidget(captioned(page, 411, "lblCaption"));
     layout->addLayout(form);
     layout->addWidget(fraParameters);
     layout->addLayout(sort);
@@ -244,7 +233,7 @@ QWidget *frmReportWizard::buildGroupPage(Page which)
     auto *list = new QListWidget(page);
     list->setObjectName(
         users ? QStringLiteral("lstUserGroups") : QStringLiteral("lstPrinterGroups"));
-    QLabel *label = caption(page, users ? 412 : 413, "lblCaption");
+    QLabel *label = captioned(page, users ? 412 : 413, "lblCaption");
     SetAccessibleCaption(list, label->text());
     auto *layout = new QVBoxLayout(page);
     layout->addWidget(label);

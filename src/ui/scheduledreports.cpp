@@ -24,10 +24,7 @@ namespace {
 
 QPushButton *button(QDialogButtonBox *box, const char *name, const QString &caption)
 {
-    QPushButton *b = box->addButton(caption, QDialogButtonBox::ActionRole);
-    b->setObjectName(QLatin1String(name));
-    SetAccessibleCaption(b, caption);
-    return b;
+    return NameControl(box->addButton(caption, QDialogButtonBox::ActionRole), name, caption);
 }
 
 QString when(const QDateTime &time)

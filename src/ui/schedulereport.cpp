@@ -34,15 +34,6 @@ namespace kv6 {
 
 namespace {
 
-template<typename W>
-W *control(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *w = new W(parent);
-    w->setObjectName(QLatin1String(name));
-    SetAccessibleCaption(w, caption);
-    return w;
-}
-
 QLabel *caption(QWidget *parent, int index, int stringId)
 {
     auto *l = new QLabel(GetLangString(stringId), parent);
@@ -69,14 +60,14 @@ frmScheduleReport::frmScheduleReport(QWidget *parent)
     setObjectName(QStringLiteral("frmScheduleReport"));
     setWindowTitle(GetLangString(600));
 
-    fraScheduling = control<QGroupBox>(this, "fraScheduling", GetLangString(608));
+    fraScheduling = NameControl(new QGroupBox(this), "fraScheduling", GetLangString(608));
     fraScheduling->setTitle(GetLangString(608));
-    txtName = control<QLineEdit>(fraScheduling, "txtName", GetLangString(612));
-    cmbFrequency = control<QComboBox>(fraScheduling, "cmbFrequency", GetLangString(611));
+    txtName = NameControl(new QLineEdit(fraScheduling), "txtName", GetLangString(612));
+    cmbFrequency = NameControl(new QComboBox(fraScheduling), "cmbFrequency", GetLangString(611));
     lblOnDay = new QLabel(GetLangString(610), fraScheduling);
     lblOnDay->setObjectName(QStringLiteral("lblOnDay"));
-    cmbDay = control<QComboBox>(fraScheduling, "cmbDay", GetLangString(610));
-    dtpTime = control<QTimeEdit>(fraScheduling, "dtpTime", GetLangString(609));
+    cmbDay = NameControl(new QComboBox(fraScheduling), "cmbDay", GetLangString(610));
+    dtpTime = NameControl(new QTimeEdit(fraScheduling), "dtpTime", GetLangString(609));
     dtpTime->setDisplayFormat(QStringLiteral("HH:mm"));
     dtpTime->setTime(QTime(0, 0));
     auto *scheduling = new QFormLayout(fraScheduling);
@@ -85,12 +76,12 @@ frmScheduleReport::frmScheduleReport(QWidget *parent)
     scheduling->addRow(lblOnDay, cmbDay);
     scheduling->addRow(caption(fraScheduling, 2, 609), dtpTime);
 
-    fraEmail = control<QGroupBox>(this, "fraEmail", GetLangString(603));
+    fraEmail = NameControl(new QGroupBox(this), "fraEmail", GetLangString(603));
     fraEmail->setTitle(GetLangString(603));
-    txtFrom = control<QLineEdit>(fraEmail, "txtFrom", GetLangString(607));
-    txtTo = control<QLineEdit>(fraEmail, "txtTo", GetLangString(606));
-    txtSubject = control<QLineEdit>(fraEmail, "txtSubject", GetLangString(605));
-    txtMesg = control<QPlainTextEdit>(fraEmail, "txtMesg", GetLangString(604));
+    txtFrom = NameControl(new QLineEdit(fraEmail), "txtFrom", GetLangString(607));
+    txtTo = NameControl(new QLineEdit(fraEmail), "txtTo", GetLangString(606));
+    txtSubject = NameControl(new QLineEdit(fraEmail), "txtSubject", GetLangString(605));
+    txtMesg = NameControl(new QPlainTextEdit(fraEmail), "txtMesg", GetLangString(604));
     auto *mail = new QFormLayout(fraEmail);
     mail->addRow(caption(fraEmail, 3, 607), txtFrom);
     mail->addRow(caption(fraEmail, 4, 606), txtTo);

@@ -56,10 +56,7 @@ bool readSavedHead(const QString &path, bool report, QString &name, QString &des
 QPushButton *button(
     QDialogButtonBox *box, int caption, QDialogButtonBox::ButtonRole role, const char *name)
 {
-    QPushButton *b = box->addButton(GetLangString(caption), role);
-    b->setObjectName(QLatin1String(name));
-    SetAccessibleCaption(b, b->text());
-    return b;
+    return NameControl(box->addButton(GetLangString(caption), role), name, GetLangString(caption));
 }
 
 } // namespace

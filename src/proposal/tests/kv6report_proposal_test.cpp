@@ -1,11 +1,10 @@
 // kv6report --proposal run as a process over a demo history on both engines, the way cron runs
 // it: the document, its exit codes, and nothing left in the temporary folder.
 
-#include "base/paths.h"
 #include "enginetest.h"
+#include "testscopes.h"
 #include "toolrun.h"
 
-#include <QDir>
 #include <QFile>
 
 namespace {
@@ -44,12 +43,6 @@ protected:
         return kv6test::runStagedTool(QStringLiteral("kv6report"),
             QStringList { QStringLiteral("--db"), source.toUrl(true) } + args);
     }
-    QStringList leftOver() const
-    {
-        return QDir(kv6::TempFolder())
-            .entryList({ QStringLiteral("kv6prp-*"), QStringLiteral("*.rtt") },
-                QDir::AllEntries | QDir::NoDotAndDotDot);
-    }
 
     QString prp = env.path(QStringLiteral("spring.prp"));
 };
@@ -78,7 +71,7 @@ TEST_P(Kv6reportProposal, WritesOneNumberedDocumentInEveryFormat)
         EXPECT_TRUE(bytes.contains("Printing in the Spring") && bytes.contains("Model Volumes"))
             << ext;
     }
-    EXPECT_TRUE(leftOver().isEmpty()) << leftOver().join(' ').toStdString();
+    EXPECT_EQ(kv6test::buildLeftovers(), QString());
 }
 
 TEST_P(Kv6reportProposal, MistakesAndEmptyReportsGetTheirExitCodes)
@@ -110,5 +103,5 @@ TEST_P(Kv6reportProposal, MistakesAndEmptyReportsGetTheirExitCodes)
         EXPECT_TRUE(r.err.contains(QLatin1String(c.says))) << show(r);
     }
     EXPECT_FALSE(QFile::exists(out));
-    EXPECT_TRUE(leftOver().isEmpty()) << leftOver().join(' ').toStdString();
+    EXPECT_EQ(kv6test::buildLeftovers(), QString());
 }

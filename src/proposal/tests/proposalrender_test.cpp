@@ -116,14 +116,6 @@ protected:
         return o;
     }
 
-    // Pieces left behind in the temporary folder.
-    QStringList leftOver() const
-    {
-        return QDir(TempFolder())
-            .entryList({ QStringLiteral("kv6prp-*"), QStringLiteral("*.rtt") },
-                QDir::AllEntries | QDir::NoDotAndDotDot);
-    }
-
     kv6test::ShippedLanguage language;
     kv6test::UsEnglishLocale locale;
     QString folder = env.path(QStringLiteral("reports"));
@@ -164,7 +156,7 @@ TEST_F(ProposalRender, ContentsGiveEachReportsFirstPageAndNumbersRunOverTheRepor
             << text.toStdString();
         EXPECT_TRUE(text.contains(firstRows[n - 1])) << text.toStdString();
     }
-    EXPECT_TRUE(leftOver().isEmpty()) << leftOver().join(' ').toStdString();
+    EXPECT_EQ(kv6test::buildLeftovers(), QString());
 }
 
 TEST_F(ProposalRender, WithoutTitleAndContentsTheFirstReportStartsThePageNumbers)
@@ -210,7 +202,7 @@ TEST_F(ProposalRender, CancellingAfterTheSecondReportOpensNoDocumentAndLeavesNot
     EXPECT_EQ(out.result, ProposalOutcome::Cancelled);
     EXPECT_FALSE(opened);
     EXPECT_EQ(progress.lines.count(GetLangString(240)), 2);
-    EXPECT_TRUE(leftOver().isEmpty()) << leftOver().join(' ').toStdString();
+    EXPECT_EQ(kv6test::buildLeftovers(), QString());
 }
 
 TEST_F(ProposalRender, AFailureAfterTheReportsSaysWhyAndLeavesNothingBehind)
@@ -224,7 +216,7 @@ TEST_F(ProposalRender, AFailureAfterTheReportsSaysWhyAndLeavesNothingBehind)
     EXPECT_EQ(out.result, ProposalOutcome::Failed);
     EXPECT_TRUE(out.error.contains(QStringLiteral("tbcontents.prp"))) << out.error.toStdString();
     EXPECT_FALSE(QFile::exists(pdf));
-    EXPECT_TRUE(leftOver().isEmpty()) << leftOver().join(' ').toStdString();
+    EXPECT_EQ(kv6test::buildLeftovers(), QString());
 }
 
 TEST_F(ProposalRender, HtmlAndTextHoldEveryPieceInOrder)
@@ -244,5 +236,5 @@ TEST_F(ProposalRender, HtmlAndTextHoldEveryPieceInOrder)
         const qsizetype b = text.indexOf(QStringLiteral("B row 1"));
         EXPECT_TRUE(title >= 0 && title < contents && contents < a && a < b) << text.toStdString();
     }
-    EXPECT_TRUE(leftOver().isEmpty()) << leftOver().join(' ').toStdString();
+    EXPECT_EQ(kv6test::buildLeftovers(), QString());
 }

@@ -115,13 +115,6 @@ protected:
                   "printer_inventory.rpt\r\nmodel_volumes.rpt\r\n");
     }
 
-    // Pieces of a proposal left in the temporary folder.
-    QStringList leftBehind() const
-    {
-        return QDir(QString::fromLocal8Bit(qgetenv("TMPDIR")))
-            .entryList({ QStringLiteral("kv6prp*") }, QDir::AllEntries | QDir::NoDotAndDotDot);
-    }
-
     ReportTab *tab(frmReporting &w) { return qobject_cast<ReportTab *>(w.tabs()->currentWidget()); }
 
     // Exports the current tab to `path`, answering the CSV question with `csv`.
@@ -632,7 +625,7 @@ TEST_F(Cycle, AProposalBecomesOneNumberedDocumentPrintedExportedAndClosed)
     EXPECT_TRUE(kv6test::readFile(printed).startsWith("%PDF"));
     const QSizeF a5 = engine::pageSizeTwips(QPageSize(QPageSize::A5));
     EXPECT_LT(qAbs(t->document().page(3).size.height() - a5.height()), 40);
-    EXPECT_TRUE(leftBehind().isEmpty());
+    EXPECT_EQ(kv6test::buildLeftovers(), QString());
     dialogs.messageAnswers = { MsgAnswer::Yes };
     w->RunCommand(QStringLiteral("ID_DeleteReport"));
     EXPECT_EQ(w->tabs()->count(), 2);
@@ -705,7 +698,7 @@ TEST_F(Cycle, SavedProposalsOpenEditOrFailWithoutATabOrLeftovers)
         EXPECT_EQ(m.size(), c.told.isEmpty() ? 0 : 1) << c.what;
         EXPECT_TRUE(m.value(0).contains(c.told)) << c.what << ": " << m.value(0).toStdString();
         EXPECT_EQ(w->tabs()->count(), tabs) << c.what;
-        EXPECT_TRUE(leftBehind().isEmpty()) << c.what;
+        EXPECT_EQ(kv6test::buildLeftovers(), QString()) << c.what;
         EXPECT_TRUE(w->isEnabled()) << c.what;
     }
     dialogs.messageAnswers = { MsgAnswer::OK };
