@@ -232,6 +232,9 @@ int runProposal(const CommandLine &cl, DataConnection &connection, const ReportR
     QString message;
     if (!proposal.LoadUserDefined(runWith.companyId, cl.value("proposal"), message))
         return fail(ExitUnknown, message);
+    // A saved file may list no report; the window refuses it the same way.
+    if (proposal.Reports().isEmpty())
+        return fail(ExitUnknown, GetLangString(129));
     if (runWith.from.isValid()) {
         if (runWith.from > runWith.to)
             return fail(ExitUsage, GetLangString(901));

@@ -81,6 +81,8 @@ TEST_P(Kv6reportProposal, MistakesAndEmptyReportsGetTheirExitCodes)
     kv6test::writeFile(gone,
         proposalFile(QStringLiteral("2026-04-01"),
             { QStringLiteral("top_users.rpt"), QStringLiteral("no_such.rpt") }));
+    const QString empty = env.path(QStringLiteral("empty.prp"));
+    kv6test::writeFile(empty, proposalFile(QStringLiteral("2026-04-01"), {}));
     struct Case
     {
         QStringList args;
@@ -94,6 +96,7 @@ TEST_P(Kv6reportProposal, MistakesAndEmptyReportsGetTheirExitCodes)
         { { "--proposal", env.path(QStringLiteral("missing.prp")), "-o", out }, 3,
             "could not be opened" },
         { { "--proposal", gone, "-o", out }, 3, "could not be loaded" },
+        { { "--proposal", empty, "-o", out }, 3, "at least one report" },
         { { "--proposal", prp, "--from", "1990-01-01", "--to", "1990-01-31", "-o", out }, 4,
             "\"Executive Summary\" of the proposal has no data" },
     };
