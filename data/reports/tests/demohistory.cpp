@@ -287,6 +287,12 @@ QList<Figure> ReportFigures()
 
     return {
         { QStringLiteral("Executive Summary"), none, QStringLiteral("TotalPages"), total, pages },
+        { QStringLiteral("Average Pages Per Day"), { QStringLiteral("DayOfWeek") },
+            QStringLiteral("TotalPages"),
+            [](const Job &j) { return QString::number(j.time.date().dayOfWeek()); }, pages },
+        { QStringLiteral("Average Pages Per Hour"), { QStringLiteral("HourOfDay") },
+            QStringLiteral("TotalPages"),
+            [](const Job &j) { return QString::number(j.time.time().hour()); }, pages },
         { QStringLiteral("Executive Summary"), none, QStringLiteral("Jobs"), total, one },
         { QStringLiteral("Executive Summary"), none, QStringLiteral("BWPages"), total, bw },
         { QStringLiteral("Executive Summary"), none, QStringLiteral("ColorPages"), total, color },
@@ -412,16 +418,6 @@ void ExpectFigures(const QMap<QString, double> &actual, const QMap<QString, doub
         EXPECT_TRUE(actual.contains(k) || e == 0) << s(what) << ": no row for " << s(k);
         EXPECT_NEAR(a, e, tolerance + 1e-9 * std::abs(e)) << s(what) << " for " << s(k);
     }
-}
-
-QMap<QString, QSet<QString>> DistinctPerKey(
-    const kv6::Recordset &rs, const QString &keyField, const QString &distinctField)
-{
-    QMap<QString, QSet<QString>> out;
-    for (int r = 0; r < rs.RecordCount(); ++r)
-        out[Normalised(rs.ValueAt(r, rs.FieldIndex(keyField)))].insert(
-            Normalised(rs.ValueAt(r, rs.FieldIndex(distinctField))));
-    return out;
 }
 
 } // namespace kv6test

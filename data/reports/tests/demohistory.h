@@ -112,7 +112,7 @@ struct Figure
     std::function<bool(const Job &)> include = [](const Job &) { return true; };
 };
 
-// At least one figure for every report but the two averages.
+// At least one figure for every report.
 QList<Figure> ReportFigures();
 
 QMap<QString, double> ExpectedFigures(const QList<Job> &jobs, const Figure &f);
@@ -122,9 +122,5 @@ QMap<QString, double> ActualFigures(
 // Equal per key; a key the report lists with nothing in it may be missing from the jobs.
 void ExpectFigures(const QMap<QString, double> &actual, const QMap<QString, double> &expected,
     const QString &what, bool allKeys = true);
-
-// Per key, the set of distinct values of another field.
-QMap<QString, QSet<QString>> DistinctPerKey(
-    const kv6::Recordset &rs, const QString &keyField, const QString &distinctField);
 
 } // namespace kv6test
