@@ -5,6 +5,7 @@
 
 #include "base/startupvalues.h"
 #include "demohistory.h"
+#include "documenttexts.h"
 #include "testscopes.h"
 #include "toolrun.h"
 
@@ -76,22 +77,12 @@ QRectF inkRect(const TextRun &t)
     return r.intersected(clip);
 }
 
-QList<TextRun> runs(const PreviewDocument &doc, int page)
-{
-    QList<TextRun> out;
-    for (const DisplayItem &item : doc.page(page).items) {
-        if (const auto *t = std::get_if<TextRun>(&item))
-            out << *t;
-    }
-    return out;
-}
-
 // Every text of the document, without the line breaks wrapping put in.
 QStringList documentTexts(const PreviewDocument &doc)
 {
     QStringList out;
     for (int p = 1; p <= doc.pageCount(); ++p) {
-        for (const TextRun &t : runs(doc, p))
+        for (const TextRun &t : runsOf(doc, p))
             out << t.text.split(u'\n').join(QString()).remove(u' ');
     }
     return out;
@@ -106,7 +97,7 @@ bool shows(const QStringList &texts, const QString &text)
 void expectReadablePages(const PreviewDocument &doc, const QString &what)
 {
     for (int p = 1; p <= doc.pageCount(); ++p) {
-        const QList<TextRun> page = runs(doc, p);
+        const QList<TextRun> page = runsOf(doc, p);
         QList<QRectF> ink;
         QList<QRectF> pictures;
         for (const DisplayItem &item : doc.page(p).items) {
@@ -362,7 +353,7 @@ TEST_F(ReportLayouts, EveryReportRendersItsCaptionsRowsAndTotalsReadablyAndAsPdf
             ReportLayout layout;
             ASSERT_TRUE(loadOrFail(pathOf(d), d.name(), layout));
             QStringList pageOne;
-            for (const TextRun &t : runs(doc, 1))
+            for (const TextRun &t : runsOf(doc, 1))
                 pageOne << t.text;
             EXPECT_TRUE(pageOne.contains(report->Title())) << s(what);
             const QString pages = QString::number(doc.pageCount());
@@ -390,7 +381,7 @@ TEST_F(ReportLayouts, EveryReportRendersItsCaptionsRowsAndTotalsReadablyAndAsPdf
             for (int p = 1; p <= doc.pageCount() && first; ++p) {
                 QStringList page;
                 bool table = false;
-                for (const TextRun &t : runs(doc, p)) {
+                for (const TextRun &t : runsOf(doc, p)) {
                     const QString text = t.text.split(u'\n').join(QString()).remove(u' ');
                     page << text;
                     // A caption that wraps breaks between its words, never inside one.
@@ -481,7 +472,7 @@ TEST_F(ReportLayouts, WithTheCoverPageAndALongSubtitleTheTableStartsOnPageTwo)
         QList<QStringList> pages;
         for (int p = 1; p <= doc.pageCount(); ++p) {
             QStringList texts;
-            for (const TextRun &t : runs(doc, p))
+            for (const TextRun &t : runsOf(doc, p))
                 texts << t.text.split(u'\n').join(QString()).remove(u' ');
             pages << texts;
         }
