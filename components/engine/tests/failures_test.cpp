@@ -216,6 +216,13 @@ TEST_F(RenderFailure, ACancelFromThePageEventHalfwayLeavesNoFile)
     const int pages = doc.pageCount();
     ASSERT_GE(pages, 4);
 
+    // The preview stops at the page too, and the next render clears the flag.
+    host.cancelOnPage = pages / 2;
+    EXPECT_FALSE(engine.render(doc, &error));
+    EXPECT_TRUE(engine.wasCancelled());
+    EXPECT_EQ(host.lastPage, pages / 2);
+    EXPECT_LE(doc.pageCount(), pages / 2);
+
     const QStringList before = entries();
     for (const Output &out : outputs()) {
         const QString path = dir.filePath(QStringLiteral("cancelled.") + out.ext);
