@@ -105,13 +105,19 @@ QHash<QString, int> cellColumns(const QString &html)
     return out;
 }
 
-} // namespace
-
-TEST(ReportOutput, DocumentFileHoldsWhatThePreviewShows)
+class ReportOutput : public ::testing::Test
 {
+protected:
+    void SetUp() override { load(engine); }
+
     QTemporaryDir dir;
     ReportEngine engine;
-    load(engine);
+};
+
+} // namespace
+
+TEST_F(ReportOutput, DocumentFileHoldsWhatThePreviewShows)
+{
     const QString path = dir.filePath(QStringLiteral("jobs.rtt"));
     QString error;
     ASSERT_TRUE(engine.renderToFile(path, OutputFormat::Document, &error)) << error.toStdString();
@@ -126,11 +132,8 @@ TEST(ReportOutput, DocumentFileHoldsWhatThePreviewShows)
     EXPECT_EQ(error, QStringLiteral("Unknown output format 3."));
 }
 
-TEST(ReportOutput, HtmlIsOneSelfContainedPageWithTables)
+TEST_F(ReportOutput, HtmlIsOneSelfContainedPageWithTables)
 {
-    QTemporaryDir dir;
-    ReportEngine engine;
-    load(engine);
     engine.Sections(GroupHeaderSection(1))->forcePageBreak = BreakBefore;
     const QString path = dir.filePath(QStringLiteral("jobs.htm"));
     QString error;
@@ -175,11 +178,8 @@ TEST(ReportOutput, HtmlIsOneSelfContainedPageWithTables)
     EXPECT_NE(cols.value(QStringLiteral("10")), cols.value(QStringLiteral("alice")));
 }
 
-TEST(ReportOutput, TextLinesUpColumnsAndKeepsTheReportOrder)
+TEST_F(ReportOutput, TextLinesUpColumnsAndKeepsTheReportOrder)
 {
-    QTemporaryDir dir;
-    ReportEngine engine;
-    load(engine);
     const QString path = dir.filePath(QStringLiteral("jobs.txt"));
     QString error;
     ASSERT_TRUE(engine.renderToFile(path, OutputFormat::Text, &error)) << error.toStdString();
@@ -215,11 +215,8 @@ TEST(ReportOutput, TextLinesUpColumnsAndKeepsTheReportOrder)
     EXPECT_TRUE(lines.at(lines.size() - 2).endsWith(QStringLiteral("Page 1 of 1")));
 }
 
-TEST(ReportOutput, PdfFileWrittenPageByPageReadsAsThePrintedPreview)
+TEST_F(ReportOutput, PdfFileWrittenPageByPageReadsAsThePrintedPreview)
 {
-    QTemporaryDir dir;
-    ReportEngine engine;
-    load(engine);
     QList<Job> many;
     for (int i = 0; i < 40; ++i)
         many += rows();
@@ -253,7 +250,7 @@ TEST(ReportOutput, PdfFileWrittenPageByPageReadsAsThePrintedPreview)
     EXPECT_NEAR(colTen, colTotal, 1);
 }
 
-TEST(ReportOutput, SubreportsRenderInsideTheirFieldAndGrowIt)
+TEST_F(ReportOutput, SubreportsRenderInsideTheirFieldAndGrowIt)
 {
     ReportEngine main, sub;
     load(main);
