@@ -403,6 +403,11 @@ ProposalOutcome BuildProposalData(clsProposal &proposal, clsAnalysis *analysis,
 {
     ProposalOutcome outcome;
     const int count = proposal.Reports().count();
+    if (count == 0) {
+        outcome.result = ProposalOutcome::NoReports;
+        outcome.error = GetLangString(129);
+        return outcome;
+    }
     if (progress)
         progress->UpdateProgress(1, GetLangString(236), 0, count);
     for (int i = 1; i <= count; ++i) {

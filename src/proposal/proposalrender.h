@@ -92,14 +92,15 @@ private:
 // How a proposal's build or render ended.
 struct ProposalOutcome
 {
-    enum Result { Done, Cancelled, NoData, Failed };
+    enum Result { Done, Cancelled, NoData, NoReports, Failed };
     Result result = Done;
-    QString error; // for Failed
+    QString error; // for Failed, and the message every host shows for NoReports
     QString report; // the report's caption, for NoData and a report that failed
 };
 
 // Builds every report's data set in order, counting on the progress (texts 235 to 238); stops
-// at the first report that fails or has no rows, and when the progress is cancelled.
+// at the first report that fails or has no rows, and when the progress is cancelled. A proposal
+// that lists no report (a saved file may) is refused before anything starts.
 ProposalOutcome BuildProposalData(clsProposal &proposal, clsAnalysis *analysis,
     DataConnection &connection, IProposalProgress *progress);
 

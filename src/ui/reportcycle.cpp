@@ -230,11 +230,6 @@ DataResult frmReporting::BuildAndShowProposal(const std::shared_ptr<clsProposal>
 {
     if (!proposal || !m_reportConnection)
         return DataError(dataErrNotOpen, GetLangString(214, QString()));
-    // A saved file may list no report: there is nothing to number or to show.
-    if (proposal->Reports().isEmpty()) {
-        MsgBox(GetLangString(129), MsgIcon::Exclamation);
-        return {};
-    }
     BusyScope busy(*this, m_busy);
     frmProgressProposal *progress = proposalProgress();
     progress->Initialize(proposal->Reports().count(), this);
@@ -252,6 +247,10 @@ DataResult frmReporting::BuildAndShowProposal(const std::shared_ptr<clsProposal>
     case ProposalOutcome::NoData:
         end({});
         MsgBox(GetLangString(825, built.report), MsgIcon::Exclamation);
+        return {};
+    case ProposalOutcome::NoReports:
+        end({});
+        MsgBox(built.error, MsgIcon::Exclamation);
         return {};
     case ProposalOutcome::Failed:
         return end(

@@ -232,9 +232,6 @@ int runProposal(const CommandLine &cl, DataConnection &connection, const ReportR
     QString message;
     if (!proposal.LoadUserDefined(runWith.companyId, cl.value("proposal"), message))
         return fail(ExitUnknown, message);
-    // A saved file may list no report; the window refuses it the same way.
-    if (proposal.Reports().isEmpty())
-        return fail(ExitUnknown, GetLangString(129));
     if (runWith.from.isValid()) {
         if (runWith.from > runWith.to)
             return fail(ExitUsage, GetLangString(901));
@@ -264,6 +261,8 @@ int runProposal(const CommandLine &cl, DataConnection &connection, const ReportR
         return fail(ExitFailed, e->Description());
     StderrProgress progress(quiet);
     const ProposalOutcome built = BuildProposalData(proposal, &analysis, connection, &progress);
+    if (built.result == ProposalOutcome::NoReports)
+        return fail(ExitUnknown, built.error);
     if (built.result == ProposalOutcome::NoData)
         return fail(ExitNoData,
             QStringLiteral("The report \"%1\" of the proposal has no data for these settings.")

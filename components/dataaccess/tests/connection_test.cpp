@@ -3,6 +3,7 @@
 #include "dataaccess/sqldialect.h"
 #include "enginetest.h"
 
+#include <functional>
 #include <QDateTime>
 #include <QFile>
 
@@ -278,40 +279,79 @@ TEST_P(ConnectionTest, FailedWorkInTransactionIsRolledBack)
     EXPECT_EQ(t->ValueAt(0, 0).toInt(), 0);
 }
 
-// Failures that only one engine can show.
-
-TEST(SqliteConnection, MissingConfiguredFileIsAnErrorAndNotCreated)
+// Failures that only one engine can show: each is refused with its number and says where, and
+// leaves what was there as it was.
+TEST(Connection, SourcesThatCannotBeOpenedAreRefusedAndLeftAsTheyWere)
 {
     kv6test::TempEnv env;
-    DataSource s;
-    s.path = env.path(QStringLiteral("nowhere/print.db"));
-    QVariant v;
-    std::unique_ptr<DataConnection> c;
-    const DataResult e = OpenDataConnection(s, false, v, c);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->Number(), dataErrCannotOpen);
-    EXPECT_TRUE(e->Description().contains(s.path));
-    EXPECT_FALSE(QFile::exists(s.path));
-    EXPECT_FALSE(c);
-}
-
-TEST(SqliteConnection, FileThatIsNotADatabaseIsLeftUntouched)
-{
-    kv6test::TempEnv env;
-    DataSource s;
-    s.path = env.path(QStringLiteral("notes.db"));
-    const QByteArray text = QByteArray("These are meeting notes, not a database.\n").repeated(200);
-    kv6test::writeFile(s.path, text);
-    for (bool create : { false, true }) {
-        s.createIfMissing = create;
+    DataSource server;
+    std::string skip;
+    const bool haveServer = kv6test::makeTestSource(Engine::PostgreSQL, env, server, skip);
+    const QByteArray notes = QByteArray("These are meeting notes, not a database.\n").repeated(200);
+    struct Case
+    {
+        const char *what;
+        std::function<bool(DataSource &)> arrange; // false: the case cannot run here
+        int number;
+        QString mentions;
+    };
+    const QList<Case> cases = {
+        { "a configured file that is missing",
+            [&](DataSource &s) {
+                s.path = env.path(QStringLiteral("nowhere/print.db"));
+                return true;
+            },
+            dataErrCannotOpen, env.path(QStringLiteral("nowhere/print.db")) },
+        { "a file that is no database",
+            [&](DataSource &s) {
+                s.path = env.path(QStringLiteral("notes.db"));
+                s.createIfMissing = true;
+                kv6test::writeFile(s.path, notes);
+                return true;
+            },
+            dataErrNotDatabase, env.path(QStringLiteral("notes.db")) },
+        { "the database of another program",
+            [&](DataSource &s) {
+                s.path = env.path(QStringLiteral("other.db"));
+                s.createIfMissing = true;
+                return kv6test::rawExec(s, { QStringLiteral("CREATE TABLE recipes (name TEXT)") });
+            },
+            dataErrNotDatabase, env.path(QStringLiteral("other.db")) },
+        { "a wrong password",
+            [&](DataSource &s) {
+                s = server;
+                s.password = QStringLiteral("not-the-password");
+                return haveServer;
+            },
+            dataErrCannotOpen, QStringLiteral("password authentication failed") },
+        { "a server that does not answer",
+            [&](DataSource &s) {
+                s = server;
+                s.port = 1; // nothing listens there
+                return haveServer;
+            },
+            dataErrCannotOpen, QStringLiteral("127.0.0.1:1") },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        DataSource s;
+        if (!c.arrange(s))
+            continue;
         QVariant v;
-        std::unique_ptr<DataConnection> c;
-        const DataResult e = OpenDataConnection(s, false, v, c);
+        std::unique_ptr<DataConnection> opened;
+        const DataResult e = OpenDataConnection(s, false, v, opened);
         ASSERT_TRUE(e);
-        EXPECT_EQ(e->Number(), dataErrNotDatabase);
-        EXPECT_TRUE(e->Description().contains(s.path)) << e->Description().toStdString();
+        EXPECT_EQ(e->Number(), c.number);
+        EXPECT_TRUE(e->Description().contains(c.mentions)) << e->Description().toStdString();
+        EXPECT_FALSE(opened);
     }
-    EXPECT_EQ(kv6test::readFile(s.path), text);
+    EXPECT_FALSE(QFile::exists(env.path(QStringLiteral("nowhere/print.db"))));
+    EXPECT_EQ(kv6test::readFile(env.path(QStringLiteral("notes.db"))), notes);
+    DataSource other;
+    other.path = env.path(QStringLiteral("other.db"));
+    EXPECT_FALSE(kv6test::rawExec(other, { QStringLiteral("SELECT * FROM schema_info") }));
+    if (haveServer)
+        kv6test::dropTestSource(server);
 }
 
 // A file another program keeps locked for longer than the wait is named as locked, not as
@@ -340,59 +380,6 @@ TEST(SqliteConnection, FileLockedByAnotherProgramIsReportedAsLocked)
     locker.closeWriteChannel();
     ASSERT_TRUE(locker.waitForFinished());
     EXPECT_FALSE(OpenDataConnection(s, false, v, c));
-}
-
-TEST(SqliteConnection, DatabaseOfAnotherProgramIsRefused)
-{
-    kv6test::TempEnv env;
-    DataSource s;
-    s.path = env.path(QStringLiteral("other.db"));
-    s.createIfMissing = true;
-    ASSERT_TRUE(kv6test::rawExec(s, { QStringLiteral("CREATE TABLE recipes (name TEXT)") }));
-    QVariant v;
-    std::unique_ptr<DataConnection> c;
-    const DataResult e = OpenDataConnection(s, false, v, c);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->Number(), dataErrNotDatabase);
-    EXPECT_FALSE(kv6test::rawExec(s, { QStringLiteral("SELECT * FROM schema_info") }));
-}
-
-class PostgresConnection : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        std::string skip;
-        if (!kv6test::makeTestSource(Engine::PostgreSQL, env, source, skip))
-            GTEST_SKIP() << skip;
-    }
-    kv6test::TempEnv env;
-    DataSource source;
-};
-
-TEST_F(PostgresConnection, WrongPasswordIsRefused)
-{
-    source.password = QStringLiteral("not-the-password");
-    QVariant v;
-    std::unique_ptr<DataConnection> c;
-    const DataResult e = OpenDataConnection(source, false, v, c);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->Number(), dataErrCannotOpen);
-    EXPECT_TRUE(e->Description().contains(QStringLiteral("password authentication failed")))
-        << e->Description().toStdString();
-    EXPECT_TRUE(e->Description().contains(source.host));
-}
-
-TEST_F(PostgresConnection, UnreachableServerIsAnError)
-{
-    source.port = 1; // nothing listens there
-    QVariant v;
-    std::unique_ptr<DataConnection> c;
-    const DataResult e = OpenDataConnection(source, false, v, c);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->Number(), dataErrCannotOpen);
-    EXPECT_TRUE(e->Description().contains(QStringLiteral("127.0.0.1:1")))
-        << e->Description().toStdString();
 }
 
 TEST(DataSourceUrl, ParsesBothForms)

@@ -1,7 +1,8 @@
 #pragma once
 
-// Helpers the engine tests share: running poppler's tools on written PDFs.
+// Helpers the engine tests share: a print-job record set and numbers in the system locale.
 
+#include "documenttexts.h"
 #include "engine/previewdocument.h"
 #include "recordset/recordset.h"
 #include "testenv.h"
@@ -56,47 +57,6 @@ inline kv6::RecordsetPtr jobs(const QList<Job> &rows)
     }
     rs->MoveFirst();
     return rs;
-}
-
-struct PlacedText
-{
-    int page;
-    QRectF rect;
-    QString text;
-    kv6::engine::TextRun run;
-};
-
-// Every text run of the document in drawing order.
-inline QList<PlacedText> texts(const kv6::engine::PreviewDocument &doc)
-{
-    QList<PlacedText> out;
-    for (int p = 1; p <= doc.pageCount(); ++p) {
-        for (const auto &item : doc.page(p).items) {
-            if (const auto *t = std::get_if<kv6::engine::TextRun>(&item))
-                out.append({ p, t->rect, t->text, *t });
-        }
-    }
-    return out;
-}
-
-inline QStringList textsOf(const kv6::engine::PreviewDocument &doc, int page)
-{
-    QStringList out;
-    for (const PlacedText &t : texts(doc)) {
-        if (t.page == page)
-            out << t.text;
-    }
-    return out;
-}
-
-// The first run with exactly this text; page 0 when there is none.
-inline PlacedText findText(const kv6::engine::PreviewDocument &doc, const QString &text)
-{
-    for (const PlacedText &t : texts(doc)) {
-        if (t.text == text)
-            return t;
-    }
-    return { 0, {}, {}, {} };
 }
 
 } // namespace kv6test

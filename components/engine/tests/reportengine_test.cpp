@@ -82,8 +82,6 @@ class Recorder : public EngineListener
 {
 public:
     QStringList events;
-    ReportEngine *engine = nullptr;
-    int cancelOnPage = 0;
     std::function<void(int)> onPage;
 
     void reportStart(int e) override { events << QStringLiteral("start %1").arg(e); }
@@ -92,8 +90,6 @@ public:
         events << QStringLiteral("page %1 %2").arg(e).arg(page);
         if (onPage)
             onPage(page);
-        if (engine && page == cancelOnPage)
-            engine->setCancel(true);
     }
     void sectionFormat(int e, int s) override
     {
@@ -469,30 +465,6 @@ TEST(ReportEngine, TheHostMayChangeTheLayoutAtReportStart)
     ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
     EXPECT_EQ(findText(doc, QStringLiteral("$") + kv6test::localNumber("2.5")).page, 1);
     EXPECT_EQ(host.titleHeight, 400);
-}
-
-TEST(ReportEngine, CancelStopsAtThePageItWasAskedOn)
-{
-    ReportEngine engine;
-    loadJobs(engine, manyJobs(200));
-    Recorder host;
-    host.engine = &engine;
-    host.cancelOnPage = 2;
-    engine.setListener(&host);
-    PreviewDocument doc;
-    QString error;
-    EXPECT_FALSE(engine.render(doc, &error));
-    EXPECT_TRUE(engine.wasCancelled());
-    EXPECT_EQ(engine.pageCount(), 2);
-    EXPECT_LE(doc.pageCount(), 2);
-    EXPECT_FALSE(host.events.contains(QStringLiteral("page 0 3")));
-
-    // The flag is cleared by the next render.
-    host.cancelOnPage = 0;
-    ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
-    EXPECT_FALSE(engine.wasCancelled());
-    EXPECT_EQ(doc.pageCount(), engine.pageCount());
-    EXPECT_GT(engine.pageCount(), 4);
 }
 
 TEST(ReportEngine, MistakesInExpressionsAndScriptsNameWhereTheyAre)

@@ -41,20 +41,6 @@ bool isNumber(const QString &text, double *value = nullptr)
     return ok;
 }
 
-// Text to Boolean as the definitions are read: "0"/"False" false, numbers and "True" true.
-bool isBooleanText(const QString &text)
-{
-    return isNumber(text) || text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0
-        || text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0;
-}
-
-bool isInt16(const QString &text)
-{
-    bool ok = false;
-    const int v = text.toInt(&ok);
-    return ok && v >= -32768 && v <= 32767;
-}
-
 class DefinitionFiles : public ::testing::Test
 {
 protected:
@@ -94,11 +80,9 @@ protected:
 
 void DefinitionFiles::checkChart(const QDomElement &chart, const QString &where)
 {
-    const QString type = kv6::GetChildText(chart, QStringLiteral("Type"), QString());
-    double t = 0;
-    // A chart without a numeric type makes the whole definition fail to load.
-    ASSERT_TRUE(isNumber(type, &t)) << s(where) << ": chart type '" << s(type) << "'";
-    EXPECT_TRUE(t >= 1 && t <= 4) << s(where) << ": chart type " << t;
+    // Types, Booleans and 16-bit numbers that do not convert fail the load (builds_test.cpp).
+    const int type = kv6::GetChildText(chart, QStringLiteral("Type"), QString()).toInt();
+    EXPECT_TRUE(type >= 1 && type <= 4) << s(where) << ": chart type " << type;
     EXPECT_FALSE(kv6::GetChildText(chart, QStringLiteral("DestField"), QString()).isEmpty())
         << s(where) << ": a chart needs the layout field that receives its picture";
     for (const char *label : { "XAxisLabel", "YAxisLabel" })
@@ -150,26 +134,14 @@ void DefinitionFiles::checkReportElement(const Definition &d, const QString &whe
         // A sub-report's table is its parent's, reshaped by its script; it runs no SQL.
         EXPECT_TRUE(d.sql(true).isEmpty() && d.sql(false).isEmpty()) << s(where);
     }
-    EXPECT_TRUE(isBooleanText(d.text(QStringLiteral("CanUseGroups")).isEmpty()
-            ? QStringLiteral("1")
-            : d.text(QStringLiteral("CanUseGroups"))))
-        << s(where);
 
-    // Parameters: every one carries a numeric type; names are keys.
     QMap<QString, int> parameterTypes;
     for (const QDomElement &p :
         d.children(QStringLiteral("Parameters"), QStringLiteral("Parameter"))) {
         const QString name = kv6::GetChildText(p, QStringLiteral("Name"), QString());
         const QString type = kv6::GetChildText(p, QStringLiteral("Type"), QString());
-        ASSERT_TRUE(isInt16(type)) << s(where) << ": parameter " << s(name) << " has no type";
         EXPECT_TRUE(type.toInt() >= 1 && type.toInt() <= 4) << s(where) << ": type " << s(type);
-        EXPECT_FALSE(parameterTypes.contains(name))
-            << s(where) << ": parameter " << s(name) << " twice";
         parameterTypes.insert(name, type.toInt());
-        for (const char *flag : { "Required", "Query", "Display" }) {
-            const QString v = kv6::GetChildText(p, QString::fromLatin1(flag), QStringLiteral("0"));
-            EXPECT_TRUE(isBooleanText(v)) << s(where) << ": " << flag << " = " << s(v);
-        }
         const QString display
             = kv6::GetChildText(p, QStringLiteral("Display"), QStringLiteral("-1"));
         if (type != QLatin1String("1") && display != QLatin1String("0"))
@@ -196,18 +168,14 @@ void DefinitionFiles::checkReportElement(const Definition &d, const QString &whe
         }
     }
 
-    // Columns: keyed by field; codes the builder knows.
-    QSet<QString> fields;
+    // Columns: codes the builder knows.
     bool hasKey = false;
     for (const QDomElement &c :
         d.children(QStringLiteral("GroupColumns"), QStringLiteral("Column"))) {
         const QString field = kv6::GetChildText(c, QStringLiteral("Field"), QString());
         const QString at = where + QStringLiteral(" column ") + field;
         EXPECT_FALSE(field.isEmpty()) << s(where) << ": a column without a field";
-        EXPECT_FALSE(fields.contains(field)) << s(at) << " listed twice";
-        fields.insert(field);
         const QString action = kv6::GetChildText(c, QStringLiteral("Action"), QStringLiteral("0"));
-        ASSERT_TRUE(isInt16(action)) << s(at);
         EXPECT_TRUE(QList<int>({ 0, 1, 2, 3, 4, 5, 7 }).contains(action.toInt())) << s(at);
         hasKey = hasKey || action == QLatin1String("4");
         const QString actionParam = kv6::GetChildText(c, QStringLiteral("ActionParam"), QString());
@@ -236,20 +204,12 @@ void DefinitionFiles::checkReportElement(const Definition &d, const QString &whe
                     << s(at) << ": the page count of a cost column";
             }
         }
-        for (const char *flag : { "Sortable", "ReplaceColor" }) {
-            EXPECT_TRUE(
-                isBooleanText(kv6::GetChildText(c, QString::fromLatin1(flag), QStringLiteral("0"))))
-                << s(at);
-        }
         const QString sortable
             = kv6::GetChildText(c, QStringLiteral("Sortable"), QStringLiteral("0"));
         if (sortable != QLatin1String("0")) {
             EXPECT_FALSE(kv6::GetChildText(c, QStringLiteral("SortName"), QString()).isEmpty())
                 << s(at) << ": a sortable column needs its caption";
         }
-        const QString enumType
-            = kv6::GetChildText(c, QStringLiteral("EnumeratedType"), QStringLiteral("-1"));
-        EXPECT_TRUE(isInt16(enumType)) << s(at);
     }
     // Without a key the builder folds every row into one totals row.
     if (!subReport && d.name() != QLatin1String("Executive Summary")) {

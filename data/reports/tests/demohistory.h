@@ -92,10 +92,8 @@ protected:
 };
 
 // Rows of two engines sorted by their exact columns; floating columns (money rounded to four
-// decimals on one engine, reals summed in another order) must be near each other. With `only`,
-// just those fields are compared.
-void ExpectSameRows(const kv6::Recordset &lite, const kv6::Recordset &pg, const QString &what,
-    const QSet<QString> &only = {});
+// decimals on one engine, reals summed in another order) must be near each other.
+void ExpectSameRows(const kv6::Recordset &lite, const kv6::Recordset &pg, const QString &what);
 
 using JobKey = std::function<QString(const Job &)>;
 using JobValue = std::function<double(const Job &)>;
@@ -112,7 +110,7 @@ struct Figure
     std::function<bool(const Job &)> include = [](const Job &) { return true; };
 };
 
-// At least one figure for every report but the two averages.
+// At least one figure for every report.
 QList<Figure> ReportFigures();
 
 QMap<QString, double> ExpectedFigures(const QList<Job> &jobs, const Figure &f);
@@ -122,9 +120,5 @@ QMap<QString, double> ActualFigures(
 // Equal per key; a key the report lists with nothing in it may be missing from the jobs.
 void ExpectFigures(const QMap<QString, double> &actual, const QMap<QString, double> &expected,
     const QString &what, bool allKeys = true);
-
-// Per key, the set of distinct values of another field.
-QMap<QString, QSet<QString>> DistinctPerKey(
-    const kv6::Recordset &rs, const QString &keyField, const QString &distinctField);
 
 } // namespace kv6test

@@ -1,6 +1,6 @@
 // The definitions' SQL on real databases: both texts of every report must run with the
-// program's parameters, give the same rows, name every field the definition relies on, and add
-// up to what the job table holds.
+// program's parameters, give the same rows and name every field the definition relies on. The
+// figures are held against the job table once built (builds_test.cpp).
 
 #include "demohistory.h"
 
@@ -100,24 +100,6 @@ TEST_F(ReportQueries, KeysNameUsersAndPrintersOfTheSelectedCompany)
     }
 }
 
-TEST_F(ReportQueries, FiguresAddUpToTheJobTable)
-{
-    QSet<QString> covered;
-    for (const Figure &f : ReportFigures()) {
-        const RecordsetPtr rs = runOrFail(f.report);
-        ASSERT_TRUE(rs);
-        for (const QString &field : f.keyFields + f.valueField.split(QLatin1Char('+')))
-            ASSERT_TRUE(rs->HasField(field)) << s(f.report) << ": " << s(field);
-        ExpectFigures(ActualFigures(*rs, f), ExpectedFigures(*s_jobs, f),
-            f.report + QLatin1Char(' ') + f.valueField);
-        covered.insert(f.report);
-    }
-    // The averages are checked on their own below.
-    covered << QStringLiteral("Average Pages Per Day") << QStringLiteral("Average Pages Per Hour");
-    for (const Definition &d : std::as_const(*s_definitions))
-        EXPECT_TRUE(covered.contains(d.name())) << s(d.name()) << " has no figure checked";
-}
-
 TEST_F(ReportQueries, SharesOfAllPagesAddUpToAHundred)
 {
     const QList<QPair<QString, QString>> shares = {
@@ -138,79 +120,6 @@ TEST_F(ReportQueries, SharesOfAllPagesAddUpToAHundred)
         for (int r = 0; r < rs->RecordCount(); ++r)
             sum += rs->ValueAt(r, rs->FieldIndex(field)).toDouble();
         EXPECT_NEAR(sum, 100.0, 1e-6) << s(report) << ": " << s(field);
-    }
-}
-
-TEST_F(ReportQueries, AveragesDivideByTheDaysThatPrinted)
-{
-    // Day of the week, Monday first: the average is the weekday's pages over the number of
-    // those weekdays with any printing; the days are counted by first occurrence of the date.
-    QMap<QString, double> dayPages;
-    QMap<QString, QSet<QString>> dayDates;
-    QMap<QString, double> hourPages;
-    QMap<QString, QSet<QString>> hourDates;
-    QSet<QString> allDates;
-    QMap<QString, QSet<QString>> printerDays, userDays;
-    for (const Job &j : std::as_const(*s_jobs)) {
-        const QString dow = QString::number(j.time.date().dayOfWeek());
-        dayPages[dow] += j.pages;
-        dayDates[dow].insert(j.day());
-        const QString hour = QString::number(j.time.time().hour());
-        hourPages[hour] += j.pages;
-        hourDates[hour].insert(j.day());
-        allDates.insert(j.day());
-        printerDays[j.printerKey()].insert(j.day());
-        userDays[j.userKey()].insert(j.day());
-    }
-
-    const RecordsetPtr days = runOrFail(QStringLiteral("Average Pages Per Day"));
-    ASSERT_TRUE(days);
-    QMap<QString, double> expected;
-    for (auto it = dayPages.cbegin(); it != dayPages.cend(); ++it)
-        expected[it.key()] = it.value() / dayDates.value(it.key()).size();
-    Figure f { {}, { QStringLiteral("DayOfWeek") }, QStringLiteral("AvgPages"), {}, {} };
-    ExpectFigures(ActualFigures(*days, f), expected, QStringLiteral("pages per weekday"));
-    const auto datesPerDay
-        = DistinctPerKey(*days, QStringLiteral("DayOfWeek"), QStringLiteral("JobDate"));
-    for (auto it = dayDates.cbegin(); it != dayDates.cend(); ++it) {
-        EXPECT_EQ(datesPerDay.value(it.key()).size(), it.value().size())
-            << "weekday " << s(it.key());
-    }
-    // A name per number, the same on every row.
-    const auto names
-        = DistinctPerKey(*days, QStringLiteral("DayOfWeek"), QStringLiteral("DayName"));
-    EXPECT_EQ(names.value(QStringLiteral("1")), QSet<QString>({ QStringLiteral("Monday") }));
-    EXPECT_EQ(names.value(QStringLiteral("7")), QSet<QString>({ QStringLiteral("Sunday") }));
-
-    const RecordsetPtr hours = runOrFail(QStringLiteral("Average Pages Per Hour"));
-    ASSERT_TRUE(hours);
-    expected.clear();
-    for (auto it = hourPages.cbegin(); it != hourPages.cend(); ++it)
-        expected[it.key()] = it.value() / allDates.size();
-    f.keyFields = QStringList { QStringLiteral("HourOfDay") };
-    ExpectFigures(ActualFigures(*hours, f), expected, QStringLiteral("pages per hour"));
-    const auto hourSlots
-        = DistinctPerKey(*hours, QStringLiteral("HourOfDay"), QStringLiteral("DayHour"));
-    for (auto it = hourDates.cbegin(); it != hourDates.cend(); ++it) {
-        EXPECT_EQ(hourSlots.value(it.key()).size(), it.value().size()) << "hour " << s(it.key());
-    }
-    const auto labels
-        = DistinctPerKey(*hours, QStringLiteral("HourOfDay"), QStringLiteral("HourLabel"));
-    EXPECT_EQ(labels.value(QStringLiteral("9")), QSet<QString>({ QStringLiteral("09:00") }));
-
-    // Active days: one distinct key per printer (user) and date.
-    const RecordsetPtr printers = runOrFail(QStringLiteral("Printer Averages"));
-    ASSERT_TRUE(printers);
-    const auto pd
-        = DistinctPerKey(*printers, QStringLiteral("PrinterKey"), QStringLiteral("PrinterDay"));
-    for (auto it = printerDays.cbegin(); it != printerDays.cend(); ++it) {
-        EXPECT_EQ(pd.value(it.key()).size(), it.value().size()) << s(it.key());
-    }
-    const RecordsetPtr users = runOrFail(QStringLiteral("User Averages"));
-    ASSERT_TRUE(users);
-    const auto ud = DistinctPerKey(*users, QStringLiteral("UserKey"), QStringLiteral("UserDay"));
-    for (auto it = userDays.cbegin(); it != userDays.cend(); ++it) {
-        EXPECT_EQ(ud.value(it.key()).size(), it.value().size()) << s(it.key());
     }
 }
 

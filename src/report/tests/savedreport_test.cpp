@@ -144,31 +144,31 @@ TEST_F(SavedReport, BadFilesGiveTheirMessageAndChangeNothing)
     clsReport report;
     ASSERT_TRUE(report.LoadDefinition(QStringLiteral("users.rpt"), 1));
     report.SetTitle(QStringLiteral("untouched"));
-    QString message;
-
-    EXPECT_FALSE(report.LoadUserDefined(1, QStringLiteral("missing.rpt"), message));
-    EXPECT_TRUE(message.startsWith(QStringLiteral("The saved report could not be opened:")))
-        << message.toStdString();
-
-    writeSaved(QStringLiteral("short.rpt"), "3\r\nusers.rpt\r\nCut\r\n");
-    EXPECT_FALSE(report.LoadUserDefined(1, QStringLiteral("short.rpt"), message));
-    EXPECT_TRUE(message.contains(QStringLiteral("ends before line 4"))) << message.toStdString();
-
-    // A version number far past any int (found by fuzzing) is a bad line, not a wrapped int.
-    writeSaved(QStringLiteral("huge.rpt"), "99999999999999999999999991\r\nusers.rpt\r\n");
-    EXPECT_FALSE(report.LoadUserDefined(1, QStringLiteral("huge.rpt"), message));
-    EXPECT_TRUE(message.contains(QStringLiteral("Line 1"))) << message.toStdString();
-
-    writeSaved(QStringLiteral("flags.rpt"),
-        "3\r\nusers.rpt\r\nA\r\n\r\n\r\n\r\n\r\nmaybe\r\n-1\r\n0\r\n2\r\n-1\r\n-1\r\n");
-    EXPECT_FALSE(report.LoadUserDefined(1, QStringLiteral("flags.rpt"), message));
-    EXPECT_TRUE(message.contains(QStringLiteral("Line 8"))) << message.toStdString();
-    EXPECT_EQ(report.Title(), QStringLiteral("untouched"));
-
-    writeSaved(QStringLiteral("gone.rpt"),
-        "3\r\nremoved.rpt\r\nA\r\n\r\n\r\n\r\n\r\n0\r\n-1\r\n0\r\n2\r\n-1\r\n-1\r\n");
-    EXPECT_FALSE(report.LoadUserDefined(1, QStringLiteral("gone.rpt"), message));
-    EXPECT_EQ(message, GetLangString(840));
+    const struct
+    {
+        const char *file;
+        QByteArray content; // empty: the file is not there
+        QString says;
+    } cases[] = {
+        { "missing.rpt", {}, QStringLiteral("The saved report could not be opened:") },
+        { "short.rpt", "3\r\nusers.rpt\r\nCut\r\n", QStringLiteral("ends before line 4") },
+        // A version number far past any int (found by fuzzing) is a bad line, not a wrapped int.
+        { "huge.rpt", "99999999999999999999999991\r\nusers.rpt\r\n", QStringLiteral("Line 1") },
+        { "flags.rpt",
+            "3\r\nusers.rpt\r\nA\r\n\r\n\r\n\r\n\r\nmaybe\r\n-1\r\n0\r\n2\r\n-1\r\n-1\r\n",
+            QStringLiteral("Line 8") },
+        { "gone.rpt", "3\r\nremoved.rpt\r\nA\r\n\r\n\r\n\r\n\r\n0\r\n-1\r\n0\r\n2\r\n-1\r\n-1\r\n",
+            GetLangString(840) },
+    };
+    for (const auto &c : cases) {
+        const QString file = QString::fromLatin1(c.file);
+        if (!c.content.isEmpty())
+            writeSaved(file, c.content);
+        QString message;
+        EXPECT_FALSE(report.LoadUserDefined(1, file, message)) << c.file;
+        EXPECT_TRUE(message.contains(c.says)) << message.toStdString();
+        EXPECT_EQ(report.Title(), QStringLiteral("untouched"));
+    }
 
     // Saving where a file stands in for the folder reports the cause.
     writeSaved(QStringLiteral("blocker"), "x");
