@@ -502,7 +502,11 @@ private:
             const QVariant &v = valueAt(i);
             if (!v.isValid() || v.isNull())
                 continue;
-            const QString text = v.toString();
+            // Read in place when the value is a text: most are.
+            const QString converted = v.typeId() == QMetaType::QString ? QString() : v.toString();
+            const QString &text = v.typeId() == QMetaType::QString
+                ? *static_cast<const QString *>(v.constData())
+                : converted;
             auto at = slotOf.constFind(text);
             if (at == slotOf.cend()) {
                 at = slotOf.insert(text, int(folded.size()));

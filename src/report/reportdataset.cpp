@@ -82,6 +82,11 @@ bool isTextValue(const QVariant &value)
 
 bool sameKey(const QVariant &a, const QVariant &b)
 {
+    // Texts are compared in place, without copies.
+    if (isTextValue(a) && isTextValue(b))
+        return static_cast<const QString *>(a.constData())
+                   ->compare(*static_cast<const QString *>(b.constData()), Qt::CaseInsensitive)
+            == 0;
     if (isTextValue(a) || isTextValue(b))
         return a.toString().compare(b.toString(), Qt::CaseInsensitive) == 0;
     return CompareValues(a, b) == 0;
@@ -307,7 +312,9 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         = [&](int kind, const infGroupManager *manager, const QVariant &key) -> const Found * {
         if (!manager)
             return nullptr;
-        const QString text = key.toString();
+        const QString converted = isTextValue(key) ? QString() : key.toString();
+        const QString &text
+            = isTextValue(key) ? *static_cast<const QString *>(key.constData()) : converted;
         auto at = seen[kind].constFind(text);
         if (at == seen[kind].cend()) {
             Found f;
@@ -328,12 +335,12 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
     for (int r = 0; r < rows; ++r) {
         if (r % 50 == 0)
             progress(843, r, rows);
-        const Found *user
-            = userField >= 0 ? lookUp(0, users, table->ValueAt(r, userField)) : nullptr;
+        const QVariantList &row = table->RowValues(r);
+        const Found *user = userField >= 0 ? lookUp(0, users, row.at(userField)) : nullptr;
         if (user && !user->include)
             continue;
         const Found *printer
-            = printerField >= 0 ? lookUp(1, printers, table->ValueAt(r, printerField)) : nullptr;
+            = printerField >= 0 ? lookUp(1, printers, row.at(printerField)) : nullptr;
         if (printer && !printer->include)
             continue;
         const auto *userGroup = user ? user->group.get() : nullptr;
@@ -341,7 +348,7 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         const clsPrinter *printerItem = printer ? printer->printer : nullptr;
 
         // Shared with the query's row until a value changes.
-        QVariantList values = table->RowValues(r);
+        QVariantList values = row;
 
         for (const Listed &l : std::as_const(listed)) {
             const clsReportCol &col = *l.column;
