@@ -92,6 +92,22 @@ bool sameKey(const QVariant &a, const QVariant &b)
     return CompareValues(a, b) == 0;
 }
 
+// Whether two values read the same as texts, without regard to case; whole numbers and texts
+// are compared without making texts of them.
+bool sameText(const QVariant &a, const QVariant &b)
+{
+    const auto whole = [](const QVariant &v) {
+        return (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong) && !v.isNull();
+    };
+    if (whole(a) && whole(b))
+        return a.toLongLong() == b.toLongLong();
+    if (isTextValue(a) && isTextValue(b))
+        return static_cast<const QString *>(a.constData())
+                   ->compare(*static_cast<const QString *>(b.constData()), Qt::CaseInsensitive)
+            == 0;
+    return a.toString().compare(b.toString(), Qt::CaseInsensitive) == 0;
+}
+
 // Adds two values of a summed column, keeping money exact and whole numbers whole.
 QVariant addValues(const QVariant &a, const QVariant &b)
 {
@@ -448,15 +464,14 @@ RecordsetPtr ReportDataSetBuilder::markFirstOccurrences(const RecordsetPtr &tabl
             continue;
         table->SetSort(QStringLiteral("[%1] ASC").arg(col.ActionParam()));
         const int rows = table->RecordCount();
-        QString previous;
+        QVariant previous;
         int r = 0;
         for (table->MoveFirst(); !table->Eof(); table->MoveNext(), ++r) {
             if (r % 50 == 0)
                 progress(846, r, rows);
-            const QString text = table->Value(by).toString();
-            const bool first = r == 0 || text.compare(previous, Qt::CaseInsensitive) != 0;
-            table->SetValue(field, first ? 1 : 0);
-            previous = text;
+            const QVariant value = table->RowValues(r).at(by);
+            table->SetValue(field, r == 0 || !sameText(value, previous) ? 1 : 0);
+            previous = value;
         }
     }
     return table;
