@@ -80,19 +80,13 @@ bool isTextValue(const QVariant &value)
     return value.typeId() == QMetaType::QString;
 }
 
-bool sameKey(const QVariant &a, const QVariant &b)
+// The text a text value holds, read in place.
+const QString &textIn(const QVariant &value)
 {
-    // Texts are compared in place, without copies.
-    if (isTextValue(a) && isTextValue(b))
-        return static_cast<const QString *>(a.constData())
-                   ->compare(*static_cast<const QString *>(b.constData()), Qt::CaseInsensitive)
-            == 0;
-    if (isTextValue(a) || isTextValue(b))
-        return a.toString().compare(b.toString(), Qt::CaseInsensitive) == 0;
-    return CompareValues(a, b) == 0;
+    return *static_cast<const QString *>(value.constData());
 }
 
-// Whether two values read the same as texts, without regard to case; whole numbers and texts
+// Whether two values read the same as texts, without regard to case; texts and whole numbers
 // are compared without making texts of them.
 bool sameText(const QVariant &a, const QVariant &b)
 {
@@ -102,10 +96,15 @@ bool sameText(const QVariant &a, const QVariant &b)
     if (whole(a) && whole(b))
         return a.toLongLong() == b.toLongLong();
     if (isTextValue(a) && isTextValue(b))
-        return static_cast<const QString *>(a.constData())
-                   ->compare(*static_cast<const QString *>(b.constData()), Qt::CaseInsensitive)
-            == 0;
+        return textIn(a).compare(textIn(b), Qt::CaseInsensitive) == 0;
     return a.toString().compare(b.toString(), Qt::CaseInsensitive) == 0;
+}
+
+bool sameKey(const QVariant &a, const QVariant &b)
+{
+    if (isTextValue(a) || isTextValue(b))
+        return sameText(a, b);
+    return CompareValues(a, b) == 0;
 }
 
 // Adds two values of a summed column, keeping money exact and whole numbers whole.
@@ -329,8 +328,7 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         if (!manager)
             return nullptr;
         const QString converted = isTextValue(key) ? QString() : key.toString();
-        const QString &text
-            = isTextValue(key) ? *static_cast<const QString *>(key.constData()) : converted;
+        const QString &text = isTextValue(key) ? textIn(key) : converted;
         auto at = seen[kind].constFind(text);
         if (at == seen[kind].cend()) {
             Found f;
