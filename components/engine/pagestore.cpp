@@ -39,10 +39,12 @@ bool fitsFloats(const QRectF &r)
     return true;
 }
 
-class Reader
+} // namespace
+
+class PackedReader
 {
 public:
-    explicit Reader(const QByteArray &bytes)
+    explicit PackedReader(const QByteArray &bytes)
         : m_p(bytes.constData())
         , m_end(bytes.constData() + bytes.size())
     { }
@@ -70,25 +72,34 @@ public:
     }
     QString text()
     {
-        const quint32 n = get<quint32>();
-        if (n == NullText)
-            return {};
-        const qsizetype bytes = qsizetype(n) * qsizetype(sizeof(QChar));
-        if (m_end - m_p < bytes) {
-            m_p = m_end;
-            return {};
-        }
-        QString s(reinterpret_cast<const QChar *>(m_p), qsizetype(n));
-        m_p += bytes;
+        QString s;
+        textInto(s);
         return s;
+    }
+    // Into a string whose memory is reused when it is large enough and not shared.
+    void textInto(QString &s)
+    {
+        const quint32 n = get<quint32>();
+        const qsizetype bytes = qsizetype(n) * qsizetype(sizeof(QChar));
+        if (n == NullText || m_end - m_p < bytes) {
+            if (n != NullText)
+                m_p = m_end;
+            s = QString();
+            return;
+        }
+        if (n == 0) {
+            s = QString(reinterpret_cast<const QChar *>(m_p), 0); // empty, not null
+            return;
+        }
+        s.resize(qsizetype(n));
+        std::memcpy(s.data(), m_p, size_t(bytes));
+        m_p += bytes;
     }
 
 private:
     const char *m_p;
     const char *m_end;
 };
-
-} // namespace
 
 quint16 PageStore::fontIndex(const FontSpec &font)
 {
@@ -155,58 +166,90 @@ void PageStore::pack(const QList<DisplayItem> &items, QByteArray &out)
     out.squeeze();
 }
 
+const DisplayItem *PageStore::next(PackedReader &in, DisplayItem (&reused)[4]) const
+{
+    if (in.atEnd())
+        return nullptr;
+    switch (in.get<quint8>()) {
+    case KindText: {
+        TextRun &t = std::get<TextRun>(reused[0]);
+        const quint8 flags = in.get<quint8>();
+        t.font = m_fonts.value(in.get<quint16>());
+        t.color = in.get<quint32>();
+        t.alignment = Qt::Alignment::fromInt(int(in.get<quint32>()));
+        t.rect = in.rect(flags & Floats);
+        t.clip = (flags & ClipOwn) ? in.rect(flags & Floats) : t.rect;
+        in.textInto(t.text);
+        for (const auto &[marker, text] : m_replacements)
+            if (t.text.contains(marker))
+                t.text.replace(marker, text);
+        return &reused[0];
+    }
+    case KindLine: {
+        LineItem &l = std::get<LineItem>(reused[1]);
+        l.from = in.point();
+        l.to = in.point();
+        l.color = in.get<quint32>();
+        l.width = in.get<double>();
+        l.style = Qt::PenStyle(in.get<qint32>());
+        return &reused[1];
+    }
+    case KindBox: {
+        BoxItem &b = std::get<BoxItem>(reused[2]);
+        b.rect = in.rect(false);
+        b.filled = in.get<quint8>() != 0;
+        b.fill = in.get<quint32>();
+        b.lineStyle = Qt::PenStyle(in.get<qint32>());
+        b.lineColor = in.get<quint32>();
+        b.lineWidth = in.get<double>();
+        return &reused[2];
+    }
+    case KindPicture: {
+        PictureItem &p = std::get<PictureItem>(reused[3]);
+        p.rect = in.rect(false);
+        p.scaleMode = in.get<qint32>();
+        p.picture = m_pictures.value(qsizetype(in.get<quint32>()));
+        return &reused[3];
+    }
+    default:
+        return nullptr; // only what pack wrote is read here
+    }
+}
+
+namespace {
+
+void fillReused(DisplayItem (&reused)[4])
+{
+    reused[0] = TextRun();
+    reused[1] = LineItem();
+    reused[2] = BoxItem();
+    reused[3] = PictureItem();
+}
+
+} // namespace
+
 void PageStore::unpack(const QByteArray &bytes, QList<DisplayItem> &items) const
 {
-    Reader in(bytes);
-    while (!in.atEnd()) {
-        switch (in.get<quint8>()) {
-        case KindText: {
-            TextRun t;
-            const quint8 flags = in.get<quint8>();
-            t.font = m_fonts.value(in.get<quint16>());
-            t.color = in.get<quint32>();
-            t.alignment = Qt::Alignment::fromInt(int(in.get<quint32>()));
-            t.rect = in.rect(flags & Floats);
-            t.clip = (flags & ClipOwn) ? in.rect(flags & Floats) : t.rect;
-            t.text = in.text();
-            for (const auto &[marker, text] : m_replacements)
-                if (t.text.contains(marker))
-                    t.text.replace(marker, text);
-            items.append(std::move(t));
-            break;
-        }
-        case KindLine: {
-            LineItem l;
-            l.from = in.point();
-            l.to = in.point();
-            l.color = in.get<quint32>();
-            l.width = in.get<double>();
-            l.style = Qt::PenStyle(in.get<qint32>());
-            items.append(l);
-            break;
-        }
-        case KindBox: {
-            BoxItem b;
-            b.rect = in.rect(false);
-            b.filled = in.get<quint8>() != 0;
-            b.fill = in.get<quint32>();
-            b.lineStyle = Qt::PenStyle(in.get<qint32>());
-            b.lineColor = in.get<quint32>();
-            b.lineWidth = in.get<double>();
-            items.append(b);
-            break;
-        }
-        case KindPicture: {
-            PictureItem p;
-            p.rect = in.rect(false);
-            p.scaleMode = in.get<qint32>();
-            p.picture = m_pictures.value(qsizetype(in.get<quint32>()));
-            items.append(std::move(p));
-            break;
-        }
-        default:
-            return; // only what pack wrote is read here
-        }
+    PackedReader in(bytes);
+    DisplayItem reused[4];
+    fillReused(reused);
+    while (const DisplayItem *item = next(in, reused)) {
+        // The list keeps its own copy; the text's memory goes with it.
+        items.append(*item);
+        if (item == &reused[0])
+            std::get<TextRun>(reused[0]).text = QString();
+    }
+}
+
+void PageStore::visit(int number, const std::function<void(const DisplayItem &)> &visit) const
+{
+    const Packed &p = m_pages.at(number - 1);
+    DisplayItem reused[4];
+    fillReused(reused);
+    for (const QByteArray *bytes : { &p.items, &p.overlay }) {
+        PackedReader in(*bytes);
+        while (const DisplayItem *item = next(in, reused))
+            visit(*item);
     }
 }
 

@@ -10,6 +10,8 @@
 #include <QByteArray>
 #include <QList>
 
+#include <functional>
+
 namespace kv6::engine {
 
 class PageStore
@@ -20,6 +22,10 @@ public:
     int count() const { return int(m_pages.size()); }
     // The page as it was added, numbered from 1.
     PreviewDocument::Page page(int number) const;
+    // Hands the page's items, then its overlay's, to `visit` one at a time, each decoded into
+    // an item reused for the next of its kind: drawing a page builds no list, and its texts
+    // reuse one string's memory instead of taking and giving back a block each.
+    void visit(int number, const std::function<void(const DisplayItem &)> &visit) const;
     // Lets go of a page once it is no longer needed.
     void drop(int number);
     // Bytes held, pictures counted once.
@@ -27,6 +33,9 @@ public:
     // Texts of the pages come out with `marker` replaced by `text`, so a total known only at
     // the end need not unpack every page.
     void replaceText(const QString &marker, const QString &text);
+
+    // Items of the page last packed: room for the next page's.
+    int lastItemCount = 0;
 
 private:
     struct Packed
@@ -37,6 +46,9 @@ private:
     };
     void pack(const QList<DisplayItem> &items, QByteArray &out);
     void unpack(const QByteArray &bytes, QList<DisplayItem> &items) const;
+    // Decodes the next item into the one of its kind in `reused` (text, line, box, picture);
+    // null at the end or on bytes that pack did not write.
+    const DisplayItem *next(class PackedReader &in, DisplayItem (&reused)[4]) const;
     quint16 fontIndex(const FontSpec &font);
 
     QList<Packed> m_pages;

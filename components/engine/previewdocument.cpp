@@ -93,6 +93,10 @@ int PreviewDocument::addPage(const QSizeF &size)
 {
     Page p;
     p.size = size.isEmpty() ? m_pageSize : size;
+    // Pages of a report are much alike: the next is given the room the last one took, once,
+    // instead of growing item by item.
+    if (m_store)
+        p.items.reserve(m_store->lastItemCount);
     m_pages.append(std::move(p));
     m_packedAs.append(0);
     return int(m_pages.size());
@@ -141,7 +145,9 @@ void PreviewDocument::pack(int number)
     if (m_packedAs.at(number - 1) != 0)
         return;
     PageStore &store = ownStore();
-    store.add(m_pages[number - 1]);
+    Page &page = m_pages[number - 1];
+    store.lastItemCount = int(page.items.size());
+    store.add(page);
     m_packedAs[number - 1] = store.count();
 }
 
@@ -331,17 +337,14 @@ void paintItem(QPainter *p, const DisplayItem &item, PaintState &state, PageMapp
 
 void PreviewDocument::paintPage(QPainter *painter, int page, const QRectF &target) const
 {
-    // Unpacked for this drawing alone: the preview paints pages in any order, often again.
-    const int packed = m_packedAs.at(page - 1);
-    const Page pg
-        = packed != 0 && packed != m_unpackedAs ? m_store->page(packed) : this->page(page);
-    if (pg.size.isEmpty() || target.isEmpty())
+    const QSizeF size = sizeOfPage(page);
+    if (size.isEmpty() || target.isEmpty())
         return;
     painter->save();
     PageMapping m;
     m.device = painter->transform();
-    m.sx = target.width() / pg.size.width();
-    m.sy = target.height() / pg.size.height();
+    m.sx = target.width() / size.width();
+    m.sy = target.height() / size.height();
     m.origin = target.topLeft();
     m.dpi = painter->device()->logicalDpiY();
     m.textInDevice = painter->paintEngine() && painter->paintEngine()->type() == QPaintEngine::Pdf
@@ -349,12 +352,21 @@ void PreviewDocument::paintPage(QPainter *painter, int page, const QRectF &targe
     painter->translate(target.topLeft());
     painter->scale(m.sx, m.sy);
     m.twips = painter->transform();
-    painter->setClipRect(QRectF(QPointF(0, 0), pg.size), Qt::IntersectClip);
+    painter->setClipRect(QRectF(QPointF(0, 0), size), Qt::IntersectClip);
     PaintState state;
-    for (const DisplayItem &item : pg.items)
-        paintItem(painter, item, state, m);
-    for (const DisplayItem &item : pg.overlay)
-        paintItem(painter, item, state, m);
+    const auto paint = [&](const DisplayItem &item) { paintItem(painter, item, state, m); };
+    // A packed page is drawn straight from its packed form: the preview paints pages in any
+    // order, often again, and a PDF writes each once.
+    const int packed = m_packedAs.at(page - 1);
+    if (packed != 0 && packed != m_unpackedAs) {
+        m_store->visit(packed, paint);
+    } else {
+        const Page &pg = this->page(page);
+        for (const DisplayItem &item : pg.items)
+            paint(item);
+        for (const DisplayItem &item : pg.overlay)
+            paint(item);
+    }
     painter->restore();
 }
 

@@ -274,7 +274,10 @@ bool Renderer::lookup(const QString &name, Variant &value)
         value = aggregateValue(name.mid(4).toInt());
         return true;
     }
-    const QString key = name.toCaseFolded();
+    auto folded = m_foldedNames.constFind(name);
+    if (folded == m_foldedNames.cend())
+        folded = m_foldedNames.insert(name, name.toCaseFolded());
+    const QString key = *folded;
     const int page = m_sink ? m_sink->page() : 0;
     // In page headers and footers Page and Pages are the page counters even when the data has
     // fields of those names ("Pages" printed is common); elsewhere the data comes first.

@@ -116,6 +116,8 @@ private:
     // Data: row order (indices into the record set) and group structure per position.
     RecordsetPtr m_data;
     QHash<QString, int> m_columns; // case-folded name -> column
+    // Names scripts and fields look up, case-folded once each: the same few, row after row.
+    QHash<QString, QString> m_foldedNames;
     std::vector<int> m_order;
     std::vector<int> m_breakLevel; // outermost group starting at the position; groups + 1: none
     std::vector<std::vector<int>> m_groupStartOf; // [group - 1][pos]

@@ -6,6 +6,7 @@
 #include "vbcore/vbdecimal.h"
 
 #include <QDate>
+#include <QHash>
 #include <QRegularExpression>
 #include <QTime>
 
@@ -198,12 +199,25 @@ bool isDigit(const NumToken &t)
     return t.type == NumToken::Zero || t.type == NumToken::Hash;
 }
 
-QString formatNumberSection(VbDecimal value, const QString &section, const QLocale &locale)
+// A number format's section taken apart: what its placeholders, commas and literals say,
+// whatever the value.
+struct NumberSection
 {
-    QList<NumToken> toks = tokeniseNumber(section);
+    QList<NumToken> toks, intToks, fracToks, expToks;
+    qsizetype pointAt = -1, expAt = -1;
+    bool grouping = false;
+    int scaleCommas = 0, percents = 0, fracPlaces = 0, lastFracZero = 0, intPlaces = 0;
+    int minDigits = 0;
+};
+
+NumberSection parseNumberSection(const QString &section)
+{
+    NumberSection s;
+    QList<NumToken> &toks = s.toks;
+    toks = tokeniseNumber(section);
 
     // Parts: integer [Point fraction] [Exp exponent].
-    qsizetype pointAt = -1, expAt = -1;
+    qsizetype &pointAt = s.pointAt, &expAt = s.expAt;
     for (qsizetype i = 0; i < toks.size(); ++i) {
         if (toks[i].type == NumToken::Point && pointAt < 0 && expAt < 0)
             pointAt = i;
@@ -215,8 +229,8 @@ QString formatNumberSection(VbDecimal value, const QString &section, const QLoca
 
     // Commas: between digit placeholders they group thousands; right after the last integer
     // placeholder they divide by a thousand each.
-    bool grouping = false;
-    int scaleCommas = 0;
+    bool &grouping = s.grouping;
+    int &scaleCommas = s.scaleCommas;
     qsizetype lastIntDigit = -1, firstIntDigit = -1;
     for (qsizetype i = 0; i < intEnd; ++i) {
         if (isDigit(toks[i])) {
@@ -225,7 +239,7 @@ QString formatNumberSection(VbDecimal value, const QString &section, const QLoca
                 firstIntDigit = i;
         }
     }
-    QList<NumToken> intToks;
+    QList<NumToken> &intToks = s.intToks;
     for (qsizetype i = 0; i < intEnd; ++i) {
         if (toks[i].type != NumToken::Comma) {
             intToks.append(toks[i]);
@@ -236,20 +250,20 @@ QString formatNumberSection(VbDecimal value, const QString &section, const QLoca
         else if (i > firstIntDigit && firstIntDigit >= 0)
             grouping = true;
     }
-    int percents = 0;
+    int &percents = s.percents;
     for (const NumToken &t : toks)
         percents += t.type == NumToken::Percent ? 1 : 0;
 
-    QList<NumToken> fracToks;
+    QList<NumToken> &fracToks = s.fracToks;
     for (qsizetype i = pointAt + 1; pointAt >= 0 && i < fracEnd; ++i) {
         if (toks[i].type != NumToken::Comma)
             fracToks.append(toks[i]);
     }
-    QList<NumToken> expToks;
+    QList<NumToken> &expToks = s.expToks;
     for (qsizetype i = expAt + 1; expAt >= 0 && i < toks.size(); ++i)
         expToks.append(toks[i]);
 
-    int fracPlaces = 0, lastFracZero = 0;
+    int &fracPlaces = s.fracPlaces, &lastFracZero = s.lastFracZero;
     for (const NumToken &t : fracToks) {
         if (isDigit(t)) {
             ++fracPlaces;
@@ -257,9 +271,47 @@ QString formatNumberSection(VbDecimal value, const QString &section, const QLoca
                 lastFracZero = fracPlaces;
         }
     }
-    int intPlaces = 0;
+    int &intPlaces = s.intPlaces;
     for (const NumToken &t : intToks)
         intPlaces += isDigit(t) ? 1 : 0;
+
+    // The integer part shows at least the digits from its first zero placeholder on.
+    int seen = 0;
+    for (const NumToken &t : intToks) {
+        if (!isDigit(t))
+            continue;
+        if (t.type == NumToken::Zero) {
+            s.minDigits = intPlaces - seen;
+            break;
+        }
+        ++seen;
+    }
+    return s;
+}
+
+// Reports format the same few sections on every row: each is taken apart once per thread.
+const NumberSection &numberSection(const QString &section)
+{
+    thread_local QHash<QString, NumberSection> parsed;
+    auto it = parsed.constFind(section);
+    if (it == parsed.cend()) {
+        // Formats built by a script as it goes would otherwise pile up.
+        if (parsed.size() >= 256)
+            parsed.clear();
+        it = parsed.insert(section, parseNumberSection(section));
+    }
+    return *it;
+}
+
+QString formatNumberSection(VbDecimal value, const QString &section, const QLocale &locale)
+{
+    const NumberSection &s = numberSection(section);
+    const QList<NumToken> &toks = s.toks, &intToks = s.intToks, &fracToks = s.fracToks,
+                          &expToks = s.expToks;
+    const qsizetype pointAt = s.pointAt, expAt = s.expAt;
+    const bool grouping = s.grouping;
+    const int scaleCommas = s.scaleCommas, percents = s.percents, fracPlaces = s.fracPlaces,
+              lastFracZero = s.lastFracZero, intPlaces = s.intPlaces;
 
     value.scale(2 * percents - 3 * scaleCommas);
 
@@ -280,19 +332,7 @@ QString formatNumberSection(VbDecimal value, const QString &section, const QLoca
 
     // Integer part, filled from the right; surplus digits go to the leftmost placeholder.
     QString intDigits = value.wholeDigits();
-    int minDigits = 0;
-    {
-        int seen = 0;
-        for (const NumToken &t : intToks) {
-            if (!isDigit(t))
-                continue;
-            if (t.type == NumToken::Zero) {
-                minDigits = intPlaces - seen;
-                break;
-            }
-            ++seen;
-        }
-    }
+    const int minDigits = s.minDigits;
     if (intDigits.size() < minDigits)
         intDigits = intDigits.rightJustified(minDigits, u'0');
     const QString group = locale.groupSeparator();

@@ -201,6 +201,7 @@ RecordsetPtr Recordset::Copy() const
     copy->m_rows = m_rows;
     copy->m_nextId = m_nextId;
     copy->m_sort = m_sort;
+    copy->m_inSortOrder = m_inSortOrder;
     copy->m_pos = 0;
     return copy;
 }
@@ -218,6 +219,7 @@ void Recordset::Close()
     m_rows.clear();
     m_pos = 0;
     m_sort.clear();
+    m_inSortOrder = true;
 }
 
 void Recordset::requireOpen() const
@@ -361,6 +363,8 @@ void Recordset::SetValue(int field, const QVariant &value)
         throw RecordsetError(adErrItemNotFound,
             QStringLiteral("Field index %1 is out of range.").arg(field).toStdString());
     m_rows[m_pos].values[field] = value;
+    // Insertion order does not depend on values.
+    m_inSortOrder = m_inSortOrder && m_sort.isEmpty();
 }
 
 void Recordset::SetValue(const QString &field, const QVariant &value)
@@ -382,6 +386,7 @@ void Recordset::AddNew(const QVariantList &values)
         throw RecordsetError(
             adErrInvalidArgument, "The number of values does not match the number of fields.");
     m_rows.push_back(Row { m_nextId++, values });
+    m_inSortOrder = m_inSortOrder && m_sort.isEmpty();
     m_pos = int(m_rows.size()) - 1;
     m_adding = true;
 }
@@ -416,9 +421,125 @@ void Recordset::AppendRow(QVariantList values)
         throw RecordsetError(
             adErrInvalidArgument, "The number of values does not match the number of fields.");
     m_rows.push_back(Row { m_nextId++, std::move(values) });
+    // A row appended last is still in insertion order.
+    m_inSortOrder = m_inSortOrder && m_sort.isEmpty();
 }
 
 // ---- sort
+
+namespace {
+
+// One sort key's values reduced once to what comparing them needs, so that the sort itself
+// compares small numbers: texts by their rank among the column's distinct folded texts, numbers
+// as CompareValues would, anything else through CompareValues.
+class SortColumn
+{
+public:
+    template<typename ValueAt>
+    SortColumn(int rows, bool text, ValueAt valueAt)
+    {
+        if (text) {
+            rankTexts(rows, valueAt);
+            return;
+        }
+        m_kind = Numbers;
+        m_flags.resize(size_t(rows));
+        m_whole.resize(size_t(rows));
+        m_real.resize(size_t(rows));
+        for (int i = 0; i < rows; ++i) {
+            const QVariant &v = valueAt(i);
+            if (!v.isValid() || v.isNull())
+                continue;
+            if (!isNumber(v)) {
+                m_kind = Values;
+                break;
+            }
+            m_flags[size_t(i)] = isInteger(v) ? Whole : Real;
+            m_whole[size_t(i)] = v.toLongLong();
+            m_real[size_t(i)] = v.toDouble();
+        }
+        if (m_kind == Values) {
+            m_flags = {};
+            m_whole = {};
+            m_real = {};
+        }
+    }
+
+    template<typename ValueAt>
+    int compare(int a, int b, ValueAt valueAt) const
+    {
+        switch (m_kind) {
+        case Ranks:
+            return cmp3(m_rank[size_t(a)], m_rank[size_t(b)]);
+        case Numbers: {
+            const quint8 fa = m_flags[size_t(a)], fb = m_flags[size_t(b)];
+            if (fa == Null || fb == Null)
+                return fa == fb ? 0 : (fa == Null ? -1 : 1);
+            if (fa == Whole && fb == Whole)
+                return cmp3(m_whole[size_t(a)], m_whole[size_t(b)]);
+            return cmp3(m_real[size_t(a)], m_real[size_t(b)]);
+        }
+        case Values:
+            break;
+        }
+        return CompareValues(valueAt(a), valueAt(b));
+    }
+
+private:
+    enum Kind { Ranks, Numbers, Values };
+    enum Flag : quint8 { Null = 0, Whole = 1, Real = 2 };
+
+    // Texts compare without regard to case, Nulls first (rank -1). Rows repeat a few distinct
+    // texts: each is folded once.
+    template<typename ValueAt>
+    void rankTexts(int rows, ValueAt valueAt)
+    {
+        m_kind = Ranks;
+        m_rank.assign(size_t(rows), -1);
+        QHash<QString, int> slotOf;
+        QList<QString> folded;
+        for (int i = 0; i < rows; ++i) {
+            const QVariant &v = valueAt(i);
+            if (!v.isValid() || v.isNull())
+                continue;
+            // Read in place when the value is a text: most are.
+            const QString converted = v.typeId() == QMetaType::QString ? QString() : v.toString();
+            const QString &text = v.typeId() == QMetaType::QString
+                ? *static_cast<const QString *>(v.constData())
+                : converted;
+            auto at = slotOf.constFind(text);
+            if (at == slotOf.cend()) {
+                at = slotOf.insert(text, int(folded.size()));
+                folded.append(text.toCaseFolded());
+            }
+            m_rank[size_t(i)] = *at;
+        }
+        std::vector<int> order(size_t(folded.size()));
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = int(i);
+        std::sort(order.begin(), order.end(),
+            [&](int a, int b) { return folded.at(a).compare(folded.at(b)) < 0; });
+        // Texts that fold alike share a rank.
+        std::vector<int> rankOfSlot(order.size());
+        int rank = 0;
+        for (size_t i = 0; i < order.size(); ++i) {
+            if (i > 0 && folded.at(order[i]) != folded.at(order[i - 1]))
+                ++rank;
+            rankOfSlot[size_t(order[i])] = rank;
+        }
+        for (int &r : m_rank)
+            if (r >= 0)
+                r = rankOfSlot[size_t(r)];
+    }
+
+    Kind m_kind = Values;
+    std::vector<int> m_rank;
+    std::vector<quint8> m_flags;
+    std::vector<qint64> m_whole;
+    std::vector<double> m_real;
+};
+
+} // namespace
 
 void Recordset::SetSort(const QString &sort)
 {
@@ -444,57 +565,41 @@ void Recordset::SetSort(const QString &sort)
         keys.append(Key { checkedField(part), descending });
     }
     m_adding = false;
+    m_pos = 0;
+    // A stable sort of rows already in its order leaves them as they are.
+    if (m_inSortOrder && sort == m_sort)
+        return;
     m_sort = sort;
+    m_inSortOrder = true;
     if (keys.isEmpty()) {
         std::stable_sort(
             m_rows.begin(), m_rows.end(), [](const Row &a, const Row &b) { return a.id < b.id; });
-    } else {
-        // Text columns compare case-insensitively; folding once per row keeps the sort fast.
-        const int n = int(m_rows.size());
-        std::vector<int> order(n);
-        for (int i = 0; i < n; ++i)
-            order[i] = i;
-        QList<std::vector<QString>> folded;
-        for (const Key &k : keys) {
-            std::vector<QString> f;
-            if (IsTextType(m_fields.at(k.field).type)) {
-                f.resize(n);
-                for (int i = 0; i < n; ++i) {
-                    const QVariant &v = m_rows[i].values.at(k.field);
-                    if (v.isValid() && !v.isNull())
-                        f[i] = v.toString().toCaseFolded();
-                }
-            }
-            folded.append(std::move(f));
-        }
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            for (int k = 0; k < keys.size(); ++k) {
-                const int field = keys[k].field;
-                const QVariant &va = m_rows[a].values.at(field);
-                const QVariant &vb = m_rows[b].values.at(field);
-                int c;
-                if (!folded[k].empty()) {
-                    const bool an = !va.isValid() || va.isNull();
-                    const bool bn = !vb.isValid() || vb.isNull();
-                    if (an || bn)
-                        c = an == bn ? 0 : (an ? -1 : 1);
-                    else
-                        c = folded[k][a].compare(folded[k][b]);
-                } else {
-                    c = CompareValues(va, vb);
-                }
-                if (c != 0)
-                    return keys[k].descending ? c > 0 : c < 0;
-            }
-            return false;
-        });
-        std::vector<Row> sorted;
-        sorted.reserve(n);
-        for (int i : order)
-            sorted.push_back(std::move(m_rows[i]));
-        m_rows = std::move(sorted);
+        return;
     }
-    m_pos = 0;
+    const int n = int(m_rows.size());
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        order[size_t(i)] = i;
+    std::vector<SortColumn> columns;
+    columns.reserve(size_t(keys.size()));
+    for (const Key &k : std::as_const(keys))
+        columns.emplace_back(n, IsTextType(m_fields.at(k.field).type),
+            [&](int row) -> const QVariant & { return m_rows[size_t(row)].values.at(k.field); });
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        for (qsizetype k = 0; k < keys.size(); ++k) {
+            const int field = keys[k].field;
+            const int c = columns[size_t(k)].compare(a, b,
+                [&](int row) -> const QVariant & { return m_rows[size_t(row)].values.at(field); });
+            if (c != 0)
+                return keys[k].descending ? c > 0 : c < 0;
+        }
+        return false;
+    });
+    std::vector<Row> sorted;
+    sorted.reserve(size_t(n));
+    for (int i : order)
+        sorted.push_back(std::move(m_rows[size_t(i)]));
+    m_rows = std::move(sorted);
 }
 
 // ---- find

@@ -226,6 +226,8 @@ private:
     bool m_open = false;
     bool m_adding = false;
     QString m_sort;
+    // The rows are in m_sort's order: no row was added or changed since it was applied.
+    bool m_inSortOrder = true;
 };
 
 // Ordering of two values the way Sort compares them: Null first, numbers numerically, texts

@@ -80,16 +80,47 @@ bool isTextValue(const QVariant &value)
     return value.typeId() == QMetaType::QString;
 }
 
+// The text a text value holds, read in place.
+const QString &textIn(const QVariant &value)
+{
+    return *static_cast<const QString *>(value.constData());
+}
+
+// Whether two values read the same as texts, without regard to case; texts and whole numbers
+// are compared without making texts of them.
+bool sameText(const QVariant &a, const QVariant &b)
+{
+    const auto whole = [](const QVariant &v) {
+        return (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong) && !v.isNull();
+    };
+    if (whole(a) && whole(b))
+        return a.toLongLong() == b.toLongLong();
+    if (isTextValue(a) && isTextValue(b))
+        return textIn(a).compare(textIn(b), Qt::CaseInsensitive) == 0;
+    return a.toString().compare(b.toString(), Qt::CaseInsensitive) == 0;
+}
+
 bool sameKey(const QVariant &a, const QVariant &b)
 {
     if (isTextValue(a) || isTextValue(b))
-        return a.toString().compare(b.toString(), Qt::CaseInsensitive) == 0;
+        return sameText(a, b);
     return CompareValues(a, b) == 0;
 }
 
 // Adds two values of a summed column, keeping money exact and whole numbers whole.
 QVariant addValues(const QVariant &a, const QVariant &b)
 {
+    // The common cases first: counts and real sums, neither Null.
+    const int ta = a.typeId(), tb = b.typeId();
+    if (ta == tb && (ta == QMetaType::Int || ta == QMetaType::LongLong || ta == QMetaType::Double)
+        && !a.isNull() && !b.isNull()) {
+        if (ta == QMetaType::Double)
+            return QVariant(a.toDouble() + b.toDouble());
+        const qlonglong sum = a.toLongLong() + b.toLongLong();
+        if (ta == QMetaType::Int && sum >= INT_MIN && sum <= INT_MAX)
+            return QVariant(int(sum));
+        return QVariant(sum);
+    }
     if (a.isNull() || !a.isValid())
         return b;
     if (b.isNull() || !b.isValid())
@@ -251,21 +282,36 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
     const infGroupManager *printers = m_analysis ? m_analysis->PrinterManager() : nullptr;
     const clsPrinterManager *printerList = m_analysis ? m_analysis->Printers() : nullptr;
 
+    // What each listed column may do to a row, worked out once: most columns (sums, keys of
+    // items not grouped) leave every row as it is.
     struct Listed
     {
         int field;
         const clsReportCol *column;
+        int code; // replace code 0 to 8, or -1 for a literal
+        bool rated; // codes 5 to 8 that apply with these settings
+        int pagesField; // codes 7 and 8: the pages the rate multiplies
     };
     QList<Listed> listed;
+    const int totalPagesField = table->FieldIndex(TotalPagesField);
     if (m_settings.columns) {
         for (int i = 1; i <= m_settings.columns->count(); ++i) {
             const clsReportCol *col = m_settings.columns->item(i)->get();
             const int field = table->FieldIndex(col->FieldName());
-            if (field >= 0)
-                listed.append({ field, col });
+            if (field < 0)
+                continue;
+            const QVariant replace = col->Replace();
+            const int code = int(replace.toDouble());
+            const bool literal = isTextValue(replace) || double(code) != replace.toDouble()
+                || code < 0 || code > 8;
+            const bool rated
+                = !literal && code >= 5 && (code == 6 || code == 8 || m_settings.useEstCosts);
+            const int pagesField = col->ReplaceParam().isEmpty()
+                ? totalPagesField
+                : table->FieldIndex(col->ReplaceParam());
+            listed.append({ field, col, literal ? -1 : code, rated, pagesField });
         }
     }
-    const int totalPagesField = table->FieldIndex(TotalPagesField);
     const int rows = table->RecordCount();
     out->Reserve(rows);
 
@@ -273,14 +319,16 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
     struct Found
     {
         GroupItemPtr item, group;
+        const clsPrinter *printer = nullptr;
         bool include = true;
     };
     QHash<QString, Found> seen[2];
-    const auto lookUp = [&](int kind, const infGroupManager *manager, const QVariant &key,
-                            GroupItemPtr *item, GroupItemPtr *group, bool *include) {
+    const auto lookUp
+        = [&](int kind, const infGroupManager *manager, const QVariant &key) -> const Found * {
         if (!manager)
-            return;
-        const QString text = key.toString();
+            return nullptr;
+        const QString converted = isTextValue(key) ? QString() : key.toString();
+        const QString &text = isTextValue(key) ? textIn(key) : converted;
         auto at = seen[kind].constFind(text);
         if (at == seen[kind].cend()) {
             Found f;
@@ -290,110 +338,108 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
                 f.include = m_settings.useFilters ? f.item->Include() : true;
                 if (m_settings.useGroups && itsGroup && itsGroup != manager->Ungrouped())
                     f.group = itsGroup;
+                if (kind == 1 && printerList)
+                    f.printer = dynamic_cast<const clsPrinter *>(f.item.get());
             }
             at = seen[kind].insert(text, f);
         }
-        if (!at->item)
-            return;
-        *item = at->item;
-        *include = at->include;
-        *group = at->group;
+        return at->item ? &*at : nullptr;
     };
 
     for (int r = 0; r < rows; ++r) {
         if (r % 50 == 0)
             progress(843, r, rows);
-        bool include = true;
-        GroupItemPtr user, userGroup, printer, printerGroup;
-        if (userField >= 0)
-            lookUp(0, users, table->ValueAt(r, userField), &user, &userGroup, &include);
-        if (include && printerField >= 0)
-            lookUp(1, printers, table->ValueAt(r, printerField), &printer, &printerGroup, &include);
-        if (!include)
+        const QVariantList &row = table->RowValues(r);
+        const Found *user = userField >= 0 ? lookUp(0, users, row.at(userField)) : nullptr;
+        if (user && !user->include)
             continue;
+        const Found *printer
+            = printerField >= 0 ? lookUp(1, printers, row.at(printerField)) : nullptr;
+        if (printer && !printer->include)
+            continue;
+        const auto *userGroup = user ? user->group.get() : nullptr;
+        const auto *printerGroup = printer ? printer->group.get() : nullptr;
+        const clsPrinter *printerItem = printer ? printer->printer : nullptr;
 
         // Shared with the query's row until a value changes.
-        QVariantList values = table->RowValues(r);
+        QVariantList values = row;
 
-        const clsPrinter *printerItem
-            = printer && printerList ? dynamic_cast<const clsPrinter *>(printer.get()) : nullptr;
         for (const Listed &l : std::as_const(listed)) {
             const clsReportCol &col = *l.column;
-            QVariant value = values.at(l.field);
-            // Written back only when changed: the row stays shared otherwise.
-            const auto writeBack = qScopeGuard([&] {
-                if (!(value == values.at(l.field)) || value.typeId() != values.at(l.field).typeId())
-                    values[l.field] = value;
-            });
-            if (m_settings.useGroups) {
-                if (l.field == userField && userGroup)
-                    value = userGroup->Key();
-                else if (l.field == printerField && printerGroup)
-                    value = printerGroup->Key();
-            }
-            if (col.EnumeratedType() != -1 && !value.isNull() && value.isValid())
-                value = EnumerationText::Text(col.EnumeratedType(), qint16(value.toInt()));
-
-            const QVariant replace = col.Replace();
-            if (isTextValue(replace)) {
-                if (m_settings.useGroups)
-                    value = replace;
-                continue;
-            }
-            const int code = int(replace.toDouble());
-            if (double(code) != replace.toDouble()) {
-                if (m_settings.useGroups)
-                    value = replace;
-                continue;
-            }
-            switch (code) {
-            case 0:
+            const bool groups = m_settings.useGroups;
+            const bool groupKey = groups
+                && ((l.field == userField && userGroup)
+                    || (l.field == printerField && printerGroup));
+            bool changes = groupKey || col.EnumeratedType() != -1;
+            switch (l.code) {
+            case -1:
+                changes |= groups;
                 break;
             case 1:
-                if (m_settings.useGroups && userGroup)
+            case 4:
+                changes |= groups && userGroup;
+                break;
+            case 2:
+            case 3:
+                changes |= groups && printerGroup;
+                break;
+            default:
+                changes |= l.rated && printerItem;
+                break;
+            }
+            if (!changes)
+                continue;
+            QVariant value = values.at(l.field);
+            if (groupKey)
+                value = l.field == userField ? userGroup->Key() : printerGroup->Key();
+            if (col.EnumeratedType() != -1 && !value.isNull() && value.isValid())
+                value = EnumerationText::Text(col.EnumeratedType(), qint16(value.toInt()));
+            switch (l.code) {
+            case -1:
+                if (groups)
+                    value = col.Replace();
+                break;
+            case 1:
+                if (groups && userGroup)
                     value = userGroup->Name();
                 break;
             case 2:
-                if (m_settings.useGroups && printerGroup)
+                if (groups && printerGroup)
                     value = printerGroup->Name();
                 break;
             case 3:
-                if (m_settings.useGroups && printerGroup)
+                if (groups && printerGroup)
                     value = GroupPlaceholder;
                 break;
             case 4:
-                if (m_settings.useGroups && userGroup)
+                if (groups && userGroup)
                     value = GroupPlaceholder;
                 break;
             case 5:
             case 6:
             case 7:
             case 8: {
-                if (!(code == 6 || code == 8 || m_settings.useEstCosts))
-                    break;
                 // Rows whose printer is not in the lists have no rate: their value stays.
-                if (!printerItem)
+                if (!l.rated || !printerItem)
                     break;
                 const Currency rate
                     = col.ReplaceColor() ? printerItem->EstCostColor() : printerItem->EstCost();
-                if (code <= 6) {
+                if (l.code <= 6) {
                     value = moneyValue(rate);
                     break;
                 }
-                const int pagesField = col.ReplaceParam().isEmpty()
-                    ? totalPagesField
-                    : table->FieldIndex(col.ReplaceParam());
-                const QVariant pages = pagesField >= 0 ? values.at(pagesField) : QVariant();
+                const QVariant pages = l.pagesField >= 0 ? values.at(l.pagesField) : QVariant();
                 bool ok = true;
                 const Currency cost = rate.mul(Currency::fromDouble(pages.toDouble()), &ok);
                 value = ok ? moneyValue(cost) : QVariant(rate.toDouble() * pages.toDouble());
                 break;
             }
             default:
-                if (m_settings.useGroups)
-                    value = replace;
                 break;
             }
+            // Written back only when changed: the row stays shared otherwise.
+            if (!(value == values.at(l.field)) || value.typeId() != values.at(l.field).typeId())
+                values[l.field] = value;
         }
         out->AppendRow(std::move(values));
     }
@@ -416,15 +462,14 @@ RecordsetPtr ReportDataSetBuilder::markFirstOccurrences(const RecordsetPtr &tabl
             continue;
         table->SetSort(QStringLiteral("[%1] ASC").arg(col.ActionParam()));
         const int rows = table->RecordCount();
-        QString previous;
+        QVariant previous;
         int r = 0;
         for (table->MoveFirst(); !table->Eof(); table->MoveNext(), ++r) {
             if (r % 50 == 0)
                 progress(846, r, rows);
-            const QString text = table->Value(by).toString();
-            const bool first = r == 0 || text.compare(previous, Qt::CaseInsensitive) != 0;
-            table->SetValue(field, first ? 1 : 0);
-            previous = text;
+            const QVariant value = table->RowValues(r).at(by);
+            table->SetValue(field, r == 0 || !sameText(value, previous) ? 1 : 0);
+            previous = value;
         }
     }
     return table;
@@ -432,6 +477,7 @@ RecordsetPtr ReportDataSetBuilder::markFirstOccurrences(const RecordsetPtr &tabl
 
 RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
 {
+    // Only the columns that combine are read past each group's first row.
     struct Listed
     {
         int field;
@@ -446,10 +492,19 @@ RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
             const int field = table->FieldIndex(col.FieldName());
             if (field < 0)
                 continue;
-            listed.append({ field, col.Action() });
-            if (col.Action() == clsReportCol::ActionKey) {
+            switch (col.Action()) {
+            case clsReportCol::ActionKey:
                 keyFields.append(field);
                 sortKeys.append(QStringLiteral("[%1] ASC").arg(col.FieldName()));
+                break;
+            case clsReportCol::ActionSum:
+            case clsReportCol::ActionFirstOfValue:
+            case clsReportCol::ActionMin:
+            case clsReportCol::ActionMax:
+                listed.append({ field, col.Action() });
+                break;
+            default:
+                break;
             }
         }
     }
@@ -461,10 +516,11 @@ RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
     for (int r = 0; r < rows; ++r) {
         if (r % 50 == 0)
             progress(847, r, rows);
+        const QVariantList &row = table->RowValues(r);
         bool startsNew = current.isEmpty();
         if (!startsNew) {
             for (int f : std::as_const(keyFields)) {
-                if (!sameKey(current.at(f), table->ValueAt(r, f))) {
+                if (!sameKey(current.at(f), row.at(f))) {
                     startsNew = true;
                     break;
                 }
@@ -473,11 +529,11 @@ RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
         if (startsNew) {
             if (!current.isEmpty())
                 out->AppendRow(std::move(current));
-            current = table->RowValues(r);
+            current = row;
             continue;
         }
         for (const Listed &l : std::as_const(listed)) {
-            const QVariant value = table->ValueAt(r, l.field);
+            const QVariant &value = row.at(l.field);
             QVariant &into = current[l.field];
             switch (l.action) {
             case clsReportCol::ActionSum:

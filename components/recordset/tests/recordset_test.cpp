@@ -99,6 +99,34 @@ TEST(Recordset, SortPutsNullsFirstAndComparesNumbersAndDatesByValue)
     EXPECT_EQ(column(*rs, "Pages"), QStringList({ "10.5", "", "100", "9" }));
 }
 
+TEST(Recordset, TheSameSortAgainSeesRowsChangedOrAddedSinceAndMixedValues)
+{
+    auto rs = membership();
+    rs->SetSort("GroupName DESC");
+    rs->SetValue("GroupName", "aardvark"); // was "Sales", the first row
+    rs->SetSort("GroupName DESC");
+    EXPECT_EQ(column(*rs, "GroupName"),
+        QStringList({ "floor 2", "admin", "accounts", "Accounts", "aardvark" }));
+    rs->AppendRow({ 1, 1, "zoo" });
+    rs->SetSort("GroupName DESC");
+    EXPECT_EQ(column(*rs, "GroupName").first(), "zoo");
+
+    // Whole numbers beyond a double's precision, reals, then a text among numbers.
+    auto mixed = Recordset::Create();
+    mixed->AppendField("V", adVariant);
+    mixed->Open();
+    for (const QVariant &v : { QVariant(qint64(9007199254740992)), QVariant(2.5),
+             QVariant(qint64(9007199254740993)), QVariant(), QVariant(2) })
+        mixed->AppendRow({ v });
+    mixed->SetSort("V DESC");
+    EXPECT_EQ(column(*mixed, "V"),
+        QStringList({ "9007199254740993", "9007199254740992", "2.5", "2", "" }));
+    mixed->AppendRow({ QStringLiteral("1.5") });
+    mixed->SetSort("V");
+    EXPECT_EQ(column(*mixed, "V"),
+        QStringList({ "", "1.5", "2", "2.5", "9007199254740992", "9007199254740993" }));
+}
+
 TEST(Recordset, BookmarksSurviveSortingAndFindGoesForwardFromCurrentRow)
 {
     auto rs = membership();

@@ -389,6 +389,24 @@ TEST_F(DataSetSteps, KeysCompareWithoutRegardToCase)
     EXPECT_EQ(column(rs, QStringLiteral("N")), (QList<int> { 9, 2 }));
 }
 
+TEST_F(DataSetSteps, FirstOccurrencesCountTextsWithoutRegardToCaseAndNumbersByValue)
+{
+    loadColumns("<Column><Field>Bucket</Field><Action>5</Action><ActionParam>Printer</ActionParam>"
+                "</Column>"
+                "<Column><Field>N</Field><Action>5</Action><ActionParam>Pages</ActionParam>"
+                "</Column>");
+    RecordsetPtr rs = table(0);
+    for (const auto &[printer, pages] :
+        { std::pair { "Front", qint64(3) }, { "back", 4 }, { "FRONT", 3 }, { "front", 10 } })
+        rs->AppendRow({ 0, QString::fromLatin1(printer), QVariant(pages), 0 });
+    rs->AppendRow({ 0, QVariant(), QVariant(3), 0 }); // a whole number of another width
+    ReportDataSetBuilder builder(settings(), nullptr);
+    ASSERT_FALSE(builder.MarkFirstOccurrences(rs));
+    ASSERT_FALSE(builder.CombineRows(rs));
+    EXPECT_EQ(column(rs, QStringLiteral("Bucket")), QList<int> { 3 }); // Null, back, front
+    EXPECT_EQ(column(rs, QStringLiteral("N")), QList<int> { 3 }); // 3, 4, 10
+}
+
 TEST(ReportQueryParameters, DateRangesPassTheDayAfterExceptInTheLastYear)
 {
     ReportParameters params;
