@@ -6,6 +6,8 @@
 #   partitioned.sh STAGE WORK load [JOBS]   initdb, schema, a 1M-job demo year (the bench's own
 #                                           5,000 users and 200 printers), multiplied in SQL to
 #                                           JOBS (default 100,000,000), indexes, summaries
+#   partitioned.sh STAGE WORK copy K1 K2    copies K1..K2 of the demo jobs (to resume a load)
+#   partitioned.sh STAGE WORK finish        indexes and summaries (to resume a load)
 #   partitioned.sh STAGE WORK reports       every catalogue report (KV6_BENCH_REPORTS=a.rpt,...
 #                                           for some) as a whole kv6report to PDF, twice each
 #   partitioned.sh STAGE WORK check         kv6data summaries --check, timed
@@ -40,6 +42,35 @@ start_cluster() {
   as_postgres "$pgbin/pg_ctl" -D "$work/data" -w -l "$work/server.log" -o "-c listen_addresses=127.0.0.1 -p $(port) -k $work -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_wal_size=8GB -c shared_buffers=2GB -c work_mem=256MB -c maintenance_work_mem=1GB -c max_parallel_maintenance_workers=1 -c max_parallel_workers_per_gather=1" start >/dev/null
 }
 
+# Copies k = FIRST..LAST of the demo jobs, ten a transaction; two run side by side.
+copy() {
+  local start=$SECONDS k to
+  for ((k = $1; k <= $2; k += 10)); do
+    to=$((k + 9 < $2 ? k + 9 : $2))
+    sql -c "BEGIN" -c "SELECT set_config('kv6.summaries', 'suspended', true)" -c "
+      INSERT INTO print_jobs (company_id, user_id, printer_id, job_time, computer, document_name,
+        pages, color_pages, copies, duplex, paper_size, size_bytes, job_status, job_cost)
+      SELECT j.company_id, (SELECT MIN(user_id) FROM users) + (j.user_id - (SELECT MIN(user_id) FROM users) + k % 4) % (SELECT COUNT(*) FROM users),
+        j.printer_id, LEAST(j.job_time + k * interval '7 seconds', date_trunc('day', j.job_time) + interval '86399 seconds'),
+        j.computer, j.document_name, j.pages, j.color_pages, j.copies, j.duplex, j.paper_size,
+        j.size_bytes, j.job_status, j.job_cost
+      FROM kv6_seed j CROSS JOIN generate_series($k, $to) k" -c "COMMIT" >/dev/null
+    stamp "copies $k to $to: $((SECONDS - start)) s"
+  done
+}
+
+# Indexes built once over all the jobs, then the summaries.
+finish() {
+  stamp "indexes"
+  timed sql -c "DO \$\$ DECLARE i record; BEGIN FOR i IN SELECT indexdef FROM kv6_indexes LOOP EXECUTE i.indexdef; END LOOP; END \$\$" \
+    -c "DROP TABLE kv6_indexes" -c "DROP TABLE kv6_seed" -c "VACUUM ANALYZE"
+  stamp "summaries rebuilt"
+  timed "$stage/bin/kv6data" summaries --rebuild --db "$(url)"
+  sql -c "VACUUM ANALYZE"
+  "$stage/bin/kv6data" info --db "$(url)"
+  sql -c "SELECT pg_size_pretty(pg_database_size('kv6')) AS size, (SELECT COUNT(*) FROM print_job_days) AS day_rows, (SELECT COUNT(*) FROM print_job_months) AS month_rows"
+}
+
 case $what in
 load)
   mkdir -p "$work"
@@ -58,27 +89,16 @@ load)
   sql -c "CREATE TABLE kv6_indexes AS SELECT indexname, indexdef FROM pg_indexes WHERE tablename = 'print_jobs' AND indexname NOT IN (SELECT conname FROM pg_constraint)" \
     -c "DO \$\$ DECLARE i record; BEGIN FOR i IN SELECT indexname FROM kv6_indexes LOOP EXECUTE 'DROP INDEX ' || i.indexname; END LOOP; END \$\$" \
     -c "CREATE TABLE kv6_seed AS SELECT * FROM print_jobs"
-  start=$SECONDS
-  for ((k = 1; k <= copies; k += 10)); do
-    to=$((k + 9 < copies ? k + 9 : copies))
-    sql -c "BEGIN" -c "SELECT set_config('kv6.summaries', 'suspended', true)" -c "
-      INSERT INTO print_jobs (company_id, user_id, printer_id, job_time, computer, document_name,
-        pages, color_pages, copies, duplex, paper_size, size_bytes, job_status, job_cost)
-      SELECT j.company_id, (SELECT MIN(user_id) FROM users) + (j.user_id - (SELECT MIN(user_id) FROM users) + k % 4) % (SELECT COUNT(*) FROM users),
-        j.printer_id, LEAST(j.job_time + k * interval '7 seconds', date_trunc('day', j.job_time) + interval '86399 seconds'),
-        j.computer, j.document_name, j.pages, j.color_pages, j.copies, j.duplex, j.paper_size,
-        j.size_bytes, j.job_status, j.job_cost
-      FROM kv6_seed j CROSS JOIN generate_series($k, $to) k" -c "COMMIT"
-    stamp "copies up to $to: $((SECONDS - start)) s"
-  done
-  stamp "indexes"
-  timed sql -c "DO \$\$ DECLARE i record; BEGIN FOR i IN SELECT indexdef FROM kv6_indexes LOOP EXECUTE i.indexdef; END LOOP; END \$\$" \
-    -c "DROP TABLE kv6_indexes" -c "DROP TABLE kv6_seed" -c "VACUUM ANALYZE"
-  stamp "summaries rebuilt"
-  timed "$stage/bin/kv6data" summaries --rebuild --db "$(url)"
-  sql -c "VACUUM ANALYZE"
-  "$stage/bin/kv6data" info --db "$(url)"
-  sql -c "SELECT pg_size_pretty(pg_database_size('kv6')) AS size, (SELECT COUNT(*) FROM print_job_days) AS day_rows, (SELECT COUNT(*) FROM print_job_months) AS month_rows"
+  copy 1 $((copies / 2)) &
+  copy $((copies / 2 + 1)) $copies &
+  wait
+  finish
+  ;;
+copy)
+  copy "$4" "$5"
+  ;;
+finish)
+  finish
   ;;
 reports)
   out=$work/out.pdf
