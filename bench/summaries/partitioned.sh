@@ -5,9 +5,9 @@
 #
 #   partitioned.sh STAGE WORK load [JOBS]   initdb, schema, a 1M-job demo year (the bench's own
 #                                           5,000 users and 200 printers), multiplied in SQL to
-#                                           JOBS (default 100,000,000), indexes, summaries
+#                                           JOBS (default 100,000,000), summaries
 #   partitioned.sh STAGE WORK copy K1 K2    copies K1..K2 of the demo jobs (to resume a load)
-#   partitioned.sh STAGE WORK finish        indexes and summaries (to resume a load)
+#   partitioned.sh STAGE WORK finish        the summaries (to resume a load)
 #   partitioned.sh STAGE WORK reports       every catalogue report (KV6_BENCH_REPORTS=a.rpt,...
 #                                           for some) as a whole kv6report to PDF, twice each
 #   partitioned.sh STAGE WORK check         kv6data summaries --check, timed
@@ -59,11 +59,10 @@ copy() {
   done
 }
 
-# Indexes built once over all the jobs, then the summaries.
+# The summaries of all the jobs (the copies were written with the triggers suspended; the
+# indexes were kept up to date row by row).
 finish() {
-  stamp "indexes"
-  timed sql -c "DO \$\$ DECLARE i record; BEGIN FOR i IN SELECT indexdef FROM kv6_indexes LOOP EXECUTE i.indexdef; END LOOP; END \$\$" \
-    -c "DROP TABLE kv6_indexes" -c "DROP TABLE kv6_seed" -c "VACUUM ANALYZE"
+  sql -c "DROP TABLE kv6_seed" -c "VACUUM ANALYZE"
   stamp "summaries rebuilt"
   timed "$stage/bin/kv6data" summaries --rebuild --db "$(url)"
   sql -c "VACUUM ANALYZE"
@@ -85,10 +84,8 @@ load)
   timed "$stage/bin/kv6data" demo --quiet --jobs 1000000 --seed 5 --companies 1 --printers 200 \
     --users 5000 --days 365 --end $last --db "$(url)"
   copies=$(((jobs + 999999) / 1000000 - 1))
-  stamp "indexes dropped; $copies copies of the demo jobs"
-  sql -c "CREATE TABLE kv6_indexes AS SELECT indexname, indexdef FROM pg_indexes WHERE tablename = 'print_jobs' AND indexname NOT IN (SELECT conname FROM pg_constraint)" \
-    -c "DO \$\$ DECLARE i record; BEGIN FOR i IN SELECT indexname FROM kv6_indexes LOOP EXECUTE 'DROP INDEX ' || i.indexname; END LOOP; END \$\$" \
-    -c "CREATE TABLE kv6_seed AS SELECT * FROM print_jobs"
+  stamp "$copies copies of the demo jobs"
+  sql -c "CREATE TABLE kv6_seed AS SELECT * FROM print_jobs"
   copy 1 $((copies / 2)) &
   copy $((copies / 2 + 1)) $copies &
   wait
