@@ -218,6 +218,14 @@ TEST_P(Summaries, StayEqualOnAJobTablePartitionedByMonth)
     exec(QStringLiteral("DELETE FROM print_jobs"));
     ASSERT_FALSE(PartitionJobsByMonth(*connection, march, march));
     ASSERT_NO_FATAL_FAILURE(changeEverything());
+    // The demo loads dropped the indexes and made them again over every partition.
+    EXPECT_EQ(rows(QStringLiteral("SELECT COUNT(*) FROM pg_indexes WHERE tablename = "
+                                  "'print_jobs_2026_03' AND schemaname = current_schema()")),
+        QStringList { QStringLiteral("6") });
+    EXPECT_EQ(rows(QStringLiteral("SELECT COUNT(*) FROM pg_index x JOIN pg_class c ON c.oid = "
+                                  "x.indexrelid WHERE NOT x.indisvalid AND c.relnamespace = "
+                                  "current_schema()::regnamespace")),
+        QStringList { QStringLiteral("0") });
     const QString outside = QStringLiteral("SELECT COUNT(*) FROM print_jobs_other WHERE job_time "
                                            ">= '2026-02-01' AND job_time < '2026-05-01'");
     ASSERT_NE(rows(outside), QStringList { QStringLiteral("0") });
