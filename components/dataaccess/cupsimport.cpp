@@ -279,12 +279,14 @@ public:
         if (DataResult e = SuspendSummaries(m_c))
             return e;
         QList<qint64> added;
+        // No conflict target: a job table partitioned by month keys sources by (source_key,
+        // job_time), a plain one by source_key alone, and both refuse a job imported before.
         QSqlQuery job(m_c.database());
         job.prepare(QStringLiteral(
             "INSERT INTO print_jobs (company_id, user_id, printer_id, job_time, computer, "
             "document_name, pages, color_pages, copies, duplex, paper_size, job_status, "
             "source_key) VALUES (?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, 0, ?) "
-            "ON CONFLICT (source_key) DO NOTHING RETURNING job_id"));
+            "ON CONFLICT DO NOTHING RETURNING job_id"));
         const qint64 count = qint64(m_jobs.size());
         for (qint64 i = 0; i < count; ++i) {
             const PendingJob &j = m_jobs[size_t(i)];

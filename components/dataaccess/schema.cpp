@@ -1,5 +1,7 @@
 #include "dataaccess/schema.h"
 
+#include "dataaccess/bulkjobwriter.h"
+#include "dataaccess/dataconnection.h"
 #include "dataaccess/enumerationtext.h"
 #include "dataaccess/sqldialect.h"
 #include "dataaccess/summaries.h"
@@ -166,6 +168,109 @@ DataResult CreateOrUpgradeSchema(
     if (!db.commit())
         return fail(db, where, what, db.lastError().text());
     return std::nullopt;
+}
+
+DataResult PartitionJobsByMonth(DataConnection &connection, const QDate &first, const QDate &last)
+{
+    const auto refuse = [&](const QString &why) {
+        return DataError(dataErrUpgrade,
+            QStringLiteral("Cannot partition the jobs of %1 by month: %2")
+                .arg(connection.Source().description(), why));
+    };
+    if (connection.Source().isSQLite())
+        return refuse(QStringLiteral("only a PostgreSQL database partitions its tables."));
+    const QDate from = first.isValid() ? QDate(first.year(), first.month(), 1) : QDate();
+    const QDate to = last.isValid() ? QDate(last.year(), last.month(), 1) : QDate();
+    // A partition a month; a century is far past any use and keeps a typo from making thousands.
+    if (!from.isValid() || !to.isValid() || to < from || from.addYears(100) < to)
+        return refuse(QStringLiteral("the months must run forwards, over at most a century."));
+    const auto literal
+        = [](const QDate &d) { return QStringLiteral("'%1'").arg(d.toString(Qt::ISODate)); };
+    return connection.InTransaction([&]() -> DataResult {
+        RecordsetPtr state;
+        if (DataResult e = connection.ReportSQL(
+                QStringLiteral("SELECT c.relkind = 'p', EXISTS (SELECT 1 FROM print_jobs) FROM "
+                               "pg_class c WHERE c.oid = 'print_jobs'::regclass"),
+                {}, state))
+            return e;
+        if (!state->ValueAt(0, 0).toBool()) {
+            if (state->ValueAt(0, 1).toBool())
+                return refuse(QStringLiteral("print_jobs holds jobs already; partition a new "
+                                             "database and load the jobs into it."));
+            QList<IndexDefinition> indexes;
+            if (DataResult e = PrintJobIndexes(connection, indexes))
+                return e;
+            // The identity column of the plain table becomes a sequence: PostgreSQL 15 has no
+            // identity columns on partitioned tables. Foreign keys are not copied by LIKE.
+            QStringList statements {
+                QStringLiteral("ALTER TABLE print_jobs RENAME TO print_jobs_unpartitioned"),
+                QStringLiteral(
+                    "CREATE TABLE print_jobs (LIKE print_jobs_unpartitioned INCLUDING DEFAULTS "
+                    "INCLUDING CONSTRAINTS, CONSTRAINT print_jobs_new_pkey PRIMARY KEY (job_id, "
+                    "job_time), CONSTRAINT print_jobs_new_user FOREIGN KEY (user_id) REFERENCES "
+                    "users (user_id), CONSTRAINT print_jobs_new_printer FOREIGN KEY (printer_id) "
+                    "REFERENCES printers (printer_id)) PARTITION BY RANGE (job_time)"),
+                QStringLiteral("DROP TABLE print_jobs_unpartitioned"),
+                // The names the plain table had, free again.
+                QStringLiteral("ALTER TABLE print_jobs RENAME CONSTRAINT print_jobs_new_pkey TO "
+                               "print_jobs_pkey"),
+                QStringLiteral("ALTER TABLE print_jobs RENAME CONSTRAINT print_jobs_new_user TO "
+                               "print_jobs_user_id_fkey"),
+                QStringLiteral("ALTER TABLE print_jobs RENAME CONSTRAINT print_jobs_new_printer "
+                               "TO print_jobs_printer_id_fkey"),
+                QStringLiteral("CREATE SEQUENCE print_jobs_job_id_seq OWNED BY print_jobs.job_id"),
+                QStringLiteral("ALTER TABLE print_jobs ALTER COLUMN job_id SET DEFAULT "
+                               "nextval('print_jobs_job_id_seq')"),
+                QStringLiteral("CREATE TABLE print_jobs_other PARTITION OF print_jobs DEFAULT"),
+            };
+            for (const IndexDefinition &index : std::as_const(indexes)) {
+                QString sql = index.sql;
+                // A unique key of a partitioned table holds the partition key.
+                if (sql.startsWith(QLatin1String("CREATE UNIQUE"))
+                    && sql.endsWith(QLatin1Char(')')))
+                    sql.insert(sql.size() - 1, QStringLiteral(", job_time"));
+                statements << sql;
+            }
+            statements << SummaryTriggerStatements(false);
+            for (const QString &s : std::as_const(statements))
+                if (DataResult e = connection.Execute(s))
+                    return e;
+        }
+        for (QDate m = from; m <= to; m = m.addMonths(1)) {
+            const QString table
+                = QStringLiteral("print_jobs_") + m.toString(QStringLiteral("yyyy_MM"));
+            const QString range = QStringLiteral("job_time >= %1 AND job_time < %2")
+                                      .arg(literal(m), literal(m.addMonths(1)));
+            RecordsetPtr held;
+            if (DataResult e = connection.ReportSQL(
+                    QStringLiteral("SELECT to_regclass('%1') IS NOT NULL, EXISTS (SELECT 1 FROM "
+                                   "print_jobs_other WHERE %2)")
+                        .arg(table, range),
+                    {}, held))
+                return e;
+            if (held->ValueAt(0, 0).toBool())
+                continue;
+            const bool move = held->ValueAt(0, 1).toBool();
+            // The month's jobs leave the default partition and come back through the parent:
+            // the summary triggers take them out and add them again.
+            QStringList statements;
+            if (move)
+                statements << QStringLiteral("CREATE TEMPORARY TABLE kv6_moved_jobs AS SELECT * "
+                                             "FROM print_jobs_other WHERE %1")
+                                  .arg(range)
+                           << QStringLiteral("DELETE FROM print_jobs_other WHERE %1").arg(range);
+            statements << QStringLiteral(
+                "CREATE TABLE %1 PARTITION OF print_jobs FOR VALUES FROM (%2) TO (%3)")
+                              .arg(table, literal(m), literal(m.addMonths(1)));
+            if (move)
+                statements << QStringLiteral("INSERT INTO print_jobs SELECT * FROM kv6_moved_jobs")
+                           << QStringLiteral("DROP TABLE kv6_moved_jobs");
+            for (const QString &s : std::as_const(statements))
+                if (DataResult e = connection.Execute(s))
+                    return e;
+        }
+        return std::nullopt;
+    });
 }
 
 } // namespace kv6

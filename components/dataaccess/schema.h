@@ -35,13 +35,22 @@
 //     version 5: the day summary's columns per month (job_month is its first day), for the
 //     reports that need no day: they read a range's whole months here and its edge days from
 //     print_job_days.
+//
+// Optional on PostgreSQL, for sites past what one SQLite file holds (tens of millions of jobs a
+// year and more): print_jobs partitioned by month of job_time (PartitionJobsByMonth). Each
+// month's jobs and indexes are then a table of their own, so a report's date range reads only
+// its months and old months can be detached or dropped whole. The primary key becomes
+// (job_id, job_time) and the unique source index (source_key, job_time), as PostgreSQL asks of
+// a partitioned table's unique keys; the summary triggers work on it unchanged.
 
 #include "dataaccess/dataerror.h"
 
+#include <QDate>
 #include <QSqlDatabase>
 
 namespace kv6 {
 
+class DataConnection;
 class SqlDialect;
 
 inline constexpr int CurrentSchemaVersion = 5;
@@ -56,6 +65,13 @@ DataError NewerSchemaError(const QString &where, int storedVersion);
 // `where` names the database in error texts. A newer version is refused without writing.
 DataResult CreateOrUpgradeSchema(
     QSqlDatabase &db, SqlDialect &dialect, const QString &where, int *previousVersion = nullptr);
+
+// PostgreSQL only: makes print_jobs a table partitioned by month with a partition for each month
+// from `first` to `last` and a default one (print_jobs_other) for jobs outside them. An
+// unpartitioned print_jobs must be empty; a partitioned one gets the months it lacks, and the
+// jobs of those months move out of the default partition (the summaries stay exact). One
+// transaction: a failure leaves the database as it was.
+DataResult PartitionJobsByMonth(DataConnection &connection, const QDate &first, const QDate &last);
 
 // The statements of one version step, in dialect-neutral form (for the upgrade tests).
 QStringList SchemaStepStatements(int toVersion);

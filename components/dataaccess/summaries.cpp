@@ -476,6 +476,11 @@ QStringList SummarySchemaStatements(bool sqlite, int version)
     return out + sql.triggers(version);
 }
 
+QStringList SummaryTriggerStatements(bool sqlite)
+{
+    return Sql(sqlite).triggers();
+}
+
 QStringList SummaryTableNames()
 {
     QStringList names;

@@ -28,6 +28,10 @@ class SqlDialect;
 // summary table of that version in place of the previous ones; empty when it adds none.
 QStringList SummarySchemaStatements(bool sqlite, int version);
 
+// The triggers that keep every summary table exact, in place of any the database holds (for a
+// job table made anew, as the monthly partitioning does).
+QStringList SummaryTriggerStatements(bool sqlite);
+
 // The summary tables, finest first.
 QStringList SummaryTableNames();
 

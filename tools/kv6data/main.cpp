@@ -27,7 +27,15 @@ const char *const usage = R"(Usage: kv6data COMMAND [OPTIONS]
 
 Commands:
   init                      Create the print-tracking schema in a new database, or upgrade an
-                            older one.
+                            older one. Options:
+                              --partition-by-month
+                                             PostgreSQL only: keep each month's jobs in a
+                                             table of their own, for sites with tens of
+                                             millions of jobs a year. Needs a database without
+                                             jobs; run again with a later --to to add months
+                              --from DATE    first month, yyyy-MM-dd (default a year ago)
+                              --to DATE      last month, yyyy-MM-dd (default a year ahead);
+                                             jobs outside go to a default partition
   demo --jobs N             Add a made-up but realistic print history. Options:
                               --seed S       random seed (default 1); the same seed and options
                                              always give the same data
@@ -140,9 +148,11 @@ const QStringList valueOptions = { QStringLiteral("db"), QStringLiteral("jobs"),
     QStringLiteral("seed"), QStringLiteral("companies"), QStringLiteral("printers"),
     QStringLiteral("users"), QStringLiteral("days"), QStringLiteral("end"),
     QStringLiteral("company"), QStringLiteral("mail-server"), QStringLiteral("mail-port"),
-    QStringLiteral("mail-user"), QStringLiteral("mail-password"), QStringLiteral("decimals") };
+    QStringLiteral("mail-user"), QStringLiteral("mail-password"), QStringLiteral("decimals"),
+    QStringLiteral("from"), QStringLiteral("to") };
 // Options without a value that only some commands take; checkOptions gates them like the others.
-const QStringList flagOptions = { QStringLiteral("rebuild"), QStringLiteral("check") };
+const QStringList summaryFlags = { QStringLiteral("rebuild"), QStringLiteral("check") };
+const QStringList flagOptions = summaryFlags + QStringList { QStringLiteral("partition-by-month") };
 
 bool parse(const QStringList &args, CommandLine &cl, QString &error)
 {
@@ -273,12 +283,39 @@ int openToLook(DataConnection &c, const QString &initCommand)
     return 0;
 }
 
+// The date of option `name`, else `fallback`; false after saying why.
+bool dateOption(const CommandLine &cl, const QString &name, const QDate &fallback, QDate &date)
+{
+    date = cl.options.contains(name) ? QDate::fromString(cl.options.value(name), Qt::ISODate)
+                                     : fallback;
+    if (!date.isValid())
+        printErr(QStringLiteral("--%1 needs a date written yyyy-MM-dd.").arg(name));
+    return date.isValid();
+}
+
 int runInit(const CommandLine &cl)
 {
     DataSource source;
     QString error;
+    if (!checkOptions(cl,
+            { QStringLiteral("partition-by-month"), QStringLiteral("from"), QStringLiteral("to") },
+            0, error))
+        return printErr(error), 2;
+    const bool partition = cl.options.contains(QStringLiteral("partition-by-month"));
+    QDate from, to;
+    if (!partition
+        && (cl.options.contains(QStringLiteral("from"))
+            || cl.options.contains(QStringLiteral("to"))))
+        return printErr(QStringLiteral("--from and --to go with --partition-by-month.")), 2;
+    const QDate today = QDate::currentDate();
+    if (partition
+        && (!dateOption(cl, QStringLiteral("from"), today.addYears(-1), from)
+            || !dateOption(cl, QStringLiteral("to"), today.addYears(1), to)))
+        return 2;
     if (!sourceFor(cl, true, source, error))
         return printErr(error), 2;
+    if (partition && source.isSQLite())
+        return printErr(QStringLiteral("--partition-by-month needs a PostgreSQL database.")), 2;
     DataConnection c(source);
     if (DataResult e = c.Open(false))
         return fail(*e);
@@ -300,6 +337,13 @@ int runInit(const CommandLine &cl)
         printOut(QStringLiteral("%1 already has the current schema (version %2).")
                      .arg(where)
                      .arg(version.toInt()));
+    if (partition) {
+        if (DataResult e = PartitionJobsByMonth(c, from, to))
+            return fail(*e);
+        printOut(QStringLiteral("The jobs of %1 are partitioned by month, %2 to %3.")
+                     .arg(where, from.toString(QStringLiteral("yyyy-MM")),
+                         to.toString(QStringLiteral("yyyy-MM"))));
+    }
     return 0;
 }
 
@@ -569,7 +613,7 @@ int runSettings(const CommandLine &cl)
 int runSummaries(const CommandLine &cl)
 {
     QString error;
-    if (!checkOptions(cl, flagOptions, 0, error))
+    if (!checkOptions(cl, summaryFlags, 0, error))
         return printErr(error), 2;
     const bool rebuild = cl.options.contains(QStringLiteral("rebuild"));
     if (rebuild == cl.options.contains(QStringLiteral("check")))
@@ -622,11 +666,8 @@ int main(int argc, char **argv)
             std::fputs(usage, stdout);
             return 0;
         }
-        if (cl.command == QLatin1String("init")) {
-            if (!checkOptions(cl, {}, 0, error))
-                return printErr(error), 2;
+        if (cl.command == QLatin1String("init"))
             return runInit(cl);
-        }
         if (cl.command == QLatin1String("demo"))
             return runDemo(cl);
         if (cl.command == QLatin1String("import-cups"))

@@ -184,6 +184,10 @@ TEST(Kv6dataToolUsage, BadCommandLinesExitTwo)
              QStringList { QStringLiteral("info"), QStringLiteral("--check") },
              QStringList { QStringLiteral("init"), QStringLiteral("--bogus") },
              QStringList { QStringLiteral("init"), QStringLiteral("--db") },
+             QStringList { QStringLiteral("init"), QStringLiteral("--from=2026-01-01") },
+             QStringList { QStringLiteral("init"), QStringLiteral("--partition-by-month") },
+             QStringList { QStringLiteral("init"), QStringLiteral("--partition-by-month"),
+                 QStringLiteral("--to=30/06/2026") },
          }) {
         const ToolRun r
             = kv6data(args + (args.contains(QLatin1String("--db")) ? QStringList() : db));
