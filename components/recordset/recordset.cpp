@@ -490,14 +490,18 @@ private:
     enum Flag : quint8 { Null = 0, Whole = 1, Real = 2 };
 
     // Texts compare without regard to case, Nulls first (rank -1). Rows repeat a few distinct
-    // texts: each is folded once.
+    // texts, often one after another: each is looked up once per run of rows, and folded only
+    // when some text of the column is not plain ASCII (ASCII texts compare folded as they are).
     template<typename ValueAt>
     void rankTexts(int rows, ValueAt valueAt)
     {
         m_kind = Ranks;
         m_rank.assign(size_t(rows), -1);
         QHash<QString, int> slotOf;
-        QList<QString> folded;
+        QList<QString> texts;
+        bool ascii = true;
+        QString previous;
+        int previousSlot = -1;
         for (int i = 0; i < rows; ++i) {
             const QVariant &v = valueAt(i);
             if (!v.isValid() || v.isNull())
@@ -507,29 +511,54 @@ private:
             const QString &text = v.typeId() == QMetaType::QString
                 ? *static_cast<const QString *>(v.constData())
                 : converted;
-            auto at = slotOf.constFind(text);
-            if (at == slotOf.cend()) {
-                at = slotOf.insert(text, int(folded.size()));
-                folded.append(text.toCaseFolded());
+            if (previousSlot < 0 || text != previous) {
+                auto at = slotOf.constFind(text);
+                if (at == slotOf.cend()) {
+                    at = slotOf.insert(text, int(texts.size()));
+                    texts.append(text);
+                    ascii = ascii && QtPrivate::isAscii(QStringView(text));
+                }
+                previous = text;
+                previousSlot = *at;
             }
-            m_rank[size_t(i)] = *at;
+            m_rank[size_t(i)] = previousSlot;
         }
-        std::vector<int> order(size_t(folded.size()));
+        if (!ascii)
+            for (QString &t : texts)
+                t = t.toCaseFolded();
+        const auto compare = [&](int a, int b) {
+            return ascii ? compareAsciiFolded(texts.at(a), texts.at(b))
+                         : texts.at(a).compare(texts.at(b));
+        };
+        std::vector<int> order(size_t(texts.size()));
         for (size_t i = 0; i < order.size(); ++i)
             order[i] = int(i);
-        std::sort(order.begin(), order.end(),
-            [&](int a, int b) { return folded.at(a).compare(folded.at(b)) < 0; });
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return compare(a, b) < 0; });
         // Texts that fold alike share a rank.
         std::vector<int> rankOfSlot(order.size());
         int rank = 0;
         for (size_t i = 0; i < order.size(); ++i) {
-            if (i > 0 && folded.at(order[i]) != folded.at(order[i - 1]))
+            if (i > 0 && compare(order[i], order[i - 1]) != 0)
                 ++rank;
             rankOfSlot[size_t(order[i])] = rank;
         }
         for (int &r : m_rank)
             if (r >= 0)
                 r = rankOfSlot[size_t(r)];
+    }
+
+    // Two ASCII texts as their folded forms compare, without making them.
+    static int compareAsciiFolded(const QString &a, const QString &b)
+    {
+        const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? c + 32 : int(c); };
+        const qsizetype n = std::min(a.size(), b.size());
+        const char16_t *pa = QStringView(a).utf16(), *pb = QStringView(b).utf16();
+        for (qsizetype i = 0; i < n; ++i) {
+            const int ca = lower(pa[i]), cb = lower(pb[i]);
+            if (ca != cb)
+                return ca < cb ? -1 : 1;
+        }
+        return cmp3(a.size(), b.size());
     }
 
     Kind m_kind = Values;

@@ -19,6 +19,7 @@
 #include <QScopeGuard>
 
 #include <cmath>
+#include <optional>
 
 namespace kv6 {
 
@@ -323,12 +324,17 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         bool include = true;
     };
     QHash<QString, Found> seen[2];
+    // Rows come in the query's order, mostly several of one key after another.
+    QString lastKey[2];
+    std::optional<Found> last[2];
     const auto lookUp
         = [&](int kind, const infGroupManager *manager, const QVariant &key) -> const Found * {
         if (!manager)
             return nullptr;
         const QString converted = isTextValue(key) ? QString() : key.toString();
         const QString &text = isTextValue(key) ? textIn(key) : converted;
+        if (last[kind] && text == lastKey[kind])
+            return last[kind]->item ? &*last[kind] : nullptr;
         auto at = seen[kind].constFind(text);
         if (at == seen[kind].cend()) {
             Found f;
@@ -343,7 +349,9 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
             }
             at = seen[kind].insert(text, f);
         }
-        return at->item ? &*at : nullptr;
+        lastKey[kind] = text;
+        last[kind] = *at;
+        return at->item ? &*last[kind] : nullptr;
     };
 
     for (int r = 0; r < rows; ++r) {
