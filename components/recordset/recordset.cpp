@@ -448,8 +448,19 @@ public:
         m_real.resize(size_t(rows));
         for (int i = 0; i < rows; ++i) {
             const QVariant &v = valueAt(i);
-            if (!v.isValid() || v.isNull())
+            if (v.isNull())
                 continue;
+            // The types a query gives are read in place; others are converted.
+            const int type = v.typeId();
+            if (type == QMetaType::Int || type == QMetaType::LongLong) {
+                const qint64 whole = type == QMetaType::Int
+                    ? *static_cast<const int *>(v.constData())
+                    : *static_cast<const qlonglong *>(v.constData());
+                m_flags[size_t(i)] = Whole;
+                m_whole[size_t(i)] = whole;
+                m_real[size_t(i)] = double(whole);
+                continue;
+            }
             if (!isNumber(v)) {
                 m_kind = Values;
                 break;
@@ -504,14 +515,14 @@ private:
         int previousSlot = -1;
         for (int i = 0; i < rows; ++i) {
             const QVariant &v = valueAt(i);
-            if (!v.isValid() || v.isNull())
+            if (v.isNull())
                 continue;
             // Read in place when the value is a text: most are.
-            const QString converted = v.typeId() == QMetaType::QString ? QString() : v.toString();
-            const QString &text = v.typeId() == QMetaType::QString
-                ? *static_cast<const QString *>(v.constData())
-                : converted;
-            if (previousSlot < 0 || text != previous) {
+            const bool isText = v.typeId() == QMetaType::QString;
+            const QString converted = isText ? QString() : v.toString();
+            const QString &text = isText ? *static_cast<const QString *>(v.constData()) : converted;
+            if (previousSlot < 0 || (text.constData() != previous.constData() && text != previous)
+                || text.size() != previous.size()) {
                 auto at = slotOf.constFind(text);
                 if (at == slotOf.cend()) {
                     at = slotOf.insert(text, int(texts.size()));
@@ -614,7 +625,7 @@ void Recordset::SetSort(const QString &sort)
     for (const Key &k : std::as_const(keys))
         columns.emplace_back(n, IsTextType(m_fields.at(k.field).type),
             [&](int row) -> const QVariant & { return m_rows[size_t(row)].values.at(k.field); });
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    const auto before = [&](int a, int b) {
         for (qsizetype k = 0; k < keys.size(); ++k) {
             const int field = keys[k].field;
             const int c = columns[size_t(k)].compare(a, b,
@@ -623,7 +634,12 @@ void Recordset::SetSort(const QString &sort)
                 return keys[k].descending ? c > 0 : c < 0;
         }
         return false;
-    });
+    };
+    // Rows often come already in order (a sort by a column whose order follows this one's):
+    // a stable sort would leave them where they are.
+    if (std::is_sorted(order.begin(), order.end(), before))
+        return;
+    std::stable_sort(order.begin(), order.end(), before);
     std::vector<Row> sorted;
     sorted.reserve(size_t(n));
     for (int i : order)
