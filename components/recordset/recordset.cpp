@@ -524,14 +524,15 @@ private:
             const QString &text = isText ? *static_cast<const QString *>(v.constData()) : converted;
             if (previousSlot < 0 || (text.constData() != previous.constData() && text != previous)
                 || text.size() != previous.size()) {
-                auto at = slotOf.constFind(text);
-                if (at == slotOf.cend()) {
-                    at = slotOf.insert(text, int(texts.size()));
+                // One look-up finds or makes the slot: 0 is a new text, slots count from 1.
+                int &slot = slotOf[text];
+                if (slot == 0) {
                     texts.append(text);
+                    slot = int(texts.size());
                     ascii = ascii && QtPrivate::isAscii(QStringView(text));
                 }
                 previous = text;
-                previousSlot = *at;
+                previousSlot = slot - 1;
             }
             m_rank[size_t(i)] = previousSlot;
         }
