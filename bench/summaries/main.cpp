@@ -3,7 +3,7 @@
 // report reading the job table (the queries of data/reports/tests/jobtable_queries.xml) in the
 // same run; and what the triggers cost writers: single inserts with and without them, and
 // import-cups adding the figures of the jobs it loaded against the same import without that step;
-// and, in the program, each report's data set against its query alone.
+// and, in the program, each report's data set, and its data-set steps alone, against its query.
 //
 //   bench_summaries [--jobs N[,N...]] [--pg URL] [--no-sqlite] [--keep DIR]
 // Defaults: --jobs 1000000,10000000. --keep keeps the SQLite files in DIR and the PostgreSQL
