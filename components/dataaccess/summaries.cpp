@@ -288,6 +288,40 @@ public:
                 keyNames(t).join(QStringLiteral(", ")), merging(t));
     }
 
+    // A server's form of add() for every table at once: a server sets up each statement of a
+    // trigger anew for every job, so one statement instead of one a table, and the job's figures
+    // worked out once for all the tables that share them.
+    QString addToEach(const QList<const Table *> &kept, const QString &row) const
+    {
+        QStringList figures, perJob;
+        const auto figure = [&](const Column &c) {
+            qsizetype at = perJob.indexOf(QLatin1String(c.perJob));
+            if (at < 0) {
+                at = perJob.size();
+                perJob << QLatin1String(c.perJob);
+                figures << QStringLiteral("%1 AS f%2").arg(of(c.perJob, row)).arg(at);
+            }
+            return QStringLiteral("f%1").arg(at);
+        };
+        QStringList inserts;
+        for (const Table *t : kept) {
+            QStringList values = keyValues(*t, row);
+            for (int i = 0; i < t->count; ++i)
+                values << figure(t->columns[i]);
+            inserts << QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM v ON CONFLICT (%4) DO "
+                                      "UPDATE SET %5")
+                           .arg(QLatin1String(t->name), columnNames(*t).join(QStringLiteral(", ")),
+                               values.join(QStringLiteral(", ")),
+                               keyNames(*t).join(QStringLiteral(", ")), merging(*t));
+        }
+        QStringList with {
+            QStringLiteral("v AS (SELECT %1)").arg(figures.join(QStringLiteral(", ")))
+        };
+        for (qsizetype i = 0; i + 1 < inserts.size(); ++i)
+            with << QStringLiteral("t%1 AS (%2)").arg(i).arg(inserts.at(i));
+        return QStringLiteral("WITH %1 %2").arg(with.join(QStringLiteral(", ")), inserts.last());
+    }
+
     // Adds the figures of the jobs that `where` selects (alias j) to their summary rows.
     QString addAll(const Table &t, const QString &where) const
     {
@@ -404,15 +438,15 @@ public:
                           .arg(QLatin1String(watchedColumns), update),
                   };
         }
-        QString removeOld, addNew;
+        QString removeOld;
         QStringList names;
         for (const Table *t : kept) {
             for (const QString &s : remove(*t, QStringLiteral("OLD"), {}))
                 removeOld += QStringLiteral("      ") + s + QStringLiteral(";\n");
-            addNew += QStringLiteral("      ") + add(*t, QStringLiteral("NEW"), {})
-                + QStringLiteral(";\n");
             names << QLatin1String(t->name);
         }
+        const QString addNew = QStringLiteral("      ") + addToEach(kept, QStringLiteral("NEW"))
+            + QStringLiteral(";\n");
         // A bulk load sets kv6.summaries to 'suspended' for its own transaction only.
         return {
             QStringLiteral("DROP TRIGGER IF EXISTS print_jobs_summaries ON print_jobs"),
@@ -459,6 +493,10 @@ DataResult executeAll(
 QStringList SummarySchemaStatements(bool sqlite, int version)
 {
     const Sql sql(sqlite);
+    if (version == 6)
+        // A server's trigger function in its one-statement form; SQLite's triggers stay as they
+        // were.
+        return sqlite ? QStringList() : sql.triggers(version);
     QStringList out;
     for (const Table &t : tables)
         if (t.since == version)
