@@ -288,18 +288,29 @@ public:
                 keyNames(t).join(QStringLiteral(", ")), merging(t));
     }
 
-    // A server's form of add() for every table at once: a server sets up each statement of a
-    // trigger anew for every job, so one statement instead of one a table, and the job's figures
-    // worked out once for all the tables that share them.
-    QString addToEach(const QList<const Table *> &kept, const QString &row) const
+    // A server's form of add() for every table at once. A server sets up each statement of a
+    // trigger anew for every job, expressions and all, but keeps a function's plain assignments
+    // ready for the rest of the transaction: the job's figures are worked out there, once for
+    // all the tables that share them, and one statement adds them to every table.
+    struct Adding
     {
-        QStringList figures, perJob;
+        QString declare, assign, statement;
+    };
+    Adding addToEach(const QList<const Table *> &kept, const QString &row) const
+    {
+        Adding out;
+        QStringList perJob;
         const auto figure = [&](const Column &c) {
             qsizetype at = perJob.indexOf(QLatin1String(c.perJob));
             if (at < 0) {
                 at = perJob.size();
                 perJob << QLatin1String(c.perJob);
-                figures << QStringLiteral("%1 AS f%2").arg(of(c.perJob, row)).arg(at);
+                out.declare += QStringLiteral("  f%1 %2;\n")
+                                   .arg(at)
+                                   .arg(c.kind == Kind::Count     ? QStringLiteral("integer")
+                                           : c.kind == Kind::Cost ? QStringLiteral("numeric")
+                                                                  : QStringLiteral("timestamp"));
+                out.assign += QStringLiteral("      f%1 := %2;\n").arg(at).arg(of(c.perJob, row));
             }
             return QStringLiteral("f%1").arg(at);
         };
@@ -308,18 +319,20 @@ public:
             QStringList values = keyValues(*t, row);
             for (int i = 0; i < t->count; ++i)
                 values << figure(t->columns[i]);
-            inserts << QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM v ON CONFLICT (%4) DO "
-                                      "UPDATE SET %5")
+            inserts << QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO UPDATE "
+                                      "SET %5")
                            .arg(QLatin1String(t->name), columnNames(*t).join(QStringLiteral(", ")),
                                values.join(QStringLiteral(", ")),
                                keyNames(*t).join(QStringLiteral(", ")), merging(*t));
         }
-        QStringList with {
-            QStringLiteral("v AS (SELECT %1)").arg(figures.join(QStringLiteral(", ")))
-        };
+        QStringList with;
         for (qsizetype i = 0; i + 1 < inserts.size(); ++i)
             with << QStringLiteral("t%1 AS (%2)").arg(i).arg(inserts.at(i));
-        return QStringLiteral("WITH %1 %2").arg(with.join(QStringLiteral(", ")), inserts.last());
+        out.statement = (with.isEmpty() ? QString()
+                                        : QStringLiteral("WITH ") + with.join(QStringLiteral(", "))
+                                    + QLatin1Char(' '))
+            + inserts.last();
+        return out;
     }
 
     // Adds the figures of the jobs that `where` selects (alias j) to their summary rows.
@@ -445,21 +458,23 @@ public:
                 removeOld += QStringLiteral("      ") + s + QStringLiteral(";\n");
             names << QLatin1String(t->name);
         }
-        const QString addNew = QStringLiteral("      ") + addToEach(kept, QStringLiteral("NEW"))
-            + QStringLiteral(";\n");
+        const Adding adding = addToEach(kept, QStringLiteral("NEW"));
         // A bulk load sets kv6.summaries to 'suspended' for its own transaction only.
         return {
             QStringLiteral("DROP TRIGGER IF EXISTS print_jobs_summaries ON print_jobs"),
             QStringLiteral("DROP TRIGGER IF EXISTS print_jobs_summaries_truncate ON print_jobs"),
             QStringLiteral("CREATE OR REPLACE FUNCTION print_jobs_summarise() RETURNS trigger "
-                           "LANGUAGE plpgsql AS $fn$\nBEGIN\n"
+                           "LANGUAGE plpgsql AS $fn$\nDECLARE\n%3BEGIN\n"
                            "  IF current_setting('kv6.summaries', true) = 'suspended' THEN\n"
                            "    RETURN NULL;\n  END IF;\n"
                            "  IF TG_OP <> 'INSERT' THEN\n    IF OLD.job_status = 0 THEN\n%1"
                            "    END IF;\n  END IF;\n"
                            "  IF TG_OP <> 'DELETE' THEN\n    IF NEW.job_status = 0 THEN\n%2"
                            "    END IF;\n  END IF;\n  RETURN NULL;\nEND\n$fn$")
-                .arg(removeOld, addNew),
+                .arg(removeOld,
+                    adding.assign + QStringLiteral("      ") + adding.statement
+                        + QStringLiteral(";\n"),
+                    adding.declare),
             // TRUNCATE fires no row triggers; it empties the summaries with the jobs.
             QStringLiteral("CREATE OR REPLACE FUNCTION print_jobs_summaries_truncate() RETURNS "
                            "trigger LANGUAGE plpgsql AS $fn$\nBEGIN\n"
