@@ -95,7 +95,8 @@ ScheduleCopies ScheduleFixture::writeCopies(const QString &name, const QDate &fr
     return copies;
 }
 
-QString ScheduleFixture::writeProposalCopy(const QString &name, const QDate &from, const QDate &to)
+QString ScheduleFixture::writeProposalCopy(
+    const QString &name, const QDate &from, const QDate &to, const QStringList &titles)
 {
     const QString path = env.path(QStringLiteral("copies/prp")) + name + QStringLiteral(".sch");
     ReportCatalogue catalogue;
@@ -109,9 +110,9 @@ QString ScheduleFixture::writeProposalCopy(const QString &name, const QDate &fro
     proposal.SetDateSelectType(clsDateSelector::CustomRange);
     proposal.SetFromDate(from);
     proposal.SetToDate(to);
-    for (const char *title : { "Top 10 Users List", "Top 10 Printers List" }) {
-        const ReportPtr report = catalogue.Find(QLatin1String(title));
-        EXPECT_TRUE(report) << title;
+    for (const QString &title : titles) {
+        const ReportPtr report = catalogue.Find(title);
+        EXPECT_TRUE(report) << title.toStdString();
         if (!report)
             continue;
         proposal.PrepareReport(*report, 1);

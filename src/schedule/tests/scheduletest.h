@@ -30,8 +30,11 @@ protected:
         const QString &host, int port, const QString &user = {}, const QString &password = {});
     // The group copy and a Top 10 Users List copy for company 1 over the dates.
     ScheduleCopies writeCopies(const QString &name, const QDate &from, const QDate &to);
-    // A proposal copy of the Top 10 Users List and the Top 10 Printers List for company 1.
-    QString writeProposalCopy(const QString &name, const QDate &from, const QDate &to);
+    // A proposal copy of the given reports (by default the Top 10 Users List and the Top 10
+    // Printers List) for company 1.
+    QString writeProposalCopy(const QString &name, const QDate &from, const QDate &to,
+        const QStringList &titles
+        = { QStringLiteral("Top 10 Users List"), QStringLiteral("Top 10 Printers List") });
     // The run's log lines without their time stamps.
     QStringList logTexts() const;
     // PDF files in the temporary folder.
