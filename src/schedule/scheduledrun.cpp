@@ -161,7 +161,9 @@ DataResult frmEmailReport::buildProposal()
             QStringLiteral("No print jobs returned for %1. Please try increasing your date range "
                            "or changing your filtering.")
                 .arg(built.report));
-    if (built.result != ProposalOutcome::Done)
+    // The editor refuses a proposal without reports; a copy that lists none is still mailed, as
+    // its title page and contents, since there is nobody here to send back to the editor.
+    if (built.result != ProposalOutcome::Done && built.result != ProposalOutcome::NoReports)
         return failure(0, built.error);
     RenderOptions options;
     options.printCover = m_printCover;

@@ -118,8 +118,11 @@ protected:
         EXPECT_TRUE(QFile::exists(copies.groups)) << error.toStdString();
         return copies;
     }
-    // A proposal copy of the Top 10 Users List and the Top 10 Printers List for company 1.
-    QString writeProposalCopy(const QString &name, const QDate &from, const QDate &to)
+    // A proposal copy of the given reports (by default the Top 10 Users List and the Top 10
+    // Printers List) for company 1.
+    QString writeProposalCopy(const QString &name, const QDate &from, const QDate &to,
+        const QStringList &titles
+        = { QStringLiteral("Top 10 Users List"), QStringLiteral("Top 10 Printers List") })
     {
         const QString path = env.path(QStringLiteral("copies/prp")) + name + QStringLiteral(".sch");
         ReportCatalogue catalogue;
@@ -133,9 +136,9 @@ protected:
         proposal.SetDateSelectType(clsDateSelector::CustomRange);
         proposal.SetFromDate(from);
         proposal.SetToDate(to);
-        for (const char *title : { "Top 10 Users List", "Top 10 Printers List" }) {
-            const ReportPtr report = catalogue.Find(QLatin1String(title));
-            EXPECT_TRUE(report) << title;
+        for (const QString &title : titles) {
+            const ReportPtr report = catalogue.Find(title);
+            EXPECT_TRUE(report) << title.toStdString();
             if (!report)
                 continue;
             proposal.PrepareReport(*report, 1);
@@ -285,34 +288,47 @@ TEST_F(ScheduledRun, EachFailureLogsItsLineAndLeavesNoPdf)
     EXPECT_EQ(kv6test::mailsFrom(sender), QStringList());
 }
 
-// A proposal arrives as one PDF; one without data says which report had none.
+// A proposal arrives as one PDF, one that lists no report as its title page and contents; one
+// without data says which report had none.
 TEST_F(ScheduledRun, AScheduledProposalIsMailedAsOnePdf)
 {
     if (!smtp())
         GTEST_SKIP() << kv6test::smtpSkipReason().toStdString();
     const Copies copies = writeCopies(QStringLiteral("Board"), {}, {});
-    for (const auto &[name, from, to] :
-        { std::tuple { QStringLiteral("Board"), QDate(2026, 6, 1), QDate(2026, 6, 30) },
-            std::tuple { QStringLiteral("Empty"), QDate(1990, 1, 1), QDate(1990, 1, 31) } })
+    const QDate june(2026, 6, 1);
+    QHash<QString, QString> senders;
+    for (const auto &[name, from, reports] : { std::tuple { QStringLiteral("Board"), june, true },
+             std::tuple { QStringLiteral("Cover"), june, false },
+             std::tuple { QStringLiteral("Empty"), QDate(1990, 1, 1), true } }) {
+        senders[name] = kv6test::uniqueSender(name.toLower());
+        const QDate to = from.addMonths(1).addDays(-1);
         writeKey(name,
-            { { QStringLiteral("From"), sender },
+            { { QStringLiteral("From"), senders[name] },
                 { QStringLiteral("To"), QStringLiteral("b@example.com") },
                 { QStringLiteral("Subject"), name }, { QStringLiteral("GroupPath"), copies.groups },
-                { QStringLiteral("ReportPath"), writeProposalCopy(name, from, to) },
+                { QStringLiteral("ReportPath"),
+                    reports ? writeProposalCopy(name, from, to)
+                            : writeProposalCopy(name, from, to, {}) },
                 { QStringLiteral("Company"), 1 }, { QStringLiteral("Proposal"), 1 } });
+    }
     EXPECT_FALSE(EmailScheduledReport(QStringLiteral("Empty")));
     EXPECT_TRUE(
         logTexts().constLast().startsWith(kFailed + QStringLiteral("No print jobs returned for ")))
         << logTexts().constLast().toStdString();
     EXPECT_TRUE(logTexts().constLast().endsWith(
         QStringLiteral(". Please try increasing your date range or changing your filtering.")));
-    EXPECT_EQ(kv6test::mailsFrom(sender), QStringList());
+    EXPECT_EQ(kv6test::mailsFrom(senders[QStringLiteral("Empty")]), QStringList());
 
-    EXPECT_TRUE(EmailScheduledReport(QStringLiteral("Board")))
-        << logTexts().constLast().toStdString();
-    const QJsonArray att = kv6test::receivedFrom(sender)[QStringLiteral("attachments")].toArray();
-    ASSERT_EQ(att.size(), 1);
-    EXPECT_EQ(att[0][QStringLiteral("filename")].toString(), QStringLiteral("Board.pdf"));
+    for (const QString &name : { QStringLiteral("Board"), QStringLiteral("Cover") }) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_TRUE(EmailScheduledReport(name)) << logTexts().constLast().toStdString();
+        const QJsonArray att
+            = kv6test::receivedFrom(senders[name])[QStringLiteral("attachments")].toArray();
+        ASSERT_EQ(att.size(), 1);
+        EXPECT_EQ(att[0][QStringLiteral("filename")].toString(), name + QStringLiteral(".pdf"));
+        EXPECT_TRUE(QByteArray::fromBase64(att[0][QStringLiteral("data")].toString().toLatin1())
+                        .startsWith("%PDF-"));
+    }
     EXPECT_EQ(pdfsLeft(), QStringList());
 }
 
