@@ -7,6 +7,7 @@
 #include "base/paths.h"
 #include "base/startupvalues.h"
 #include "testenv.h"
+#include "testlocale.h"
 
 #include <QDir>
 #include <QLocale>
@@ -55,16 +56,11 @@ inline QString writeLanguage(const QString &folder, const QByteArray &english)
 }
 
 // US English as the default locale (month names, decimal point, Sunday weeks), restored after.
-class UsEnglishLocale
+struct UsEnglishLocale : ScopedLocale
 {
-public:
-    UsEnglishLocale() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    ~UsEnglishLocale() { QLocale::setDefault(m_saved); }
-    UsEnglishLocale(const UsEnglishLocale &) = delete;
-    UsEnglishLocale &operator=(const UsEnglishLocale &) = delete;
-
-private:
-    QLocale m_saved;
+    UsEnglishLocale()
+        : ScopedLocale(QLocale(QLocale::English, QLocale::UnitedStates))
+    { }
 };
 
 // One start-up value changed for the lifetime of the object.

@@ -35,6 +35,8 @@
 //     version 5: the day summary's columns per month (job_month is its first day), for the
 //     reports that need no day: they read a range's whole months here and its edge days from
 //     print_job_days.
+//     version 6: on PostgreSQL, the summary trigger adds a job to every summary table in one
+//     statement (the tables are unchanged).
 //
 // Optional on PostgreSQL, for sites past what one SQLite file holds (tens of millions of jobs a
 // year and more): print_jobs partitioned by month of job_time (PartitionJobsByMonth). Each
@@ -53,7 +55,7 @@ namespace kv6 {
 class DataConnection;
 class SqlDialect;
 
-inline constexpr int CurrentSchemaVersion = 5;
+inline constexpr int CurrentSchemaVersion = 6;
 
 // The stored version; 0 when the database holds no schema_info table.
 int StoredSchemaVersion(QSqlDatabase &db);

@@ -3,6 +3,7 @@
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/schema.h"
 
+#include <algorithm>
 #include <cmath>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -287,6 +288,53 @@ public:
                 keyNames(t).join(QStringLiteral(", ")), merging(t));
     }
 
+    // A server's form of add() for every table at once. A server sets up each statement of a
+    // trigger anew for every job, expressions and all, but keeps a function's plain assignments
+    // ready for the rest of the transaction: the job's figures are worked out there, once for
+    // all the tables that share them, and one statement adds them to every table.
+    struct Adding
+    {
+        QString declare, assign, statement;
+    };
+    Adding addToEach(const QList<const Table *> &kept, const QString &row) const
+    {
+        Adding out;
+        QStringList perJob;
+        const auto figure = [&](const Column &c) {
+            qsizetype at = perJob.indexOf(QLatin1String(c.perJob));
+            if (at < 0) {
+                at = perJob.size();
+                perJob << QLatin1String(c.perJob);
+                out.declare += QStringLiteral("  f%1 %2;\n")
+                                   .arg(at)
+                                   .arg(c.kind == Kind::Count     ? QStringLiteral("integer")
+                                           : c.kind == Kind::Cost ? QStringLiteral("numeric")
+                                                                  : QStringLiteral("timestamp"));
+                out.assign += QStringLiteral("      f%1 := %2;\n").arg(at).arg(of(c.perJob, row));
+            }
+            return QStringLiteral("f%1").arg(at);
+        };
+        QStringList inserts;
+        for (const Table *t : kept) {
+            QStringList values = keyValues(*t, row);
+            for (int i = 0; i < t->count; ++i)
+                values << figure(t->columns[i]);
+            inserts << QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO UPDATE "
+                                      "SET %5")
+                           .arg(QLatin1String(t->name), columnNames(*t).join(QStringLiteral(", ")),
+                               values.join(QStringLiteral(", ")),
+                               keyNames(*t).join(QStringLiteral(", ")), merging(*t));
+        }
+        QStringList with;
+        for (qsizetype i = 0; i + 1 < inserts.size(); ++i)
+            with << QStringLiteral("t%1 AS (%2)").arg(i).arg(inserts.at(i));
+        out.statement = (with.isEmpty() ? QString()
+                                        : QStringLiteral("WITH ") + with.join(QStringLiteral(", "))
+                                    + QLatin1Char(' '))
+            + inserts.last();
+        return out;
+    }
+
     // Adds the figures of the jobs that `where` selects (alias j) to their summary rows.
     QString addAll(const Table &t, const QString &where) const
     {
@@ -403,28 +451,30 @@ public:
                           .arg(QLatin1String(watchedColumns), update),
                   };
         }
-        QString removeOld, addNew;
+        QString removeOld;
         QStringList names;
         for (const Table *t : kept) {
             for (const QString &s : remove(*t, QStringLiteral("OLD"), {}))
                 removeOld += QStringLiteral("      ") + s + QStringLiteral(";\n");
-            addNew += QStringLiteral("      ") + add(*t, QStringLiteral("NEW"), {})
-                + QStringLiteral(";\n");
             names << QLatin1String(t->name);
         }
+        const Adding adding = addToEach(kept, QStringLiteral("NEW"));
         // A bulk load sets kv6.summaries to 'suspended' for its own transaction only.
         return {
             QStringLiteral("DROP TRIGGER IF EXISTS print_jobs_summaries ON print_jobs"),
             QStringLiteral("DROP TRIGGER IF EXISTS print_jobs_summaries_truncate ON print_jobs"),
             QStringLiteral("CREATE OR REPLACE FUNCTION print_jobs_summarise() RETURNS trigger "
-                           "LANGUAGE plpgsql AS $fn$\nBEGIN\n"
+                           "LANGUAGE plpgsql AS $fn$\nDECLARE\n%3BEGIN\n"
                            "  IF current_setting('kv6.summaries', true) = 'suspended' THEN\n"
                            "    RETURN NULL;\n  END IF;\n"
                            "  IF TG_OP <> 'INSERT' THEN\n    IF OLD.job_status = 0 THEN\n%1"
                            "    END IF;\n  END IF;\n"
                            "  IF TG_OP <> 'DELETE' THEN\n    IF NEW.job_status = 0 THEN\n%2"
                            "    END IF;\n  END IF;\n  RETURN NULL;\nEND\n$fn$")
-                .arg(removeOld, addNew),
+                .arg(removeOld,
+                    adding.assign + QStringLiteral("      ") + adding.statement
+                        + QStringLiteral(";\n"),
+                    adding.declare),
             // TRUNCATE fires no row triggers; it empties the summaries with the jobs.
             QStringLiteral("CREATE OR REPLACE FUNCTION print_jobs_summaries_truncate() RETURNS "
                            "trigger LANGUAGE plpgsql AS $fn$\nBEGIN\n"
@@ -458,6 +508,10 @@ DataResult executeAll(
 QStringList SummarySchemaStatements(bool sqlite, int version)
 {
     const Sql sql(sqlite);
+    if (version == 6)
+        // A server's trigger function in its one-statement form; SQLite's triggers stay as they
+        // were.
+        return sqlite ? QStringList() : sql.triggers(version);
     QStringList out;
     for (const Table &t : tables)
         if (t.since == version)
@@ -569,9 +623,16 @@ DataResult ResumeSummariesAdding(DataConnection &connection, const QList<qint64>
                     + values.join(QLatin1String(", "))))
                 return e;
         }
+        // A load's ids are mostly one run: their range lets the job table's key find the jobs
+        // without reading the whole table (a server's planner otherwise scans it once a summary
+        // table), and the list keeps the figures exact when other writers' ids fall between.
+        const auto [lowest, highest] = std::minmax_element(addedJobs.cbegin(), addedJobs.cend());
+        const QString added = QStringLiteral(" AND j.job_id BETWEEN %1 AND %2 AND j.job_id IN "
+                                             "(SELECT job_id FROM kv6_added_jobs)")
+                                  .arg(*lowest)
+                                  .arg(*highest);
         for (const Table &t : tables) {
-            if (DataResult e = connection.Execute(sql.addAll(
-                    t, QStringLiteral(" AND j.job_id IN (SELECT job_id FROM kv6_added_jobs)"))))
+            if (DataResult e = connection.Execute(sql.addAll(t, added)))
                 return e;
         }
     }

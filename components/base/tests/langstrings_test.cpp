@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 
 using namespace kv6;
@@ -14,10 +13,8 @@ namespace {
 
 void writeTable(const QString &langFolder, const QString &lcid, const QByteArray &content)
 {
-    QDir().mkpath(langFolder + QLatin1Char('/') + lcid);
-    QFile f(langFolder + QLatin1Char('/') + lcid + QStringLiteral("/kv6reprtLangRes.txt"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
+    kv6test::writeFile(
+        langFolder + QLatin1Char('/') + lcid + QStringLiteral("/kv6reprtLangRes.txt"), content);
 }
 
 void setLocaleId(const QVariant &id)

@@ -1,4 +1,5 @@
 #include "chart/chart.h"
+#include "pixels.h"
 #include "toolrun.h"
 
 #include <QFile>
@@ -14,6 +15,9 @@
 #include <cmath>
 
 using namespace kv6::chart;
+using kv6test::bounds;
+using kv6test::count;
+using kv6test::is;
 
 namespace {
 
@@ -37,37 +41,6 @@ void barChart(Chart &c, const QList<QList<double>> &series)
     c.setSize(W, H);
     c.setGallery(BarGallery);
     fill(c, series);
-}
-
-bool is(QRgb px, const QColor &c, int tolerance = 12)
-{
-    return std::abs(qRed(px) - c.red()) <= tolerance
-        && std::abs(qGreen(px) - c.green()) <= tolerance
-        && std::abs(qBlue(px) - c.blue()) <= tolerance;
-}
-
-// Bounding box of the pixels of a colour, optionally within a region.
-QRect bounds(const QImage &img, const QColor &c, QRect region = {})
-{
-    if (region.isNull())
-        region = img.rect();
-    QRect box;
-    for (int y = region.top(); y <= region.bottom(); ++y)
-        for (int x = region.left(); x <= region.right(); ++x)
-            if (is(img.pixel(x, y), c))
-                box |= QRect(x, y, 1, 1);
-    return box;
-}
-
-int count(const QImage &img, const QColor &c, QRect region = {})
-{
-    if (region.isNull())
-        region = img.rect();
-    int n = 0;
-    for (int y = region.top(); y <= region.bottom(); ++y)
-        for (int x = region.left(); x <= region.right(); ++x)
-            n += is(img.pixel(x, y), c);
-    return n;
 }
 
 // Runs [first, last] of a colour along a row.

@@ -189,6 +189,20 @@ TEST_P(ConnectionTest, OlderSchemaIsUpgradedKeepingItsRows)
     EXPECT_EQ(t->ValueAt(0, 0).toInt(), 2);
     EXPECT_EQ(t->ValueAt(0, 1).toInt(), 7);
     EXPECT_EQ(t->ValueAt(0, 2).toInt(), 4);
+    // The upgraded triggers carry a job written afterwards into the same day.
+    ASSERT_FALSE(connection->Execute(
+        QStringLiteral("INSERT INTO print_jobs (company_id, user_id, printer_id, job_time, pages) "
+                       "VALUES (4, 5, 6, '2026-03-29 12:00:00', 9)")));
+    ASSERT_FALSE(connection->ReportSQL(
+        QStringLiteral("SELECT d.jobs, d.pages, d.largest_job, m.jobs, h.pages FROM print_job_days "
+                       "d, print_job_months m, print_job_hours h WHERE h.job_hour = 12"),
+        {}, t));
+    ASSERT_EQ(t->RecordCount(), 1);
+    EXPECT_EQ(t->ValueAt(0, 0).toInt(), 3);
+    EXPECT_EQ(t->ValueAt(0, 1).toInt(), 16);
+    EXPECT_EQ(t->ValueAt(0, 2).toInt(), 9);
+    EXPECT_EQ(t->ValueAt(0, 3).toInt(), 3);
+    EXPECT_EQ(t->ValueAt(0, 4).toInt(), 9);
 }
 
 TEST_P(ConnectionTest, FailedUpgradeLeavesTheOldSchema)

@@ -183,6 +183,19 @@ void Summaries::changeEverything()
     }
     expectExact("after imports");
 
+    // A load adds its own jobs only, when another writer's job lies between their ids.
+    exec(insertJob(990002, "2026-03-29 10:00:00", 4, 0, false));
+    ASSERT_FALSE(connection->InTransaction([&]() -> DataResult {
+        if (DataResult e = SuspendSummaries(*connection))
+            return e;
+        for (const int id : { 990001, 990003 })
+            if (DataResult e
+                = connection->Execute(insertJob(id, "2026-03-29 10:30:00", 6, 1, true)))
+                return e;
+        return ResumeSummariesAdding(*connection, { 990001, 990003 });
+    }));
+    expectExact("after a load around another writer's job");
+
     // A rebuild from scratch gives the same rows the triggers kept.
     const QStringList kept
         = rows(QStringLiteral("SELECT * FROM print_job_days ORDER BY 1, 2, 3, 4"));

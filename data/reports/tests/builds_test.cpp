@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <QRegularExpression>
 
@@ -26,6 +27,187 @@ using kv6::DataResult;
 using kv6::RecordsetPtr;
 
 namespace {
+
+using JobKey = std::function<QString(const Job &)>;
+using JobValue = std::function<double(const Job &)>;
+
+// A figure of a report worked out from the jobs: per key (the report's key fields joined with
+// "|"), the sum of a value over the jobs the report counts.
+struct Figure
+{
+    QString report;
+    QStringList keyFields; // empty: one total
+    QString valueField; // "A+B" adds two fields
+    JobKey key;
+    JobValue value;
+    std::function<bool(const Job &)> include = [](const Job &) { return true; };
+};
+
+int sizeBand(int pages)
+{
+    const int limits[] = { 1, 5, 10, 20, 50, 100 };
+    for (int i = 0; i < 6; ++i)
+        if (pages <= limits[i])
+            return i + 1;
+    return 7;
+}
+
+// At least one figure for every report.
+QList<Figure> ReportFigures()
+{
+    const JobKey total = [](const Job &) { return QString(); };
+    const JobKey user = [](const Job &j) { return j.userKey(); };
+    const JobKey printer = [](const Job &j) { return j.printerKey(); };
+    const JobKey model = [](const Job &j) { return j.model; };
+    const JobValue pages = [](const Job &j) { return j.pages; };
+    const JobValue bw = [](const Job &j) { return j.bwPages(); };
+    const JobValue color = [](const Job &j) { return j.colorPages; };
+    const JobValue one = [](const Job &) { return 1; };
+    const JobValue cost = [](const Job &j) { return j.cost; };
+    const JobValue sheets = [](const Job &j) { return j.sheets(); };
+    const auto colorJobs = [](const Job &j) { return j.colorPages > 0; };
+    const auto bwJobs = [](const Job &j) { return j.pages > j.colorPages; };
+    const QStringList none;
+    const QStringList byUser { QStringLiteral("UserKey") };
+    const QStringList byPrinter { QStringLiteral("PrinterKey") };
+    const QStringList byModel { QStringLiteral("Model") };
+
+    return {
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("TotalPages"), total, pages },
+        { QStringLiteral("Average Pages Per Day"), { QStringLiteral("DayOfWeek") },
+            QStringLiteral("TotalPages"),
+            [](const Job &j) { return QString::number(j.time.date().dayOfWeek()); }, pages },
+        { QStringLiteral("Average Pages Per Hour"), { QStringLiteral("HourOfDay") },
+            QStringLiteral("TotalPages"),
+            [](const Job &j) { return QString::number(j.time.time().hour()); }, pages },
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("Jobs"), total, one },
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("BWPages"), total, bw },
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("ColorPages"), total, color },
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("DuplexPages"), total,
+            [](const Job &j) { return j.duplex ? j.pages : 0; } },
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("Sheets"), total, sheets },
+        { QStringLiteral("Executive Summary"), none, QStringLiteral("BWCost+ColorCost"), total,
+            cost },
+        { QStringLiteral("Top 10 Printers List"), byPrinter, QStringLiteral("TotalPages"), printer,
+            pages },
+        { QStringLiteral("Top 10 Printers List"), byPrinter, QStringLiteral("Jobs"), printer, one },
+        { QStringLiteral("Top 10 Users List"), byUser, QStringLiteral("TotalPages"), user, pages },
+        { QStringLiteral("Top 10 Users List"), byUser, QStringLiteral("BWCost+ColorCost"), user,
+            cost },
+        { QStringLiteral("Top Printers By B&W Volume"), byPrinter, QStringLiteral("BWPages"),
+            printer, bw },
+        { QStringLiteral("Top Printers By Color Volume"), byPrinter, QStringLiteral("ColorPages"),
+            printer, color, colorJobs },
+        { QStringLiteral("Top Printers By Color Volume"), byPrinter, QStringLiteral("TotalPages"),
+            printer, pages, colorJobs },
+        { QStringLiteral("Top Users by BW Volume"), byUser, QStringLiteral("BWPages"), user, bw },
+        { QStringLiteral("Top Users by Color Volume"), byUser, QStringLiteral("ColorPages"), user,
+            color, colorJobs },
+        { QStringLiteral("Top Users by Color Volume"), byUser, QStringLiteral("Jobs"), user, one,
+            colorJobs },
+        { QStringLiteral("Top Models By Total Volume"), byModel, QStringLiteral("TotalPages"),
+            model, pages },
+        { QStringLiteral("Printer Inventory"), byPrinter, QStringLiteral("Jobs"), printer, one },
+        { QStringLiteral("Printer Inventory"), byPrinter, QStringLiteral("ColorPages"), printer,
+            color },
+        { QStringLiteral("Printer Model Inventory"), byModel, QStringLiteral("TotalPages"), model,
+            pages },
+        { QStringLiteral("Printer Averages"), byPrinter, QStringLiteral("TotalPages"), printer,
+            pages },
+        { QStringLiteral("User Averages"), byUser, QStringLiteral("Jobs"), user, one },
+        { QStringLiteral("User Printing Breakdown"), byUser, QStringLiteral("Sheets"), user,
+            sheets },
+        { QStringLiteral("User Printing Breakdown"), byUser, QStringLiteral("SimplexPages"), user,
+            [](const Job &j) { return j.duplex ? 0 : j.pages; } },
+        { QStringLiteral("User Printing Breakdown"), byUser, QStringLiteral("ColorCost"), user,
+            [](const Job &j) { return j.pages ? j.cost * j.colorPages / j.pages : 0.0; } },
+        { QStringLiteral("User to Printer Model Breakdown"),
+            { QStringLiteral("UserKey"), QStringLiteral("Model") }, QStringLiteral("TotalPages"),
+            [](const Job &j) { return j.userKey() + QLatin1Char('|') + j.model; }, pages },
+        { QStringLiteral("Printer to User Breakdown"),
+            { QStringLiteral("PrinterKey"), QStringLiteral("UserKey") }, QStringLiteral("Jobs"),
+            [](const Job &j) { return j.printerKey() + QLatin1Char('|') + j.userKey(); }, one },
+        { QStringLiteral("Job Size to Printer Breakdown"),
+            { QStringLiteral("PrinterKey"), QStringLiteral("SizeBand") }, QStringLiteral("Jobs"),
+            [](const Job &j) {
+                return j.printerKey() + QLatin1Char('|') + QString::number(sizeBand(j.pages));
+            },
+            one },
+        { QStringLiteral("Black and White Page Volumes Breakdown"), byPrinter,
+            QStringLiteral("BWDuplexPages"), printer,
+            [](const Job &j) { return j.duplex ? j.bwPages() : 0; }, bwJobs },
+        { QStringLiteral("Black and White Page Volumes Breakdown"), byPrinter,
+            QStringLiteral("BWJobs"), printer, one, bwJobs },
+        { QStringLiteral("Color Page Volumes Breakdown"), byPrinter, QStringLiteral("ColorPages"),
+            printer, color, colorJobs },
+        { QStringLiteral("Color Page Volumes Breakdown"), byPrinter, QStringLiteral("ColorCost"),
+            printer, [](const Job &j) { return j.cost * j.colorPages / j.pages; }, colorJobs },
+        { QStringLiteral("Page Volumes Breakdown"), byPrinter, QStringLiteral("DuplexPages"),
+            printer, [](const Job &j) { return j.duplex ? j.pages : 0; } },
+        { QStringLiteral("Model Volumes"), byModel, QStringLiteral("Sheets"), model, sheets },
+        { QStringLiteral("Duplex Savings"), byPrinter, QStringLiteral("SheetsSaved"), printer,
+            [](const Job &j) { return j.pages - j.sheets(); } },
+        { QStringLiteral("Duplex Savings"), byPrinter, QStringLiteral("PossibleSavings"), printer,
+            [](const Job &j) {
+                if (j.duplex || !j.duplexDevice || j.copies < 1 || j.pages / j.copies < 2)
+                    return 0;
+                return j.pages - j.copies * ((j.pages / j.copies + 1) / 2);
+            } },
+        { QStringLiteral("Paper and Environmental Impact"), none, QStringLiteral("PaperKg"), total,
+            [](const Job &j) { return j.sheets() * 0.005; } },
+        { QStringLiteral("Paper and Environmental Impact"), byPrinter, QStringLiteral("Trees"),
+            printer, [](const Job &j) { return j.sheets() / 8333.0; } },
+        { QStringLiteral("Cost by Department"), byUser, QStringLiteral("BWCost+ColorCost"), user,
+            cost },
+    };
+}
+
+QMap<QString, double> ExpectedFigures(const QList<Job> &jobs, const Figure &f)
+{
+    QMap<QString, double> expected;
+    for (const Job &j : jobs)
+        if (f.include(j))
+            expected[f.key(j)] += f.value(j);
+    return expected;
+}
+
+// The report's rows summed per key; `rowsPerKey` counts the rows of each key.
+QMap<QString, double> ActualFigures(
+    const kv6::Recordset &rs, const Figure &f, QMap<QString, int> *rowsPerKey = nullptr)
+{
+    QMap<QString, double> out;
+    const QStringList parts = f.valueField.split(QLatin1Char('+'));
+    for (int r = 0; r < rs.RecordCount(); ++r) {
+        QStringList key;
+        for (const QString &k : f.keyFields)
+            key << Normalised(rs.ValueAt(r, rs.FieldIndex(k)));
+        double v = 0;
+        for (const QString &p : parts)
+            v += rs.ValueAt(r, rs.FieldIndex(p)).toDouble();
+        const QString joined = key.join(QLatin1Char('|'));
+        out[joined] += v;
+        if (rowsPerKey)
+            ++(*rowsPerKey)[joined];
+    }
+    return out;
+}
+
+// Equal per key; a key the report lists with nothing in it may be missing from the jobs.
+void ExpectFigures(const QMap<QString, double> &actual, const QMap<QString, double> &expected,
+    const QString &what, bool allKeys = true)
+{
+    // Money arrives rounded to four decimals per row from PostgreSQL.
+    const double tolerance = what.contains(QLatin1String("Cost")) ? 1e-2 : 1e-6;
+    QSet<QString> keys(actual.keyBegin(), actual.keyEnd());
+    if (allKeys)
+        keys.unite(QSet<QString>(expected.keyBegin(), expected.keyEnd()));
+    for (const QString &k : std::as_const(keys)) {
+        const double a = actual.value(k), e = expected.value(k);
+        // A report may list what printed nothing (an inventory), never what it does not know.
+        EXPECT_TRUE(actual.contains(k) || e == 0) << s(what) << ": no row for " << s(k);
+        EXPECT_NEAR(a, e, tolerance + 1e-9 * std::abs(e)) << s(what) << " for " << s(k);
+    }
+}
 
 class ReportBuilds : public DemoHistoryTest
 {

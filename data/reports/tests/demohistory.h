@@ -9,7 +9,6 @@
 #include "dataaccess/dataconnection.h"
 #include "testenv.h"
 
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <QDateTime>
@@ -94,31 +93,5 @@ protected:
 // Rows of two engines sorted by their exact columns; floating columns (money rounded to four
 // decimals on one engine, reals summed in another order) must be near each other.
 void ExpectSameRows(const kv6::Recordset &lite, const kv6::Recordset &pg, const QString &what);
-
-using JobKey = std::function<QString(const Job &)>;
-using JobValue = std::function<double(const Job &)>;
-
-// A figure of a report worked out from the jobs: per key (the report's key fields joined with
-// "|"), the sum of a value over the jobs the report counts.
-struct Figure
-{
-    QString report;
-    QStringList keyFields; // empty: one total
-    QString valueField; // "A+B" adds two fields
-    JobKey key;
-    JobValue value;
-    std::function<bool(const Job &)> include = [](const Job &) { return true; };
-};
-
-// At least one figure for every report.
-QList<Figure> ReportFigures();
-
-QMap<QString, double> ExpectedFigures(const QList<Job> &jobs, const Figure &f);
-// The report's rows summed per key; `rowsPerKey` counts the rows of each key.
-QMap<QString, double> ActualFigures(
-    const kv6::Recordset &rs, const Figure &f, QMap<QString, int> *rowsPerKey = nullptr);
-// Equal per key; a key the report lists with nothing in it may be missing from the jobs.
-void ExpectFigures(const QMap<QString, double> &actual, const QMap<QString, double> &expected,
-    const QString &what, bool allKeys = true);
 
 } // namespace kv6test

@@ -14,7 +14,6 @@
 #include "report/reportparameter.h"
 
 #include <gtest/gtest.h>
-#include <QFile>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -30,9 +29,8 @@ QString jobTableQuery(const QString &file, bool sqlite)
 {
     static const QDomDocument doc = [] {
         QDomDocument d;
-        QFile f(sourceDir() + QStringLiteral("/data/reports/tests/jobtable_queries.xml"));
-        if (f.open(QIODevice::ReadOnly))
-            d.setContent(&f);
+        d.setContent(
+            readFile(sourceDir() + QStringLiteral("/data/reports/tests/jobtable_queries.xml")));
         return d;
     }();
     for (QDomElement r = doc.documentElement().firstChildElement(QStringLiteral("Report"));

@@ -4,7 +4,6 @@
 #include "testenv.h"
 
 #include <gtest/gtest.h>
-#include <QDir>
 
 using namespace kv6;
 
@@ -31,7 +30,6 @@ TEST(Branding, ReadsStringsAndPicturesFromTheFolder)
 {
     kv6test::TempEnv env;
     const QString common = env.path(QStringLiteral("common"));
-    QDir().mkpath(common + QStringLiteral("/kvmark"));
     kv6test::writeFile(common + QStringLiteral("/kvmark/strings.txt"),
         "103\t  Acme Print  \n109\t255\n110\t   \n114\tAcme footer\n113\tAcme Client\n");
     QImage logo(40, 20, QImage::Format_RGB32);
@@ -83,7 +81,6 @@ TEST(Branding, ScheduledReportNameUsesBothReplacements)
 {
     kv6test::TempEnv env;
     const QString common = env.path(QStringLiteral("common"));
-    QDir().mkpath(common + QStringLiteral("/kvmark"));
     kv6test::writeFile(common + QStringLiteral("/kvmark/strings.txt"), "103\tAcme: Print.Pro\n");
     CreateBranding(common);
     EXPECT_EQ(ScheduledReportName(QStringLiteral("Floor 2/Costs: May")),

@@ -201,18 +201,3 @@ TEST_F(ProposalFile, AReportThatNeedsEstimatedCostsGetsThemWhateverTheProposalSa
     p.PrepareReport(**p.Reports().item(1), 1, true);
     EXPECT_FALSE((*p.Reports().item(1))->UseGroups());
 }
-
-TEST_F(ProposalFile, TheDefaultAnalysisSetIsInTheShippedCatalogue)
-{
-    const QStringList names = DefaultAnalysisSet();
-    ASSERT_EQ(names.size(), 22);
-    QStringList found;
-    for (const QFileInfo &f :
-        QDir(Startup().DefinitionsFolder).entryInfoList({ QStringLiteral("*.rpt") })) {
-        clsReport r;
-        if (r.LoadDefinition(f.fileName(), 1))
-            found << r.Name();
-    }
-    for (const QString &name : names)
-        EXPECT_TRUE(found.contains(name)) << name.toStdString();
-}

@@ -9,10 +9,12 @@
 #include "base/paths.h"
 #include "chart/chart.h"
 #include "engine/vbformat.h"
+#include "pixels.h"
 #include "recordset/recordset.h"
 #include "report/reportchart.h"
 #include "script/scriptengine.h"
 #include "testenv.h"
+#include "testlocale.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -70,15 +72,16 @@ bool unset(double v)
     return std::isnan(v);
 }
 
+// Chart pictures the placing helper left in the temporary folder.
+QStringList leftovers()
+{
+    return QDir(TempFolder()).entryList({ QStringLiteral("pgf*") }, QDir::Files);
+}
+
 class ChartRender : public ::testing::Test
 {
 protected:
-    void SetUp() override { QLocale::setDefault(QLocale::c()); }
-    void TearDown() override
-    {
-        QLocale::setDefault(QLocale::system());
-        EXPECT_EQ(dialogs.unexpected, 0);
-    }
+    void TearDown() override { EXPECT_EQ(dialogs.unexpected, 0); }
 
     // A chart definition from the children of its element.
     clsReportChart &define(const QString &children)
@@ -101,6 +104,7 @@ protected:
         return r.PopulateChart(rs, error);
     }
 
+    kv6test::ScopedLocale cLocale { QLocale::c() };
     kv6test::TempEnv env;
     ScriptedDialogs dialogs;
     ScopedDialogProvider guard { &dialogs };
@@ -433,30 +437,6 @@ TEST_F(ChartRender, UnsupportedSettingsAreToldButTheChartStillRenders)
     EXPECT_EQ(values(control, 0), (QList<double> { 4, 8 }));
 }
 
-namespace {
-
-bool near(QRgb px, const QColor &c)
-{
-    return std::abs(qRed(px) - c.red()) <= 12 && std::abs(qGreen(px) - c.green()) <= 12
-        && std::abs(qBlue(px) - c.blue()) <= 12;
-}
-
-int pixelsOf(const QImage &img, const QColor &c)
-{
-    int n = 0;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            n += near(img.pixel(x, y), c);
-    return n;
-}
-
-QStringList leftovers()
-{
-    return QDir(TempFolder()).entryList({ QStringLiteral("pgf*") }, QDir::Files);
-}
-
-} // namespace
-
 TEST_F(ChartRender, ThePictureFillsTheFieldAndShowsEachChartOfTheRun)
 {
     define(QStringLiteral("<Type>1</Type><YField>Pages</YField><NewChartOn>Printer</NewChartOn>"
@@ -491,14 +471,15 @@ TEST_F(ChartRender, ThePictureFillsTheFieldAndShowsEachChartOfTheRun)
         one.save(qEnvironmentVariable("KV6_KEEP_CHART_PNG"));
     // Three users of Front, each bar in its own colour; Lobby's chart has one bar.
     for (int i = 0; i < 3; ++i)
-        EXPECT_GT(pixelsOf(one, chart::PaletteColour(i)), 200) << i;
-    EXPECT_GT(pixelsOf(two, chart::PaletteColour(0)), 200);
-    EXPECT_LT(pixelsOf(two, chart::PaletteColour(1)), pixelsOf(one, chart::PaletteColour(1)) / 4);
+        EXPECT_GT(kv6test::count(one, chart::PaletteColour(i)), 200) << i;
+    EXPECT_GT(kv6test::count(two, chart::PaletteColour(0)), 200);
+    EXPECT_LT(kv6test::count(two, chart::PaletteColour(1)),
+        kv6test::count(one, chart::PaletteColour(1)) / 4);
     // The chart fills the field instead of sitting in a corner of it at screen size.
     QRect drawn;
     for (int y = 0; y < one.height(); ++y)
         for (int x = 0; x < one.width(); ++x)
-            if (!near(one.pixel(x, y), Qt::white))
+            if (!kv6test::is(one.pixel(x, y), Qt::white))
                 drawn |= QRect(x, y, 1, 1);
     EXPECT_GT(drawn.width(), one.width() * 8 / 10);
     EXPECT_GT(drawn.height(), one.height() * 8 / 10);

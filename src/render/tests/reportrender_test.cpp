@@ -218,26 +218,3 @@ TEST_F(RenderReport, EveryOutputIsWrittenWithTheRows)
     EXPECT_TRUE(error.contains(QStringLiteral("no report \"Pages\""))) << error.toStdString();
     EXPECT_FALSE(QFile::exists(env.path(QStringLiteral("no.pdf"))));
 }
-
-TEST_F(RenderReport, ChartsBecomePicturesInTheirField)
-{
-    QByteArray withChart = R"(<ReportChart><Type>1</Type><DestField>picChart</DestField>
-<YField>Pages</YField><XFieldLabel>UserName</XFieldLabel></ReportChart>)";
-    QByteArray chartLayout = layout;
-    chartLayout.replace("<Section type=\"PageFooter\"",
-        "<Section type=\"Footer\" height=\"3000\"><Picture name=\"picChart\" left=\"0\" top=\"0\" "
-        "width=\"6000\" height=\"3000\"/></Section><Section type=\"PageFooter\"");
-    clsReport report;
-    build(report, withChart, chartLayout);
-    PreviewDocument doc;
-    ASSERT_TRUE(render(report, doc, options()));
-    int vectorPictures = 0;
-    for (int p = 1; p <= doc.pageCount(); ++p) {
-        for (const engine::DisplayItem &item : doc.page(p).items) {
-            if (const auto *pic = std::get_if<engine::PictureItem>(&item);
-                pic && pic->picture.isVector())
-                ++vectorPictures;
-        }
-    }
-    EXPECT_EQ(vectorPictures, 1);
-}

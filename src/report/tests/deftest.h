@@ -28,9 +28,7 @@ protected:
     {
         ASSERT_TRUE(language.loaded);
         QDir().mkpath(folder);
-        QLocale::setDefault(QLocale::c());
     }
-    void TearDown() override { QLocale::setDefault(QLocale::system()); }
 
     // Writes a file into the definitions folder and returns its full path.
     QString write(const QString &name, const QByteArray &content)
@@ -39,6 +37,7 @@ protected:
         return QDir(folder).filePath(name);
     }
 
+    ScopedLocale cLocale { QLocale::c() };
     TempEnv env;
     ScopedLanguage language { writeLanguage(env.path(QStringLiteral("lang")),
         "425\tThe report definition %s could not be loaded and has been skipped.\n"

@@ -51,11 +51,7 @@ protected:
         DefinitionTest::SetUp();
         savedType = DataSettings::DatabaseType();
     }
-    void TearDown() override
-    {
-        DataSettings::SetDatabaseType(savedType);
-        DefinitionTest::TearDown();
-    }
+    void TearDown() override { DataSettings::SetDatabaseType(savedType); }
     // Loads report content written to a file named after the test.
     bool loadContent(clsReport &report, const QByteArray &content, int type = 1)
     {

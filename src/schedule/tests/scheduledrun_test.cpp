@@ -2,30 +2,35 @@
 // exact log line of each way it can fail.
 
 #include "base/clsregistry.h"
+#include "base/startupvalues.h"
 #include "dataaccess/dataaccessglobal.h"
+#include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"
 #include "dataaccess/datasource.h"
-#include "dataaccess/demodata.h"
 #include "groups/analysis.h"
 #include "mail/mail.h"
+#include "proposal/proposal.h"
+#include "report/dateselector.h"
 #include "report/report.h"
 #include "report/reportcatalogue.h"
 #include "report/runsettings.h"
 #include "schedule/scheduledrun.h"
 
-#include "scheduletest.h"
+#include "enginetest.h"
 #include "smtpspool.h"
+#include "testenv.h"
 #include "testscopes.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QProcess>
+#include <QRegularExpression>
 
 using namespace kv6;
 
 namespace {
-
-using kv6test::ScheduleCopies;
 
 // Writes the schedule key the way the schedule dialog has the helper write it.
 void writeKey(const QString &name, const QList<QPair<QString, QVariant>> &values)
@@ -40,14 +45,136 @@ void writeKey(const QString &name, const QList<QPair<QString, QVariant>> &values
     }
 }
 
-class ScheduledRun : public kv6test::ScheduleFixture
+// A demo database configured as the connection the run uses, its mail settings, the shipped
+// catalogue, and readers of the run's log.
+class ScheduledRun : public ::testing::Test
 {
 protected:
+    struct Copies
+    {
+        QString groups;
+        QString report;
+    };
+
+    void SetUp() override
+    {
+        source.path = env.path(QStringLiteral("suite.db"));
+        source.createIfMissing = true;
+        std::unique_ptr<DataConnection> c;
+        ASSERT_EQ(kv6test::openWithDemo(source, kv6test::demoOptions(3000, 60), c), QString());
+        setMailServer(smtp() ? kv6test::smtpHost() : QStringLiteral("127.0.0.1"),
+            smtp() ? kv6test::smtpPort() : 1);
+        source.createIfMissing = false;
+        QString error;
+        ASSERT_TRUE(StoreDataSource(source, error)) << error.toStdString();
+    }
+    // The suite's mail settings in the database.
+    void setMailServer(
+        const QString &host, int port, const QString &user = {}, const QString &password = {})
+    {
+        QVariant version;
+        std::unique_ptr<DataConnection> c;
+        DataResult e = OpenDataConnection(source, true, version, c);
+        ASSERT_FALSE(e) << e->Description().toStdString();
+        SuiteSettings s;
+        DataSettings::GetSuiteSettings(*c, s);
+        s.SetMailServer(host);
+        s.SetMailPort(port);
+        s.SetMailUserName(user);
+        s.SetMailPassword(password);
+        e = DataSettings::SaveSuiteSettings(*c, s);
+        ASSERT_FALSE(e) << e->Description().toStdString();
+    }
+    // The group copy and a Top 10 Users List copy for company 1 over the dates.
+    Copies writeCopies(const QString &name, const QDate &from, const QDate &to)
+    {
+        Copies copies;
+        const QString folder = env.path(QStringLiteral("copies/"));
+        QDir().mkpath(folder);
+        copies.groups = folder + QStringLiteral("grp") + name + QStringLiteral(".sch");
+        copies.report = folder + QStringLiteral("rpt") + name + QStringLiteral(".sch");
+        ReportCatalogue catalogue;
+        CatalogueOptions options;
+        options.databaseType = DatabaseTypeSQLite;
+        options.reportFailures = false;
+        catalogue.Load(options);
+        const ReportPtr report = catalogue.Find(QStringLiteral("Top 10 Users List"));
+        EXPECT_TRUE(report);
+        if (!report)
+            return copies;
+        ReportRunSettings run;
+        run.companyId = 1;
+        run.from = from;
+        run.to = to;
+        QString error;
+        EXPECT_TRUE(ApplyRunSettings(*report, run, error)) << error.toStdString();
+        EXPECT_EQ(report->SaveUserDefined(copies.report), QString());
+        DataConnection c(source);
+        EXPECT_FALSE(c.Open(false));
+        clsAnalysis analysis;
+        analysis.setShowProgress(false);
+        EXPECT_FALSE(analysis.InitializeDefault(c, 1));
+        analysis.SaveGroups(copies.groups, &error);
+        EXPECT_TRUE(QFile::exists(copies.groups)) << error.toStdString();
+        return copies;
+    }
+    // A proposal copy of the given reports (by default the Top 10 Users List and the Top 10
+    // Printers List) for company 1.
+    QString writeProposalCopy(const QString &name, const QDate &from, const QDate &to,
+        const QStringList &titles
+        = { QStringLiteral("Top 10 Users List"), QStringLiteral("Top 10 Printers List") })
+    {
+        const QString path = env.path(QStringLiteral("copies/prp")) + name + QStringLiteral(".sch");
+        ReportCatalogue catalogue;
+        CatalogueOptions options;
+        options.databaseType = DatabaseTypeSQLite;
+        options.reportFailures = false;
+        catalogue.Load(options);
+        clsProposal proposal;
+        proposal.SetName(name);
+        proposal.SetTitle(QStringLiteral("Printing in June"));
+        proposal.SetDateSelectType(clsDateSelector::CustomRange);
+        proposal.SetFromDate(from);
+        proposal.SetToDate(to);
+        for (const QString &title : titles) {
+            const ReportPtr report = catalogue.Find(title);
+            EXPECT_TRUE(report) << title.toStdString();
+            if (!report)
+                continue;
+            proposal.PrepareReport(*report, 1);
+            proposal.Reports().add(report, report->Name());
+        }
+        QString error;
+        EXPECT_TRUE(proposal.SaveUserDefined(path, error)) << error.toStdString();
+        return path;
+    }
+    // The run's log lines without their time stamps.
+    QStringList logTexts() const
+    {
+        QStringList texts;
+        static const QRegularExpression stamp(
+            QStringLiteral("^[A-Z][a-z]{2} \\d{2}, \\d{4} \\d{2}:\\d{2}:\\d{2}\t"));
+        const QString log = QString::fromUtf8(
+            kv6test::readFile(env.path(QStringLiteral("common/Korvane Inc./Korvane/6.0/Logs/"))
+                + ScheduleLogFileName));
+        for (const QString &line : log.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+            const auto m = stamp.match(line);
+            EXPECT_TRUE(m.hasMatch()) << line.toStdString();
+            texts.append(line.mid(m.capturedLength()));
+        }
+        return texts;
+    }
+    // PDF files in the temporary folder.
+    QStringList pdfsLeft() const
+    {
+        return QDir(env.path(QStringLiteral("tmp"))).entryList({ QStringLiteral("*.pdf") });
+    }
+
     // A schedule of the Top 10 Users List for company 1 over the given dates.
     void schedule(const QString &name, const QString &to, QDate from = QDate(2026, 6, 1),
         QDate until = QDate(2026, 6, 30), bool simple = false)
     {
-        const ScheduleCopies copies = writeCopies(name, from, until);
+        const Copies copies = writeCopies(name, from, until);
         writeKey(name,
             { { QStringLiteral("From"), QStringLiteral("Finance Reports <%1>").arg(sender) },
                 { QStringLiteral("To"), to },
@@ -60,6 +187,13 @@ protected:
     }
     bool smtp() const { return kv6test::smtpSkipReason().isEmpty(); }
 
+    kv6test::TempEnv env;
+    kv6test::ShippedLanguage language;
+    kv6test::ScopedStartupValue<QString> definitions { &kv6::StartupValues::DefinitionsFolder,
+        kv6test::stageDir() + QStringLiteral("/reporter/reports") };
+    // The run uses the stored connection, not one an outer environment names.
+    kv6test::ScopedEnv database { "KV6_DATABASE", QByteArray() };
+    kv6::DataSource source;
     kv6test::UsEnglishLocale locale;
     const QString sender = kv6test::uniqueSender(QStringLiteral("scheduled"));
 };
@@ -160,7 +294,7 @@ TEST_F(ScheduledRun, AScheduledProposalIsMailedAsOnePdf)
 {
     if (!smtp())
         GTEST_SKIP() << kv6test::smtpSkipReason().toStdString();
-    const ScheduleCopies copies = writeCopies(QStringLiteral("Board"), {}, {});
+    const Copies copies = writeCopies(QStringLiteral("Board"), {}, {});
     const QDate june(2026, 6, 1);
     QHash<QString, QString> senders;
     for (const auto &[name, from, reports] : { std::tuple { QStringLiteral("Board"), june, true },

@@ -42,11 +42,9 @@ protected:
     void SetUp() override
     {
         const QString def = env.path(QStringLiteral("def.rpt"));
-        QFile f(def);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("<R><KVReportInfo><Name>U</Name><DisplayName>Pages by user</DisplayName>"
-                "<Description>All pages</Description></KVReportInfo></R>");
-        f.close();
+        kv6test::writeFile(def,
+            "<R><KVReportInfo><Name>U</Name><DisplayName>Pages by user</DisplayName>"
+            "<Description>All pages</Description></KVReportInfo></R>");
         ASSERT_TRUE(report.LoadDefinition(def, 1)) << report.LastError().toStdString();
     }
     void typeName(const QString &text)
