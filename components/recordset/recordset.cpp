@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <string>
+#include <string_view>
 
 namespace kv6 {
 
@@ -448,8 +450,19 @@ public:
         m_real.resize(size_t(rows));
         for (int i = 0; i < rows; ++i) {
             const QVariant &v = valueAt(i);
-            if (!v.isValid() || v.isNull())
+            if (v.isNull())
                 continue;
+            // The types a query gives are read in place; others are converted.
+            const int type = v.typeId();
+            if (type == QMetaType::Int || type == QMetaType::LongLong) {
+                const qint64 whole = type == QMetaType::Int
+                    ? *static_cast<const int *>(v.constData())
+                    : *static_cast<const qlonglong *>(v.constData());
+                m_flags[size_t(i)] = Whole;
+                m_whole[size_t(i)] = whole;
+                m_real[size_t(i)] = double(whole);
+                continue;
+            }
             if (!isNumber(v)) {
                 m_kind = Values;
                 break;
@@ -490,40 +503,71 @@ private:
     enum Flag : quint8 { Null = 0, Whole = 1, Real = 2 };
 
     // Texts compare without regard to case, Nulls first (rank -1). Rows repeat a few distinct
-    // texts: each is folded once.
+    // texts, often one after another: each is looked up once per run of rows and folded once.
     template<typename ValueAt>
     void rankTexts(int rows, ValueAt valueAt)
     {
         m_kind = Ranks;
         m_rank.assign(size_t(rows), -1);
         QHash<QString, int> slotOf;
-        QList<QString> folded;
+        QList<QString> texts;
+        bool ascii = true;
+        QString previous;
+        int previousSlot = -1;
         for (int i = 0; i < rows; ++i) {
             const QVariant &v = valueAt(i);
-            if (!v.isValid() || v.isNull())
+            if (v.isNull())
                 continue;
             // Read in place when the value is a text: most are.
-            const QString converted = v.typeId() == QMetaType::QString ? QString() : v.toString();
-            const QString &text = v.typeId() == QMetaType::QString
-                ? *static_cast<const QString *>(v.constData())
-                : converted;
-            auto at = slotOf.constFind(text);
-            if (at == slotOf.cend()) {
-                at = slotOf.insert(text, int(folded.size()));
-                folded.append(text.toCaseFolded());
+            const bool isText = v.typeId() == QMetaType::QString;
+            const QString converted = isText ? QString() : v.toString();
+            const QString &text = isText ? *static_cast<const QString *>(v.constData()) : converted;
+            if (previousSlot < 0 || (text.constData() != previous.constData() && text != previous)
+                || text.size() != previous.size()) {
+                // One look-up finds or makes the slot: 0 is a new text, slots count from 1.
+                int &slot = slotOf[text];
+                if (slot == 0) {
+                    texts.append(text);
+                    slot = int(texts.size());
+                    ascii = ascii && QtPrivate::isAscii(QStringView(text));
+                }
+                previous = text;
+                previousSlot = slot - 1;
             }
-            m_rank[size_t(i)] = *at;
+            m_rank[size_t(i)] = previousSlot;
         }
-        std::vector<int> order(size_t(folded.size()));
+        if (!ascii)
+            for (QString &t : texts)
+                t = t.toCaseFolded();
+        // ASCII texts are folded into one block of bytes, which compares far faster than texts
+        // spread over the heap.
+        std::string folded;
+        std::vector<std::pair<qsizetype, qsizetype>> spans;
+        if (ascii) {
+            spans.reserve(size_t(texts.size()));
+            for (const QString &t : std::as_const(texts)) {
+                spans.emplace_back(qsizetype(folded.size()), t.size());
+                for (const QChar c : t)
+                    folded.push_back(char(c >= u'A' && c <= u'Z' ? c.unicode() + 32 : c.unicode()));
+            }
+        }
+        const auto compare = [&](int a, int b) {
+            if (!ascii)
+                return texts.at(a).compare(texts.at(b));
+            const auto [fa, na] = spans[size_t(a)];
+            const auto [fb, nb] = spans[size_t(b)];
+            return std::string_view(folded.data() + fa, size_t(na))
+                .compare(std::string_view(folded.data() + fb, size_t(nb)));
+        };
+        std::vector<int> order(size_t(texts.size()));
         for (size_t i = 0; i < order.size(); ++i)
             order[i] = int(i);
-        std::sort(order.begin(), order.end(),
-            [&](int a, int b) { return folded.at(a).compare(folded.at(b)) < 0; });
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return compare(a, b) < 0; });
         // Texts that fold alike share a rank.
         std::vector<int> rankOfSlot(order.size());
         int rank = 0;
         for (size_t i = 0; i < order.size(); ++i) {
-            if (i > 0 && folded.at(order[i]) != folded.at(order[i - 1]))
+            if (i > 0 && compare(order[i], order[i - 1]) != 0)
                 ++rank;
             rankOfSlot[size_t(order[i])] = rank;
         }
@@ -585,7 +629,7 @@ void Recordset::SetSort(const QString &sort)
     for (const Key &k : std::as_const(keys))
         columns.emplace_back(n, IsTextType(m_fields.at(k.field).type),
             [&](int row) -> const QVariant & { return m_rows[size_t(row)].values.at(k.field); });
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    const auto before = [&](int a, int b) {
         for (qsizetype k = 0; k < keys.size(); ++k) {
             const int field = keys[k].field;
             const int c = columns[size_t(k)].compare(a, b,
@@ -594,7 +638,12 @@ void Recordset::SetSort(const QString &sort)
                 return keys[k].descending ? c > 0 : c < 0;
         }
         return false;
-    });
+    };
+    // Rows often come already in order (a sort by a column whose order follows this one's):
+    // a stable sort would leave them where they are.
+    if (std::is_sorted(order.begin(), order.end(), before))
+        return;
+    std::stable_sort(order.begin(), order.end(), before);
     std::vector<Row> sorted;
     sorted.reserve(size_t(n));
     for (int i : order)

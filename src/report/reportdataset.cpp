@@ -19,6 +19,7 @@
 #include <QScopeGuard>
 
 #include <cmath>
+#include <optional>
 
 namespace kv6 {
 
@@ -90,13 +91,17 @@ const QString &textIn(const QVariant &value)
 // are compared without making texts of them.
 bool sameText(const QVariant &a, const QVariant &b)
 {
-    const auto whole = [](const QVariant &v) {
-        return (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong) && !v.isNull();
-    };
-    if (whole(a) && whole(b))
+    const int ta = a.typeId(), tb = b.typeId();
+    if (ta == QMetaType::QString && tb == QMetaType::QString) {
+        const QString &x = textIn(a), &y = textIn(b);
+        // Rows often share one text.
+        if (x.size() == y.size() && x.constData() == y.constData())
+            return true;
+        return x.compare(y, Qt::CaseInsensitive) == 0;
+    }
+    const auto whole = [](int t) { return t == QMetaType::Int || t == QMetaType::LongLong; };
+    if (whole(ta) && whole(tb) && !a.isNull() && !b.isNull())
         return a.toLongLong() == b.toLongLong();
-    if (isTextValue(a) && isTextValue(b))
-        return textIn(a).compare(textIn(b), Qt::CaseInsensitive) == 0;
     return a.toString().compare(b.toString(), Qt::CaseInsensitive) == 0;
 }
 
@@ -110,14 +115,19 @@ bool sameKey(const QVariant &a, const QVariant &b)
 // Adds two values of a summed column, keeping money exact and whole numbers whole.
 QVariant addValues(const QVariant &a, const QVariant &b)
 {
-    // The common cases first: counts and real sums, neither Null.
+    // The common cases first: counts and real sums, neither Null, read in place.
     const int ta = a.typeId(), tb = b.typeId();
     if (ta == tb && (ta == QMetaType::Int || ta == QMetaType::LongLong || ta == QMetaType::Double)
         && !a.isNull() && !b.isNull()) {
         if (ta == QMetaType::Double)
-            return QVariant(a.toDouble() + b.toDouble());
-        const qlonglong sum = a.toLongLong() + b.toLongLong();
-        if (ta == QMetaType::Int && sum >= INT_MIN && sum <= INT_MAX)
+            return QVariant(*static_cast<const double *>(a.constData())
+                + *static_cast<const double *>(b.constData()));
+        if (ta == QMetaType::LongLong)
+            return QVariant(*static_cast<const qlonglong *>(a.constData())
+                + *static_cast<const qlonglong *>(b.constData()));
+        const qlonglong sum = qlonglong(*static_cast<const int *>(a.constData()))
+            + *static_cast<const int *>(b.constData());
+        if (sum >= INT_MIN && sum <= INT_MAX)
             return QVariant(int(sum));
         return QVariant(sum);
     }
@@ -323,12 +333,17 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         bool include = true;
     };
     QHash<QString, Found> seen[2];
+    // Rows come in the query's order, mostly several of one key after another.
+    QString lastKey[2];
+    std::optional<Found> last[2];
     const auto lookUp
         = [&](int kind, const infGroupManager *manager, const QVariant &key) -> const Found * {
         if (!manager)
             return nullptr;
         const QString converted = isTextValue(key) ? QString() : key.toString();
         const QString &text = isTextValue(key) ? textIn(key) : converted;
+        if (last[kind] && text == lastKey[kind])
+            return last[kind]->item ? &*last[kind] : nullptr;
         auto at = seen[kind].constFind(text);
         if (at == seen[kind].cend()) {
             Found f;
@@ -343,7 +358,9 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
             }
             at = seen[kind].insert(text, f);
         }
-        return at->item ? &*at : nullptr;
+        lastKey[kind] = text;
+        last[kind] = *at;
+        return at->item ? &*last[kind] : nullptr;
     };
 
     for (int r = 0; r < rows; ++r) {

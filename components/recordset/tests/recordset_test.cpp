@@ -82,6 +82,29 @@ TEST(Recordset, SortIsStableCaseInsensitiveAndReversible)
         QStringList({ "floor 2", "Sales", "accounts", "admin", "Accounts" }));
 }
 
+// Texts order as their case folding does: ASCII punctuation between the cases stays below
+// letters, and a column with accented texts orders them after plain ones, ties kept in order.
+TEST(Recordset, SortOrdersTextsByTheirFoldedForms)
+{
+    const struct
+    {
+        QStringList rows, ascending;
+    } cases[] = {
+        { { "_b", "B", "a", "b", "[", "A" }, { "[", "_b", "a", "A", "B", "b" } },
+        { { "\u00C9clair", "zebra", "Zebra", "\u00E9clair", "Apple", "\u00C9CLAIR" },
+            { "Apple", "zebra", "Zebra", "\u00C9clair", "\u00E9clair", "\u00C9CLAIR" } },
+    };
+    for (const auto &c : cases) {
+        auto rs = Recordset::Create();
+        rs->AppendField("T", adVarWChar);
+        rs->Open();
+        for (const QString &t : c.rows)
+            rs->AppendRow({ t });
+        rs->SetSort("T");
+        EXPECT_EQ(column(*rs, "T"), c.ascending);
+    }
+}
+
 TEST(Recordset, SortPutsNullsFirstAndComparesNumbersAndDatesByValue)
 {
     auto rs = Recordset::Create();
