@@ -85,18 +85,20 @@ namespace {
 
 bool isNumber(const QVariant &v)
 {
-    return IsNumberType(v.typeId()) || v.typeId() == QMetaType::Bool;
+    const int type = ValueTypeId(v);
+    return IsNumberType(type) || type == QMetaType::Bool;
 }
 
 bool isInteger(const QVariant &v)
 {
-    return isNumber(v) && v.typeId() != QMetaType::Double && v.typeId() != QMetaType::Float;
+    const int type = ValueTypeId(v);
+    return isNumber(v) && type != QMetaType::Double && type != QMetaType::Float;
 }
 
 bool isDate(const QVariant &v)
 {
-    return v.typeId() == QMetaType::QDateTime || v.typeId() == QMetaType::QDate
-        || v.typeId() == QMetaType::QTime;
+    const int type = ValueTypeId(v);
+    return type == QMetaType::QDateTime || type == QMetaType::QDate || type == QMetaType::QTime;
 }
 
 QDateTime asDateTime(const QVariant &v)
@@ -118,8 +120,8 @@ int cmp3(const T &a, const T &b)
 
 int CompareValues(const QVariant &a, const QVariant &b)
 {
-    const bool an = !a.isValid() || a.isNull();
-    const bool bn = !b.isValid() || b.isNull();
+    const bool an = IsNullValue(a);
+    const bool bn = IsNullValue(b);
     if (an || bn)
         return an == bn ? 0 : (an ? -1 : 1);
     if (isNumber(a) && isNumber(b)) {
@@ -222,6 +224,17 @@ void Recordset::Close()
     m_pos = 0;
     m_sort.clear();
     m_inSortOrder = true;
+}
+
+void Recordset::renumber()
+{
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        m_rows[i].id = int(i) + 1;
+    m_nextId = int(m_rows.size()) + 1;
+    m_sort.clear();
+    m_inSortOrder = true;
+    m_adding = false;
+    m_pos = 0;
 }
 
 void Recordset::requireOpen() const
@@ -450,10 +463,10 @@ public:
         m_real.resize(size_t(rows));
         for (int i = 0; i < rows; ++i) {
             const QVariant &v = valueAt(i);
-            if (v.isNull())
+            if (IsNullValue(v))
                 continue;
             // The types a query gives are read in place; others are converted.
-            const int type = v.typeId();
+            const int type = ValueTypeId(v);
             if (type == QMetaType::Int || type == QMetaType::LongLong) {
                 const qint64 whole = type == QMetaType::Int
                     ? *static_cast<const int *>(v.constData())
@@ -514,25 +527,40 @@ private:
         bool ascii = true;
         QString previous;
         int previousSlot = -1;
+        struct Seen
+        {
+            const QChar *data = nullptr;
+            qsizetype size = 0;
+            int slot = -1;
+        };
+        std::vector<Seen> seenAt(1024);
         for (int i = 0; i < rows; ++i) {
             const QVariant &v = valueAt(i);
-            if (v.isNull())
+            if (IsNullValue(v))
                 continue;
             // Read in place when the value is a text: most are.
-            const bool isText = v.typeId() == QMetaType::QString;
+            const bool isText = ValueTypeId(v) == QMetaType::QString;
             const QString converted = isText ? QString() : v.toString();
             const QString &text = isText ? *static_cast<const QString *>(v.constData()) : converted;
             if (previousSlot < 0 || (text.constData() != previous.constData() && text != previous)
                 || text.size() != previous.size()) {
-                // One look-up finds or makes the slot: 0 is a new text, slots count from 1.
-                int &slot = slotOf[text];
-                if (slot == 0) {
-                    texts.append(text);
-                    slot = int(texts.size());
-                    ascii = ascii && QtPrivate::isAscii(QStringView(text));
+                // Rows that share one copy of a text find its slot by where the text is.
+                Seen &seen = seenAt[(quintptr(text.constData()) >> 4) % seenAt.size()];
+                if (isText && seen.data == text.constData() && seen.size == text.size()) {
+                    previousSlot = seen.slot;
+                } else {
+                    // One look-up finds or makes the slot: 0 is a new text, slots count from 1.
+                    int &slot = slotOf[text];
+                    if (slot == 0) {
+                        texts.append(text);
+                        slot = int(texts.size());
+                        ascii = ascii && QtPrivate::isAscii(QStringView(text));
+                    }
+                    previousSlot = slot - 1;
+                    if (isText)
+                        seen = Seen { text.constData(), text.size(), previousSlot };
                 }
                 previous = text;
-                previousSlot = slot - 1;
             }
             m_rank[size_t(i)] = previousSlot;
         }

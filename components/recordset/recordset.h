@@ -72,6 +72,26 @@ bool IsTextType(int adoType);
 bool IsDateType(int adoType);
 bool IsNumericType(int adoType);
 
+// A value's type and nullness read inline: steps over whole tables ask them for every cell, and
+// QVariant answers them through calls into Qt.
+inline int ValueTypeId(const QVariant &v)
+{
+    return v.data_ptr().typeId();
+}
+inline bool IsNullValue(const QVariant &v)
+{
+    const QVariant::Private &d = v.data_ptr();
+    if (d.is_null || !d.typeInterface())
+        return true;
+    // A pointer is null by its value; no record set holds one, so this is rare.
+    return (d.type().flags() & QMetaType::IsPointer) && v.isNull();
+}
+// The text a text value holds, read in place; only for values whose type is QString.
+inline const QString &TextIn(const QVariant &v)
+{
+    return *static_cast<const QString *>(v.constData());
+}
+
 // The small field interface helpers read (name, type, value), so they work on any field source.
 class infField
 {
@@ -196,6 +216,33 @@ public:
     // Bulk load: appends without moving the cursor. Values must match the field count.
     void AppendRow(QVariantList values);
     void Reserve(int rows) { m_rows.reserve(rows); }
+    // Rewrites the rows in place, in their present order, keeping those for which
+    // `keep(QVariantList &values)` returns true; `keep` may change a row's values but not their
+    // number, and may hold on to a kept row while it sees the rows after it. The kept rows become
+    // the set's insertion order, unsorted, as if appended to a new set: for steps that own the set
+    // and would otherwise copy every row into a new one. The cursor moves to the first row.
+    template<typename Keep>
+    void RewriteRows(Keep keep)
+    {
+        requireOpen();
+        size_t kept = 0, at = 0;
+        try {
+            for (; at < m_rows.size(); ++at) {
+                if (kept != at)
+                    m_rows[kept] = std::move(m_rows[at]);
+                if (keep(m_rows[kept].values))
+                    ++kept;
+            }
+        } catch (...) {
+            // The row being looked at stays; those already moved away from are dropped.
+            m_rows.erase(
+                m_rows.begin() + std::ptrdiff_t(kept + 1), m_rows.begin() + std::ptrdiff_t(at + 1));
+            renumber();
+            throw;
+        }
+        m_rows.erase(m_rows.begin() + std::ptrdiff_t(kept), m_rows.end());
+        renumber();
+    }
 
     // "A ASC, [B c] DESC": stable, texts compared without regard to case, Nulls first. An empty
     // text restores insertion order. The cursor moves to the first row.
@@ -216,6 +263,8 @@ private:
     };
     void requireOpen() const;
     void requireRow() const;
+    // The rows' present order becomes their insertion order.
+    void renumber();
     [[noreturn]] static void throwOutOfRange(int row, int field);
     int checkedField(const QString &name) const;
 
