@@ -14,6 +14,7 @@
 // definitions, saved reports, scripts, the command line) catches RecordsetError at its own
 // public surface and hands it back as a value.
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -91,6 +92,31 @@ inline const QString &TextIn(const QVariant &v)
 {
     return *static_cast<const QString *>(v.constData());
 }
+
+// Numbers a column's distinct texts as they come: 0, 1, 2... Rows repeat a few texts, often one
+// copy shared by many rows (the query reader shares them) or one text over a run of rows; those
+// are found again without hashing the text. Texts compare exactly.
+class TextNumbers
+{
+public:
+    // The number of `text`; `added` tells whether it was new (its number is then the count of
+    // texts before it). `held`: the text is held unchanged by its table while this object is in
+    // use, so its copy may be recognised by its address (never so for a temporary).
+    int number(const QString &text, bool held, bool &added);
+    int count() const { return int(m_numbers.size()); }
+
+private:
+    struct Seen
+    {
+        const QChar *data = nullptr;
+        qsizetype size = -1;
+        int number = -1;
+    };
+    QHash<QString, int> m_numbers;
+    std::vector<Seen> m_seen = std::vector<Seen>(1024);
+    QString m_last;
+    int m_lastNumber = -1;
+};
 
 // The small field interface helpers read (name, type, value), so they work on any field source.
 class infField

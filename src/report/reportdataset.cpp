@@ -19,6 +19,7 @@
 #include <QScopeGuard>
 
 #include <cmath>
+#include <deque>
 #include <optional>
 
 namespace kv6 {
@@ -152,6 +153,34 @@ QVariant addValues(const QVariant &a, const QVariant &b)
         return QVariant(sum);
     }
     return QVariant(a.toDouble() + b.toDouble());
+}
+
+// Adds `value` into `into` as addValues does; counts and real sums in place.
+void addInto(QVariant &into, const QVariant &value)
+{
+    const int type = ValueTypeId(into);
+    if (type == ValueTypeId(value) && !IsNullValue(into) && !IsNullValue(value)) {
+        // These types live inside the QVariant itself, never shared with another.
+        void *sum = const_cast<void *>(into.constData());
+        const void *add = value.constData();
+        if (type == QMetaType::Double) {
+            *static_cast<double *>(sum) += *static_cast<const double *>(add);
+            return;
+        }
+        if (type == QMetaType::LongLong) {
+            *static_cast<qlonglong *>(sum) += *static_cast<const qlonglong *>(add);
+            return;
+        }
+        if (type == QMetaType::Int) {
+            const qlonglong wide
+                = qlonglong(*static_cast<int *>(sum)) + *static_cast<const int *>(add);
+            if (wide >= INT_MIN && wide <= INT_MAX) {
+                *static_cast<int *>(sum) = int(wide);
+                return;
+            }
+        }
+    }
+    into = addValues(into, value);
 }
 
 // A money value stored the way the record set keeps money: as a double of four decimals.
@@ -329,22 +358,17 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         const clsPrinter *printer = nullptr;
         bool include = true;
     };
-    QHash<QString, Found> seen[2];
-    // Rows come in the query's order, mostly several of one key after another.
-    // The entry found last stays where it is until the next key is added.
-    QString lastKey[2];
-    const Found *last[2] = { nullptr, nullptr };
+    TextNumbers numbers[2];
+    std::deque<Found> found[2];
     const auto lookUp
         = [&](int kind, const infGroupManager *manager, const QVariant &key) -> const Found * {
         if (!manager)
             return nullptr;
-        const QString converted = isTextValue(key) ? QString() : key.toString();
-        const QString &text = isTextValue(key) ? textIn(key) : converted;
-        if (last[kind] && text.size() == lastKey[kind].size()
-            && (text.constData() == lastKey[kind].constData() || text == lastKey[kind]))
-            return last[kind]->item ? last[kind] : nullptr;
-        auto at = seen[kind].constFind(text);
-        if (at == seen[kind].cend()) {
+        const bool isText = isTextValue(key);
+        const QString converted = isText ? QString() : key.toString();
+        bool added = false;
+        const int n = numbers[kind].number(isText ? textIn(key) : converted, isText, added);
+        if (added) {
             Found f;
             GroupItemPtr itsGroup;
             manager->GetItemAndGroup(key, &f.item, &itsGroup);
@@ -355,11 +379,10 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
                 if (kind == 1 && printerList)
                     f.printer = dynamic_cast<const clsPrinter *>(f.item.get());
             }
-            at = seen[kind].insert(text, f);
+            found[kind].push_back(f);
         }
-        lastKey[kind] = text;
-        last[kind] = &*at;
-        return at->item ? last[kind] : nullptr;
+        const Found &f = found[kind][size_t(n)];
+        return f.item ? &f : nullptr;
     };
 
     // The step owns the table when nobody else holds it: its rows then change in place, where a
@@ -559,7 +582,7 @@ RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
             switch (l.action) {
             case clsReportCol::ActionSum:
             case clsReportCol::ActionFirstOfValue:
-                into = addValues(into, value);
+                addInto(into, value);
                 break;
             case clsReportCol::ActionMin:
                 if (!IsNullValue(value) && (IsNullValue(into) || CompareValues(value, into) < 0))
