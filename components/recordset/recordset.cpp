@@ -58,13 +58,15 @@ int TextNumbers::number(const QString &text, bool held, bool &added)
 {
     added = false;
     const QChar *data = text.constData();
-    if (m_lastNumber >= 0 && text.size() == m_last.size()
-        && (data == m_last.constData() || text == m_last))
+    if (m_lastNumber >= 0 && data == m_last.constData() && text.size() == m_last.size())
         return m_lastNumber;
+    // Held copies are remembered by address in a table kept at twice the texts' count.
+    if (m_seen.empty() || m_seen.size() < size_t(m_numbers.size()) * 2)
+        m_seen.assign(std::max<size_t>(256, size_t(m_numbers.size()) * 4), Seen {});
     Seen &seen = m_seen[(quintptr(data) >> 4) % m_seen.size()];
     if (held && seen.data == data && seen.size == text.size()) {
         m_lastNumber = seen.number;
-    } else {
+    } else if (m_lastNumber < 0 || text.size() != m_last.size() || text != m_last) {
         // One look-up finds or makes the number; numbers are stored from 1, 0 being new.
         int &stored = m_numbers[text];
         if (stored == 0) {

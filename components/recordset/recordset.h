@@ -113,7 +113,7 @@ private:
         int number = -1;
     };
     QHash<QString, int> m_numbers;
-    std::vector<Seen> m_seen = std::vector<Seen>(1024);
+    std::vector<Seen> m_seen;
     QString m_last;
     int m_lastNumber = -1;
 };

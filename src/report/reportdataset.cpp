@@ -94,10 +94,22 @@ bool sameText(const QVariant &a, const QVariant &b)
     const int ta = ValueTypeId(a), tb = ValueTypeId(b);
     if (ta == QMetaType::QString && tb == QMetaType::QString) {
         const QString &x = textIn(a), &y = textIn(b);
-        // Rows often share one text.
-        if (x.size() == y.size() && x.constData() == y.constData())
+        // Rows often share one text; folding keeps a text's length.
+        if (x.size() != y.size())
+            return false;
+        if (x.constData() == y.constData())
             return true;
-        return x.compare(y, Qt::CaseInsensitive) == 0;
+        // ASCII letters fold alone; anything else is left to Qt.
+        for (qsizetype i = 0; i < x.size(); ++i) {
+            const char16_t cx = x.at(i).unicode(), cy = y.at(i).unicode();
+            if (cx == cy)
+                continue;
+            if (cx >= 0x80 || cy >= 0x80)
+                return x.compare(y, Qt::CaseInsensitive) == 0;
+            if ((cx | 0x20) != (cy | 0x20) || (cx | 0x20) < u'a' || (cx | 0x20) > u'z')
+                return false;
+        }
+        return true;
     }
     const auto whole = [](int t) { return t == QMetaType::Int || t == QMetaType::LongLong; };
     if (whole(ta) && whole(tb) && !IsNullValue(a) && !IsNullValue(b))
