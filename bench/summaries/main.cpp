@@ -314,6 +314,16 @@ double insertsPerSecond(DataConnection &c, bool withTriggers, bool eachCommitted
     return count / elapsed;
 }
 
+// The machine's load average over the last minute, printed beside the insert figures: the machine
+// is shared, and a figure taken under load says so.
+QString loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    return QString::fromLatin1(f.readAll().split(' ').value(0));
+}
+
 QString writePageLog(const QString &folder, int jobs)
 {
     const QString path = folder + QStringLiteral("/bench_page_log");
@@ -400,9 +410,9 @@ void benchEngine(
                 with = std::max(with, insertsPerSecond(*c, true, eachCommitted, singles));
             }
             std::printf("single inserts (%s, %d jobs): %.0f jobs/s without triggers, %.0f with; "
-                        "%.2fx slower\n",
+                        "%.2fx slower (load %s)\n",
                 eachCommitted ? "each committed" : "one transaction", singles, without, with,
-                without / with);
+                without / with, qPrintable(loadAverage()));
             std::fflush(stdout);
         }
 
@@ -433,9 +443,9 @@ void benchEngine(
                 db.rollback();
             }));
         std::printf("import-cups (%d jobs over 30 days): %.0f jobs/s with the summaries, %.0f "
-                    "without adding to them; %.2fx slower\n",
+                    "without adding to them; %.2fx slower (load %s)\n",
             imported, imported / import, imported / (import - summaries),
-            import / (import - summaries));
+            import / (import - summaries), qPrintable(loadAverage()));
         check(c->Execute(
             QStringLiteral("DELETE FROM print_jobs WHERE source_key LIKE 'cups:benchp%'")));
         QFile::remove(log);
