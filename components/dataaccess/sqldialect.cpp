@@ -4,6 +4,7 @@
 #include <cmath>
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -230,6 +231,38 @@ QString uniqueName(const Recordset &rs, const QString &name)
     }
 }
 
+// Query results repeat a few distinct texts (names, keys) over many rows. A column's equal texts
+// share one copy: the table then takes less memory and less time to free, and comparing two of
+// its texts finds them the same copy. A column whose texts are mostly distinct is left alone
+// after a while, as sharing would only cost it.
+class SharedTexts
+{
+public:
+    void share(QVariant &value)
+    {
+        if (!m_sharing || ValueTypeId(value) != QMetaType::QString)
+            return;
+        QString &text = *static_cast<QString *>(value.data());
+        // Rows often come grouped by the text, one after another.
+        if (text.size() == m_last.size() && text == m_last) {
+            text = m_last;
+            return;
+        }
+        m_last = *m_seen.insert(text);
+        text = m_last;
+        if (++m_looked % 4096 == 0 && m_seen.size() * 2 > m_looked) {
+            m_sharing = false;
+            m_seen = {};
+        }
+    }
+
+private:
+    QSet<QString> m_seen;
+    QString m_last;
+    qsizetype m_looked = 0;
+    bool m_sharing = true;
+};
+
 } // namespace
 
 RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes)
@@ -252,13 +285,17 @@ RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes)
             = declared == 0 || declared == adInteger ? typeFromValues(rows, c, declared) : declared;
     }
     QList<int> longest(columns, 0);
+    std::vector<SharedTexts> shared(static_cast<size_t>(columns));
     for (QVariantList &row : rows) {
         for (int c = 0; c < columns; ++c) {
             QVariant &v = row[c];
             v = ConvertToAdo(v, types.at(c));
             if (!v.isValid())
                 continue;
-            if (types.at(c) == adVarWChar)
+            shared[size_t(c)].share(v);
+            if (types.at(c) == adVarWChar && ValueTypeId(v) == QMetaType::QString)
+                longest[c] = std::max<int>(longest[c], int(TextIn(v).size()));
+            else if (types.at(c) == adVarWChar)
                 longest[c] = std::max<int>(longest[c], v.toString().size());
             else if (types.at(c) == adLongVarBinary)
                 longest[c] = std::max<int>(longest[c], v.toByteArray().size());

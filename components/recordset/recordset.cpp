@@ -52,6 +52,33 @@ bool IsNumericType(int t)
     }
 }
 
+// ---- TextNumbers
+
+int TextNumbers::number(const QString &text, bool held, bool &added)
+{
+    added = false;
+    const QChar *data = text.constData();
+    if (m_lastNumber >= 0 && text.size() == m_last.size()
+        && (data == m_last.constData() || text == m_last))
+        return m_lastNumber;
+    Seen &seen = m_seen[(quintptr(data) >> 4) % m_seen.size()];
+    if (held && seen.data == data && seen.size == text.size()) {
+        m_lastNumber = seen.number;
+    } else {
+        // One look-up finds or makes the number; numbers are stored from 1, 0 being new.
+        int &stored = m_numbers[text];
+        if (stored == 0) {
+            stored = int(m_numbers.size());
+            added = true;
+        }
+        m_lastNumber = stored - 1;
+        if (held)
+            seen = Seen { data, text.size(), m_lastNumber };
+    }
+    m_last = text;
+    return m_lastNumber;
+}
+
 // ---- Field
 
 QString Field::Name() const
@@ -85,18 +112,20 @@ namespace {
 
 bool isNumber(const QVariant &v)
 {
-    return IsNumberType(v.typeId()) || v.typeId() == QMetaType::Bool;
+    const int type = ValueTypeId(v);
+    return IsNumberType(type) || type == QMetaType::Bool;
 }
 
 bool isInteger(const QVariant &v)
 {
-    return isNumber(v) && v.typeId() != QMetaType::Double && v.typeId() != QMetaType::Float;
+    const int type = ValueTypeId(v);
+    return isNumber(v) && type != QMetaType::Double && type != QMetaType::Float;
 }
 
 bool isDate(const QVariant &v)
 {
-    return v.typeId() == QMetaType::QDateTime || v.typeId() == QMetaType::QDate
-        || v.typeId() == QMetaType::QTime;
+    const int type = ValueTypeId(v);
+    return type == QMetaType::QDateTime || type == QMetaType::QDate || type == QMetaType::QTime;
 }
 
 QDateTime asDateTime(const QVariant &v)
@@ -118,10 +147,23 @@ int cmp3(const T &a, const T &b)
 
 int CompareValues(const QVariant &a, const QVariant &b)
 {
-    const bool an = !a.isValid() || a.isNull();
-    const bool bn = !b.isValid() || b.isNull();
+    const bool an = IsNullValue(a);
+    const bool bn = IsNullValue(b);
     if (an || bn)
         return an == bn ? 0 : (an ? -1 : 1);
+    // Two values of a query's column, read in place.
+    const int type = ValueTypeId(a);
+    if (type == ValueTypeId(b)) {
+        if (type == QMetaType::Int)
+            return cmp3(
+                *static_cast<const int *>(a.constData()), *static_cast<const int *>(b.constData()));
+        if (type == QMetaType::LongLong)
+            return cmp3(*static_cast<const qlonglong *>(a.constData()),
+                *static_cast<const qlonglong *>(b.constData()));
+        if (type == QMetaType::Double)
+            return cmp3(*static_cast<const double *>(a.constData()),
+                *static_cast<const double *>(b.constData()));
+    }
     if (isNumber(a) && isNumber(b)) {
         if (isInteger(a) && isInteger(b))
             return cmp3(a.toLongLong(), b.toLongLong());
@@ -222,6 +264,17 @@ void Recordset::Close()
     m_pos = 0;
     m_sort.clear();
     m_inSortOrder = true;
+}
+
+void Recordset::renumber()
+{
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        m_rows[i].id = int(i) + 1;
+    m_nextId = int(m_rows.size()) + 1;
+    m_sort.clear();
+    m_inSortOrder = true;
+    m_adding = false;
+    m_pos = 0;
 }
 
 void Recordset::requireOpen() const
@@ -431,6 +484,63 @@ void Recordset::AppendRow(QVariantList values)
 
 namespace {
 
+// ASCII texts folded into one block of bytes, which compares far faster than texts spread over
+// the heap, each with its first sixteen bytes as two numbers: a sort compares the numbers, and
+// bytes only where those are alike.
+class FoldedTexts
+{
+public:
+    // False for a text that is not ASCII (which is then left out).
+    bool append(const QString &text)
+    {
+        if (!QtPrivate::isAscii(QStringView(text)))
+            return false;
+        Entry e { 0, 0, m_bytes.size(), size_t(text.size()), int(m_entries.size()) };
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text.at(i).unicode();
+            const auto byte = quint8(c >= u'A' && c <= u'Z' ? c + 32 : c);
+            m_bytes.push_back(char(byte));
+            if (i < 16)
+                (i < 8 ? e.head : e.next) |= quint64(byte) << (56 - 8 * (i % 8));
+        }
+        m_entries.push_back(e);
+        return true;
+    }
+
+    // Each text's rank among them, in the order they were appended; texts alike share one.
+    std::vector<int> ranks()
+    {
+        const auto compare = [&](const Entry &a, const Entry &b) {
+            if (a.head != b.head)
+                return a.head < b.head ? -1 : 1;
+            if (a.next != b.next)
+                return a.next < b.next ? -1 : 1;
+            return std::string_view(m_bytes.data() + a.at, a.size)
+                .compare(std::string_view(m_bytes.data() + b.at, b.size));
+        };
+        std::sort(m_entries.begin(), m_entries.end(),
+            [&](const Entry &a, const Entry &b) { return compare(a, b) < 0; });
+        std::vector<int> rankOf(m_entries.size());
+        int rank = 0;
+        for (size_t i = 0; i < m_entries.size(); ++i) {
+            if (i > 0 && compare(m_entries[i], m_entries[i - 1]) != 0)
+                ++rank;
+            rankOf[size_t(m_entries[i].index)] = rank;
+        }
+        return rankOf;
+    }
+
+private:
+    struct Entry
+    {
+        quint64 head, next;
+        size_t at, size;
+        int index;
+    };
+    std::string m_bytes;
+    std::vector<Entry> m_entries;
+};
+
 // One sort key's values reduced once to what comparing them needs, so that the sort itself
 // compares small numbers: texts by their rank among the column's distinct folded texts, numbers
 // as CompareValues would, anything else through CompareValues.
@@ -450,10 +560,10 @@ public:
         m_real.resize(size_t(rows));
         for (int i = 0; i < rows; ++i) {
             const QVariant &v = valueAt(i);
-            if (v.isNull())
+            if (IsNullValue(v))
                 continue;
             // The types a query gives are read in place; others are converted.
-            const int type = v.typeId();
+            const int type = ValueTypeId(v);
             if (type == QMetaType::Int || type == QMetaType::LongLong) {
                 const qint64 whole = type == QMetaType::Int
                     ? *static_cast<const int *>(v.constData())
@@ -502,6 +612,15 @@ private:
     enum Kind { Ranks, Numbers, Values };
     enum Flag : quint8 { Null = 0, Whole = 1, Real = 2 };
 
+    // The text of a value, read in place when it is one (most are).
+    static const QString &textOf(const QVariant &v, QString &converted)
+    {
+        if (ValueTypeId(v) == QMetaType::QString)
+            return TextIn(v);
+        converted = v.toString();
+        return converted;
+    }
+
     // Texts compare without regard to case, Nulls first (rank -1). Rows repeat a few distinct
     // texts, often one after another: each is looked up once per run of rows and folded once.
     template<typename ValueAt>
@@ -509,67 +628,74 @@ private:
     {
         m_kind = Ranks;
         m_rank.assign(size_t(rows), -1);
-        QHash<QString, int> slotOf;
+        QString converted;
+        // A column of mostly distinct texts (a user's days) is ranked row by row: looking each
+        // text up would cost more than it saves.
+        TextNumbers sample;
+        int sampled = 0;
+        for (int i = 0; i < rows && sampled < 4096; ++i) {
+            const QVariant &v = valueAt(i);
+            if (IsNullValue(v))
+                continue;
+            bool added = false;
+            sample.number(textOf(v, converted), ValueTypeId(v) == QMetaType::QString, added);
+            ++sampled;
+        }
+        if (sample.count() * 2 > sampled) {
+            FoldedTexts folded;
+            std::vector<int> rowOf;
+            bool ascii = true;
+            for (int i = 0; i < rows && ascii; ++i) {
+                const QVariant &v = valueAt(i);
+                if (IsNullValue(v))
+                    continue;
+                ascii = folded.append(textOf(v, converted));
+                rowOf.push_back(i);
+            }
+            if (ascii) {
+                const std::vector<int> ranks = folded.ranks();
+                for (size_t k = 0; k < rowOf.size(); ++k)
+                    m_rank[size_t(rowOf[k])] = ranks[k];
+                return;
+            }
+        }
+        TextNumbers numbers;
         QList<QString> texts;
-        bool ascii = true;
-        QString previous;
-        int previousSlot = -1;
         for (int i = 0; i < rows; ++i) {
             const QVariant &v = valueAt(i);
-            if (v.isNull())
+            if (IsNullValue(v))
                 continue;
-            // Read in place when the value is a text: most are.
-            const bool isText = v.typeId() == QMetaType::QString;
-            const QString converted = isText ? QString() : v.toString();
-            const QString &text = isText ? *static_cast<const QString *>(v.constData()) : converted;
-            if (previousSlot < 0 || (text.constData() != previous.constData() && text != previous)
-                || text.size() != previous.size()) {
-                // One look-up finds or makes the slot: 0 is a new text, slots count from 1.
-                int &slot = slotOf[text];
-                if (slot == 0) {
-                    texts.append(text);
-                    slot = int(texts.size());
-                    ascii = ascii && QtPrivate::isAscii(QStringView(text));
-                }
-                previous = text;
-                previousSlot = slot - 1;
-            }
-            m_rank[size_t(i)] = previousSlot;
+            const bool isText = ValueTypeId(v) == QMetaType::QString;
+            const QString &text = textOf(v, converted);
+            bool added = false;
+            m_rank[size_t(i)] = numbers.number(text, isText, added);
+            if (added)
+                texts.append(text);
         }
-        if (!ascii)
+        FoldedTexts folded;
+        bool ascii = true;
+        for (const QString &t : std::as_const(texts))
+            if (!(ascii = folded.append(t)))
+                break;
+        std::vector<int> rankOfSlot;
+        if (ascii) {
+            rankOfSlot = folded.ranks();
+        } else {
             for (QString &t : texts)
                 t = t.toCaseFolded();
-        // ASCII texts are folded into one block of bytes, which compares far faster than texts
-        // spread over the heap.
-        std::string folded;
-        std::vector<std::pair<qsizetype, qsizetype>> spans;
-        if (ascii) {
-            spans.reserve(size_t(texts.size()));
-            for (const QString &t : std::as_const(texts)) {
-                spans.emplace_back(qsizetype(folded.size()), t.size());
-                for (const QChar c : t)
-                    folded.push_back(char(c >= u'A' && c <= u'Z' ? c.unicode() + 32 : c.unicode()));
+            std::vector<int> order(size_t(texts.size()));
+            for (size_t i = 0; i < order.size(); ++i)
+                order[i] = int(i);
+            std::sort(order.begin(), order.end(),
+                [&](int a, int b) { return texts.at(a).compare(texts.at(b)) < 0; });
+            // Texts that fold alike share a rank.
+            rankOfSlot.resize(order.size());
+            int rank = 0;
+            for (size_t i = 0; i < order.size(); ++i) {
+                if (i > 0 && texts.at(order[i]).compare(texts.at(order[i - 1])) != 0)
+                    ++rank;
+                rankOfSlot[size_t(order[i])] = rank;
             }
-        }
-        const auto compare = [&](int a, int b) {
-            if (!ascii)
-                return texts.at(a).compare(texts.at(b));
-            const auto [fa, na] = spans[size_t(a)];
-            const auto [fb, nb] = spans[size_t(b)];
-            return std::string_view(folded.data() + fa, size_t(na))
-                .compare(std::string_view(folded.data() + fb, size_t(nb)));
-        };
-        std::vector<int> order(size_t(texts.size()));
-        for (size_t i = 0; i < order.size(); ++i)
-            order[i] = int(i);
-        std::sort(order.begin(), order.end(), [&](int a, int b) { return compare(a, b) < 0; });
-        // Texts that fold alike share a rank.
-        std::vector<int> rankOfSlot(order.size());
-        int rank = 0;
-        for (size_t i = 0; i < order.size(); ++i) {
-            if (i > 0 && compare(order[i], order[i - 1]) != 0)
-                ++rank;
-            rankOfSlot[size_t(order[i])] = rank;
         }
         for (int &r : m_rank)
             if (r >= 0)

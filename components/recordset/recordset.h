@@ -14,6 +14,7 @@
 // definitions, saved reports, scripts, the command line) catches RecordsetError at its own
 // public surface and hands it back as a value.
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -71,6 +72,51 @@ inline constexpr int adPosEOF = -3;
 bool IsTextType(int adoType);
 bool IsDateType(int adoType);
 bool IsNumericType(int adoType);
+
+// A value's type and nullness read inline: steps over whole tables ask them for every cell, and
+// QVariant answers them through calls into Qt.
+inline int ValueTypeId(const QVariant &v)
+{
+    return v.data_ptr().typeId();
+}
+inline bool IsNullValue(const QVariant &v)
+{
+    const QVariant::Private &d = v.data_ptr();
+    if (d.is_null || !d.typeInterface())
+        return true;
+    // A pointer is null by its value; no record set holds one, so this is rare.
+    return (d.type().flags() & QMetaType::IsPointer) && v.isNull();
+}
+// The text a text value holds, read in place; only for values whose type is QString.
+inline const QString &TextIn(const QVariant &v)
+{
+    return *static_cast<const QString *>(v.constData());
+}
+
+// Numbers a column's distinct texts as they come: 0, 1, 2... Rows repeat a few texts, often one
+// copy shared by many rows (the query reader shares them) or one text over a run of rows; those
+// are found again without hashing the text. Texts compare exactly.
+class TextNumbers
+{
+public:
+    // The number of `text`; `added` tells whether it was new (its number is then the count of
+    // texts before it). `held`: the text is held unchanged by its table while this object is in
+    // use, so its copy may be recognised by its address (never so for a temporary).
+    int number(const QString &text, bool held, bool &added);
+    int count() const { return int(m_numbers.size()); }
+
+private:
+    struct Seen
+    {
+        const QChar *data = nullptr;
+        qsizetype size = -1;
+        int number = -1;
+    };
+    QHash<QString, int> m_numbers;
+    std::vector<Seen> m_seen = std::vector<Seen>(1024);
+    QString m_last;
+    int m_lastNumber = -1;
+};
 
 // The small field interface helpers read (name, type, value), so they work on any field source.
 class infField
@@ -196,6 +242,33 @@ public:
     // Bulk load: appends without moving the cursor. Values must match the field count.
     void AppendRow(QVariantList values);
     void Reserve(int rows) { m_rows.reserve(rows); }
+    // Rewrites the rows in place, in their present order, keeping those for which
+    // `keep(QVariantList &values)` returns true; `keep` may change a row's values but not their
+    // number, and may hold on to a kept row while it sees the rows after it. The kept rows become
+    // the set's insertion order, unsorted, as if appended to a new set: for steps that own the set
+    // and would otherwise copy every row into a new one. The cursor moves to the first row.
+    template<typename Keep>
+    void RewriteRows(Keep keep)
+    {
+        requireOpen();
+        size_t kept = 0, at = 0;
+        try {
+            for (; at < m_rows.size(); ++at) {
+                if (kept != at)
+                    m_rows[kept] = std::move(m_rows[at]);
+                if (keep(m_rows[kept].values))
+                    ++kept;
+            }
+        } catch (...) {
+            // The row being looked at stays; those already moved away from are dropped.
+            m_rows.erase(
+                m_rows.begin() + std::ptrdiff_t(kept + 1), m_rows.begin() + std::ptrdiff_t(at + 1));
+            renumber();
+            throw;
+        }
+        m_rows.erase(m_rows.begin() + std::ptrdiff_t(kept), m_rows.end());
+        renumber();
+    }
 
     // "A ASC, [B c] DESC": stable, texts compared without regard to case, Nulls first. An empty
     // text restores insertion order. The cursor moves to the first row.
@@ -216,6 +289,8 @@ private:
     };
     void requireOpen() const;
     void requireRow() const;
+    // The rows' present order becomes their insertion order.
+    void renumber();
     [[noreturn]] static void throwOutOfRange(int row, int field);
     int checkedField(const QString &name) const;
 

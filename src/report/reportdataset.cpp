@@ -19,6 +19,7 @@
 #include <QScopeGuard>
 
 #include <cmath>
+#include <deque>
 #include <optional>
 
 namespace kv6 {
@@ -78,20 +79,19 @@ std::optional<double> numberOf(const QVariant &value)
 
 bool isTextValue(const QVariant &value)
 {
-    return value.typeId() == QMetaType::QString;
+    return ValueTypeId(value) == QMetaType::QString;
 }
 
-// The text a text value holds, read in place.
 const QString &textIn(const QVariant &value)
 {
-    return *static_cast<const QString *>(value.constData());
+    return TextIn(value);
 }
 
 // Whether two values read the same as texts, without regard to case; texts and whole numbers
 // are compared without making texts of them.
 bool sameText(const QVariant &a, const QVariant &b)
 {
-    const int ta = a.typeId(), tb = b.typeId();
+    const int ta = ValueTypeId(a), tb = ValueTypeId(b);
     if (ta == QMetaType::QString && tb == QMetaType::QString) {
         const QString &x = textIn(a), &y = textIn(b);
         // Rows often share one text.
@@ -100,7 +100,7 @@ bool sameText(const QVariant &a, const QVariant &b)
         return x.compare(y, Qt::CaseInsensitive) == 0;
     }
     const auto whole = [](int t) { return t == QMetaType::Int || t == QMetaType::LongLong; };
-    if (whole(ta) && whole(tb) && !a.isNull() && !b.isNull())
+    if (whole(ta) && whole(tb) && !IsNullValue(a) && !IsNullValue(b))
         return a.toLongLong() == b.toLongLong();
     return a.toString().compare(b.toString(), Qt::CaseInsensitive) == 0;
 }
@@ -116,9 +116,9 @@ bool sameKey(const QVariant &a, const QVariant &b)
 QVariant addValues(const QVariant &a, const QVariant &b)
 {
     // The common cases first: counts and real sums, neither Null, read in place.
-    const int ta = a.typeId(), tb = b.typeId();
+    const int ta = ValueTypeId(a), tb = ValueTypeId(b);
     if (ta == tb && (ta == QMetaType::Int || ta == QMetaType::LongLong || ta == QMetaType::Double)
-        && !a.isNull() && !b.isNull()) {
+        && !IsNullValue(a) && !IsNullValue(b)) {
         if (ta == QMetaType::Double)
             return QVariant(*static_cast<const double *>(a.constData())
                 + *static_cast<const double *>(b.constData()));
@@ -131,9 +131,9 @@ QVariant addValues(const QVariant &a, const QVariant &b)
             return QVariant(int(sum));
         return QVariant(sum);
     }
-    if (a.isNull() || !a.isValid())
+    if (IsNullValue(a))
         return b;
-    if (b.isNull() || !b.isValid())
+    if (IsNullValue(b))
         return a;
     if (a.typeId() == qMetaTypeId<Currency>() || b.typeId() == qMetaTypeId<Currency>()) {
         const auto toCur = [](const QVariant &v) {
@@ -153,6 +153,34 @@ QVariant addValues(const QVariant &a, const QVariant &b)
         return QVariant(sum);
     }
     return QVariant(a.toDouble() + b.toDouble());
+}
+
+// Adds `value` into `into` as addValues does; counts and real sums in place.
+void addInto(QVariant &into, const QVariant &value)
+{
+    const int type = ValueTypeId(into);
+    if (type == ValueTypeId(value) && !IsNullValue(into) && !IsNullValue(value)) {
+        // These types live inside the QVariant itself, never shared with another.
+        void *sum = const_cast<void *>(into.constData());
+        const void *add = value.constData();
+        if (type == QMetaType::Double) {
+            *static_cast<double *>(sum) += *static_cast<const double *>(add);
+            return;
+        }
+        if (type == QMetaType::LongLong) {
+            *static_cast<qlonglong *>(sum) += *static_cast<const qlonglong *>(add);
+            return;
+        }
+        if (type == QMetaType::Int) {
+            const qlonglong wide
+                = qlonglong(*static_cast<int *>(sum)) + *static_cast<const int *>(add);
+            if (wide >= INT_MIN && wide <= INT_MAX) {
+                *static_cast<int *>(sum) = int(wide);
+                return;
+            }
+        }
+    }
+    into = addValues(into, value);
 }
 
 // A money value stored the way the record set keeps money: as a double of four decimals.
@@ -285,7 +313,6 @@ DataResult ReportDataSetBuilder::LimitAndNumber(RecordsetPtr &table)
 
 RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
 {
-    RecordsetPtr out = table->CloneStructure();
     const int userField = table->FieldIndex(UserKeyField);
     const int printerField = table->FieldIndex(PrinterKeyField);
     const infGroupManager *users = m_analysis ? m_analysis->UserManager() : nullptr;
@@ -323,7 +350,6 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         }
     }
     const int rows = table->RecordCount();
-    out->Reserve(rows);
 
     // Rows repeat a few thousand users and printers: each key is looked up once.
     struct Found
@@ -332,20 +358,17 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         const clsPrinter *printer = nullptr;
         bool include = true;
     };
-    QHash<QString, Found> seen[2];
-    // Rows come in the query's order, mostly several of one key after another.
-    QString lastKey[2];
-    std::optional<Found> last[2];
+    TextNumbers numbers[2];
+    std::deque<Found> found[2];
     const auto lookUp
         = [&](int kind, const infGroupManager *manager, const QVariant &key) -> const Found * {
         if (!manager)
             return nullptr;
-        const QString converted = isTextValue(key) ? QString() : key.toString();
-        const QString &text = isTextValue(key) ? textIn(key) : converted;
-        if (last[kind] && text == lastKey[kind])
-            return last[kind]->item ? &*last[kind] : nullptr;
-        auto at = seen[kind].constFind(text);
-        if (at == seen[kind].cend()) {
+        const bool isText = isTextValue(key);
+        const QString converted = isText ? QString() : key.toString();
+        bool added = false;
+        const int n = numbers[kind].number(isText ? textIn(key) : converted, isText, added);
+        if (added) {
             Found f;
             GroupItemPtr itsGroup;
             manager->GetItemAndGroup(key, &f.item, &itsGroup);
@@ -356,30 +379,31 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
                 if (kind == 1 && printerList)
                     f.printer = dynamic_cast<const clsPrinter *>(f.item.get());
             }
-            at = seen[kind].insert(text, f);
+            found[kind].push_back(f);
         }
-        lastKey[kind] = text;
-        last[kind] = *at;
-        return at->item ? &*last[kind] : nullptr;
+        const Found &f = found[kind][size_t(n)];
+        return f.item ? &f : nullptr;
     };
 
-    for (int r = 0; r < rows; ++r) {
+    // The step owns the table when nobody else holds it: its rows then change in place, where a
+    // new table would hold a new copy of every row that changes. A copy's rows are shared with
+    // the table's until a value changes.
+    RecordsetPtr out = table.use_count() == 1 ? table : table->Copy();
+    int r = 0;
+    out->RewriteRows([&](QVariantList &values) {
         if (r % 50 == 0)
             progress(843, r, rows);
-        const QVariantList &row = table->RowValues(r);
-        const Found *user = userField >= 0 ? lookUp(0, users, row.at(userField)) : nullptr;
+        ++r;
+        const Found *user = userField >= 0 ? lookUp(0, users, values.at(userField)) : nullptr;
         if (user && !user->include)
-            continue;
+            return false;
         const Found *printer
-            = printerField >= 0 ? lookUp(1, printers, row.at(printerField)) : nullptr;
+            = printerField >= 0 ? lookUp(1, printers, values.at(printerField)) : nullptr;
         if (printer && !printer->include)
-            continue;
+            return false;
         const auto *userGroup = user ? user->group.get() : nullptr;
         const auto *printerGroup = printer ? printer->group.get() : nullptr;
         const clsPrinter *printerItem = printer ? printer->printer : nullptr;
-
-        // Shared with the query's row until a value changes.
-        QVariantList values = row;
 
         for (const Listed &l : std::as_const(listed)) {
             const clsReportCol &col = *l.column;
@@ -458,10 +482,9 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
             if (!(value == values.at(l.field)) || value.typeId() != values.at(l.field).typeId())
                 values[l.field] = value;
         }
-        out->AppendRow(std::move(values));
-    }
+        return true;
+    });
     progress(843, rows, rows);
-    out->MoveFirst();
     return out;
 }
 
@@ -479,14 +502,17 @@ RecordsetPtr ReportDataSetBuilder::markFirstOccurrences(const RecordsetPtr &tabl
             continue;
         table->SetSort(QStringLiteral("[%1] ASC").arg(col.ActionParam()));
         const int rows = table->RecordCount();
-        QVariant previous;
+        // Marked once every row is read: the marked field may be the one compared.
+        std::vector<bool> first(static_cast<size_t>(rows));
+        for (int r = 0; r < rows; ++r)
+            first[size_t(r)]
+                = r == 0 || !sameText(table->RowValues(r).at(by), table->RowValues(r - 1).at(by));
+        const QVariant one(1), zero(0);
         int r = 0;
         for (table->MoveFirst(); !table->Eof(); table->MoveNext(), ++r) {
             if (r % 50 == 0)
                 progress(846, r, rows);
-            const QVariant value = table->RowValues(r).at(by);
-            table->SetValue(field, r == 0 || !sameText(value, previous) ? 1 : 0);
-            previous = value;
+            table->SetValue(field, first[size_t(r)] ? one : zero);
         }
     }
     return table;
@@ -527,55 +553,52 @@ RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
     }
     table->SetSort(sortKeys.join(QStringLiteral(", ")));
 
-    RecordsetPtr out = table->CloneStructure();
+    // Each group's rows merge into its first row, in place when the step owns the table (as
+    // filterAndTransform does).
+    RecordsetPtr out = table.use_count() == 1 ? table : table->Copy();
     const int rows = table->RecordCount();
-    QVariantList current;
-    for (int r = 0; r < rows; ++r) {
+    QVariantList *current = nullptr;
+    int r = 0;
+    out->RewriteRows([&](QVariantList &row) {
         if (r % 50 == 0)
             progress(847, r, rows);
-        const QVariantList &row = table->RowValues(r);
-        bool startsNew = current.isEmpty();
+        ++r;
+        bool startsNew = !current;
         if (!startsNew) {
             for (int f : std::as_const(keyFields)) {
-                if (!sameKey(current.at(f), row.at(f))) {
+                if (!sameKey(current->at(f), row.at(f))) {
                     startsNew = true;
                     break;
                 }
             }
         }
         if (startsNew) {
-            if (!current.isEmpty())
-                out->AppendRow(std::move(current));
-            current = row;
-            continue;
+            current = &row;
+            return true;
         }
         for (const Listed &l : std::as_const(listed)) {
             const QVariant &value = row.at(l.field);
-            QVariant &into = current[l.field];
+            QVariant &into = (*current)[l.field];
             switch (l.action) {
             case clsReportCol::ActionSum:
             case clsReportCol::ActionFirstOfValue:
-                into = addValues(into, value);
+                addInto(into, value);
                 break;
             case clsReportCol::ActionMin:
-                if (!value.isNull() && value.isValid()
-                    && (into.isNull() || !into.isValid() || CompareValues(value, into) < 0))
+                if (!IsNullValue(value) && (IsNullValue(into) || CompareValues(value, into) < 0))
                     into = value;
                 break;
             case clsReportCol::ActionMax:
-                if (!value.isNull() && value.isValid()
-                    && (into.isNull() || !into.isValid() || CompareValues(value, into) > 0))
+                if (!IsNullValue(value) && (IsNullValue(into) || CompareValues(value, into) > 0))
                     into = value;
                 break;
             default:
                 break;
             }
         }
-    }
-    if (!current.isEmpty())
-        out->AppendRow(std::move(current));
+        return false;
+    });
     progress(847, rows, rows);
-    out->MoveFirst();
     return out;
 }
 
