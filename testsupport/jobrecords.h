@@ -1,13 +1,18 @@
 #pragma once
 
-// Helpers the engine tests share: a print-job record set and numbers in the system locale.
+// Helpers the engine tests share: layouts written by a test, a print-job record set and numbers
+// in the system locale.
 
 #include "documenttexts.h"
+#include "engine/layout.h"
 #include "engine/previewdocument.h"
+#include "engine/reportengine.h"
 #include "recordset/recordset.h"
 #include "testenv.h"
 #include "toolrun.h"
 #include "vbcore/currency.h"
+
+#include <gtest/gtest.h>
 
 #include <QLocale>
 #include <QString>
@@ -28,6 +33,18 @@ inline QString localNumber(QString s)
     const QLocale l = QLocale::system();
     s.replace(u',', u'\x01').replace(u'.', l.decimalPoint()).replace(u'\x01', l.groupSeparator());
     return s;
+}
+
+// Loads report `name` of layout XML the test wrote into the engine; a layout that does not load
+// fails the running test.
+inline void loadLayout(
+    kv6::engine::ReportEngine &engine, const char *xml, const QString &name = QStringLiteral("R"))
+{
+    kv6::engine::ReportLayout layout;
+    QString error;
+    ASSERT_TRUE(kv6::engine::loadLayoutXml(QByteArray(xml), name, layout, &error))
+        << error.toStdString();
+    engine.setLayout(layout);
 }
 
 // A print-job record set: user, printer, pages, cost (currency) and date, in the order given.

@@ -61,11 +61,7 @@ QList<Job> sampleJobs()
 
 void loadJobs(ReportEngine &engine, const QList<Job> &rows = sampleJobs())
 {
-    ReportLayout layout;
-    QString error;
-    ASSERT_TRUE(loadLayoutXml(QByteArray(jobsLayout), QStringLiteral("Jobs"), layout, &error))
-        << error.toStdString();
-    engine.setLayout(layout);
+    kv6test::loadLayout(engine, jobsLayout, QStringLiteral("Jobs"));
     engine.setRecordset(jobs(rows));
 }
 
@@ -236,9 +232,7 @@ TEST(ReportEngine, CanGrowFieldsPushLaterFieldsDown)
       </Section>
     </Report></Layouts>)xml";
     ReportEngine engine;
-    ReportLayout layout;
-    ASSERT_TRUE(loadLayoutXml(QByteArray(xml), QStringLiteral("R"), layout));
-    engine.setLayout(layout);
+    ASSERT_NO_FATAL_FAILURE(kv6test::loadLayout(engine, xml));
     const QString longName
         = QStringLiteral("Accounting department colour laser printer on the third floor");
     engine.setRecordset(jobs({ { QStringLiteral("u1"), longName, 1, 0 },
@@ -285,9 +279,7 @@ TEST(ReportEngine, FormatStringsApplyToCalculatedValues)
         <Field name="g" text="=UCase(UserName)" left="7500" top="0" width="1000" height="300"/>
       </Section></Report></Layouts>)xml";
     ReportEngine engine;
-    ReportLayout layout;
-    ASSERT_TRUE(loadLayoutXml(QByteArray(xml), QStringLiteral("R"), layout));
-    engine.setLayout(layout);
+    ASSERT_NO_FATAL_FAILURE(kv6test::loadLayout(engine, xml));
     engine.setRecordset(jobs({ { QStringLiteral("zoë"), QStringLiteral("p"), 6, 1234.5 } }));
     PreviewDocument doc;
     ASSERT_TRUE(engine.render(doc));
@@ -600,12 +592,10 @@ TEST(ReportEngine, LinesBoxesPicturesAndBordersBecomeTheirItems)
         <Field name="hidden" text="not shown" left="100" top="1200" width="2000" height="300" visible="0"/>
       </Section></Report></Layouts>)xml";
     ReportEngine engine;
-    ReportLayout layout;
-    ASSERT_TRUE(loadLayoutXml(QByteArray(xml), QStringLiteral("R"), layout));
+    ASSERT_NO_FATAL_FAILURE(kv6test::loadLayout(engine, xml));
     QImage img(10, 10, QImage::Format_RGB32);
     img.fill(Qt::green);
-    layout.fields.item(QStringLiteral("pic"))->picture = Picture::fromImage(img);
-    engine.setLayout(layout);
+    engine.Fields().item(QStringLiteral("pic"))->picture = Picture::fromImage(img);
     PreviewDocument doc;
     ASSERT_TRUE(engine.render(doc));
     const QList<DisplayItem> &items = doc.page(1).items;
