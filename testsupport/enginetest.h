@@ -87,6 +87,8 @@ protected:
         ASSERT_TRUE(e.isEmpty()) << e.toStdString();
     }
     bool isSQLite() const { return engine() == Engine::SQLite; }
+    // The source as the tools take it on their command line.
+    QStringList db() const { return { QStringLiteral("--db"), source.toUrl(true) }; }
 
     TempEnv env;
     kv6::DataSource source;
@@ -119,6 +121,19 @@ protected:
         openFresh();
         if (!HasFatalFailure())
             addSampleSuite(*connection);
+    }
+};
+
+// A demo history of `Jobs` jobs on each engine, for the tools run over one.
+template<int Jobs>
+class DemoEngineTest : public EngineTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        if (!IsSkipped())
+            openWithDemo(demoOptions(Jobs));
     }
 };
 

@@ -20,17 +20,8 @@ ToolRun kv6report(const QStringList &args)
 
 } // namespace
 
-class Kv6reportTool : public kv6test::EngineTest
+class Kv6reportTool : public kv6test::DemoEngineTest<20000>
 {
-protected:
-    void SetUp() override
-    {
-        EngineTest::SetUp();
-        if (IsSkipped())
-            return;
-        openWithDemo(kv6test::demoOptions(20000));
-    }
-    QStringList db() const { return { QStringLiteral("--db"), source.toUrl(true) }; }
 };
 KV6_ENGINES(Kv6reportTool);
 
