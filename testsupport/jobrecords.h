@@ -48,7 +48,7 @@ inline void loadLayout(
 }
 
 // A print-job record set: user, printer, pages, cost (currency) and date, in the order given.
-struct Job
+struct JobRow
 {
     QString user;
     QString printer;
@@ -56,7 +56,7 @@ struct Job
     double cost;
 };
 
-inline kv6::RecordsetPtr jobs(const QList<Job> &rows)
+inline kv6::RecordsetPtr jobs(const QList<JobRow> &rows)
 {
     auto rs = kv6::Recordset::Create();
     rs->AppendField(QStringLiteral("UserName"), kv6::adVarWChar, 64);
@@ -66,7 +66,7 @@ inline kv6::RecordsetPtr jobs(const QList<Job> &rows)
     rs->AppendField(QStringLiteral("JobDate"), kv6::adDate);
     rs->Open();
     int day = 1;
-    for (const Job &j : rows) {
+    for (const JobRow &j : rows) {
         rs->AppendRow(
             { j.user, j.printer, j.pages, QVariant::fromValue(kv6::Currency::fromDouble(j.cost)),
                 QDateTime(QDate(2024, 3, day), QTime(9, 30)) });

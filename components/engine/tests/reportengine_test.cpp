@@ -6,7 +6,7 @@
 
 using namespace kv6::engine;
 using kv6test::findText;
-using kv6test::Job;
+using Job = kv6test::JobRow;
 using kv6test::jobs;
 using kv6test::texts;
 using kv6test::textsOf;
