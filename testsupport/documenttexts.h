@@ -58,4 +58,13 @@ inline PlacedText findText(const kv6::engine::PreviewDocument &doc, const QStrin
     return { 0, {}, {}, {} };
 }
 
+// With KV6_KEEP_OUTPUT set to a folder, the pages are written there as `name`.pdf to be looked
+// at.
+inline void keepPdf(const kv6::engine::PreviewDocument &doc, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("KV6_KEEP_OUTPUT");
+    if (!dir.isEmpty())
+        kv6::engine::writePdf(doc, dir + QLatin1Char('/') + name + QStringLiteral(".pdf"));
+}
+
 } // namespace kv6test

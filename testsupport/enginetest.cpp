@@ -137,6 +137,21 @@ int addAdminGroup(kv6::DataConnection &c, int type, const QString &name, int com
     return id;
 }
 
+QStringList queryRows(kv6::DataConnection &c, const QString &sql, const QVariantList &params)
+{
+    kv6::RecordsetPtr rs;
+    const kv6::DataResult e = c.ReportSQL(sql, params, rs);
+    EXPECT_FALSE(e) << sql.toStdString() << ": " << e->Description().toStdString();
+    QStringList out;
+    for (int r = 0; rs && r < rs->RecordCount(); ++r) {
+        QStringList row;
+        for (int f = 0; f < rs->FieldCount(); ++f)
+            row << rs->ValueAt(r, f).toString();
+        out << row.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
 QString openWithDemo(const kv6::DataSource &source, const kv6::DemoOptions &options,
     std::unique_ptr<kv6::DataConnection> &connection)
 {

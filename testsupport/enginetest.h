@@ -44,6 +44,10 @@ void addSampleSuite(kv6::DataConnection &c);
 int addAdminGroup(kv6::DataConnection &c, int type, const QString &name, int company, int owner = 0,
     const QList<int> &members = {});
 
+// The rows a query gives, each its values as text joined with "|"; a failed query fails the
+// running test.
+QStringList queryRows(kv6::DataConnection &c, const QString &sql, const QVariantList &params = {});
+
 // The demo history the tests share: two companies of 8 printers and 30 users a company, ending
 // on 30 June 2026.
 kv6::DemoOptions demoOptions(qint64 jobs, int days = 120, quint64 seed = 1);
@@ -83,6 +87,8 @@ protected:
         ASSERT_TRUE(e.isEmpty()) << e.toStdString();
     }
     bool isSQLite() const { return engine() == Engine::SQLite; }
+    // The source as the tools take it on their command line.
+    QStringList db() const { return { QStringLiteral("--db"), source.toUrl(true) }; }
 
     TempEnv env;
     kv6::DataSource source;
@@ -115,6 +121,19 @@ protected:
         openFresh();
         if (!HasFatalFailure())
             addSampleSuite(*connection);
+    }
+};
+
+// A demo history of `Jobs` jobs on each engine, for the tools run over one.
+template<int Jobs>
+class DemoEngineTest : public EngineTest
+{
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        if (!IsSkipped())
+            openWithDemo(demoOptions(Jobs));
     }
 };
 

@@ -236,22 +236,30 @@ void frmProgressProposal::Initialize(int reportCount, QWidget *owner)
         m_owner->setEnabled(false);
         m_owner->setCursor(Qt::WaitCursor);
     }
-    if (canShow()) {
-        show();
-        // The owner cannot be the parent (disabling it would disable Cancel): stay over it.
-        if (m_owner) {
-            move(m_owner->geometry().center() - rect().center());
-            if (windowHandle() && m_owner->window()->windowHandle())
-                windowHandle()->setTransientParent(m_owner->window()->windowHandle());
-        }
-    }
+    // Shown with the first progress: a proposal refused before any work never flashes it.
+    m_showPending = canShow();
     QCoreApplication::processEvents();
+}
+
+void frmProgressProposal::appear()
+{
+    if (!m_showPending)
+        return;
+    m_showPending = false;
+    show();
+    // The owner cannot be the parent (disabling it would disable Cancel): stay over it.
+    if (m_owner) {
+        move(m_owner->geometry().center() - rect().center());
+        if (windowHandle() && m_owner->window()->windowHandle())
+            windowHandle()->setTransientParent(m_owner->window()->windowHandle());
+    }
 }
 
 void frmProgressProposal::UpdateProgress(int level, const QString &text, int value, int maximum)
 {
     if (level < 1 || level > 2)
         return;
+    appear();
     QProgressBar *bar = prgProgress[level - 1];
     if (!text.isEmpty())
         lblStatus[level - 1]->setText(text);
@@ -265,6 +273,7 @@ void frmProgressProposal::Increment(int level)
 {
     if (level < 1 || level > 2)
         return;
+    appear();
     QProgressBar *bar = prgProgress[level - 1];
     bar->setValue(bar->value() >= bar->maximum() ? bar->minimum() : bar->value() + 1);
     QCoreApplication::processEvents();
@@ -277,6 +286,7 @@ void frmProgressProposal::Shutdown()
         m_owner->unsetCursor();
     }
     m_owner = nullptr;
+    m_showPending = false;
     hide();
 }
 

@@ -75,8 +75,11 @@ public:
     QPushButton *cmdCancel = nullptr;
 
 private:
+    void appear();
+
     QPointer<QWidget> m_owner;
     bool m_cancelled = false;
+    bool m_showPending = false;
 };
 
 } // namespace kv6

@@ -24,8 +24,6 @@ ToolRun kv6data(const QStringList &args)
 
 class Kv6dataTool : public kv6test::EngineTest
 {
-protected:
-    QStringList db() const { return { QStringLiteral("--db"), source.toUrl(true) }; }
 };
 KV6_ENGINES(Kv6dataTool);
 

@@ -16,22 +16,7 @@ namespace {
 class Summaries : public kv6test::EngineTest
 {
 protected:
-    QStringList rows(const QString &sql)
-    {
-        RecordsetPtr rs;
-        const DataResult e = connection->ReportSQL(sql, {}, rs);
-        EXPECT_FALSE(e) << e->Description().toStdString();
-        QStringList out;
-        if (!rs)
-            return out;
-        for (int r = 0; r < rs->RecordCount(); ++r) {
-            QStringList row;
-            for (int f = 0; f < rs->FieldCount(); ++f)
-                row << rs->ValueAt(r, f).toString();
-            out << row.join(QLatin1Char('|'));
-        }
-        return out;
-    }
+    QStringList rows(const QString &sql) { return kv6test::queryRows(*connection, sql); }
 
     // The summaries against figures worked out here from the jobs, by SQL of the test's own,
     // and against the library's check.

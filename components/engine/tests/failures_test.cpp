@@ -1,6 +1,6 @@
 #include "engine/reportengine.h"
 
-#include "enginetestutil.h"
+#include "jobrecords.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>

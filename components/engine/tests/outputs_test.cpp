@@ -1,6 +1,6 @@
 #include "engine/reportengine.h"
 
-#include "enginetestutil.h"
+#include "jobrecords.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 using namespace kv6::engine;
 using kv6test::findText;
-using kv6test::Job;
+using Job = kv6test::JobRow;
 using kv6test::jobs;
 using kv6test::textsOf;
 
@@ -71,14 +71,11 @@ QList<Job> rows()
 
 void load(ReportEngine &engine, const QString &name = QStringLiteral("Jobs"))
 {
-    ReportLayout layout;
-    QString error;
-    ASSERT_TRUE(loadLayoutXml(QByteArray(layoutXml), name, layout, &error)) << error.toStdString();
+    kv6test::loadLayout(engine, layoutXml, name);
     QImage logo(120, 50, QImage::Format_RGB32);
     logo.fill(qRgb(30, 90, 160));
-    if (Field *pic = layout.fields.item(QStringLiteral("picLogo")))
+    if (Field *pic = engine.Fields().item(QStringLiteral("picLogo")))
         pic->picture = Picture::fromImage(logo);
-    engine.setLayout(layout);
     engine.setRecordset(jobs(rows()));
 }
 

@@ -1,7 +1,7 @@
 #include "engine/previewwidget.h"
 #include "engine/printing.h"
 
-#include "enginetestutil.h"
+#include "jobrecords.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "engine/previewdocument.h"
 
-#include "enginetestutil.h"
+#include "jobrecords.h"
 #include "pagestore_p.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 #include "engine/reportengine.h"
 
-#include "enginetestutil.h"
+#include "jobrecords.h"
 
 #include <gtest/gtest.h>
 
 using namespace kv6::engine;
 using kv6test::findText;
-using kv6test::Job;
+using Job = kv6test::JobRow;
 using kv6test::jobs;
 using kv6test::texts;
 using kv6test::textsOf;
@@ -61,11 +61,7 @@ QList<Job> sampleJobs()
 
 void loadJobs(ReportEngine &engine, const QList<Job> &rows = sampleJobs())
 {
-    ReportLayout layout;
-    QString error;
-    ASSERT_TRUE(loadLayoutXml(QByteArray(jobsLayout), QStringLiteral("Jobs"), layout, &error))
-        << error.toStdString();
-    engine.setLayout(layout);
+    kv6test::loadLayout(engine, jobsLayout, QStringLiteral("Jobs"));
     engine.setRecordset(jobs(rows));
 }
 
@@ -113,49 +109,24 @@ TEST(ReportEngine, GroupsTotalsAndAggregatesOverTheirGroup)
     ASSERT_EQ(engine.pageCount(), 1);
     ASSERT_EQ(doc.pageCount(), 1);
 
-    const QStringList expected = {
-        "Print jobs", //
-        "alice",
-        "HP 4050",
-        "10",
-        "0.50",
-        "HP 4050",
-        "20",
-        "1.25", //
-        "30",
-        "2 jobs",
-        "15.0",
-        "10-20", //
-        "bob",
-        "Canon",
-        "5",
-        "0.10",
-        "5",
-        "1 jobs",
-        "5.0",
-        "5-5", //
-        "carol",
-        "Canon",
-        "1",
-        "0.01",
-        "Xerox",
-        "2",
-        "0.02",
-        "Xerox",
-        "3",
-        "0.03", //
-        "6",
-        "3 jobs",
-        "2.0",
-        "1-3", //
-        "41",
-        "1.91",
-        "41%", //
-        "Page 1 of 1",
+    // The page header; each user's header and rows, then the user's totals; the report footer;
+    // the page footer.
+    const QList<QStringList> sections = {
+        { "Print jobs" },
+        { "alice", "HP 4050", "10", "0.50", "HP 4050", "20", "1.25" },
+        { "30", "2 jobs", "15.0", "10-20" },
+        { "bob", "Canon", "5", "0.10" },
+        { "5", "1 jobs", "5.0", "5-5" },
+        { "carol", "Canon", "1", "0.01", "Xerox", "2", "0.02", "Xerox", "3", "0.03" },
+        { "6", "3 jobs", "2.0", "1-3" },
+        { "41", "1.91", "41%" },
+        { "Page 1 of 1" },
     };
     QStringList local;
-    for (const QString &e : expected)
-        local << kv6test::localNumber(e);
+    for (const QStringList &section : sections) {
+        for (const QString &e : section)
+            local << kv6test::localNumber(e);
+    }
     EXPECT_EQ(textsOf(doc, 1), local);
 }
 
@@ -261,9 +232,7 @@ TEST(ReportEngine, CanGrowFieldsPushLaterFieldsDown)
       </Section>
     </Report></Layouts>)xml";
     ReportEngine engine;
-    ReportLayout layout;
-    ASSERT_TRUE(loadLayoutXml(QByteArray(xml), QStringLiteral("R"), layout));
-    engine.setLayout(layout);
+    ASSERT_NO_FATAL_FAILURE(kv6test::loadLayout(engine, xml));
     const QString longName
         = QStringLiteral("Accounting department colour laser printer on the third floor");
     engine.setRecordset(jobs({ { QStringLiteral("u1"), longName, 1, 0 },
@@ -310,9 +279,7 @@ TEST(ReportEngine, FormatStringsApplyToCalculatedValues)
         <Field name="g" text="=UCase(UserName)" left="7500" top="0" width="1000" height="300"/>
       </Section></Report></Layouts>)xml";
     ReportEngine engine;
-    ReportLayout layout;
-    ASSERT_TRUE(loadLayoutXml(QByteArray(xml), QStringLiteral("R"), layout));
-    engine.setLayout(layout);
+    ASSERT_NO_FATAL_FAILURE(kv6test::loadLayout(engine, xml));
     engine.setRecordset(jobs({ { QStringLiteral("zoë"), QStringLiteral("p"), 6, 1234.5 } }));
     PreviewDocument doc;
     ASSERT_TRUE(engine.render(doc));
@@ -376,8 +343,7 @@ TEST(ReportEngine, SectionScriptsAlternateRowsAndRestartOnEveryPage)
     QString error;
     ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
     ASSERT_EQ(doc.pageCount(), 2);
-    if (!qEnvironmentVariableIsEmpty("KV6_KEEP_OUTPUT"))
-        writePdf(doc, qEnvironmentVariable("KV6_KEEP_OUTPUT") + QStringLiteral("/alternate.pdf"));
+    kv6test::keepPdf(doc, QStringLiteral("alternate"));
     for (int i = 0; i < 44; ++i)
         EXPECT_EQ(greyRow(doc, QStringLiteral("P%1").arg(i)), i % 2 == 1) << i;
     // Page 2 starts white again, however the last row of page 1 ended.
@@ -569,8 +535,7 @@ TEST(ReportEngine, TallSectionsSplitBetweenLinesWhenAllowed)
     QString error;
     ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
     ASSERT_EQ(doc.pageCount(), 2);
-    if (!qEnvironmentVariableIsEmpty("KV6_KEEP_OUTPUT"))
-        writePdf(doc, qEnvironmentVariable("KV6_KEEP_OUTPUT") + QStringLiteral("/split.pdf"));
+    kv6test::keepPdf(doc, QStringLiteral("split"));
     // The same text run goes on both pages, each clipped to whole lines within the body.
     QList<kv6test::PlacedText> parts;
     for (const auto &t : texts(doc)) {
@@ -627,12 +592,10 @@ TEST(ReportEngine, LinesBoxesPicturesAndBordersBecomeTheirItems)
         <Field name="hidden" text="not shown" left="100" top="1200" width="2000" height="300" visible="0"/>
       </Section></Report></Layouts>)xml";
     ReportEngine engine;
-    ReportLayout layout;
-    ASSERT_TRUE(loadLayoutXml(QByteArray(xml), QStringLiteral("R"), layout));
+    ASSERT_NO_FATAL_FAILURE(kv6test::loadLayout(engine, xml));
     QImage img(10, 10, QImage::Format_RGB32);
     img.fill(Qt::green);
-    layout.fields.item(QStringLiteral("pic"))->picture = Picture::fromImage(img);
-    engine.setLayout(layout);
+    engine.Fields().item(QStringLiteral("pic"))->picture = Picture::fromImage(img);
     PreviewDocument doc;
     ASSERT_TRUE(engine.render(doc));
     const QList<DisplayItem> &items = doc.page(1).items;

@@ -121,13 +121,6 @@ TEST(Currency, TextRoundTripInShortestForm)
     }
 }
 
-TEST(Currency, TravelsInQVariant)
-{
-    const QVariant v = QVariant::fromValue(Currency::fromString(q("4.25")));
-    EXPECT_EQ(v.metaType(), QMetaType::fromType<Currency>());
-    EXPECT_EQ(v.value<Currency>().raw(), 42500);
-}
-
 TEST(VbDate, OleDoublesRoundTrip)
 {
     struct Row

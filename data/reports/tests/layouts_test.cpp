@@ -77,14 +77,20 @@ QRectF inkRect(const TextRun &t)
     return r.intersected(clip);
 }
 
-// Every text of the document, without the line breaks wrapping put in.
+// The texts of a page, without the line breaks wrapping put in.
+QStringList pageTexts(const PreviewDocument &doc, int page)
+{
+    QStringList out;
+    for (const TextRun &t : runsOf(doc, page))
+        out << t.text.split(u'\n').join(QString()).remove(u' ');
+    return out;
+}
+
 QStringList documentTexts(const PreviewDocument &doc)
 {
     QStringList out;
-    for (int p = 1; p <= doc.pageCount(); ++p) {
-        for (const TextRun &t : runsOf(doc, p))
-            out << t.text.split(u'\n').join(QString()).remove(u' ');
-    }
+    for (int p = 1; p <= doc.pageCount(); ++p)
+        out << pageTexts(doc, p);
     return out;
 }
 
@@ -129,14 +135,6 @@ void expectReadablePages(const PreviewDocument &doc, const QString &what)
             }
         }
     }
-}
-
-// With KV6_KEEP_OUTPUT set to a folder, the pages are written there as PDF to be looked at.
-void keepPdf(const PreviewDocument &doc, const QString &name)
-{
-    const QString dir = qEnvironmentVariable("KV6_KEEP_OUTPUT");
-    if (!dir.isEmpty())
-        kv6::engine::writePdf(doc, dir + QLatin1Char('/') + name + QStringLiteral(".pdf"));
 }
 
 } // namespace
@@ -300,10 +298,7 @@ TEST_F(ReportLayouts, EveryReportRendersItsCaptionsRowsAndTotalsReadablyAndAsPdf
 
             ReportLayout layout;
             ASSERT_TRUE(loadOrFail(pathOf(d), d.name(), layout));
-            QStringList pageOne;
-            for (const TextRun &t : runsOf(doc, 1))
-                pageOne << t.text;
-            EXPECT_TRUE(pageOne.contains(report->Title())) << s(what);
+            EXPECT_TRUE(textsOf(doc, 1).contains(report->Title())) << s(what);
             const QString pages = QString::number(doc.pageCount());
             EXPECT_TRUE(shows(texts, QStringLiteral("Page 1 of ") + pages)) << s(what);
             EXPECT_TRUE(shows(texts, QStringLiteral("Page %1 of %1").arg(pages))) << s(what);
@@ -418,12 +413,8 @@ TEST_F(ReportLayouts, WithTheCoverPageAndALongSubtitleTheTableStartsOnPageTwo)
         ASSERT_GE(doc.pageCount(), 2) << s(name);
         keepPdf(doc, QStringLiteral("cover ") + name);
         QList<QStringList> pages;
-        for (int p = 1; p <= doc.pageCount(); ++p) {
-            QStringList texts;
-            for (const TextRun &t : runsOf(doc, p))
-                texts << t.text.split(u'\n').join(QString()).remove(u' ');
-            pages << texts;
-        }
+        for (int p = 1; p <= doc.pageCount(); ++p)
+            pages << pageTexts(doc, p);
         // The cover stands alone: no page header or captions above it.
         EXPECT_TRUE(shows(pages[0], kv6::GetLangString(880))) << s(name);
         EXPECT_FALSE(shows(pages[0], kv6::GetLangString(2400))) << s(name);

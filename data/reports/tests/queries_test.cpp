@@ -3,6 +3,7 @@
 // figures are held against the job table once built (builds_test.cpp).
 
 #include "demohistory.h"
+#include "enginetest.h"
 
 #include <gtest/gtest.h>
 
@@ -66,17 +67,12 @@ TEST_F(ReportQueries, EveryReportHasRowsAndEveryFieldItNames)
 TEST_F(ReportQueries, KeysNameUsersAndPrintersOfTheSelectedCompany)
 {
     QSet<QString> users, printers;
-    RecordsetPtr rs;
-    ASSERT_FALSE(
-        s_sqlite->ReportSQL(QStringLiteral("SELECT user_id FROM users WHERE company_id = ?"),
-            QVariantList { Company }, rs));
-    for (const QVariantList &row : Rows(*rs))
-        users.insert(QStringLiteral("USR") + row.at(0).toString());
-    ASSERT_FALSE(
-        s_sqlite->ReportSQL(QStringLiteral("SELECT printer_id FROM printers WHERE company_id = ?"),
-            QVariantList { Company }, rs));
-    for (const QVariantList &row : Rows(*rs))
-        printers.insert(QStringLiteral("PRT") + row.at(0).toString());
+    for (const QString &id : queryRows(*s_sqlite,
+             QStringLiteral("SELECT user_id FROM users WHERE company_id = ?"), { Company }))
+        users.insert(QStringLiteral("USR") + id);
+    for (const QString &id : queryRows(*s_sqlite,
+             QStringLiteral("SELECT printer_id FROM printers WHERE company_id = ?"), { Company }))
+        printers.insert(QStringLiteral("PRT") + id);
     ASSERT_FALSE(users.isEmpty());
 
     for (const Definition &d : std::as_const(*s_definitions)) {
@@ -125,13 +121,10 @@ TEST_F(ReportQueries, SharesOfAllPagesAddUpToAHundred)
 
 TEST_F(ReportQueries, TheInventoryListsEveryDeviceOfTheCompany)
 {
-    RecordsetPtr devices;
-    ASSERT_FALSE(s_sqlite->ReportSQL(QStringLiteral("SELECT printer_id FROM printers WHERE "
-                                                    "company_id = ? ORDER BY printer_id"),
-        QVariantList { Company }, devices));
     QStringList expected;
-    for (const QVariantList &row : Rows(*devices))
-        expected << QStringLiteral("PRT") + row.at(0).toString();
+    for (const QString &id : queryRows(*s_sqlite,
+             QStringLiteral("SELECT printer_id FROM printers WHERE company_id = ?"), { Company }))
+        expected << QStringLiteral("PRT") + id;
     for (const QString &name :
         { QStringLiteral("Printer Inventory"), QStringLiteral("Printer Model Inventory") }) {
         const RecordsetPtr rs = runOrFail(name);

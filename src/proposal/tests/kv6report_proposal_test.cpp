@@ -24,15 +24,14 @@ QByteArray proposalFile(const QString &from, const QStringList &definitions)
 
 } // namespace
 
-class Kv6reportProposal : public kv6test::EngineTest
+class Kv6reportProposal : public kv6test::DemoEngineTest<5000>
 {
 protected:
     void SetUp() override
     {
-        EngineTest::SetUp();
-        if (IsSkipped())
+        DemoEngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
             return;
-        openWithDemo(kv6test::demoOptions(5000));
         kv6test::writeFile(prp,
             proposalFile(QStringLiteral("2026-04-01"),
                 { QStringLiteral("executive_summary.rpt"), QStringLiteral("top_users.rpt"),
@@ -40,8 +39,7 @@ protected:
     }
     ToolRun run(const QStringList &args) const
     {
-        return kv6test::runStagedTool(QStringLiteral("kv6report"),
-            QStringList { QStringLiteral("--db"), source.toUrl(true) } + args);
+        return kv6test::runStagedTool(QStringLiteral("kv6report"), db() + args);
     }
 
     QString prp = env.path(QStringLiteral("spring.prp"));

@@ -20,17 +20,8 @@ ToolRun kv6report(const QStringList &args)
 
 } // namespace
 
-class Kv6reportTool : public kv6test::EngineTest
+class Kv6reportTool : public kv6test::DemoEngineTest<20000>
 {
-protected:
-    void SetUp() override
-    {
-        EngineTest::SetUp();
-        if (IsSkipped())
-            return;
-        openWithDemo(kv6test::demoOptions(20000));
-    }
-    QStringList db() const { return { QStringLiteral("--db"), source.toUrl(true) }; }
 };
 KV6_ENGINES(Kv6reportTool);
 
@@ -45,15 +36,12 @@ TEST_P(Kv6reportTool, TheTopUsersMatchAnIndependentCount)
     ASSERT_EQ(r.exitCode, 0) << show(r);
     EXPECT_TRUE(r.err.contains(QStringLiteral("7 rows"))) << show(r);
 
-    QSqlQuery q(connection->database());
     const QString job = isSQLite() ? QStringLiteral("job_time") : QStringLiteral("job_time::text");
-    ASSERT_TRUE(q.exec(QStringLiteral("SELECT SUM(pages) AS p FROM print_jobs WHERE company_id = 1 "
-                                      "AND %1 >= '2026-05-01' AND %1 < '2026-06-01' AND "
-                                      "job_status = 0 GROUP BY user_id ORDER BY p DESC LIMIT 7")
-                           .arg(job)));
-    QStringList expected;
-    while (q.next())
-        expected << q.value(0).toString();
+    const QStringList expected = kv6test::queryRows(*connection,
+        QStringLiteral("SELECT SUM(pages) AS p FROM print_jobs WHERE company_id = 1 AND %1 >= "
+                       "'2026-05-01' AND %1 < '2026-06-01' AND job_status = 0 GROUP BY user_id "
+                       "ORDER BY p DESC LIMIT 7")
+            .arg(job));
     // The pages are the seventh column; the report's texts hold no commas.
     QStringList got;
     for (const QByteArray &line : kv6test::readFile(out).trimmed().split('\n'))

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QThread>
 
@@ -74,6 +75,9 @@ TEST(RealCron, FiresATaskCreatedThroughTheHelperWithTheNameIntact)
 {
     if (geteuid() != 0 || !QFile::exists(QStringLiteral("/usr/sbin/cron")))
         GTEST_SKIP() << "needs root and Debian's cron (CI)";
+    // One run at a time on a machine: two would share the cron file, the log and the daemon.
+    QLockFile machineWide(QStringLiteral("/tmp/kv6-realcron.lock"));
+    ASSERT_TRUE(machineWide.tryLock(400000)) << "another run held the cron test too long";
     kv6test::TempEnv env;
     kv6test::ShippedLanguage language;
     qputenv("KV6_CRON_DIR", "/etc/cron.d");

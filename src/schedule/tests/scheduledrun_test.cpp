@@ -7,12 +7,12 @@
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"
 #include "dataaccess/datasource.h"
+#include "deftest.h"
 #include "groups/analysis.h"
 #include "mail/mail.h"
 #include "proposal/proposal.h"
 #include "report/dateselector.h"
 #include "report/report.h"
-#include "report/reportcatalogue.h"
 #include "report/runsettings.h"
 #include "schedule/scheduledrun.h"
 
@@ -93,13 +93,7 @@ protected:
         QDir().mkpath(folder);
         copies.groups = folder + QStringLiteral("grp") + name + QStringLiteral(".sch");
         copies.report = folder + QStringLiteral("rpt") + name + QStringLiteral(".sch");
-        ReportCatalogue catalogue;
-        CatalogueOptions options;
-        options.databaseType = DatabaseTypeSQLite;
-        options.reportFailures = false;
-        catalogue.Load(options);
-        const ReportPtr report = catalogue.Find(QStringLiteral("Top 10 Users List"));
-        EXPECT_TRUE(report);
+        const ReportPtr report = kv6test::catalogueReport(QStringLiteral("Top 10 Users List"));
         if (!report)
             return copies;
         ReportRunSettings run;
@@ -125,11 +119,6 @@ protected:
         = { QStringLiteral("Top 10 Users List"), QStringLiteral("Top 10 Printers List") })
     {
         const QString path = env.path(QStringLiteral("copies/prp")) + name + QStringLiteral(".sch");
-        ReportCatalogue catalogue;
-        CatalogueOptions options;
-        options.databaseType = DatabaseTypeSQLite;
-        options.reportFailures = false;
-        catalogue.Load(options);
         clsProposal proposal;
         proposal.SetName(name);
         proposal.SetTitle(QStringLiteral("Printing in June"));
@@ -137,8 +126,7 @@ protected:
         proposal.SetFromDate(from);
         proposal.SetToDate(to);
         for (const QString &title : titles) {
-            const ReportPtr report = catalogue.Find(title);
-            EXPECT_TRUE(report) << title.toStdString();
+            const ReportPtr report = kv6test::catalogueReport(title);
             if (!report)
                 continue;
             proposal.PrepareReport(*report, 1);

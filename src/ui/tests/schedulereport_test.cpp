@@ -6,10 +6,10 @@
 #include "base/dialogs.h"
 #include "base/langstrings.h"
 #include "base/startupvalues.h"
+#include "deftest.h"
 #include "groups/analysis.h"
 #include "proposal/proposal.h"
 #include "report/report.h"
-#include "report/reportcatalogue.h"
 #include "schedule/scheduledrun.h"
 #include "taskstore/taskstore.h"
 #include "ui/scheduledreports.h"
@@ -39,12 +39,7 @@ protected:
 
     void SetUp() override
     {
-        ReportCatalogue catalogue;
-        CatalogueOptions options;
-        options.reportFailures = false;
-        options.databaseType = 1;
-        catalogue.Load(options);
-        report = catalogue.Find(QStringLiteral("Top 10 Users List"));
+        report = kv6test::catalogueReport(QStringLiteral("Top 10 Users List"));
         ASSERT_TRUE(report);
     }
 

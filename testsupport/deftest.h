@@ -1,10 +1,11 @@
 #pragma once
 
 // Definition files written into a temporary folder, and a small English string table for the
-// numbers those files refer to.
+// numbers those files refer to; reports of the catalogue in the definitions folder.
 
 #include "base/langstrings.h"
 #include "base/startupvalues.h"
+#include "report/reportcatalogue.h"
 
 #include "testscopes.h"
 
@@ -19,6 +20,20 @@ inline QByteArray definition(const QByteArray &reportContent, const QByteArray &
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + root + ">\n<KVReportInfo>\n"
         + reportContent + "\n</KVReportInfo>\n</" + root + ">\n";
+}
+
+// A report of the catalogue in the definitions folder, loaded for SQLite; a report that is not
+// there fails the running test.
+inline kv6::ReportPtr catalogueReport(const QString &name)
+{
+    kv6::ReportCatalogue catalogue;
+    kv6::CatalogueOptions options;
+    options.databaseType = 1;
+    options.reportFailures = false;
+    catalogue.Load(options);
+    const kv6::ReportPtr report = catalogue.Find(name);
+    EXPECT_TRUE(report) << name.toStdString();
+    return report;
 }
 
 class DefinitionTest : public ::testing::Test

@@ -1,13 +1,18 @@
 #pragma once
 
-// Helpers the engine tests share: a print-job record set and numbers in the system locale.
+// Helpers the engine tests share: layouts written by a test, a print-job record set and numbers
+// in the system locale.
 
 #include "documenttexts.h"
+#include "engine/layout.h"
 #include "engine/previewdocument.h"
+#include "engine/reportengine.h"
 #include "recordset/recordset.h"
 #include "testenv.h"
 #include "toolrun.h"
 #include "vbcore/currency.h"
+
+#include <gtest/gtest.h>
 
 #include <QLocale>
 #include <QString>
@@ -30,8 +35,20 @@ inline QString localNumber(QString s)
     return s;
 }
 
+// Loads report `name` of layout XML the test wrote into the engine; a layout that does not load
+// fails the running test.
+inline void loadLayout(
+    kv6::engine::ReportEngine &engine, const char *xml, const QString &name = QStringLiteral("R"))
+{
+    kv6::engine::ReportLayout layout;
+    QString error;
+    ASSERT_TRUE(kv6::engine::loadLayoutXml(QByteArray(xml), name, layout, &error))
+        << error.toStdString();
+    engine.setLayout(layout);
+}
+
 // A print-job record set: user, printer, pages, cost (currency) and date, in the order given.
-struct Job
+struct JobRow
 {
     QString user;
     QString printer;
@@ -39,7 +56,7 @@ struct Job
     double cost;
 };
 
-inline kv6::RecordsetPtr jobs(const QList<Job> &rows)
+inline kv6::RecordsetPtr jobs(const QList<JobRow> &rows)
 {
     auto rs = kv6::Recordset::Create();
     rs->AppendField(QStringLiteral("UserName"), kv6::adVarWChar, 64);
@@ -49,7 +66,7 @@ inline kv6::RecordsetPtr jobs(const QList<Job> &rows)
     rs->AppendField(QStringLiteral("JobDate"), kv6::adDate);
     rs->Open();
     int day = 1;
-    for (const Job &j : rows) {
+    for (const JobRow &j : rows) {
         rs->AppendRow(
             { j.user, j.printer, j.pages, QVariant::fromValue(kv6::Currency::fromDouble(j.cost)),
                 QDateTime(QDate(2024, 3, day), QTime(9, 30)) });
