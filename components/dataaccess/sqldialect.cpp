@@ -250,7 +250,9 @@ public:
         }
         m_last = *m_seen.insert(text);
         text = m_last;
-        if (++m_looked % 4096 == 0 && m_seen.size() * 2 > m_looked) {
+        // Rows ordered by another column meet thousands of distinct names before the first
+        // repeats, so a column is judged over many rows.
+        if (++m_looked % 4096 == 0 && m_looked >= 32768 && m_seen.size() * 2 > m_looked) {
             m_sharing = false;
             m_seen = {};
         }
