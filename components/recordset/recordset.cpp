@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -492,12 +493,22 @@ namespace {
 class FoldedTexts
 {
 public:
+    // Room for `texts` texts of about `length` characters, made once: growing as they come
+    // copied the block over and over.
+    void reserve(size_t texts, size_t length)
+    {
+        m_entries.reserve(texts);
+        m_bytes.reserve(texts * length);
+    }
+
     // False for a text that is not ASCII (which is then left out).
     bool append(const QString &text)
     {
         if (!QtPrivate::isAscii(QStringView(text)))
             return false;
-        Entry e { 0, 0, m_bytes.size(), size_t(text.size()), int(m_entries.size()) };
+        if (text.size() > std::numeric_limits<quint32>::max())
+            return false;
+        Entry e { 0, 0, m_bytes.size(), quint32(text.size()), int(m_entries.size()) };
         for (qsizetype i = 0; i < text.size(); ++i) {
             const char16_t c = text.at(i).unicode();
             const auto byte = quint8(c >= u'A' && c <= u'Z' ? c + 32 : c);
@@ -536,7 +547,8 @@ private:
     struct Entry
     {
         quint64 head, next;
-        size_t at, size;
+        size_t at;
+        quint32 size;
         int index;
     };
     std::string m_bytes;
@@ -635,17 +647,22 @@ private:
         // text up would cost more than it saves.
         TextNumbers sample;
         int sampled = 0;
+        qsizetype sampleLength = 0;
         for (int i = 0; i < rows && sampled < 4096; ++i) {
             const QVariant &v = valueAt(i);
             if (IsNullValue(v))
                 continue;
             bool added = false;
-            sample.number(textOf(v, converted), ValueTypeId(v) == QMetaType::QString, added);
+            const QString &text = textOf(v, converted);
+            sample.number(text, ValueTypeId(v) == QMetaType::QString, added);
+            sampleLength += text.size();
             ++sampled;
         }
         if (sample.count() * 2 > sampled) {
             FoldedTexts folded;
+            folded.reserve(size_t(rows), size_t(sampleLength / std::max(sampled, 1)) + 2);
             std::vector<int> rowOf;
+            rowOf.reserve(size_t(rows));
             bool ascii = true;
             for (int i = 0; i < rows && ascii; ++i) {
                 const QVariant &v = valueAt(i);
