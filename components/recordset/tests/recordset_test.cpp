@@ -4,6 +4,7 @@
 #include <QDateTime>
 
 #include <functional>
+#include <numeric>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,70 @@ TEST(Recordset, SortOrdersTextsByTheirFoldedForms)
         rs->SetSort("T");
         EXPECT_EQ(column(*rs, "T"), c.ascending);
     }
+}
+
+// Large columns are ranked by looking repeated texts up (found again by the copy rows share) or,
+// when most are distinct, row by row; both must order as a plain stable sort by folded text.
+TEST(Recordset, SortOfLargeColumnsMatchesAStableSortByFoldedText)
+{
+    for (const int distinct : { 40, 5000 }) {
+        QStringList pool;
+        for (int i = 0; i < distinct; ++i)
+            pool << (i % 3 == 0 ? QStringLiteral("Name%1") : QStringLiteral("nAME%1")).arg(i % 97);
+        auto rs = Recordset::Create();
+        rs->AppendField("T", adVarWChar);
+        rs->AppendField("Row", adInteger);
+        rs->Open();
+        QList<QVariant> values;
+        for (int r = 0; r < 6000; ++r) {
+            const QString &shared = pool.at((r * 7919) % distinct);
+            // Shared copies, separate copies of the same text, numbers and Nulls.
+            const QVariant v = r % 50 == 0 ? QVariant()
+                : r % 31 == 0              ? QVariant(r % 7)
+                : r % 2                    ? QVariant(shared)
+                                           : QVariant(QString(shared.constData(), shared.size()));
+            values << v;
+            rs->AppendRow({ v, r });
+        }
+        rs->SetSort("T");
+        QList<int> expected(values.size());
+        std::iota(expected.begin(), expected.end(), 0);
+        std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+            const QVariant &x = values.at(a), &y = values.at(b);
+            if (x.isNull() || y.isNull())
+                return x.isNull() && !y.isNull();
+            return x.toString().toLower() < y.toString().toLower();
+        });
+        QList<int> sorted;
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            sorted << rs->Value("Row").toInt();
+        EXPECT_EQ(sorted, expected) << distinct << " distinct texts";
+    }
+}
+
+// A step rewrites rows in place: dropped rows go, a kept row may take in the rows after it, and
+// the result's order is its insertion order; a copy's rewrite leaves the original alone.
+TEST(Recordset, RewriteRowsKeepsMergesAndRenumbers)
+{
+    auto original = membership();
+    original->SetSort("GroupName");
+    auto rs = original->Copy();
+    QVariantList *group = nullptr;
+    rs->RewriteRows([&](QVariantList &row) {
+        if (row.at(1).toInt() == 1)
+            return false;
+        if (group && group->at(0) == row.at(0)) {
+            (*group)[1] = group->at(1).toInt() + row.at(1).toInt();
+            return false;
+        }
+        group = &row;
+        return true;
+    });
+    // "Sales" joins "admin" across the dropped "floor 2".
+    EXPECT_EQ(column(*rs, "OwnerId"), QStringList({ "10", "6" }));
+    rs->SetSort("");
+    EXPECT_EQ(column(*rs, "GroupName"), QStringList({ "accounts", "admin" }));
+    EXPECT_EQ(column(*original, "OwnerId"), QStringList({ "5", "5", "3", "1", "3" }));
 }
 
 TEST(Recordset, SortPutsNullsFirstAndComparesNumbersAndDatesByValue)
