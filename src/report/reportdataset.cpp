@@ -82,18 +82,13 @@ bool isTextValue(const QVariant &value)
     return ValueTypeId(value) == QMetaType::QString;
 }
 
-const QString &textIn(const QVariant &value)
-{
-    return TextIn(value);
-}
-
 // Whether two values read the same as texts, without regard to case; texts and whole numbers
 // are compared without making texts of them.
 bool sameText(const QVariant &a, const QVariant &b)
 {
     const int ta = ValueTypeId(a), tb = ValueTypeId(b);
     if (ta == QMetaType::QString && tb == QMetaType::QString) {
-        const QString &x = textIn(a), &y = textIn(b);
+        const QString &x = TextIn(a), &y = TextIn(b);
         // Rows often share one text; folding keeps a text's length.
         if (x.size() != y.size())
             return false;
@@ -379,7 +374,7 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         const bool isText = isTextValue(key);
         const QString converted = isText ? QString() : key.toString();
         bool added = false;
-        const int n = numbers[kind].number(isText ? textIn(key) : converted, isText, added);
+        const int n = numbers[kind].number(isText ? TextIn(key) : converted, isText, added);
         if (added) {
             Found f;
             GroupItemPtr itsGroup;
