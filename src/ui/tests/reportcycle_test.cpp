@@ -128,6 +128,23 @@ protected:
         w.RunCommand(QStringLiteral("ID_ExportReport"));
     }
 
+    // Prints the current tab through the print dialog into a fresh PDF, on the printer's own
+    // paper or on `paper`, the dialog answered with `accept`; whether a PDF was written.
+    bool print(frmReporting &w, bool accept, std::optional<QPageSize::PageSizeId> paper = {})
+    {
+        const QString path = env.path(QStringLiteral("printed.pdf"));
+        QFile::remove(path);
+        dialogs.choosePrinter = [path, paper](QPrinter &printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(path);
+            if (paper)
+                printer.setPageSize(QPageSize(*paper));
+        };
+        dialogs.printerAnswers = { accept };
+        w.RunCommand(QStringLiteral("ID_PrintReport"));
+        return kv6test::readFile(path).startsWith("%PDF");
+    }
+
     QString saved(const QString &name) const
     {
         return QDir(Startup().UserReportsFolder).filePath(name);
@@ -239,36 +256,18 @@ TEST_F(Cycle, TabCaptionsPrintingSchedulingAndCancelling)
     ASSERT_TRUE(t);
 
     // The paper the preview has: printed without laying out again.
-    const QString printed = env.path(QStringLiteral("printed.pdf"));
-    QPageSize::PageSizeId paper = QPageSize::A4;
-    dialogs.choosePrinter = [&](QPrinter &printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(printed);
-        if (paper != QPageSize::A4)
-            printer.setPageSize(QPageSize(paper));
-    };
     const QSizeF a4 = engine::pageSizeTwips(QPageSize(QPageSize::A4));
     ASSERT_LT(qAbs(t->document().page(2).size.width() - a4.width()), 40)
         << "the layout is on A4 here";
     const engine::PreviewDocument before = t->document();
-    dialogs.printerAnswers = { true };
-    w->RunCommand(QStringLiteral("ID_PrintReport"));
-    EXPECT_TRUE(kv6test::readFile(printed).startsWith("%PDF"));
+    EXPECT_TRUE(print(*w, true));
     EXPECT_TRUE(t->document().page(2).items.isSharedWith(before.page(2).items))
         << "the same paper must not lay the report out again";
     // Other paper: laid out for it first.
-    QFile::remove(printed);
-    paper = QPageSize::A5;
-    dialogs.printerAnswers = { true };
-    w->RunCommand(QStringLiteral("ID_PrintReport"));
-    EXPECT_TRUE(kv6test::readFile(printed).startsWith("%PDF"));
+    EXPECT_TRUE(print(*w, true, QPageSize::A5));
     const QSizeF a5 = engine::pageSizeTwips(QPageSize(QPageSize::A5));
     EXPECT_LT(qAbs(t->document().page(2).size.height() - a5.height()), 40);
-    // A cancelled print dialog prints nothing.
-    QFile::remove(printed);
-    dialogs.printerAnswers = { false };
-    w->RunCommand(QStringLiteral("ID_PrintReport"));
-    EXPECT_FALSE(QFile::exists(printed));
+    EXPECT_FALSE(print(*w, false)) << "a cancelled print dialog prints nothing";
 
     // Scheduling needs the suite's mail server, and then opens the schedule dialog.
     dialogs.messageAnswers = { MsgAnswer::OK };
@@ -601,15 +600,7 @@ TEST_F(Cycle, AProposalBecomesOneNumberedDocumentPrintedExportedAndClosed)
     EXPECT_TRUE(kv6test::pdfText(pdf, nullptr, 2 + pages).contains(GetLangString(821, n, n)));
 
     // Other paper lays the proposal out again for it.
-    const QString printed = env.path(QStringLiteral("printed.pdf"));
-    dialogs.choosePrinter = [&](QPrinter &printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(printed);
-        printer.setPageSize(QPageSize(QPageSize::A5));
-    };
-    dialogs.printerAnswers = { true };
-    w->RunCommand(QStringLiteral("ID_PrintReport"));
-    EXPECT_TRUE(kv6test::readFile(printed).startsWith("%PDF"));
+    EXPECT_TRUE(print(*w, true, QPageSize::A5));
     const QSizeF a5 = engine::pageSizeTwips(QPageSize(QPageSize::A5));
     EXPECT_LT(qAbs(t->document().page(3).size.height() - a5.height()), 40);
     EXPECT_EQ(kv6test::buildLeftovers(), QString());
