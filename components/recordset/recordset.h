@@ -100,8 +100,9 @@ class TextNumbers
 {
 public:
     // The number of `text`; `added` tells whether it was new (its number is then the count of
-    // texts before it). `held`: the text is held unchanged by its table while this object is in
-    // use, so its copy may be recognised by its address (never so for a temporary).
+    // texts before it). `held`: the text was in its table before this object's first use and is
+    // still there, so its copy may be recognised by its address (never so for a temporary, nor a
+    // text made during the use: it could sit where a dropped row's text was).
     int number(const QString &text, bool held, bool &added);
     int count() const { return int(m_numbers.size()); }
 
