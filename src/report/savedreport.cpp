@@ -178,8 +178,9 @@ bool clsReport::LoadUserDefined(qint32 companyId, const QString &fileName, QStri
             if (!take(a) || !take(b))
                 break;
             int type = clsDateSelector::CustomRange;
+            // Read as a short: a huge number would not fit the int it becomes.
             if (s.version != 1 && take(c))
-                type = clsReportParameter::ToNumber(c.trimmed()).value_or(type);
+                type = ReadSavedShort(c).value_or(type);
             QDate from = ReadReportDate(a), to = ReadReportDate(b);
             if (type != clsDateSelector::CustomRange)
                 clsDateSelector::CalculateDateFromType(type, from, to);
