@@ -393,11 +393,10 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
     };
 
     // The step owns the table when nobody else holds it: its rows then change in place, where a
-    // new table would hold a new copy of every row that changes. A copy's rows are shared with
-    // the table's until a value changes.
+    // new table would hold a new copy of every row.
     RecordsetPtr out = table.use_count() == 1 ? table : table->Copy();
     int r = 0;
-    out->RewriteRows([&](QVariantList &values) {
+    out->RewriteRows([&](Recordset::RowRef values) {
         if (r % 50 == 0)
             progress(843, r, rows);
         ++r;
@@ -485,7 +484,7 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
             default:
                 break;
             }
-            // Written back only when changed: the row stays shared otherwise.
+            // Written back only when changed: most values stay as they are.
             if (!(value == values.at(l.field)) || value.typeId() != values.at(l.field).typeId())
                 values[l.field] = value;
         }
@@ -512,8 +511,7 @@ RecordsetPtr ReportDataSetBuilder::markFirstOccurrences(const RecordsetPtr &tabl
         // Marked once every row is read: the marked field may be the one compared.
         std::vector<bool> first(static_cast<size_t>(rows));
         for (int r = 0; r < rows; ++r)
-            first[size_t(r)]
-                = r == 0 || !sameText(table->RowValues(r).at(by), table->RowValues(r - 1).at(by));
+            first[size_t(r)] = r == 0 || !sameText(table->CellAt(r, by), table->CellAt(r - 1, by));
         const QVariant one(1), zero(0);
         int r = 0;
         for (table->MoveFirst(); !table->Eof(); table->MoveNext(), ++r) {
@@ -564,9 +562,9 @@ RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
     // filterAndTransform does).
     RecordsetPtr out = table.use_count() == 1 ? table : table->Copy();
     const int rows = table->RecordCount();
-    QVariantList *current = nullptr;
+    std::optional<Recordset::RowRef> current;
     int r = 0;
-    out->RewriteRows([&](QVariantList &row) {
+    out->RewriteRows([&](Recordset::RowRef row) {
         if (r % 50 == 0)
             progress(847, r, rows);
         ++r;
@@ -580,7 +578,7 @@ RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
             }
         }
         if (startsNew) {
-            current = &row;
+            current = row;
             return true;
         }
         for (const Listed &l : std::as_const(listed)) {
