@@ -534,8 +534,8 @@ void Recordset::AppendRow(QVariantList values)
 namespace {
 
 // ASCII texts folded into one block of bytes, which compares far faster than texts spread over
-// the heap, each with its first sixteen bytes as two numbers: a sort compares the numbers, and
-// bytes only where those are alike.
+// the heap, each with its first 24 bytes as three numbers: a sort compares the numbers, and bytes
+// only where those are alike (keys such as a user's day fit in them).
 class FoldedTexts
 {
 public:
@@ -554,13 +554,14 @@ public:
             return false;
         if (text.size() > std::numeric_limits<quint32>::max())
             return false;
-        Entry e { 0, 0, m_bytes.size(), quint32(text.size()), int(m_entries.size()) };
+        Entry e { { 0, 0, 0 }, m_bytes.size(), quint32(text.size()), int(m_entries.size()) };
+        const QChar *chars = text.constData();
         for (qsizetype i = 0; i < text.size(); ++i) {
-            const char16_t c = text.at(i).unicode();
+            const char16_t c = chars[i].unicode();
             const auto byte = quint8(c >= u'A' && c <= u'Z' ? c + 32 : c);
             m_bytes.push_back(char(byte));
-            if (i < 16)
-                (i < 8 ? e.head : e.next) |= quint64(byte) << (56 - 8 * (i % 8));
+            if (i < Words * 8)
+                e.words[i / 8] |= quint64(byte) << (56 - 8 * (i % 8));
         }
         m_entries.push_back(e);
         return true;
@@ -570,13 +571,12 @@ public:
     std::vector<int> ranks()
     {
         const auto compare = [&](const Entry &a, const Entry &b) {
-            if (a.head != b.head)
-                return a.head < b.head ? -1 : 1;
-            if (a.next != b.next)
-                return a.next < b.next ? -1 : 1;
-            // The first sixteen bytes are alike when both texts have them (a shorter one is
-            // padded with zeros, which a text may hold too).
-            const size_t skip = a.size >= 16 && b.size >= 16 ? 16 : 0;
+            for (int w = 0; w < Words; ++w)
+                if (a.words[w] != b.words[w])
+                    return a.words[w] < b.words[w] ? -1 : 1;
+            // The first bytes are alike when both texts have them all (a shorter one is padded
+            // with zeros, which a text may hold too).
+            const size_t skip = a.size >= Words * 8 && b.size >= Words * 8 ? Words * 8 : 0;
             return std::string_view(m_bytes.data() + a.at + skip, a.size - skip)
                 .compare(std::string_view(m_bytes.data() + b.at + skip, b.size - skip));
         };
@@ -593,9 +593,10 @@ public:
     }
 
 private:
+    static constexpr int Words = 3;
     struct Entry
     {
-        quint64 head, next;
+        quint64 words[Words];
         size_t at;
         quint32 size;
         int index;
@@ -844,39 +845,26 @@ void Recordset::SetSort(const QString &sort)
 
 void Recordset::reorder(const std::vector<int> &order)
 {
-    // In place, cycle by cycle, every column at once: no new blocks to fault in and free. A
-    // value is relocated by its bytes (as Qt's own containers move it), each exactly once.
+    // A column at a time, gathered in the new order into one scratch block and copied back: the
+    // rows a sort moves mostly stay near their neighbours (a user's rows, say), so reading them in
+    // the new order stays within a few pages. A value is relocated by its bytes, as Qt's own
+    // containers move it, each exactly once: nothing is made or destroyed.
     static_assert(QTypeInfo<QVariant>::isRelocatable);
-    const auto relocate = [](QVariant &to, QVariant &from) {
-        std::memcpy(static_cast<void *>(&to), static_cast<const void *>(&from), sizeof(QVariant));
-    };
     const size_t n = order.size();
-    std::vector<bool> placed(n);
-    std::vector<QVariant> aside(m_columns.size());
-    for (size_t start = 0; start < n; ++start) {
-        if (placed[start] || size_t(order[start]) == start)
-            continue;
-        for (size_t c = 0; c < m_columns.size(); ++c)
-            relocate(aside[c], m_columns[c][start]);
-        const int id = m_ids[start];
-        size_t to = start;
-        for (;;) {
-            placed[to] = true;
-            const size_t from = size_t(order[to]);
-            if (from == start)
-                break;
-            for (std::vector<QVariant> &column : m_columns)
-                relocate(column[to], column[from]);
-            m_ids[to] = m_ids[from];
-            to = from;
-        }
-        for (size_t c = 0; c < m_columns.size(); ++c)
-            relocate(m_columns[c][to], aside[c]);
-        m_ids[to] = id;
+    if (n == 0)
+        return;
+    std::unique_ptr<char[]> scratch(new char[n * sizeof(QVariant)]);
+    for (std::vector<QVariant> &column : m_columns) {
+        const QVariant *from = column.data();
+        for (size_t i = 0; i < n; ++i)
+            std::memcpy(scratch.get() + i * sizeof(QVariant),
+                static_cast<const void *>(from + order[i]), sizeof(QVariant));
+        std::memcpy(static_cast<void *>(column.data()), scratch.get(), n * sizeof(QVariant));
     }
-    // The values set aside were relocated back: they must not be destroyed here.
-    for (QVariant &v : aside)
-        new (&v) QVariant();
+    std::vector<int> ids(n);
+    for (size_t i = 0; i < n; ++i)
+        ids[i] = m_ids[size_t(order[i])];
+    m_ids = std::move(ids);
 }
 
 // ---- find
