@@ -555,11 +555,13 @@ public:
         if (text.size() > std::numeric_limits<quint32>::max())
             return false;
         Entry e { { 0, 0, 0 }, m_bytes.size(), quint32(text.size()), int(m_entries.size()) };
+        m_bytes.resize(e.at + size_t(text.size()));
+        char *out = m_bytes.data() + e.at;
         const QChar *chars = text.constData();
         for (qsizetype i = 0; i < text.size(); ++i) {
             const char16_t c = chars[i].unicode();
             const auto byte = quint8(c >= u'A' && c <= u'Z' ? c + 32 : c);
-            m_bytes.push_back(char(byte));
+            out[i] = char(byte);
             if (i < Words * 8)
                 e.words[i / 8] |= quint64(byte) << (56 - 8 * (i % 8));
         }
