@@ -157,11 +157,10 @@ QVariant ConvertToAdo(const QVariant &raw, int adoType)
 namespace {
 
 // The type of an undeclared (0) or declared-integer column, decided from its values.
-int typeFromValues(const std::vector<QVariantList> &rows, int column, int declared)
+int typeFromValues(const std::vector<QVariant> &column, int declared)
 {
     bool anyInt = false, anyReal = false, anyText = false, allStamps = true, wide = false;
-    for (const QVariantList &row : rows) {
-        const QVariant &v = row.at(column);
+    for (const QVariant &v : column) {
         if (v.isNull() || !v.isValid())
             continue;
         const int t = IsWholeNumberType(v.typeId()) ? QMetaType::LongLong
@@ -271,30 +270,28 @@ RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes)
 {
     const QSqlRecord record = query.record();
     const int columns = record.count();
-    std::vector<QVariantList> rows;
-    while (query.next()) {
-        QVariantList row;
-        row.reserve(columns);
+    // Read straight into the record set's own form, a list of values per column.
+    std::vector<std::vector<QVariant>> values(static_cast<size_t>(columns));
+    int rows = 0;
+    for (; query.next(); ++rows)
         for (int c = 0; c < columns; ++c)
-            row.append(query.value(c));
-        rows.push_back(std::move(row));
-    }
+            values[size_t(c)].push_back(query.value(c));
 
     QList<int> types(columns, adVarWChar);
     for (int c = 0; c < columns; ++c) {
         const int declared = declaredTypes.value(c);
-        types[c]
-            = declared == 0 || declared == adInteger ? typeFromValues(rows, c, declared) : declared;
+        types[c] = declared == 0 || declared == adInteger
+            ? typeFromValues(values[size_t(c)], declared)
+            : declared;
     }
     QList<int> longest(columns, 0);
-    std::vector<SharedTexts> shared(static_cast<size_t>(columns));
-    for (QVariantList &row : rows) {
-        for (int c = 0; c < columns; ++c) {
-            QVariant &v = row[c];
+    for (int c = 0; c < columns; ++c) {
+        SharedTexts shared;
+        for (QVariant &v : values[size_t(c)]) {
             v = ConvertToAdo(v, types.at(c));
             if (!v.isValid())
                 continue;
-            shared[size_t(c)].share(v);
+            shared.share(v);
             if (types.at(c) == adVarWChar && ValueTypeId(v) == QMetaType::QString)
                 longest[c] = std::max<int>(longest[c], int(TextIn(v).size()));
             else if (types.at(c) == adVarWChar)
@@ -318,9 +315,13 @@ RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes)
         rs->AppendField(uniqueName(*rs, record.fieldName(c)), type, size, attributes);
     }
     rs->Open();
-    rs->Reserve(int(rows.size()));
-    for (QVariantList &row : rows)
-        rs->AppendRow(std::move(row));
+    if (columns > 0) {
+        rs->AppendColumns(std::move(values));
+    } else {
+        // Rows without fields still count.
+        for (int r = 0; r < rows; ++r)
+            rs->AppendRow({});
+    }
     rs->MoveFirst();
     return rs;
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -526,6 +527,28 @@ void Recordset::AppendRow(QVariantList values)
         m_columns[size_t(f)].push_back(std::move(values[f]));
     m_ids.push_back(m_nextId++);
     // A row appended last is still in insertion order.
+    m_inSortOrder = m_inSortOrder && m_sort.isEmpty();
+}
+
+void Recordset::AppendColumns(std::vector<std::vector<QVariant>> columns)
+{
+    requireOpen();
+    if (columns.size() != m_columns.size())
+        throw RecordsetError(
+            adErrInvalidArgument, "The number of columns does not match the number of fields.");
+    const size_t rows = columns.empty() ? 0 : columns.front().size();
+    for (const std::vector<QVariant> &column : columns)
+        if (column.size() != rows)
+            throw RecordsetError(adErrInvalidArgument, "The columns differ in length.");
+    for (size_t f = 0; f < columns.size(); ++f) {
+        if (m_columns[f].empty())
+            m_columns[f] = std::move(columns[f]);
+        else
+            std::move(columns[f].begin(), columns[f].end(), std::back_inserter(m_columns[f]));
+    }
+    m_ids.reserve(m_ids.size() + rows);
+    for (size_t r = 0; r < rows; ++r)
+        m_ids.push_back(m_nextId++);
     m_inSortOrder = m_inSortOrder && m_sort.isEmpty();
 }
 

@@ -239,6 +239,9 @@ public:
     void Delete();
     // Bulk load: appends without moving the cursor. Values must match the field count.
     void AppendRow(QVariantList values);
+    // Bulk load column by column: one list of values per field, all of one length, taken over
+    // whole when the set is empty (a query's reader fills them without a list per row).
+    void AppendColumns(std::vector<std::vector<QVariant>> columns);
     void Reserve(int rows);
     // One row's values in place, as RewriteRows hands them out.
     class RowRef

@@ -412,6 +412,18 @@ TEST(Recordset, RowsKeepTheirValuesTogetherThroughSortsRewritesAndNewFields)
     rs->CancelUpdate();
     EXPECT_EQ(rs->RecordCount(), 1);
     EXPECT_EQ(rs->ValueAt(0, 3).toString(), "x");
+    // A query's reader hands over whole columns; they go after the rows already there.
+    rs->AppendColumns({ { 8, 9 }, { "t8", "t9" }, { 4.0, QVariant() }, { "y", "z" } });
+    ASSERT_EQ(rs->RecordCount(), 3);
+    EXPECT_EQ(rs->ValueAt(2, 3).toString(), "z");
+    rs->SetAbsolutePosition(3);
+    const QVariant last = rs->Bookmark();
+    rs->SetSort("N DESC");
+    rs->SetBookmark(last);
+    EXPECT_EQ(rs->Value("N").toInt(), 9);
+    EXPECT_THROW(rs->AppendColumns({ { 1 }, { "t1" } }), RecordsetError);
+    EXPECT_THROW(rs->AppendColumns({ { 1 }, { "t1" }, { 0.5 }, {} }), RecordsetError);
+    EXPECT_EQ(rs->RecordCount(), 3);
 }
 
 // A text found again by its address must be the same text: a text passed in for the moment (not
