@@ -70,6 +70,7 @@ TEST(Lexer, ColonSeparatesAndRemComments)
     EXPECT_EQ(t[9].value.toString(), q("1/2/2024"));
 }
 
+// Unterminated strings and stray characters are pinned by the conformance scripts.
 TEST(Lexer, MalformedInputPinsTheError)
 {
     struct Row
@@ -78,8 +79,6 @@ TEST(Lexer, MalformedInputPinsTheError)
         int number, line, column;
     };
     const Row rows[] = {
-        { "x = \"open", 1033, 1, 5 },
-        { "x = 1\ny = 2 $", 1032, 2, 7 },
         { "d = #2/30/2024#", 1031, 1, 5 },
         { "n = 12abc", 1025, 1, 7 },
         { "f [Detail", 1010, 1, 3 },
