@@ -9,6 +9,8 @@
 #include "testenv.h"
 #include "testlocale.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QLocale>
 
