@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -59,7 +60,10 @@ int TextNumbers::number(const QString &text, bool held, bool &added)
 {
     added = false;
     const QChar *data = text.constData();
-    if (m_lastNumber >= 0 && data == m_last.constData() && text.size() == m_last.size())
+    // The last text is known by its address while it is kept here, or when both it and this one
+    // are held (two texts held at once share an address only by sharing their copy).
+    if (m_lastNumber >= 0 && data == m_lastData && text.size() == m_lastSize
+        && (held || !m_lastHeld))
         return m_lastNumber;
     // Held copies are remembered by address in a table kept at twice the texts' count.
     if (m_seen.empty() || m_seen.size() < size_t(m_numbers.size()) * 2)
@@ -67,7 +71,7 @@ int TextNumbers::number(const QString &text, bool held, bool &added)
     Seen &seen = m_seen[(quintptr(data) >> 4) % m_seen.size()];
     if (held && seen.data == data && seen.size == text.size()) {
         m_lastNumber = seen.number;
-    } else if (m_lastNumber < 0 || text.size() != m_last.size() || text != m_last) {
+    } else if (m_lastNumber < 0 || m_lastHeld || text.size() != m_last.size() || text != m_last) {
         // One look-up finds or makes the number; numbers are stored from 1, 0 being new.
         int &stored = m_numbers[text];
         if (stored == 0) {
@@ -78,7 +82,15 @@ int TextNumbers::number(const QString &text, bool held, bool &added)
         if (held)
             seen = Seen { data, text.size(), m_lastNumber };
     }
-    m_last = text;
+    // A text not held is kept, so that its address cannot come back with another text; a held
+    // one is not (copying a text costs two atomic counts).
+    m_lastHeld = held;
+    if (held)
+        m_last = QString();
+    else
+        m_last = text;
+    m_lastData = data;
+    m_lastSize = text.size();
     return m_lastNumber;
 }
 
@@ -197,6 +209,7 @@ void Recordset::AppendField(const QString &name, int type, int definedSize, int 
         throw RecordsetError(adErrObjectInCollection,
             QStringLiteral("The field \"%1\" already exists.").arg(name).toStdString());
     m_fields.append(FieldInfo { name, type, definedSize, attributes });
+    m_columns.emplace_back(m_ids.size());
 }
 
 int Recordset::FieldIndex(const QString &rawName) const
@@ -238,6 +251,7 @@ RecordsetPtr Recordset::CloneStructure() const
 {
     auto copy = Create();
     copy->m_fields = m_fields;
+    copy->m_columns.resize(m_columns.size());
     copy->Open();
     return copy;
 }
@@ -245,7 +259,8 @@ RecordsetPtr Recordset::CloneStructure() const
 RecordsetPtr Recordset::Copy() const
 {
     auto copy = CloneStructure();
-    copy->m_rows = m_rows;
+    copy->m_columns = m_columns;
+    copy->m_ids = m_ids;
     copy->m_nextId = m_nextId;
     copy->m_sort = m_sort;
     copy->m_inSortOrder = m_inSortOrder;
@@ -263,17 +278,41 @@ void Recordset::Close()
 {
     m_open = false;
     m_adding = false;
-    m_rows.clear();
+    for (std::vector<QVariant> &column : m_columns)
+        column = {};
+    m_ids = {};
     m_pos = 0;
     m_sort.clear();
     m_inSortOrder = true;
 }
 
+void Recordset::Reserve(int rows)
+{
+    for (std::vector<QVariant> &column : m_columns)
+        column.reserve(size_t(rows));
+    m_ids.reserve(size_t(rows));
+}
+
+void Recordset::keepRows(const std::vector<int> &rows)
+{
+    for (std::vector<QVariant> &column : m_columns) {
+        size_t to = 0;
+        for (const int from : rows) {
+            if (size_t(from) != to)
+                column[to] = std::move(column[size_t(from)]);
+            ++to;
+        }
+        column.erase(column.begin() + std::ptrdiff_t(to), column.end());
+    }
+    m_ids.resize(rows.size());
+    renumber();
+}
+
 void Recordset::renumber()
 {
-    for (size_t i = 0; i < m_rows.size(); ++i)
-        m_rows[i].id = int(i) + 1;
-    m_nextId = int(m_rows.size()) + 1;
+    for (size_t i = 0; i < m_ids.size(); ++i)
+        m_ids[i] = int(i) + 1;
+    m_nextId = int(m_ids.size()) + 1;
     m_sort.clear();
     m_inSortOrder = true;
     m_adding = false;
@@ -290,7 +329,7 @@ void Recordset::requireOpen() const
 void Recordset::requireRow() const
 {
     requireOpen();
-    if (m_pos < 0 || m_pos >= int(m_rows.size()))
+    if (m_pos < 0 || m_pos >= RecordCount())
         throw RecordsetError(adErrNoCurrentRecord,
             "Either BOF or EOF is True, or the current record has been deleted.");
 }
@@ -317,7 +356,7 @@ void Recordset::MoveLast()
 {
     requireOpen();
     m_adding = false;
-    m_pos = m_rows.empty() ? 0 : int(m_rows.size()) - 1;
+    m_pos = m_ids.empty() ? 0 : RecordCount() - 1;
 }
 
 void Recordset::MoveNext()
@@ -333,7 +372,7 @@ void Recordset::MoveNext()
 void Recordset::MovePrevious()
 {
     requireOpen();
-    if (m_pos < 0 || m_rows.empty())
+    if (m_pos < 0 || m_ids.empty())
         throw RecordsetError(adErrNoCurrentRecord,
             "Either BOF or EOF is True, or the current record has been deleted.");
     m_adding = false;
@@ -344,15 +383,14 @@ void Recordset::Move(int offset)
 {
     requireOpen();
     m_adding = false;
-    const int n = int(m_rows.size());
-    m_pos = std::clamp(m_pos + offset, -1, n);
+    m_pos = std::clamp(m_pos + offset, -1, RecordCount());
 }
 
 int Recordset::AbsolutePosition() const
 {
     if (!m_open)
         return adPosUnknown;
-    if (m_rows.empty() || m_pos >= int(m_rows.size()))
+    if (m_ids.empty() || m_pos >= RecordCount())
         return adPosEOF;
     if (m_pos < 0)
         return adPosBOF;
@@ -362,7 +400,7 @@ int Recordset::AbsolutePosition() const
 void Recordset::SetAbsolutePosition(int position)
 {
     requireOpen();
-    if (position < 1 || position > int(m_rows.size()))
+    if (position < 1 || position > RecordCount())
         throw RecordsetError(adErrInvalidArgument, "The position is outside the record set.");
     m_adding = false;
     m_pos = position - 1;
@@ -370,9 +408,9 @@ void Recordset::SetAbsolutePosition(int position)
 
 QVariant Recordset::Bookmark() const
 {
-    if (!m_open || m_pos < 0 || m_pos >= int(m_rows.size()))
+    if (!m_open || m_pos < 0 || m_pos >= RecordCount())
         return {};
-    return m_rows[m_pos].id;
+    return m_ids[size_t(m_pos)];
 }
 
 void Recordset::SetBookmark(const QVariant &bookmark)
@@ -383,13 +421,13 @@ void Recordset::SetBookmark(const QVariant &bookmark)
     if (ok) {
         // Rows keep insertion order unless sorted, so the id is usually where it was put.
         const int guess = id - 1;
-        if (guess >= 0 && guess < int(m_rows.size()) && m_rows[guess].id == id) {
+        if (guess >= 0 && guess < RecordCount() && m_ids[size_t(guess)] == id) {
             m_pos = guess;
             m_adding = false;
             return;
         }
-        for (int i = 0; i < int(m_rows.size()); ++i)
-            if (m_rows[i].id == id) {
+        for (int i = 0; i < RecordCount(); ++i)
+            if (m_ids[size_t(i)] == id) {
                 m_pos = i;
                 m_adding = false;
                 return;
@@ -406,7 +444,7 @@ QVariant Recordset::Value(int field) const
     if (field < 0 || field >= m_fields.size())
         throw RecordsetError(adErrItemNotFound,
             QStringLiteral("Field index %1 is out of range.").arg(field).toStdString());
-    return m_rows[m_pos].values.at(field);
+    return m_columns[size_t(field)][size_t(m_pos)];
 }
 
 QVariant Recordset::Value(const QString &field) const
@@ -420,7 +458,7 @@ void Recordset::SetValue(int field, const QVariant &value)
     if (field < 0 || field >= m_fields.size())
         throw RecordsetError(adErrItemNotFound,
             QStringLiteral("Field index %1 is out of range.").arg(field).toStdString());
-    m_rows[m_pos].values[field] = value;
+    m_columns[size_t(field)][size_t(m_pos)] = value;
     // Insertion order does not depend on values.
     m_inSortOrder = m_inSortOrder && m_sort.isEmpty();
 }
@@ -443,9 +481,11 @@ void Recordset::AddNew(const QVariantList &values)
     if (values.size() != m_fields.size())
         throw RecordsetError(
             adErrInvalidArgument, "The number of values does not match the number of fields.");
-    m_rows.push_back(Row { m_nextId++, values });
+    for (qsizetype f = 0; f < values.size(); ++f)
+        m_columns[size_t(f)].push_back(values.at(f));
+    m_ids.push_back(m_nextId++);
     m_inSortOrder = m_inSortOrder && m_sort.isEmpty();
-    m_pos = int(m_rows.size()) - 1;
+    m_pos = RecordCount() - 1;
     m_adding = true;
 }
 
@@ -458,9 +498,11 @@ void Recordset::Update()
 void Recordset::CancelUpdate()
 {
     requireOpen();
-    if (m_adding && !m_rows.empty()) {
-        m_rows.pop_back();
-        m_pos = int(m_rows.size());
+    if (m_adding && !m_ids.empty()) {
+        for (std::vector<QVariant> &column : m_columns)
+            column.pop_back();
+        m_ids.pop_back();
+        m_pos = RecordCount();
     }
     m_adding = false;
 }
@@ -468,7 +510,9 @@ void Recordset::CancelUpdate()
 void Recordset::Delete()
 {
     requireRow();
-    m_rows.erase(m_rows.begin() + m_pos);
+    for (std::vector<QVariant> &column : m_columns)
+        column.erase(column.begin() + m_pos);
+    m_ids.erase(m_ids.begin() + m_pos);
     m_adding = false;
 }
 
@@ -478,7 +522,9 @@ void Recordset::AppendRow(QVariantList values)
     if (values.size() != m_fields.size())
         throw RecordsetError(
             adErrInvalidArgument, "The number of values does not match the number of fields.");
-    m_rows.push_back(Row { m_nextId++, std::move(values) });
+    for (qsizetype f = 0; f < values.size(); ++f)
+        m_columns[size_t(f)].push_back(std::move(values[f]));
+    m_ids.push_back(m_nextId++);
     // A row appended last is still in insertion order.
     m_inSortOrder = m_inSortOrder && m_sort.isEmpty();
 }
@@ -488,8 +534,8 @@ void Recordset::AppendRow(QVariantList values)
 namespace {
 
 // ASCII texts folded into one block of bytes, which compares far faster than texts spread over
-// the heap, each with its first sixteen bytes as two numbers: a sort compares the numbers, and
-// bytes only where those are alike.
+// the heap, each with its first 24 bytes as three numbers: a sort compares the numbers, and bytes
+// only where those are alike (keys such as a user's day fit in them).
 class FoldedTexts
 {
 public:
@@ -508,13 +554,16 @@ public:
             return false;
         if (text.size() > std::numeric_limits<quint32>::max())
             return false;
-        Entry e { 0, 0, m_bytes.size(), quint32(text.size()), int(m_entries.size()) };
+        Entry e { { 0, 0, 0 }, m_bytes.size(), quint32(text.size()), int(m_entries.size()) };
+        m_bytes.resize(e.at + size_t(text.size()));
+        char *out = m_bytes.data() + e.at;
+        const QChar *chars = text.constData();
         for (qsizetype i = 0; i < text.size(); ++i) {
-            const char16_t c = text.at(i).unicode();
+            const char16_t c = chars[i].unicode();
             const auto byte = quint8(c >= u'A' && c <= u'Z' ? c + 32 : c);
-            m_bytes.push_back(char(byte));
-            if (i < 16)
-                (i < 8 ? e.head : e.next) |= quint64(byte) << (56 - 8 * (i % 8));
+            out[i] = char(byte);
+            if (i < Words * 8)
+                e.words[i / 8] |= quint64(byte) << (56 - 8 * (i % 8));
         }
         m_entries.push_back(e);
         return true;
@@ -524,12 +573,14 @@ public:
     std::vector<int> ranks()
     {
         const auto compare = [&](const Entry &a, const Entry &b) {
-            if (a.head != b.head)
-                return a.head < b.head ? -1 : 1;
-            if (a.next != b.next)
-                return a.next < b.next ? -1 : 1;
-            return std::string_view(m_bytes.data() + a.at, a.size)
-                .compare(std::string_view(m_bytes.data() + b.at, b.size));
+            for (int w = 0; w < Words; ++w)
+                if (a.words[w] != b.words[w])
+                    return a.words[w] < b.words[w] ? -1 : 1;
+            // The first bytes are alike when both texts have them all (a shorter one is padded
+            // with zeros, which a text may hold too).
+            const size_t skip = a.size >= Words * 8 && b.size >= Words * 8 ? Words * 8 : 0;
+            return std::string_view(m_bytes.data() + a.at + skip, a.size - skip)
+                .compare(std::string_view(m_bytes.data() + b.at + skip, b.size - skip));
         };
         std::sort(m_entries.begin(), m_entries.end(),
             [&](const Entry &a, const Entry &b) { return compare(a, b) < 0; });
@@ -544,9 +595,10 @@ public:
     }
 
 private:
+    static constexpr int Words = 3;
     struct Entry
     {
-        quint64 head, next;
+        quint64 words[Words];
         size_t at;
         quint32 size;
         int index;
@@ -760,25 +812,26 @@ void Recordset::SetSort(const QString &sort)
         return;
     m_sort = sort;
     m_inSortOrder = true;
-    if (keys.isEmpty()) {
-        std::stable_sort(
-            m_rows.begin(), m_rows.end(), [](const Row &a, const Row &b) { return a.id < b.id; });
-        return;
-    }
-    const int n = int(m_rows.size());
+    const int n = RecordCount();
     std::vector<int> order(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
         order[size_t(i)] = i;
+    if (keys.isEmpty()) {
+        std::stable_sort(order.begin(), order.end(),
+            [&](int a, int b) { return m_ids[size_t(a)] < m_ids[size_t(b)]; });
+        reorder(order);
+        return;
+    }
     std::vector<SortColumn> columns;
     columns.reserve(size_t(keys.size()));
     for (const Key &k : std::as_const(keys))
         columns.emplace_back(n, IsTextType(m_fields.at(k.field).type),
-            [&](int row) -> const QVariant & { return m_rows[size_t(row)].values.at(k.field); });
+            [&](int row) -> const QVariant & { return m_columns[size_t(k.field)][size_t(row)]; });
     const auto before = [&](int a, int b) {
         for (qsizetype k = 0; k < keys.size(); ++k) {
             const int field = keys[k].field;
             const int c = columns[size_t(k)].compare(a, b,
-                [&](int row) -> const QVariant & { return m_rows[size_t(row)].values.at(field); });
+                [&](int row) -> const QVariant & { return m_columns[size_t(field)][size_t(row)]; });
             if (c != 0)
                 return keys[k].descending ? c > 0 : c < 0;
         }
@@ -789,11 +842,31 @@ void Recordset::SetSort(const QString &sort)
     if (std::is_sorted(order.begin(), order.end(), before))
         return;
     std::stable_sort(order.begin(), order.end(), before);
-    std::vector<Row> sorted;
-    sorted.reserve(size_t(n));
-    for (int i : order)
-        sorted.push_back(std::move(m_rows[size_t(i)]));
-    m_rows = std::move(sorted);
+    reorder(order);
+}
+
+void Recordset::reorder(const std::vector<int> &order)
+{
+    // A column at a time, gathered in the new order into one scratch block and copied back: the
+    // rows a sort moves mostly stay near their neighbours (a user's rows, say), so reading them in
+    // the new order stays within a few pages. A value is relocated by its bytes, as Qt's own
+    // containers move it, each exactly once: nothing is made or destroyed.
+    static_assert(QTypeInfo<QVariant>::isRelocatable);
+    const size_t n = order.size();
+    if (n == 0)
+        return;
+    std::unique_ptr<char[]> scratch(new char[n * sizeof(QVariant)]);
+    for (std::vector<QVariant> &column : m_columns) {
+        const QVariant *from = column.data();
+        for (size_t i = 0; i < n; ++i)
+            std::memcpy(scratch.get() + i * sizeof(QVariant),
+                static_cast<const void *>(from + order[i]), sizeof(QVariant));
+        std::memcpy(static_cast<void *>(column.data()), scratch.get(), n * sizeof(QVariant));
+    }
+    std::vector<int> ids(n);
+    for (size_t i = 0; i < n; ++i)
+        ids[i] = m_ids[size_t(order[i])];
+    m_ids = std::move(ids);
 }
 
 // ---- find
@@ -897,11 +970,12 @@ bool Recordset::Find(const QString &criteria, int skipRecords, SearchDirection d
     };
 
     m_adding = false;
-    const int n = int(m_rows.size());
+    const int n = RecordCount();
+    const std::vector<QVariant> &column = m_columns[size_t(field)];
     const int step = direction == SearchDirection::Forward ? 1 : -1;
     int i = std::clamp(m_pos, 0, std::max(n - 1, 0)) + step * skipRecords;
     for (; i >= 0 && i < n; i += step)
-        if (matches(m_rows[i].values.at(field))) {
+        if (matches(column[size_t(i)])) {
             m_pos = i;
             return true;
         }

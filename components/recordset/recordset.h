@@ -116,6 +116,9 @@ private:
     QHash<QString, int> m_numbers;
     std::vector<Seen> m_seen;
     QString m_last;
+    const QChar *m_lastData = nullptr;
+    qsizetype m_lastSize = -1;
+    bool m_lastHeld = false;
     int m_lastNumber = -1;
 };
 
@@ -196,9 +199,9 @@ public:
     bool IsOpen() const { return m_open; }
 
     // Cursor. On an empty set both EOF and BOF are true.
-    int RecordCount() const { return int(m_rows.size()); }
-    bool Eof() const { return m_pos >= int(m_rows.size()); }
-    bool Bof() const { return m_pos < 0 || m_rows.empty(); }
+    int RecordCount() const { return int(m_ids.size()); }
+    bool Eof() const { return m_pos >= int(m_ids.size()); }
+    bool Bof() const { return m_pos < 0 || m_ids.empty(); }
     void MoveFirst();
     void MoveLast();
     void MoveNext();
@@ -217,19 +220,13 @@ public:
     void SetValue(int field, const QVariant &value);
     void SetValue(const QString &field, const QVariant &value);
     // Row access without moving the cursor, for bulk readers (rendering, charts).
-    QVariant ValueAt(int row, int field) const
+    QVariant ValueAt(int row, int field) const { return CellAt(row, field); }
+    // The same value read in place: valid until the set's rows change.
+    const QVariant &CellAt(int row, int field) const
     {
-        if (row < 0 || row >= int(m_rows.size()) || field < 0 || field >= m_fields.size())
+        if (row < 0 || row >= int(m_ids.size()) || field < 0 || field >= m_fields.size())
             throwOutOfRange(row, field);
-        return m_rows[size_t(row)].values.at(field);
-    }
-    // A whole row's values, shared until changed: a copy that is appended elsewhere unchanged
-    // costs no allocation.
-    const QVariantList &RowValues(int row) const
-    {
-        if (row < 0 || row >= int(m_rows.size()))
-            throwOutOfRange(row, 0);
-        return m_rows[size_t(row)].values;
+        return m_columns[size_t(field)][size_t(row)];
     }
 
     // Appends a row (Null where not given) and makes it current; Update ends the edit.
@@ -242,33 +239,52 @@ public:
     void Delete();
     // Bulk load: appends without moving the cursor. Values must match the field count.
     void AppendRow(QVariantList values);
-    void Reserve(int rows) { m_rows.reserve(rows); }
+    void Reserve(int rows);
+    // One row's values in place, as RewriteRows hands them out.
+    class RowRef
+    {
+    public:
+        const QVariant &at(int field) const { return (*m_columns)[size_t(field)][m_row]; }
+        QVariant &operator[](int field) { return (*m_columns)[size_t(field)][m_row]; }
+        int size() const { return int(m_columns->size()); }
+
+    private:
+        friend class Recordset;
+        RowRef(std::vector<std::vector<QVariant>> *columns, size_t row)
+            : m_columns(columns)
+            , m_row(row)
+        { }
+        std::vector<std::vector<QVariant>> *m_columns;
+        size_t m_row;
+    };
+
     // Rewrites the rows in place, in their present order, keeping those for which
-    // `keep(QVariantList &values)` returns true; `keep` may change a row's values but not their
-    // number, and may hold on to a kept row while it sees the rows after it. The kept rows become
-    // the set's insertion order, unsorted, as if appended to a new set: for steps that own the set
-    // and would otherwise copy every row into a new one. The cursor moves to the first row.
+    // `keep(RowRef row)` returns true; `keep` may change a row's values, and may hold on to a
+    // kept row (its RowRef) while it sees the rows after it. The kept rows become the set's
+    // insertion order, unsorted, as if appended to a new set: for steps that own the set and
+    // would otherwise copy every row into a new one. The cursor moves to the first row.
     template<typename Keep>
     void RewriteRows(Keep keep)
     {
         requireOpen();
-        size_t kept = 0, at = 0;
+        // Rows stay where they are while `keep` sees them; the kept ones close up afterwards,
+        // a column at a time.
+        std::vector<int> kept;
+        int at = 0;
+        const int rows = RecordCount();
         try {
-            for (; at < m_rows.size(); ++at) {
-                if (kept != at)
-                    m_rows[kept] = std::move(m_rows[at]);
-                if (keep(m_rows[kept].values))
-                    ++kept;
-            }
+            for (; at < rows; ++at)
+                if (keep(RowRef(&m_columns, size_t(at))))
+                    kept.push_back(at);
         } catch (...) {
-            // The row being looked at stays; those already moved away from are dropped.
-            m_rows.erase(
-                m_rows.begin() + std::ptrdiff_t(kept + 1), m_rows.begin() + std::ptrdiff_t(at + 1));
-            renumber();
+            // The row being looked at and those after it stay; those before it that were not
+            // kept are dropped.
+            for (int r = at; r < rows; ++r)
+                kept.push_back(r);
+            keepRows(kept);
             throw;
         }
-        m_rows.erase(m_rows.begin() + std::ptrdiff_t(kept), m_rows.end());
-        renumber();
+        keepRows(kept);
     }
 
     // "A ASC, [B c] DESC": stable, texts compared without regard to case, Nulls first. An empty
@@ -283,20 +299,24 @@ public:
         SearchDirection direction = SearchDirection::Forward);
 
 private:
-    struct Row
-    {
-        int id;
-        QVariantList values;
-    };
     void requireOpen() const;
     void requireRow() const;
+    // Keeps the rows at `rows` (ascending positions) and drops the others; the kept rows' order
+    // becomes their insertion order.
+    void keepRows(const std::vector<int> &rows);
     // The rows' present order becomes their insertion order.
     void renumber();
+    // Puts the rows in `order` (the positions of the rows that come first, second...).
+    void reorder(const std::vector<int> &order);
     [[noreturn]] static void throwOutOfRange(int row, int field);
     int checkedField(const QString &name) const;
 
     QList<FieldInfo> m_fields;
-    std::vector<Row> m_rows;
+    // The values column by column, each in the rows' present order: a step over a whole table
+    // reads the few columns it needs from one block each instead of touching every row's own
+    // list. m_ids holds each row's bookmark, in the same order.
+    std::vector<std::vector<QVariant>> m_columns;
+    std::vector<int> m_ids;
     int m_pos = 0;
     int m_nextId = 1;
     bool m_open = false;

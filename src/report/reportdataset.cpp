@@ -19,6 +19,7 @@
 #include <QScopeGuard>
 
 #include <cmath>
+#include <cstring>
 #include <deque>
 #include <optional>
 
@@ -92,11 +93,22 @@ bool sameText(const QVariant &a, const QVariant &b)
         // Rows often share one text; folding keeps a text's length.
         if (x.size() != y.size())
             return false;
-        if (x.constData() == y.constData())
+        const QChar *px = x.constData(), *py = y.constData();
+        if (px == py)
             return true;
+        // Alike runs of four characters are passed over as numbers: keys sorted by the text
+        // (a user's days) differ near their ends.
+        qsizetype i = 0;
+        for (; i + 4 <= x.size(); i += 4) {
+            quint64 wx, wy;
+            std::memcpy(&wx, px + i, sizeof wx);
+            std::memcpy(&wy, py + i, sizeof wy);
+            if (wx != wy)
+                break;
+        }
         // ASCII letters fold alone; anything else is left to Qt.
-        for (qsizetype i = 0; i < x.size(); ++i) {
-            const char16_t cx = x.at(i).unicode(), cy = y.at(i).unicode();
+        for (; i < x.size(); ++i) {
+            const char16_t cx = px[i].unicode(), cy = py[i].unicode();
             if (cx == cy)
                 continue;
             if (cx >= 0x80 || cy >= 0x80)
@@ -393,11 +405,10 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
     };
 
     // The step owns the table when nobody else holds it: its rows then change in place, where a
-    // new table would hold a new copy of every row that changes. A copy's rows are shared with
-    // the table's until a value changes.
+    // new table would hold a new copy of every row.
     RecordsetPtr out = table.use_count() == 1 ? table : table->Copy();
     int r = 0;
-    out->RewriteRows([&](QVariantList &values) {
+    out->RewriteRows([&](Recordset::RowRef values) {
         if (r % 50 == 0)
             progress(843, r, rows);
         ++r;
@@ -485,7 +496,7 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
             default:
                 break;
             }
-            // Written back only when changed: the row stays shared otherwise.
+            // Written back only when changed: most values stay as they are.
             if (!(value == values.at(l.field)) || value.typeId() != values.at(l.field).typeId())
                 values[l.field] = value;
         }
@@ -512,8 +523,7 @@ RecordsetPtr ReportDataSetBuilder::markFirstOccurrences(const RecordsetPtr &tabl
         // Marked once every row is read: the marked field may be the one compared.
         std::vector<bool> first(static_cast<size_t>(rows));
         for (int r = 0; r < rows; ++r)
-            first[size_t(r)]
-                = r == 0 || !sameText(table->RowValues(r).at(by), table->RowValues(r - 1).at(by));
+            first[size_t(r)] = r == 0 || !sameText(table->CellAt(r, by), table->CellAt(r - 1, by));
         const QVariant one(1), zero(0);
         int r = 0;
         for (table->MoveFirst(); !table->Eof(); table->MoveNext(), ++r) {
@@ -564,9 +574,9 @@ RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
     // filterAndTransform does).
     RecordsetPtr out = table.use_count() == 1 ? table : table->Copy();
     const int rows = table->RecordCount();
-    QVariantList *current = nullptr;
+    std::optional<Recordset::RowRef> current;
     int r = 0;
-    out->RewriteRows([&](QVariantList &row) {
+    out->RewriteRows([&](Recordset::RowRef row) {
         if (r % 50 == 0)
             progress(847, r, rows);
         ++r;
@@ -580,7 +590,7 @@ RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
             }
         }
         if (startsNew) {
-            current = &row;
+            current = row;
             return true;
         }
         for (const Listed &l : std::as_const(listed)) {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <numeric>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -152,15 +153,15 @@ TEST(Recordset, RewriteRowsKeepsMergesAndRenumbers)
     auto original = membership();
     original->SetSort("GroupName");
     auto rs = original->Copy();
-    QVariantList *group = nullptr;
-    rs->RewriteRows([&](QVariantList &row) {
+    std::optional<Recordset::RowRef> group;
+    rs->RewriteRows([&](Recordset::RowRef row) {
         if (row.at(1).toInt() == 1)
             return false;
         if (group && group->at(0) == row.at(0)) {
             (*group)[1] = group->at(1).toInt() + row.at(1).toInt();
             return false;
         }
-        group = &row;
+        group = row;
         return true;
     });
     // "Sales" joins "admin" across the dropped "floor 2".
@@ -346,4 +347,92 @@ TEST(Recordset, FieldValueReplacesNullByTheFieldsType)
     EXPECT_EQ(FieldValue(rs->GetField(2), adInteger).toString(), QStringLiteral("Pages"))
         << "a value is returned as it is";
     EXPECT_EQ(FieldValue(rs->GetField(5)).toInt(), 42);
+}
+
+// Values live column by column: every step that moves rows (sorts of long cycles, appends after a
+// sort, a rewrite that fails half-way, a new field after closing) must keep a row's values and its
+// bookmark together.
+TEST(Recordset, RowsKeepTheirValuesTogetherThroughSortsRewritesAndNewFields)
+{
+    auto rs = Recordset::Create();
+    rs->AppendField("N", adInteger);
+    rs->AppendField("T", adVarWChar);
+    rs->AppendField("Maybe", adDouble);
+    rs->Open();
+    const auto rowOf = [](int n) {
+        return QVariantList { n, QStringLiteral("t%1").arg(n),
+            n % 5 ? QVariant(n * 0.5) : QVariant() };
+    };
+    for (int i = 0; i < 1000; ++i)
+        rs->AppendRow(rowOf((i * 389) % 1000));
+    rs->SetAbsolutePosition(10);
+    const QVariant mark = rs->Bookmark();
+    const int marked = rs->Value("N").toInt();
+    const auto expectAligned = [&](const char *when) {
+        for (int r = 0; r < rs->RecordCount(); ++r)
+            ASSERT_EQ(QVariantList({ rs->ValueAt(r, 0), rs->ValueAt(r, 1), rs->ValueAt(r, 2) }),
+                rowOf(rs->ValueAt(r, 0).toInt()))
+                << when << ", row " << r;
+    };
+    rs->SetSort("Maybe DESC, N");
+    expectAligned("sorted");
+    EXPECT_FALSE(rs->ValueAt(999, 2).isValid()) << "Nulls last when descending";
+    rs->SetBookmark(mark);
+    EXPECT_EQ(rs->Value("N").toInt(), marked);
+    rs->AppendRow(rowOf(-1));
+    rs->SetSort("T DESC");
+    expectAligned("appended and sorted again");
+    EXPECT_EQ(rs->ValueAt(1000, 0).toInt(), -1) << "\"t-1\" sorts last, descending";
+    rs->SetSort("");
+    EXPECT_EQ(rs->ValueAt(0, 0).toInt(), 0) << "insertion order restored";
+
+    // Keeps even numbers until the row of 500, then fails: the rows before it that were not
+    // kept go, that row and all after it stay.
+    int seen = 0;
+    EXPECT_THROW(rs->RewriteRows([&](Recordset::RowRef row) {
+        ++seen;
+        if (row.at(0).toInt() == 500)
+            throw RecordsetError(adErrInvalidArgument, "stop");
+        return row.at(0).toInt() % 2 == 0;
+    }),
+        RecordsetError);
+    const int at = seen - 1;
+    int evenBefore = 0;
+    for (int i = 0; i < at; ++i)
+        evenBefore += (i * 389) % 1000 % 2 == 0;
+    EXPECT_EQ(rs->RecordCount(), evenBefore + 1001 - at);
+    EXPECT_EQ(rs->ValueAt(evenBefore, 0).toInt(), 500);
+    expectAligned("after a failed rewrite");
+
+    rs->Close();
+    rs->AppendField("Extra", adVarWChar);
+    rs->Open();
+    rs->AppendRow({ 7, "t7", 3.5, "x" });
+    rs->AddNew();
+    rs->CancelUpdate();
+    EXPECT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->ValueAt(0, 3).toString(), "x");
+}
+
+// A text found again by its address must be the same text: a text passed in for the moment (not
+// held) is compared by its characters, even right after a held one of the same size.
+TEST(Recordset, TextNumbersTellHeldAndPassingTextsApart)
+{
+    const QStringList held { "USR1", "USR2", "" };
+    TextNumbers numbers;
+    bool added = false;
+    EXPECT_EQ(numbers.number(held[0], true, added), 0);
+    EXPECT_TRUE(added);
+    EXPECT_EQ(numbers.number(QStringLiteral("usr1"), false, added), 1) << "exact, not folded";
+    EXPECT_TRUE(added);
+    EXPECT_EQ(numbers.number(held[0], true, added), 0);
+    EXPECT_EQ(numbers.number(QString(held[0].constData(), 4), false, added), 0);
+    EXPECT_FALSE(added);
+    EXPECT_EQ(numbers.number(held[1], true, added), 2);
+    EXPECT_EQ(numbers.number(QString(), false, added), 3) << "an empty text after a held one";
+    EXPECT_TRUE(added);
+    EXPECT_EQ(numbers.number(held[2], true, added), 3);
+    EXPECT_FALSE(added);
+    EXPECT_EQ(numbers.number(held[1], true, added), 2);
+    EXPECT_EQ(numbers.count(), 4);
 }
