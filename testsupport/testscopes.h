@@ -9,6 +9,8 @@
 #include "testenv.h"
 #include "testlocale.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QLocale>
 
@@ -124,14 +126,32 @@ inline QString buildLeftovers()
         .join(QLatin1Char(' '));
 }
 
-// A value under the machine root; invalid when it is not there.
-inline QVariant machineValue(const QString &key, const QString &name)
+// A value of the settings store (the machine root unless `root` says otherwise); invalid when it
+// is not there.
+inline QVariant storedValue(
+    const QString &key, const QString &name, quint32 root = kv6::HKEY_LOCAL_MACHINE)
 {
     kv6::clsRegistry reg;
-    reg.setClassKey(kv6::HKEY_LOCAL_MACHINE);
+    reg.setClassKey(root);
     reg.setSectionKey(key);
     QString err;
     return reg.GetValueOrDefault(name, QVariant(), err);
+}
+
+// Writes a value of `type` into the store (the user root unless `root` says otherwise), making
+// its key; whether it was written, a failure (or a success that reports an error) failing the
+// running test too.
+inline bool storeValue(const QString &key, const QString &name, const QVariant &value, quint32 type,
+    quint32 root = kv6::HKEY_CURRENT_USER)
+{
+    kv6::clsRegistry reg;
+    reg.setClassKey(root);
+    reg.setSectionKey(key);
+    reg.setValueType(type);
+    QString err;
+    const bool ok = reg.SetCreateValue(name, value, false, err);
+    EXPECT_TRUE(ok && err.isEmpty()) << err.toStdString();
+    return ok;
 }
 
 // A file-size limit on this process for the lifetime of the object: every write past `bytes` fails

@@ -7,7 +7,7 @@
 #include "base/windowstate.h"
 #include "base/xmltext.h"
 
-#include "testenv.h"
+#include "testscopes.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -58,12 +58,7 @@ TEST(Common, WindowStateNeverRestoresMinimised)
     const QString key = QStringLiteral("Software\\Korvane 6\\Reporter");
     for (const auto &[stored, expected] :
         { std::pair { 1, 0 }, std::pair { 2, 2 }, std::pair { 0, 0 } }) {
-        clsRegistry reg;
-        reg.setClassKey(HKEY_CURRENT_USER);
-        reg.setSectionKey(key);
-        reg.setValueType(REG_DWORD);
-        QString err;
-        ASSERT_TRUE(reg.SetCreateValue(QStringLiteral("LastWindowState"), stored, false, err));
+        ASSERT_TRUE(kv6test::storeValue(key, QStringLiteral("LastWindowState"), stored, REG_DWORD));
         QWidget w;
         RestoreWindowState(key, &w);
         EXPECT_EQ(WindowStateCode(&w), expected) << stored;
@@ -71,12 +66,10 @@ TEST(Common, WindowStateNeverRestoresMinimised)
     QWidget w;
     w.setWindowState(Qt::WindowMaximized);
     SaveWindowState(QStringLiteral("Software\\Elsewhere"), &w);
-    clsRegistry reg;
-    reg.setClassKey(HKEY_CURRENT_USER);
-    reg.setSectionKey(QStringLiteral("Software\\Elsewhere"));
-    QString err;
-    EXPECT_EQ(reg.GetValueOrDefault(QStringLiteral("LastWindowState"), -1, err), QVariant(2));
-    EXPECT_EQ(reg.ValueType(), REG_DWORD);
+    const QVariant saved = kv6test::storedValue(QStringLiteral("Software\\Elsewhere"),
+        QStringLiteral("LastWindowState"), HKEY_CURRENT_USER);
+    EXPECT_EQ(saved, QVariant(2));
+    EXPECT_EQ(saved.typeId(), QMetaType::Int) << "stored as a number";
 }
 
 TEST(Common, NumericKeyFilterFollowsTheLocale)

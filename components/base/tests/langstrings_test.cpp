@@ -1,7 +1,7 @@
 #include "base/clsregistry.h"
 #include "base/langstrings.h"
 
-#include "testenv.h"
+#include "testscopes.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -19,12 +19,8 @@ void writeTable(const QString &langFolder, const QString &lcid, const QByteArray
 
 void setLocaleId(const QVariant &id)
 {
-    clsRegistry reg;
-    reg.setClassKey(HKEY_CURRENT_USER);
-    reg.setSectionKey(QStringLiteral("Software\\Korvane 6"));
-    reg.setValueType(id.typeId() == QMetaType::QString ? REG_SZ : REG_DWORD);
-    QString err;
-    ASSERT_TRUE(reg.SetCreateValue(QStringLiteral("LocaleId"), id, false, err));
+    ASSERT_TRUE(kv6test::storeValue(QStringLiteral("Software\\Korvane 6"),
+        QStringLiteral("LocaleId"), id, id.typeId() == QMetaType::QString ? REG_SZ : REG_DWORD));
 }
 
 class Lang : public ::testing::Test

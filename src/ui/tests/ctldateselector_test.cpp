@@ -188,7 +188,6 @@ TEST_F(DateSelectorControl, FontReachesEveryChild)
     big.setFamily(QStringLiteral("DejaVu Sans"));
     big.setPointSizeF(big.pointSizeF() + 6);
     control->SetFont(big);
-    EXPECT_EQ(control->Font(), big);
     for (QWidget *child : { static_cast<QWidget *>(cmb), static_cast<QWidget *>(from),
              static_cast<QWidget *>(to), static_cast<QWidget *>(lbl) }) {
         SCOPED_TRACE(child->objectName().toStdString());

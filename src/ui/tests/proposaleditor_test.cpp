@@ -235,13 +235,13 @@ TEST_F(ProposalEditor, BuildAndSaveAsksAboutTheCostDefaultAndWritesTheFile)
     f.cmdBuildSave->click();
     EXPECT_EQ(shown(), QList<int> { 130 });
     ASSERT_TRUE(f.result());
-    clsRegistry reg;
-    reg.setClassKey(HKEY_CURRENT_USER);
-    reg.setSectionKey(QStringLiteral("Software\\Korvane 6\\Reporter"));
-    QString error;
-    EXPECT_EQ(reg.GetValueOrDefault(QStringLiteral("UseEstCost"), 0, error).toInt(), -1);
+    EXPECT_EQ(kv6test::storedValue(QStringLiteral("Software\\Korvane 6\\Reporter"),
+                  QStringLiteral("UseEstCost"), HKEY_CURRENT_USER)
+                  .toInt(),
+        -1);
 
     clsProposal back;
+    QString error;
     ASSERT_TRUE(back.LoadUserDefined(1, QStringLiteral("board.prp"), error)) << error.toStdString();
     EXPECT_EQ(back.Name(), QStringLiteral("Board pack"));
     EXPECT_TRUE(back.UseEstCosts());
