@@ -593,6 +593,7 @@ public:
     }
 
     // Each text's rank among them, in the order they were appended; texts alike share one.
+    // The texts stay sorted, alike ones in the order they came (see indexAt).
     std::vector<int> ranks()
     {
         const auto compare = [&](const Entry &a, const Entry &b) {
@@ -605,8 +606,10 @@ public:
             return std::string_view(m_bytes.data() + a.at + skip, a.size - skip)
                 .compare(std::string_view(m_bytes.data() + b.at + skip, b.size - skip));
         };
-        std::sort(m_entries.begin(), m_entries.end(),
-            [&](const Entry &a, const Entry &b) { return compare(a, b) < 0; });
+        std::sort(m_entries.begin(), m_entries.end(), [&](const Entry &a, const Entry &b) {
+            const int c = compare(a, b);
+            return c != 0 ? c < 0 : a.index < b.index;
+        });
         std::vector<int> rankOf(m_entries.size());
         int rank = 0;
         for (size_t i = 0; i < m_entries.size(); ++i) {
@@ -616,6 +619,9 @@ public:
         }
         return rankOf;
     }
+
+    // After ranks(): which text, by the order they were appended, comes `i`th.
+    int indexAt(size_t i) const { return m_entries[i].index; }
 
 private:
     static constexpr int Words = 3;
@@ -676,6 +682,10 @@ public:
             m_real = {};
         }
     }
+
+    // The rows in this key's ascending order (Nulls first, alike values in row order) when
+    // ranking found it on the way, else nothing.
+    std::vector<int> takeSorted() { return std::move(m_sorted); }
 
     template<typename ValueAt>
     int compare(int a, int b, ValueAt valueAt) const
@@ -750,6 +760,14 @@ private:
                 const std::vector<int> ranks = folded.ranks();
                 for (size_t k = 0; k < rowOf.size(); ++k)
                     m_rank[size_t(rowOf[k])] = ranks[k];
+                // The texts are sorted already: a sort by this key alone takes their order
+                // rather than sorting the rows again.
+                m_sorted.reserve(size_t(rows));
+                for (int i = 0; i < rows; ++i)
+                    if (m_rank[size_t(i)] < 0)
+                        m_sorted.push_back(i);
+                for (size_t k = 0; k < rowOf.size(); ++k)
+                    m_sorted.push_back(rowOf[size_t(folded.indexAt(k))]);
                 return;
             }
         }
@@ -798,6 +816,7 @@ private:
 
     Kind m_kind = Values;
     std::vector<int> m_rank;
+    std::vector<int> m_sorted;
     std::vector<quint8> m_flags;
     std::vector<qint64> m_whole;
     std::vector<double> m_real;
@@ -806,6 +825,16 @@ private:
 } // namespace
 
 void Recordset::SetSort(const QString &sort)
+{
+    this->sort(sort, nullptr);
+}
+
+void Recordset::SetSort(const QString &sort, std::vector<bool> &startsRun)
+{
+    this->sort(sort, &startsRun);
+}
+
+void Recordset::sort(const QString &sort, std::vector<bool> *startsRun)
 {
     requireOpen();
     struct Key
@@ -830,16 +859,23 @@ void Recordset::SetSort(const QString &sort)
     }
     m_adding = false;
     m_pos = 0;
+    const int n = RecordCount();
     // A stable sort of rows already in its order leaves them as they are.
-    if (m_inSortOrder && sort == m_sort)
+    const bool inOrder = m_inSortOrder && sort == m_sort;
+    if (inOrder && !startsRun)
         return;
     m_sort = sort;
     m_inSortOrder = true;
-    const int n = RecordCount();
     std::vector<int> order(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
         order[size_t(i)] = i;
     if (keys.isEmpty()) {
+        if (startsRun)
+            startsRun->assign(size_t(n), false);
+        if (startsRun && n > 0)
+            startsRun->front() = true;
+        if (inOrder)
+            return;
         std::stable_sort(order.begin(), order.end(),
             [&](int a, int b) { return m_ids[size_t(a)] < m_ids[size_t(b)]; });
         reorder(order);
@@ -860,12 +896,24 @@ void Recordset::SetSort(const QString &sort)
         }
         return false;
     };
-    // Rows often come already in order (a sort by a column whose order follows this one's):
-    // a stable sort would leave them where they are.
-    if (std::is_sorted(order.begin(), order.end(), before))
-        return;
-    std::stable_sort(order.begin(), order.end(), before);
-    reorder(order);
+    std::vector<int> sorted;
+    if (keys.size() == 1 && !keys.front().descending)
+        sorted = columns.front().takeSorted();
+    if (!sorted.empty()) {
+        order = std::move(sorted);
+    } else if (!inOrder && !std::is_sorted(order.begin(), order.end(), before)) {
+        // Rows often come already in order (a sort by a column whose order follows this
+        // one's): a stable sort would leave them where they are.
+        std::stable_sort(order.begin(), order.end(), before);
+    }
+    // The rows' own order is compared before they move: the keys know them by where they were.
+    if (startsRun) {
+        startsRun->resize(size_t(n));
+        for (size_t i = 0; i < order.size(); ++i)
+            (*startsRun)[i] = i == 0 || before(order[i - 1], order[i]);
+    }
+    if (!std::is_sorted(order.begin(), order.end()))
+        reorder(order);
 }
 
 void Recordset::reorder(const std::vector<int> &order)

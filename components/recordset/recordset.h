@@ -294,6 +294,10 @@ public:
     // text restores insertion order. The cursor moves to the first row.
     QString Sort() const { return m_sort; }
     void SetSort(const QString &sort);
+    // The same, also telling for each row in the new order whether its keys differ from the
+    // previous row's as the sort compares them (the first row's always do): steps that look for
+    // runs of alike keys need not compare the values again.
+    void SetSort(const QString &sort, std::vector<bool> &startsRun);
 
     // "Field op value" with op one of = <> < > <= >= LIKE; value a number, 'text', #date# or
     // Null. Searches from the current row (after skipping), and leaves the cursor on the match or
@@ -302,6 +306,7 @@ public:
         SearchDirection direction = SearchDirection::Forward);
 
 private:
+    void sort(const QString &sort, std::vector<bool> *startsRun);
     void requireOpen() const;
     void requireRow() const;
     // Keeps the rows at `rows` (ascending positions) and drops the others; the kept rows' order
