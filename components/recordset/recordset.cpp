@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QRegularExpression>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -262,6 +263,7 @@ RecordsetPtr Recordset::Copy() const
     auto copy = CloneStructure();
     copy->m_columns = m_columns;
     copy->m_ids = m_ids;
+    copy->m_pending = m_pending;
     copy->m_nextId = m_nextId;
     copy->m_sort = m_sort;
     copy->m_inSortOrder = m_inSortOrder;
@@ -282,6 +284,7 @@ void Recordset::Close()
     for (std::vector<QVariant> &column : m_columns)
         column = {};
     m_ids = {};
+    m_pending = {};
     m_pos = 0;
     m_sort.clear();
     m_inSortOrder = true;
@@ -296,17 +299,39 @@ void Recordset::Reserve(int rows)
 
 void Recordset::keepRows(const std::vector<int> &rows)
 {
-    for (std::vector<QVariant> &column : m_columns) {
-        size_t to = 0;
-        for (const int from : rows) {
-            if (size_t(from) != to)
-                column[to] = std::move(column[size_t(from)]);
-            ++to;
+    if (std::is_sorted(rows.begin(), rows.end())) {
+        // Kept rows close up where they are.
+        for (std::vector<QVariant> &column : m_columns) {
+            size_t to = 0;
+            for (const int from : rows) {
+                if (size_t(from) != to)
+                    column[to] = std::move(column[size_t(from)]);
+                ++to;
+            }
+            column.erase(column.begin() + std::ptrdiff_t(to), column.end());
         }
-        column.erase(column.begin() + std::ptrdiff_t(to), column.end());
+    } else {
+        // Rows kept in a pending order are gathered; only they move.
+        for (std::vector<QVariant> &column : m_columns) {
+            std::vector<QVariant> kept;
+            kept.reserve(rows.size());
+            for (const int from : rows)
+                kept.push_back(std::move(column[size_t(from)]));
+            column = std::move(kept);
+        }
     }
     m_ids.resize(rows.size());
+    m_pending = {};
     renumber();
+}
+
+void Recordset::settle()
+{
+    if (m_pending.empty())
+        return;
+    std::vector<int> order = std::move(m_pending);
+    m_pending = {};
+    reorder(order);
 }
 
 void Recordset::renumber()
@@ -411,7 +436,7 @@ QVariant Recordset::Bookmark() const
 {
     if (!m_open || m_pos < 0 || m_pos >= RecordCount())
         return {};
-    return m_ids[size_t(m_pos)];
+    return m_ids[at(m_pos)];
 }
 
 void Recordset::SetBookmark(const QVariant &bookmark)
@@ -422,13 +447,13 @@ void Recordset::SetBookmark(const QVariant &bookmark)
     if (ok) {
         // Rows keep insertion order unless sorted, so the id is usually where it was put.
         const int guess = id - 1;
-        if (guess >= 0 && guess < RecordCount() && m_ids[size_t(guess)] == id) {
+        if (guess >= 0 && guess < RecordCount() && m_ids[at(guess)] == id) {
             m_pos = guess;
             m_adding = false;
             return;
         }
         for (int i = 0; i < RecordCount(); ++i)
-            if (m_ids[size_t(i)] == id) {
+            if (m_ids[at(i)] == id) {
                 m_pos = i;
                 m_adding = false;
                 return;
@@ -445,7 +470,7 @@ QVariant Recordset::Value(int field) const
     if (field < 0 || field >= m_fields.size())
         throw RecordsetError(adErrItemNotFound,
             QStringLiteral("Field index %1 is out of range.").arg(field).toStdString());
-    return m_columns[size_t(field)][size_t(m_pos)];
+    return m_columns[size_t(field)][at(m_pos)];
 }
 
 QVariant Recordset::Value(const QString &field) const
@@ -459,7 +484,7 @@ void Recordset::SetValue(int field, const QVariant &value)
     if (field < 0 || field >= m_fields.size())
         throw RecordsetError(adErrItemNotFound,
             QStringLiteral("Field index %1 is out of range.").arg(field).toStdString());
-    m_columns[size_t(field)][size_t(m_pos)] = value;
+    m_columns[size_t(field)][at(m_pos)] = value;
     // Insertion order does not depend on values.
     m_inSortOrder = m_inSortOrder && m_sort.isEmpty();
 }
@@ -482,6 +507,7 @@ void Recordset::AddNew(const QVariantList &values)
     if (values.size() != m_fields.size())
         throw RecordsetError(
             adErrInvalidArgument, "The number of values does not match the number of fields.");
+    settle();
     for (qsizetype f = 0; f < values.size(); ++f)
         m_columns[size_t(f)].push_back(values.at(f));
     m_ids.push_back(m_nextId++);
@@ -500,6 +526,7 @@ void Recordset::CancelUpdate()
 {
     requireOpen();
     if (m_adding && !m_ids.empty()) {
+        settle();
         for (std::vector<QVariant> &column : m_columns)
             column.pop_back();
         m_ids.pop_back();
@@ -511,6 +538,7 @@ void Recordset::CancelUpdate()
 void Recordset::Delete()
 {
     requireRow();
+    settle();
     for (std::vector<QVariant> &column : m_columns)
         column.erase(column.begin() + m_pos);
     m_ids.erase(m_ids.begin() + m_pos);
@@ -523,6 +551,7 @@ void Recordset::AppendRow(QVariantList values)
     if (values.size() != m_fields.size())
         throw RecordsetError(
             adErrInvalidArgument, "The number of values does not match the number of fields.");
+    settle();
     for (qsizetype f = 0; f < values.size(); ++f)
         m_columns[size_t(f)].push_back(std::move(values[f]));
     m_ids.push_back(m_nextId++);
@@ -540,6 +569,7 @@ void Recordset::AppendColumns(std::vector<std::vector<QVariant>> columns)
     for (const std::vector<QVariant> &column : columns)
         if (column.size() != rows)
             throw RecordsetError(adErrInvalidArgument, "The columns differ in length.");
+    settle();
     for (size_t f = 0; f < columns.size(); ++f) {
         if (m_columns[f].empty())
             m_columns[f] = std::move(columns[f]);
@@ -573,8 +603,6 @@ public:
     // False for a text that is not ASCII (which is then left out).
     bool append(const QString &text)
     {
-        if (!QtPrivate::isAscii(QStringView(text)))
-            return false;
         if (text.size() > std::numeric_limits<quint32>::max())
             return false;
         Entry e { { 0, 0, 0 }, m_bytes.size(), quint32(text.size()), int(m_entries.size()) };
@@ -583,11 +611,18 @@ public:
         const QChar *chars = text.constData();
         for (qsizetype i = 0; i < text.size(); ++i) {
             const char16_t c = chars[i].unicode();
-            const auto byte = quint8(c >= u'A' && c <= u'Z' ? c + 32 : c);
-            out[i] = char(byte);
-            if (i < Words * 8)
-                e.words[i / 8] |= quint64(byte) << (56 - 8 * (i % 8));
+            if (c >= 0x80) {
+                m_bytes.resize(e.at);
+                return false;
+            }
+            out[i] = char(c >= u'A' && c <= u'Z' ? c + 32 : c);
         }
+        // The first bytes read as numbers, most significant first, so that the numbers order
+        // as the bytes do; a shorter text is padded with zeros.
+        char head[Words * 8] = {};
+        std::memcpy(head, out, std::min(sizeof head, size_t(text.size())));
+        for (int w = 0; w < Words; ++w)
+            e.words[w] = qFromBigEndian<quint64>(head + 8 * w);
         m_entries.push_back(e);
         return true;
     }
@@ -866,9 +901,10 @@ void Recordset::sort(const QString &sort, std::vector<bool> *startsRun)
         return;
     m_sort = sort;
     m_inSortOrder = true;
+    // Where the rows are stored, in their present order.
     std::vector<int> order(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
-        order[size_t(i)] = i;
+        order[size_t(i)] = int(at(i));
     if (keys.isEmpty()) {
         if (startsRun)
             startsRun->assign(size_t(n), false);
@@ -878,7 +914,7 @@ void Recordset::sort(const QString &sort, std::vector<bool> *startsRun)
             return;
         std::stable_sort(order.begin(), order.end(),
             [&](int a, int b) { return m_ids[size_t(a)] < m_ids[size_t(b)]; });
-        reorder(order);
+        setPending(std::move(order));
         return;
     }
     std::vector<SortColumn> columns;
@@ -896,8 +932,9 @@ void Recordset::sort(const QString &sort, std::vector<bool> *startsRun)
         }
         return false;
     };
+    // Its alike texts come in the order they are stored, which must be their present order.
     std::vector<int> sorted;
-    if (keys.size() == 1 && !keys.front().descending)
+    if (keys.size() == 1 && !keys.front().descending && m_pending.empty())
         sorted = columns.front().takeSorted();
     if (!sorted.empty()) {
         order = std::move(sorted);
@@ -912,8 +949,14 @@ void Recordset::sort(const QString &sort, std::vector<bool> *startsRun)
         for (size_t i = 0; i < order.size(); ++i)
             (*startsRun)[i] = i == 0 || before(order[i - 1], order[i]);
     }
-    if (!std::is_sorted(order.begin(), order.end()))
-        reorder(order);
+    setPending(std::move(order));
+}
+
+void Recordset::setPending(std::vector<int> order)
+{
+    if (std::is_sorted(order.begin(), order.end()))
+        order = {};
+    m_pending = std::move(order);
 }
 
 void Recordset::reorder(const std::vector<int> &order)
@@ -1046,7 +1089,7 @@ bool Recordset::Find(const QString &criteria, int skipRecords, SearchDirection d
     const int step = direction == SearchDirection::Forward ? 1 : -1;
     int i = std::clamp(m_pos, 0, std::max(n - 1, 0)) + step * skipRecords;
     for (; i >= 0 && i < n; i += step)
-        if (matches(column[size_t(i)])) {
+        if (matches(column[at(i)])) {
             m_pos = i;
             return true;
         }

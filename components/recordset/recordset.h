@@ -226,7 +226,7 @@ public:
     {
         if (row < 0 || row >= int(m_ids.size()) || field < 0 || field >= m_fields.size())
             throwOutOfRange(row, field);
-        return m_columns[size_t(field)][size_t(row)];
+        return m_columns[size_t(field)][at(row)];
     }
 
     // Appends a row (Null where not given) and makes it current; Update ends the edit.
@@ -277,13 +277,13 @@ public:
         const int rows = RecordCount();
         try {
             for (; at < rows; ++at)
-                if (keep(RowRef(&m_columns, size_t(at))))
-                    kept.push_back(at);
+                if (keep(RowRef(&m_columns, this->at(at))))
+                    kept.push_back(int(this->at(at)));
         } catch (...) {
             // The row being looked at and those after it stay; those before it that were not
             // kept are dropped.
             for (int r = at; r < rows; ++r)
-                kept.push_back(r);
+                kept.push_back(int(this->at(r)));
             keepRows(kept);
             throw;
         }
@@ -309,12 +309,21 @@ private:
     void sort(const QString &sort, std::vector<bool> *startsRun);
     void requireOpen() const;
     void requireRow() const;
-    // Keeps the rows at `rows` (ascending positions) and drops the others; the kept rows' order
-    // becomes their insertion order.
+    // Where the row at `row` of the present order is stored.
+    size_t at(int row) const
+    {
+        return m_pending.empty() ? size_t(row) : size_t(m_pending[size_t(row)]);
+    }
+    // Moves the rows to where their order puts them, before a change that adds or removes rows.
+    void settle();
+    // Takes `order` (where the rows that come first, second... are stored) as pending.
+    void setPending(std::vector<int> order);
+    // Keeps the rows stored at `rows`, in that order, and drops the others; the kept rows'
+    // order becomes their insertion order.
     void keepRows(const std::vector<int> &rows);
     // The rows' present order becomes their insertion order.
     void renumber();
-    // Puts the rows in `order` (the positions of the rows that come first, second...).
+    // Puts the rows in `order` (where the rows that come first, second... are stored).
     void reorder(const std::vector<int> &order);
     [[noreturn]] static void throwOutOfRange(int row, int field);
     int checkedField(const QString &name) const;
@@ -325,6 +334,10 @@ private:
     // list. m_ids holds each row's bookmark, in the same order.
     std::vector<std::vector<QVariant>> m_columns;
     std::vector<int> m_ids;
+    // A sort's order not yet applied to the rows: row i of the present order is stored at
+    // m_pending[i] (empty: where it is). Sorts follow one another and a step that keeps a few
+    // rows of a large table moves only those, instead of every column twice.
+    std::vector<int> m_pending;
     int m_pos = 0;
     int m_nextId = 1;
     bool m_open = false;
