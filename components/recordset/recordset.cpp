@@ -722,6 +722,41 @@ public:
     // ranking found it on the way, else nothing.
     std::vector<int> takeSorted() { return std::move(m_sorted); }
 
+    // How many small whole numbers from 0 up read this key's values in their order (Null 0),
+    // or 0 when they do not: texts by rank, whole numbers within a range.
+    quint64 span(int rows) const
+    {
+        if (m_kind == Ranks) {
+            const int most = m_rank.empty() ? -1 : *std::max_element(m_rank.begin(), m_rank.end());
+            return quint64(most) + 2;
+        }
+        if (m_kind != Numbers)
+            return 0;
+        qint64 low = std::numeric_limits<qint64>::max(), high = std::numeric_limits<qint64>::min();
+        for (int i = 0; i < rows; ++i) {
+            if (m_flags[size_t(i)] == Null)
+                continue;
+            if (m_flags[size_t(i)] != Whole)
+                return 0;
+            low = std::min(low, m_whole[size_t(i)]);
+            high = std::max(high, m_whole[size_t(i)]);
+        }
+        if (low > high)
+            return 1;
+        // Far apart numbers would not pack with the other keys anyway.
+        if (low < -(qint64(1) << 60) || high > (qint64(1) << 60))
+            return 0;
+        m_low = low;
+        return quint64(high - low) + 2;
+    }
+    // A value's number in that range; after span().
+    quint64 dense(int row) const
+    {
+        if (m_kind == Ranks)
+            return quint64(m_rank[size_t(row)] + 1);
+        return m_flags[size_t(row)] == Null ? 0 : quint64(m_whole[size_t(row)] - m_low) + 1;
+    }
+
     template<typename ValueAt>
     int compare(int a, int b, ValueAt valueAt) const
     {
@@ -852,10 +887,53 @@ private:
     Kind m_kind = Values;
     std::vector<int> m_rank;
     std::vector<int> m_sorted;
+    mutable qint64 m_low = 0;
     std::vector<quint8> m_flags;
     std::vector<qint64> m_whole;
     std::vector<double> m_real;
 };
+
+} // namespace
+
+namespace {
+
+// Sorts `order` (stored positions, present order) when every key reads as a small whole number
+// and together they fit in one: pairs of that number and a row's present place sort plainly,
+// stable by the place, far faster than comparing key by key. False when they do not fit.
+template<typename Keys>
+bool sortPacked(const std::vector<SortColumn> &columns, const Keys &keys, std::vector<int> &order)
+{
+    // `order` holds every stored row once.
+    const int rows = int(order.size());
+    std::vector<quint64> spans;
+    unsigned __int128 total = 1;
+    for (const SortColumn &c : columns) {
+        const quint64 span = c.span(rows);
+        total *= span;
+        if (span == 0 || total > std::numeric_limits<quint64>::max())
+            return false;
+        spans.push_back(span);
+    }
+    std::vector<std::pair<quint64, int>> packed(static_cast<size_t>(rows));
+    bool inOrder = true;
+    for (int i = 0; i < rows; ++i) {
+        quint64 value = 0;
+        for (size_t k = 0; k < columns.size(); ++k) {
+            const quint64 d = columns[k].dense(order[size_t(i)]);
+            value = value * spans[k] + (keys[qsizetype(k)].descending ? spans[k] - 1 - d : d);
+        }
+        packed[size_t(i)] = { value, i };
+        inOrder = inOrder && (i == 0 || packed[size_t(i) - 1].first <= value);
+    }
+    if (inOrder)
+        return true;
+    std::sort(packed.begin(), packed.end());
+    std::vector<int> sorted(static_cast<size_t>(rows));
+    for (int i = 0; i < rows; ++i)
+        sorted[size_t(i)] = order[size_t(packed[size_t(i)].second)];
+    order = std::move(sorted);
+    return true;
+}
 
 } // namespace
 
@@ -938,7 +1016,8 @@ void Recordset::sort(const QString &sort, std::vector<bool> *startsRun)
         sorted = columns.front().takeSorted();
     if (!sorted.empty()) {
         order = std::move(sorted);
-    } else if (!inOrder && !std::is_sorted(order.begin(), order.end(), before)) {
+    } else if (!inOrder && !sortPacked(columns, keys, order)
+        && !std::is_sorted(order.begin(), order.end(), before)) {
         // Rows often come already in order (a sort by a column whose order follows this
         // one's): a stable sort would leave them where they are.
         std::stable_sort(order.begin(), order.end(), before);
