@@ -329,9 +329,9 @@ private:
     int checkedField(const QString &name) const;
 
     QList<FieldInfo> m_fields;
-    // The values column by column, each in the rows' present order: a step over a whole table
-    // reads the few columns it needs from one block each instead of touching every row's own
-    // list. m_ids holds each row's bookmark, in the same order.
+    // The values column by column, each in the order the rows are stored: a step over a whole
+    // table reads the few columns it needs from one block each instead of touching every row's
+    // own list. m_ids holds each row's bookmark, in the same order.
     std::vector<std::vector<QVariant>> m_columns;
     std::vector<int> m_ids;
     // A sort's order not yet applied to the rows: row i of the present order is stored at
