@@ -1,6 +1,7 @@
 #include "engine/reportengine.h"
 
 #include "jobrecords.h"
+#include "recordtable.h"
 
 #include <gtest/gtest.h>
 
@@ -253,13 +254,8 @@ TEST_F(ReportOutput, SubreportsRenderInsideTheirFieldAndGrowIt)
     load(main);
     load(sub, QStringLiteral("Printers"));
     sub.setIndex(1);
-    auto printers = kv6::Recordset::Create();
-    printers->AppendField(QStringLiteral("Printer"), kv6::adVarWChar);
-    printers->AppendField(QStringLiteral("Pages"), kv6::adInteger);
-    printers->Open();
-    printers->AppendRow({ QStringLiteral("Canon iR"), 113 });
-    printers->AppendRow({ QStringLiteral("HP LaserJet 4050"), 30 });
-    sub.setRecordset(printers);
+    sub.setRecordset(kv6test::table(QStringLiteral("Printer Pages"),
+        { { QStringLiteral("Canon iR"), 113 }, { QStringLiteral("HP LaserJet 4050"), 30 } }));
 
     Section *header = main.Sections(SectionHeader);
     header->height = 600;
