@@ -44,7 +44,7 @@ TEST(ReportCsv, ACancelledOrFailedExportLeavesNoFile)
 {
     QList<QVariantList> rows;
     for (int i = 0; i < 10; ++i)
-        rows.append({ i });
+        rows.append(QVariantList { i });
     const RecordsetPtr rs = kv6test::table(QStringLiteral("N"), rows);
     kv6test::TempEnv env;
     const QString path = env.path(QStringLiteral("out.csv"));

@@ -308,7 +308,7 @@ protected:
     {
         QList<QVariantList> rows;
         for (int n = count; n >= 1; --n)
-            rows.append({ n, QStringLiteral("p%1").arg(n % 3), n, 0 });
+            rows.append(QVariantList { n, QStringLiteral("p%1").arg(n % 3), n, 0 });
         return kv6test::table(QStringLiteral("N Printer Pages Bucket"), rows);
     }
     static QList<int> column(const RecordsetPtr &rs, const QString &name)
