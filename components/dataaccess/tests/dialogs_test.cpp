@@ -80,15 +80,9 @@ TEST_P(DataSourceDialogTest, TestConnectionReportsBothWays)
         << resultText(&dialog).toStdString();
     EXPECT_TRUE(resultText(&dialog).contains(QStringLiteral("schema version")));
 
+    // Why a source cannot be opened, and that it is left alone, is the connection's to show
+    // (connection_test.cpp); here, that the test says it and creates nothing.
     if (isSQLite()) {
-        const QString notes = env.path(QStringLiteral("notes.txt"));
-        kv6test::writeFile(notes, QByteArray("shopping list\n").repeated(100));
-        setText(&dialog, "txtFile", notes);
-        EXPECT_TRUE(dialog.testConnection());
-        EXPECT_TRUE(resultText(&dialog).contains(QStringLiteral("not a SQLite database")))
-            << resultText(&dialog).toStdString();
-        EXPECT_EQ(QFileInfo(notes).size(), 1400);
-
         const QString missing = env.path(QStringLiteral("none/print.db"));
         setText(&dialog, "txtFile", missing);
         EXPECT_TRUE(dialog.testConnection());
@@ -306,8 +300,4 @@ TEST_P(AdminGroupEditorTest, AllCompaniesMakeSuiteWideGroupsOfAnyone)
     ASSERT_FALSE(DataSettings::LoadAdminGroup(*connection, editor.currentGroupId(), group));
     EXPECT_EQ(group.CompanyId(), -1);
     EXPECT_EQ(group.MemberCount(), 2);
-    // Suite-wide groups are offered to every company.
-    RecordsetPtr rs;
-    ASSERT_FALSE(DataSettings::GetAdminUserGroups(*connection, 2, rs));
-    EXPECT_EQ(rs->RecordCount(), 1);
 }

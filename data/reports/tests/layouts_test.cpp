@@ -6,6 +6,7 @@
 #include "base/startupvalues.h"
 #include "demohistory.h"
 #include "documenttexts.h"
+#include "recordtable.h"
 #include "testscopes.h"
 #include "toolrun.h"
 
@@ -535,19 +536,12 @@ TEST_F(ReportLayouts, YesNoAndPageNumbersFollowTheLanguage)
 
 TEST_F(ReportLayouts, TheProposalsTitlePageAndContentsAreLabelledAndReadable)
 {
-    auto title = kv6::Recordset::Create();
-    for (const char *name : { "ProposalTitle", "PreparedFor", "PreparedBy" })
-        title->AppendField(QLatin1String(name), kv6::adVarWChar, 256);
-    title->Open();
-    title->AppendRow({ QStringLiteral("Printing at Northwind"), QStringLiteral("The board"),
-        QStringLiteral("Office services") });
-    auto contents = kv6::Recordset::Create();
-    contents->AppendField(QStringLiteral("ProposalReportName"), kv6::adVarWChar, 256);
-    contents->AppendField(QStringLiteral("PageStart"), kv6::adInteger);
-    contents->Open();
-    contents->AppendRow({ QStringLiteral("Executive Summary"), 1 });
-    contents->AppendRow({ QStringLiteral("Duplex Savings"), 3 });
-    contents->AppendRow({ QStringLiteral("Top 10 Users List"), 8 });
+    const RecordsetPtr title = table(QStringLiteral("ProposalTitle PreparedFor PreparedBy"),
+        { { QStringLiteral("Printing at Northwind"), QStringLiteral("The board"),
+            QStringLiteral("Office services") } });
+    const RecordsetPtr contents = table(QStringLiteral("ProposalReportName PageStart"),
+        { { QStringLiteral("Executive Summary"), 1 }, { QStringLiteral("Duplex Savings"), 3 },
+            { QStringLiteral("Top 10 Users List"), 8 } });
     const struct
     {
         const char *file, *report;

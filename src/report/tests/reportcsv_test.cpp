@@ -2,6 +2,7 @@
 
 #include "vbcore/currency.h"
 
+#include "recordtable.h"
 #include "testenv.h"
 #include "testlocale.h"
 
@@ -41,11 +42,10 @@ TEST(ReportCsv, NumbersGoBareAndEverythingElseIsQuotedWithoutAHeader)
 
 TEST(ReportCsv, ACancelledOrFailedExportLeavesNoFile)
 {
-    RecordsetPtr rs = Recordset::Create();
-    rs->AppendField(QStringLiteral("N"), adInteger);
-    rs->Open();
+    QList<QVariantList> rows;
     for (int i = 0; i < 10; ++i)
-        rs->AppendRow({ i });
+        rows.append(QVariantList { i });
+    const RecordsetPtr rs = kv6test::table(QStringLiteral("N"), rows);
     kv6test::TempEnv env;
     const QString path = env.path(QStringLiteral("out.csv"));
     QString error;

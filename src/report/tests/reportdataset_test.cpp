@@ -8,6 +8,7 @@
 
 #include "deftest.h"
 #include "enginetest.h"
+#include "recordtable.h"
 #include "testscopes.h"
 
 using namespace kv6;
@@ -305,16 +306,10 @@ protected:
     // Rows N = 1..count (inserted in reverse), Printer "P" + (N mod 3), Pages N, Bucket 0.
     static RecordsetPtr table(int count)
     {
-        RecordsetPtr rs = Recordset::Create();
-        rs->AppendField(QStringLiteral("N"), adInteger);
-        rs->AppendField(QStringLiteral("Printer"), adVarWChar, 50);
-        rs->AppendField(QStringLiteral("Pages"), adInteger);
-        rs->AppendField(QStringLiteral("Bucket"), adInteger);
-        rs->Open();
+        QList<QVariantList> rows;
         for (int n = count; n >= 1; --n)
-            rs->AppendRow({ n, QStringLiteral("p%1").arg(n % 3), n, 0 });
-        rs->MoveFirst();
-        return rs;
+            rows.append(QVariantList { n, QStringLiteral("p%1").arg(n % 3), n, 0 });
+        return kv6test::table(QStringLiteral("N Printer Pages Bucket"), rows);
     }
     static QList<int> column(const RecordsetPtr &rs, const QString &name)
     {
