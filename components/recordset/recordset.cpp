@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QRegularExpression>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -262,6 +263,7 @@ RecordsetPtr Recordset::Copy() const
     auto copy = CloneStructure();
     copy->m_columns = m_columns;
     copy->m_ids = m_ids;
+    copy->m_pending = m_pending;
     copy->m_nextId = m_nextId;
     copy->m_sort = m_sort;
     copy->m_inSortOrder = m_inSortOrder;
@@ -282,6 +284,7 @@ void Recordset::Close()
     for (std::vector<QVariant> &column : m_columns)
         column = {};
     m_ids = {};
+    m_pending = {};
     m_pos = 0;
     m_sort.clear();
     m_inSortOrder = true;
@@ -296,17 +299,39 @@ void Recordset::Reserve(int rows)
 
 void Recordset::keepRows(const std::vector<int> &rows)
 {
-    for (std::vector<QVariant> &column : m_columns) {
-        size_t to = 0;
-        for (const int from : rows) {
-            if (size_t(from) != to)
-                column[to] = std::move(column[size_t(from)]);
-            ++to;
+    if (std::is_sorted(rows.begin(), rows.end())) {
+        // Kept rows close up where they are.
+        for (std::vector<QVariant> &column : m_columns) {
+            size_t to = 0;
+            for (const int from : rows) {
+                if (size_t(from) != to)
+                    column[to] = std::move(column[size_t(from)]);
+                ++to;
+            }
+            column.erase(column.begin() + std::ptrdiff_t(to), column.end());
         }
-        column.erase(column.begin() + std::ptrdiff_t(to), column.end());
+    } else {
+        // Rows kept in a pending order are gathered; only they move.
+        for (std::vector<QVariant> &column : m_columns) {
+            std::vector<QVariant> kept;
+            kept.reserve(rows.size());
+            for (const int from : rows)
+                kept.push_back(std::move(column[size_t(from)]));
+            column = std::move(kept);
+        }
     }
     m_ids.resize(rows.size());
+    m_pending = {};
     renumber();
+}
+
+void Recordset::settle()
+{
+    if (m_pending.empty())
+        return;
+    std::vector<int> order = std::move(m_pending);
+    m_pending = {};
+    reorder(order);
 }
 
 void Recordset::renumber()
@@ -411,7 +436,7 @@ QVariant Recordset::Bookmark() const
 {
     if (!m_open || m_pos < 0 || m_pos >= RecordCount())
         return {};
-    return m_ids[size_t(m_pos)];
+    return m_ids[at(m_pos)];
 }
 
 void Recordset::SetBookmark(const QVariant &bookmark)
@@ -422,13 +447,13 @@ void Recordset::SetBookmark(const QVariant &bookmark)
     if (ok) {
         // Rows keep insertion order unless sorted, so the id is usually where it was put.
         const int guess = id - 1;
-        if (guess >= 0 && guess < RecordCount() && m_ids[size_t(guess)] == id) {
+        if (guess >= 0 && guess < RecordCount() && m_ids[at(guess)] == id) {
             m_pos = guess;
             m_adding = false;
             return;
         }
         for (int i = 0; i < RecordCount(); ++i)
-            if (m_ids[size_t(i)] == id) {
+            if (m_ids[at(i)] == id) {
                 m_pos = i;
                 m_adding = false;
                 return;
@@ -445,7 +470,7 @@ QVariant Recordset::Value(int field) const
     if (field < 0 || field >= m_fields.size())
         throw RecordsetError(adErrItemNotFound,
             QStringLiteral("Field index %1 is out of range.").arg(field).toStdString());
-    return m_columns[size_t(field)][size_t(m_pos)];
+    return m_columns[size_t(field)][at(m_pos)];
 }
 
 QVariant Recordset::Value(const QString &field) const
@@ -459,7 +484,7 @@ void Recordset::SetValue(int field, const QVariant &value)
     if (field < 0 || field >= m_fields.size())
         throw RecordsetError(adErrItemNotFound,
             QStringLiteral("Field index %1 is out of range.").arg(field).toStdString());
-    m_columns[size_t(field)][size_t(m_pos)] = value;
+    m_columns[size_t(field)][at(m_pos)] = value;
     // Insertion order does not depend on values.
     m_inSortOrder = m_inSortOrder && m_sort.isEmpty();
 }
@@ -482,6 +507,7 @@ void Recordset::AddNew(const QVariantList &values)
     if (values.size() != m_fields.size())
         throw RecordsetError(
             adErrInvalidArgument, "The number of values does not match the number of fields.");
+    settle();
     for (qsizetype f = 0; f < values.size(); ++f)
         m_columns[size_t(f)].push_back(values.at(f));
     m_ids.push_back(m_nextId++);
@@ -500,6 +526,7 @@ void Recordset::CancelUpdate()
 {
     requireOpen();
     if (m_adding && !m_ids.empty()) {
+        settle();
         for (std::vector<QVariant> &column : m_columns)
             column.pop_back();
         m_ids.pop_back();
@@ -511,6 +538,7 @@ void Recordset::CancelUpdate()
 void Recordset::Delete()
 {
     requireRow();
+    settle();
     for (std::vector<QVariant> &column : m_columns)
         column.erase(column.begin() + m_pos);
     m_ids.erase(m_ids.begin() + m_pos);
@@ -523,6 +551,7 @@ void Recordset::AppendRow(QVariantList values)
     if (values.size() != m_fields.size())
         throw RecordsetError(
             adErrInvalidArgument, "The number of values does not match the number of fields.");
+    settle();
     for (qsizetype f = 0; f < values.size(); ++f)
         m_columns[size_t(f)].push_back(std::move(values[f]));
     m_ids.push_back(m_nextId++);
@@ -540,6 +569,7 @@ void Recordset::AppendColumns(std::vector<std::vector<QVariant>> columns)
     for (const std::vector<QVariant> &column : columns)
         if (column.size() != rows)
             throw RecordsetError(adErrInvalidArgument, "The columns differ in length.");
+    settle();
     for (size_t f = 0; f < columns.size(); ++f) {
         if (m_columns[f].empty())
             m_columns[f] = std::move(columns[f]);
@@ -573,8 +603,6 @@ public:
     // False for a text that is not ASCII (which is then left out).
     bool append(const QString &text)
     {
-        if (!QtPrivate::isAscii(QStringView(text)))
-            return false;
         if (text.size() > std::numeric_limits<quint32>::max())
             return false;
         Entry e { { 0, 0, 0 }, m_bytes.size(), quint32(text.size()), int(m_entries.size()) };
@@ -583,16 +611,24 @@ public:
         const QChar *chars = text.constData();
         for (qsizetype i = 0; i < text.size(); ++i) {
             const char16_t c = chars[i].unicode();
-            const auto byte = quint8(c >= u'A' && c <= u'Z' ? c + 32 : c);
-            out[i] = char(byte);
-            if (i < Words * 8)
-                e.words[i / 8] |= quint64(byte) << (56 - 8 * (i % 8));
+            if (c >= 0x80) {
+                m_bytes.resize(e.at);
+                return false;
+            }
+            out[i] = char(c >= u'A' && c <= u'Z' ? c + 32 : c);
         }
+        // The first bytes read as numbers, most significant first, so that the numbers order
+        // as the bytes do; a shorter text is padded with zeros.
+        char head[Words * 8] = {};
+        std::memcpy(head, out, std::min(sizeof head, size_t(text.size())));
+        for (int w = 0; w < Words; ++w)
+            e.words[w] = qFromBigEndian<quint64>(head + 8 * w);
         m_entries.push_back(e);
         return true;
     }
 
     // Each text's rank among them, in the order they were appended; texts alike share one.
+    // The texts stay sorted, alike ones in the order they came (see indexAt).
     std::vector<int> ranks()
     {
         const auto compare = [&](const Entry &a, const Entry &b) {
@@ -605,8 +641,10 @@ public:
             return std::string_view(m_bytes.data() + a.at + skip, a.size - skip)
                 .compare(std::string_view(m_bytes.data() + b.at + skip, b.size - skip));
         };
-        std::sort(m_entries.begin(), m_entries.end(),
-            [&](const Entry &a, const Entry &b) { return compare(a, b) < 0; });
+        std::sort(m_entries.begin(), m_entries.end(), [&](const Entry &a, const Entry &b) {
+            const int c = compare(a, b);
+            return c != 0 ? c < 0 : a.index < b.index;
+        });
         std::vector<int> rankOf(m_entries.size());
         int rank = 0;
         for (size_t i = 0; i < m_entries.size(); ++i) {
@@ -616,6 +654,9 @@ public:
         }
         return rankOf;
     }
+
+    // After ranks(): which text, by the order they were appended, comes `i`th.
+    int indexAt(size_t i) const { return m_entries[i].index; }
 
 private:
     static constexpr int Words = 3;
@@ -675,6 +716,45 @@ public:
             m_whole = {};
             m_real = {};
         }
+    }
+
+    // The rows in this key's ascending order (Nulls first, alike values in row order) when
+    // ranking found it on the way, else nothing.
+    std::vector<int> takeSorted() { return std::move(m_sorted); }
+
+    // How many small whole numbers from 0 up read this key's values in their order (Null 0),
+    // or 0 when they do not: texts by rank, whole numbers within a range.
+    quint64 span(int rows) const
+    {
+        if (m_kind == Ranks) {
+            const int most = m_rank.empty() ? -1 : *std::max_element(m_rank.begin(), m_rank.end());
+            return quint64(most) + 2;
+        }
+        if (m_kind != Numbers)
+            return 0;
+        qint64 low = std::numeric_limits<qint64>::max(), high = std::numeric_limits<qint64>::min();
+        for (int i = 0; i < rows; ++i) {
+            if (m_flags[size_t(i)] == Null)
+                continue;
+            if (m_flags[size_t(i)] != Whole)
+                return 0;
+            low = std::min(low, m_whole[size_t(i)]);
+            high = std::max(high, m_whole[size_t(i)]);
+        }
+        if (low > high)
+            return 1;
+        // Far apart numbers would not pack with the other keys anyway.
+        if (low < -(qint64(1) << 60) || high > (qint64(1) << 60))
+            return 0;
+        m_low = low;
+        return quint64(high - low) + 2;
+    }
+    // A value's number in that range; after span().
+    quint64 dense(int row) const
+    {
+        if (m_kind == Ranks)
+            return quint64(m_rank[size_t(row)] + 1);
+        return m_flags[size_t(row)] == Null ? 0 : quint64(m_whole[size_t(row)] - m_low) + 1;
     }
 
     template<typename ValueAt>
@@ -750,6 +830,14 @@ private:
                 const std::vector<int> ranks = folded.ranks();
                 for (size_t k = 0; k < rowOf.size(); ++k)
                     m_rank[size_t(rowOf[k])] = ranks[k];
+                // The texts are sorted already: a sort by this key alone takes their order
+                // rather than sorting the rows again.
+                m_sorted.reserve(size_t(rows));
+                for (int i = 0; i < rows; ++i)
+                    if (m_rank[size_t(i)] < 0)
+                        m_sorted.push_back(i);
+                for (size_t k = 0; k < rowOf.size(); ++k)
+                    m_sorted.push_back(rowOf[size_t(folded.indexAt(k))]);
                 return;
             }
         }
@@ -798,6 +886,8 @@ private:
 
     Kind m_kind = Values;
     std::vector<int> m_rank;
+    std::vector<int> m_sorted;
+    mutable qint64 m_low = 0;
     std::vector<quint8> m_flags;
     std::vector<qint64> m_whole;
     std::vector<double> m_real;
@@ -805,7 +895,59 @@ private:
 
 } // namespace
 
+namespace {
+
+// Sorts `order` (stored positions, present order) when every key reads as a small whole number
+// and together they fit in one: pairs of that number and a row's present place sort plainly,
+// stable by the place, far faster than comparing key by key. False when they do not fit.
+template<typename Keys>
+bool sortPacked(const std::vector<SortColumn> &columns, const Keys &keys, std::vector<int> &order)
+{
+    // `order` holds every stored row once.
+    const int rows = int(order.size());
+    std::vector<quint64> spans;
+    unsigned __int128 total = 1;
+    for (const SortColumn &c : columns) {
+        const quint64 span = c.span(rows);
+        total *= span;
+        if (span == 0 || total > std::numeric_limits<quint64>::max())
+            return false;
+        spans.push_back(span);
+    }
+    std::vector<std::pair<quint64, int>> packed(static_cast<size_t>(rows));
+    bool inOrder = true;
+    for (int i = 0; i < rows; ++i) {
+        quint64 value = 0;
+        for (size_t k = 0; k < columns.size(); ++k) {
+            const quint64 d = columns[k].dense(order[size_t(i)]);
+            value = value * spans[k] + (keys[qsizetype(k)].descending ? spans[k] - 1 - d : d);
+        }
+        packed[size_t(i)] = { value, i };
+        inOrder = inOrder && (i == 0 || packed[size_t(i) - 1].first <= value);
+    }
+    if (inOrder)
+        return true;
+    std::sort(packed.begin(), packed.end());
+    std::vector<int> sorted(static_cast<size_t>(rows));
+    for (int i = 0; i < rows; ++i)
+        sorted[size_t(i)] = order[size_t(packed[size_t(i)].second)];
+    order = std::move(sorted);
+    return true;
+}
+
+} // namespace
+
 void Recordset::SetSort(const QString &sort)
+{
+    this->sort(sort, nullptr);
+}
+
+void Recordset::SetSort(const QString &sort, std::vector<bool> &startsRun)
+{
+    this->sort(sort, &startsRun);
+}
+
+void Recordset::sort(const QString &sort, std::vector<bool> *startsRun)
 {
     requireOpen();
     struct Key
@@ -830,19 +972,27 @@ void Recordset::SetSort(const QString &sort)
     }
     m_adding = false;
     m_pos = 0;
+    const int n = RecordCount();
     // A stable sort of rows already in its order leaves them as they are.
-    if (m_inSortOrder && sort == m_sort)
+    const bool inOrder = m_inSortOrder && sort == m_sort;
+    if (inOrder && !startsRun)
         return;
     m_sort = sort;
     m_inSortOrder = true;
-    const int n = RecordCount();
+    // Where the rows are stored, in their present order.
     std::vector<int> order(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
-        order[size_t(i)] = i;
+        order[size_t(i)] = int(at(i));
     if (keys.isEmpty()) {
+        if (startsRun)
+            startsRun->assign(size_t(n), false);
+        if (startsRun && n > 0)
+            startsRun->front() = true;
+        if (inOrder)
+            return;
         std::stable_sort(order.begin(), order.end(),
             [&](int a, int b) { return m_ids[size_t(a)] < m_ids[size_t(b)]; });
-        reorder(order);
+        setPending(std::move(order));
         return;
     }
     std::vector<SortColumn> columns;
@@ -860,12 +1010,32 @@ void Recordset::SetSort(const QString &sort)
         }
         return false;
     };
-    // Rows often come already in order (a sort by a column whose order follows this one's):
-    // a stable sort would leave them where they are.
-    if (std::is_sorted(order.begin(), order.end(), before))
-        return;
-    std::stable_sort(order.begin(), order.end(), before);
-    reorder(order);
+    // Its alike texts come in the order they are stored, which must be their present order.
+    std::vector<int> sorted;
+    if (keys.size() == 1 && !keys.front().descending && m_pending.empty())
+        sorted = columns.front().takeSorted();
+    if (!sorted.empty()) {
+        order = std::move(sorted);
+    } else if (!inOrder && !sortPacked(columns, keys, order)
+        && !std::is_sorted(order.begin(), order.end(), before)) {
+        // Rows often come already in order (a sort by a column whose order follows this
+        // one's): a stable sort would leave them where they are.
+        std::stable_sort(order.begin(), order.end(), before);
+    }
+    // The rows' own order is compared before they move: the keys know them by where they were.
+    if (startsRun) {
+        startsRun->resize(size_t(n));
+        for (size_t i = 0; i < order.size(); ++i)
+            (*startsRun)[i] = i == 0 || before(order[i - 1], order[i]);
+    }
+    setPending(std::move(order));
+}
+
+void Recordset::setPending(std::vector<int> order)
+{
+    if (std::is_sorted(order.begin(), order.end()))
+        order = {};
+    m_pending = std::move(order);
 }
 
 void Recordset::reorder(const std::vector<int> &order)
@@ -998,7 +1168,7 @@ bool Recordset::Find(const QString &criteria, int skipRecords, SearchDirection d
     const int step = direction == SearchDirection::Forward ? 1 : -1;
     int i = std::clamp(m_pos, 0, std::max(n - 1, 0)) + step * skipRecords;
     for (; i >= 0 && i < n; i += step)
-        if (matches(column[size_t(i)])) {
+        if (matches(column[at(i)])) {
             m_pos = i;
             return true;
         }

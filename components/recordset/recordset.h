@@ -226,7 +226,7 @@ public:
     {
         if (row < 0 || row >= int(m_ids.size()) || field < 0 || field >= m_fields.size())
             throwOutOfRange(row, field);
-        return m_columns[size_t(field)][size_t(row)];
+        return m_columns[size_t(field)][at(row)];
     }
 
     // Appends a row (Null where not given) and makes it current; Update ends the edit.
@@ -277,13 +277,13 @@ public:
         const int rows = RecordCount();
         try {
             for (; at < rows; ++at)
-                if (keep(RowRef(&m_columns, size_t(at))))
-                    kept.push_back(at);
+                if (keep(RowRef(&m_columns, this->at(at))))
+                    kept.push_back(int(this->at(at)));
         } catch (...) {
             // The row being looked at and those after it stay; those before it that were not
             // kept are dropped.
             for (int r = at; r < rows; ++r)
-                kept.push_back(r);
+                kept.push_back(int(this->at(r)));
             keepRows(kept);
             throw;
         }
@@ -294,6 +294,10 @@ public:
     // text restores insertion order. The cursor moves to the first row.
     QString Sort() const { return m_sort; }
     void SetSort(const QString &sort);
+    // The same, also telling for each row in the new order whether its keys differ from the
+    // previous row's as the sort compares them (the first row's always do): steps that look for
+    // runs of alike keys need not compare the values again.
+    void SetSort(const QString &sort, std::vector<bool> &startsRun);
 
     // "Field op value" with op one of = <> < > <= >= LIKE; value a number, 'text', #date# or
     // Null. Searches from the current row (after skipping), and leaves the cursor on the match or
@@ -302,24 +306,38 @@ public:
         SearchDirection direction = SearchDirection::Forward);
 
 private:
+    void sort(const QString &sort, std::vector<bool> *startsRun);
     void requireOpen() const;
     void requireRow() const;
-    // Keeps the rows at `rows` (ascending positions) and drops the others; the kept rows' order
-    // becomes their insertion order.
+    // Where the row at `row` of the present order is stored.
+    size_t at(int row) const
+    {
+        return m_pending.empty() ? size_t(row) : size_t(m_pending[size_t(row)]);
+    }
+    // Moves the rows to where their order puts them, before a change that adds or removes rows.
+    void settle();
+    // Takes `order` (where the rows that come first, second... are stored) as pending.
+    void setPending(std::vector<int> order);
+    // Keeps the rows stored at `rows`, in that order, and drops the others; the kept rows'
+    // order becomes their insertion order.
     void keepRows(const std::vector<int> &rows);
     // The rows' present order becomes their insertion order.
     void renumber();
-    // Puts the rows in `order` (the positions of the rows that come first, second...).
+    // Puts the rows in `order` (where the rows that come first, second... are stored).
     void reorder(const std::vector<int> &order);
     [[noreturn]] static void throwOutOfRange(int row, int field);
     int checkedField(const QString &name) const;
 
     QList<FieldInfo> m_fields;
-    // The values column by column, each in the rows' present order: a step over a whole table
-    // reads the few columns it needs from one block each instead of touching every row's own
-    // list. m_ids holds each row's bookmark, in the same order.
+    // The values column by column, each in the order the rows are stored: a step over a whole
+    // table reads the few columns it needs from one block each instead of touching every row's
+    // own list. m_ids holds each row's bookmark, in the same order.
     std::vector<std::vector<QVariant>> m_columns;
     std::vector<int> m_ids;
+    // A sort's order not yet applied to the rows: row i of the present order is stored at
+    // m_pending[i] (empty: where it is). Sorts follow one another and a step that keeps a few
+    // rows of a large table moves only those, instead of every column twice.
+    std::vector<int> m_pending;
     int m_pos = 0;
     int m_nextId = 1;
     bool m_open = false;

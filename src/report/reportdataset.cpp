@@ -518,12 +518,23 @@ RecordsetPtr ReportDataSetBuilder::markFirstOccurrences(const RecordsetPtr &tabl
         const int by = table->FieldIndex(col.ActionParam());
         if (field < 0 || by < 0)
             continue;
-        table->SetSort(QStringLiteral("[%1] ASC").arg(col.ActionParam()));
+        std::vector<bool> startsRun;
+        table->SetSort(QStringLiteral("[%1] ASC").arg(col.ActionParam()), startsRun);
         const int rows = table->RecordCount();
-        // Marked once every row is read: the marked field may be the one compared.
+        // Marked once every row is read: the marked field may be the one compared. Two texts
+        // differ as the sort found them, without regard to case as sameText compares them; any
+        // other pair (a Null reads as an empty text) is compared again.
         std::vector<bool> first(static_cast<size_t>(rows));
-        for (int r = 0; r < rows; ++r)
-            first[size_t(r)] = r == 0 || !sameText(table->CellAt(r, by), table->CellAt(r - 1, by));
+        for (int r = 0; r < rows; ++r) {
+            if (r == 0) {
+                first[0] = true;
+                continue;
+            }
+            const QVariant &value = table->CellAt(r, by), &before = table->CellAt(r - 1, by);
+            first[size_t(r)] = isTextValue(value) && isTextValue(before)
+                ? bool(startsRun[size_t(r)])
+                : !sameText(value, before);
+        }
         const QVariant one(1), zero(0);
         int r = 0;
         for (table->MoveFirst(); !table->Eof(); table->MoveNext(), ++r) {

@@ -146,6 +146,67 @@ TEST(Recordset, SortOfLargeColumnsMatchesAStableSortByFoldedText)
     }
 }
 
+// A sort after another orders alike keys as the first sort left them, however the rows are
+// stored; it tells where its keys change; rows kept, found, copied or deleted afterwards are the
+// ones at their sorted places.
+TEST(Recordset, SortsFollowOneAnotherAndTellWhereTheirKeysChange)
+{
+    auto rs = Recordset::Create();
+    rs->AppendField("T", adVarWChar);
+    rs->AppendField("N", adInteger);
+    rs->AppendField("Row", adInteger);
+    rs->Open();
+    QList<QString> texts;
+    for (int r = 0; r < 3000; ++r) {
+        // Mostly distinct texts, some alike but for case.
+        const int k = (r * 7919) % 2500;
+        texts << (r % 2 ? QStringLiteral("Day%1") : QStringLiteral("dAY%1")).arg(k);
+        rs->AppendRow({ texts.last(), r % 7, r });
+    }
+    std::vector<bool> startsRun;
+    rs->SetSort("N DESC");
+    rs->SetSort("T", startsRun);
+    QList<int> expected(texts.size());
+    std::iota(expected.begin(), expected.end(), 0);
+    std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) { return a % 7 > b % 7; });
+    std::stable_sort(expected.begin(), expected.end(),
+        [&](int a, int b) { return texts.at(a).toLower() < texts.at(b).toLower(); });
+    QList<int> sorted;
+    for (int r = 0; r < rs->RecordCount(); ++r)
+        sorted << rs->ValueAt(r, 2).toInt();
+    ASSERT_EQ(sorted, expected);
+    ASSERT_EQ(startsRun.size(), size_t(expected.size()));
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(startsRun[size_t(i)],
+            i == 0 || texts.at(expected[i]).toLower() != texts.at(expected[i - 1]).toLower())
+            << i;
+    rs->SetSort("N, Row DESC", startsRun);
+    EXPECT_EQ(std::count(startsRun.begin(), startsRun.end(), true), 3000);
+
+    rs->SetSort("N DESC");
+    rs->SetSort("T");
+    const auto copy = rs->Copy();
+    rs->SetAbsolutePosition(100);
+    ASSERT_TRUE(rs->Find(QStringLiteral("Row = %1").arg(expected[200])));
+    EXPECT_EQ(rs->AbsolutePosition(), 201);
+    rs->Delete();
+    expected.removeAt(200);
+    rs->SetSort("N DESC");
+    rs->SetSort("T");
+    int seen = 0;
+    rs->RewriteRows([&](Recordset::RowRef row) {
+        EXPECT_EQ(row.at(2).toInt(), expected[seen]) << seen;
+        return seen++ % 3 == 0;
+    });
+    ASSERT_EQ(rs->RecordCount(), 1000);
+    for (int r = 0; r < rs->RecordCount(); ++r)
+        EXPECT_EQ(rs->ValueAt(r, 2).toInt(), expected[r * 3]) << r;
+    rs->AppendRow({ "a", 0, -1 });
+    EXPECT_EQ(rs->ValueAt(1000, 2).toInt(), -1);
+    EXPECT_EQ(copy->RecordCount(), 3000);
+    EXPECT_EQ(copy->ValueAt(2999, 0).toString().toLower(), texts.at(expected.last()).toLower());
+}
+
 // A step rewrites rows in place: dropped rows go, a kept row may take in the rows after it, and
 // the result's order is its insertion order; a copy's rewrite leaves the original alone.
 TEST(Recordset, RewriteRowsKeepsMergesAndRenumbers)
