@@ -3,6 +3,7 @@
 #include "testenv.h"
 
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 #include <QProcess>
 
 namespace kv6test {
@@ -36,6 +37,17 @@ ToolRun finishTool(QProcess &p, int timeoutMs)
     r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
     r.err = QString::fromLocal8Bit(p.readAllStandardError());
     return r;
+}
+
+void startThisTest(
+    QProcess &p, const QString &filter, const QList<QPair<QString, QString>> &environment)
+{
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    for (const auto &[name, value] : environment)
+        e.insert(name, value);
+    p.setProcessEnvironment(e);
+    p.start(
+        QCoreApplication::applicationFilePath(), { QStringLiteral("--gtest_filter=") + filter });
 }
 
 ToolRun runStagedTool(const QString &tool, const QStringList &args, int timeoutMs,

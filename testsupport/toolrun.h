@@ -28,6 +28,10 @@ ToolRun runStagedTool(const QString &tool, const QStringList &args, int timeoutM
 void startStagedTool(QProcess &process, const QString &tool, const QStringList &args,
     const QByteArray &input = {}, qint64 fileSizeLimit = 0);
 ToolRun finishTool(QProcess &process, int timeoutMs = 120000);
+// Starts this test program again running only the tests `filter` names, with `environment` added
+// to its own: one test playing several processes at once. finishTool() collects it.
+void startThisTest(
+    QProcess &process, const QString &filter, const QList<QPair<QString, QString>> &environment);
 // The exit code and both outputs, for failure messages.
 std::string show(const ToolRun &run);
 

@@ -203,6 +203,16 @@ bool KVElevateEntries::DeleteKey(const QString &sectionKey)
     return reg.DeleteKey(error);
 }
 
+KVElevateSchedule KVElevateSchedule::ForSchedule(const QString &scheduleName)
+{
+    KVElevateSchedule task;
+    task.SetTaskName(ScheduledReportName(scheduleName));
+    task.EXEPath = KVElevate::ProgramPath();
+    task.TaskCommandLine = QStringLiteral("/runreport \"%1\"").arg(scheduleName);
+    task.Creator = Branding().ProductName();
+    return task;
+}
+
 bool KVElevateSchedule::SaveToTemp(const QString &path) const
 {
     for (const QString &field : { m_taskName, EXEPath, TaskCommandLine, Creator }) {

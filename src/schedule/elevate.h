@@ -56,6 +56,10 @@ private:
 class KVElevateSchedule
 {
 public:
+    // The task that runs the schedule `scheduleName` through this program; the trigger is the
+    // caller's to set.
+    static KVElevateSchedule ForSchedule(const QString &scheduleName);
+
     QString TaskName() const { return m_taskName; }
     void SetTaskName(const QString &name) { m_taskName = name.trimmed(); }
     QString EXEPath;

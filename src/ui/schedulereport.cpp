@@ -301,11 +301,7 @@ void frmScheduleReport::schedule()
         entries.Add(key, QStringLiteral("Company"), REG_DWORD, m_analysis->CompanyId());
         entries.Add(key, QStringLiteral("Proposal"), REG_DWORD, m_proposal ? 1 : 0);
     }
-    KVElevateSchedule task;
-    task.SetTaskName(ScheduledReportName(name));
-    task.EXEPath = KVElevate::ProgramPath();
-    task.TaskCommandLine = QStringLiteral("/runreport \"%1\"").arg(name);
-    task.Creator = Branding().ProductName();
+    KVElevateSchedule task = KVElevateSchedule::ForSchedule(name);
     task.StartTime = dtpTime->time();
     const int item = cmbFrequency->currentData().toInt();
     task.TriggerType = item == FrequencyQuarterly ? int(taskstore::triggerMonthlyDate) : item;

@@ -2,9 +2,9 @@
 #include "base/registrystore.h"
 
 #include "testscopes.h"
+#include "toolrun.h"
 
 #include <gtest/gtest.h>
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -262,22 +262,15 @@ TEST(Registry, ConcurrentWritersLoseNothing)
         return;
     }
     kv6test::TempEnv env;
-    QList<QProcess *> procs;
-    for (const char *name : { "A", "B" }) {
-        auto *p = new QProcess;
-        QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
-        pe.insert(QStringLiteral("KV6_REG_WRITER"), QString::fromLatin1(name));
-        pe.insert(QStringLiteral("KV6_REG_WRITER_STORE"),
-            RegistryStore::filePathForRoot(HKEY_CURRENT_USER));
-        p->setProcessEnvironment(pe);
-        p->start(QCoreApplication::applicationFilePath(),
-            { QStringLiteral("--gtest_filter=Registry.ConcurrentWritersLoseNothing") });
-        procs.append(p);
-    }
-    for (QProcess *p : procs) {
-        ASSERT_TRUE(p->waitForFinished(120000));
-        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardOutput().toStdString();
-        delete p;
+    QProcess writers[2];
+    for (int w = 0; w < 2; ++w)
+        kv6test::startThisTest(writers[w], QStringLiteral("Registry.ConcurrentWritersLoseNothing"),
+            { { QStringLiteral("KV6_REG_WRITER"), QStringLiteral("AB").mid(w, 1) },
+                { QStringLiteral("KV6_REG_WRITER_STORE"),
+                    RegistryStore::filePathForRoot(HKEY_CURRENT_USER) } });
+    for (QProcess &w : writers) {
+        const kv6test::ToolRun r = kv6test::finishTool(w);
+        EXPECT_EQ(r.exitCode, 0) << kv6test::show(r);
     }
     for (const char *name : { "A", "B" }) {
         Reg r(QStringLiteral("Software\\Shared\\") + QString::fromLatin1(name));

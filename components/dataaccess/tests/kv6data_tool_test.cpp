@@ -154,69 +154,54 @@ TEST_P(Kv6dataTool, ConnectAndSettingsStoreWithoutShowingPasswords)
     }
 }
 
-TEST(Kv6dataToolUsage, BadCommandLinesExitTwo)
+// Bad command lines exit 2, databases that cannot be used exit 1: each with one line that
+// starts with the tool's name and says why, and nothing written.
+TEST(Kv6dataToolUsage, MistakesEndWithTheirStatusAndOneLine)
 {
     kv6test::TempEnv env;
     const QStringList db = { QStringLiteral("--db"), env.path(QStringLiteral("u.db")) };
-    for (const QStringList &args : {
-             QStringList {},
-             QStringList { QStringLiteral("frobnicate") },
-             QStringList { QStringLiteral("demo") },
-             QStringList {
-                 QStringLiteral("demo"), QStringLiteral("--jobs"), QStringLiteral("many") },
-             QStringList { QStringLiteral("demo"), QStringLiteral("--jobs=5"),
-                 QStringLiteral("--end"), QStringLiteral("30/06/2026") },
-             QStringList {
-                 QStringLiteral("info"), QStringLiteral("--company"), QStringLiteral("1") },
-             QStringList { QStringLiteral("import-cups") },
-             QStringList { QStringLiteral("summaries") },
-             QStringList { QStringLiteral("summaries"), QStringLiteral("--check"),
-                 QStringLiteral("--rebuild") },
-             QStringList { QStringLiteral("info"), QStringLiteral("--check") },
-             QStringList { QStringLiteral("init"), QStringLiteral("--bogus") },
-             QStringList { QStringLiteral("init"), QStringLiteral("--db") },
-             QStringList { QStringLiteral("init"), QStringLiteral("--from=2026-01-01") },
-             QStringList { QStringLiteral("init"), QStringLiteral("--partition-by-month") },
-             QStringList { QStringLiteral("init"), QStringLiteral("--partition-by-month"),
-                 QStringLiteral("--to=30/06/2026") },
-         }) {
-        const ToolRun r
-            = kv6data(args + (args.contains(QLatin1String("--db")) ? QStringList() : db));
-        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString() << "\n" << show(r);
-        EXPECT_TRUE(r.err.startsWith(QLatin1String("kv6data: "))) << show(r);
-        EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << show(r);
-    }
-    const ToolRun help = kv6data({ QStringLiteral("--help") });
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.startsWith(QLatin1String("Usage: kv6data COMMAND")));
-}
-
-TEST(Kv6dataToolFailures, OneClearLineAndNothingWritten)
-{
-    kv6test::TempEnv env;
     const QString text = env.path(QStringLiteral("notes.txt"));
     const QByteArray notes = "these are not the tables you are looking for\n";
     kv6test::writeFile(text, notes);
+    const QString missing = env.path(QStringLiteral("nowhere/missing.db"));
     struct Case
     {
         QStringList args;
+        int exit;
         const char *says;
     };
-    const QString missing = env.path(QStringLiteral("nowhere/missing.db"));
-    for (const Case &c : {
-             Case { { QStringLiteral("info"), QStringLiteral("--db"), missing }, "missing.db" },
-             Case { { QStringLiteral("info"), QStringLiteral("--db"), text }, "notes.txt" },
-             Case { { QStringLiteral("init"), QStringLiteral("--db"), text }, "notes.txt" },
-             Case { { QStringLiteral("info"), QStringLiteral("--db"),
-                        QStringLiteral("postgresql://nobody:pw@127.0.0.1:1/none") },
-                 "127.0.0.1" },
-         }) {
-        const ToolRun r = kv6data(c.args);
-        EXPECT_EQ(r.exitCode, 1) << c.args.join(' ').toStdString() << "\n" << show(r);
+    const QList<Case> cases = {
+        { {}, 2, "" },
+        { { "frobnicate" }, 2, "" },
+        { { "demo" }, 2, "" },
+        { { "demo", "--jobs", "many" }, 2, "" },
+        { { "demo", "--jobs=5", "--end", "30/06/2026" }, 2, "" },
+        { { "info", "--company", "1" }, 2, "" },
+        { { "import-cups" }, 2, "" },
+        { { "summaries" }, 2, "" },
+        { { "summaries", "--check", "--rebuild" }, 2, "" },
+        { { "info", "--check" }, 2, "" },
+        { { "init", "--bogus" }, 2, "" },
+        { { "init", "--db" }, 2, "" },
+        { { "init", "--from=2026-01-01" }, 2, "" },
+        { { "init", "--partition-by-month" }, 2, "" },
+        { { "init", "--partition-by-month", "--to=30/06/2026" }, 2, "" },
+        { { "info", "--db", missing }, 1, "missing.db" },
+        { { "info", "--db", text }, 1, "notes.txt" },
+        { { "init", "--db", text }, 1, "notes.txt" },
+        { { "info", "--db", "postgresql://nobody:pw@127.0.0.1:1/none" }, 1, "127.0.0.1" },
+    };
+    for (const Case &c : cases) {
+        const ToolRun r
+            = kv6data(c.args + (c.args.contains(QLatin1String("--db")) ? QStringList() : db));
+        EXPECT_EQ(r.exitCode, c.exit) << c.args.join(' ').toStdString() << "\n" << show(r);
         EXPECT_TRUE(r.err.startsWith(QLatin1String("kv6data: "))) << show(r);
         EXPECT_TRUE(r.err.contains(QLatin1String(c.says))) << show(r);
         EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << show(r);
     }
     EXPECT_FALSE(QFile::exists(missing));
     EXPECT_EQ(kv6test::readFile(text), notes);
+    const ToolRun help = kv6data({ QStringLiteral("--help") });
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith(QLatin1String("Usage: kv6data COMMAND")));
 }

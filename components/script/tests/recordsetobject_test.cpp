@@ -197,11 +197,9 @@ TEST(RecordsetObject, EmptyRecordSetIsAtBothEnds)
     EXPECT_EQ(b.eval("rs.RecordCount"), "Long 0");
     EXPECT_EQ(b.eval("rs.Fields.Count"), "Long 5");
     EXPECT_EQ(b.eval("rs.AbsolutePosition"), "Long -3");
-    EXPECT_EQ(b.run("rs.MoveNext"), "error 3021");
-    EXPECT_EQ(b.run("rs.MovePrevious"), "error 3021");
-    EXPECT_EQ(b.run("rs.MoveFirst"), "error 3021");
-    EXPECT_EQ(b.run("rs.MoveLast"), "error 3021");
-    EXPECT_EQ(b.run("rs.Move 1"), "error 3021");
+    for (const char *move :
+        { "rs.MoveNext", "rs.MovePrevious", "rs.MoveFirst", "rs.MoveLast", "rs.Move 1" })
+        EXPECT_EQ(b.run(move), "error 3021") << move;
     EXPECT_EQ(b.eval("rs(\"Pages\").Value"), "error 3021");
     EXPECT_EQ(b.run("rs.Find \"Pages = 1\""), "");
     EXPECT_EQ(b.eval("rs.EOF"), "Boolean True");

@@ -2,9 +2,9 @@
 #include "base/paths.h"
 
 #include "testenv.h"
+#include "toolrun.h"
 
 #include <gtest/gtest.h>
-#include <QCoreApplication>
 #include <QDate>
 #include <QFile>
 #include <QLocale>
@@ -98,12 +98,10 @@ TEST(KVLogger, StampsCarryTheSystemLanguagesMonthNames)
         return;
     }
     QProcess child;
-    QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
-    pe.insert(QStringLiteral("KV6_LOG_FRENCH_CHILD"), QStringLiteral("1"));
-    pe.insert(QStringLiteral("LC_ALL"), QStringLiteral("fr_FR.UTF-8"));
-    child.setProcessEnvironment(pe);
-    child.start(QCoreApplication::applicationFilePath(),
-        { QStringLiteral("--gtest_filter=KVLogger.StampsCarryTheSystemLanguagesMonthNames") });
-    ASSERT_TRUE(child.waitForFinished(60000));
-    EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
+    kv6test::startThisTest(child,
+        QStringLiteral("KVLogger.StampsCarryTheSystemLanguagesMonthNames"),
+        { { QStringLiteral("KV6_LOG_FRENCH_CHILD"), QStringLiteral("1") },
+            { QStringLiteral("LC_ALL"), QStringLiteral("fr_FR.UTF-8") } });
+    const kv6test::ToolRun r = kv6test::finishTool(child, 60000);
+    EXPECT_EQ(r.exitCode, 0) << kv6test::show(r);
 }

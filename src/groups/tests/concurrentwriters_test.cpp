@@ -3,8 +3,8 @@
 
 #include "enginetest.h"
 #include "groups/analysis.h"
+#include "toolrun.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QThread>
@@ -55,16 +55,11 @@ TEST(ConcurrentWriters, TwoProgramsSavingOneGroupFileLeaveOneWholeFile)
     const QString groups = env.path(QStringLiteral("shared.grp"));
 
     QProcess writers[2];
-    for (int w = 0; w < 2; ++w) {
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert(QStringLiteral("KV6_WRITER_TAG"), QStringLiteral("AB").mid(w, 1));
-        e.insert(QStringLiteral("KV6_WRITER_DB"), source.path);
-        e.insert(QStringLiteral("KV6_WRITER_GROUPS"), groups);
-        writers[w].setProcessEnvironment(e);
-        writers[w].setProcessChannelMode(QProcess::MergedChannels);
-        writers[w].start(QCoreApplication::applicationFilePath(),
-            { QStringLiteral("--gtest_filter=ConcurrentWriters.*") });
-    }
+    for (int w = 0; w < 2; ++w)
+        kv6test::startThisTest(writers[w], QStringLiteral("ConcurrentWriters.*"),
+            { { QStringLiteral("KV6_WRITER_TAG"), QStringLiteral("AB").mid(w, 1) },
+                { QStringLiteral("KV6_WRITER_DB"), source.path },
+                { QStringLiteral("KV6_WRITER_GROUPS"), groups } });
     const QDeadlineTimer deadline(60000);
     while (!(QFile::exists(groups + QStringLiteral(".readyA"))
                && QFile::exists(groups + QStringLiteral(".readyB")))
@@ -72,10 +67,9 @@ TEST(ConcurrentWriters, TwoProgramsSavingOneGroupFileLeaveOneWholeFile)
         QThread::msleep(5);
     kv6test::writeFile(groups + QStringLiteral(".go"), "");
     for (QProcess &w : writers) {
-        ASSERT_TRUE(w.waitForFinished(120000));
-        const std::string said = w.readAll().toStdString();
-        EXPECT_EQ(w.exitCode(), 0) << said;
-        EXPECT_NE(said.find("[  PASSED  ] 1 test"), std::string::npos) << said;
+        const kv6test::ToolRun r = kv6test::finishTool(w);
+        EXPECT_EQ(r.exitCode, 0) << kv6test::show(r);
+        EXPECT_TRUE(r.out.contains(QStringLiteral("[  PASSED  ] 1 test"))) << kv6test::show(r);
     }
 
     // One writer's whole file, which loads; beside it only the copies and the signals.

@@ -2,6 +2,7 @@
 // shell scripts and cron use it.
 
 #include "enginetest.h"
+#include "testscopes.h"
 #include "toolrun.h"
 
 #include <QDir>
@@ -18,10 +19,32 @@ ToolRun kv6report(const QStringList &args)
     return kv6test::runStagedTool(QStringLiteral("kv6report"), args);
 }
 
+// A proposal file of the reports `definitions` over a period from `from` to 30 June 2026.
+QByteArray proposalFile(const QString &from, const QStringList &definitions)
+{
+    QStringList lines = { QStringLiteral(" 2 "), QStringLiteral("Quarterly"), QString(),
+        QStringLiteral("Printing in the Spring"), QStringLiteral("Management"),
+        QStringLiteral("IT"), from, QStringLiteral("2026-06-30"), QStringLiteral(" 11 "),
+        QStringLiteral("-1"), QStringLiteral("-1"), QStringLiteral("0"), QStringLiteral("-1"),
+        QStringLiteral("-1"), QStringLiteral(" 2 "), QStringLiteral("-1 "), QStringLiteral("-1 ") };
+    return (lines + definitions).join(QStringLiteral("\r\n")).toUtf8() + "\r\n";
+}
+
 } // namespace
 
 class Kv6reportTool : public kv6test::DemoEngineTest<20000>
 {
+protected:
+    // A proposal of three reports that all have data in the demo history.
+    QString springProposal()
+    {
+        const QString prp = env.path(QStringLiteral("spring.prp"));
+        kv6test::writeFile(prp,
+            proposalFile(QStringLiteral("2026-04-01"),
+                { QStringLiteral("executive_summary.rpt"), QStringLiteral("top_users.rpt"),
+                    QStringLiteral("model_volumes.rpt") }));
+        return prp;
+    }
 };
 KV6_ENGINES(Kv6reportTool);
 
@@ -52,6 +75,14 @@ TEST_P(Kv6reportTool, TheTopUsersMatchAnIndependentCount)
 TEST_P(Kv6reportTool, MistakesGetTheirOwnExitCodesAndOneLine)
 {
     const QString out = env.path(QStringLiteral("x.csv"));
+    const QString pdf = env.path(QStringLiteral("x.pdf"));
+    const QString prp = springProposal();
+    const QString gone = env.path(QStringLiteral("gone.prp"));
+    kv6test::writeFile(gone,
+        proposalFile(QStringLiteral("2026-04-01"),
+            { QStringLiteral("top_users.rpt"), QStringLiteral("no_such.rpt") }));
+    const QString empty = env.path(QStringLiteral("empty.prp"));
+    kv6test::writeFile(empty, proposalFile(QStringLiteral("2026-04-01"), {}));
     struct Case
     {
         QStringList args;
@@ -73,6 +104,15 @@ TEST_P(Kv6reportTool, MistakesGetTheirOwnExitCodesAndOneLine)
         { { "--report", "Top 10 Users List", "--from", "1990-01-01", "--to", "1990-01-31", "-o",
               out },
             4, "no data" },
+        { { "--proposal", prp, "-o", out }, 2, ".pdf, .htm or .txt" },
+        { { "--proposal", prp, "--top", "5", "-o", pdf }, 2, "for single reports" },
+        { { "--proposal", prp, "--report", "Model Volumes", "-o", pdf }, 2, "either" },
+        { { "--proposal", env.path(QStringLiteral("missing.prp")), "-o", pdf }, 3,
+            "could not be opened" },
+        { { "--proposal", gone, "-o", pdf }, 3, "could not be loaded" },
+        { { "--proposal", empty, "-o", pdf }, 3, "at least one report" },
+        { { "--proposal", prp, "--from", "1990-01-01", "--to", "1990-01-31", "-o", pdf }, 4,
+            "\"Executive Summary\" of the proposal has no data" },
     };
     for (const Case &c : cases) {
         const ToolRun r = kv6report(db() + c.args + QStringList { QStringLiteral("--quiet") });
@@ -81,6 +121,34 @@ TEST_P(Kv6reportTool, MistakesGetTheirOwnExitCodesAndOneLine)
         EXPECT_EQ(r.err.trimmed().count(QLatin1Char('\n')), 0) << "one line: " << show(r);
     }
     EXPECT_FALSE(QFile::exists(out));
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_EQ(kv6test::buildLeftovers(), QString());
+}
+
+TEST_P(Kv6reportTool, AProposalIsOneDocumentInEveryFormat)
+{
+    const QString prp = springProposal();
+    const QString pdf = env.path(QStringLiteral("spring.pdf"));
+    const ToolRun r = kv6report(
+        db() + QStringList { QStringLiteral("--proposal"), prp, QStringLiteral("-o"), pdf });
+    ASSERT_EQ(r.exitCode, 0) << show(r);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("3/3 Model Volumes"))) << show(r);
+    const QStringList pages = kv6test::pdfText(pdf).split(QLatin1Char('\f'));
+    ASSERT_GE(pages.size(), 5);
+    // The contents and the numbering are the shared proposal render's (proposalrender_test.cpp).
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("Printing in the Spring")));
+
+    for (const char *ext : { "htm", "txt" }) {
+        const QString out = env.path(QStringLiteral("spring.") + QLatin1String(ext));
+        const ToolRun w = kv6report(db()
+            + QStringList { QStringLiteral("--proposal"), prp, QStringLiteral("--quiet"),
+                QStringLiteral("-o"), out });
+        ASSERT_EQ(w.exitCode, 0) << show(w);
+        const QByteArray bytes = kv6test::readFile(out);
+        EXPECT_TRUE(bytes.contains("Printing in the Spring") && bytes.contains("Model Volumes"))
+            << ext;
+    }
+    EXPECT_EQ(kv6test::buildLeftovers(), QString());
 }
 
 TEST_P(Kv6reportTool, TheListShowsEveryCatalogueReport)

@@ -116,7 +116,7 @@ protected:
         env.root() };
 };
 
-TEST_F(RenderReport, TitlesStylingCurrencyAndLabelsFollowTheReport)
+TEST_F(RenderReport, TitlesSubtitlesShadingCurrencyAndLabelsFollowTheReport)
 {
     clsReport report;
     build(report);
@@ -137,15 +137,11 @@ TEST_F(RenderReport, TitlesStylingCurrencyAndLabelsFollowTheReport)
     EXPECT_TRUE(page.contains(QStringLiteral("$1.500"))) << page.join('|').toStdString();
     EXPECT_TRUE(page.contains(QStringLiteral("$1.5")));
     EXPECT_TRUE(page.contains(QStringLiteral("Page 1 of 1")));
-}
 
-TEST_F(RenderReport, AlternateRowsAreShadedAndTheSubtitleSitsBesideTheTitle)
-{
-    clsReport report;
-    build(report);
+    // A subtitle sits beside the title; alternate rows are shaded.
     report.SetTitle(QStringLiteral("Pages"));
     report.SetSubTitle(QStringLiteral("March"));
-    PreviewDocument doc;
+    doc = PreviewDocument();
     ASSERT_TRUE(render(report, doc, options()));
     QList<QRgb> fills;
     QRectF title, sub;

@@ -1,7 +1,6 @@
 // A real cron daemon fires a task created through the helper. Only as root with cron installed
 // (CI); it stops a daemon it started and removes every file the run left behind.
 
-#include "app/branding.h"
 #include "schedule/elevate.h"
 #include "schedule/scheduledrun.h"
 #include "taskstore/taskstore.h"
@@ -87,11 +86,7 @@ TEST(RealCron, FiresATaskCreatedThroughTheHelperWithTheNameIntact)
 
     // Cron reads this line: "%" ends a command unless escaped, and the shell sees the rest.
     const QString name = QStringLiteral("Cron 100% $(touch ran1) `touch ran2`; touch ran3 &");
-    KVElevateSchedule task;
-    task.SetTaskName(ScheduledReportName(name));
-    task.EXEPath = KVElevate::ProgramPath();
-    task.TaskCommandLine = QStringLiteral("/runreport \"%1\"").arg(name);
-    task.Creator = Branding().ProductName();
+    KVElevateSchedule task = KVElevateSchedule::ForSchedule(name);
     task.TriggerType = taskstore::triggerDaily;
     // Far enough ahead that cron has re-read its folder when the minute comes.
     const QDateTime at

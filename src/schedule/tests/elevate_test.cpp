@@ -29,11 +29,7 @@ protected:
     // A complete request for the schedule `name`, as the schedule dialog makes it.
     static KVElevateSchedule task(const QString &name, int type = 2, qint32 day = 8)
     {
-        KVElevateSchedule s;
-        s.SetTaskName(ScheduledReportName(name));
-        s.EXEPath = KVElevate::ProgramPath();
-        s.TaskCommandLine = QStringLiteral("/runreport \"%1\"").arg(name);
-        s.Creator = Branding().ProductName();
+        KVElevateSchedule s = KVElevateSchedule::ForSchedule(name);
         s.TriggerType = type;
         s.StartTime = QTime(6, 30);
         s.Day = day;
