@@ -297,38 +297,8 @@ void Recordset::Reserve(int rows)
     m_ids.reserve(size_t(rows));
 }
 
-namespace {
-
-// How many values ahead a walk over a column fetches the texts it will touch: each text sits in
-// a block of its own, and reading or freeing them one by one otherwise waits on memory for each.
-constexpr size_t FetchAhead = 16;
-
-void fetchText(const QVariant &v)
-{
-    if (ValueTypeId(v) == QMetaType::QString)
-        __builtin_prefetch(TextIn(v).constData());
-}
-
-} // namespace
-
 void Recordset::keepRows(const std::vector<int> &rows)
 {
-    // The dropped values are freed first, in the order they are stored (a step that keeps a few
-    // rows of a large table drops millions of texts); the kept ones then move past empty places.
-    if (rows.size() < m_ids.size()) {
-        std::vector<bool> kept(m_ids.size());
-        for (const int row : rows)
-            kept[size_t(row)] = true;
-        for (std::vector<QVariant> &column : m_columns) {
-            const size_t n = column.size();
-            for (size_t i = 0; i < n; ++i) {
-                if (i + FetchAhead < n && !kept[i + FetchAhead])
-                    fetchText(column[i + FetchAhead]);
-                if (!kept[i])
-                    column[i] = QVariant();
-            }
-        }
-    }
     if (std::is_sorted(rows.begin(), rows.end())) {
         // Kept rows close up where they are.
         for (std::vector<QVariant> &column : m_columns) {
@@ -615,6 +585,16 @@ void Recordset::AppendColumns(std::vector<std::vector<QVariant>> columns)
 // ---- sort
 
 namespace {
+
+// How many values ahead a walk over a column fetches the texts it will read: each text sits in
+// a block of its own, and reading them one by one otherwise waits on memory for each.
+constexpr size_t FetchAhead = 16;
+
+void fetchText(const QVariant &v)
+{
+    if (ValueTypeId(v) == QMetaType::QString)
+        __builtin_prefetch(TextIn(v).constData());
+}
 
 // ASCII texts folded into one block of bytes, which compares far faster than texts spread over
 // the heap, each with its first 24 bytes as three numbers: a sort compares the numbers, and bytes
