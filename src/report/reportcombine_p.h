@@ -37,6 +37,8 @@ struct CombiningShape
     bool leftOut = true;
     // Set by CombiningQuery: the printers' rates take part.
     bool rates = false;
+    // Set by CombiningQuery: merged rows come from window aggregates.
+    bool windowed = false;
 };
 QString CombiningQuery(const QString &sql, const Recordset &fields,
     const ReportDataSetSettings &settings, CombiningShape &shape);
