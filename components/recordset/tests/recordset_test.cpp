@@ -158,19 +158,29 @@ TEST(Recordset, SortsFollowOneAnotherAndTellWhereTheirKeysChange)
     rs->Open();
     QList<QString> texts;
     for (int r = 0; r < 3000; ++r) {
-        // Mostly distinct texts, some alike but for case.
+        // Mostly distinct texts, some alike but for case; a user's texts share their first
+        // bytes and come in two stretches of rows, a few run past the first 24 bytes.
         const int k = (r * 7919) % 2500;
-        texts << (r % 2 ? QStringLiteral("Day%1") : QStringLiteral("dAY%1")).arg(k);
+        texts << (r % 2 == r / 2500 ? QStringLiteral("User%1/Day%2")
+                                    : QStringLiteral("uSER%1/dAY%2"))
+                     .arg((r % 2500) / 250)
+                     .arg(k)
+                + (k % 5 ? QString() : QStringLiteral("/and a tail past the first words"));
         rs->AppendRow({ texts.last(), r % 7, r });
     }
+    const auto byText = [&](int a, int b) { return texts.at(a).toLower() < texts.at(b).toLower(); };
+    QList<int> expected(texts.size());
+    std::iota(expected.begin(), expected.end(), 0);
+    std::stable_sort(expected.begin(), expected.end(), byText);
+    rs->SetSort("T");
+    for (int r = 0; r < rs->RecordCount(); ++r)
+        ASSERT_EQ(rs->ValueAt(r, 2).toInt(), expected[r]) << r;
     std::vector<bool> startsRun;
     rs->SetSort("N DESC");
     rs->SetSort("T", startsRun);
-    QList<int> expected(texts.size());
     std::iota(expected.begin(), expected.end(), 0);
     std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) { return a % 7 > b % 7; });
-    std::stable_sort(expected.begin(), expected.end(),
-        [&](int a, int b) { return texts.at(a).toLower() < texts.at(b).toLower(); });
+    std::stable_sort(expected.begin(), expected.end(), byText);
     QList<int> sorted;
     for (int r = 0; r < rs->RecordCount(); ++r)
         sorted << rs->ValueAt(r, 2).toInt();
