@@ -77,10 +77,6 @@ TEST_P(Kv6reportTool, MistakesGetTheirOwnExitCodesAndOneLine)
     const QString out = env.path(QStringLiteral("x.csv"));
     const QString pdf = env.path(QStringLiteral("x.pdf"));
     const QString prp = springProposal();
-    const QString gone = env.path(QStringLiteral("gone.prp"));
-    kv6test::writeFile(gone,
-        proposalFile(QStringLiteral("2026-04-01"),
-            { QStringLiteral("top_users.rpt"), QStringLiteral("no_such.rpt") }));
     const QString empty = env.path(QStringLiteral("empty.prp"));
     kv6test::writeFile(empty, proposalFile(QStringLiteral("2026-04-01"), {}));
     struct Case
@@ -109,7 +105,6 @@ TEST_P(Kv6reportTool, MistakesGetTheirOwnExitCodesAndOneLine)
         { { "--proposal", prp, "--report", "Model Volumes", "-o", pdf }, 2, "either" },
         { { "--proposal", env.path(QStringLiteral("missing.prp")), "-o", pdf }, 3,
             "could not be opened" },
-        { { "--proposal", gone, "-o", pdf }, 3, "could not be loaded" },
         { { "--proposal", empty, "-o", pdf }, 3, "at least one report" },
         { { "--proposal", prp, "--from", "1990-01-01", "--to", "1990-01-31", "-o", pdf }, 4,
             "\"Executive Summary\" of the proposal has no data" },
