@@ -471,20 +471,14 @@ TEST_F(Cycle, PickerSavedReportsOpenEditRebuildAndDelete)
     EXPECT_EQ(picker->lsvReports->currentItem()->toolTip(), QStringLiteral("For the board"));
     EXPECT_TRUE(picker->cmdDelete->isEnabled());
 
-    struct Refusal
-    {
-        const char *file;
-        int message;
-    };
-    for (const Refusal &r : { Refusal { "broken.rpt", 841 }, Refusal { "gone.rpt", 840 } }) {
-        ASSERT_TRUE(picker->selectEntry(QLatin1String(r.file)));
-        dialogs.messageAnswers = { MsgAnswer::OK };
-        picker->openSelected();
-        const QStringList m = takeMessages();
-        ASSERT_EQ(m.size(), 1) << r.file;
-        EXPECT_TRUE(m.at(0).startsWith(GetLangString(r.message, QString()).left(20))) << r.file;
-        EXPECT_FALSE(picker->result());
-    }
+    // A file the loader refuses shows its message (which one is the saved-report tests').
+    ASSERT_TRUE(picker->selectEntry(QStringLiteral("broken.rpt")));
+    dialogs.messageAnswers = { MsgAnswer::OK };
+    picker->openSelected();
+    const QStringList refused = takeMessages();
+    ASSERT_EQ(refused.size(), 1);
+    EXPECT_TRUE(refused.at(0).startsWith(GetLangString(841, QString()).left(20)));
+    EXPECT_FALSE(picker->result());
     ASSERT_TRUE(picker->selectEntry(QStringLiteral("old.rpt")));
     picker->openSelected();
     ASSERT_TRUE(picker->result());
