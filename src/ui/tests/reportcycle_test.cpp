@@ -588,8 +588,6 @@ TEST_F(Cycle, AProposalBecomesOneNumberedDocumentPrintedExportedAndClosed)
     EXPECT_TRUE(
         title.contains(QStringLiteral("Print review")) && title.contains(GetLangString(750)))
         << "the title and the period by its name: " << title.toStdString();
-    const QString n = QString::number(pages);
-    EXPECT_TRUE(kv6test::pdfText(pdf, nullptr, 2 + pages).contains(GetLangString(821, n, n)));
 
     // Other paper lays the proposal out again for it.
     EXPECT_TRUE(print(*w, true, QPageSize::A5));
