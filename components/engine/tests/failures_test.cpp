@@ -103,8 +103,6 @@ TEST_F(RenderFailure, LayoutsThatCannotBeLoadedNameTheFileAndTheReport)
         { {}, QStringLiteral("Jobs"), { report, QString::fromLocal8Bit(strerror(ENOENT)) } },
         { "<Layouts>\n<Report name=\"Jobs\">\n<Section type=\"Detail\"", QStringLiteral("Jobs"),
             { report, QStringLiteral("line 3") } },
-        { kv6test::jobsLayout, QStringLiteral("Costs"),
-            { QStringLiteral("There is no report \"Costs\"") } },
     };
     int n = 0;
     for (const Case &c : cases) {
