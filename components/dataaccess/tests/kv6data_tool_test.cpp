@@ -185,7 +185,6 @@ TEST(Kv6dataToolUsage, MistakesEndWithTheirStatusAndOneLine)
         { { "init", "--partition-by-month" }, 2, "" },
         { { "init", "--partition-by-month", "--to=30/06/2026" }, 2, "" },
         { { "info", "--db", missing }, 1, "missing.db" },
-        { { "info", "--db", text }, 1, "notes.txt" },
         { { "init", "--db", text }, 1, "notes.txt" },
         { { "info", "--db", "postgresql://nobody:pw@127.0.0.1:1/none" }, 1, "127.0.0.1" },
     };
