@@ -186,10 +186,7 @@ TEST(DateTime, PartsValuesAndNullPropagation)
 
 TEST(DateTime, TextConversionsFollowTheLocaleButLiteralsDoNot)
 {
-    {
-        ScopedLocale us(enUS);
-        EXPECT_EQ(eval("Month(CDate(\"1/2/2024\"))"), "Integer 1");
-    }
+    // Which order each locale reads first is the date parser's (VbDateText tests).
     ScopedLocale de(deDE);
     EXPECT_EQ(eval("Month(CDate(\"1/2/2024\"))"), "Integer 2") << "day first in German";
     EXPECT_EQ(eval("Month(#1/2/2024#)"), "Integer 1") << "literals are month first everywhere";
