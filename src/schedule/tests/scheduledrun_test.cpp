@@ -212,7 +212,7 @@ TEST_F(ScheduledRun, EachFailureLogsItsLineAndLeavesNoPdf)
     const QList<Case> cases = {
         { "No rows",
             [&] { schedule(QStringLiteral("No rows"), to, QDate(1990, 1, 1), QDate(1990, 1, 31)); },
-            kFailed + QStringLiteral("Could not build the report, no data available."), false },
+            kFailed + QStringLiteral("Could not build the report, no data available."), false, {} },
         { "Copy deleted",
             [&] {
                 schedule(QStringLiteral("Copy deleted"), to);
