@@ -89,13 +89,7 @@ TEST_P(DataSourceDialogTest, TestConnectionReportsBothWays)
         EXPECT_TRUE(resultText(&dialog).contains(missing));
         EXPECT_FALSE(QFile::exists(missing));
     } else {
-        setText(&dialog, "txtPassword", QStringLiteral("wrong"));
-        const DataResult e = dialog.testConnection();
-        ASSERT_TRUE(e);
-        EXPECT_TRUE(resultText(&dialog).contains(QStringLiteral("password authentication failed")))
-            << resultText(&dialog).toStdString();
         // A schema that is not there is reported, not created.
-        setText(&dialog, "txtPassword", source.password);
         setText(&dialog, "txtSchema", QStringLiteral("no_such_schema"));
         EXPECT_TRUE(dialog.testConnection());
         EXPECT_TRUE(resultText(&dialog).contains(QStringLiteral("schema does not exist")));
@@ -259,9 +253,6 @@ TEST_P(AdminGroupEditorTest, CreateFillRenameEmptyAndDeleteAPrinterGroup)
     child<QPushButton>(&editor, "cmdDelete")->click();
     EXPECT_EQ(groups->count(), 0);
     EXPECT_EQ(members->count(), 0);
-    RecordsetPtr rs;
-    ASSERT_FALSE(DataSettings::GetAdminGroupMembers(*connection, 0, AdminObjectPrinter, rs));
-    EXPECT_EQ(rs->RecordCount(), 0);
     EXPECT_EQ(scripted.unexpected, 0);
 }
 

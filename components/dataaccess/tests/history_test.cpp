@@ -14,19 +14,10 @@ using kv6test::Engine;
 
 namespace {
 
-QVariant scalar(DataConnection &c, const QString &sql, const QVariantList &params = {})
+// The one value of an aggregate query, as text.
+QString scalar(DataConnection &c, const QString &sql, const QVariantList &params = {})
 {
-    RecordsetPtr t;
-    const DataResult e = c.ReportSQL(sql, params, t);
-    if (e) {
-        ADD_FAILURE() << sql.toStdString() << ": " << e->Description().toStdString();
-        return {};
-    }
-    if (t->RecordCount() != 1) {
-        ADD_FAILURE() << sql.toStdString() << " gave " << t->RecordCount() << " rows";
-        return {};
-    }
-    return t->ValueAt(0, 0);
+    return kv6test::queryRows(c, sql, params).value(0);
 }
 
 qint64 count(DataConnection &c, const QString &table)
@@ -48,7 +39,7 @@ QString fingerprint(DataConnection &c)
              QStringLiteral("SELECT MAX(job_time) FROM print_jobs"),
              QStringLiteral("SELECT COUNT(*) FROM admin_group_members"),
          })
-        parts << scalar(c, sql).toString().left(19);
+        parts << scalar(c, sql).left(19);
     return parts.join(QLatin1Char('|'));
 }
 

@@ -181,12 +181,8 @@ void Summaries::changeEverything()
     }));
     expectExact("after a load around another writer's job");
 
-    // A rebuild from scratch gives the same rows the triggers kept.
-    const QStringList kept
-        = rows(QStringLiteral("SELECT * FROM print_job_days ORDER BY 1, 2, 3, 4"));
+    // A rebuild from scratch gives the rows the triggers kept: both equal the jobs' own.
     ASSERT_FALSE(RebuildSummaries(*connection));
-    EXPECT_EQ(rows(QStringLiteral("SELECT * FROM print_job_days ORDER BY 1, 2, 3, 4")).size(),
-        kept.size());
     expectExact("after a rebuild");
 }
 

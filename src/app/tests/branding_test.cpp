@@ -83,7 +83,4 @@ TEST(Branding, ScheduledReportNameUsesBothReplacements)
     CreateBranding(common);
     EXPECT_EQ(ScheduledReportName(QStringLiteral("Floor 2/Costs: May")),
         QStringLiteral("Acme  Print Pro Report - Floor 2_Costs_ May"));
-    CreateBranding(env.path(QStringLiteral("none")));
-    EXPECT_EQ(
-        ScheduledReportName(QStringLiteral("Weekly")), QStringLiteral("Korvane 6 Report - Weekly"));
 }

