@@ -122,6 +122,18 @@ TEST_P(ConnectionTest, FailingQueryNamesTheDatabase)
     EXPECT_TRUE(e->Description().contains(source.description())) << e->Description().toStdString();
     EXPECT_TRUE(e->Description().contains(QStringLiteral("no_such_table")))
         << e->Description().toStdString();
+    // An error after the first rows fails the query too: half a result would be a wrong report.
+    const QString failsAtRowSix = isSQLite()
+        ? QStringLiteral(
+            "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < "
+            "9) SELECT CASE WHEN x > 5 THEN abs(-9223372036854775808) ELSE x END FROM n")
+        : QStringLiteral("SELECT CASE WHEN x > 5 THEN 1 / (x - x) ELSE x END "
+                         "FROM generate_series(1, 9) x");
+    const DataResult late = connection->ReportSQL(failsAtRowSix, {}, t);
+    ASSERT_TRUE(late);
+    EXPECT_FALSE(t);
+    EXPECT_TRUE(late->Description().contains(source.description()))
+        << late->Description().toStdString();
     // The connection stays usable.
     EXPECT_FALSE(connection->ReportSQL(QStringLiteral("SELECT 1"), {}, t));
 }
