@@ -56,13 +56,9 @@ public:
         case SQLITE_NULL:
             m_bits.push_back(0);
             break;
-        default: {
-            // As UTF-16, the form the driver reads, so texts arrive exactly as through it.
-            const auto *data = static_cast<const char16_t *>(sqlite3_column_text16(stmt, c));
-            const std::u16string_view text(data, size_t(sqlite3_column_bytes16(stmt, c)) / 2);
-            m_bits.push_back(textNumber(text));
+        default:
+            m_bits.push_back(textNumber(stmt, c));
             break;
-        }
         }
     }
 
@@ -74,7 +70,6 @@ public:
         for (const QString &t : m_texts)
             texts.push_back(ConvertToAdo(t, type));
         m_texts = {};
-        m_numbers = {};
         std::vector<QVariant> out;
         out.reserve(m_kinds.size());
         for (size_t r = 0; r < m_kinds.size(); ++r) {
@@ -117,34 +112,46 @@ public:
 
 private:
     // Query results repeat a few distinct texts (names, keys) over many rows; each is kept and
-    // converted once. A column whose texts are mostly distinct stops looking them up.
-    qint64 textNumber(std::u16string_view text)
+    // converted once, found again by SQLite's own UTF-8 bytes without converting them. A column
+    // whose texts are mostly distinct stops looking them up.
+    qint64 textNumber(sqlite3_stmt *stmt, int c)
     {
-        if (m_last >= 0 && text == view(m_texts[size_t(m_last)]))
+        const std::string_view bytes(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
+            size_t(sqlite3_column_bytes(stmt, c)));
+        if (m_last >= 0 && bytes == view(m_lastBytes))
             return m_last;
         if (m_sharing) {
-            if (const auto it = m_numbers.find(text); it != m_numbers.end())
+            if (const auto it = m_numbers.find(bytes); it != m_numbers.end()) {
+                m_lastBytes = m_keys[size_t(it->second)];
                 return m_last = it->second;
+            }
         }
-        m_tally.text(reinterpret_cast<const QChar *>(text.data()), qsizetype(text.size()));
+        // Copied before the UTF-16 form is asked for, which may replace these bytes.
+        m_lastBytes = QByteArray(bytes.data(), qsizetype(bytes.size()));
+        // As UTF-16, the form the driver reads, so texts arrive exactly as through it.
+        const auto *text = static_cast<const QChar *>(sqlite3_column_text16(stmt, c));
+        const qsizetype length = sqlite3_column_bytes16(stmt, c) / 2;
+        m_tally.text(text, length);
         m_last = qint64(m_texts.size());
-        // The view keys point into the kept texts, whose characters do not move with the list.
-        m_texts.emplace_back(reinterpret_cast<const QChar *>(text.data()), qsizetype(text.size()));
+        m_texts.emplace_back(text, length);
         if (m_sharing) {
-            m_numbers.emplace(view(m_texts.back()), m_last);
+            // The keys point into the kept copies, whose bytes do not move with the list.
+            m_keys.push_back(m_lastBytes);
+            m_numbers.emplace(view(m_keys.back()), m_last);
             // Rows ordered by another column meet thousands of distinct names before the first
             // repeats, so a column is judged over many rows.
             const size_t looked = m_kinds.size();
             if (looked >= 32768 && looked % 4096 == 0 && m_numbers.size() * 2 > looked) {
                 m_sharing = false;
                 m_numbers = {};
+                m_keys = {};
             }
         }
         return m_last;
     }
-    static std::u16string_view view(const QString &s)
+    static std::string_view view(const QByteArray &b)
     {
-        return { reinterpret_cast<const char16_t *>(s.utf16()), size_t(s.size()) };
+        return { b.constData(), size_t(b.size()) };
     }
 
     std::vector<quint8> m_kinds;
@@ -152,7 +159,10 @@ private:
     std::vector<qint64> m_bits;
     std::vector<QString> m_texts;
     std::vector<QByteArray> m_blobs;
-    std::unordered_map<std::u16string_view, qint64> m_numbers;
+    // While sharing: each kept text's UTF-8 bytes, in the order of m_texts, and their numbers.
+    std::vector<QByteArray> m_keys;
+    std::unordered_map<std::string_view, qint64> m_numbers;
+    QByteArray m_lastBytes;
     qint64 m_last = -1;
     bool m_sharing = true;
     ValueTally m_tally;
