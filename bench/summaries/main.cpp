@@ -10,13 +10,15 @@
 // Defaults: --jobs 1000000,10000000. --keep keeps the SQLite files in DIR and the PostgreSQL
 // schemas, and reuses them. PostgreSQL runs when --pg or KV6_TEST_PG_URL names a server.
 // KV6_BENCH_REPORTS=a.rpt,b.rpt times only those reports, KV6_BENCH_PARTS=pdf,datasets,writes
-// only those parts. KV6_BENCH_CPU=1 times by CPU: the writes and the data sets with a PostgreSQL
-// server's on this machine included (its backend does the triggers' work and runs the queries);
-// the whole kv6report commands by their own CPU.
+// only those parts (and "reads", SQLite's reader against the driver's rows, only when named).
+// KV6_BENCH_CPU=1 times by CPU: the writes and the data sets with a PostgreSQL server's on this
+// machine included (its backend does the triggers' work and runs the queries); the whole kv6report
+// commands by their own CPU.
 
 #include "dataaccess/cupsimport.h"
 #include "dataaccess/dataconnection.h"
 #include "dataaccess/demodata.h"
+#include "dataaccess/sqldialect.h"
 #include "dataaccess/summaries.h"
 #include "groups/analysis.h"
 #include "report/report.h"
@@ -186,6 +188,74 @@ void runReport(
                 .arg(file, QString::fromLocal8Bit(p.readAllStandardError()).trimmed()));
 }
 
+// Loads a catalogue report over the bench's last year of jobs.
+void loadYearReport(clsReport &report, const QString &definitions, const QString &f, int engine)
+{
+    if (!report.LoadDefinition(definitions + QLatin1Char('/') + f, engine))
+        die(report.LastError());
+    report.SetUseGroups(true);
+    report.SetUseFilters(true);
+    for (const ReportParameterPtr &p : *report.Parameters()) {
+        if (p->ParameterType() == clsReportParameter::DateRange) {
+            p->SetValue1(lastDay.addDays(-364));
+            p->SetValue2(lastDay);
+        } else if (p->ParameterType() == 1) {
+            p->SetValue1(1);
+        } else {
+            p->SetValue1(p->Default());
+        }
+    }
+}
+
+// SQLite: each report's query read into a record set by the dialect's reader against reading the
+// driver's rows, in turns over the same query, by this process's CPU.
+void benchReads(const DataSource &s, const QString &definitions, const QStringList &files)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reads"));
+    db.setDatabaseName(s.path);
+    if (!db.open())
+        die(db.lastError().text());
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
+    const auto dialect = SqlDialect::create(DatabaseTypeSQLite);
+    std::printf("%-44s %9s %9s %7s %9s\n", "reading the query's rows, seconds", "driver",
+        "statement", "ratio", "rows");
+    for (const QString &f : files) {
+        clsReport report;
+        loadYearReport(report, definitions, f, DatabaseTypeSQLite);
+        const QString sql = report.ReportSQL();
+        const QVariant params = ReportQueryParameters(report.Parameters().get());
+        int rows = 0;
+        const auto read = [&](bool own) {
+            return seconds([&]() {
+                QSqlQuery q(db);
+                q.setForwardOnly(true);
+                if (!q.prepare(sql))
+                    die(q.lastError().text());
+                for (const QVariant &v : params.typeId() == QMetaType::QVariantList
+                        ? params.toList()
+                        : QVariantList { params })
+                    if (v.isValid())
+                        q.addBindValue(v);
+                if (!q.exec())
+                    die(q.lastError().text());
+                RecordsetPtr r
+                    = own ? dialect->read(q) : ReadRecordset(q, dialect->declaredTypes(q));
+                rows = r->RecordCount();
+            });
+        };
+        double driver = 1e300, own = 1e300;
+        for (int i = 0; i < 3; ++i) {
+            driver = std::min(driver, read(false));
+            own = std::min(own, read(true));
+        }
+        std::printf(
+            "%-44s %9.3f %9.3f %7.2f %9d\n", qPrintable(f), driver, own, driver / own, rows);
+        std::fflush(stdout);
+    }
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("reads"));
+}
+
 // In the program itself, each report's data set against its query alone, both with the rows
 // combined in the database and with every queried row crossing (the data-set steps then do all
 // the combining): what the program adds to the query is the whole build less the query; and the
@@ -199,20 +269,7 @@ void benchDataSets(DataConnection &c, const QString &definitions, const QStringL
         "query", "combined", "ratio", "all rows", "ratio", "rows crossing", "steps", "ratio");
     for (const QString &f : files) {
         clsReport report;
-        if (!report.LoadDefinition(definitions + QLatin1Char('/') + f, c.DatabaseType()))
-            die(report.LastError());
-        report.SetUseGroups(true);
-        report.SetUseFilters(true);
-        for (const ReportParameterPtr &p : *report.Parameters()) {
-            if (p->ParameterType() == clsReportParameter::DateRange) {
-                p->SetValue1(lastDay.addDays(-364));
-                p->SetValue2(lastDay);
-            } else if (p->ParameterType() == 1) {
-                p->SetValue1(1);
-            } else {
-                p->SetValue1(p->Default());
-            }
-        }
+        loadYearReport(report, definitions, f, c.DatabaseType());
         int queried = 0, crossing = 0;
         QObject::connect(&report, &clsReport::UpdateProgress,
             [&](const QString &, int, int max) { crossing = std::max(crossing, max * 50); });
@@ -388,6 +445,8 @@ void benchEngine(
                   .split(QLatin1Char(','));
         if (parts.contains(QLatin1String("datasets")))
             benchDataSets(*c, staged, files);
+        if (parts.contains(QLatin1String("reads")) && s.isSQLite())
+            benchReads(s, staged, files);
         if (parts.contains(QLatin1String("pdf")))
             std::printf(
                 "%-44s %9s %9s %7s\n", "kv6report to PDF, seconds", "summary", "jobs", "ratio");

@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <QDateTime>
-#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -110,13 +109,68 @@ QDateTime parseTimestamp(const QString &text)
     return QDateTime::fromString(text, Qt::ISODate);
 }
 
-bool looksLikeTimestamp(const QString &text)
+// "yyyy-MM-dd" or "yyyy-MM-dd HH:mm:ss", ASCII digits only; like a "$" pattern end, a final
+// line break is allowed.
+bool looksLikeTimestamp(const QChar *c, qsizetype n)
 {
-    static const QRegularExpression re(
-        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}( \\d{2}:\\d{2}:\\d{2})?$"));
-    return re.match(text).hasMatch();
+    if (n > 0 && c[n - 1] == u'\n')
+        --n;
+    if (n != 10 && n != 19)
+        return false;
+    static constexpr char shape[] = "dddd-dd-dd dd:dd:dd";
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t ch = c[i].unicode();
+        if (shape[i] == 'd' ? (ch < u'0' || ch > u'9') : ch != char16_t(shape[i]))
+            return false;
+    }
+    return true;
 }
 } // namespace
+
+void ValueTally::integer(qint64 n)
+{
+    anyInt = true;
+    if (n > std::numeric_limits<qint32>::max() || n < std::numeric_limits<qint32>::min())
+        wide = true;
+}
+
+void ValueTally::text(const QChar *c, qsizetype n)
+{
+    anyText = true;
+    if (allStamps && !looksLikeTimestamp(c, n))
+        allStamps = false;
+}
+
+void ValueTally::note(const QVariant &v)
+{
+    if (v.isNull() || !v.isValid())
+        return;
+    if (IsWholeNumberType(v.typeId()))
+        integer(v.toLongLong());
+    else if (IsRealNumberType(v.typeId()))
+        anyReal = true;
+    else if (v.typeId() == QMetaType::QString)
+        text(TextIn(v).constData(), TextIn(v).size());
+    else {
+        const QString s = v.toString();
+        text(s.constData(), s.size());
+    }
+}
+
+int ValueTally::type(int declared) const
+{
+    if (declared != 0 && declared != adInteger)
+        return declared;
+    if (declared == adInteger)
+        return wide ? adBigInt : adInteger;
+    if (anyText)
+        return allStamps ? adDBTimeStamp : adVarWChar;
+    if (anyReal)
+        return adDouble;
+    if (anyInt)
+        return wide ? adBigInt : adInteger;
+    return adVarWChar;
+}
 
 QVariant ConvertToAdo(const QVariant &raw, int adoType)
 {
@@ -155,48 +209,6 @@ QVariant ConvertToAdo(const QVariant &raw, int adoType)
 }
 
 namespace {
-
-// The type of an undeclared (0) or declared-integer column, decided from its values.
-int typeFromValues(const std::vector<QVariant> &column, int declared)
-{
-    bool anyInt = false, anyReal = false, anyText = false, allStamps = true, wide = false;
-    for (const QVariant &v : column) {
-        if (v.isNull() || !v.isValid())
-            continue;
-        const int t = IsWholeNumberType(v.typeId()) ? QMetaType::LongLong
-            : IsRealNumberType(v.typeId())          ? QMetaType::Double
-                                                    : v.typeId();
-        switch (t) {
-        case QMetaType::LongLong: {
-            anyInt = true;
-            const qlonglong n = v.toLongLong();
-            if (n > std::numeric_limits<qint32>::max() || n < std::numeric_limits<qint32>::min())
-                wide = true;
-            break;
-        }
-        case QMetaType::Double:
-            anyReal = true;
-            break;
-        default:
-            anyText = true;
-            if (allStamps && !looksLikeTimestamp(v.toString()))
-                allStamps = false;
-            break;
-        }
-        // An integer column stops being in question at its first wide value.
-        if (declared == adInteger && wide)
-            break;
-    }
-    if (declared == adInteger)
-        return wide ? adBigInt : adInteger;
-    if (anyText)
-        return allStamps ? adDBTimeStamp : adVarWChar;
-    if (anyReal)
-        return adDouble;
-    if (anyInt)
-        return wide ? adBigInt : adInteger;
-    return adVarWChar;
-}
 
 int fixedSize(int type)
 {
@@ -266,52 +278,31 @@ private:
 
 } // namespace
 
-RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes)
+RecordsetPtr MakeRecordset(const QSqlRecord &record, const QList<int> &types,
+    std::vector<std::vector<QVariant>> values, int rows)
 {
-    const QSqlRecord record = query.record();
     const int columns = record.count();
-    // Read straight into the record set's own form, a list of values per column.
-    std::vector<std::vector<QVariant>> values(static_cast<size_t>(columns));
-    int rows = 0;
-    for (; query.next(); ++rows)
-        for (int c = 0; c < columns; ++c)
-            values[size_t(c)].push_back(query.value(c));
-
-    QList<int> types(columns, adVarWChar);
-    for (int c = 0; c < columns; ++c) {
-        const int declared = declaredTypes.value(c);
-        types[c] = declared == 0 || declared == adInteger
-            ? typeFromValues(values[size_t(c)], declared)
-            : declared;
-    }
-    QList<int> longest(columns, 0);
-    for (int c = 0; c < columns; ++c) {
-        SharedTexts shared;
-        for (QVariant &v : values[size_t(c)]) {
-            v = ConvertToAdo(v, types.at(c));
-            if (!v.isValid())
-                continue;
-            shared.share(v);
-            if (types.at(c) == adVarWChar && ValueTypeId(v) == QMetaType::QString)
-                longest[c] = std::max<int>(longest[c], int(TextIn(v).size()));
-            else if (types.at(c) == adVarWChar)
-                longest[c] = std::max<int>(longest[c], v.toString().size());
-            else if (types.at(c) == adLongVarBinary)
-                longest[c] = std::max<int>(longest[c], v.toByteArray().size());
-        }
-    }
-
     auto rs = Recordset::Create();
     for (int c = 0; c < columns; ++c) {
         const int type = types.at(c);
         int size = fixedSize(type);
         int attributes = adFldIsNullable | adFldMayBeNull;
-        if (size > 0)
+        if (size > 0) {
             attributes |= adFldFixed;
-        else if (type == adVarWChar)
-            size = std::max(255, longest.at(c));
-        else if (type == adLongVarBinary)
-            size = std::max(1, longest.at(c));
+        } else if (type == adVarWChar || type == adLongVarBinary) {
+            int longest = 0;
+            for (const QVariant &v : values[size_t(c)]) {
+                if (!v.isValid())
+                    continue;
+                if (type == adLongVarBinary)
+                    longest = std::max<int>(longest, v.toByteArray().size());
+                else if (ValueTypeId(v) == QMetaType::QString)
+                    longest = std::max<int>(longest, int(TextIn(v).size()));
+                else
+                    longest = std::max<int>(longest, v.toString().size());
+            }
+            size = std::max(type == adVarWChar ? 255 : 1, longest);
+        }
         rs->AppendField(uniqueName(*rs, record.fieldName(c)), type, size, attributes);
     }
     rs->Open();
@@ -324,6 +315,40 @@ RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes)
     }
     rs->MoveFirst();
     return rs;
+}
+
+RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes)
+{
+    const QSqlRecord record = query.record();
+    const int columns = record.count();
+    // Read straight into the record set's own form, a list of values per column.
+    std::vector<std::vector<QVariant>> values(static_cast<size_t>(columns));
+    if (query.size() > 0)
+        for (auto &column : values)
+            column.reserve(size_t(query.size()));
+    int rows = 0;
+    for (; query.next(); ++rows)
+        for (int c = 0; c < columns; ++c)
+            values[size_t(c)].push_back(query.value(c));
+
+    QList<int> types(columns, adVarWChar);
+    for (int c = 0; c < columns; ++c) {
+        const int declared = declaredTypes.value(c);
+        ValueTally tally;
+        if (declared == 0 || declared == adInteger)
+            for (const QVariant &v : values[size_t(c)])
+                tally.note(v);
+        types[c] = tally.type(declared);
+    }
+    for (int c = 0; c < columns; ++c) {
+        SharedTexts shared;
+        for (QVariant &v : values[size_t(c)]) {
+            v = ConvertToAdo(v, types.at(c));
+            if (v.isValid())
+                shared.share(v);
+        }
+    }
+    return MakeRecordset(record, types, std::move(values), rows);
 }
 
 } // namespace kv6

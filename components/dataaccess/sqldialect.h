@@ -11,6 +11,8 @@
 #include <memory>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
+#include <vector>
 
 namespace kv6 {
 
@@ -48,7 +50,10 @@ public:
     // (an expression on SQLite). Called after exec, before the first row is fetched.
     virtual QList<int> declaredTypes(QSqlQuery &query) = 0;
     // Reads every row of an executed query into an open record set (see ReadRecordset).
-    RecordsetPtr read(QSqlQuery &query) { return ReadRecordset(query, declaredTypes(query)); }
+    virtual RecordsetPtr read(QSqlQuery &query)
+    {
+        return ReadRecordset(query, declaredTypes(query));
+    }
     // A deep check for Verify: true when the storage is sound; otherwise the reason.
     virtual bool checkIntegrity(QSqlDatabase &db, QString &reason) = 0;
     // A literal for bulk statements.
@@ -78,5 +83,21 @@ QVariant ConvertToAdo(const QVariant &raw, int adoType);
 // adLongVarBinary QByteArray; a Null is an invalid QVariant. Text fields get the longest value
 // (at least 255) as defined size.
 RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes);
+
+// What a column's values say about its type by the rule above, gathered as they are read.
+struct ValueTally
+{
+    bool anyInt = false, anyReal = false, anyText = false, allStamps = true, wide = false;
+    void integer(qint64 n);
+    void real() { anyReal = true; }
+    void text(const QChar *c, qsizetype n);
+    // An engine value in the form Qt's drivers give it.
+    void note(const QVariant &raw);
+    // The column's type given its declared type (0 when none).
+    int type(int declared) const;
+};
+// The open record set of columns already converted to their types, cursor on the first row.
+RecordsetPtr MakeRecordset(const QSqlRecord &record, const QList<int> &types,
+    std::vector<std::vector<QVariant>> values, int rows);
 
 } // namespace kv6

@@ -7,10 +7,166 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <bit>
+#include <string_view>
+#include <unordered_map>
 
 namespace kv6 {
 
 namespace {
+
+// The statement under an executed query; null when the result has none.
+sqlite3_stmt *statementOf(QSqlQuery &query)
+{
+    const QVariant handle = query.result() ? query.result()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3_stmt*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3_stmt *const *>(handle.constData());
+}
+
+// One result column as SQLite hands it over, kept compact until the column's type is known:
+// building a value per cell through the driver, copying it out and converting it again cost
+// more than SQLite's own work on large results.
+class RawColumn
+{
+public:
+    void read(sqlite3_stmt *stmt, int c)
+    {
+        const int kind = sqlite3_column_type(stmt, c);
+        m_kinds.push_back(quint8(kind));
+        switch (kind) {
+        case SQLITE_INTEGER: {
+            const qint64 n = sqlite3_column_int64(stmt, c);
+            m_tally.integer(n);
+            m_bits.push_back(n);
+            break;
+        }
+        case SQLITE_FLOAT:
+            m_tally.real();
+            m_bits.push_back(std::bit_cast<qint64>(sqlite3_column_double(stmt, c)));
+            break;
+        case SQLITE_BLOB: {
+            const QByteArray bytes(static_cast<const char *>(sqlite3_column_blob(stmt, c)),
+                sqlite3_column_bytes(stmt, c));
+            m_tally.note(bytes);
+            m_bits.push_back(qint64(m_blobs.size()));
+            m_blobs.push_back(bytes);
+            break;
+        }
+        case SQLITE_NULL:
+            m_bits.push_back(0);
+            break;
+        default:
+            m_bits.push_back(textNumber(stmt, c));
+            break;
+        }
+    }
+
+    // The column's cells in the form of their type; the raw cells are dropped.
+    std::vector<QVariant> take(int type)
+    {
+        std::vector<QVariant> texts;
+        texts.reserve(m_texts.size());
+        for (const QString &t : m_texts)
+            texts.push_back(ConvertToAdo(t, type));
+        m_texts = {};
+        std::vector<QVariant> out;
+        out.reserve(m_kinds.size());
+        for (size_t r = 0; r < m_kinds.size(); ++r) {
+            const qint64 bits = m_bits[r];
+            switch (m_kinds[r]) {
+            case SQLITE_INTEGER:
+                if (type == adBigInt)
+                    out.emplace_back(qlonglong(bits));
+                else if (type == adInteger && bits == qint32(bits))
+                    out.emplace_back(int(bits));
+                else if (type == adDouble)
+                    out.emplace_back(double(bits));
+                else
+                    out.push_back(ConvertToAdo(qlonglong(bits), type));
+                break;
+            case SQLITE_FLOAT: {
+                const double d = std::bit_cast<double>(bits);
+                if (type == adDouble)
+                    out.emplace_back(d);
+                else
+                    out.push_back(ConvertToAdo(d, type));
+                break;
+            }
+            case SQLITE_BLOB:
+                out.push_back(ConvertToAdo(m_blobs[size_t(bits)], type));
+                break;
+            case SQLITE_NULL:
+                out.emplace_back();
+                break;
+            default:
+                out.push_back(texts[size_t(bits)]);
+                break;
+            }
+        }
+        *this = {};
+        return out;
+    }
+
+    const ValueTally &tally() const { return m_tally; }
+
+private:
+    // Query results repeat a few distinct texts (names, keys) over many rows; each is kept and
+    // converted once, found again by SQLite's own UTF-8 bytes without converting them. A column
+    // whose texts are mostly distinct stops looking them up.
+    qint64 textNumber(sqlite3_stmt *stmt, int c)
+    {
+        const std::string_view bytes(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
+            size_t(sqlite3_column_bytes(stmt, c)));
+        if (m_last >= 0 && bytes == view(m_lastBytes))
+            return m_last;
+        if (m_sharing) {
+            if (const auto it = m_numbers.find(bytes); it != m_numbers.end()) {
+                m_lastBytes = m_keys[size_t(it->second)];
+                return m_last = it->second;
+            }
+        }
+        // Copied before the UTF-16 form is asked for, which may replace these bytes.
+        m_lastBytes = QByteArray(bytes.data(), qsizetype(bytes.size()));
+        // As UTF-16, the form the driver reads, so texts arrive exactly as through it.
+        const auto *text = static_cast<const QChar *>(sqlite3_column_text16(stmt, c));
+        const qsizetype length = sqlite3_column_bytes16(stmt, c) / 2;
+        m_tally.text(text, length);
+        m_last = qint64(m_texts.size());
+        m_texts.emplace_back(text, length);
+        if (m_sharing) {
+            // The keys point into the kept copies, whose bytes do not move with the list.
+            m_keys.push_back(m_lastBytes);
+            m_numbers.emplace(view(m_keys.back()), m_last);
+            // Rows ordered by another column meet thousands of distinct names before the first
+            // repeats, so a column is judged over many rows.
+            const size_t looked = m_kinds.size();
+            if (looked >= 32768 && looked % 4096 == 0 && m_numbers.size() * 2 > looked) {
+                m_sharing = false;
+                m_numbers = {};
+                m_keys = {};
+            }
+        }
+        return m_last;
+    }
+    static std::string_view view(const QByteArray &b)
+    {
+        return { b.constData(), size_t(b.size()) };
+    }
+
+    std::vector<quint8> m_kinds;
+    // The integer, the double's bits, or the number of the text or blob.
+    std::vector<qint64> m_bits;
+    std::vector<QString> m_texts;
+    std::vector<QByteArray> m_blobs;
+    // While sharing: each kept text's UTF-8 bytes, in the order of m_texts, and their numbers.
+    std::vector<QByteArray> m_keys;
+    std::unordered_map<std::string_view, qint64> m_numbers;
+    QByteArray m_lastBytes;
+    qint64 m_last = -1;
+    bool m_sharing = true;
+    ValueTally m_tally;
+};
 
 class SqliteDialect final : public SqlDialect
 {
@@ -89,15 +245,43 @@ public:
     {
         const int n = query.record().count();
         QList<int> declared(n, 0);
-        const QVariant handle = query.result() ? query.result()->handle() : QVariant();
-        if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3_stmt*") != 0)
-            return declared;
-        sqlite3_stmt *stmt = *static_cast<sqlite3_stmt *const *>(handle.constData());
+        sqlite3_stmt *stmt = statementOf(query);
         for (int i = 0; stmt && i < n; ++i) {
             if (const char *decl = sqlite3_column_decltype(stmt, i))
                 declared[i] = AdoTypeFromDeclared(QString::fromUtf8(decl));
         }
         return declared;
+    }
+
+    // Steps the driver's own statement and reads each cell once, straight into its column.
+    RecordsetPtr read(QSqlQuery &query) override
+    {
+        sqlite3_stmt *stmt = statementOf(query);
+        const int columns = query.record().count();
+        // The driver's exec has stepped to the first row and holds it; without a row (or when
+        // it was already read on) the driver's way is as quick.
+        if (!stmt || columns == 0 || query.at() != QSql::BeforeFirstRow || !sqlite3_stmt_busy(stmt)
+            || sqlite3_data_count(stmt) != columns)
+            return SqlDialect::read(query);
+        const QList<int> declared = declaredTypes(query);
+        std::vector<RawColumn> raw(static_cast<size_t>(columns));
+        int rows = 0;
+        do {
+            for (int c = 0; c < columns; ++c)
+                raw[size_t(c)].read(stmt, c);
+            ++rows;
+        } while (sqlite3_step(stmt) == SQLITE_ROW);
+        // An error ends the rows as it does through the driver. The driver's query must not
+        // step the statement any further.
+        const QSqlRecord record = query.record();
+        query.finish();
+        QList<int> types(columns, adVarWChar);
+        std::vector<std::vector<QVariant>> values(static_cast<size_t>(columns));
+        for (int c = 0; c < columns; ++c) {
+            types[c] = raw[size_t(c)].tally().type(declared.value(c));
+            values[size_t(c)] = raw[size_t(c)].take(types[c]);
+        }
+        return MakeRecordset(record, types, std::move(values), rows);
     }
 
     bool checkIntegrity(QSqlDatabase &db, QString &reason) override

@@ -6,6 +6,9 @@
 #include <functional>
 #include <QDateTime>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 
 using namespace kv6;
 using kv6test::Engine;
@@ -357,6 +360,58 @@ TEST(SqliteConnection, FileLockedByAnotherProgramIsReportedAsLocked)
     locker.closeWriteChannel();
     ASSERT_TRUE(locker.waitForFinished());
     EXPECT_FALSE(OpenDataConnection(s, false, v, c));
+}
+
+// SQLite's own reader types and converts every cell as the driver's rows would be: declared and
+// undeclared columns holding integers, wide integers, reals, texts, timestamps, blobs and Nulls.
+TEST(SqliteConnection, ReadingTheStatementEqualsReadingTheDriversRows)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+    db.setDatabaseName(QStringLiteral(":memory:"));
+    ASSERT_TRUE(db.open());
+    QSqlQuery setup(db);
+    ASSERT_TRUE(setup.exec(QStringLiteral(
+        "CREATE TABLE t (i INTEGER, b BOOLEAN, d DATETIME, m NUMERIC(19,4), x BLOB, s TEXT)")));
+    ASSERT_TRUE(setup.exec(QStringLiteral(
+        "INSERT INTO t VALUES (1, 1, '2026-03-01 08:15:00', 0.12345, x'00ff', 'a'), "
+        "(3000000000, 't', '2026-03-01', 2, NULL, ''), ('12', 0, '2026-03-01T08:15:00', NULL, "
+        "'x', 5), (NULL, NULL, 'soon', '1.5', x'41', NULL)")));
+    const auto dialect = SqlDialect::create(DatabaseTypeSQLite);
+    const QString sql = QStringLiteral(
+        "WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < 40000) "
+        "SELECT t.*, k, k * 0.5 AS half, CASE WHEN k % 3 THEN k ELSE 'w' || k END AS mixed, "
+        "CASE WHEN k % 2 THEN date('2026-01-01', '+' || (k % 400) || ' days') END AS day, "
+        "'u' || (k % 7) AS few, 'n' || k || ifnull(i, '') AS distinct_text, "
+        "d || '' AS stamp_text, CASE WHEN k > 39990 THEN 5000000000 ELSE k END AS widens, "
+        "NULL AS empty, CASE WHEN k > 0 THEN x END AS blob "
+        "FROM t, n ORDER BY k, i");
+    QSqlQuery viaStatement(db), viaDriver(db);
+    viaStatement.setForwardOnly(true);
+    viaDriver.setForwardOnly(true);
+    ASSERT_TRUE(viaStatement.exec(sql)) << viaStatement.lastError().text().toStdString();
+    ASSERT_TRUE(viaDriver.exec(sql));
+    const RecordsetPtr got = dialect->read(viaStatement);
+    const RecordsetPtr want = ReadRecordset(viaDriver, dialect->declaredTypes(viaDriver));
+    ASSERT_EQ(got->FieldCount(), want->FieldCount());
+    ASSERT_EQ(got->RecordCount(), 160000);
+    ASSERT_EQ(got->RecordCount(), want->RecordCount());
+    for (int c = 0; c < want->FieldCount(); ++c) {
+        const FieldInfo &g = got->FieldAt(c), &w = want->FieldAt(c);
+        EXPECT_EQ(g.name, w.name);
+        EXPECT_EQ(g.type, w.type) << w.name.toStdString();
+        EXPECT_EQ(g.definedSize, w.definedSize) << w.name.toStdString();
+        for (int r = 0; r < want->RecordCount(); ++r) {
+            const QVariant a = got->ValueAt(r, c), b = want->ValueAt(r, c);
+            if (a.typeId() != b.typeId() || a != b) {
+                ADD_FAILURE() << w.name.toStdString() << " row " << r << ": "
+                              << a.toString().toStdString() << " / " << b.toString().toStdString();
+                break;
+            }
+        }
+    }
+    viaStatement.clear();
+    viaDriver.clear();
+    db.close();
 }
 
 TEST(DataSourceUrl, ParsesBothForms)
