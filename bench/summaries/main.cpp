@@ -238,8 +238,11 @@ void benchReads(const DataSource &s, const QString &definitions, const QStringLi
                         q.addBindValue(v);
                 if (!q.exec())
                     die(q.lastError().text());
+                QString error;
                 RecordsetPtr r
-                    = own ? dialect->read(q) : ReadRecordset(q, dialect->declaredTypes(q));
+                    = own ? dialect->read(q, error) : ReadRecordset(q, dialect->declaredTypes(q));
+                if (!r)
+                    die(error);
                 rows = r->RecordCount();
             });
         };

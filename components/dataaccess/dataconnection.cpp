@@ -262,15 +262,12 @@ DataResult DataConnection::ReportSQL(
         return DataError(dataErrQuery,
             QStringLiteral("The query failed on %1: %2")
                 .arg(d->source.description(), q.lastError().text().trimmed()));
-    records = d->dialect->read(q);
-    // A step that fails after the first rows (an I/O error, a run-time error in a row) ends the
-    // rows early; a report must not be built from the part that came.
-    if (q.lastError().isValid()) {
-        records.reset();
+    QString error;
+    records = d->dialect->read(q, error);
+    if (!records)
         return DataError(dataErrQuery,
             QStringLiteral("Reading the query's rows failed on %1: %2")
-                .arg(d->source.description(), q.lastError().text().trimmed()));
-    }
+                .arg(d->source.description(), error));
     return std::nullopt;
 }
 

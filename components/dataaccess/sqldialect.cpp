@@ -317,6 +317,15 @@ RecordsetPtr MakeRecordset(const QSqlRecord &record, const QList<int> &types,
     return rs;
 }
 
+RecordsetPtr SqlDialect::read(QSqlQuery &query, QString &error)
+{
+    RecordsetPtr rs = ReadRecordset(query, declaredTypes(query));
+    if (!query.lastError().isValid())
+        return rs;
+    error = query.lastError().text().trimmed();
+    return nullptr;
+}
+
 RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes)
 {
     const QSqlRecord record = query.record();

@@ -49,11 +49,10 @@ public:
     // The ADO type of each result column as far as the engine declares it; 0 where it does not
     // (an expression on SQLite). Called after exec, before the first row is fetched.
     virtual QList<int> declaredTypes(QSqlQuery &query) = 0;
-    // Reads every row of an executed query into an open record set (see ReadRecordset).
-    virtual RecordsetPtr read(QSqlQuery &query)
-    {
-        return ReadRecordset(query, declaredTypes(query));
-    }
+    // Reads every row of an executed query into an open record set (see ReadRecordset). When
+    // the rows stop on an error (an I/O error, a run-time error in a later row) it is null and
+    // `error` says why: a report must not be built from the part that came.
+    virtual RecordsetPtr read(QSqlQuery &query, QString &error);
     // A deep check for Verify: true when the storage is sound; otherwise the reason.
     virtual bool checkIntegrity(QSqlDatabase &db, QString &reason) = 0;
     // A literal for bulk statements.

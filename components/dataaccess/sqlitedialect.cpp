@@ -254,7 +254,7 @@ public:
     }
 
     // Steps the driver's own statement and reads each cell once, straight into its column.
-    RecordsetPtr read(QSqlQuery &query) override
+    RecordsetPtr read(QSqlQuery &query, QString &error) override
     {
         sqlite3_stmt *stmt = statementOf(query);
         const int columns = query.record().count();
@@ -262,19 +262,23 @@ public:
         // it was already read on) the driver's way is as quick.
         if (!stmt || columns == 0 || query.at() != QSql::BeforeFirstRow || !sqlite3_stmt_busy(stmt)
             || sqlite3_data_count(stmt) != columns)
-            return SqlDialect::read(query);
+            return SqlDialect::read(query, error);
         const QList<int> declared = declaredTypes(query);
         std::vector<RawColumn> raw(static_cast<size_t>(columns));
         int rows = 0;
+        int step = SQLITE_ROW;
         do {
             for (int c = 0; c < columns; ++c)
                 raw[size_t(c)].read(stmt, c);
             ++rows;
-        } while (sqlite3_step(stmt) == SQLITE_ROW);
-        // An error ends the rows as it does through the driver. The driver's query must not
-        // step the statement any further.
+        } while ((step = sqlite3_step(stmt)) == SQLITE_ROW);
+        if (step != SQLITE_DONE)
+            error = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt)));
+        // The driver's query must not step the statement any further.
         const QSqlRecord record = query.record();
         query.finish();
+        if (step != SQLITE_DONE)
+            return nullptr;
         QList<int> types(columns, adVarWChar);
         std::vector<std::vector<QVariant>> values(static_cast<size_t>(columns));
         for (int c = 0; c < columns; ++c) {

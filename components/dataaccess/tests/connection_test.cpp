@@ -390,7 +390,9 @@ TEST(SqliteConnection, ReadingTheStatementEqualsReadingTheDriversRows)
     viaDriver.setForwardOnly(true);
     ASSERT_TRUE(viaStatement.exec(sql)) << viaStatement.lastError().text().toStdString();
     ASSERT_TRUE(viaDriver.exec(sql));
-    const RecordsetPtr got = dialect->read(viaStatement);
+    QString error;
+    const RecordsetPtr got = dialect->read(viaStatement, error);
+    ASSERT_TRUE(got) << error.toStdString();
     const RecordsetPtr want = ReadRecordset(viaDriver, dialect->declaredTypes(viaDriver));
     ASSERT_EQ(got->FieldCount(), want->FieldCount());
     ASSERT_EQ(got->RecordCount(), 160000);
