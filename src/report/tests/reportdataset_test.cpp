@@ -410,7 +410,7 @@ TEST_F(DataSetSteps, ProcessingAtOnceEqualsTheStepsOneByOne)
         return kv6test::table(QStringLiteral("User Day Lead Pages Days Cost"),
             { { "u1", "u1/c", "third", 3, 0, 0.3 }, { "u2", "u2/a", "alone", 5, 0, 0.1 },
                 { "U1", "U1/B", "second", 2, 0, 0.2 }, { "u1", "u1/a", "first", 1, 0, 0.1 },
-                { "u1", "u1/b", "later", 4, 0, 0.2 } });
+                { "u1", "u1/b", "later", 4, 0, 0.0 } });
     };
     const auto cells = [](const RecordsetPtr &rs) {
         QStringList out;
