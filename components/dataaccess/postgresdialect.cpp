@@ -360,13 +360,18 @@ public:
         std::vector<QByteArray> texts;
         std::vector<const char *> values;
         for (const QVariant &v : params) {
-            if (v.isNull() || !v.isValid()) {
+            // Null, as is a null text for the driver.
+            if (v.isNull() || !v.isValid()
+                || (v.typeId() == QMetaType::QString && v.toString().isNull())) {
                 texts.emplace_back();
                 continue;
             }
             switch (v.typeId()) {
             case QMetaType::QString:
+                // Never null: a null pointer below is a Null parameter.
                 texts.push_back(v.toString().toUtf8());
+                if (texts.back().isNull())
+                    texts.back() = QByteArray("");
                 break;
             case QMetaType::Int:
             case QMetaType::UInt:
@@ -382,8 +387,8 @@ public:
                 return Run::NotRun;
             }
         }
-        for (size_t i = 0; i < texts.size(); ++i)
-            values.push_back(params[qsizetype(i)].isNull() ? nullptr : texts[i].constData());
+        for (const QByteArray &text : texts)
+            values.push_back(text.isNull() ? nullptr : text.constData());
         // The unnamed statement: replaced by the next one, never left behind.
         PGresult *prepared = PQprepare(conn, "", numberedPlaceholders(sql).constData(), 0, nullptr);
         const bool preparedOk = PQresultStatus(prepared) == PGRES_COMMAND_OK;

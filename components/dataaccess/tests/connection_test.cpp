@@ -451,10 +451,11 @@ TEST(PostgresConnection, ReadingTheResultEqualsReadingTheDriversRows)
             "timestamp '2026-10-25 01:59:58' + k * interval '0.25 seconds' AS fraction, "
             "(timestamp '2026-10-25 00:00:00' + k * interval '7 minutes')::timestamptz AS zoned, "
             "'\\x00ff'::bytea || int4send(k) AS blob, NULL::int AS empty, "
-            "?::date + k % 3 AS from_day, ? || k % 2 AS label, k + ? AS number, ?::text AS nothing "
+            "?::date + k % 3 AS from_day, ? || k % 2 AS label, k + ? AS number, ?::text AS "
+            "nothing, ?::text AS no_text, ?::text AS blank "
             "FROM generate_series(1, 40000) k");
         const QVariantList params { QStringLiteral("2026-02-01"), QStringLiteral("p'?"), 42,
-            QVariant() };
+            QVariant(), QString(), QStringLiteral("") };
         QSqlQuery viaDriver(db);
         viaDriver.setForwardOnly(true);
         ASSERT_TRUE(viaDriver.prepare(sql)) << viaDriver.lastError().text().toStdString();
