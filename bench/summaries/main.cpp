@@ -10,7 +10,8 @@
 // Defaults: --jobs 1000000,10000000. --keep keeps the SQLite files in DIR and the PostgreSQL
 // schemas, and reuses them. PostgreSQL runs when --pg or KV6_TEST_PG_URL names a server.
 // KV6_BENCH_REPORTS=a.rpt,b.rpt times only those reports, KV6_BENCH_PARTS=pdf,datasets,writes
-// only those parts (and "reads", SQLite's reader against the driver's rows, only when named).
+// only those parts (and "reads", the dialect's own reader against the driver's rows, only when
+// named).
 // KV6_BENCH_CPU=1 times by CPU: the writes and the data sets with a PostgreSQL server's on this
 // machine included (its backend does the triggers' work and runs the queries); the whole kv6report
 // commands by their own CPU.
@@ -207,40 +208,51 @@ void loadYearReport(clsReport &report, const QString &definitions, const QString
     }
 }
 
-// SQLite: each report's query read into a record set by the dialect's reader against reading the
-// driver's rows, in turns over the same query, by this process's CPU.
-void benchReads(const DataSource &s, const QString &definitions, const QStringList &files)
+// Each report's query read into a record set by the dialect's own reader against reading the
+// driver's rows, in turns over the same query, by this process's CPU (and on PostgreSQL its
+// backend's with KV6_BENCH_CPU: the server's work differs with the way the rows are fetched).
+void benchReads(DataConnection &c, const QString &definitions, const QStringList &files)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reads"));
-    db.setDatabaseName(s.path);
-    if (!db.open())
-        die(db.lastError().text());
-    QSqlQuery(db).exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
-    const auto dialect = SqlDialect::create(DatabaseTypeSQLite);
+    const DataSource &s = c.Source();
+    QSqlDatabase db = c.database();
+    if (s.isSQLite()) {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reads"));
+        db.setDatabaseName(s.path);
+        if (!db.open())
+            die(db.lastError().text());
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
+    }
+    const auto dialect = SqlDialect::create(s.type);
     std::printf("%-44s %9s %9s %7s %9s\n", "reading the query's rows, seconds", "driver",
-        "statement", "ratio", "rows");
+        s.isSQLite() ? "statement" : "own", "ratio", "rows");
     for (const QString &f : files) {
         clsReport report;
-        loadYearReport(report, definitions, f, DatabaseTypeSQLite);
+        loadYearReport(report, definitions, f, s.type);
         const QString sql = report.ReportSQL();
         const QVariant params = ReportQueryParameters(report.Parameters().get());
+        const QVariantList values = params.typeId() == QMetaType::QVariantList
+            ? params.toList()
+            : (params.isValid() ? QVariantList { params } : QVariantList());
         int rows = 0;
         const auto read = [&](bool own) {
-            return seconds([&]() {
+            return timed(c, [&]() {
+                RecordsetPtr r;
+                QString error;
+                if (own && !s.isSQLite()) {
+                    if (dialect->run(db, sql, values, r, error) != SqlDialect::Run::Read)
+                        die(QStringLiteral("not read: ") + error);
+                    rows = r->RecordCount();
+                    return;
+                }
                 QSqlQuery q(db);
                 q.setForwardOnly(true);
                 if (!q.prepare(sql))
                     die(q.lastError().text());
-                for (const QVariant &v : params.typeId() == QMetaType::QVariantList
-                        ? params.toList()
-                        : QVariantList { params })
-                    if (v.isValid())
-                        q.addBindValue(v);
+                for (const QVariant &v : values)
+                    q.addBindValue(v);
                 if (!q.exec())
                     die(q.lastError().text());
-                QString error;
-                RecordsetPtr r
-                    = own ? dialect->read(q, error) : ReadRecordset(q, dialect->declaredTypes(q));
+                r = own ? dialect->read(q, error) : ReadRecordset(q, dialect->declaredTypes(q));
                 if (!r)
                     die(error);
                 rows = r->RecordCount();
@@ -255,8 +267,10 @@ void benchReads(const DataSource &s, const QString &definitions, const QStringLi
             "%-44s %9.3f %9.3f %7.2f %9d\n", qPrintable(f), driver, own, driver / own, rows);
         std::fflush(stdout);
     }
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("reads"));
+    if (s.isSQLite()) {
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("reads"));
+    }
 }
 
 // In the program itself, each report's data set against its query alone, both with the rows
@@ -448,8 +462,8 @@ void benchEngine(
                   .split(QLatin1Char(','));
         if (parts.contains(QLatin1String("datasets")))
             benchDataSets(*c, staged, files);
-        if (parts.contains(QLatin1String("reads")) && s.isSQLite())
-            benchReads(s, staged, files);
+        if (parts.contains(QLatin1String("reads")))
+            benchReads(*c, staged, files);
         if (parts.contains(QLatin1String("pdf")))
             std::printf(
                 "%-44s %9s %9s %7s\n", "kv6report to PDF, seconds", "summary", "jobs", "ratio");

@@ -48,17 +48,14 @@ QString nextConnectionName()
     return QStringLiteral("kv6data-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
 }
 
-bool bindAll(QSqlQuery &q, const QVariant &params)
+// A query's parameters: none, one value, or a list of them.
+QVariantList parameterList(const QVariant &params)
 {
     if (params.isNull() || !params.isValid())
-        return true;
-    if (params.typeId() == QMetaType::QVariantList || params.typeId() == QMetaType::QStringList) {
-        for (const QVariant &v : params.toList())
-            q.addBindValue(v);
-        return true;
-    }
-    q.addBindValue(params);
-    return true;
+        return {};
+    if (params.typeId() == QMetaType::QVariantList || params.typeId() == QMetaType::QStringList)
+        return params.toList();
+    return { params };
 }
 } // namespace
 
@@ -256,13 +253,30 @@ DataResult DataConnection::ReportSQL(
     records.reset();
     if (DataResult e = ensureOpen(true))
         return e;
-    QSqlQuery q(d->db());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql) || (bindAll(q, params), !q.exec()))
+    const QVariantList values = parameterList(params);
+    const auto failed = [&](const QString &error) {
         return DataError(dataErrQuery,
             QStringLiteral("The query failed on %1: %2")
-                .arg(d->source.description(), q.lastError().text().trimmed()));
+                .arg(d->source.description(), error.trimmed()));
+    };
+    QSqlDatabase db = d->db();
     QString error;
+    switch (d->dialect->run(db, sql, values, records, error)) {
+    case SqlDialect::Run::Read:
+        return std::nullopt;
+    case SqlDialect::Run::Failed:
+        return failed(error);
+    case SqlDialect::Run::NotRun:
+        break;
+    }
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        return failed(q.lastError().text());
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!q.exec())
+        return failed(q.lastError().text());
     records = d->dialect->read(q, error);
     if (!records)
         return DataError(dataErrQuery,

@@ -326,6 +326,12 @@ RecordsetPtr SqlDialect::read(QSqlQuery &query, QString &error)
     return nullptr;
 }
 
+SqlDialect::Run SqlDialect::run(
+    QSqlDatabase &, const QString &, const QVariantList &, RecordsetPtr &, QString &)
+{
+    return Run::NotRun;
+}
+
 RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes)
 {
     const QSqlRecord record = query.record();

@@ -12,6 +12,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kv6 {
@@ -53,6 +55,12 @@ public:
     // the rows stop on an error (an I/O error, a run-time error in a later row) it is null and
     // `error` says why: a report must not be built from the part that came.
     virtual RecordsetPtr read(QSqlQuery &query, QString &error);
+    // Runs a query with its parameters and reads its rows through the engine's own client
+    // where the dialect can. NotRun leaves the query to the Qt driver's path; Failed says why in
+    // `error`, in the words that path would use.
+    enum class Run { NotRun, Read, Failed };
+    virtual Run run(QSqlDatabase &db, const QString &sql, const QVariantList &params,
+        RecordsetPtr &records, QString &error);
     // A deep check for Verify: true when the storage is sound; otherwise the reason.
     virtual bool checkIntegrity(QSqlDatabase &db, QString &reason) = 0;
     // A literal for bulk statements.
@@ -98,5 +106,60 @@ struct ValueTally
 // The open record set of columns already converted to their types, cursor on the first row.
 RecordsetPtr MakeRecordset(const QSqlRecord &record, const QList<int> &types,
     std::vector<std::vector<QVariant>> values, int rows);
+
+// Numbers a column's distinct texts by their bytes so that each is converted only once: query
+// results repeat a few texts (names, keys, days) over many rows. A column whose texts are
+// mostly distinct stops looking them up.
+class ByteKeys
+{
+public:
+    // The number given to these bytes, or -1 when they are new; new bytes must then get their
+    // number from add() before the next find().
+    qint64 find(std::string_view bytes)
+    {
+        ++m_looked;
+        if (m_last >= 0 && bytes == view(m_lastBytes))
+            return m_last;
+        if (m_sharing) {
+            if (const auto it = m_numbers.find(bytes); it != m_numbers.end()) {
+                m_lastBytes = m_keys[size_t(it->second)];
+                return m_last = it->second;
+            }
+        }
+        return -1;
+    }
+    // Numbers are given in order from 0.
+    void add(std::string_view bytes, qint64 number)
+    {
+        m_lastBytes = QByteArray(bytes.data(), qsizetype(bytes.size()));
+        m_last = number;
+        if (!m_sharing)
+            return;
+        // The keys point into the kept copies, whose bytes do not move with the list.
+        m_keys.push_back(m_lastBytes);
+        m_numbers.emplace(view(m_keys.back()), number);
+        // Rows ordered by another column meet thousands of distinct names before the first
+        // repeats, so a column is judged over many rows.
+        if (m_looked >= 32768 && m_looked % 4096 == 0 && m_numbers.size() * 2 > m_looked) {
+            m_sharing = false;
+            m_numbers = {};
+            m_keys = {};
+        }
+    }
+
+private:
+    static std::string_view view(const QByteArray &b)
+    {
+        return { b.constData(), size_t(b.size()) };
+    }
+
+    // While sharing: each number's bytes, and the numbers by those bytes.
+    std::vector<QByteArray> m_keys;
+    std::unordered_map<std::string_view, qint64> m_numbers;
+    QByteArray m_lastBytes;
+    qint64 m_last = -1;
+    size_t m_looked = 0;
+    bool m_sharing = true;
+};
 
 } // namespace kv6

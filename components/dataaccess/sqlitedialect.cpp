@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <string_view>
-#include <unordered_map>
 
 namespace kv6 {
 
@@ -111,47 +109,22 @@ public:
     const ValueTally &tally() const { return m_tally; }
 
 private:
-    // Query results repeat a few distinct texts (names, keys) over many rows; each is kept and
-    // converted once, found again by SQLite's own UTF-8 bytes without converting them. A column
-    // whose texts are mostly distinct stops looking them up.
+    // Each distinct text is kept and converted once, found again by SQLite's own UTF-8 bytes.
     qint64 textNumber(sqlite3_stmt *stmt, int c)
     {
         const std::string_view bytes(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
             size_t(sqlite3_column_bytes(stmt, c)));
-        if (m_last >= 0 && bytes == view(m_lastBytes))
-            return m_last;
-        if (m_sharing) {
-            if (const auto it = m_numbers.find(bytes); it != m_numbers.end()) {
-                m_lastBytes = m_keys[size_t(it->second)];
-                return m_last = it->second;
-            }
-        }
-        // Copied before the UTF-16 form is asked for, which may replace these bytes.
-        m_lastBytes = QByteArray(bytes.data(), qsizetype(bytes.size()));
+        if (const qint64 known = m_numbers.find(bytes); known >= 0)
+            return known;
+        // Numbered before the UTF-16 form is asked for, which may replace these bytes.
+        const qint64 number = qint64(m_texts.size());
+        m_numbers.add(bytes, number);
         // As UTF-16, the form the driver reads, so texts arrive exactly as through it.
         const auto *text = static_cast<const QChar *>(sqlite3_column_text16(stmt, c));
         const qsizetype length = sqlite3_column_bytes16(stmt, c) / 2;
         m_tally.text(text, length);
-        m_last = qint64(m_texts.size());
         m_texts.emplace_back(text, length);
-        if (m_sharing) {
-            // The keys point into the kept copies, whose bytes do not move with the list.
-            m_keys.push_back(m_lastBytes);
-            m_numbers.emplace(view(m_keys.back()), m_last);
-            // Rows ordered by another column meet thousands of distinct names before the first
-            // repeats, so a column is judged over many rows.
-            const size_t looked = m_kinds.size();
-            if (looked >= 32768 && looked % 4096 == 0 && m_numbers.size() * 2 > looked) {
-                m_sharing = false;
-                m_numbers = {};
-                m_keys = {};
-            }
-        }
-        return m_last;
-    }
-    static std::string_view view(const QByteArray &b)
-    {
-        return { b.constData(), size_t(b.size()) };
+        return number;
     }
 
     std::vector<quint8> m_kinds;
@@ -159,12 +132,7 @@ private:
     std::vector<qint64> m_bits;
     std::vector<QString> m_texts;
     std::vector<QByteArray> m_blobs;
-    // While sharing: each kept text's UTF-8 bytes, in the order of m_texts, and their numbers.
-    std::vector<QByteArray> m_keys;
-    std::unordered_map<std::string_view, qint64> m_numbers;
-    QByteArray m_lastBytes;
-    qint64 m_last = -1;
-    bool m_sharing = true;
+    ByteKeys m_numbers;
     ValueTally m_tally;
 };
 
