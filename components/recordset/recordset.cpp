@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <numeric>
 #include <string>
 #include <string_view>
 
@@ -67,13 +68,33 @@ int TextNumbers::number(const QString &text, bool held, bool &added)
     if (m_lastNumber >= 0 && data == m_lastData && text.size() == m_lastSize
         && (held || !m_lastHeld))
         return m_lastNumber;
-    // Held copies are remembered by address in a table kept at twice the texts' count.
-    if (m_seen.empty() || m_seen.size() < size_t(m_numbers.size()) * 2)
-        m_seen.assign(std::max<size_t>(256, size_t(m_numbers.size()) * 4), Seen {});
-    Seen &seen = m_seen[(quintptr(data) >> 4) % m_seen.size()];
-    if (held && seen.data == data && seen.size == text.size()) {
-        m_lastNumber = seen.number;
-    } else if (m_lastNumber < 0 || m_lastHeld || text.size() != m_last.size() || text != m_last) {
+    // Held copies are remembered by address in an open table, emptied when half full: texts
+    // that land on one place (a few hundred printers' names) are all found again, where a
+    // place holding one of them sent the others to the hash of texts row after row.
+    if (m_seen.empty() || m_seenCount * 2 >= m_seen.size()) {
+        size_t size = 256;
+        while (size < size_t(m_numbers.size()) * 4)
+            size *= 2;
+        m_seen.assign(size, Seen {});
+        m_seenCount = 0;
+    }
+    Seen *place = nullptr;
+    if (held) {
+        const size_t mask = m_seen.size() - 1;
+        for (size_t i = (quintptr(data) >> 4) & mask;; i = (i + 1) & mask) {
+            Seen &seen = m_seen[i];
+            if (seen.data == data && seen.size == text.size()) {
+                m_lastNumber = seen.number;
+                break;
+            }
+            if (!seen.data) {
+                place = &seen;
+                break;
+            }
+        }
+    }
+    if ((!held || place)
+        && (m_lastNumber < 0 || m_lastHeld || text.size() != m_last.size() || text != m_last)) {
         // One look-up finds or makes the number; numbers are stored from 1, 0 being new.
         int &stored = m_numbers[text];
         if (stored == 0) {
@@ -81,8 +102,10 @@ int TextNumbers::number(const QString &text, bool held, bool &added)
             added = true;
         }
         m_lastNumber = stored - 1;
-        if (held)
-            seen = Seen { data, text.size(), m_lastNumber };
+    }
+    if (place) {
+        *place = Seen { data, text.size(), m_lastNumber };
+        ++m_seenCount;
     }
     // A text not held is kept, so that its address cannot come back with another text; a held
     // one is not (copying a text costs two atomic counts).
@@ -980,8 +1003,20 @@ bool sortPacked(const std::vector<SortColumn> &columns, const Keys &keys, std::v
     }
     if (inOrder)
         return true;
-    std::sort(packed.begin(), packed.end());
     std::vector<int> sorted(static_cast<size_t>(rows));
+    if (total <= quint64(rows) * 2) {
+        // Few values for the rows (a few thousand users over their days): each row is counted
+        // into its place, in its present order, without comparing.
+        std::vector<int> starts(size_t(total) + 1, 0);
+        for (const auto &p : packed)
+            ++starts[size_t(p.first) + 1];
+        std::partial_sum(starts.begin(), starts.end(), starts.begin());
+        for (int i = 0; i < rows; ++i)
+            sorted[size_t(starts[size_t(packed[size_t(i)].first)]++)] = order[size_t(i)];
+        order = std::move(sorted);
+        return true;
+    }
+    std::sort(packed.begin(), packed.end());
     for (int i = 0; i < rows; ++i)
         sorted[size_t(i)] = order[size_t(packed[size_t(i)].second)];
     order = std::move(sorted);

@@ -115,6 +115,7 @@ private:
     };
     QHash<QString, int> m_numbers;
     std::vector<Seen> m_seen;
+    size_t m_seenCount = 0;
     QString m_last;
     const QChar *m_lastData = nullptr;
     qsizetype m_lastSize = -1;

@@ -5,12 +5,32 @@
 
 namespace kv6 {
 
+namespace {
+
+// The number a reference reads as, as QString::toDouble reads it. A text that starts with a letter
+// no number starts with ("inf" and "nan" do) is no number without parsing it: a report's steps
+// look up thousands of keys such as "USR12", and parsing took most of each look-up.
+double numberIn(const QString &text, bool *numeric)
+{
+    const QString trimmed = text.trimmed();
+    if (!trimmed.isEmpty()) {
+        const char16_t c = trimmed.front().unicode() | 0x20;
+        if (c >= u'a' && c <= u'z' && c != u'i' && c != u'n') {
+            *numeric = false;
+            return 0;
+        }
+    }
+    return trimmed.toDouble(numeric);
+}
+
+} // namespace
+
 GroupRef ResolveGroupRef(const QVariant &reference)
 {
     GroupRef ref;
     bool numeric = false;
     const QString text = reference.toString();
-    const double n = text.trimmed().toDouble(&numeric);
+    const double n = numberIn(text, &numeric);
     if (numeric) {
         ref.number = qint64(n);
         ref.key = GroupKey(ref.number);
@@ -161,7 +181,7 @@ void clsListManager::GetItemAndGroup(
 {
     GroupItemPtr item;
     bool numeric = false;
-    reference.toString().trimmed().toDouble(&numeric);
+    numberIn(reference.toString(), &numeric);
     if (!numeric) {
         if (const GroupItemPtr *i = m_items.item(reference.toString()))
             item = *i;

@@ -18,6 +18,7 @@
 #include <QHash>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -202,6 +203,132 @@ void addInto(QVariant &into, const QVariant &value)
     into = addValues(into, value);
 }
 
+// Marks the rows that hold the first of their text in `field`, alike without regard to case;
+// false when a value there is not an ASCII text. The texts are folded onto one block and hashed
+// in one pass, then looked up in an open table in another that fetches each row's place in it
+// ahead: the table outgrows the cache, and waiting on it row by row cost most of the time.
+bool markFirstTexts(const Recordset &table, int field, std::vector<bool> &first)
+{
+    const size_t rows = size_t(table.RecordCount());
+    constexpr size_t Ahead = 16;
+    struct Folded
+    {
+        size_t hash;
+        size_t at;
+        size_t size;
+    };
+    std::vector<Folded> folded(rows);
+    std::string bytes;
+    bytes.reserve(rows * 16);
+    for (size_t r = 0; r < rows; ++r) {
+        if (r + Ahead < rows) {
+            const QVariant &ahead = table.CellAt(int(r + Ahead), field);
+            if (isTextValue(ahead))
+                __builtin_prefetch(TextIn(ahead).constData());
+        }
+        const QVariant &value = table.CellAt(int(r), field);
+        if (!isTextValue(value) || IsNullValue(value))
+            return false;
+        const QString &text = TextIn(value);
+        const size_t at = bytes.size(), size = size_t(text.size());
+        bytes.resize(at + size);
+        char *out = bytes.data() + at;
+        const QChar *chars = text.constData();
+        for (size_t i = 0; i < size; ++i) {
+            const char16_t c = chars[i].unicode();
+            if (c >= 0x80)
+                return false;
+            out[i] = char(c >= u'A' && c <= u'Z' ? c + 32 : c);
+        }
+        folded[r] = { qHashBits(out, size), at, size };
+    }
+    // Each place holds 1 + the row of the first text found there, 0 when empty; half of them
+    // stay empty however many texts differ.
+    size_t count = 1024;
+    while (count < rows * 2)
+        count *= 2;
+    const size_t mask = count - 1;
+    std::vector<quint32> places(count, 0);
+    first.assign(rows, false);
+    for (size_t r = 0; r < rows; ++r) {
+        if (r + Ahead < rows)
+            __builtin_prefetch(&places[folded[r + Ahead].hash & mask]);
+        const Folded &f = folded[r];
+        for (size_t i = f.hash & mask;; i = (i + 1) & mask) {
+            if (places[i] == 0) {
+                places[i] = quint32(r + 1);
+                first[r] = true;
+                break;
+            }
+            const Folded &o = folded[places[i] - 1];
+            if (o.hash == f.hash && o.size == f.size
+                && std::memcmp(bytes.data() + o.at, bytes.data() + f.at, f.size) == 0)
+                break;
+        }
+    }
+    return true;
+}
+
+// Whether ASCII text `a` sorts before `b` as the record set sorts texts: folded, byte by byte,
+// a shorter text before a longer one it begins.
+bool foldedBefore(const QString &a, const QString &b)
+{
+    const QChar *pa = a.constData(), *pb = b.constData();
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t ca = pa[i].unicode(), cb = pb[i].unicode();
+        if (ca >= u'A' && ca <= u'Z')
+            ca += 32;
+        if (cb >= u'A' && cb <= u'Z')
+            cb += 32;
+        if (ca != cb)
+            return ca < cb;
+    }
+    return a.size() < b.size();
+}
+
+// Whether combining a column's values gives the same value and type in any order: whole numbers
+// of one type, none Null, none below zero (a sum of those grows past the int range, and so
+// changes type, whatever the order).
+bool combinesInAnyOrder(const Recordset &table, int field)
+{
+    const int rows = table.RecordCount();
+    const int type = ValueTypeId(table.CellAt(0, field));
+    if (type != QMetaType::Int && type != QMetaType::LongLong)
+        return false;
+    for (int r = 0; r < rows; ++r) {
+        const QVariant &v = table.CellAt(r, field);
+        if (ValueTypeId(v) != type || IsNullValue(v))
+            return false;
+        if (type == QMetaType::Int ? *static_cast<const int *>(v.constData()) < 0
+                                   : *static_cast<const qlonglong *>(v.constData()) < 0)
+            return false;
+    }
+    return true;
+}
+
+// Whether a key column holds one kind of value, none Null: texts, or whole numbers. Its rows
+// then fall into groups alike by both the sort and the combining step's comparison, whatever
+// their order within a group.
+bool keysOfOneKind(const Recordset &table, int field)
+{
+    const int rows = table.RecordCount();
+    const auto kind = [](const QVariant &v) {
+        const int t = ValueTypeId(v);
+        if (IsNullValue(v))
+            return 0;
+        return t == QMetaType::QString ? 1
+                                       : (t == QMetaType::Int || t == QMetaType::LongLong ? 2 : 0);
+    };
+    const int first = kind(table.CellAt(0, field));
+    if (first == 0)
+        return false;
+    for (int r = 1; r < rows; ++r)
+        if (kind(table.CellAt(r, field)) != first)
+            return false;
+    return true;
+}
+
 // A money value stored the way the record set keeps money: as a double of four decimals.
 QVariant moneyValue(Currency value)
 {
@@ -292,10 +419,11 @@ DataResult ReportDataSetBuilder::Process(RecordsetPtr &table)
     return guarded(m_settings.reportName, [&] {
         if (hasRows())
             table = filterAndTransform(table);
-        if (hasRows())
+        if (hasRows() && !markFirstAndCombine(table)) {
             table = markFirstOccurrences(table);
-        if (hasRows())
-            table = combineRows(table);
+            if (hasRows())
+                table = combineRows(table);
+        }
         if (hasRows())
             table = limitAndNumber(table);
         return DataResult();
@@ -546,40 +674,99 @@ RecordsetPtr ReportDataSetBuilder::markFirstOccurrences(const RecordsetPtr &tabl
     return table;
 }
 
-RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
+ReportDataSetBuilder::Combining ReportDataSetBuilder::combining(const Recordset &table) const
 {
-    // Only the columns that combine are read past each group's first row.
-    struct Listed
-    {
-        int field;
-        int action;
-    };
-    QList<Listed> listed;
-    QList<int> keyFields;
-    QStringList sortKeys;
+    Combining c;
     if (m_settings.columns) {
         for (int i = 1; i <= m_settings.columns->count(); ++i) {
             const clsReportCol &col = **m_settings.columns->item(i);
-            const int field = table->FieldIndex(col.FieldName());
+            const int field = table.FieldIndex(col.FieldName());
             if (field < 0)
                 continue;
             switch (col.Action()) {
             case clsReportCol::ActionKey:
-                keyFields.append(field);
-                sortKeys.append(QStringLiteral("[%1] ASC").arg(col.FieldName()));
+                c.keyFields.append(field);
+                c.sortKeys.append(QStringLiteral("[%1] ASC").arg(col.FieldName()));
                 break;
             case clsReportCol::ActionSum:
             case clsReportCol::ActionFirstOfValue:
             case clsReportCol::ActionMin:
             case clsReportCol::ActionMax:
-                listed.append({ field, col.Action() });
+                c.listed.append({ field, col.Action() });
                 break;
             default:
                 break;
             }
         }
     }
-    table->SetSort(sortKeys.join(QStringLiteral(", ")));
+    return c;
+}
+
+bool ReportDataSetBuilder::markFirstAndCombine(RecordsetPtr &table)
+{
+    // Marking sorts the whole table by the compared texts only so that the combining step sees
+    // each group's rows in their order. With one marked column over ASCII texts, and combined
+    // values that come out alike in any order, the first of each text is found by hashing and
+    // each group's leading row by its text instead: the same table, without that sort.
+    if (!m_settings.columns)
+        return false;
+    int field = -1, by = -1, marked = 0;
+    for (int i = 1; i <= m_settings.columns->count(); ++i) {
+        const clsReportCol &col = **m_settings.columns->item(i);
+        if (col.Action() != clsReportCol::ActionFirstOfValue)
+            continue;
+        field = table->FieldIndex(col.FieldName());
+        by = table->FieldIndex(col.ActionParam());
+        if (field >= 0 && by >= 0)
+            ++marked;
+    }
+    if (marked != 1 || field < 0 || by < 0 || field == by)
+        return false;
+    const Combining c = combining(*table);
+    if (!c.keyFields.isEmpty()) {
+        for (const Combining::Listed &l : c.listed)
+            if (l.field != field && !combinesInAnyOrder(*table, l.field))
+                return false;
+        for (int k : c.keyFields)
+            if (!keysOfOneKind(*table, k))
+                return false;
+    }
+    const int rows = table->RecordCount();
+    std::vector<bool> first;
+    if (!markFirstTexts(*table, by, first))
+        return false;
+    const QVariant one(1), zero(0);
+    int r = 0;
+    for (table->MoveFirst(); !table->Eof(); table->MoveNext(), ++r) {
+        if (r % 50 == 0)
+            progress(846, r, rows);
+        table->SetValue(field, first[size_t(r)] ? one : zero);
+    }
+    table = combineRowsBy(table, c.keyFields.isEmpty() ? -1 : by);
+    return true;
+}
+
+RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
+{
+    return combineRowsBy(table, -1);
+}
+
+RecordsetPtr ReportDataSetBuilder::combineRowsBy(const RecordsetPtr &table, int firstBy)
+{
+    // Only the columns that combine are read past each group's first row.
+    const Combining c = combining(*table);
+    const QList<Combining::Listed> &listed = c.listed;
+    const QList<int> &keyFields = c.keyFields;
+    table->SetSort(c.sortKeys.join(QStringLiteral(", ")));
+    // With `firstBy`, the row that leads a group is the one whose text there sorts first: its
+    // columns that do not combine are swapped into the group's kept row.
+    QList<int> leading;
+    if (firstBy >= 0) {
+        for (int f = 0; f < table->FieldCount(); ++f)
+            if (std::none_of(listed.begin(), listed.end(),
+                    [&](const Combining::Listed &l) { return l.field == f; }))
+                leading.append(f);
+    }
 
     // Each group's rows merge into its first row, in place when the step owns the table (as
     // filterAndTransform does).
@@ -604,7 +791,11 @@ RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
             current = row;
             return true;
         }
-        for (const Listed &l : std::as_const(listed)) {
+        if (firstBy >= 0 && foldedBefore(TextIn(row.at(firstBy)), TextIn(current->at(firstBy)))) {
+            for (int f : std::as_const(leading))
+                (*current)[f].swap(row[f]);
+        }
+        for (const Combining::Listed &l : listed) {
             const QVariant &value = row.at(l.field);
             QVariant &into = (*current)[l.field];
             switch (l.action) {

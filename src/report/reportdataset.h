@@ -72,6 +72,25 @@ private:
     RecordsetPtr filterAndTransform(const RecordsetPtr &table);
     RecordsetPtr markFirstOccurrences(const RecordsetPtr &table);
     RecordsetPtr combineRows(const RecordsetPtr &table);
+    // The combining step where each group's leading row is the one whose text in `firstBy` sorts
+    // first (-1: its first row); the other rows' order within a group must not change the result.
+    RecordsetPtr combineRowsBy(const RecordsetPtr &table, int firstBy);
+    // First occurrences then combining, as one step where it can do without sorting the whole
+    // table by the compared texts; false when it cannot (and the table is as it was).
+    bool markFirstAndCombine(RecordsetPtr &table);
+    // The columns the combining step reads.
+    struct Combining
+    {
+        struct Listed
+        {
+            int field;
+            int action;
+        };
+        QList<Listed> listed;
+        QList<int> keyFields;
+        QStringList sortKeys;
+    };
+    Combining combining(const Recordset &table) const;
     RecordsetPtr limitAndNumber(const RecordsetPtr &table);
     void progress(int message, int row, int rows);
 

@@ -402,6 +402,43 @@ TEST_F(DataSetSteps, FirstOccurrencesCountTextsWithoutRegardToCaseAndNumbersByVa
     EXPECT_EQ(column(rs, QStringLiteral("N")), QList<int> { 3 }); // 3, 4, 10
 }
 
+TEST_F(DataSetSteps, ProcessingAtOnceEqualsTheStepsOneByOne)
+{
+    // A group's rows out of their days' order, keys and days alike but for case; each row's
+    // Lead tells which row led its group, and real costs add up differently in another order.
+    const auto rows = [] {
+        return kv6test::table(QStringLiteral("User Day Lead Pages Days Cost"),
+            { { "u1", "u1/c", "third", 3, 0, 0.3 }, { "u2", "u2/a", "alone", 5, 0, 0.1 },
+                { "U1", "U1/B", "second", 2, 0, 0.2 }, { "u1", "u1/a", "first", 1, 0, 0.1 },
+                { "u1", "u1/b", "later", 4, 0, 0.0 } });
+    };
+    const auto cells = [](const RecordsetPtr &rs) {
+        QStringList out;
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            for (int f = 0; f < rs->FieldCount(); ++f)
+                out << QStringLiteral("%1:%2")
+                           .arg(rs->Value(f).typeId())
+                           .arg(rs->Value(f).toString());
+        return out;
+    };
+    for (const QByteArray cost : { "", "<Column><Field>Cost</Field><Action>1</Action></Column>" }) {
+        loadColumns("<Column><Field>User</Field><Action>4</Action></Column>"
+                    "<Column><Field>Pages</Field><Action>1</Action></Column>"
+                    "<Column><Field>Days</Field><Action>5</Action><ActionParam>Day</ActionParam>"
+                    "</Column>"
+            + cost);
+        ReportDataSetBuilder builder(settings(), nullptr);
+        RecordsetPtr atOnce = rows(), byStep = rows();
+        ASSERT_FALSE(builder.Process(atOnce));
+        ASSERT_FALSE(builder.FilterAndTransform(byStep));
+        ASSERT_FALSE(builder.MarkFirstOccurrences(byStep));
+        ASSERT_FALSE(builder.CombineRows(byStep));
+        ASSERT_FALSE(builder.LimitAndNumber(byStep));
+        EXPECT_EQ(cells(atOnce), cells(byStep)) << cost.constData();
+        EXPECT_EQ(column(atOnce, QStringLiteral("Days")), (QList<int> { 3, 1 }));
+    }
+}
+
 TEST(ReportQueryParameters, DateRangesPassTheDayAfterExceptInTheLastYear)
 {
     ReportParameters params;
