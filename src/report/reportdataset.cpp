@@ -663,15 +663,21 @@ RecordsetPtr ReportDataSetBuilder::markFirstOccurrences(const RecordsetPtr &tabl
                 ? bool(startsRun[size_t(r)])
                 : !sameText(value, before);
         }
-        const QVariant one(1), zero(0);
-        int r = 0;
-        for (table->MoveFirst(); !table->Eof(); table->MoveNext(), ++r) {
-            if (r % 50 == 0)
-                progress(846, r, rows);
-            table->SetValue(field, first[size_t(r)] ? one : zero);
-        }
+        writeMarks(*table, field, first);
     }
     return table;
+}
+
+void ReportDataSetBuilder::writeMarks(Recordset &table, int field, const std::vector<bool> &first)
+{
+    const int rows = table.RecordCount();
+    const QVariant one(1), zero(0);
+    int r = 0;
+    for (table.MoveFirst(); !table.Eof(); table.MoveNext(), ++r) {
+        if (r % 50 == 0)
+            progress(846, r, rows);
+        table.SetValue(field, first[size_t(r)] ? one : zero);
+    }
 }
 
 ReportDataSetBuilder::Combining ReportDataSetBuilder::combining(const Recordset &table) const
@@ -731,17 +737,10 @@ bool ReportDataSetBuilder::markFirstAndCombine(RecordsetPtr &table)
             if (!keysOfOneKind(*table, k))
                 return false;
     }
-    const int rows = table->RecordCount();
     std::vector<bool> first;
     if (!markFirstTexts(*table, by, first))
         return false;
-    const QVariant one(1), zero(0);
-    int r = 0;
-    for (table->MoveFirst(); !table->Eof(); table->MoveNext(), ++r) {
-        if (r % 50 == 0)
-            progress(846, r, rows);
-        table->SetValue(field, first[size_t(r)] ? one : zero);
-    }
+    writeMarks(*table, field, first);
     table = combineRowsBy(table, c.keyFields.isEmpty() ? -1 : by);
     return true;
 }

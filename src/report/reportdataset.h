@@ -13,6 +13,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <vector>
 
 namespace kv6 {
 
@@ -71,6 +72,8 @@ private:
     DataResult step(RecordsetPtr &table, Step work);
     RecordsetPtr filterAndTransform(const RecordsetPtr &table);
     RecordsetPtr markFirstOccurrences(const RecordsetPtr &table);
+    // Sets `field` to 1 on the rows `first` marks and 0 on the others.
+    void writeMarks(Recordset &table, int field, const std::vector<bool> &first);
     RecordsetPtr combineRows(const RecordsetPtr &table);
     // The combining step where each group's leading row is the one whose text in `firstBy` sorts
     // first (-1: its first row); the other rows' order within a group must not change the result.
