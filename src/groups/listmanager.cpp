@@ -188,8 +188,13 @@ void clsListManager::GetItemAndGroup(
     }
     if (itemOut)
         *itemOut = item;
-    if (groupOut)
-        *groupOut = item ? GetGroup(int(item->Number())) : GetGroup(reference);
+    if (!groupOut)
+        return;
+    // An item's group is found by the key its number makes, as GetGroup would find it, without
+    // reading the number back from a text (a step looks up every user this way).
+    const GroupItemPtr *group
+        = item && !m_groups.isEmpty() ? m_groups.item(GroupKey(item->Number())) : nullptr;
+    *groupOut = group ? *group : (item ? GetGroup(int(item->Number())) : GetGroup(reference));
 }
 
 bool clsListManager::RemoveGroup(const QVariant &reference)
