@@ -123,7 +123,28 @@ public:
     const_iterator end() const { return const_iterator(m_items.cend()); }
 
 private:
-    static QString fold(const QString &key) { return key.toCaseFolded(); }
+    // Keys are mostly ASCII (user and printer keys, looked up row after row): those fold here,
+    // far cheaper than Qt's full folding, and one with nothing to fold is shared as it is.
+    static QString fold(const QString &key)
+    {
+        const QChar *chars = key.constData();
+        bool upper = false;
+        for (qsizetype i = 0; i < key.size(); ++i) {
+            const char16_t c = chars[i].unicode();
+            if (c >= 0x80)
+                return key.toCaseFolded();
+            upper = upper || (c >= u'A' && c <= u'Z');
+        }
+        if (!upper)
+            return key;
+        QString folded(key.size(), Qt::Uninitialized);
+        QChar *out = folded.data();
+        for (qsizetype i = 0; i < key.size(); ++i) {
+            const char16_t c = chars[i].unicode();
+            out[i] = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
+        }
+        return folded;
+    }
 
     // Positions after an insertion or removal shift by one; only the keys behind it move.
     void reindexFrom(qsizetype from)
