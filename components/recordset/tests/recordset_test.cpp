@@ -242,6 +242,33 @@ TEST(Recordset, RewriteRowsKeepsMergesAndRenumbers)
     EXPECT_EQ(column(*original, "OwnerId"), QStringList({ "5", "5", "3", "1", "3" }));
 }
 
+// Keys of wide ranges, one descending, with many ties: the order a stable sort key by key gives.
+TEST(Recordset, SortByWideNumberKeysMatchesAStableSort)
+{
+    auto rs = Recordset::Create();
+    rs->AppendField("A", adInteger);
+    rs->AppendField("B", adBigInt);
+    rs->AppendField("Row", adInteger);
+    rs->Open();
+    QList<std::pair<int, qint64>> keys;
+    for (int r = 0; r < 5000; ++r) {
+        keys.append(
+            { (r * 7919) % 3001, qint64((r * 31) % 5) * 4'000'000'000LL - 9'000'000'000LL });
+        rs->AppendRow({ keys.back().first, keys.back().second, r });
+    }
+    rs->SetSort("A, B DESC");
+    QList<int> expected(keys.size());
+    std::iota(expected.begin(), expected.end(), 0);
+    std::stable_sort(expected.begin(), expected.end(), [&](int x, int y) {
+        return keys[x].first != keys[y].first ? keys[x].first < keys[y].first
+                                              : keys[x].second > keys[y].second;
+    });
+    QList<int> sorted;
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+        sorted << rs->Value("Row").toInt();
+    EXPECT_EQ(sorted, expected);
+}
+
 TEST(Recordset, SortPutsNullsFirstAndComparesNumbersAndDatesByValue)
 {
     auto rs = Recordset::Create();

@@ -203,4 +203,9 @@ TEST(KeyedCollection, KeepsOrderAndFindsKeysWithoutCase)
     // A removed key may be used again.
     EXPECT_EQ(c.add(20, q("Twenty")), KeyedCollection<int>::Result::Ok);
     EXPECT_EQ(c.indexOf(q("twenty")), 5);
+    // Keys beyond ASCII fold as well.
+    EXPECT_EQ(c.add(7, q("Äpfel")), KeyedCollection<int>::Result::Ok);
+    EXPECT_EQ(c.add(8, q("äPFEL")), KeyedCollection<int>::Result::DuplicateKey);
+    ASSERT_NE(c.item(q("ÄPFEL")), nullptr);
+    EXPECT_EQ(*c.item(q("ÄPFEL")), 7);
 }
