@@ -188,10 +188,9 @@ TEST_P(DataSetBuild, EstimatedCostsUseEachPrintersRateOnlyWhenAsked)
 {
     clsReport report;
     load(report, usersByPrinter);
-    // Off: the cost the query delivered stays.
-    EXPECT_EQ(build(report), (std::vector<Row> { { "Ann Smith", 15, 0, 2 }, { "bob", 7, 0, 0 } }));
+    // Off, the cost the query delivered stays (the first test's rows); on, Ann: 10 pages at 0.05
+    // and 5 at 0.10; Bob: 7 at 0.05.
     report.SetUseEstCosts(true);
-    // Ann: 10 pages at 0.05 and 5 at 0.10; Bob: 7 at 0.05.
     EXPECT_EQ(
         build(report), (std::vector<Row> { { "Ann Smith", 15, 1.0, 2 }, { "bob", 7, 0.35, 0 } }));
 }
