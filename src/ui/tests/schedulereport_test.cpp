@@ -184,6 +184,7 @@ TEST_F(ScheduleDialog, FrequenciesReadBackAsChosen)
     ASSERT_TRUE(scheduleNew(QStringLiteral("Month end"), FrequencyMonthly, 30));
     EXPECT_EQ(trigger(QStringLiteral("Quarter"))->MonthlyDateMonths(), 585);
     EXPECT_EQ(trigger(QStringLiteral("Month end"))->MonthlyDateDay(), 1073741824);
+    EXPECT_EQ(trigger(QStringLiteral("Month end"))->MonthlyDateMonths(), 4095);
     frmScheduleReport quarter;
     ASSERT_TRUE(quarter.prepareEdit(QStringLiteral("Quarter")));
     EXPECT_EQ(quarter.cmbFrequency->currentData(), QVariant(FrequencyQuarterly));
