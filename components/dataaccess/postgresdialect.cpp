@@ -168,13 +168,19 @@ public:
         }
         default: {
             const std::string_view bytes(text, size_t(length));
-            qint64 number = m_numbers.find(bytes);
-            if (number < 0) {
-                number = qint64(m_distinct.size());
-                m_numbers.add(bytes, number);
-                m_distinct.push_back(convert(bytes));
+            const qint64 number = m_numbers.find(bytes);
+            if (number >= 0) {
+                m_values.push_back(m_numbers.sharing() ? m_distinct[size_t(number)] : m_last);
+                break;
             }
-            m_values.push_back(m_distinct[size_t(number)]);
+            m_last = convert(bytes);
+            m_numbers.add(bytes, m_added++);
+            // A mostly distinct column keeps no second copy of its values.
+            if (m_numbers.sharing())
+                m_distinct.push_back(m_last);
+            else if (!m_distinct.empty())
+                m_distinct = {};
+            m_values.push_back(m_last);
             break;
         }
         }
@@ -238,7 +244,10 @@ private:
     std::vector<QVariant> m_values;
     // Texts, days and time stamps repeat over the rows; each distinct one is converted once.
     ByteKeys m_numbers;
+    // While the column shares: each number's value. Otherwise only the last value is kept.
     std::vector<QVariant> m_distinct;
+    QVariant m_last;
+    qint64 m_added = 0;
 };
 
 QString quoteIdent(const QString &name)

@@ -146,6 +146,8 @@ public:
             m_keys = {};
         }
     }
+    // False once the column was judged mostly distinct: only the last bytes are recognised.
+    bool sharing() const { return m_sharing; }
 
 private:
     static std::string_view view(const QByteArray &b)
