@@ -1,4 +1,5 @@
 #include "dataaccess/dataaccessglobal.h"
+#include "dataaccess/datasettings.h"
 #include "dataaccess/schema.h"
 #include "dataaccess/sqldialect.h"
 #include "enginetest.h"
@@ -61,6 +62,9 @@ TEST_P(ConnectionTest, FreshDatabaseGetsCurrentSchema)
     const DataResult e = OpenDataConnection(source, false, version, connection);
     ASSERT_FALSE(e) << e->Description().toStdString();
     EXPECT_EQ(version.toInt(), CurrentSchemaVersion);
+    // Reports pick their query by the type of the database last opened.
+    EXPECT_EQ(
+        DataSettings::DatabaseType(), isSQLite() ? DatabaseTypeSQLite : DatabaseTypePostgreSQL);
     EXPECT_TRUE(connection->Description().contains(
         QStringLiteral("schema version %1").arg(CurrentSchemaVersion)))
         << connection->Description().toStdString();

@@ -306,13 +306,6 @@ TEST_P(DataSettingsTest, StoredLogoThatIsNotAPictureIsAnError)
     EXPECT_TRUE(e->Description().contains(source.description())) << e->Description().toStdString();
 }
 
-TEST_P(DataSettingsTest, DatabaseTypeFollowsTheOpenedConnection)
-{
-    EXPECT_EQ(
-        DataSettings::DatabaseType(), isSQLite() ? DatabaseTypeSQLite : DatabaseTypePostgreSQL);
-    DataSettings::SetDatabaseType(0);
-}
-
 // Writes only reach a database that opened and passed its schema check.
 TEST_P(DataSettingsTest, NothingIsWrittenWithoutACleanConnection)
 {
