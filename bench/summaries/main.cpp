@@ -229,10 +229,8 @@ void benchReads(DataConnection &c, const QString &definitions, const QStringList
         clsReport report;
         loadYearReport(report, definitions, f, s.type);
         const QString sql = report.ReportSQL();
-        const QVariant params = ReportQueryParameters(report.Parameters().get());
-        const QVariantList values = params.typeId() == QMetaType::QVariantList
-            ? params.toList()
-            : (params.isValid() ? QVariantList { params } : QVariantList());
+        const QVariantList values
+            = QueryParameterList(ReportQueryParameters(report.Parameters().get()));
         int rows = 0;
         const auto read = [&](bool own) {
             return timed(c, [&]() {

@@ -47,16 +47,6 @@ QString nextConnectionName()
     static QAtomicInt counter;
     return QStringLiteral("kv6data-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
 }
-
-// A query's parameters: none, one value, or a list of them.
-QVariantList parameterList(const QVariant &params)
-{
-    if (params.isNull() || !params.isValid())
-        return {};
-    if (params.typeId() == QMetaType::QVariantList || params.typeId() == QMetaType::QStringList)
-        return params.toList();
-    return { params };
-}
 } // namespace
 
 DataConnection::DataConnection()
@@ -253,7 +243,7 @@ DataResult DataConnection::ReportSQL(
     records.reset();
     if (DataResult e = ensureOpen(true))
         return e;
-    const QVariantList values = parameterList(params);
+    const QVariantList values = QueryParameterList(params);
     const auto failed = [&](const QString &error) {
         return DataError(dataErrQuery,
             QStringLiteral("The query failed on %1: %2")
@@ -364,6 +354,15 @@ DataResult OpenDataConnection(
     bool openFlag, QVariant &value, std::unique_ptr<DataConnection> &connection)
 {
     return OpenDataConnection(ConfiguredDataSource(), openFlag, value, connection);
+}
+
+QVariantList QueryParameterList(const QVariant &params)
+{
+    if (params.isNull() || !params.isValid())
+        return {};
+    if (params.typeId() == QMetaType::QVariantList || params.typeId() == QMetaType::QStringList)
+        return params.toList();
+    return { params };
 }
 
 } // namespace kv6

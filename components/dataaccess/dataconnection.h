@@ -98,4 +98,7 @@ DataResult OpenDataConnection(
 DataResult OpenDataConnection(const DataSource &source, bool openFlag, QVariant &value,
     std::unique_ptr<DataConnection> &connection);
 
+// ReportSQL's parameters as the values bound in order: none, one value, or a list of them.
+QVariantList QueryParameterList(const QVariant &params);
+
 } // namespace kv6
