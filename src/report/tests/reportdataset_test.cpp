@@ -337,16 +337,14 @@ TEST_F(DataSetSteps, ARowLimitKeepsTheFirstRowsInSortOrderAndBucketsNumberThem)
     ASSERT_FALSE(unlimited.LimitAndNumber(numbered));
     EXPECT_EQ(numbered, all);
     EXPECT_EQ(column(all, QStringLiteral("Bucket")), (QList<int> { 1, 1, 1, 2, 2, 2, 3 }));
-}
 
-TEST_F(DataSetSteps, ABucketSizeMayNameAParameter)
-{
+    // The bucket size may name a parameter.
     loadColumns("<Column><Field>Bucket</Field><Action>7</Action><ActionParam>Size</ActionParam>"
                 "</Column>",
         "<Parameters><Parameter><Name>Size</Name><Type>3</Type></Parameter></Parameters>");
     (*report.Parameters()->item(QStringLiteral("Size")))->SetValue1(4);
     ReportDataSetBuilder builder(settings(-1, QStringLiteral("N")), nullptr);
-    RecordsetPtr rs = table(6);
+    rs = table(6);
     ASSERT_FALSE(builder.LimitAndNumber(rs));
     EXPECT_EQ(column(rs, QStringLiteral("Bucket")), (QList<int> { 1, 1, 1, 1, 2, 2 }));
 }
