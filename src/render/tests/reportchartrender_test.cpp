@@ -332,7 +332,7 @@ TEST_F(ChartRender, KeptScaleReusesTheFirstChartsMaximumWhileAFreeScaleFollowsEa
     }
 }
 
-TEST_F(ChartRender, ChartTypesAndAxisSettings)
+TEST_F(ChartRender, ChartTypesAndAxisSettingsAndTheUnsupportedOnesTold)
 {
     struct Case
     {
@@ -393,10 +393,8 @@ TEST_F(ChartRender, ChartTypesAndAxisSettings)
         EXPECT_EQ(control.xAxis().labelFormat(), l.format);
         EXPECT_EQ(control.yAxis().labelFormat(), chart::GeneralFormat);
     }
-}
 
-TEST_F(ChartRender, UnsupportedSettingsAreToldButTheChartStillRenders)
-{
+    // Settings the control does not have are told, and the chart still renders.
     dialogs.messageAnswers = { MsgAnswer::OK, MsgAnswer::OK };
     define(QStringLiteral("<Type>7</Type><YField>Pages</YField><XField>Day</XField>"
                           "<XFieldLabelAutoFormat>2</XFieldLabelAutoFormat>"));
