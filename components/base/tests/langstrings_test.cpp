@@ -46,23 +46,25 @@ protected:
 
 } // namespace
 
-TEST_F(Lang, LocaleOverrideAndPerStringFallback)
+// The chosen locale's table, string by string English where it lacks one; a regional locale
+// without a folder takes its primary language's, a locale without any table English; without
+// an English table every string is empty.
+TEST_F(Lang, LocaleOverrideAndItsFallbacks)
 {
     setLocaleId(1036);
     ASSERT_TRUE(LoadLanguage(QStringLiteral("kv6reprt")));
     EXPECT_EQ(GetLangString(700), QString::fromUtf8("La base de données doit être vérifiée."));
     EXPECT_EQ(GetLangString(701), QStringLiteral("Only in English"));
     EXPECT_EQ(GetLangString(999), QString());
-}
-
-TEST_F(Lang, RegionalLocaleFallsBackToItsPrimaryLanguage)
-{
-    setLocaleId(QStringLiteral("3084")); // French (Canada): no folder of its own
+    setLocaleId(QStringLiteral("3084")); // French (Canada)
     ASSERT_TRUE(LoadLanguage(QStringLiteral("kv6reprt")));
     EXPECT_TRUE(GetLangString(700).startsWith(QStringLiteral("La base")));
-    setLocaleId(1031); // German: no table at all, English stays current
+    setLocaleId(1031); // German
     ASSERT_TRUE(LoadLanguage(QStringLiteral("kv6reprt")));
     EXPECT_EQ(GetLangString(700), QStringLiteral("The database needs attention."));
+    SetLanguageFolderForTesting(env.path(QStringLiteral("nowhere")));
+    EXPECT_FALSE(LoadLanguage(QStringLiteral("kv6reprt")));
+    EXPECT_EQ(GetLangString(700), QString());
 }
 
 TEST_F(Lang, EscapesArgumentsAndReloadAfterFree)
@@ -76,13 +78,6 @@ TEST_F(Lang, EscapesArgumentsAndReloadAfterFree)
     EXPECT_FALSE(LanguageLoaded());
     EXPECT_EQ(GetLangString(701), QStringLiteral("Only in English")) << "the next read loads again";
     EXPECT_TRUE(LanguageLoaded());
-}
-
-TEST_F(Lang, MissingEnglishTableLeavesEveryStringEmpty)
-{
-    SetLanguageFolderForTesting(env.path(QStringLiteral("nowhere")));
-    EXPECT_FALSE(LoadLanguage(QStringLiteral("kv6reprt")));
-    EXPECT_EQ(GetLangString(700), QString());
 }
 
 TEST(LangFormat, FormatStringSubstitutesInOrderAndNeverRescans)

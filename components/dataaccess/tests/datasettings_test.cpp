@@ -52,9 +52,6 @@ TEST_P(DataSettingsTest, PrintersOfACompanyOrOfAll)
     EXPECT_EQ(fieldNames(*rs), QStringList { QStringLiteral("PrinterId") } + printerFields);
     // Ordinary printers only, by name without regard to case.
     EXPECT_EQ(column(*rs, QStringLiteral("PrinterId")), (QVariantList { 11, 10 }));
-    EXPECT_EQ(rs->FieldAt(rs->FieldIndex(QStringLiteral("PrinterId"))).type, adInteger);
-    EXPECT_EQ(rs->FieldAt(rs->FieldIndex(QStringLiteral("ColorDevice"))).type, adBoolean);
-    EXPECT_EQ(rs->FieldAt(rs->FieldIndex(QStringLiteral("Host"))).type, adVarWChar);
 
     // Front: Null host and model stay Null, and read as empty through FieldValue.
     ASSERT_TRUE(rs->Find(QStringLiteral("PrinterId = 10")));
@@ -307,13 +304,6 @@ TEST_P(DataSettingsTest, StoredLogoThatIsNotAPictureIsAnError)
     ASSERT_TRUE(e);
     EXPECT_TRUE(e->Description().contains(QStringLiteral("report logo")));
     EXPECT_TRUE(e->Description().contains(source.description())) << e->Description().toStdString();
-}
-
-TEST_P(DataSettingsTest, DatabaseTypeFollowsTheOpenedConnection)
-{
-    EXPECT_EQ(
-        DataSettings::DatabaseType(), isSQLite() ? DatabaseTypeSQLite : DatabaseTypePostgreSQL);
-    DataSettings::SetDatabaseType(0);
 }
 
 // Writes only reach a database that opened and passed its schema check.

@@ -205,27 +205,13 @@ TEST_F(RenderFailure, ACancelFromThePageEventHalfwayLeavesNoFile)
         EXPECT_EQ(entries(), before) << out.ext;
         EXPECT_EQ(engine.recordset()->AbsolutePosition(), 1) << out.ext;
 
-        // The next render starts afresh and writes the whole report.
+        // The next render starts afresh and writes the whole report (what each format holds of
+        // a finished render is the output tests').
         host.cancelOnPage = 0;
         ASSERT_TRUE(out.write(engine, path, &error)) << out.ext << error;
         EXPECT_FALSE(engine.wasCancelled());
         EXPECT_EQ(host.lastPage, pages) << out.ext;
         EXPECT_EQ(engine.pageCount(), pages) << out.ext;
-        if (out.ext == u"htm") {
-            EXPECT_TRUE(kv6test::readFile(path).contains("P199")) << out.ext;
-        }
-        if (out.ext == u"rtt") {
-            PreviewDocument back;
-            ASSERT_TRUE(back.load(path, &error)) << error;
-            EXPECT_EQ(back.pageCount(), pages);
-        }
-        if (out.ext == u"pdf") {
-            bool ran = false;
-            const QString text = kv6test::pdfText(path, &ran);
-            if (ran) {
-                EXPECT_TRUE(text.contains(QStringLiteral("P199")));
-            }
-        }
         QFile::remove(path);
     }
 }

@@ -139,17 +139,12 @@ TEST(DateTime, WeekdayAndDatePartWithOtherFirstDays)
 
 TEST(DateTime, SerialFunctionsRollOverflowingParts)
 {
+    // How parts carry and two-digit years widen is VbDate.SerialsCarryLikeVb's, and the
+    // conformance dates script calls both functions; here the script's own errors.
     ScopedLocale us(enUS);
-    EXPECT_EQ(eval("DateSerial(2024, 14, 0)"), "Date 1/31/2025");
-    EXPECT_EQ(eval("DateSerial(2024, -11, 1)"), "Date 1/1/2023");
-    EXPECT_EQ(eval("DateSerial(99, 12, 31) & \" \" & DateSerial(29, 1, 1)"),
-        "String 12/31/1999 1/1/2029");
     EXPECT_EQ(eval("DateSerial(10000, 1, 1)"), "error 5");
     EXPECT_EQ(eval("DateSerial(40000, 1, 1)"), "error 6") << "arguments are Integers";
     EXPECT_EQ(eval("DateSerial(Null, 1, 1)"), "error 94");
-
-    EXPECT_EQ(eval("TimeSerial(10, 90, -30)"), "Date 11:29:30 AM");
-    EXPECT_EQ(eval("TimeSerial(0, -30, 0)"), "Date 12/29/1899 11:30:00 PM");
 
     // The last day of each month, as a report script finds it.
     EXPECT_EQ(run("Function MonthEnds(y)\n"

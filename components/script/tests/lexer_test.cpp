@@ -43,18 +43,16 @@ TEST(Lexer, TokensCarryLineColumnAndKind)
     EXPECT_EQ(t[7].column, 3);
     EXPECT_EQ(t[9].value.stringValue(), q("a\"b"));
     EXPECT_EQ(t[10].kind, Tok::Newline);
-}
 
-TEST(Lexer, ColonSeparatesAndRemComments)
-{
-    const QList<Token> t = tokenize(q("a = 1 : b = 2\nRem all of this\n#1/2/2024#"));
-    EXPECT_EQ(t[3].kind, Tok::Newline);
-    EXPECT_EQ(t[3].text, q(":"));
-    EXPECT_EQ(t[4].key, q("b"));
-    EXPECT_EQ(t[7].kind, Tok::Newline);
-    EXPECT_EQ(t[8].kind, Tok::Newline); // the Rem line leaves only its line end
-    EXPECT_EQ(t[9].kind, Tok::Date);
-    EXPECT_EQ(t[9].value.toString(), q("1/2/2024"));
+    // A colon separates statements as a line end does; a Rem line leaves only its line end.
+    const QList<Token> u = tokenize(q("a = 1 : b = 2\nRem all of this\n#1/2/2024#"));
+    EXPECT_EQ(u[3].kind, Tok::Newline);
+    EXPECT_EQ(u[3].text, q(":"));
+    EXPECT_EQ(u[4].key, q("b"));
+    EXPECT_EQ(u[7].kind, Tok::Newline);
+    EXPECT_EQ(u[8].kind, Tok::Newline);
+    EXPECT_EQ(u[9].kind, Tok::Date);
+    EXPECT_EQ(u[9].value.toString(), q("1/2/2024"));
 }
 
 // Unterminated strings and stray characters are pinned by the conformance scripts.

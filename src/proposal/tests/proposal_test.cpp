@@ -116,7 +116,7 @@ TEST_F(ProposalFile, AVersion1FileTakesTheDefaultsAndRelativePeriodsMoveToToday)
     EXPECT_EQ(p.Reports().count(), 1);
 }
 
-TEST_F(ProposalFile, AMissingDefinitionStopsWith800AndKeepsTheReportsBeforeIt)
+TEST_F(ProposalFile, MissingDefinitionsAndFilesGive800To802)
 {
     kv6test::writeFile(path(QStringLiteral("gone.prp")),
         lines(header()
@@ -128,6 +128,12 @@ TEST_F(ProposalFile, AMissingDefinitionStopsWith800AndKeepsTheReportsBeforeIt)
     EXPECT_EQ(error, GetLangString(800));
     ASSERT_EQ(p.Reports().count(), 1);
     EXPECT_EQ(p.Reports().keyAt(1), QStringLiteral("Top 10 Users List"));
+
+    // A file that cannot be opened gives 801, one that cannot be written 802.
+    EXPECT_FALSE(p.LoadUserDefined(1, QStringLiteral("missing.prp"), error));
+    EXPECT_TRUE(error.startsWith(GetLangString(801, QString()).trimmed())) << error.toStdString();
+    EXPECT_FALSE(p.SaveUserDefined(env.path(QStringLiteral("no/such/folder/x.prp")), error));
+    EXPECT_TRUE(error.startsWith(GetLangString(802, QString()).trimmed())) << error.toStdString();
 }
 
 TEST_F(ProposalFile, AMalformedLineIsNamedAndChangesNothing)
@@ -163,16 +169,6 @@ TEST_F(ProposalFile, AMalformedLineIsNamedAndChangesNothing)
     QString error;
     EXPECT_FALSE(p.LoadUserDefined(1, QStringLiteral("short.prp"), error));
     EXPECT_TRUE(error.contains(QStringLiteral("before line 9"))) << error.toStdString();
-}
-
-TEST_F(ProposalFile, FilesThatCannotBeOpenedGive801And802)
-{
-    clsProposal p;
-    QString error;
-    EXPECT_FALSE(p.LoadUserDefined(1, QStringLiteral("missing.prp"), error));
-    EXPECT_TRUE(error.startsWith(GetLangString(801, QString()).trimmed())) << error.toStdString();
-    EXPECT_FALSE(p.SaveUserDefined(env.path(QStringLiteral("no/such/folder/x.prp")), error));
-    EXPECT_TRUE(error.startsWith(GetLangString(802, QString()).trimmed())) << error.toStdString();
 }
 
 TEST_F(ProposalFile, AReportThatNeedsEstimatedCostsGetsThemWhateverTheProposalSays)

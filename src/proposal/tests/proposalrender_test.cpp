@@ -188,7 +188,7 @@ TEST_F(ProposalRender, WithoutTitleAndContentsTheFirstReportStartsThePageNumbers
     EXPECT_GT(run.rect.top(), document.page(2).size.height() - 1440);
 }
 
-TEST_F(ProposalRender, CancellingAfterTheSecondReportOpensNoDocumentAndLeavesNothing)
+TEST_F(ProposalRender, ACancelOrAFailureOpensNoDocumentAndLeavesNothing)
 {
     addReports({ 1, 1, 1 });
     CancellingProgress progress(2);
@@ -203,18 +203,16 @@ TEST_F(ProposalRender, CancellingAfterTheSecondReportOpensNoDocumentAndLeavesNot
     EXPECT_FALSE(opened);
     EXPECT_EQ(progress.lines.count(GetLangString(240)), 2);
     EXPECT_EQ(kv6test::buildLeftovers(), QString());
-}
 
-TEST_F(ProposalRender, AFailureAfterTheReportsSaysWhyAndLeavesNothingBehind)
-{
-    addReports({ 1 });
+    // A failure after the reports says why and leaves nothing behind either.
     const QString pdf = env.path(QStringLiteral("none.pdf"));
     // A contents layout that is gone fails after every report was laid out.
     QFile::remove(QDir(folder).filePath(QStringLiteral("tbcontents.prp")));
-    const ProposalOutcome out
+    const ProposalOutcome failed
         = RenderProposalToFile(proposal, options(), nullptr, pdf, engine::OutputFormat::Pdf);
-    EXPECT_EQ(out.result, ProposalOutcome::Failed);
-    EXPECT_TRUE(out.error.contains(QStringLiteral("tbcontents.prp"))) << out.error.toStdString();
+    EXPECT_EQ(failed.result, ProposalOutcome::Failed);
+    EXPECT_TRUE(failed.error.contains(QStringLiteral("tbcontents.prp")))
+        << failed.error.toStdString();
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_EQ(kv6test::buildLeftovers(), QString());
 }

@@ -216,6 +216,26 @@ TEST_F(Report, ChartsComeFromReportChartOrElseFromCharts)
 
     ASSERT_TRUE(loadContent(report, "<Charts/>"));
     EXPECT_FALSE(report.HasCharts());
+
+    // InitializeCharts rewinds every chart at every depth and keeps the scales they learned.
+    ASSERT_TRUE(loadContent(report,
+        "<ReportChart><Type>1</Type></ReportChart>"
+        "<SubReports><SubReport><Name>S</Name><Charts><Chart><Type>2</Type></Chart></Charts>"
+        "<SubReports><SubReport><Name>T</Name><ReportChart><Type>3</Type></ReportChart>"
+        "</SubReport></SubReports></SubReport></SubReports>"));
+    const ReportPtr s = *report.SubReports().item(1);
+    const ReportPtr t = *s->SubReports().item(1);
+    const ReportChartPtr charts[]
+        = { *report.Charts().item(1), *s->Charts().item(1), *t->Charts().item(1) };
+    for (const ReportChartPtr &c : charts) {
+        c->SetBookmark(5);
+        c->SetYAxisMaxScale(120);
+    }
+    report.InitializeCharts();
+    for (const ReportChartPtr &c : charts) {
+        EXPECT_TRUE(c->Bookmark().isNull());
+        EXPECT_EQ(c->YAxisMaxScale(), 120.0);
+    }
 }
 
 TEST_F(Report, SubReportsShareTheParentsParametersAndLendItTheirCharts)
@@ -417,29 +437,6 @@ TEST_F(Report, TheDateRangeComesFromTheFirstQueriedRangeParameter)
     (*p.item(QStringLiteral("Used")))->SetValue1(QVariant());
     report.GetDateRange(from, to);
     EXPECT_TRUE(IsVbZeroDate(from));
-}
-
-TEST_F(Report, InitializeChartsRewindsEveryChartAtEveryDepth)
-{
-    clsReport report;
-    ASSERT_TRUE(loadContent(report,
-        "<ReportChart><Type>1</Type></ReportChart>"
-        "<SubReports><SubReport><Name>S</Name><Charts><Chart><Type>2</Type></Chart></Charts>"
-        "<SubReports><SubReport><Name>T</Name><ReportChart><Type>3</Type></ReportChart>"
-        "</SubReport></SubReports></SubReport></SubReports>"));
-    const ReportPtr s = *report.SubReports().item(1);
-    const ReportPtr t = *s->SubReports().item(1);
-    const ReportChartPtr charts[]
-        = { *report.Charts().item(1), *s->Charts().item(1), *t->Charts().item(1) };
-    for (const ReportChartPtr &c : charts) {
-        c->SetBookmark(5);
-        c->SetYAxisMaxScale(120);
-    }
-    report.InitializeCharts();
-    for (const ReportChartPtr &c : charts) {
-        EXPECT_TRUE(c->Bookmark().isNull());
-        EXPECT_EQ(c->YAxisMaxScale(), 120.0); // learned scales survive renders
-    }
 }
 
 TEST_F(Report, EstimatedCostsAreForcedOnlyByTheAlwaysCodes)

@@ -188,10 +188,9 @@ TEST_P(DataSetBuild, EstimatedCostsUseEachPrintersRateOnlyWhenAsked)
 {
     clsReport report;
     load(report, usersByPrinter);
-    // Off: the cost the query delivered stays.
-    EXPECT_EQ(build(report), (std::vector<Row> { { "Ann Smith", 15, 0, 2 }, { "bob", 7, 0, 0 } }));
+    // Off, the cost the query delivered stays (the first test's rows); on, Ann: 10 pages at 0.05
+    // and 5 at 0.10; Bob: 7 at 0.05.
     report.SetUseEstCosts(true);
-    // Ann: 10 pages at 0.05 and 5 at 0.10; Bob: 7 at 0.05.
     EXPECT_EQ(
         build(report), (std::vector<Row> { { "Ann Smith", 15, 1.0, 2 }, { "bob", 7, 0.35, 0 } }));
 }
@@ -338,16 +337,14 @@ TEST_F(DataSetSteps, ARowLimitKeepsTheFirstRowsInSortOrderAndBucketsNumberThem)
     ASSERT_FALSE(unlimited.LimitAndNumber(numbered));
     EXPECT_EQ(numbered, all);
     EXPECT_EQ(column(all, QStringLiteral("Bucket")), (QList<int> { 1, 1, 1, 2, 2, 2, 3 }));
-}
 
-TEST_F(DataSetSteps, ABucketSizeMayNameAParameter)
-{
+    // The bucket size may name a parameter.
     loadColumns("<Column><Field>Bucket</Field><Action>7</Action><ActionParam>Size</ActionParam>"
                 "</Column>",
         "<Parameters><Parameter><Name>Size</Name><Type>3</Type></Parameter></Parameters>");
     (*report.Parameters()->item(QStringLiteral("Size")))->SetValue1(4);
     ReportDataSetBuilder builder(settings(-1, QStringLiteral("N")), nullptr);
-    RecordsetPtr rs = table(6);
+    rs = table(6);
     ASSERT_FALSE(builder.LimitAndNumber(rs));
     EXPECT_EQ(column(rs, QStringLiteral("Bucket")), (QList<int> { 1, 1, 1, 1, 2, 2 }));
 }

@@ -84,17 +84,7 @@ TEST_F(Parameter, BoundsIgnoreWhatIsNotANumber)
     EXPECT_EQ(p.Validate(s("11")), GetLangString(862, s("10"), s("Copies")));
 }
 
-TEST_F(Parameter, OnlyDisplayedParametersAreChecked)
-{
-    p.SetRequired(true);
-    EXPECT_EQ(p.Validate(QString()), GetLangString(860));
-    number(1, 5);
-    p.SetDisplay(false);
-    EXPECT_EQ(p.Validate(QString()), QString());
-    EXPECT_EQ(p.Validate(s("99")), QString());
-}
-
-TEST_F(Parameter, RequiredAloneRefusesOnlyEmptyText)
+TEST_F(Parameter, RequiredAloneRefusesOnlyEmptyTextAndOnlyWhenDisplayed)
 {
     p.SetParameterType(clsReportParameter::UserValue);
     EXPECT_EQ(p.Validate(QString()), QString()) << "not required";
@@ -109,6 +99,12 @@ TEST_F(Parameter, RequiredAloneRefusesOnlyEmptyText)
     p.SetRequired(false);
     for (const char *text : { "", "abc", "0", "99" })
         EXPECT_EQ(p.Validate(s(text)), QString()) << text;
+
+    // A parameter not displayed is not checked at all.
+    number(1, 5);
+    p.SetDisplay(false);
+    EXPECT_EQ(p.Validate(QString()), QString());
+    EXPECT_EQ(p.Validate(s("99")), QString());
 }
 
 TEST_F(Parameter, NumberBoundsAreInclusiveAndPickTheirMessage)
@@ -136,7 +132,7 @@ TEST_F(Parameter, NumberBoundsAreInclusiveAndPickTheirMessage)
     EXPECT_EQ(p.Validate(s("many")), GetLangString(863, QString(), QString(), s("Copies")));
 }
 
-TEST_F(Parameter, NumbersFollowTheLocale)
+TEST_F(Parameter, NumbersFollowTheLocaleAndAreFinite)
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     number(s("1,5"), 3);
@@ -144,10 +140,8 @@ TEST_F(Parameter, NumbersFollowTheLocale)
     EXPECT_EQ(p.Validate(s("2,5")), QString());
     EXPECT_EQ(p.Validate(s("3,5")), GetLangString(863, s("1,5"), s("3"), s("Copies")))
         << "the bounds are shown the way the user writes numbers";
-}
 
-TEST_F(Parameter, InfinityAndNotANumberAreNoNumbers)
-{
+    // Infinity and not-a-number are no numbers.
     number(QVariant(), QVariant());
     for (const char *text : { "nan", "NaN", "inf", "-inf", "infinity", "1e999" })
         EXPECT_NE(p.Validate(s(text)), QString()) << text;

@@ -115,8 +115,8 @@ TEST_F(SavedReport, RelativePeriodsAreRecomputedOnEveryLoad)
 
 TEST_F(SavedReport, OlderVersionsReadWithDefaultsAndIsoDatesAreAccepted)
 {
-    DataSettings::DefaultDecimals(); // the suite's default applies to files without decimals
-    // Version 1: no version line, no period type (every range is custom).
+    // Version 1: no version line, no period type (every range is custom), no decimals (the
+    // suite's default applies).
     writeSaved(QStringLiteral("v1.rpt"),
         "users.rpt\r\nOld one\r\nd\r\nt\r\ns\r\nUserName\r\n-1\r\n0\r\n0\r\n"
         "2023-05-01\r\n2023-05-31\r\n5\r\nnote\r\n");

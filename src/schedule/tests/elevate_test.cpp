@@ -103,52 +103,32 @@ TEST_F(Elevate, TheRequestFilesKeepTheirFormat)
     EXPECT_FALSE(back.LoadFromTemp(file));
 }
 
+// Which trigger each frequency becomes through the helper is the schedule dialog's test
+// (ScheduleDialog.FrequenciesReadBackAsChosen and ANewSchedule...); here, the request itself.
 TEST_F(Elevate, ASchedulesValuesAndTaskAreWrittenThroughTheHelper)
 {
-    struct Case
-    {
-        const char *name;
-        int type;
-        bool quarterly;
-        qint32 day;
-        qint32 days; // the trigger's mask read back
-        qint32 months;
-    };
-    for (const Case &c : { Case { "Weekly", 2, false, 8, 8, 0 },
-             Case { "Day 31", 3, false, 1073741824, 1073741824, 4095 },
-             Case { "Quarterly", 3, true, 1, 1, 585 }, Case { "Daily", 1, false, 0, 0, 0 } }) {
-        SCOPED_TRACE(c.name);
-        const QString name = QString::fromLatin1(c.name);
-        KVElevateSchedule s = task(name, c.type, c.day);
-        s.Quarterly = c.quarterly;
-        KVElevateEntries e = entries(name);
-        // Key paths differing only in case are one key.
-        e.Add(ScheduleKeyPath(name).toUpper().replace(name.toUpper(), name),
-            QStringLiteral("Company"), REG_DWORD, 7);
-        ASSERT_EQ(KVElevate().ScheduleTask(s, e, -1), 0);
-        EXPECT_EQ(value(name, QStringLiteral("SimpleMode")), QVariant(-1));
-        EXPECT_EQ(value(name, QStringLiteral("Company")), QVariant(7));
+    const QString name = QStringLiteral("Weekly");
+    KVElevateEntries e = entries(name);
+    // Key paths differing only in case are one key.
+    e.Add(ScheduleKeyPath(name).toUpper().replace(name.toUpper(), name), QStringLiteral("Company"),
+        REG_DWORD, 7);
+    ASSERT_EQ(KVElevate().ScheduleTask(task(name), e, -1), 0);
+    EXPECT_EQ(value(name, QStringLiteral("SimpleMode")), QVariant(-1));
+    EXPECT_EQ(value(name, QStringLiteral("Company")), QVariant(7));
 
-        taskstore::Schedule schedule;
-        schedule.Refresh();
-        const taskstore::TaskPtr t = schedule.Job(ScheduledReportName(name));
-        ASSERT_TRUE(t);
-        EXPECT_EQ(QFileInfo(t->ApplicationName()).canonicalFilePath(),
-            QFileInfo(KVElevate::ProgramPath()).canonicalFilePath());
-        EXPECT_EQ(t->CommandLine(), QStringLiteral("/runreport \"%1\"").arg(name));
-        const taskstore::TriggerPtr trigger = t->Triggers().Item(1);
-        ASSERT_TRUE(trigger);
-        EXPECT_EQ(trigger->StartTime(), QTime(6, 30));
-        if (c.type == 2) {
-            EXPECT_EQ(trigger->WeeklyDaysOfTheWeek(), c.days);
-        }
-        if (c.type == 3) {
-            EXPECT_EQ(trigger->MonthlyDateDay(), c.days);
-            EXPECT_EQ(trigger->MonthlyDateMonths(), c.months);
-        }
-        EXPECT_TRUE(QFile::exists(
-            env.path(QStringLiteral("cron.d/")) + taskstore::CronFileName(t->Name())));
-    }
+    taskstore::Schedule schedule;
+    schedule.Refresh();
+    const taskstore::TaskPtr t = schedule.Job(ScheduledReportName(name));
+    ASSERT_TRUE(t);
+    EXPECT_EQ(QFileInfo(t->ApplicationName()).canonicalFilePath(),
+        QFileInfo(KVElevate::ProgramPath()).canonicalFilePath());
+    EXPECT_EQ(t->CommandLine(), QStringLiteral("/runreport \"%1\"").arg(name));
+    const taskstore::TriggerPtr trigger = t->Triggers().Item(1);
+    ASSERT_TRUE(trigger);
+    EXPECT_EQ(trigger->StartTime(), QTime(6, 30));
+    EXPECT_EQ(trigger->WeeklyDaysOfTheWeek(), 8);
+    EXPECT_TRUE(
+        QFile::exists(env.path(QStringLiteral("cron.d/")) + taskstore::CronFileName(t->Name())));
     EXPECT_EQ(KVElevate().UnscheduleTask(ScheduledReportName(QStringLiteral("Weekly")),
                   ScheduleKeyPath(QStringLiteral("Weekly"))),
         0);

@@ -168,8 +168,17 @@ TEST_F(DateSelectorControl, SetDatesSelectsAndComputesLikeAChoice)
     EXPECT_EQ(changed.count(), 0);
 }
 
-TEST_F(DateSelectorControl, PickersShowTheShortDateWithFourDigitYears)
+// The pickers show the short date with four-digit years, in the control's font.
+TEST_F(DateSelectorControl, PickersShowTheShortDateWithFourDigitYearsInTheControlsFont)
 {
+    QFont big = control->Font();
+    big.setFamily(QStringLiteral("DejaVu Sans"));
+    big.setPointSizeF(big.pointSizeF() + 6);
+    control->SetFont(big);
+    // That it reaches every child is ApplyFont's (LangFont test); here, that the control uses it.
+    EXPECT_EQ(from->font().family(), big.family());
+    EXPECT_DOUBLE_EQ(from->font().pointSizeF(), big.pointSizeF());
+
     control->SetDates(DS::CustomRange, QDate(2024, 3, 5), QDate(2024, 12, 31));
     EXPECT_EQ(from->text(), QStringLiteral("3/5/2024"));
     EXPECT_EQ(to->text(), QStringLiteral("12/31/2024"));
@@ -179,15 +188,4 @@ TEST_F(DateSelectorControl, PickersShowTheShortDateWithFourDigitYears)
     control->SetDates(DS::CustomRange, QDate(2024, 3, 5), QDate(2024, 12, 31));
     EXPECT_EQ(from->text(), QStringLiteral("05.03.2024"));
     EXPECT_EQ(to->text(), QStringLiteral("31.12.2024"));
-}
-
-TEST_F(DateSelectorControl, TheFontReachesThePickers)
-{
-    QFont big = control->Font();
-    big.setFamily(QStringLiteral("DejaVu Sans"));
-    big.setPointSizeF(big.pointSizeF() + 6);
-    control->SetFont(big);
-    // That it reaches every child is ApplyFont's (LangFont test); here, that the control uses it.
-    EXPECT_EQ(from->font().family(), big.family());
-    EXPECT_DOUBLE_EQ(from->font().pointSizeF(), big.pointSizeF());
 }

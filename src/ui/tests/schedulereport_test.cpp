@@ -94,7 +94,7 @@ protected:
     taskstore::Schedule schedule;
 };
 
-TEST_F(ScheduleDialog, EachFieldIsCheckedInTurnAndTheDialogStays)
+TEST_F(ScheduleDialog, EachFieldIsCheckedInTurnAndARefusalLeavesNoTraces)
 {
     struct Case
     {
@@ -120,6 +120,15 @@ TEST_F(ScheduleDialog, EachFieldIsCheckedInTurnAndTheDialogStays)
         EXPECT_EQ(d.txtSubject->text(), c.subject.trimmed());
     }
     EXPECT_EQ(copies.entryList(QDir::Files), QStringList());
+
+    // A schedule the helper refuses leaves no copies and no key either.
+    qputenv("KV6_CRON_DIR", env.path(QStringLiteral("no/such/cron.d")).toLocal8Bit());
+    answers.messageAnswers << MsgAnswer::OK;
+    EXPECT_FALSE(scheduleNew(QStringLiteral("Refused"), FrequencyDaily, -1));
+    ASSERT_EQ(answers.messages.size(), 1);
+    EXPECT_EQ(answers.messages[0].text, GetLangString(629));
+    EXPECT_EQ(copies.entryList(QDir::Files), QStringList());
+    EXPECT_FALSE(value(QStringLiteral("Refused"), QStringLiteral("From")).isValid());
 }
 
 TEST_F(ScheduleDialog, ANewScheduleStoresItsCopiesValuesAndTaskUnderItsSafeName)
@@ -184,6 +193,7 @@ TEST_F(ScheduleDialog, FrequenciesReadBackAsChosen)
     ASSERT_TRUE(scheduleNew(QStringLiteral("Month end"), FrequencyMonthly, 30));
     EXPECT_EQ(trigger(QStringLiteral("Quarter"))->MonthlyDateMonths(), 585);
     EXPECT_EQ(trigger(QStringLiteral("Month end"))->MonthlyDateDay(), 1073741824);
+    EXPECT_EQ(trigger(QStringLiteral("Month end"))->MonthlyDateMonths(), 4095);
     frmScheduleReport quarter;
     ASSERT_TRUE(quarter.prepareEdit(QStringLiteral("Quarter")));
     EXPECT_EQ(quarter.cmbFrequency->currentData(), QVariant(FrequencyQuarterly));
@@ -202,17 +212,6 @@ TEST_F(ScheduleDialog, FrequenciesReadBackAsChosen)
     frmScheduleReport missing;
     EXPECT_FALSE(missing.prepareEdit(QStringLiteral("Nothing")));
     EXPECT_EQ(answers.messages.value(0).text, GetLangString(616));
-}
-
-TEST_F(ScheduleDialog, ARefusedScheduleLeavesNoTraces)
-{
-    qputenv("KV6_CRON_DIR", env.path(QStringLiteral("no/such/cron.d")).toLocal8Bit());
-    answers.messageAnswers << MsgAnswer::OK;
-    EXPECT_FALSE(scheduleNew(QStringLiteral("Refused"), FrequencyDaily, -1));
-    ASSERT_EQ(answers.messages.size(), 1);
-    EXPECT_EQ(answers.messages[0].text, GetLangString(629));
-    EXPECT_EQ(copies.entryList(QDir::Files), QStringList());
-    EXPECT_FALSE(value(QStringLiteral("Refused"), QStringLiteral("From")).isValid());
 }
 
 TEST_F(ScheduleDialog, TheWindowListsSchedulesAndUnschedulesTheSelectedOne)
