@@ -28,6 +28,12 @@ double numberIn(const QString &text, bool *numeric)
 GroupRef ResolveGroupRef(const QVariant &reference)
 {
     GroupRef ref;
+    // A number is not written out and read back (a step looks up every user's group by one).
+    if (reference.typeId() == QMetaType::Int || reference.typeId() == QMetaType::LongLong) {
+        ref.number = reference.toLongLong();
+        ref.key = GroupKey(ref.number);
+        return ref;
+    }
     bool numeric = false;
     const QString text = reference.toString();
     const double n = numberIn(text, &numeric);
@@ -188,13 +194,8 @@ void clsListManager::GetItemAndGroup(
     }
     if (itemOut)
         *itemOut = item;
-    if (!groupOut)
-        return;
-    // An item's group is found by the key its number makes, as GetGroup would find it, without
-    // reading the number back from a text (a step looks up every user this way).
-    const GroupItemPtr *group
-        = item && !m_groups.isEmpty() ? m_groups.item(GroupKey(item->Number())) : nullptr;
-    *groupOut = group ? *group : (item ? GetGroup(int(item->Number())) : GetGroup(reference));
+    if (groupOut)
+        *groupOut = item ? GetGroup(int(item->Number())) : GetGroup(reference);
 }
 
 bool clsListManager::RemoveGroup(const QVariant &reference)
