@@ -1,4 +1,5 @@
 #include "recordset/recordset.h"
+#include "vbcore/asciifold.h"
 #include "vbcore/numbertype.h"
 
 #include <QDateTime>
@@ -649,7 +650,7 @@ public:
                 m_bytes.resize(e.at);
                 return false;
             }
-            out[i] = char(c >= u'A' && c <= u'Z' ? c + 32 : c);
+            out[i] = char(FoldAscii(c));
         }
         // The first bytes read as numbers, most significant first, so that the numbers order
         // as the bytes do; a shorter text is padded with zeros.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "vbcore/asciifold.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -123,8 +125,7 @@ public:
     const_iterator end() const { return const_iterator(m_items.cend()); }
 
 private:
-    // Keys are mostly ASCII (user and printer keys, looked up row after row): those fold here,
-    // far cheaper than Qt's full folding, and one with nothing to fold is shared as it is.
+    // ASCII keys fold by FoldAscii; one with nothing to fold is shared as it is.
     static QString fold(const QString &key)
     {
         const QChar *chars = key.constData();
@@ -133,16 +134,14 @@ private:
             const char16_t c = chars[i].unicode();
             if (c >= 0x80)
                 return key.toCaseFolded();
-            upper = upper || (c >= u'A' && c <= u'Z');
+            upper = upper || FoldAscii(c) != c;
         }
         if (!upper)
             return key;
         QString folded(key.size(), Qt::Uninitialized);
         QChar *out = folded.data();
-        for (qsizetype i = 0; i < key.size(); ++i) {
-            const char16_t c = chars[i].unicode();
-            out[i] = QChar(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
-        }
+        for (qsizetype i = 0; i < key.size(); ++i)
+            out[i] = QChar(FoldAscii(chars[i].unicode()));
         return folded;
     }
 

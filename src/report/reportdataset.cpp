@@ -1,4 +1,5 @@
 #include "report/reportdataset.h"
+#include "vbcore/asciifold.h"
 #include "vbcore/numbertype.h"
 
 #include "dataaccess/dataconnection.h"
@@ -238,7 +239,7 @@ bool markFirstTexts(const Recordset &table, int field, std::vector<bool> &first)
             const char16_t c = chars[i].unicode();
             if (c >= 0x80)
                 return false;
-            out[i] = char(c >= u'A' && c <= u'Z' ? c + 32 : c);
+            out[i] = char(FoldAscii(c));
         }
         folded[r] = { qHashBits(out, size), at, size };
     }
@@ -276,11 +277,7 @@ bool foldedBefore(const QString &a, const QString &b)
     const QChar *pa = a.constData(), *pb = b.constData();
     const qsizetype n = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < n; ++i) {
-        char16_t ca = pa[i].unicode(), cb = pb[i].unicode();
-        if (ca >= u'A' && ca <= u'Z')
-            ca += 32;
-        if (cb >= u'A' && cb <= u'Z')
-            cb += 32;
+        const char16_t ca = FoldAscii(pa[i].unicode()), cb = FoldAscii(pb[i].unicode());
         if (ca != cb)
             return ca < cb;
     }

@@ -1,0 +1,14 @@
+#pragma once
+
+// Keys and sort texts compare without regard to case. Most are ASCII (user and printer keys,
+// day texts): those fold here, one character at a time, far cheaper than Qt's full case folding,
+// which gives the same for them; callers fall back to Qt's for anything beyond ASCII.
+
+namespace kv6 {
+
+constexpr char16_t FoldAscii(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+} // namespace kv6
