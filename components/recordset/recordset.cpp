@@ -324,7 +324,10 @@ void Recordset::Reserve(int rows)
 
 void Recordset::keepRows(const std::vector<int> &rows)
 {
-    if (std::is_sorted(rows.begin(), rows.end())) {
+    const bool inPlace = std::is_sorted(rows.begin(), rows.end());
+    if (inPlace && rows.size() == m_ids.size()) {
+        // Every row kept where it is (a filter that dropped none): nothing moves.
+    } else if (inPlace) {
         // Kept rows close up where they are.
         for (std::vector<QVariant> &column : m_columns) {
             size_t to = 0;

@@ -474,6 +474,7 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         int pagesField; // codes 7 and 8: the pages the rate multiplies
     };
     QList<Listed> listed;
+    bool anyAlways = false, anyByUser = false, anyByPrinter = false, anyByRate = false;
     const int totalPagesField = table->FieldIndex(TotalPagesField);
     if (m_settings.columns) {
         for (int i = 1; i <= m_settings.columns->count(); ++i) {
@@ -490,7 +491,21 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
             const int pagesField = col->ReplaceParam().isEmpty()
                 ? totalPagesField
                 : table->FieldIndex(col->ReplaceParam());
-            listed.append({ field, col, literal ? -1 : code, rated, pagesField });
+            const Listed l { field, col, literal ? -1 : code, rated, pagesField };
+            // Columns that change no row are not looked at row by row; the others are, on rows
+            // whose items can change them.
+            const bool groups = m_settings.useGroups;
+            const bool always = col->EnumeratedType() != -1 || (l.code == -1 && groups);
+            const bool byUser = groups && (field == userField || l.code == 1 || l.code == 4);
+            const bool byPrinter = groups && (field == printerField || l.code == 2 || l.code == 3);
+            const bool byRate = rated && l.code != 1 && l.code != 2 && l.code != 3 && l.code != 4;
+            if (!(always || byUser || byPrinter || byRate))
+                continue;
+            anyAlways |= always;
+            anyByUser |= byUser;
+            anyByPrinter |= byPrinter;
+            anyByRate |= byRate;
+            listed.append(l);
         }
     }
     const int rows = table->RecordCount();
@@ -547,6 +562,9 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         const auto *userGroup = user ? user->group.get() : nullptr;
         const auto *printerGroup = printer ? printer->group.get() : nullptr;
         const clsPrinter *printerItem = printer ? printer->printer : nullptr;
+        if (!(anyAlways || (anyByUser && userGroup) || (anyByPrinter && printerGroup)
+                || (anyByRate && printerItem)))
+            return true;
 
         for (const Listed &l : std::as_const(listed)) {
             const clsReportCol &col = *l.column;
