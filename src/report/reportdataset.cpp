@@ -544,6 +544,31 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         return f.item ? &f : nullptr;
     };
 
+    // A row's user (printer) is looked up only when some item is left out, or when a column
+    // changes by the item's group (rate) and some item is in a group (may have a rate): an
+    // analysis without filters or groups leaves every row as the query gave it.
+    const auto lookedUp
+        = [&](int field, const infGroupManager *manager, bool byGroup, bool byItem) {
+              if (field < 0 || !manager)
+                  return false;
+              if (byItem)
+                  return true;
+              const GroupItemPtr ungrouped = manager->Ungrouped();
+              for (const GroupItemPtr &item : const_cast<infGroupManager *>(manager)->Items()) {
+                  if ((m_settings.useFilters && !item->Include())
+                      || (byGroup && (!ungrouped || item->Number() != ungrouped->Number())))
+                      return true;
+              }
+              return false;
+          };
+    const bool lookUsers = lookedUp(userField, users, anyByUser, false);
+    const bool lookPrinters = lookedUp(printerField, printers, anyByPrinter, anyByRate);
+    // Nothing to change: the rows stay as they are, in the order they are stored.
+    if (!lookUsers && !lookPrinters && !anyAlways && table->Sort().isEmpty()) {
+        progress(843, rows, rows);
+        return table;
+    }
+
     // The step owns the table when nobody else holds it: its rows then change in place, where a
     // new table would hold a new copy of every row.
     RecordsetPtr out = table.use_count() == 1 ? table : table->Copy();
@@ -552,11 +577,11 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         if (r % 50 == 0)
             progress(843, r, rows);
         ++r;
-        const Found *user = userField >= 0 ? lookUp(0, users, values.at(userField)) : nullptr;
+        const Found *user = lookUsers ? lookUp(0, users, values.at(userField)) : nullptr;
         if (user && !user->include)
             return false;
         const Found *printer
-            = printerField >= 0 ? lookUp(1, printers, values.at(printerField)) : nullptr;
+            = lookPrinters ? lookUp(1, printers, values.at(printerField)) : nullptr;
         if (printer && !printer->include)
             return false;
         const auto *userGroup = user ? user->group.get() : nullptr;

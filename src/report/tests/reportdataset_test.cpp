@@ -366,6 +366,24 @@ TEST_F(DataSetSteps, WithoutAKeyEveryRowFoldsIntoOneTotalsRow)
     EXPECT_EQ(rs->Value(QStringLiteral("N")).toInt(), 10);
 }
 
+TEST_F(DataSetSteps, ALiteralStandsForEveryValueOnlyWhileGroupsAreUsed)
+{
+    loadColumns("<Column><Field>Printer</Field><Replace>All printers</Replace></Column>");
+    for (const bool groups : { true, false }) {
+        ReportDataSetSettings s = settings();
+        s.useGroups = groups;
+        ReportDataSetBuilder builder(s, nullptr);
+        RecordsetPtr rs = table(3);
+        ASSERT_FALSE(builder.FilterAndTransform(rs));
+        QStringList printers;
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            printers << rs->Value(QStringLiteral("Printer")).toString();
+        const QStringList expected = groups ? QStringList(3, QStringLiteral("All printers"))
+                                            : QStringList { "p0", "p2", "p1" };
+        EXPECT_EQ(printers, expected);
+    }
+}
+
 TEST_F(DataSetSteps, KeysCompareWithoutRegardToCase)
 {
     loadColumns("<Column><Field>Printer</Field><Action>4</Action></Column>"
