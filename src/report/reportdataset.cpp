@@ -179,20 +179,22 @@ QVariant addValues(const QVariant &a, const QVariant &b)
 // Adds `value` into `into` as addValues does; counts and real sums in place.
 void addInto(QVariant &into, const QVariant &value)
 {
-    const int type = ValueTypeId(into);
-    if (type == ValueTypeId(value) && !IsNullValue(into) && !IsNullValue(value)) {
+    // Two values of one type share its interface; these three are never Null but by the flag.
+    const QVariant::Private &di = into.data_ptr(), &dv = value.data_ptr();
+    const QtPrivate::QMetaTypeInterface *type = di.typeInterface();
+    if (type == dv.typeInterface() && !di.is_null && !dv.is_null) {
         // These types live inside the QVariant itself, never shared with another.
         void *sum = const_cast<void *>(into.constData());
         const void *add = value.constData();
-        if (type == QMetaType::Double) {
+        if (type == QMetaType::fromType<double>().iface()) {
             *static_cast<double *>(sum) += *static_cast<const double *>(add);
             return;
         }
-        if (type == QMetaType::LongLong) {
+        if (type == QMetaType::fromType<qlonglong>().iface()) {
             *static_cast<qlonglong *>(sum) += *static_cast<const qlonglong *>(add);
             return;
         }
-        if (type == QMetaType::Int) {
+        if (type == QMetaType::fromType<int>().iface()) {
             const qlonglong wide
                 = qlonglong(*static_cast<int *>(sum)) + *static_cast<const int *>(add);
             if (wide >= INT_MIN && wide <= INT_MAX) {
