@@ -923,6 +923,10 @@ private:
             }
         }
         TextNumbers numbers;
+        // As many texts as the sample promises for the whole column, within reason.
+        if (sampled > 0)
+            numbers.reserve(
+                std::min<qsizetype>(qsizetype(sample.count()) * rows / sampled, 1 << 16));
         QList<QString> texts;
         for (int i = 0; i < rows; ++i) {
             const QVariant &v = valueAt(i);

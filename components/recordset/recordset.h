@@ -105,6 +105,8 @@ public:
     // text made during the use: it could sit where a dropped row's text was).
     int number(const QString &text, bool held, bool &added);
     int count() const { return int(m_numbers.size()); }
+    // Room for about `texts` distinct texts, so that the table is not rebuilt as it grows.
+    void reserve(qsizetype texts) { m_numbers.reserve(texts); }
 
 private:
     struct Seen
