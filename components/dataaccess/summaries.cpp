@@ -29,6 +29,9 @@ struct Column
     Kind kind;
     Combine combine;
     const char *perJob;
+    // A job adds to the columns of one size band only (1-7; 0: a column of every job). The
+    // band's first column counts its jobs.
+    int band = 0;
 };
 
 // Colour pages are a part of a job's pages (0 <= color_pages <= pages), as the recorder writes
@@ -74,30 +77,31 @@ const Column dayColumns[] = {
         "@color_pages) / NULLIF(@pages, 0), 0) ELSE 0 END" },
     // Job size to printer breakdown: jobs and pages in each size band (1, 2-5, 6-10, 11-20,
     // 21-50, 51-100, 101+ pages).
-    { "size1_jobs", Kind::Count, Combine::Sum, "CASE WHEN @pages <= 1 THEN 1 ELSE 0 END" },
+    { "size1_jobs", Kind::Count, Combine::Sum, "CASE WHEN @pages <= 1 THEN 1 ELSE 0 END", 1 },
     { "size2_jobs", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 1 AND @pages <= 5 THEN 1 ELSE 0 END" },
+        "CASE WHEN @pages > 1 AND @pages <= 5 THEN 1 ELSE 0 END", 2 },
     { "size3_jobs", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 5 AND @pages <= 10 THEN 1 ELSE 0 END" },
+        "CASE WHEN @pages > 5 AND @pages <= 10 THEN 1 ELSE 0 END", 3 },
     { "size4_jobs", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 10 AND @pages <= 20 THEN 1 ELSE 0 END" },
+        "CASE WHEN @pages > 10 AND @pages <= 20 THEN 1 ELSE 0 END", 4 },
     { "size5_jobs", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 20 AND @pages <= 50 THEN 1 ELSE 0 END" },
+        "CASE WHEN @pages > 20 AND @pages <= 50 THEN 1 ELSE 0 END", 5 },
     { "size6_jobs", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 50 AND @pages <= 100 THEN 1 ELSE 0 END" },
-    { "size7_jobs", Kind::Count, Combine::Sum, "CASE WHEN @pages > 100 THEN 1 ELSE 0 END" },
-    { "size1_pages", Kind::Count, Combine::Sum, "CASE WHEN @pages <= 1 THEN @pages ELSE 0 END" },
+        "CASE WHEN @pages > 50 AND @pages <= 100 THEN 1 ELSE 0 END", 6 },
+    { "size7_jobs", Kind::Count, Combine::Sum, "CASE WHEN @pages > 100 THEN 1 ELSE 0 END", 7 },
+    { "size1_pages", Kind::Count, Combine::Sum, "CASE WHEN @pages <= 1 THEN @pages ELSE 0 END", 1 },
     { "size2_pages", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 1 AND @pages <= 5 THEN @pages ELSE 0 END" },
+        "CASE WHEN @pages > 1 AND @pages <= 5 THEN @pages ELSE 0 END", 2 },
     { "size3_pages", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 5 AND @pages <= 10 THEN @pages ELSE 0 END" },
+        "CASE WHEN @pages > 5 AND @pages <= 10 THEN @pages ELSE 0 END", 3 },
     { "size4_pages", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 10 AND @pages <= 20 THEN @pages ELSE 0 END" },
+        "CASE WHEN @pages > 10 AND @pages <= 20 THEN @pages ELSE 0 END", 4 },
     { "size5_pages", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 20 AND @pages <= 50 THEN @pages ELSE 0 END" },
+        "CASE WHEN @pages > 20 AND @pages <= 50 THEN @pages ELSE 0 END", 5 },
     { "size6_pages", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 50 AND @pages <= 100 THEN @pages ELSE 0 END" },
-    { "size7_pages", Kind::Count, Combine::Sum, "CASE WHEN @pages > 100 THEN @pages ELSE 0 END" },
+        "CASE WHEN @pages > 50 AND @pages <= 100 THEN @pages ELSE 0 END", 6 },
+    { "size7_pages", Kind::Count, Combine::Sum, "CASE WHEN @pages > 100 THEN @pages ELSE 0 END",
+        7 },
     // Printer and user averages: the smallest and largest job of the day.
     { "smallest_job", Kind::Count, Combine::Min, "@pages" },
     { "largest_job", Kind::Count, Combine::Max, "@pages" },
@@ -274,27 +278,31 @@ public:
     }
 
     // Adds one job (`row`: NEW) to its summary row, creating the row when it is the first.
+    // Updating first reads the job's figures once, where an upsert reads them twice (the new
+    // row and the merge); the row is made only when the update found none, which a trigger's
+    // statement learns from changes(), its own previous statement's count.
     QString add(const Table &t, const QString &row, const QString &guard) const
     {
-        QStringList values = keyValues(t, row);
+        QStringList values = keyValues(t, row), figures;
         for (int i = 0; i < t.count; ++i)
-            values << of(t.columns[i].perJob, row);
-        // SQLite needs a WHERE after INSERT ... SELECT to read ON CONFLICT as the upsert clause.
-        return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE %4 ON CONFLICT (%5) DO UPDATE "
-                              "SET %6")
-            .arg(QLatin1String(t.name), columnNames(t).join(QStringLiteral(", ")),
-                values.join(QStringLiteral(", ")),
-                guard.isEmpty() ? QStringLiteral("1 = 1") : guard,
-                keyNames(t).join(QStringLiteral(", ")), merging(t));
+            figures << QLatin1Char('(') + of(t.columns[i].perJob, row) + QLatin1Char(')');
+        const QString when = guard.isEmpty() ? QString() : QStringLiteral(" AND ") + guard;
+        return QStringLiteral("UPDATE %1 SET %2 WHERE %3%4;\nINSERT INTO %1 (%5) SELECT %6 WHERE "
+                              "changes() = 0%4")
+            .arg(QLatin1String(t.name), merging(t, figures), matching(t, row), when,
+                columnNames(t).join(QStringLiteral(", ")),
+                (values + figures).join(QStringLiteral(", ")));
     }
 
     // A server's form of add() for every table at once. A server sets up each statement of a
-    // trigger anew for every job, expressions and all, but keeps a function's plain assignments
-    // ready for the rest of the transaction: the job's figures are worked out there, once for
-    // all the tables that share them, and one statement adds them to every table.
+    // trigger anew for every job, at a cost that grows with its columns, but keeps a function's
+    // plain assignments ready for the rest of the transaction: the job's figures are worked out
+    // there, once for all the tables that share them. Each table's row is then updated with the
+    // columns of the job's size band only; the insert, all columns and safe against another
+    // writer's same new row, runs only when the update found no row.
     struct Adding
     {
-        QString declare, assign, statement;
+        QString declare, assign, statements;
     };
     Adding addToEach(const QList<const Table *> &kept, const QString &row) const
     {
@@ -314,25 +322,51 @@ public:
             }
             return QStringLiteral("f%1").arg(at);
         };
-        QStringList inserts;
+        const QString indent = QStringLiteral("      ");
         for (const Table *t : kept) {
-            QStringList values = keyValues(*t, row);
-            for (int i = 0; i < t->count; ++i)
-                values << figure(t->columns[i]);
-            inserts << QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO UPDATE "
-                                      "SET %5")
-                           .arg(QLatin1String(t->name), columnNames(*t).join(QStringLiteral(", ")),
-                               values.join(QStringLiteral(", ")),
-                               keyNames(*t).join(QStringLiteral(", ")), merging(*t));
+            QStringList figures, bands;
+            for (int i = 0; i < t->count; ++i) {
+                figures << figure(t->columns[i]);
+                if (t->columns[i].band > int(bands.size()))
+                    bands << figures.last();
+            }
+            const QString update
+                = QStringLiteral("UPDATE %1 SET %2 WHERE %3;\n")
+                      .arg(QLatin1String(t->name), QStringLiteral("%1"), matching(*t, row));
+            if (bands.isEmpty()) {
+                out.statements += indent + update.arg(merging(*t, figures));
+            } else {
+                for (qsizetype b = 0; b < bands.size(); ++b) {
+                    const QString branch = b == 0 ? QStringLiteral("IF %1 <> 0 THEN\n")
+                        : b + 1 < bands.size()    ? QStringLiteral("ELSIF %1 <> 0 THEN\n")
+                                                  : QStringLiteral("ELSE\n");
+                    out.statements += indent
+                        + (branch.contains(QLatin1Char('%')) ? branch.arg(bands.at(b)) : branch)
+                        + indent + QStringLiteral("  ")
+                        + update.arg(merging(*t, figures, int(b + 1)));
+                }
+                out.statements += indent + QStringLiteral("END IF;\n");
+            }
+            out.statements += indent
+                + QStringLiteral("IF NOT FOUND THEN\n%1  INSERT INTO %2 (%3) VALUES (%4) ON "
+                                 "CONFLICT (%5) DO UPDATE SET %6;\n%1END IF;\n")
+                      .arg(indent, QLatin1String(t->name),
+                          columnNames(*t).join(QStringLiteral(", ")),
+                          (keyValues(*t, row) + figures).join(QStringLiteral(", ")),
+                          keyNames(*t).join(QStringLiteral(", ")), merging(*t));
         }
-        QStringList with;
-        for (qsizetype i = 0; i + 1 < inserts.size(); ++i)
-            with << QStringLiteral("t%1 AS (%2)").arg(i).arg(inserts.at(i));
-        out.statement = (with.isEmpty() ? QString()
-                                        : QStringLiteral("WITH ") + with.join(QStringLiteral(", "))
-                                    + QLatin1Char(' '))
-            + inserts.last();
         return out;
+    }
+
+    // The condition that picks the summary row of one job (`row`).
+    QString matching(const Table &t, const QString &row) const
+    {
+        QStringList match;
+        const QStringList names = keyNames(t);
+        const QStringList values = keyValues(t, row);
+        for (int i = 0; i < names.size(); ++i)
+            match << QStringLiteral("%1 = %2").arg(names.at(i), values.at(i));
+        return match.join(QStringLiteral(" AND "));
     }
 
     // Adds the figures of the jobs that `where` selects (alias j) to their summary rows.
@@ -344,27 +378,33 @@ public:
                 aggregate(t, where), keyNames(t).join(QStringLiteral(", ")), merging(t));
     }
 
-    // How a summary row takes in the figures of another row of its key (`excluded`).
-    QString merging(const Table &t) const
+    // How a summary row takes in the figures of another row of its key (`excluded`), or a job's
+    // `figures`, one for each column; with a `band`, only the columns a job of that band adds to.
+    QString merging(const Table &t, const QStringList &figures = {}, int band = 0) const
     {
         QStringList sets;
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
+            if (band != 0 && c.band != 0 && c.band != band)
+                continue;
             const QString name = QLatin1String(c.name);
             const QString mine = m_sqlite ? name : QLatin1String(t.name) + QLatin1Char('.') + name;
+            const QString theirs
+                = figures.isEmpty() ? QStringLiteral("excluded.") + name : figures.at(i);
             switch (c.combine) {
             case Combine::Sum:
-                sets << QStringLiteral("%1 = %2 + excluded.%1").arg(name, mine);
+                sets << QStringLiteral("%1 = %2 + %3").arg(name, mine, theirs);
                 break;
             case Combine::Min:
-                sets << QStringLiteral("%1 = %3(%2, excluded.%1)")
+                sets << QStringLiteral("%1 = %3(%2, %4)")
                             .arg(name, mine,
-                                m_sqlite ? QStringLiteral("MIN") : QStringLiteral("LEAST"));
+                                m_sqlite ? QStringLiteral("MIN") : QStringLiteral("LEAST"), theirs);
                 break;
             case Combine::Max:
-                sets << QStringLiteral("%1 = %3(%2, excluded.%1)")
+                sets << QStringLiteral("%1 = %3(%2, %4)")
                             .arg(name, mine,
-                                m_sqlite ? QStringLiteral("MAX") : QStringLiteral("GREATEST"));
+                                m_sqlite ? QStringLiteral("MAX") : QStringLiteral("GREATEST"),
+                                theirs);
                 break;
             }
         }
@@ -376,11 +416,7 @@ public:
     // index); a row left without jobs goes.
     QStringList remove(const Table &t, const QString &row, const QString &guard) const
     {
-        QStringList match;
-        const QStringList names = keyNames(t);
-        const QStringList values = keyValues(t, row);
-        for (int i = 0; i < names.size(); ++i)
-            match << QStringLiteral("%1 = %2").arg(names.at(i), values.at(i));
+        QStringList match { matching(t, row) };
         if (!guard.isEmpty())
             match << guard;
         const QString sameDay
@@ -471,10 +507,7 @@ public:
                            "    END IF;\n  END IF;\n"
                            "  IF TG_OP <> 'DELETE' THEN\n    IF NEW.job_status = 0 THEN\n%2"
                            "    END IF;\n  END IF;\n  RETURN NULL;\nEND\n$fn$")
-                .arg(removeOld,
-                    adding.assign + QStringLiteral("      ") + adding.statement
-                        + QStringLiteral(";\n"),
-                    adding.declare),
+                .arg(removeOld, adding.assign + adding.statements, adding.declare),
             // TRUNCATE fires no row triggers; it empties the summaries with the jobs.
             QStringLiteral("CREATE OR REPLACE FUNCTION print_jobs_summaries_truncate() RETURNS "
                            "trigger LANGUAGE plpgsql AS $fn$\nBEGIN\n"
@@ -509,9 +542,11 @@ QStringList SummarySchemaStatements(bool sqlite, int version)
 {
     const Sql sql(sqlite);
     if (version == 6)
-        // A server's trigger function in its one-statement form; SQLite's triggers stay as they
-        // were.
+        // A server's trigger function anew; SQLite's triggers stay as they were.
         return sqlite ? QStringList() : sql.triggers(version);
+    if (version == 7)
+        // Both engines' triggers update a job's row first and make it only when there is none.
+        return sql.triggers(version);
     QStringList out;
     for (const Table &t : tables)
         if (t.since == version)
