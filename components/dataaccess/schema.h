@@ -37,8 +37,8 @@
 //     print_job_days.
 //     version 6: on PostgreSQL, the summary trigger adds a job to every summary table in one
 //     statement (the tables are unchanged).
-//     version 7: on both engines, the summary triggers update a job's rows first, with only the
-//     columns its size band adds to on PostgreSQL, and make a row only when there is none.
+//     version 7: on PostgreSQL, the summary trigger's statement for a job leaves out the
+//     columns of the other size bands (the tables are unchanged).
 //
 // Optional on PostgreSQL, for sites past what one SQLite file holds (tens of millions of jobs a
 // year and more): print_jobs partitioned by month of job_time (PartitionJobsByMonth). Each

@@ -281,20 +281,18 @@ public:
     }
 
     // Adds one job (`row`: NEW) to its summary row, creating the row when it is the first.
-    // Updating first reads the job's figures once, where an upsert reads them twice (the new
-    // row and the merge); the row is made only when the update found none, which a trigger's
-    // statement learns from changes(), its own previous statement's count.
     QString add(const Table &t, const QString &row, const QString &guard) const
     {
-        QStringList values = keyValues(t, row), figures;
+        QStringList values = keyValues(t, row);
         for (int i = 0; i < t.count; ++i)
-            figures << QLatin1Char('(') + of(perJob(t.columns[i]), row) + QLatin1Char(')');
-        const QString when = guard.isEmpty() ? QString() : QStringLiteral(" AND ") + guard;
-        return QStringLiteral("UPDATE %1 SET %2 WHERE %3%4;\nINSERT INTO %1 (%5) SELECT %6 WHERE "
-                              "changes() = 0%4")
-            .arg(QLatin1String(t.name), merging(t, figures), matching(t, row), when,
-                columnNames(t).join(QStringLiteral(", ")),
-                (values + figures).join(QStringLiteral(", ")));
+            values << of(perJob(t.columns[i]), row);
+        // SQLite needs a WHERE after INSERT ... SELECT to read ON CONFLICT as the upsert clause.
+        return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE %4 ON CONFLICT (%5) DO UPDATE "
+                              "SET %6")
+            .arg(QLatin1String(t.name), columnNames(t).join(QStringLiteral(", ")),
+                values.join(QStringLiteral(", ")),
+                guard.isEmpty() ? QStringLiteral("1 = 1") : guard,
+                keyNames(t).join(QStringLiteral(", ")), merging(t));
     }
 
     // A server's form of add() for every table at once. A server sets up each statement of a
@@ -355,7 +353,7 @@ public:
                                .arg(QLatin1String(t->name),
                                    columnNames(*t).join(QStringLiteral(", ")),
                                    values.join(QStringLiteral(", ")),
-                                   keyNames(*t).join(QStringLiteral(", ")), merging(*t, {}, band));
+                                   keyNames(*t).join(QStringLiteral(", ")), merging(*t, band));
             }
             QStringList with;
             for (qsizetype i = 0; i + 1 < inserts.size(); ++i)
@@ -382,17 +380,6 @@ public:
         return out;
     }
 
-    // The condition that picks the summary row of one job (`row`).
-    QString matching(const Table &t, const QString &row) const
-    {
-        QStringList match;
-        const QStringList names = keyNames(t);
-        const QStringList values = keyValues(t, row);
-        for (int i = 0; i < names.size(); ++i)
-            match << QStringLiteral("%1 = %2").arg(names.at(i), values.at(i));
-        return match.join(QStringLiteral(" AND "));
-    }
-
     // Adds the figures of the jobs that `where` selects (alias j) to their summary rows.
     QString addAll(const Table &t, const QString &where) const
     {
@@ -402,9 +389,9 @@ public:
                 aggregate(t, where), keyNames(t).join(QStringLiteral(", ")), merging(t));
     }
 
-    // How a summary row takes in the figures of another row of its key (`excluded`), or a job's
-    // `figures`, one for each column; with a `band`, only the columns a job of that band adds to.
-    QString merging(const Table &t, const QStringList &figures = {}, int band = 0) const
+    // How a summary row takes in the figures of another row of its key (`excluded`); with a
+    // `band`, only the columns a job of that size band adds to.
+    QString merging(const Table &t, int band = 0) const
     {
         QStringList sets;
         for (int i = 0; i < t.count; ++i) {
@@ -413,22 +400,19 @@ public:
                 continue;
             const QString name = QLatin1String(c.name);
             const QString mine = m_sqlite ? name : QLatin1String(t.name) + QLatin1Char('.') + name;
-            const QString theirs
-                = figures.isEmpty() ? QStringLiteral("excluded.") + name : figures.at(i);
             switch (c.combine) {
             case Combine::Sum:
-                sets << QStringLiteral("%1 = %2 + %3").arg(name, mine, theirs);
+                sets << QStringLiteral("%1 = %2 + excluded.%1").arg(name, mine);
                 break;
             case Combine::Min:
-                sets << QStringLiteral("%1 = %3(%2, %4)")
+                sets << QStringLiteral("%1 = %3(%2, excluded.%1)")
                             .arg(name, mine,
-                                m_sqlite ? QStringLiteral("MIN") : QStringLiteral("LEAST"), theirs);
+                                m_sqlite ? QStringLiteral("MIN") : QStringLiteral("LEAST"));
                 break;
             case Combine::Max:
-                sets << QStringLiteral("%1 = %3(%2, %4)")
+                sets << QStringLiteral("%1 = %3(%2, excluded.%1)")
                             .arg(name, mine,
-                                m_sqlite ? QStringLiteral("MAX") : QStringLiteral("GREATEST"),
-                                theirs);
+                                m_sqlite ? QStringLiteral("MAX") : QStringLiteral("GREATEST"));
                 break;
             }
         }
@@ -440,7 +424,11 @@ public:
     // index); a row left without jobs goes.
     QStringList remove(const Table &t, const QString &row, const QString &guard) const
     {
-        QStringList match { matching(t, row) };
+        QStringList match;
+        const QStringList names = keyNames(t);
+        const QStringList values = keyValues(t, row);
+        for (int i = 0; i < names.size(); ++i)
+            match << QStringLiteral("%1 = %2").arg(names.at(i), values.at(i));
         if (!guard.isEmpty())
             match << guard;
         const QString sameDay
@@ -565,12 +553,10 @@ DataResult executeAll(
 QStringList SummarySchemaStatements(bool sqlite, int version)
 {
     const Sql sql(sqlite);
-    if (version == 6)
-        // A server's trigger function anew; SQLite's triggers stay as they were.
+    if (version == 6 || version == 7)
+        // A server's trigger function in its one-statement form (6), then with one statement for
+        // each size band (7); SQLite's triggers stay as they were.
         return sqlite ? QStringList() : sql.triggers(version);
-    if (version == 7)
-        // Both engines' triggers update a job's row first and make it only when there is none.
-        return sql.triggers(version);
     QStringList out;
     for (const Table &t : tables)
         if (t.since == version)
