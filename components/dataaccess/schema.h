@@ -37,6 +37,8 @@
 //     print_job_days.
 //     version 6: on PostgreSQL, the summary trigger adds a job to every summary table in one
 //     statement (the tables are unchanged).
+//     version 7: on PostgreSQL, the summary trigger's statement for a job leaves out the
+//     columns of the other size bands (the tables are unchanged).
 //
 // Optional on PostgreSQL, for sites past what one SQLite file holds (tens of millions of jobs a
 // year and more): print_jobs partitioned by month of job_time (PartitionJobsByMonth). Each
@@ -55,7 +57,7 @@ namespace kv6 {
 class DataConnection;
 class SqlDialect;
 
-inline constexpr int CurrentSchemaVersion = 6;
+inline constexpr int CurrentSchemaVersion = 7;
 
 // The stored version; 0 when the database holds no schema_info table.
 int StoredSchemaVersion(QSqlDatabase &db);

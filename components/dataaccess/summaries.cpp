@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -28,8 +29,25 @@ struct Column
     const char *name;
     Kind kind;
     Combine combine;
-    const char *perJob;
+    const char *perJob; // for a column of one size band, what a job of that band adds
+    // A job adds to the columns of one size band only (1-7, sizeBands; 0: a column of every
+    // job). The band's first column counts its jobs.
+    int band = 0;
 };
+
+// The job sizes the size columns split jobs into: 1, 2-5, 6-10, 11-20, 21-50, 51-100, 101+ pages.
+const char *const sizeBands[] = { "@pages <= 1", "@pages > 1 AND @pages <= 5",
+    "@pages > 5 AND @pages <= 10", "@pages > 10 AND @pages <= 20", "@pages > 20 AND @pages <= 50",
+    "@pages > 50 AND @pages <= 100", "@pages > 100" };
+
+// What one job adds to a column.
+QString perJob(const Column &c)
+{
+    if (c.band == 0)
+        return QLatin1String(c.perJob);
+    return QStringLiteral("CASE WHEN %1 THEN %2 ELSE 0 END")
+        .arg(QLatin1String(sizeBands[c.band - 1]), QLatin1String(c.perJob));
+}
 
 // Colour pages are a part of a job's pages (0 <= color_pages <= pages), as the recorder writes
 // them; the black-and-white figures are pages less colour pages on that ground.
@@ -72,32 +90,21 @@ const Column dayColumns[] = {
     { "color_job_bw_cost", Kind::Cost, Combine::Sum,
         "CASE WHEN @color_pages > 0 THEN COALESCE(COALESCE(@job_cost, 0) * 1.0 * (@pages - "
         "@color_pages) / NULLIF(@pages, 0), 0) ELSE 0 END" },
-    // Job size to printer breakdown: jobs and pages in each size band (1, 2-5, 6-10, 11-20,
-    // 21-50, 51-100, 101+ pages).
-    { "size1_jobs", Kind::Count, Combine::Sum, "CASE WHEN @pages <= 1 THEN 1 ELSE 0 END" },
-    { "size2_jobs", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 1 AND @pages <= 5 THEN 1 ELSE 0 END" },
-    { "size3_jobs", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 5 AND @pages <= 10 THEN 1 ELSE 0 END" },
-    { "size4_jobs", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 10 AND @pages <= 20 THEN 1 ELSE 0 END" },
-    { "size5_jobs", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 20 AND @pages <= 50 THEN 1 ELSE 0 END" },
-    { "size6_jobs", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 50 AND @pages <= 100 THEN 1 ELSE 0 END" },
-    { "size7_jobs", Kind::Count, Combine::Sum, "CASE WHEN @pages > 100 THEN 1 ELSE 0 END" },
-    { "size1_pages", Kind::Count, Combine::Sum, "CASE WHEN @pages <= 1 THEN @pages ELSE 0 END" },
-    { "size2_pages", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 1 AND @pages <= 5 THEN @pages ELSE 0 END" },
-    { "size3_pages", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 5 AND @pages <= 10 THEN @pages ELSE 0 END" },
-    { "size4_pages", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 10 AND @pages <= 20 THEN @pages ELSE 0 END" },
-    { "size5_pages", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 20 AND @pages <= 50 THEN @pages ELSE 0 END" },
-    { "size6_pages", Kind::Count, Combine::Sum,
-        "CASE WHEN @pages > 50 AND @pages <= 100 THEN @pages ELSE 0 END" },
-    { "size7_pages", Kind::Count, Combine::Sum, "CASE WHEN @pages > 100 THEN @pages ELSE 0 END" },
+    // Job size to printer breakdown: jobs and pages in each size band.
+    { "size1_jobs", Kind::Count, Combine::Sum, "1", 1 },
+    { "size2_jobs", Kind::Count, Combine::Sum, "1", 2 },
+    { "size3_jobs", Kind::Count, Combine::Sum, "1", 3 },
+    { "size4_jobs", Kind::Count, Combine::Sum, "1", 4 },
+    { "size5_jobs", Kind::Count, Combine::Sum, "1", 5 },
+    { "size6_jobs", Kind::Count, Combine::Sum, "1", 6 },
+    { "size7_jobs", Kind::Count, Combine::Sum, "1", 7 },
+    { "size1_pages", Kind::Count, Combine::Sum, "@pages", 1 },
+    { "size2_pages", Kind::Count, Combine::Sum, "@pages", 2 },
+    { "size3_pages", Kind::Count, Combine::Sum, "@pages", 3 },
+    { "size4_pages", Kind::Count, Combine::Sum, "@pages", 4 },
+    { "size5_pages", Kind::Count, Combine::Sum, "@pages", 5 },
+    { "size6_pages", Kind::Count, Combine::Sum, "@pages", 6 },
+    { "size7_pages", Kind::Count, Combine::Sum, "@pages", 7 },
     // Printer and user averages: the smallest and largest job of the day.
     { "smallest_job", Kind::Count, Combine::Min, "@pages" },
     { "largest_job", Kind::Count, Combine::Max, "@pages" },
@@ -153,9 +160,9 @@ public:
         : m_sqlite(sqlite)
     { }
 
-    static QString of(const char *text, const QString &row)
+    static QString of(QString text, const QString &row)
     {
-        return QString::fromLatin1(text).replace(QLatin1Char('@'), row + QLatin1Char('.'));
+        return text.replace(QLatin1Char('@'), row + QLatin1Char('.'));
     }
 
     QString day(const QString &row) const
@@ -256,7 +263,7 @@ public:
                 : c.combine == Combine::Min           ? "MIN"
                                                       : "MAX";
             select << QStringLiteral("%1(%2) AS %3")
-                          .arg(QLatin1String(f), of(c.perJob, QStringLiteral("j")),
+                          .arg(QLatin1String(f), of(perJob(c), QStringLiteral("j")),
                               QLatin1String(c.name));
         }
         QStringList groups;
@@ -278,7 +285,7 @@ public:
     {
         QStringList values = keyValues(t, row);
         for (int i = 0; i < t.count; ++i)
-            values << of(t.columns[i].perJob, row);
+            values << of(perJob(t.columns[i]), row);
         // SQLite needs a WHERE after INSERT ... SELECT to read ON CONFLICT as the upsert clause.
         return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE %4 ON CONFLICT (%5) DO UPDATE "
                               "SET %6")
@@ -289,49 +296,87 @@ public:
     }
 
     // A server's form of add() for every table at once. A server sets up each statement of a
-    // trigger anew for every job, expressions and all, but keeps a function's plain assignments
-    // ready for the rest of the transaction: the job's figures are worked out there, once for
-    // all the tables that share them, and one statement adds them to every table.
+    // trigger anew for every job, at a cost that grows with its columns, but keeps a function's
+    // plain assignments ready for the rest of the transaction: the job's figures that every
+    // table shares are worked out there once, and one statement for the job's size band adds
+    // them to every table, with the band's own figures written in and the other bands' columns
+    // left as they are.
     struct Adding
     {
-        QString declare, assign, statement;
+        QString declare, assign, statements;
     };
     Adding addToEach(const QList<const Table *> &kept, const QString &row) const
     {
         Adding out;
-        QStringList perJob;
+        QStringList assigned;
         const auto figure = [&](const Column &c) {
-            qsizetype at = perJob.indexOf(QLatin1String(c.perJob));
+            const QString expression = perJob(c);
+            // A number or a column of the job is as cheap to read as a variable.
+            static const QRegularExpression plain(QStringLiteral("^(\\d+|@\\w+)$"));
+            if (plain.match(expression).hasMatch())
+                return of(expression, row);
+            qsizetype at = assigned.indexOf(expression);
             if (at < 0) {
-                at = perJob.size();
-                perJob << QLatin1String(c.perJob);
+                at = assigned.size();
+                assigned << expression;
                 out.declare += QStringLiteral("  f%1 %2;\n")
                                    .arg(at)
                                    .arg(c.kind == Kind::Count     ? QStringLiteral("integer")
                                            : c.kind == Kind::Cost ? QStringLiteral("numeric")
                                                                   : QStringLiteral("timestamp"));
-                out.assign += QStringLiteral("      f%1 := %2;\n").arg(at).arg(of(c.perJob, row));
+                out.assign += QStringLiteral("      f%1 := %2;\n").arg(at).arg(of(expression, row));
             }
             return QStringLiteral("f%1").arg(at);
         };
-        QStringList inserts;
-        for (const Table *t : kept) {
-            QStringList values = keyValues(*t, row);
+        int bands = 0;
+        for (const Table *t : kept)
             for (int i = 0; i < t->count; ++i)
-                values << figure(t->columns[i]);
-            inserts << QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO UPDATE "
-                                      "SET %5")
-                           .arg(QLatin1String(t->name), columnNames(*t).join(QStringLiteral(", ")),
-                               values.join(QStringLiteral(", ")),
-                               keyNames(*t).join(QStringLiteral(", ")), merging(*t));
+                bands = std::max(bands, t->columns[i].band);
+        QStringList shared; // each table's figures, the banded ones left empty
+        for (const Table *t : kept)
+            for (int i = 0; i < t->count; ++i)
+                shared << (t->columns[i].band == 0 ? figure(t->columns[i]) : QString());
+        const QString indent = QStringLiteral("      ");
+        for (int band = bands == 0 ? 0 : 1; band <= bands; ++band) {
+            QStringList inserts;
+            qsizetype at = 0;
+            for (const Table *t : kept) {
+                QStringList values = keyValues(*t, row);
+                for (int i = 0; i < t->count; ++i, ++at) {
+                    const Column &c = t->columns[i];
+                    values << (c.band == 0   ? shared.at(at)
+                            : c.band == band ? of(QLatin1String(c.perJob), row)
+                                             : QStringLiteral("0"));
+                }
+                inserts << QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO "
+                                          "UPDATE SET %5")
+                               .arg(QLatin1String(t->name),
+                                   columnNames(*t).join(QStringLiteral(", ")),
+                                   values.join(QStringLiteral(", ")),
+                                   keyNames(*t).join(QStringLiteral(", ")), merging(*t, band));
+            }
+            QStringList with;
+            for (qsizetype i = 0; i + 1 < inserts.size(); ++i)
+                with << QStringLiteral("t%1 AS (%2)").arg(i).arg(inserts.at(i));
+            const QString statement
+                = (with.isEmpty() ? QString()
+                                  : QStringLiteral("WITH ") + with.join(QStringLiteral(", "))
+                              + QLatin1Char(' '))
+                + inserts.last() + QStringLiteral(";\n");
+            if (bands == 0) {
+                out.statements += indent + statement;
+                continue;
+            }
+            // The last band takes every other job, so that the row is always added to.
+            const QString branch = band == bands
+                ? QStringLiteral("ELSE\n")
+                : QStringLiteral("%1 %2 THEN\n")
+                      .arg(band == 1 ? QStringLiteral("IF") : QStringLiteral("ELSIF"),
+                          of(QLatin1String(sizeBands[band - 1]), row));
+            out.statements += indent + branch + indent + QStringLiteral("  ") + statement;
         }
-        QStringList with;
-        for (qsizetype i = 0; i + 1 < inserts.size(); ++i)
-            with << QStringLiteral("t%1 AS (%2)").arg(i).arg(inserts.at(i));
-        out.statement = (with.isEmpty() ? QString()
-                                        : QStringLiteral("WITH ") + with.join(QStringLiteral(", "))
-                                    + QLatin1Char(' '))
-            + inserts.last();
+        if (bands != 0)
+            out.statements += indent + QStringLiteral("END IF;\n");
         return out;
     }
 
@@ -344,12 +389,15 @@ public:
                 aggregate(t, where), keyNames(t).join(QStringLiteral(", ")), merging(t));
     }
 
-    // How a summary row takes in the figures of another row of its key (`excluded`).
-    QString merging(const Table &t) const
+    // How a summary row takes in the figures of another row of its key (`excluded`); with a
+    // `band`, only the columns a job of that size band adds to.
+    QString merging(const Table &t, int band = 0) const
     {
         QStringList sets;
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
+            if (band != 0 && c.band != 0 && c.band != band)
+                continue;
             const QString name = QLatin1String(c.name);
             const QString mine = m_sqlite ? name : QLatin1String(t.name) + QLatin1Char('.') + name;
             switch (c.combine) {
@@ -393,7 +441,7 @@ public:
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
             const QString name = QLatin1String(c.name);
-            const QString mine = of(c.perJob, row);
+            const QString mine = of(perJob(c), row);
             if (c.combine == Combine::Sum) {
                 sets << QStringLiteral("%1 = %1 - %2").arg(name, mine);
             } else {
@@ -402,7 +450,7 @@ public:
                             .arg(name, mine,
                                 c.combine == Combine::Min ? QStringLiteral("MIN")
                                                           : QStringLiteral("MAX"),
-                                of(c.perJob, QStringLiteral("j")), sameDay);
+                                of(perJob(c), QStringLiteral("j")), sameDay);
             }
         }
         const QString where = match.join(QStringLiteral(" AND "));
@@ -471,10 +519,7 @@ public:
                            "    END IF;\n  END IF;\n"
                            "  IF TG_OP <> 'DELETE' THEN\n    IF NEW.job_status = 0 THEN\n%2"
                            "    END IF;\n  END IF;\n  RETURN NULL;\nEND\n$fn$")
-                .arg(removeOld,
-                    adding.assign + QStringLiteral("      ") + adding.statement
-                        + QStringLiteral(";\n"),
-                    adding.declare),
+                .arg(removeOld, adding.assign + adding.statements, adding.declare),
             // TRUNCATE fires no row triggers; it empties the summaries with the jobs.
             QStringLiteral("CREATE OR REPLACE FUNCTION print_jobs_summaries_truncate() RETURNS "
                            "trigger LANGUAGE plpgsql AS $fn$\nBEGIN\n"
@@ -508,9 +553,9 @@ DataResult executeAll(
 QStringList SummarySchemaStatements(bool sqlite, int version)
 {
     const Sql sql(sqlite);
-    if (version == 6)
-        // A server's trigger function in its one-statement form; SQLite's triggers stay as they
-        // were.
+    if (version == 6 || version == 7)
+        // A server's trigger function in its one-statement form (6), then with one statement for
+        // each size band (7); SQLite's triggers stay as they were.
         return sqlite ? QStringList() : sql.triggers(version);
     QStringList out;
     for (const Table &t : tables)

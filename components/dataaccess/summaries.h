@@ -25,8 +25,8 @@ class SqlDialect;
 
 // The statements of the schema upgrade to `version` that create the summary tables that version
 // adds, filled from the jobs already held, with their indexes, and put the triggers over every
-// summary table of that version in place of the previous ones (version 6 only puts a server's
-// triggers anew); empty when it changes none.
+// summary table of that version in place of the previous ones (versions 6 and 7 only put a
+// server's triggers anew); empty when it changes none.
 QStringList SummarySchemaStatements(bool sqlite, int version);
 
 // The triggers that keep every summary table exact, in place of any the database holds (for a
