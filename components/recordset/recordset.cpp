@@ -324,11 +324,17 @@ void Recordset::Reserve(int rows)
 
 void Recordset::keepRows(const std::vector<int> &rows)
 {
-    const bool inPlace = std::is_sorted(rows.begin(), rows.end());
-    if (inPlace && rows.size() == m_ids.size()) {
-        // Every row kept where it is (a filter that dropped none): nothing moves.
-    } else if (inPlace) {
-        // Kept rows close up where they are.
+    if (!std::is_sorted(rows.begin(), rows.end())) {
+        // Rows kept in a pending order are gathered; only they move.
+        for (std::vector<QVariant> &column : m_columns) {
+            std::vector<QVariant> kept;
+            kept.reserve(rows.size());
+            for (const int from : rows)
+                kept.push_back(std::move(column[size_t(from)]));
+            column = std::move(kept);
+        }
+    } else if (rows.size() != m_ids.size()) {
+        // Kept rows close up where they are (when a filter dropped none, nothing moves).
         for (std::vector<QVariant> &column : m_columns) {
             size_t to = 0;
             for (const int from : rows) {
@@ -337,15 +343,6 @@ void Recordset::keepRows(const std::vector<int> &rows)
                 ++to;
             }
             column.erase(column.begin() + std::ptrdiff_t(to), column.end());
-        }
-    } else {
-        // Rows kept in a pending order are gathered; only they move.
-        for (std::vector<QVariant> &column : m_columns) {
-            std::vector<QVariant> kept;
-            kept.reserve(rows.size());
-            for (const int from : rows)
-                kept.push_back(std::move(column[size_t(from)]));
-            column = std::move(kept);
         }
     }
     m_ids.resize(rows.size());

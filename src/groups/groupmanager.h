@@ -20,6 +20,7 @@ public:
     virtual ~infGroupManager() = default;
     virtual DataResult BuildListFromData(DataConnection &connection, qint32 companyId) = 0;
     virtual GroupItems &Items() = 0;
+    virtual const GroupItems &Items() const = 0;
     virtual GroupItems &Groups() = 0;
     virtual GroupItemPtr Ungrouped() const = 0;
     virtual qint32 NumIncluded() const = 0;
@@ -44,6 +45,7 @@ class ListBackedGroupManager : public infGroupManager
 {
 public:
     GroupItems &Items() override { return m_list.Items(); }
+    const GroupItems &Items() const override { return m_list.Items(); }
     GroupItems &Groups() override { return m_list.Groups(); }
     GroupItemPtr Ungrouped() const override { return m_list.Ungrouped(); }
     qint32 NumIncluded() const override { return m_list.NumIncluded(); }

@@ -304,7 +304,7 @@ bool collectItems(
         const infGroupManager *manager = managers[kind];
         if (!manager)
             continue;
-        GroupItems &items = const_cast<infGroupManager *>(manager)->Items();
+        const GroupItems &items = manager->Items();
         for (int i = 1; i <= items.count(); ++i) {
             const QString key = items.keyAt(i);
             bool numeric = false;

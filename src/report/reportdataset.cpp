@@ -565,7 +565,7 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
               if (byItem)
                   return true;
               const GroupItemPtr ungrouped = manager->Ungrouped();
-              for (const GroupItemPtr &item : const_cast<infGroupManager *>(manager)->Items()) {
+              for (const GroupItemPtr &item : manager->Items()) {
                   if ((m_settings.useFilters && !item->Include())
                       || (byGroup && (!ungrouped || item->Number() != ungrouped->Number())))
                       return true;
