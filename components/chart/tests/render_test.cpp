@@ -347,9 +347,8 @@ TEST(ChartDrawing, UprightLabelsTakeTheirRoomFromThePlot)
     EXPECT_GT(label.height(), whole * 0.95) << "cut to " << label.height();
 }
 
-// Values read as the tables print them, thousands grouped, even when the step is below 1,000;
-// the text comes from the PDF a report would carry.
-// In a PDF the chart stays lines and text, and the value axis groups thousands as tables do.
+// In a PDF the chart stays lines and text, and the value axis groups thousands as the tables
+// print them, even when the step is below 1,000.
 TEST(ChartExport, PdfHoldsTextWithThousandsGroupedAndNoBitmap)
 {
     QTemporaryDir dir;

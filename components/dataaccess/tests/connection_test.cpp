@@ -568,14 +568,9 @@ TEST_P(ConnectionTest, ResultsArriveAsAnOpenRecordSet)
 
 // Where the configured connection comes from: KV6_DATABASE, then the registry store, then the
 // default file.
-class ConfiguredSource : public ::testing::Test
+TEST(ConfiguredSource, StoredConnectionRoundTripsExactly)
 {
-protected:
     kv6test::TempEnv env;
-};
-
-TEST_F(ConfiguredSource, StoredConnectionRoundTripsExactly)
-{
     DataSource s;
     QString error;
     EXPECT_FALSE(ReadStoredDataSource(s, error));

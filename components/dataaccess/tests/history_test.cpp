@@ -88,14 +88,9 @@ TEST_P(HistoryTest, DemoHistoryIsDeterministicAndMatchesItsSummary)
 
     DatabaseInfo info;
     ASSERT_FALSE(ReadDatabaseInfo(*connection, info));
-    EXPECT_EQ(info.companies, 2);
-    EXPECT_EQ(info.printers, s.printers);
-    EXPECT_EQ(info.devices, s.devices);
-    EXPECT_EQ(info.users, s.users);
-    EXPECT_EQ(info.groups, s.groups);
-    EXPECT_EQ(info.memberships, s.memberships);
-    EXPECT_EQ(info.jobs, s.jobs);
-    EXPECT_EQ(info.pages, s.pages);
+    EXPECT_EQ(std::tuple(info.companies, info.printers, info.devices, info.users, info.groups,
+                  info.memberships, info.jobs, info.pages),
+        std::tuple(2, s.printers, s.devices, s.users, s.groups, s.memberships, s.jobs, s.pages));
     EXPECT_GE(info.firstJob, s.firstDay.toString(Qt::ISODate));
     EXPECT_LT(info.lastJob, s.lastDay.addDays(1).toString(Qt::ISODate));
     EXPECT_EQ(info.schemaVersion, CurrentSchemaVersion);

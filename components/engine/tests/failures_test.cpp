@@ -27,42 +27,14 @@ kv6::RecordsetPtr ratioData(int zeroAt = -1)
     return kv6test::jobs(rows);
 }
 
-// Cancels when a chosen page begins, and counts the pages it hears of.
-class Canceller : public EngineListener
-{
-public:
-    ReportEngine *engine = nullptr;
-    int cancelOnPage = 0;
-    int lastPage = 0;
-    int events = 0;
-
-    void reportStart(int) override { ++events; }
-    void pageStart(int, int page) override
-    {
-        ++events;
-        lastPage = page;
-        if (page == cancelOnPage)
-            engine->setCancel(true);
-    }
-};
-
 // The ways a report reaches a file; text takes HTML's way, formatted otherwise.
 struct Output
 {
     QString ext;
     OutputFormat format;
-    bool write(ReportEngine &e, const QString &path, QString *error) const
-    {
-        return e.renderToFile(path, format, error);
-    }
 };
-
-QList<Output> outputs()
-{
-    return { { QStringLiteral("rtt"), OutputFormat::Document },
-        { QStringLiteral("htm"), OutputFormat::Html },
-        { QStringLiteral("pdf"), OutputFormat::Pdf } };
-}
+const Output outputs[] = { { QStringLiteral("rtt"), OutputFormat::Document },
+    { QStringLiteral("htm"), OutputFormat::Html }, { QStringLiteral("pdf"), OutputFormat::Pdf } };
 
 class RenderFailure : public ::testing::Test
 {
@@ -158,15 +130,15 @@ TEST_F(RenderFailure, AFailingExpressionNamesFileReportPageRowFieldAndScriptLine
 
     // No output appears, nor any part of one; a file already there keeps what it held.
     const QStringList before = entries();
-    for (const Output &out : outputs()) {
+    for (const Output &out : outputs) {
         const QString fresh = dir.filePath(QStringLiteral("fresh.") + out.ext);
-        EXPECT_FALSE(out.write(engine, fresh, &error)) << out.ext;
+        EXPECT_FALSE(engine.renderToFile(fresh, out.format, &error)) << out.ext;
         EXPECT_TRUE(error.contains(QStringLiteral("field txtPages"))) << out.ext << error;
         EXPECT_FALSE(QFile::exists(fresh)) << out.ext;
 
         const QString old = dir.filePath(QStringLiteral("old.") + out.ext);
         kv6test::writeFile(old, "the report of last week");
-        EXPECT_FALSE(out.write(engine, old, &error)) << out.ext;
+        EXPECT_FALSE(engine.renderToFile(old, out.format, &error)) << out.ext;
         EXPECT_EQ(kv6test::readFile(old), QByteArray("the report of last week")) << out.ext;
         QFile::remove(old);
         EXPECT_EQ(entries(), before) << out.ext;
@@ -175,8 +147,14 @@ TEST_F(RenderFailure, AFailingExpressionNamesFileReportPageRowFieldAndScriptLine
 
 TEST_F(RenderFailure, ACancelFromThePageEventHalfwayLeavesNoFile)
 {
-    Canceller host;
-    host.engine = &engine;
+    // Cancels when a chosen page begins, and notes the last page it heard of.
+    int cancelOnPage = 0, lastPage = 0;
+    kv6test::EventLog host;
+    host.onPage = [&](int page) {
+        lastPage = page;
+        if (page == cancelOnPage)
+            engine.setCancel(true);
+    };
     engine.setListener(&host);
     PreviewDocument doc;
     QString error;
@@ -185,21 +163,21 @@ TEST_F(RenderFailure, ACancelFromThePageEventHalfwayLeavesNoFile)
     ASSERT_GE(pages, 4);
 
     // The preview stops at the page too, and the next render clears the flag.
-    host.cancelOnPage = pages / 2;
+    cancelOnPage = pages / 2;
     EXPECT_FALSE(engine.render(doc, &error));
     EXPECT_TRUE(engine.wasCancelled());
-    EXPECT_EQ(host.lastPage, pages / 2);
+    EXPECT_EQ(lastPage, pages / 2);
     EXPECT_LE(doc.pageCount(), pages / 2);
 
     const QStringList before = entries();
-    for (const Output &out : outputs()) {
+    for (const Output &out : outputs) {
         const QString path = dir.filePath(QStringLiteral("cancelled.") + out.ext);
-        host.cancelOnPage = pages / 2;
-        host.lastPage = 0;
-        EXPECT_FALSE(out.write(engine, path, &error)) << out.ext;
+        cancelOnPage = pages / 2;
+        lastPage = 0;
+        EXPECT_FALSE(engine.renderToFile(path, out.format, &error)) << out.ext;
         EXPECT_TRUE(engine.wasCancelled()) << out.ext;
         // Page-less output hears of pages where paper would have them, and stops there too.
-        EXPECT_EQ(host.lastPage, pages / 2) << out.ext;
+        EXPECT_EQ(lastPage, pages / 2) << out.ext;
         EXPECT_EQ(engine.pageCount(), pages / 2) << out.ext;
         EXPECT_FALSE(QFile::exists(path)) << out.ext;
         EXPECT_EQ(entries(), before) << out.ext;
@@ -207,10 +185,10 @@ TEST_F(RenderFailure, ACancelFromThePageEventHalfwayLeavesNoFile)
 
         // The next render starts afresh and writes the whole report (what each format holds of
         // a finished render is the output tests').
-        host.cancelOnPage = 0;
-        ASSERT_TRUE(out.write(engine, path, &error)) << out.ext << error;
+        cancelOnPage = 0;
+        ASSERT_TRUE(engine.renderToFile(path, out.format, &error)) << out.ext << error;
         EXPECT_FALSE(engine.wasCancelled());
-        EXPECT_EQ(host.lastPage, pages) << out.ext;
+        EXPECT_EQ(lastPage, pages) << out.ext;
         EXPECT_EQ(engine.pageCount(), pages) << out.ext;
         QFile::remove(path);
     }
@@ -228,20 +206,19 @@ TEST_F(RenderFailure, UnwritablePathsFailWithTheReasonBeforeAnyWork)
         { QStringLiteral("missing/report."), QString::fromLocal8Bit(strerror(ENOENT)) },
         { QStringLiteral("folder"), QStringLiteral("directory") },
     };
-    Canceller host;
-    host.engine = &engine;
+    kv6test::EventLog host;
     engine.setListener(&host);
     const QStringList before = entries();
-    for (const Output &out : outputs()) {
+    for (const Output &out : outputs) {
         for (const Case &c : cases) {
             const QString path = dir.filePath(c.path.endsWith(u'.') ? c.path + out.ext : c.path);
             QString error;
-            host.events = 0;
-            EXPECT_FALSE(out.write(engine, path, &error)) << path;
+            host.events.clear();
+            EXPECT_FALSE(engine.renderToFile(path, out.format, &error)) << path;
             EXPECT_TRUE(error.contains(path)) << error;
             EXPECT_TRUE(error.contains(c.reason)) << "expected \"" << c.reason << "\" in " << error;
             // They find out before rendering a page.
-            EXPECT_EQ(host.events, 0) << path;
+            EXPECT_EQ(host.events, QStringList()) << path;
         }
     }
     EXPECT_EQ(entries(), before);

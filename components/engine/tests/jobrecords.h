@@ -18,6 +18,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <ostream>
 
 inline std::ostream &operator<<(std::ostream &os, const QString &s)
@@ -109,6 +110,31 @@ inline const char *const jobsLayout = R"xml(<Layouts>
   </Section>
 </Report>
 </Layouts>)xml";
+
+// Every event of the engines it listens to, as text: "start E", "page E P", "format E S",
+// "formatted E S"; `onPage` runs as each page starts.
+class EventLog : public kv6::engine::EngineListener
+{
+public:
+    QStringList events;
+    std::function<void(int page)> onPage;
+
+    void reportStart(int e) override { events << QStringLiteral("start %1").arg(e); }
+    void pageStart(int e, int page) override
+    {
+        events << QStringLiteral("page %1 %2").arg(e).arg(page);
+        if (onPage)
+            onPage(page);
+    }
+    void sectionFormat(int e, int s) override
+    {
+        events << QStringLiteral("format %1 %2").arg(e).arg(s);
+    }
+    void sectionFormatted(int e, int s) override
+    {
+        events << QStringLiteral("formatted %1 %2").arg(e).arg(s);
+    }
+};
 
 // `n` jobs of one user, each on a printer of its own: "P0" with 1 page, "P1" with 2, and so on.
 inline QList<JobRow> manyJobs(int n, const QString &user = QStringLiteral("dave"))

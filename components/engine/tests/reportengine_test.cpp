@@ -33,39 +33,26 @@ void loadJobs(ReportEngine &engine, const QList<Job> &rows = sampleJobs())
     engine.setRecordset(jobs(rows));
 }
 
-// Records every event as text.
-class Recorder : public EngineListener
+// An engine and the document it renders into; a render that fails fails the test, saying why.
+class RenderJobs : public ::testing::Test
 {
-public:
-    QStringList events;
-    std::function<void(int)> onPage;
+protected:
+    void render()
+    {
+        QString error;
+        ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
+    }
 
-    void reportStart(int e) override { events << QStringLiteral("start %1").arg(e); }
-    void pageStart(int e, int page) override
-    {
-        events << QStringLiteral("page %1 %2").arg(e).arg(page);
-        if (onPage)
-            onPage(page);
-    }
-    void sectionFormat(int e, int s) override
-    {
-        events << QStringLiteral("format %1 %2").arg(e).arg(s);
-    }
-    void sectionFormatted(int e, int s) override
-    {
-        events << QStringLiteral("formatted %1 %2").arg(e).arg(s);
-    }
+    ReportEngine engine;
+    PreviewDocument doc;
 };
 
 } // namespace
 
-TEST(ReportEngine, GroupsTotalsAndAggregatesOverTheirGroup)
+TEST_F(RenderJobs, GroupsTotalsAndAggregatesOverTheirGroup)
 {
-    ReportEngine engine;
     loadJobs(engine);
-    PreviewDocument doc;
-    QString error;
-    ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
+    ASSERT_NO_FATAL_FAILURE(render());
     ASSERT_EQ(engine.pageCount(), 1);
     ASSERT_EQ(doc.pageCount(), 1);
 
@@ -90,12 +77,10 @@ TEST(ReportEngine, GroupsTotalsAndAggregatesOverTheirGroup)
     EXPECT_EQ(textsOf(doc, 1), local);
 }
 
-TEST(ReportEngine, ItemsSitWhereTheLayoutPutsThem)
+TEST_F(RenderJobs, ItemsSitWhereTheLayoutPutsThem)
 {
-    ReportEngine engine;
     loadJobs(engine);
-    PreviewDocument doc;
-    ASSERT_TRUE(engine.render(doc));
+    ASSERT_NO_FATAL_FAILURE(render());
     EXPECT_EQ(doc.pageSize(), QSizeF(12240, 15840));
     EXPECT_EQ(doc.margins(), QMarginsF(720, 720, 720, 720));
 
@@ -111,13 +96,11 @@ TEST(ReportEngine, ItemsSitWhereTheLayoutPutsThem)
     EXPECT_EQ(findText(doc, QStringLiteral("Page 1 of 1")).rect.top(), 15840 - 720 - 300);
 }
 
-TEST(ReportEngine, PagesBreakWhenFullAndNumberThemselves)
+TEST_F(RenderJobs, PagesBreakWhenFullAndNumberThemselves)
 {
-    ReportEngine engine;
     loadJobs(engine, manyJobs(100));
     engine.layout().continuedCaption = QStringLiteral("(cont.)");
-    PreviewDocument doc;
-    ASSERT_TRUE(engine.render(doc));
+    ASSERT_NO_FATAL_FAILURE(render());
     // 13700 twips of body (15840 - 1440 margins - 400 header - 300 footer) hold 45 rows of 300;
     // every page also holds the group header, repeated on the pages its rows continue to.
     const QList<kv6test::PlacedText> all = texts(doc);
@@ -151,9 +134,8 @@ TEST(ReportEngine, PagesBreakWhenFullAndNumberThemselves)
     EXPECT_EQ(findText(doc, QStringLiteral("5050")).page, 3);
 }
 
-TEST(ReportEngine, ForcedBreaksBeforeGroupsAndAfterACoverPage)
+TEST_F(RenderJobs, ForcedBreaksBeforeGroupsAndAfterACoverPage)
 {
-    ReportEngine engine;
     loadJobs(engine);
     engine.Sections(GroupHeaderSection(1))->forcePageBreak = BreakBefore;
     Section *header = engine.Sections(SectionHeader);
@@ -165,8 +147,7 @@ TEST(ReportEngine, ForcedBreaksBeforeGroupsAndAfterACoverPage)
     cover->section = SectionHeader;
     engine.layout().pageHeaderOnFirstPage = false;
 
-    PreviewDocument doc;
-    ASSERT_TRUE(engine.render(doc));
+    ASSERT_NO_FATAL_FAILURE(render());
     ASSERT_EQ(doc.pageCount(), 4);
     EXPECT_EQ(textsOf(doc, 1), QStringList({ "Cover", "Page 1 of 4" }));
     EXPECT_EQ(textsOf(doc, 2).mid(0, 2), QStringList({ "Print jobs", "alice" }));
@@ -177,7 +158,7 @@ TEST(ReportEngine, ForcedBreaksBeforeGroupsAndAfterACoverPage)
     EXPECT_EQ(findText(doc, QStringLiteral("41")).page, 4);
 }
 
-TEST(ReportEngine, CanGrowFieldsPushLaterFieldsDown)
+TEST_F(RenderJobs, CanGrowFieldsPushLaterFieldsDown)
 {
     const char *xml
         = R"xml(<Layouts><Report name="R" paper="Letter" marginLeft="720" marginTop="720" marginRight="720" marginBottom="720">
@@ -191,14 +172,12 @@ TEST(ReportEngine, CanGrowFieldsPushLaterFieldsDown)
         <Field name="txtFixed" text="=Printer" left="0" top="0" width="2000" height="300"/>
       </Section>
     </Report></Layouts>)xml";
-    ReportEngine engine;
     ASSERT_NO_FATAL_FAILURE(kv6test::loadLayout(engine, xml));
     const QString longName
         = QStringLiteral("Accounting department colour laser printer on the third floor");
     engine.setRecordset(jobs({ { QStringLiteral("u1"), longName, 1, 0 },
         { QStringLiteral("u2"), QStringLiteral("short"), 2, 0 } }));
-    PreviewDocument doc;
-    ASSERT_TRUE(engine.render(doc));
+    ASSERT_NO_FATAL_FAILURE(render());
 
     FontSpec font;
     font.name = QStringLiteral("Arial");
@@ -226,7 +205,7 @@ TEST(ReportEngine, CanGrowFieldsPushLaterFieldsDown)
     }
 }
 
-TEST(ReportEngine, FormatStringsApplyToCalculatedValues)
+TEST_F(RenderJobs, FormatStringsApplyToCalculatedValues)
 {
     const char *xml = R"xml(<Layouts><Report name="R">
       <Section type="Detail" height="300">
@@ -237,11 +216,9 @@ TEST(ReportEngine, FormatStringsApplyToCalculatedValues)
         <Field name="e" text="=Format(Pages * 1000, &quot;#,##0&quot;)" left="5500" top="0" width="1000" height="300"/>
         <Field name="f" text="#,##0" format="0.00" left="6500" top="0" width="1000" height="300"/>
       </Section></Report></Layouts>)xml";
-    ReportEngine engine;
     ASSERT_NO_FATAL_FAILURE(kv6test::loadLayout(engine, xml));
     engine.setRecordset(jobs({ { QStringLiteral("zoë"), QStringLiteral("p"), 6, 1234.5 } }));
-    PreviewDocument doc;
-    ASSERT_TRUE(engine.render(doc));
+    ASSERT_NO_FATAL_FAILURE(render());
     const QStringList got = textsOf(doc, 1);
     ASSERT_EQ(got.size(), 6);
     EXPECT_EQ(
@@ -286,20 +263,17 @@ bool greyRow(const PreviewDocument &doc, const QString &printer)
 
 } // namespace
 
-TEST(ReportEngine, SectionScriptsAlternateRowsAndRestartOnEveryPage)
+TEST_F(RenderJobs, SectionScriptsAlternateRowsAndRestartOnEveryPage)
 {
-    ReportEngine engine;
     loadJobs(engine, manyJobs(60));
     addAlternation(engine);
-    Recorder host;
+    kv6test::EventLog host;
     // The host puts the counter back on every page, as the program's page event does.
     host.onPage = [&](int) {
         engine.Fields().item(QStringLiteral("ctlAlternate"))->text = QStringLiteral("0");
     };
     engine.setListener(&host);
-    PreviewDocument doc;
-    QString error;
-    ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
+    ASSERT_NO_FATAL_FAILURE(render());
     ASSERT_EQ(doc.pageCount(), 2);
     kv6test::keepPdf(doc, QStringLiteral("alternate"));
     for (int i = 0; i < 44; ++i)
@@ -310,9 +284,8 @@ TEST(ReportEngine, SectionScriptsAlternateRowsAndRestartOnEveryPage)
         EXPECT_EQ(greyRow(doc, QStringLiteral("P%1").arg(i)), (i - 44) % 2 == 1) << i;
 }
 
-TEST(ReportEngine, ScriptsReachFieldsSectionsAndTheReportScript)
+TEST_F(RenderJobs, ScriptsReachFieldsSectionsAndTheReportScript)
 {
-    ReportEngine engine;
     loadJobs(engine);
     engine.layout().script = QStringLiteral("Function Twice(x)\r\n Twice = x * 2\r\nEnd Function");
     Section *detail = engine.Sections(SectionDetail);
@@ -321,9 +294,7 @@ TEST(ReportEngine, ScriptsReachFieldsSectionsAndTheReportScript)
         "Else\r\n txtPages.ForeColor = 0\r\n txtCost.Visible = True\r\nEnd If\r\n"
         "If UserName = \"bob\" Then txtPrinter = \"(\" & Printer & \")\"");
     engine.Fields().item(QStringLiteral("txtUserAvg"))->text = QStringLiteral("=Twice(Sum(Pages))");
-    PreviewDocument doc;
-    QString error;
-    ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
+    ASSERT_NO_FATAL_FAILURE(render());
     EXPECT_EQ(findText(doc, QStringLiteral("20")).run.color, qRgb(255, 0, 0));
     EXPECT_EQ(findText(doc, QStringLiteral("10")).run.color, qRgb(0, 0, 0));
     EXPECT_EQ(findText(doc, kv6test::localNumber("1.25")).page, 0); // hidden on the 20-page row
@@ -334,17 +305,15 @@ TEST(ReportEngine, ScriptsReachFieldsSectionsAndTheReportScript)
     EXPECT_EQ(findText(doc, kv6test::localNumber("60.0")).page, 1); // Twice(30)
 }
 
-TEST(ReportEngine, EventsComeInOrderWithTheEngineIndex)
+TEST_F(RenderJobs, EventsComeInOrderWithTheEngineIndex)
 {
-    ReportEngine engine;
     loadJobs(engine,
         { { QStringLiteral("a"), QStringLiteral("p"), 1, 0 },
             { QStringLiteral("a"), QStringLiteral("q"), 2, 0 } });
     engine.setIndex(3);
-    Recorder host;
+    kv6test::EventLog host;
     engine.setListener(&host);
-    PreviewDocument doc;
-    ASSERT_TRUE(engine.render(doc));
+    ASSERT_NO_FATAL_FAILURE(render());
     auto both = [](int s) {
         return QStringList { QStringLiteral("format 3 %1").arg(s),
             QStringLiteral("formatted 3 %1").arg(s) };
@@ -357,7 +326,7 @@ TEST(ReportEngine, EventsComeInOrderWithTheEngineIndex)
     EXPECT_EQ(host.events, expected);
 }
 
-TEST(ReportEngine, TheHostMayChangeTheLayoutAtReportStart)
+TEST_F(RenderJobs, TheHostMayChangeTheLayoutAtReportStart)
 {
     class Host : public EngineListener
     {
@@ -380,18 +349,15 @@ TEST(ReportEngine, TheHostMayChangeTheLayoutAtReportStart)
                 titleHeight = title->height;
         }
     } host;
-    ReportEngine engine;
     loadJobs(engine);
     host.engine = &engine;
     engine.setListener(&host);
-    PreviewDocument doc;
-    QString error;
-    ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
+    ASSERT_NO_FATAL_FAILURE(render());
     EXPECT_EQ(findText(doc, QStringLiteral("$") + kv6test::localNumber("2.5")).page, 1);
     EXPECT_EQ(host.titleHeight, 400);
 }
 
-TEST(ReportEngine, MistakesInExpressionsAndScriptsNameWhereTheyAre)
+TEST_F(RenderJobs, MistakesInExpressionsAndScriptsNameWhereTheyAre)
 {
     struct Case
     {
@@ -418,12 +384,10 @@ TEST(ReportEngine, MistakesInExpressionsAndScriptsNameWhereTheyAre)
     }
 }
 
-TEST(ReportEngine, EmptyDataPrintsHeadersAndFootersOnce)
+TEST_F(RenderJobs, EmptyDataPrintsHeadersAndFootersOnce)
 {
-    ReportEngine engine;
     loadJobs(engine, {});
-    PreviewDocument doc;
-    ASSERT_TRUE(engine.render(doc));
+    ASSERT_NO_FATAL_FAILURE(render());
     EXPECT_EQ(engine.pageCount(), 1);
     // Sum of nothing is Null (shown empty); the report footer still prints.
     EXPECT_EQ(textsOf(doc, 1), QStringList({ "Print jobs", "Page 1 of 1" }));
@@ -438,16 +402,14 @@ TEST(ReportEngine, EmptyDataPrintsHeadersAndFootersOnce)
     EXPECT_EQ(engine.pageCount(), 1);
 }
 
-TEST(ReportEngine, GroupsSortAndKeepTheirHeaderWithTheFirstRow)
+TEST_F(RenderJobs, GroupsSortAndKeepTheirHeaderWithTheFirstRow)
 {
-    ReportEngine engine;
     // Unsorted data: the group sorts it, keeping row order within each user.
     QList<Job> rows
         = { { "m", "m1", 1, 0 }, { "a", "a1", 2, 0 }, { "m", "m2", 3, 0 }, { "a", "a2", 4, 0 } };
     loadJobs(engine, rows);
     engine.layout().group(1).sort = 1;
-    PreviewDocument doc;
-    ASSERT_TRUE(engine.render(doc));
+    ASSERT_NO_FATAL_FAILURE(render());
     const QStringList got = textsOf(doc, 1);
     EXPECT_LT(got.indexOf(QStringLiteral("a2")), got.indexOf(QStringLiteral("m1")));
     EXPECT_LT(got.indexOf(QStringLiteral("a1")), got.indexOf(QStringLiteral("a2")));
@@ -475,9 +437,8 @@ TEST(ReportEngine, GroupsSortAndKeepTheirHeaderWithTheFirstRow)
     EXPECT_EQ(findText(doc, QStringLiteral("second")).rect.top(), 720 + 400);
 }
 
-TEST(ReportEngine, TallSectionsSplitBetweenLinesWhenAllowed)
+TEST_F(RenderJobs, TallSectionsSplitBetweenLinesWhenAllowed)
 {
-    ReportEngine engine;
     loadJobs(engine, { { QStringLiteral("u"), QString(), 1, 0 } });
     Field *printer = engine.Fields().item(QStringLiteral("txtPrinter"));
     printer->canGrow = true;
@@ -488,9 +449,7 @@ TEST(ReportEngine, TallSectionsSplitBetweenLinesWhenAllowed)
         many << QStringLiteral("line %1").arg(i);
     printer->text
         = QStringLiteral("=\"") + many.join(QStringLiteral("\" & Chr(13) & Chr(10) & \"")) + u'"';
-    PreviewDocument doc;
-    QString error;
-    ASSERT_TRUE(engine.render(doc, &error)) << error.toStdString();
+    ASSERT_NO_FATAL_FAILURE(render());
     ASSERT_EQ(doc.pageCount(), 2);
     kv6test::keepPdf(doc, QStringLiteral("split"));
     // The same text run goes on both pages, each clipped to whole lines within the body.
@@ -512,17 +471,15 @@ TEST(ReportEngine, TallSectionsSplitBetweenLinesWhenAllowed)
     EXPECT_NEAR(parts[1].rect.top() + linesOnFirst * lh, second.top(), 1e-6);
 }
 
-TEST(ReportEngine, WholeGroupsMoveToTheNextPageWhenTheyFitThere)
+TEST_F(RenderJobs, WholeGroupsMoveToTheNextPageWhenTheyFitThere)
 {
     // 30 rows of the first user leave 13700 - 9600 = 4100 twips; the second user's group needs
     // 300 + 20 * 300 + 300.
     QList<Job> rows = manyJobs(30, QStringLiteral("first"));
     for (int i = 0; i < 20; ++i)
         rows.append({ QStringLiteral("second"), QStringLiteral("S%1").arg(i), 1, 0 });
-    ReportEngine engine;
     loadJobs(engine, rows);
-    PreviewDocument doc;
-    ASSERT_TRUE(engine.render(doc));
+    ASSERT_NO_FATAL_FAILURE(render());
     EXPECT_EQ(findText(doc, QStringLiteral("second")).page, 1);
     engine.layout().group(1).keepTogether = 1;
     ASSERT_TRUE(engine.render(doc));
@@ -537,7 +494,7 @@ TEST(ReportEngine, WholeGroupsMoveToTheNextPageWhenTheyFitThere)
     EXPECT_EQ(findText(doc, QStringLiteral("second")).page, 1);
 }
 
-TEST(ReportEngine, LinesBoxesPicturesAndBordersBecomeTheirItems)
+TEST_F(RenderJobs, LinesBoxesPicturesAndBordersBecomeTheirItems)
 {
     const char *xml
         = R"xml(<Layouts><Report name="R" paper="Letter" marginLeft="1000" marginTop="500" marginRight="1000" marginBottom="500">
@@ -548,13 +505,11 @@ TEST(ReportEngine, LinesBoxesPicturesAndBordersBecomeTheirItems)
         <Field name="boxed" text="framed" left="100" top="800" width="2000" height="300" borderStyle="1" borderColor="255" lineWidth="20" backStyle="1" backColor="65535"/>
         <Field name="hidden" text="not shown" left="100" top="1200" width="2000" height="300" visible="0"/>
       </Section></Report></Layouts>)xml";
-    ReportEngine engine;
     ASSERT_NO_FATAL_FAILURE(kv6test::loadLayout(engine, xml));
     QImage img(10, 10, QImage::Format_RGB32);
     img.fill(Qt::green);
     engine.Fields().item(QStringLiteral("pic"))->picture = Picture::fromImage(img);
-    PreviewDocument doc;
-    ASSERT_TRUE(engine.render(doc));
+    ASSERT_NO_FATAL_FAILURE(render());
     const QList<DisplayItem> &items = doc.page(1).items;
     ASSERT_EQ(items.size(), 7);
     const auto &back = std::get<BoxItem>(items[0]); // the section's colour, under everything

@@ -41,12 +41,7 @@ std::string outcome(const QString &source, qint64 steps = 20000)
 
 QString repeat(const char *text, int n)
 {
-    const QString s = QString::fromUtf8(text);
-    QString out;
-    out.reserve(s.size() * n);
-    for (int i = 0; i < n; ++i)
-        out += s;
-    return out;
+    return QString::fromUtf8(text).repeated(n);
 }
 
 } // namespace

@@ -112,7 +112,8 @@ TEST(ArrayData, FlatIndexChecksEveryDimension)
     EXPECT_EQ(a.flatIndex({ 0, 0 }), 0);
     EXPECT_EQ(a.flatIndex({ 1, 2 }), 6);
     EXPECT_EQ(a.flatIndex({ 2, 3 }), 11);
-    EXPECT_EQ(a.flatIndex({ 3, 0 }), -1);
-    EXPECT_EQ(a.flatIndex({ 0, -1 }), -1);
+    // Out of its own dimension though inside the whole: (1, 4) would be (2, 0), (2, -1) (1, 3).
+    EXPECT_EQ(a.flatIndex({ 1, 4 }), -1);
+    EXPECT_EQ(a.flatIndex({ 2, -1 }), -1);
     EXPECT_EQ(a.flatIndex({ 1 }), -1);
 }
