@@ -23,11 +23,6 @@ class DataConnection;
 // has something the program alone can do (scripts, rates or enumerations in combined columns).
 struct CombiningShape
 {
-    // Sums keep the field's type: on a server a sum widens it.
-    bool typeCasts = false;
-    // One GROUP BY whose other columns come from the row of its MIN() (SQLite), instead of
-    // window aggregates.
-    bool groupedRows = false;
     // Look the rows' users (printers) up: some are left out or grouped.
     bool users = true;
     bool printers = true;
@@ -37,16 +32,14 @@ struct CombiningShape
     bool leftOut = true;
     // Set by CombiningQuery: the printers' rates take part.
     bool rates = false;
-    // Set by CombiningQuery: merged rows come from window aggregates.
-    bool windowed = false;
 };
 QString CombiningQuery(const QString &sql, const Recordset &fields,
     const ReportDataSetSettings &settings, CombiningShape &shape);
 
 // Runs the report query combined in the database: fills the analysis' inclusion flags, groups
-// and rates into a temporary table of the connection and runs CombiningQuery. Null when the
-// definition or the connection does not allow it (a read-only server session cannot make the
-// table); the caller then runs the query as it stands.
+// and rates into a temporary table of the connection and runs CombiningQuery. Null on an
+// embedded database, and when the definition or the connection does not allow it (a read-only
+// server session cannot make the table); the caller then runs the query as it stands.
 RecordsetPtr RunCombinedInDatabase(DataConnection &connection, const QString &sql,
     const QVariant &params, const ReportDataSetSettings &settings,
     const class clsAnalysis *analysis);

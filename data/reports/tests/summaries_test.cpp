@@ -221,7 +221,7 @@ void shapeAnalysis(kv6::clsAnalysis &analysis)
     }
 }
 
-// The database filters and merges rows by the analysis before they cross; every report must
+// A database server filters and merges rows by the analysis before they cross; every report must
 // come out exactly as when the program does all of it, with groups, filters and estimated
 // costs on and off, and far fewer rows must cross.
 TEST_F(SummaryReports, CombiningInTheDatabaseGivesTheTableTheProgramMakes)
@@ -259,7 +259,11 @@ TEST_F(SummaryReports, CombiningInTheDatabaseGivesTheTableTheProgramMakes)
                 smaller += use == 7 && queried[1] < queried[0];
             }
         }
-        EXPECT_GE(smaller, s_definitions->size() / 2) << s(engineName(*c));
+        // An embedded database is never asked: there the program's combining is the faster.
+        if (isSQLite(*c))
+            EXPECT_EQ(smaller, 0);
+        else
+            EXPECT_GE(smaller, s_definitions->size() / 2) << s(engineName(*c));
     }
 }
 
