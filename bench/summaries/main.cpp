@@ -12,6 +12,9 @@
 // KV6_BENCH_REPORTS=a.rpt,b.rpt times only those reports, KV6_BENCH_PARTS=pdf,datasets,writes
 // only those parts (and "reads", the dialect's own reader against the driver's rows, only when
 // named).
+// KV6_BENCH_ANALYSIS=grouped runs the data sets with users and printers grouped and some left
+// out (the default analysis groups and leaves out nothing). On SQLite the program never combines
+// in the database, so there "combined" is the same build as "all rows".
 // KV6_BENCH_CPU=1 times by CPU: the writes and the data sets with a PostgreSQL server's on this
 // machine included (its backend does the triggers' work and runs the queries); the whole kv6report
 // commands by their own CPU.
