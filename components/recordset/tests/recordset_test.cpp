@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 
+#include <ctime>
 #include <functional>
 #include <numeric>
 #include <optional>
@@ -284,6 +285,58 @@ TEST(Recordset, SortPutsNullsFirstAndComparesNumbersAndDatesByValue)
     EXPECT_EQ(column(*rs, "Pages"), QStringList({ "", "9", "10.5", "100" }));
     rs->SetSort("When DESC");
     EXPECT_EQ(column(*rs, "Pages"), QStringList({ "10.5", "", "100", "9" }));
+}
+
+// Dates and times sort by their instants as CompareValues orders them, in a zone with summer
+// time: local times on either side of a change (and within its repeated hour), times in UTC and
+// plain dates in one column, with and without a day on which the offset changes.
+TEST(Recordset, SortOrdersLocalTimesByTheirInstantsAcrossSummerTime)
+{
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    QList<QVariant> steady;
+    for (int d = 0; d < 365; d += 3) {
+        const QDate day = QDate(2026, 1, 1).addDays(d);
+        if (day == QDate(2026, 3, 29) || day == QDate(2026, 10, 25))
+            continue;
+        steady << QDateTime(day, QTime((d * 7) % 24, (d * 13) % 60))
+               << QDateTime(day.addDays(-1), QTime(23, 15), Qt::UTC) << day
+               << QDateTime(day, QTime(0, 30));
+    }
+    steady << QVariant() << QTime(8, 0);
+    QList<QVariant> changing = steady;
+    const QDateTime repeated(QDate(2026, 10, 25), QTime(2, 30));
+    changing << repeated << repeated.addSecs(3600) << repeated.addSecs(-1800)
+             << QDateTime(QDate(2026, 10, 25), QTime(0, 50), Qt::UTC)
+             << QDateTime(QDate(2026, 3, 29), QTime(3, 10));
+    for (const QList<QVariant> *values : { &steady, &changing }) {
+        SCOPED_TRACE(values == &steady ? "steady days" : "with days the offset changes");
+        auto rs = Recordset::Create();
+        rs->AppendField("When", adDBTimeStamp);
+        rs->AppendField("Row", adInteger);
+        rs->Open();
+        // Stored backwards, so that the sort has work to do.
+        for (qsizetype r = values->size() - 1; r >= 0; --r)
+            rs->AppendRow({ values->at(r), int(r) });
+        for (const bool descending : { false, true }) {
+            // Alike instants keep their stored order either way.
+            QList<int> expected;
+            for (qsizetype r = values->size() - 1; r >= 0; --r)
+                expected << int(r);
+            std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+                const int c = CompareValues(values->at(a), values->at(b));
+                return descending ? c > 0 : c < 0;
+            });
+            rs->SetSort(descending ? "When DESC" : "When");
+            QList<int> sorted;
+            for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+                sorted << rs->Value("Row").toInt();
+            EXPECT_EQ(sorted, expected) << descending;
+        }
+    }
+    zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+    tzset();
 }
 
 TEST(Recordset, TheSameSortAgainSeesRowsChangedOrAddedSinceAndMixedValues)
