@@ -1,6 +1,7 @@
 #include "recordset/recordset.h"
 #include "vbcore/asciifold.h"
 #include "vbcore/numbertype.h"
+#include "vbcore/vbdate.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -175,7 +176,7 @@ QDateTime asDateTime(const QVariant &v)
     if (v.typeId() == QMetaType::QDate)
         return v.toDate().startOfDay();
     if (v.typeId() == QMetaType::QTime)
-        return QDateTime(QDate(1899, 12, 30), v.toTime());
+        return QDateTime(VbZeroDay(), v.toTime());
     return v.toDateTime();
 }
 
@@ -763,7 +764,7 @@ public:
             date = *static_cast<const QDate *>(v.constData());
             break;
         case QMetaType::QTime:
-            date = QDate(1899, 12, 30);
+            date = VbZeroDay();
             time = *static_cast<const QTime *>(v.constData());
             break;
         case QMetaType::QDateTime: {
