@@ -1,6 +1,7 @@
 #include "dataaccess/sqldialect.h"
 #include "vbcore/numbertype.h"
 
+#include <algorithm>
 #include <cmath>
 #include <QDateTime>
 #include <QSet>
@@ -126,6 +127,45 @@ bool looksLikeTimestamp(const QChar *c, qsizetype n)
     return true;
 }
 } // namespace
+
+void ByteKeys::add(std::string_view bytes, qint64 number)
+{
+    m_last = number;
+    if (!m_sharing) {
+        m_lastBytes.assign(bytes);
+        return;
+    }
+    m_bytes.append(bytes);
+    m_ends.push_back(m_bytes.size());
+    // Half full at most, so that a miss ends within a few slots.
+    const size_t count = m_ends.size() - 1;
+    if (count * 2 > m_slots.size()) {
+        std::vector<Slot> old
+            = std::exchange(m_slots, std::vector<Slot>(std::max<size_t>(64, m_slots.size() * 2)));
+        m_mask = m_slots.size() - 1;
+        for (const Slot &slot : old)
+            if (slot.number >= 0)
+                place(slot.hash, slot.number);
+    }
+    place(std::hash<std::string_view>()(bytes), number);
+    // Rows ordered by another column meet thousands of distinct names before the first
+    // repeats, so a column is judged over many rows.
+    if (m_looked >= 32768 && m_looked % 4096 == 0 && count * 2 > m_looked) {
+        m_sharing = false;
+        m_lastBytes.assign(bytes);
+        m_bytes = {};
+        m_ends = {};
+        m_slots = {};
+    }
+}
+
+void ByteKeys::place(size_t hash, qint64 number)
+{
+    size_t i = hash & m_mask;
+    while (m_slots[i].number >= 0)
+        i = (i + 1) & m_mask;
+    m_slots[i] = { hash, number };
+}
 
 void ValueTally::integer(qint64 n)
 {

@@ -12,8 +12,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace kv6 {
@@ -109,7 +109,8 @@ RecordsetPtr MakeRecordset(const QSqlRecord &record, const QList<int> &types,
 
 // Numbers a column's distinct texts by their bytes so that each is converted only once: query
 // results repeat a few texts (names, keys, days) over many rows. A column whose texts are
-// mostly distinct stops looking them up.
+// mostly distinct stops looking them up. Rows ordered by another column look a text up on
+// nearly every row, so the look-up is an open-addressed table over one buffer of bytes.
 class ByteKeys
 {
 public:
@@ -118,47 +119,48 @@ public:
     qint64 find(std::string_view bytes)
     {
         ++m_looked;
-        if (m_last >= 0 && bytes == view(m_lastBytes))
+        if (m_last >= 0 && bytes == last())
             return m_last;
-        if (m_sharing) {
-            if (const auto it = m_numbers.find(bytes); it != m_numbers.end()) {
-                m_lastBytes = m_keys[size_t(it->second)];
-                return m_last = it->second;
-            }
+        if (!m_sharing || m_slots.empty())
+            return -1;
+        const size_t hash = std::hash<std::string_view>()(bytes);
+        for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
+            const Slot &slot = m_slots[i];
+            if (slot.number < 0)
+                return -1;
+            if (slot.hash == hash && key(slot.number) == bytes)
+                return m_last = slot.number;
         }
-        return -1;
     }
     // Numbers are given in order from 0.
-    void add(std::string_view bytes, qint64 number)
-    {
-        m_lastBytes = QByteArray(bytes.data(), qsizetype(bytes.size()));
-        m_last = number;
-        if (!m_sharing)
-            return;
-        // The keys point into the kept copies, whose bytes do not move with the list.
-        m_keys.push_back(m_lastBytes);
-        m_numbers.emplace(view(m_keys.back()), number);
-        // Rows ordered by another column meet thousands of distinct names before the first
-        // repeats, so a column is judged over many rows.
-        if (m_looked >= 32768 && m_looked % 4096 == 0 && m_numbers.size() * 2 > m_looked) {
-            m_sharing = false;
-            m_numbers = {};
-            m_keys = {};
-        }
-    }
+    void add(std::string_view bytes, qint64 number);
     // False once the column was judged mostly distinct: only the last bytes are recognised.
     bool sharing() const { return m_sharing; }
 
 private:
-    static std::string_view view(const QByteArray &b)
+    struct Slot
     {
-        return { b.constData(), size_t(b.size()) };
+        size_t hash = 0;
+        qint64 number = -1;
+    };
+    std::string_view key(qint64 number) const
+    {
+        const size_t from = m_ends[size_t(number)], to = m_ends[size_t(number) + 1];
+        return std::string_view(m_bytes).substr(from, to - from);
     }
+    std::string_view last() const
+    {
+        return m_sharing ? key(m_last) : std::string_view(m_lastBytes);
+    }
+    void place(size_t hash, qint64 number);
 
-    // While sharing: each number's bytes, and the numbers by those bytes.
-    std::vector<QByteArray> m_keys;
-    std::unordered_map<std::string_view, qint64> m_numbers;
-    QByteArray m_lastBytes;
+    // While sharing: every number's bytes one after another, where each ends, and the table.
+    std::string m_bytes;
+    std::vector<size_t> m_ends { 0 };
+    std::vector<Slot> m_slots;
+    size_t m_mask = 0;
+    // Once not sharing: the last bytes only.
+    std::string m_lastBytes;
     qint64 m_last = -1;
     size_t m_looked = 0;
     bool m_sharing = true;
