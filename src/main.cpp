@@ -8,7 +8,6 @@
 #include "ui/progress.h"
 
 #include <QApplication>
-#include <QFile>
 
 namespace {
 
@@ -41,10 +40,6 @@ public:
 
 int main(int argc, char **argv)
 {
-    // Without TZ, glibc re-reads /etc/localtime on every local-time conversion, which makes
-    // reading large results with job times several times slower. The zone stays the same.
-    if (qEnvironmentVariableIsEmpty("TZ") && QFile::exists(QStringLiteral("/etc/localtime")))
-        qputenv("TZ", ":/etc/localtime");
     kv6::SelectHeadlessPlatform();
     Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kv6reprt"));

@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include <malloc.h>
 #include <unistd.h>
 
 namespace kv6 {
@@ -124,6 +125,12 @@ bool SelectHeadlessPlatform()
     // doubles the cost of handing job times to report scripts.
     if (!qEnvironmentVariableIsSet("TZ") && QFile::exists(QStringLiteral("/etc/localtime")))
         qputenv("TZ", ":/etc/localtime");
+    // A report's columns are blocks of megabytes that each step frees and takes again. glibc
+    // maps such blocks afresh and returns them on free, so every step faulted its pages in
+    // anew; kept in the heap they are reused (a year of a million jobs: User Averages and
+    // Average Pages Per Hour 13-17 % quicker, 3-6 % more memory at the peak). 32 MiB is the
+    // largest threshold glibc takes.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
         || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return false;
