@@ -337,6 +337,70 @@ bool keysOfOneKind(const Recordset &table, int field)
     return true;
 }
 
+// Numbers each row's group, rows alike in every key field (texts without regard to case), in
+// the order the groups first appear; false when a key column is not ASCII texts or whole numbers,
+// none Null, where the sort's comparison and the combining step's might part.
+bool groupByKeys(
+    const Recordset &table, const QList<int> &keyFields, std::vector<int> &groupOf, int &groups)
+{
+    const int rows = table.RecordCount();
+    for (int k : keyFields) {
+        if (!keysOfOneKind(table, k))
+            return false;
+        if (isTextValue(table.CellAt(0, k)) && !IsTextType(table.FieldAt(k).type))
+            return false;
+    }
+    std::vector<size_t> hashes(static_cast<size_t>(rows));
+    std::string folded;
+    for (int r = 0; r < rows; ++r) {
+        size_t hash = 0;
+        for (int k : keyFields) {
+            const QVariant &value = table.CellAt(r, k);
+            size_t part;
+            if (isTextValue(value)) {
+                const QString &text = TextIn(value);
+                folded.resize(size_t(text.size()));
+                for (qsizetype i = 0; i < text.size(); ++i) {
+                    const char16_t c = text.at(i).unicode();
+                    if (c >= 0x80)
+                        return false;
+                    folded[size_t(i)] = char(FoldAscii(c));
+                }
+                part = qHashBits(folded.data(), folded.size());
+            } else {
+                part = qHash(value.toLongLong());
+            }
+            hash = hash * 1000003u ^ part;
+        }
+        hashes[size_t(r)] = hash;
+    }
+    // Each place holds 1 + the first row of a group, 0 when empty; half of them stay empty.
+    size_t count = 1024;
+    while (count < size_t(rows) * 2)
+        count *= 2;
+    const size_t mask = count - 1;
+    std::vector<quint32> places(count, 0);
+    groupOf.assign(size_t(rows), 0);
+    groups = 0;
+    for (int r = 0; r < rows; ++r) {
+        for (size_t i = hashes[size_t(r)] & mask;; i = (i + 1) & mask) {
+            if (places[i] == 0) {
+                places[i] = quint32(r + 1);
+                groupOf[size_t(r)] = groups++;
+                break;
+            }
+            const int first = int(places[i] - 1);
+            if (hashes[size_t(first)] == hashes[size_t(r)]
+                && std::all_of(keyFields.begin(), keyFields.end(),
+                    [&](int k) { return sameKey(table.CellAt(first, k), table.CellAt(r, k)); })) {
+                groupOf[size_t(r)] = groupOf[size_t(first)];
+                break;
+            }
+        }
+    }
+    return true;
+}
+
 // A money value stored the way the record set keeps money: as a double of four decimals.
 QVariant moneyValue(Currency value)
 {
@@ -807,7 +871,15 @@ RecordsetPtr ReportDataSetBuilder::combineRowsBy(const RecordsetPtr &table, int 
     const Combining c = combining(*table);
     const QList<Combining::Listed> &listed = c.listed;
     const QList<int> &keyFields = c.keyFields;
-    table->SetSort(c.sortKeys.join(QStringLiteral(", ")));
+    const QString sortKeys = c.sortKeys.join(QStringLiteral(", "));
+    // Rows come in any order (by day, or by user while groups merge users): each is added to
+    // its group's row as it comes rather than after sorting every row by the keys, which walked
+    // the whole table out of order. A group's rows come in the order the sort keeps them in.
+    std::vector<int> groupOf;
+    int groups = 0;
+    const bool hashed = !keyFields.isEmpty() && groupByKeys(*table, keyFields, groupOf, groups);
+    if (!hashed)
+        table->SetSort(sortKeys);
     // With `firstBy`, the row that leads a group is the one whose text there sorts first: its
     // columns that do not combine are swapped into the group's kept row.
     QList<int> leading;
@@ -822,14 +894,17 @@ RecordsetPtr ReportDataSetBuilder::combineRowsBy(const RecordsetPtr &table, int 
     // filterAndTransform does).
     RecordsetPtr out = table.use_count() == 1 ? table : table->Copy();
     const int rows = table->RecordCount();
-    std::optional<Recordset::RowRef> current;
+    std::optional<Recordset::RowRef> last;
+    std::vector<std::optional<Recordset::RowRef>> groupRows(static_cast<size_t>(groups));
     int r = 0;
     out->RewriteRows([&](Recordset::RowRef row) {
         if (r % 50 == 0)
             progress(847, r, rows);
+        std::optional<Recordset::RowRef> &current
+            = hashed ? groupRows[size_t(groupOf[size_t(r)])] : last;
         ++r;
         bool startsNew = !current;
-        if (!startsNew) {
+        if (!startsNew && !hashed) {
             for (int f : std::as_const(keyFields)) {
                 if (!sameKey(current->at(f), row.at(f))) {
                     startsNew = true;
@@ -867,6 +942,12 @@ RecordsetPtr ReportDataSetBuilder::combineRowsBy(const RecordsetPtr &table, int 
         }
         return false;
     });
+    if (hashed) {
+        // The groups in their keys' order, as the sort would have left them, which then becomes
+        // their stored order too.
+        out->SetSort(sortKeys);
+        out->RewriteRows([](Recordset::RowRef) { return true; });
+    }
     progress(847, rows, rows);
     return out;
 }

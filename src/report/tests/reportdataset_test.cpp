@@ -310,6 +310,17 @@ protected:
             rows.append(QVariantList { n, QStringLiteral("p%1").arg(n % 3), n, 0 });
         return kv6test::table(QStringLiteral("N Printer Pages Bucket"), rows);
     }
+    // Every value with its type, row by row in the table's order.
+    static QStringList cells(const RecordsetPtr &rs)
+    {
+        QStringList out;
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            for (int f = 0; f < rs->FieldCount(); ++f)
+                out << QStringLiteral("%1:%2")
+                           .arg(rs->Value(f).typeId())
+                           .arg(rs->Value(f).toString());
+        return out;
+    }
     static QList<int> column(const RecordsetPtr &rs, const QString &name)
     {
         QList<int> out;
@@ -427,15 +438,6 @@ TEST_F(DataSetSteps, ProcessingAtOnceEqualsTheStepsOneByOne)
                 { "U1", "U1/B", "second", 2, 0, 0.2 }, { "u1", "u1/a", "first", 1, 0, 0.1 },
                 { "u1", "u1/b", "later", 4, 0, 0.0 } });
     };
-    const auto cells = [](const RecordsetPtr &rs) {
-        QStringList out;
-        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
-            for (int f = 0; f < rs->FieldCount(); ++f)
-                out << QStringLiteral("%1:%2")
-                           .arg(rs->Value(f).typeId())
-                           .arg(rs->Value(f).toString());
-        return out;
-    };
     for (const QByteArray cost : { "", "<Column><Field>Cost</Field><Action>1</Action></Column>" }) {
         loadColumns("<Column><Field>User</Field><Action>4</Action></Column>"
                     "<Column><Field>Pages</Field><Action>1</Action></Column>"
@@ -451,6 +453,47 @@ TEST_F(DataSetSteps, ProcessingAtOnceEqualsTheStepsOneByOne)
         ASSERT_FALSE(builder.LimitAndNumber(byStep));
         EXPECT_EQ(cells(atOnce), cells(byStep)) << cost.constData();
         EXPECT_EQ(column(atOnce, QStringLiteral("Days")), (QList<int> { 3, 1 }));
+    }
+}
+
+TEST_F(DataSetSteps, RowsInAnyOrderCombineAsWhenSortedByTheirKeys)
+{
+    // Rows in no order: users alike but for case, two keys, real costs that add up differently
+    // in another order, or first occurrences of days that pick each group's leading row. ASCII
+    // keys are grouped as the rows come; the same keys behind a non-ASCII letter are sorted
+    // first. Both must give the same table.
+    const auto rows = [](const QString &prefix) {
+        QList<QVariantList> out;
+        quint32 seed = 7;
+        const auto next = [&seed](quint32 n) {
+            seed = seed * 1103515245u + 12345u;
+            return (seed >> 8) % n;
+        };
+        for (int i = 0; i < 3000; ++i) {
+            QString user = QStringLiteral("user%1").arg(next(60));
+            if (next(3) == 0)
+                user = user.toUpper();
+            out.append({ prefix + user, int(next(7)), QStringLiteral("d%1").arg(next(40)),
+                int(next(50)), next(1000) / 7.0, int(next(90)), 0 });
+        }
+        return kv6test::table(QStringLiteral("User Printer Day Pages Cost Smallest Days"), out);
+    };
+    const QString accent = QStringLiteral("\u00e9");
+    const QByteArray keys = "<Column><Field>User</Field><Action>4</Action></Column>"
+                            "<Column><Field>Printer</Field><Action>4</Action></Column>"
+                            "<Column><Field>Pages</Field><Action>1</Action></Column>"
+                            "<Column><Field>Smallest</Field><Action>2</Action></Column>";
+    for (const bool firstOfDays : { false, true }) {
+        loadColumns(keys
+            + (firstOfDays ? "<Column><Field>Days</Field><Action>5</Action>"
+                             "<ActionParam>Day</ActionParam></Column>"
+                           : "<Column><Field>Cost</Field><Action>1</Action></Column>"));
+        ReportDataSetBuilder builder(settings(), nullptr);
+        RecordsetPtr hashed = rows({}), sorted = rows(accent);
+        ASSERT_FALSE(builder.Process(hashed));
+        ASSERT_FALSE(builder.Process(sorted));
+        EXPECT_EQ(cells(hashed), cells(sorted).replaceInStrings(accent, QString())) << firstOfDays;
+        EXPECT_GT(hashed->RecordCount(), 300);
     }
 }
 
