@@ -215,21 +215,55 @@ void addInto(QVariant &into, const QVariant &value)
     into = addValues(into, value);
 }
 
+// Numbers each row's group, groups numbered as they first appear: rows of equal hashes that
+// `alike(a, b)` finds alike share one. Each place of the open table holds 1 + a group's first
+// row, 0 when empty; half of them stay empty however many groups there are. Each row's place is
+// fetched ahead: the table outgrows the cache, and waiting on it row by row cost most of the time.
+template<typename Alike>
+int numberGroups(const std::vector<size_t> &hashes, Alike alike, std::vector<int> &groupOf)
+{
+    constexpr size_t Ahead = 16;
+    const size_t rows = hashes.size();
+    size_t count = 1024;
+    while (count < rows * 2)
+        count *= 2;
+    const size_t mask = count - 1;
+    std::vector<quint32> places(count, 0);
+    groupOf.assign(rows, 0);
+    int groups = 0;
+    for (size_t r = 0; r < rows; ++r) {
+        if (r + Ahead < rows)
+            __builtin_prefetch(&places[hashes[r + Ahead] & mask]);
+        for (size_t i = hashes[r] & mask;; i = (i + 1) & mask) {
+            if (places[i] == 0) {
+                places[i] = quint32(r + 1);
+                groupOf[r] = groups++;
+                break;
+            }
+            const size_t first = places[i] - 1;
+            if (hashes[first] == hashes[r] && alike(first, r)) {
+                groupOf[r] = groupOf[first];
+                break;
+            }
+        }
+    }
+    return groups;
+}
+
 // Marks the rows that hold the first of their text in `field`, alike without regard to case;
 // false when a value there is not an ASCII text. The texts are folded onto one block and hashed
-// in one pass, then looked up in an open table in another that fetches each row's place in it
-// ahead: the table outgrows the cache, and waiting on it row by row cost most of the time.
+// in one pass, then numbered by numberGroups.
 bool markFirstTexts(const Recordset &table, int field, std::vector<bool> &first)
 {
     const size_t rows = size_t(table.RecordCount());
     constexpr size_t Ahead = 16;
     struct Folded
     {
-        size_t hash;
         size_t at;
         size_t size;
     };
     std::vector<Folded> folded(rows);
+    std::vector<size_t> hashes(rows);
     std::string bytes;
     bytes.reserve(rows * 16);
     for (size_t r = 0; r < rows; ++r) {
@@ -252,32 +286,26 @@ bool markFirstTexts(const Recordset &table, int field, std::vector<bool> &first)
                 return false;
             out[i] = char(FoldAscii(c));
         }
-        folded[r] = { qHashBits(out, size), at, size };
+        folded[r] = { at, size };
+        hashes[r] = qHashBits(out, size);
     }
-    // Each place holds 1 + the row of the first text found there, 0 when empty; half of them
-    // stay empty however many texts differ.
-    size_t count = 1024;
-    while (count < rows * 2)
-        count *= 2;
-    const size_t mask = count - 1;
-    std::vector<quint32> places(count, 0);
+    std::vector<int> groupOf;
+    numberGroups(
+        hashes,
+        [&](size_t a, size_t b) {
+            return folded[a].size == folded[b].size
+                && std::memcmp(
+                       bytes.data() + folded[a].at, bytes.data() + folded[b].at, folded[b].size)
+                == 0;
+        },
+        groupOf);
     first.assign(rows, false);
-    for (size_t r = 0; r < rows; ++r) {
-        if (r + Ahead < rows)
-            __builtin_prefetch(&places[folded[r + Ahead].hash & mask]);
-        const Folded &f = folded[r];
-        for (size_t i = f.hash & mask;; i = (i + 1) & mask) {
-            if (places[i] == 0) {
-                places[i] = quint32(r + 1);
-                first[r] = true;
-                break;
-            }
-            const Folded &o = folded[places[i] - 1];
-            if (o.hash == f.hash && o.size == f.size
-                && std::memcmp(bytes.data() + o.at, bytes.data() + f.at, f.size) == 0)
-                break;
+    int next = 0;
+    for (size_t r = 0; r < rows; ++r)
+        if (groupOf[r] == next) {
+            first[r] = true;
+            ++next;
         }
-    }
     return true;
 }
 
@@ -374,30 +402,13 @@ bool groupByKeys(
         }
         hashes[size_t(r)] = hash;
     }
-    // Each place holds 1 + the first row of a group, 0 when empty; half of them stay empty.
-    size_t count = 1024;
-    while (count < size_t(rows) * 2)
-        count *= 2;
-    const size_t mask = count - 1;
-    std::vector<quint32> places(count, 0);
-    groupOf.assign(size_t(rows), 0);
-    groups = 0;
-    for (int r = 0; r < rows; ++r) {
-        for (size_t i = hashes[size_t(r)] & mask;; i = (i + 1) & mask) {
-            if (places[i] == 0) {
-                places[i] = quint32(r + 1);
-                groupOf[size_t(r)] = groups++;
-                break;
-            }
-            const int first = int(places[i] - 1);
-            if (hashes[size_t(first)] == hashes[size_t(r)]
-                && std::all_of(keyFields.begin(), keyFields.end(),
-                    [&](int k) { return sameKey(table.CellAt(first, k), table.CellAt(r, k)); })) {
-                groupOf[size_t(r)] = groupOf[size_t(first)];
-                break;
-            }
-        }
-    }
+    groups = numberGroups(
+        hashes,
+        [&](size_t a, size_t b) {
+            return std::all_of(keyFields.begin(), keyFields.end(),
+                [&](int k) { return sameKey(table.CellAt(int(a), k), table.CellAt(int(b), k)); });
+        },
+        groupOf);
     return true;
 }
 
