@@ -372,6 +372,8 @@ bool groupByKeys(
     const Recordset &table, const QList<int> &keyFields, std::vector<int> &groupOf, int &groups)
 {
     const int rows = table.RecordCount();
+    if (rows == 0)
+        return false;
     for (int k : keyFields) {
         if (!keysOfOneKind(table, k))
             return false;

@@ -408,6 +408,10 @@ TEST_F(DataSetSteps, KeysCompareWithoutRegardToCase)
     ASSERT_FALSE(builder.CombineRows(rs));
     EXPECT_EQ(column(rs, QStringLiteral("Pages")), (QList<int> { 1, 7 }));
     EXPECT_EQ(column(rs, QStringLiteral("N")), (QList<int> { 9, 2 }));
+    // A table without rows stays one.
+    RecordsetPtr none = table(0);
+    ASSERT_FALSE(builder.CombineRows(none));
+    EXPECT_EQ(none->RecordCount(), 0);
 }
 
 TEST_F(DataSetSteps, FirstOccurrencesCountTextsWithoutRegardToCaseAndNumbersByValue)
