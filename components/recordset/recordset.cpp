@@ -644,14 +644,10 @@ public:
         Entry e { { 0, 0, 0 }, m_bytes.size(), quint32(text.size()) };
         m_bytes.resize(e.at + size_t(text.size()));
         char *out = m_bytes.data() + e.at;
-        const QChar *chars = text.constData();
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const char16_t c = chars[i].unicode();
-            if (c >= 0x80) {
-                m_bytes.resize(e.at);
-                return false;
-            }
-            out[i] = char(FoldAscii(c));
+        if (!FoldAsciiInto(
+                reinterpret_cast<const char16_t *>(text.constData()), text.size(), out)) {
+            m_bytes.resize(e.at);
+            return false;
         }
         // The first bytes read as numbers, most significant first, so that the numbers order
         // as the bytes do; a shorter text is padded with zeros.

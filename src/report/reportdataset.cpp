@@ -279,13 +279,8 @@ bool markFirstTexts(const Recordset &table, int field, std::vector<bool> &first)
         const size_t at = bytes.size(), size = size_t(text.size());
         bytes.resize(at + size);
         char *out = bytes.data() + at;
-        const QChar *chars = text.constData();
-        for (size_t i = 0; i < size; ++i) {
-            const char16_t c = chars[i].unicode();
-            if (c >= 0x80)
-                return false;
-            out[i] = char(FoldAscii(c));
-        }
+        if (!FoldAsciiInto(reinterpret_cast<const char16_t *>(text.constData()), text.size(), out))
+            return false;
         folded[r] = { at, size };
         hashes[r] = qHashBits(out, size);
     }
@@ -390,12 +385,9 @@ bool groupByKeys(
             if (isTextValue(value)) {
                 const QString &text = TextIn(value);
                 folded.resize(size_t(text.size()));
-                for (qsizetype i = 0; i < text.size(); ++i) {
-                    const char16_t c = text.at(i).unicode();
-                    if (c >= 0x80)
-                        return false;
-                    folded[size_t(i)] = char(FoldAscii(c));
-                }
+                if (!FoldAsciiInto(reinterpret_cast<const char16_t *>(text.constData()),
+                        text.size(), folded.data()))
+                    return false;
                 part = qHashBits(folded.data(), folded.size());
             } else {
                 part = qHash(value.toLongLong());
