@@ -238,7 +238,7 @@ void DataConnection::SetSource(const DataSource &source)
 }
 
 DataResult DataConnection::ReportSQL(
-    const QString &sql, const QVariant &params, RecordsetPtr &records)
+    const QString &sql, const QVariant &params, RecordsetPtr &records, const RowFolding *folding)
 {
     records.reset();
     if (DataResult e = ensureOpen(true))
@@ -267,7 +267,7 @@ DataResult DataConnection::ReportSQL(
         q.addBindValue(v);
     if (!q.exec())
         return failed(q.lastError().text());
-    records = d->dialect->read(q, error);
+    records = d->dialect->read(q, error, folding);
     if (!records)
         return DataError(dataErrQuery,
             QStringLiteral("Reading the query's rows failed on %1: %2")

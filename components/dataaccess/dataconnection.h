@@ -21,11 +21,22 @@
 #include <functional>
 #include <memory>
 #include <QSqlDatabase>
+#include <QStringList>
 #include <QVariant>
 
 namespace kv6 {
 
 class SqlDialect;
+
+// Consecutive rows of a result that hold the same values in the fields of `alike` may cross as
+// one: the fields of `sums` added, of `least` and `most` the smaller and the larger, every other
+// field the first row's. Given by a caller that combines such rows the same way anyway, so that
+// fewer rows cross; an engine may ignore it, and folds two rows only where the values it keeps
+// are the ones the caller's combining would come to (whole and real numbers, no Nulls or money).
+struct RowFolding
+{
+    QStringList alike, sums, least, most;
+};
 
 // Verify options: 256 checks the schema version, 512 the storage; the main window passes both.
 inline constexpr int VerifySchema = 256;
@@ -67,7 +78,8 @@ public:
     // Runs SQL with positional ? parameters bound in array order. params may be a QVariantList
     // or a null QVariant (no parameters). On success `records` is an open record set holding
     // every row, typed by the rule of ReadRecordset (sqldialect.h); on failure it is null.
-    DataResult ReportSQL(const QString &sql, const QVariant &params, RecordsetPtr &records);
+    DataResult ReportSQL(const QString &sql, const QVariant &params, RecordsetPtr &records,
+        const RowFolding *folding = nullptr);
     // Runs a statement that returns no rows.
     DataResult Execute(
         const QString &sql, const QVariantList &params = {}, int *rowsAffected = nullptr);

@@ -357,7 +357,7 @@ RecordsetPtr MakeRecordset(const QSqlRecord &record, const QList<int> &types,
     return rs;
 }
 
-RecordsetPtr SqlDialect::read(QSqlQuery &query, QString &error)
+RecordsetPtr SqlDialect::read(QSqlQuery &query, QString &error, const RowFolding *)
 {
     RecordsetPtr rs = ReadRecordset(query, declaredTypes(query));
     if (!query.lastError().isValid())

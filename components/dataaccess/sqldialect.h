@@ -18,6 +18,8 @@
 
 namespace kv6 {
 
+struct RowFolding;
+
 RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes);
 
 class SqlDialect
@@ -53,8 +55,10 @@ public:
     virtual QList<int> declaredTypes(QSqlQuery &query) = 0;
     // Reads every row of an executed query into an open record set (see ReadRecordset). When
     // the rows stop on an error (an I/O error, a run-time error in a later row) it is null and
-    // `error` says why: a report must not be built from the part that came.
-    virtual RecordsetPtr read(QSqlQuery &query, QString &error);
+    // `error` says why: a report must not be built from the part that came. `folding` may read
+    // consecutive rows as one (see RowFolding).
+    virtual RecordsetPtr read(
+        QSqlQuery &query, QString &error, const RowFolding *folding = nullptr);
     // Runs a query with its parameters and reads its rows through the engine's own client
     // where the dialect can. NotRun leaves the query to the Qt driver's path; Failed says why in
     // `error`, in the words that path would use.
@@ -132,6 +136,8 @@ public:
                 return m_last = slot.number;
         }
     }
+    // Whether these are the bytes last found or added, without counting a look-up.
+    bool isLast(std::string_view bytes) const { return m_last >= 0 && bytes == last(); }
     // Numbers are given in order from 0.
     void add(std::string_view bytes, qint64 number);
     // False once the column was judged mostly distinct: only the last bytes are recognised.

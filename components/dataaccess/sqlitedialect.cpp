@@ -1,5 +1,7 @@
 #include "dataaccess/sqldialect.h"
 
+#include "dataaccess/dataconnection.h"
+
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -108,6 +110,88 @@ public:
 
     const ValueTally &tally() const { return m_tally; }
 
+    // Folding the statement's row into the last one read (RowFolding).
+    enum class Fold { Sum, Least, Most };
+    // Whether the cell holds the last row's value, texts by their bytes.
+    bool sameAsLast(sqlite3_stmt *stmt, int c)
+    {
+        const int kind = sqlite3_column_type(stmt, c);
+        if (kind != m_kinds.back())
+            return false;
+        switch (kind) {
+        case SQLITE_INTEGER:
+            return sqlite3_column_int64(stmt, c) == m_bits.back();
+        case SQLITE_FLOAT:
+            return std::bit_cast<qint64>(sqlite3_column_double(stmt, c)) == m_bits.back();
+        case SQLITE_NULL:
+        case SQLITE_BLOB:
+            return false;
+        default:
+            // The column's last text is the one its numbers found or added last.
+            return m_numbers.isLast(
+                std::string_view(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
+                    size_t(sqlite3_column_bytes(stmt, c))));
+        }
+    }
+    // Whether the cell folds into the last row's: numbers of one kind, and a sum of whole
+    // numbers that stays within the width the column has anyway (a wider sum would change the
+    // column's type, where the caller's sum changes only that value's).
+    bool canFold(sqlite3_stmt *stmt, int c, Fold how) const
+    {
+        const int kind = sqlite3_column_type(stmt, c);
+        if (kind != m_kinds.back() || (kind != SQLITE_INTEGER && kind != SQLITE_FLOAT))
+            return false;
+        if (kind == SQLITE_FLOAT || how != Fold::Sum)
+            return true;
+        const qint64 a = m_bits.back(), b = sqlite3_column_int64(stmt, c);
+        const auto narrow = [](qint64 n) { return n == qint32(n); };
+        qint64 sum = 0;
+        if (__builtin_add_overflow(a, b, &sum))
+            return false;
+        return narrow(sum) || !narrow(a) || !narrow(b);
+    }
+    void fold(sqlite3_stmt *stmt, int c, Fold how)
+    {
+        qint64 &bits = m_bits.back();
+        if (m_kinds.back() == SQLITE_FLOAT) {
+            const double a = std::bit_cast<double>(bits), b = sqlite3_column_double(stmt, c);
+            const double v = how == Fold::Sum ? a + b
+                : how == Fold::Least          ? std::min(a, b)
+                                              : std::max(a, b);
+            bits = std::bit_cast<qint64>(v);
+            return;
+        }
+        const qint64 b = sqlite3_column_int64(stmt, c);
+        bits = how == Fold::Sum  ? bits + b
+            : how == Fold::Least ? std::min(bits, b)
+                                 : std::max(bits, b);
+        m_tally.integer(bits);
+    }
+    // A cell of a folded row that is not kept still says what type its column is, until a
+    // text that is not a time stamp has settled it.
+    void tallyOnly(sqlite3_stmt *stmt, int c)
+    {
+        if (m_tally.anyText && !m_tally.allStamps)
+            return;
+        switch (sqlite3_column_type(stmt, c)) {
+        case SQLITE_INTEGER:
+            m_tally.integer(sqlite3_column_int64(stmt, c));
+            break;
+        case SQLITE_FLOAT:
+            m_tally.real();
+            break;
+        case SQLITE_BLOB:
+            m_tally.note(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, c)),
+                sqlite3_column_bytes(stmt, c)));
+            break;
+        case SQLITE_NULL:
+            break;
+        default:
+            textNumber(stmt, c);
+            break;
+        }
+    }
+
 private:
     // Each distinct text is kept and converted once, found again by SQLite's own UTF-8 bytes.
     qint64 textNumber(sqlite3_stmt *stmt, int c)
@@ -134,6 +218,83 @@ private:
     std::vector<QByteArray> m_blobs;
     ByteKeys m_numbers;
     ValueTally m_tally;
+};
+
+// A RowFolding resolved against a result's columns. Sums, least and most fold only over columns
+// that come out as whole or real numbers: money is rounded value by value before it is added,
+// and Booleans and times are not added at all.
+class Folding
+{
+public:
+    Folding(const QSqlRecord &record, const QList<int> &declared, const RowFolding *folding)
+    {
+        if (!folding)
+            return;
+        for (const QString &name : folding->alike) {
+            const int c = record.indexOf(name);
+            if (c >= 0)
+                m_alike.push_back(c);
+        }
+        const auto add = [&](const QStringList &names, RawColumn::Fold how) {
+            for (const QString &name : names) {
+                const int c = record.indexOf(name);
+                if (c < 0)
+                    continue;
+                const int type = declared.value(c);
+                if (type != 0 && type != adInteger && type != adBigInt && type != adDouble)
+                    return false;
+                m_folded.push_back({ c, how });
+            }
+            return true;
+        };
+        m_on = add(folding->sums, RawColumn::Fold::Sum)
+            && add(folding->least, RawColumn::Fold::Least)
+            && add(folding->most, RawColumn::Fold::Most);
+        // A declared type other than INTEGER is the column's whatever its values.
+        m_kept.assign(size_t(record.count()), false);
+        for (int c = 0; c < record.count(); ++c)
+            m_kept[size_t(c)] = declared.value(c) != 0 && declared.value(c) != adInteger;
+        for (const int c : m_alike)
+            m_kept[size_t(c)] = true;
+        for (const auto &f : m_folded)
+            m_kept[size_t(f.column)] = true;
+    }
+
+    // Folds the statement's row into the last one read when it may.
+    bool intoLast(sqlite3_stmt *stmt, std::vector<RawColumn> &raw)
+    {
+        if (!m_on)
+            return false;
+        // Rows that seldom fold (ordered by another column) stop being compared.
+        if (++m_tried == 8192 && m_folds < m_tried / 16)
+            m_on = false;
+        for (const int c : m_alike)
+            if (!raw[size_t(c)].sameAsLast(stmt, c))
+                return false;
+        for (const auto &f : m_folded)
+            if (!raw[size_t(f.column)].canFold(stmt, f.column, f.how))
+                return false;
+        ++m_folds;
+        for (const auto &f : m_folded)
+            raw[size_t(f.column)].fold(stmt, f.column, f.how);
+        for (size_t c = 0; c < m_kept.size(); ++c)
+            if (!m_kept[c])
+                raw[c].tallyOnly(stmt, int(c));
+        return true;
+    }
+
+private:
+    struct Folded
+    {
+        int column;
+        RawColumn::Fold how;
+    };
+    std::vector<int> m_alike;
+    std::vector<Folded> m_folded;
+    // Columns whose cells a folded row drops without a look: kept, or typed by declaration.
+    std::vector<bool> m_kept;
+    int m_tried = 0, m_folds = 0;
+    bool m_on = false;
 };
 
 class SqliteDialect final : public SqlDialect
@@ -222,7 +383,7 @@ public:
     }
 
     // Steps the driver's own statement and reads each cell once, straight into its column.
-    RecordsetPtr read(QSqlQuery &query, QString &error) override
+    RecordsetPtr read(QSqlQuery &query, QString &error, const RowFolding *folding) override
     {
         sqlite3_stmt *stmt = statementOf(query);
         const int columns = query.record().count();
@@ -230,12 +391,15 @@ public:
         // it was already read on) the driver's way is as quick.
         if (!stmt || columns == 0 || query.at() != QSql::BeforeFirstRow || !sqlite3_stmt_busy(stmt)
             || sqlite3_data_count(stmt) != columns)
-            return SqlDialect::read(query, error);
+            return SqlDialect::read(query, error, folding);
         const QList<int> declared = declaredTypes(query);
         std::vector<RawColumn> raw(static_cast<size_t>(columns));
+        Folding folds(query.record(), declared, folding);
         int rows = 0;
         int step = SQLITE_ROW;
         do {
+            if (rows > 0 && folds.intoLast(stmt, raw))
+                continue;
             for (int c = 0; c < columns; ++c)
                 raw[size_t(c)].read(stmt, c);
             ++rows;

@@ -255,6 +255,73 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
                   outer.join(QLatin1String(", ")));
 }
 
+std::optional<RowFolding> FoldingRows(
+    const ReportDataSetSettings &settings, const clsAnalysis *analysis)
+{
+    if (!settings.scripts.trimmed().isEmpty() || !settings.columns)
+        return std::nullopt;
+    if (analysis) {
+        for (const infGroupManager *manager :
+            { analysis->UserManager(), analysis->PrinterManager() }) {
+            if (!manager)
+                continue;
+            const GroupItems &items = manager->Items();
+            for (int i = 1; i <= items.count(); ++i) {
+                GroupItemPtr item, group;
+                manager->GetItemAndGroup(items.keyAt(i), &item, &group);
+                if (!item)
+                    continue;
+                if ((settings.useFilters && !item->Include())
+                    || (settings.useGroups && group && group != manager->Ungrouped()))
+                    return std::nullopt;
+            }
+        }
+    }
+    RowFolding folding;
+    bool perUser = false, perPrinter = false;
+    for (int i = 1; i <= settings.columns->count(); ++i) {
+        const clsReportCol &col = **settings.columns->item(i);
+        const std::optional<int> code = replaceCode(col);
+        // With nobody in a group, codes 1 to 4 change nothing; a literal replaces every value.
+        const bool literal = settings.useGroups && (!code || *code < 0 || *code > 8);
+        // A rate is the row's printer's: rows of two printers may not fold into one figure.
+        const bool rated = code && *code >= 5 && *code <= 8
+            && (*code == 6 || *code == 8 || settings.useEstCosts);
+        switch (col.Action()) {
+        case clsReportCol::ActionKey:
+            if (rated)
+                return std::nullopt;
+            perUser |= namesOne(col.FieldName(), UserKeyField, QStringLiteral("UserId"));
+            perPrinter |= namesOne(col.FieldName(), PrinterKeyField, QStringLiteral("PrinterId"));
+            folding.alike << col.FieldName();
+            break;
+        case clsReportCol::ActionFirstOfValue:
+            if (col.ActionParam().isEmpty())
+                return std::nullopt;
+            perUser |= namesOne(col.ActionParam(), UserKeyField, QStringLiteral("UserId"));
+            perPrinter |= namesOne(col.ActionParam(), PrinterKeyField, QStringLiteral("PrinterId"));
+            folding.alike << col.ActionParam();
+            break;
+        case clsReportCol::ActionSum:
+        case clsReportCol::ActionMin:
+        case clsReportCol::ActionMax:
+            if (rated || literal || col.EnumeratedType() != -1)
+                return std::nullopt;
+            (col.Action() == clsReportCol::ActionSum          ? folding.sums
+                    : col.Action() == clsReportCol::ActionMin ? folding.least
+                                                              : folding.most)
+                << col.FieldName();
+            break;
+        default:
+            break;
+        }
+    }
+    // Rows apart per user and per printer: the queries that return such rows return one each.
+    if (perUser && perPrinter)
+        return std::nullopt;
+    return folding;
+}
+
 namespace {
 
 struct ItemRow

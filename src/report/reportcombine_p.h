@@ -4,12 +4,15 @@
 // each combined row of the report, before they cross into the program, so that the data-set
 // steps run over few rows and still come to the same table.
 
+#include "dataaccess/dataconnection.h"
 #include "dataaccess/dataerror.h"
 #include "recordset/recordset.h"
 #include "report/reportdataset.h"
 
 #include <QString>
 #include <QVariant>
+
+#include <optional>
 
 namespace kv6 {
 
@@ -35,6 +38,13 @@ struct CombiningShape
 };
 QString CombiningQuery(const QString &sql, const Recordset &fields,
     const ReportDataSetSettings &settings, CombiningShape &shape);
+
+// The rows that an engine reading them one by one may fold as they come (RowFolding): rows
+// alike in every key and first-occurrence field, while the analysis leaves every user and printer
+// in and on its own, so that no look-up decides how a row combines. Null when the definition or
+// the analysis does not allow it.
+std::optional<RowFolding> FoldingRows(
+    const ReportDataSetSettings &settings, const class clsAnalysis *analysis);
 
 // Runs the report query combined in the database: fills the analysis' inclusion flags, groups
 // and rates into a temporary table of the connection and runs CombiningQuery. Null on an

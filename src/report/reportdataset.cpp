@@ -1048,8 +1048,12 @@ DataResult clsReport::BuildReportDataSet(
         ? RunCombinedInDatabase(connection, m_def.reportSQL, params, settings, analysis)
         : nullptr;
     DataResult error;
-    if (!table)
-        error = connection.ReportSQL(m_def.reportSQL, params, table);
+    if (!table) {
+        // Rows the steps below would combine anyway need not all cross one by one.
+        const std::optional<RowFolding> folding
+            = m_combineInDatabase ? FoldingRows(settings, analysis) : std::nullopt;
+        error = connection.ReportSQL(m_def.reportSQL, params, table, folding ? &*folding : nullptr);
+    }
     const auto hasRows = [&] { return !error && table && table->RecordCount() > 0; };
     if (hasRows())
         error = builder.Process(table);

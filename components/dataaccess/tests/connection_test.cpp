@@ -1,4 +1,5 @@
 #include "dataaccess/dataaccessglobal.h"
+#include "dataaccess/dataconnection.h"
 #include "dataaccess/datasettings.h"
 #include "dataaccess/schema.h"
 #include "dataaccess/sqldialect.h"
@@ -427,6 +428,66 @@ TEST(SqliteConnection, ReadingTheStatementEqualsReadingTheDriversRows)
     expectSameTables(*got, *want, 160000);
     viaStatement.clear();
     viaDriver.clear();
+    db.close();
+}
+
+// Rows read folded are the rows a combining step keeps: consecutive rows alike fold, their
+// sums added and their least and most kept; rows alike but apart, a Null, a sum past the
+// column's width or a key that differs start a row of their own; a cell that is not kept still
+// decides its column's type; a sum of money folds nothing.
+TEST(SqliteConnection, FoldedRowsAreTheRowsCombiningKeeps)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fold"));
+    db.setDatabaseName(QStringLiteral(":memory:"));
+    ASSERT_TRUE(db.open());
+    QSqlQuery setup(db);
+    ASSERT_TRUE(setup.exec(QStringLiteral("CREATE TABLE t (n INTEGER, k TEXT, day INTEGER, "
+                                          "pages INTEGER, part REAL, size INTEGER, label TEXT, "
+                                          "cost NUMERIC(19,4))")));
+    ASSERT_TRUE(setup.exec(QStringLiteral(
+        "INSERT INTO t VALUES (1, 'a', 1, 10, 0.5, 7, '2026-01-01', 1), "
+        "(2, 'a', 1, 5, 0.25, 3, 'x', 1), (3, 'b', 1, 1, 1.0, 9, '2026-01-02', 1), "
+        "(4, 'a', 1, 2, 1.0, 1, '2026-01-03', 1), (5, 'a', 1, NULL, 1.0, 1, '2026-01-04', 1), "
+        "(6, 'a', 1, 2147483000, 1.0, 1, '2026-01-05', 1), "
+        "(7, 'a', 1, 1000, 1.0, 8, '2026-01-06', 1), (8, 'a', 2, 1, 1.0, 1, '2026-01-07', 1)")));
+    const auto dialect = SqlDialect::create(DatabaseTypeSQLite);
+    const auto read = [&](const RowFolding &folding) {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        EXPECT_TRUE(q.exec(QStringLiteral(
+            "SELECT k AS K, day + 0 AS Day, pages + 0 AS Pages, part, size + 0 AS Size, "
+            "label || '' AS Label, cost FROM t ORDER BY n")));
+        QString error;
+        RecordsetPtr rs = dialect->read(q, error, &folding);
+        EXPECT_TRUE(rs) << error.toStdString();
+        return rs;
+    };
+    RowFolding folding;
+    folding.alike = QStringList { QStringLiteral("k"), QStringLiteral("day") };
+    folding.sums = QStringList { QStringLiteral("pages"), QStringLiteral("part") };
+    folding.least = QStringList { QStringLiteral("size") };
+    RecordsetPtr rs = read(folding);
+    ASSERT_TRUE(rs);
+    const QVariantList pages { 15, 1, 2, QVariant(), 2147483000, 1000, 1 };
+    const QVariantList parts { 0.75, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0 };
+    const QVariantList sizes { 3, 9, 1, 1, 1, 8, 1 };
+    ASSERT_EQ(rs->RecordCount(), pages.size());
+    EXPECT_EQ(rs->FieldAt(2).type, adInteger);
+    EXPECT_EQ(rs->FieldAt(5).type, adVarWChar); // 'x' was read, though not kept
+    for (int r = 0; r < rs->RecordCount(); ++r) {
+        SCOPED_TRACE(r);
+        EXPECT_EQ(rs->ValueAt(r, 2), pages.at(r));
+        EXPECT_EQ(rs->ValueAt(r, 3).toDouble(), parts.at(r).toDouble());
+        EXPECT_EQ(rs->ValueAt(r, 4), sizes.at(r));
+    }
+    EXPECT_EQ(rs->ValueAt(0, 5).toString(), QStringLiteral("2026-01-01"));
+    EXPECT_EQ(rs->ValueAt(1, 0).toString(), QStringLiteral("b"));
+    // Money is rounded value by value before it is added: such a folding folds nothing.
+    folding.sums << QStringLiteral("cost");
+    rs = read(folding);
+    ASSERT_TRUE(rs);
+    EXPECT_EQ(rs->RecordCount(), 8);
+    rs.reset();
     db.close();
 }
 
