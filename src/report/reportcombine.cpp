@@ -50,6 +50,12 @@ std::optional<int> replaceCode(const clsReportCol &col)
     return int(value);
 }
 
+// Whether a column's value is its row's printer's rate (times pages) with these settings.
+bool rateApplies(const std::optional<int> &code, const ReportDataSetSettings &settings)
+{
+    return code && *code >= 5 && *code <= 8 && (*code == 6 || *code == 8 || settings.useEstCosts);
+}
+
 // The server's name of the type a sum must keep; empty when a sum of it cannot be kept.
 QString castFor(int adoType)
 {
@@ -116,8 +122,7 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
         // Whether groups change the value: codes 1 to 4 and any literal.
         const bool groupsReplace
             = settings.useGroups && (!code || (*code >= 1 && *code <= 4) || *code < 0 || *code > 8);
-        const bool rateReplace = code && *code >= 5 && *code <= 8
-            && (*code == 6 || *code == 8 || settings.useEstCosts);
+        const bool rateReplace = rateApplies(code, settings);
         const int action = col.Action();
         if (action == clsReportCol::ActionKey) {
             // A literal makes every key alike, so rows that merge by the value as queried
@@ -285,22 +290,22 @@ std::optional<RowFolding> FoldingRows(
         // With nobody in a group, codes 1 to 4 change nothing; a literal replaces every value.
         const bool literal = settings.useGroups && (!code || *code < 0 || *code > 8);
         // A rate is the row's printer's: rows of two printers may not fold into one figure.
-        const bool rated = code && *code >= 5 && *code <= 8
-            && (*code == 6 || *code == 8 || settings.useEstCosts);
+        const bool rated = rateApplies(code, settings);
+        const auto alike = [&](const QString &field) {
+            perUser |= namesOne(field, UserKeyField, QStringLiteral("UserId"));
+            perPrinter |= namesOne(field, PrinterKeyField, QStringLiteral("PrinterId"));
+            folding.alike << field;
+        };
         switch (col.Action()) {
         case clsReportCol::ActionKey:
             if (rated)
                 return std::nullopt;
-            perUser |= namesOne(col.FieldName(), UserKeyField, QStringLiteral("UserId"));
-            perPrinter |= namesOne(col.FieldName(), PrinterKeyField, QStringLiteral("PrinterId"));
-            folding.alike << col.FieldName();
+            alike(col.FieldName());
             break;
         case clsReportCol::ActionFirstOfValue:
             if (col.ActionParam().isEmpty())
                 return std::nullopt;
-            perUser |= namesOne(col.ActionParam(), UserKeyField, QStringLiteral("UserId"));
-            perPrinter |= namesOne(col.ActionParam(), PrinterKeyField, QStringLiteral("PrinterId"));
-            folding.alike << col.ActionParam();
+            alike(col.ActionParam());
             break;
         case clsReportCol::ActionSum:
         case clsReportCol::ActionMin:
