@@ -14,7 +14,8 @@
 // named).
 // KV6_BENCH_ANALYSIS=grouped runs the data sets with users and printers grouped and some left
 // out (the default analysis groups and leaves out nothing). On SQLite the program never combines
-// in the database, so there "combined" is the same build as "all rows".
+// in the database: there "combined" folds consecutive rows alike as they are read (only while
+// nobody is grouped or left out), and "all rows" reads every row.
 // KV6_BENCH_CPU=1 times by CPU: the writes and the data sets with a PostgreSQL server's on this
 // machine included (its backend does the triggers' work and runs the queries); the whole kv6report
 // commands by their own CPU.
