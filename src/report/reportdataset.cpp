@@ -552,6 +552,7 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         int code; // replace code 0 to 8, or -1 for a literal
         bool rated; // codes 5 to 8 that apply with these settings
         int pagesField; // codes 7 and 8: the pages the rate multiplies
+        QVariant literal; // a literal's value
     };
     QList<Listed> listed;
     bool anyAlways = false, anyByUser = false, anyByPrinter = false, anyByRate = false;
@@ -571,7 +572,7 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
             const int pagesField = col->ReplaceParam().isEmpty()
                 ? totalPagesField
                 : table->FieldIndex(col->ReplaceParam());
-            const Listed l { field, col, literal ? -1 : code, rated, pagesField };
+            const Listed l { field, col, literal ? -1 : code, rated, pagesField, replace };
             // Columns that change no row are not looked at row by row; the others are, on rows
             // whose items can change them.
             const bool groups = m_settings.useGroups;
@@ -589,6 +590,7 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         }
     }
     const int rows = table->RecordCount();
+    const QVariant placeholder = GroupPlaceholder;
 
     // Rows repeat a few thousand users and printers: each key is looked up once.
     struct Found
@@ -596,6 +598,8 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
         GroupItemPtr item, group;
         const clsPrinter *printer = nullptr;
         bool include = true;
+        // What its rows' values become, made once: the group's key and name, the rates.
+        QVariant groupKey, groupName, rate, rateColor;
     };
     TextNumbers numbers[2];
     std::deque<Found> found[2];
@@ -613,10 +617,17 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
             manager->GetItemAndGroup(key, &f.item, &itsGroup);
             if (f.item) {
                 f.include = m_settings.useFilters ? f.item->Include() : true;
-                if (m_settings.useGroups && itsGroup && itsGroup != manager->Ungrouped())
+                if (m_settings.useGroups && itsGroup && itsGroup != manager->Ungrouped()) {
                     f.group = itsGroup;
+                    f.groupKey = itsGroup->Key();
+                    f.groupName = itsGroup->Name();
+                }
                 if (kind == 1 && printerList)
                     f.printer = dynamic_cast<const clsPrinter *>(f.item.get());
+                if (f.printer) {
+                    f.rate = moneyValue(f.printer->EstCost());
+                    f.rateColor = moneyValue(f.printer->EstCostColor());
+                }
             }
             found[kind].push_back(f);
         }
@@ -677,73 +688,61 @@ RecordsetPtr ReportDataSetBuilder::filterAndTransform(const RecordsetPtr &table)
             const bool groupKey = groups
                 && ((l.field == userField && userGroup)
                     || (l.field == printerField && printerGroup));
-            bool changes = groupKey || col.EnumeratedType() != -1;
-            switch (l.code) {
-            case -1:
-                changes |= groups;
-                break;
-            case 1:
-            case 4:
-                changes |= groups && userGroup;
-                break;
-            case 2:
-            case 3:
-                changes |= groups && printerGroup;
-                break;
-            default:
-                changes |= l.rated && printerItem;
-                break;
-            }
-            if (!changes)
-                continue;
-            QVariant value = values.at(l.field);
-            if (groupKey)
-                value = l.field == userField ? userGroup->Key() : printerGroup->Key();
-            if (col.EnumeratedType() != -1 && !value.isNull() && value.isValid())
-                value = EnumerationText::Text(col.EnumeratedType(), qint16(value.toInt()));
+            // A value that does not depend on the row's own is written as made once.
+            const QVariant *made = nullptr;
             switch (l.code) {
             case -1:
                 if (groups)
-                    value = col.Replace();
+                    made = &l.literal;
                 break;
             case 1:
                 if (groups && userGroup)
-                    value = userGroup->Name();
+                    made = &user->groupName;
                 break;
             case 2:
                 if (groups && printerGroup)
-                    value = printerGroup->Name();
+                    made = &printer->groupName;
                 break;
             case 3:
                 if (groups && printerGroup)
-                    value = GroupPlaceholder;
+                    made = &placeholder;
                 break;
             case 4:
                 if (groups && userGroup)
-                    value = GroupPlaceholder;
+                    made = &placeholder;
                 break;
             case 5:
             case 6:
-            case 7:
-            case 8: {
                 // Rows whose printer is not in the lists have no rate: their value stays.
-                if (!l.rated || !printerItem)
-                    break;
-                const Currency rate
-                    = col.ReplaceColor() ? printerItem->EstCostColor() : printerItem->EstCost();
-                if (l.code <= 6) {
-                    value = moneyValue(rate);
-                    break;
-                }
-                const QVariant pages = l.pagesField >= 0 ? values.at(l.pagesField) : QVariant();
-                bool ok = true;
-                const Currency cost = rate.mul(Currency::fromDouble(pages.toDouble()), &ok);
-                value = ok ? moneyValue(cost) : QVariant(rate.toDouble() * pages.toDouble());
+                if (l.rated && printerItem)
+                    made = col.ReplaceColor() ? &printer->rateColor : &printer->rate;
                 break;
-            }
+            case 7:
+            case 8:
+                if (l.rated && printerItem) {
+                    const Currency rate
+                        = col.ReplaceColor() ? printerItem->EstCostColor() : printerItem->EstCost();
+                    const QVariant pages = l.pagesField >= 0 ? values.at(l.pagesField) : QVariant();
+                    bool ok = true;
+                    const Currency cost = rate.mul(Currency::fromDouble(pages.toDouble()), &ok);
+                    values[l.field]
+                        = ok ? moneyValue(cost) : QVariant(rate.toDouble() * pages.toDouble());
+                    continue;
+                }
+                break;
             default:
                 break;
             }
+            if (made) {
+                values[l.field] = *made;
+                continue;
+            }
+            if (!groupKey && col.EnumeratedType() == -1)
+                continue;
+            QVariant value = groupKey ? (l.field == userField ? user->groupKey : printer->groupKey)
+                                      : values.at(l.field);
+            if (col.EnumeratedType() != -1 && !value.isNull() && value.isValid())
+                value = EnumerationText::Text(col.EnumeratedType(), qint16(value.toInt()));
             // Written back only when changed: most values stay as they are.
             if (!(value == values.at(l.field)) || value.typeId() != values.at(l.field).typeId())
                 values[l.field] = value;
