@@ -17,6 +17,7 @@
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
+#include <QDir>
 
 using namespace kv6test;
 using kv6::clsAnalysis;
@@ -64,100 +65,73 @@ QList<Figure> ReportFigures()
     const JobValue one = [](const Job &) { return 1; };
     const JobValue cost = [](const Job &j) { return j.cost; };
     const JobValue sheets = [](const Job &j) { return j.sheets(); };
+    const JobValue duplexPages = [](const Job &j) { return j.duplex ? j.pages : 0; };
     const auto colorJobs = [](const Job &j) { return j.colorPages > 0; };
     const auto bwJobs = [](const Job &j) { return j.pages > j.colorPages; };
-    const QStringList none;
-    const QStringList byUser { QStringLiteral("UserKey") };
-    const QStringList byPrinter { QStringLiteral("PrinterKey") };
-    const QStringList byModel { QStringLiteral("Model") };
+    const QStringList none, byUser { "UserKey" }, byPrinter { "PrinterKey" }, byModel { "Model" };
+    const QString summary = "Executive Summary", topColor = "Top Printers By Color Volume";
 
     return {
-        { QStringLiteral("Executive Summary"), none, QStringLiteral("TotalPages"), total, pages },
-        { QStringLiteral("Average Pages Per Day"), { QStringLiteral("DayOfWeek") },
-            QStringLiteral("TotalPages"),
+        { summary, none, "TotalPages", total, pages },
+        { summary, none, "Jobs", total, one },
+        { summary, none, "BWPages", total, bw },
+        { summary, none, "ColorPages", total, color },
+        { summary, none, "DuplexPages", total, duplexPages },
+        { summary, none, "Sheets", total, sheets },
+        { summary, none, "BWCost+ColorCost", total, cost },
+        { "Average Pages Per Day", { "DayOfWeek" }, "TotalPages",
             [](const Job &j) { return QString::number(j.time.date().dayOfWeek()); }, pages },
-        { QStringLiteral("Average Pages Per Hour"), { QStringLiteral("HourOfDay") },
-            QStringLiteral("TotalPages"),
+        { "Average Pages Per Hour", { "HourOfDay" }, "TotalPages",
             [](const Job &j) { return QString::number(j.time.time().hour()); }, pages },
-        { QStringLiteral("Executive Summary"), none, QStringLiteral("Jobs"), total, one },
-        { QStringLiteral("Executive Summary"), none, QStringLiteral("BWPages"), total, bw },
-        { QStringLiteral("Executive Summary"), none, QStringLiteral("ColorPages"), total, color },
-        { QStringLiteral("Executive Summary"), none, QStringLiteral("DuplexPages"), total,
-            [](const Job &j) { return j.duplex ? j.pages : 0; } },
-        { QStringLiteral("Executive Summary"), none, QStringLiteral("Sheets"), total, sheets },
-        { QStringLiteral("Executive Summary"), none, QStringLiteral("BWCost+ColorCost"), total,
-            cost },
-        { QStringLiteral("Top 10 Printers List"), byPrinter, QStringLiteral("TotalPages"), printer,
-            pages },
-        { QStringLiteral("Top 10 Printers List"), byPrinter, QStringLiteral("Jobs"), printer, one },
-        { QStringLiteral("Top 10 Users List"), byUser, QStringLiteral("TotalPages"), user, pages },
-        { QStringLiteral("Top 10 Users List"), byUser, QStringLiteral("BWCost+ColorCost"), user,
-            cost },
-        { QStringLiteral("Top Printers By B&W Volume"), byPrinter, QStringLiteral("BWPages"),
-            printer, bw },
-        { QStringLiteral("Top Printers By Color Volume"), byPrinter, QStringLiteral("ColorPages"),
-            printer, color, colorJobs },
-        { QStringLiteral("Top Printers By Color Volume"), byPrinter, QStringLiteral("TotalPages"),
-            printer, pages, colorJobs },
-        { QStringLiteral("Top Users by BW Volume"), byUser, QStringLiteral("BWPages"), user, bw },
-        { QStringLiteral("Top Users by Color Volume"), byUser, QStringLiteral("ColorPages"), user,
-            color, colorJobs },
-        { QStringLiteral("Top Users by Color Volume"), byUser, QStringLiteral("Jobs"), user, one,
-            colorJobs },
-        { QStringLiteral("Top Models By Total Volume"), byModel, QStringLiteral("TotalPages"),
-            model, pages },
-        { QStringLiteral("Printer Inventory"), byPrinter, QStringLiteral("Jobs"), printer, one },
-        { QStringLiteral("Printer Inventory"), byPrinter, QStringLiteral("ColorPages"), printer,
-            color },
-        { QStringLiteral("Printer Model Inventory"), byModel, QStringLiteral("TotalPages"), model,
-            pages },
-        { QStringLiteral("Printer Averages"), byPrinter, QStringLiteral("TotalPages"), printer,
-            pages },
-        { QStringLiteral("User Averages"), byUser, QStringLiteral("Jobs"), user, one },
-        { QStringLiteral("User Printing Breakdown"), byUser, QStringLiteral("Sheets"), user,
-            sheets },
-        { QStringLiteral("User Printing Breakdown"), byUser, QStringLiteral("SimplexPages"), user,
+        { "Top 10 Printers List", byPrinter, "TotalPages", printer, pages },
+        { "Top 10 Printers List", byPrinter, "Jobs", printer, one },
+        { "Top 10 Users List", byUser, "TotalPages", user, pages },
+        { "Top 10 Users List", byUser, "BWCost+ColorCost", user, cost },
+        { "Top Printers By B&W Volume", byPrinter, "BWPages", printer, bw },
+        { topColor, byPrinter, "ColorPages", printer, color, colorJobs },
+        { topColor, byPrinter, "TotalPages", printer, pages, colorJobs },
+        { "Top Users by BW Volume", byUser, "BWPages", user, bw },
+        { "Top Users by Color Volume", byUser, "ColorPages", user, color, colorJobs },
+        { "Top Users by Color Volume", byUser, "Jobs", user, one, colorJobs },
+        { "Top Models By Total Volume", byModel, "TotalPages", model, pages },
+        { "Printer Inventory", byPrinter, "Jobs", printer, one },
+        { "Printer Inventory", byPrinter, "ColorPages", printer, color },
+        { "Printer Model Inventory", byModel, "TotalPages", model, pages },
+        { "Printer Averages", byPrinter, "TotalPages", printer, pages },
+        { "User Averages", byUser, "Jobs", user, one },
+        { "User Printing Breakdown", byUser, "Sheets", user, sheets },
+        { "User Printing Breakdown", byUser, "SimplexPages", user,
             [](const Job &j) { return j.duplex ? 0 : j.pages; } },
-        { QStringLiteral("User Printing Breakdown"), byUser, QStringLiteral("ColorCost"), user,
+        { "User Printing Breakdown", byUser, "ColorCost", user,
             [](const Job &j) { return j.pages ? j.cost * j.colorPages / j.pages : 0.0; } },
-        { QStringLiteral("User to Printer Model Breakdown"),
-            { QStringLiteral("UserKey"), QStringLiteral("Model") }, QStringLiteral("TotalPages"),
-            [](const Job &j) { return j.userKey() + QLatin1Char('|') + j.model; }, pages },
-        { QStringLiteral("Printer to User Breakdown"),
-            { QStringLiteral("PrinterKey"), QStringLiteral("UserKey") }, QStringLiteral("Jobs"),
-            [](const Job &j) { return j.printerKey() + QLatin1Char('|') + j.userKey(); }, one },
-        { QStringLiteral("Job Size to Printer Breakdown"),
-            { QStringLiteral("PrinterKey"), QStringLiteral("SizeBand") }, QStringLiteral("Jobs"),
-            [](const Job &j) {
-                return j.printerKey() + QLatin1Char('|') + QString::number(sizeBand(j.pages));
-            },
+        { "User to Printer Model Breakdown", { "UserKey", "Model" }, "TotalPages",
+            [](const Job &j) { return j.userKey() + '|' + j.model; }, pages },
+        { "Printer to User Breakdown", { "PrinterKey", "UserKey" }, "Jobs",
+            [](const Job &j) { return j.printerKey() + '|' + j.userKey(); }, one },
+        { "Job Size to Printer Breakdown", { "PrinterKey", "SizeBand" }, "Jobs",
+            [](const Job &j) { return j.printerKey() + '|' + QString::number(sizeBand(j.pages)); },
             one },
-        { QStringLiteral("Black and White Page Volumes Breakdown"), byPrinter,
-            QStringLiteral("BWDuplexPages"), printer,
+        { "Black and White Page Volumes Breakdown", byPrinter, "BWDuplexPages", printer,
             [](const Job &j) { return j.duplex ? j.bwPages() : 0; }, bwJobs },
-        { QStringLiteral("Black and White Page Volumes Breakdown"), byPrinter,
-            QStringLiteral("BWJobs"), printer, one, bwJobs },
-        { QStringLiteral("Color Page Volumes Breakdown"), byPrinter, QStringLiteral("ColorPages"),
-            printer, color, colorJobs },
-        { QStringLiteral("Color Page Volumes Breakdown"), byPrinter, QStringLiteral("ColorCost"),
-            printer, [](const Job &j) { return j.cost * j.colorPages / j.pages; }, colorJobs },
-        { QStringLiteral("Page Volumes Breakdown"), byPrinter, QStringLiteral("DuplexPages"),
-            printer, [](const Job &j) { return j.duplex ? j.pages : 0; } },
-        { QStringLiteral("Model Volumes"), byModel, QStringLiteral("Sheets"), model, sheets },
-        { QStringLiteral("Duplex Savings"), byPrinter, QStringLiteral("SheetsSaved"), printer,
+        { "Black and White Page Volumes Breakdown", byPrinter, "BWJobs", printer, one, bwJobs },
+        { "Color Page Volumes Breakdown", byPrinter, "ColorPages", printer, color, colorJobs },
+        { "Color Page Volumes Breakdown", byPrinter, "ColorCost", printer,
+            [](const Job &j) { return j.cost * j.colorPages / j.pages; }, colorJobs },
+        { "Page Volumes Breakdown", byPrinter, "DuplexPages", printer, duplexPages },
+        { "Model Volumes", byModel, "Sheets", model, sheets },
+        { "Duplex Savings", byPrinter, "SheetsSaved", printer,
             [](const Job &j) { return j.pages - j.sheets(); } },
-        { QStringLiteral("Duplex Savings"), byPrinter, QStringLiteral("PossibleSavings"), printer,
+        { "Duplex Savings", byPrinter, "PossibleSavings", printer,
             [](const Job &j) {
                 if (j.duplex || !j.duplexDevice || j.copies < 1 || j.pages / j.copies < 2)
                     return 0;
                 return j.pages - j.copies * ((j.pages / j.copies + 1) / 2);
             } },
-        { QStringLiteral("Paper and Environmental Impact"), none, QStringLiteral("PaperKg"), total,
+        { "Paper and Environmental Impact", none, "PaperKg", total,
             [](const Job &j) { return j.sheets() * 0.005; } },
-        { QStringLiteral("Paper and Environmental Impact"), byPrinter, QStringLiteral("Trees"),
-            printer, [](const Job &j) { return j.sheets() / 8333.0; } },
-        { QStringLiteral("Cost by Department"), byUser, QStringLiteral("BWCost+ColorCost"), user,
-            cost },
+        { "Paper and Environmental Impact", byPrinter, "Trees", printer,
+            [](const Job &j) { return j.sheets() / 8333.0; } },
+        { "Cost by Department", byUser, "BWCost+ColorCost", user, cost },
     };
 }
 
@@ -217,12 +191,23 @@ protected:
 };
 
 // What each definition carries and how its string numbers resolve is checked on the files
-// (definitions_test.cpp) and by the report's own tests; here the staged folder loads whole.
+// (definitions_test.cpp) and by the report's own tests; here the staged folder holds the source
+// files unchanged, and nothing else, and loads whole.
 TEST_F(ReportBuilds, TheCatalogueLoadsEveryDefinitionInTheProgramsFolder)
 {
+    const QDir staged(stageDir() + QStringLiteral("/reporter/reports"));
+    for (const Definition &d : std::as_const(*s_definitions)) {
+        EXPECT_EQ(readFile(sourceDir() + QStringLiteral("/data/reports/") + d.file),
+            readFile(staged.filePath(d.file)))
+            << s(d.file) << " is missing or differs from its staged copy";
+    }
+    // The catalogue lists every *.rpt it finds: only definitions may go there, not the tests.
+    EXPECT_FALSE(staged.exists(QStringLiteral("tests")));
+    EXPECT_TRUE(staged.entryList({ QStringLiteral("*.md") }, QDir::Files).isEmpty());
+
     kv6::ReportCatalogue catalogue;
     kv6::CatalogueOptions options;
-    options.folder = stageDir() + QStringLiteral("/reporter/reports");
+    options.folder = staged.path();
     options.reportFailures = false;
     catalogue.Load(options);
     for (const auto &failure : catalogue.Failures())

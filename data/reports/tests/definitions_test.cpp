@@ -6,10 +6,8 @@
 
 #include "base/xmltext.h"
 #include "script/scriptengine.h"
-#include "testenv.h"
 
 #include <gtest/gtest.h>
-#include <QDir>
 
 using namespace kv6test;
 
@@ -314,22 +312,6 @@ TEST_F(DefinitionFiles, ScriptsCompileAndDefineTheirProcedures)
         }
     }
     EXPECT_GE(scripts, 1);
-}
-
-TEST(StagedDefinitions, TheBuildPlacesEveryDefinitionInTheProgramsReportsFolder)
-{
-    const QDir source(sourceDir() + QStringLiteral("/data/reports"));
-    const QDir staged(stageDir() + QStringLiteral("/reporter/reports"));
-    const QStringList files = source.entryList({ QStringLiteral("*.rpt") }, QDir::Files);
-    ASSERT_FALSE(files.isEmpty());
-    for (const QString &file : files) {
-        ASSERT_TRUE(staged.exists(file)) << s(staged.filePath(file)) << " is missing";
-        EXPECT_EQ(readFile(source.filePath(file)), readFile(staged.filePath(file)))
-            << s(file) << " differs from its staged copy";
-    }
-    // The catalogue lists every *.rpt it finds: only definitions may go there, not the tests.
-    EXPECT_FALSE(staged.exists(QStringLiteral("tests")));
-    EXPECT_TRUE(staged.entryList({ QStringLiteral("*.md") }, QDir::Files).isEmpty());
 }
 
 } // namespace

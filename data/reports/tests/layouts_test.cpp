@@ -158,13 +158,13 @@ protected:
     }
 
     // The report built over the demo history and rendered as the preview renders it.
-    static bool renderReport(
-        clsReport &report, DataConnection &c, PreviewDocument &doc, QString *error = nullptr)
+    static bool renderReport(clsReport &report, DataConnection &c, PreviewDocument &doc,
+        QString *error = nullptr, const kv6::RenderOptions &o = options())
     {
         auto analysis = analysisOf(c);
         if (!build(report, *analysis, c))
             return false;
-        kv6::HeadlessRenderHost host(options());
+        kv6::HeadlessRenderHost host(o);
         host.ReportBegin(report);
         QString why;
         const bool ok = host.render(doc, &why);
@@ -400,17 +400,13 @@ TEST_F(ReportLayouts, WithTheCoverPageAndALongSubtitleTheTableStartsOnPageTwo)
     for (const QString &name : { QStringLiteral("Black and White Page Volumes Breakdown"),
              QStringLiteral("User to Printer Model Breakdown") }) {
         auto report = load(name, *s_sqlite);
-        auto analysis = analysisOf(*s_sqlite);
-        ASSERT_TRUE(build(*report, *analysis, *s_sqlite));
         report->SetSubTitle(subtitle);
         kv6::RenderOptions o = options();
         o.printCover = true;
-        kv6::HeadlessRenderHost host(o);
-        host.ReportBegin(*report);
         PreviewDocument doc;
         QString error;
-        ASSERT_TRUE(host.render(doc, &error)) << s(name) << ": " << s(error);
-        host.ReportEnd();
+        ASSERT_TRUE(renderReport(*report, *s_sqlite, doc, &error, o))
+            << s(name) << ": " << s(error);
         ASSERT_GE(doc.pageCount(), 2) << s(name);
         keepPdf(doc, QStringLiteral("cover ") + name);
         QList<QStringList> pages;

@@ -27,15 +27,12 @@ class ProposalFile : public ::testing::Test
 protected:
     void SetUp() override { QDir().mkpath(saved); }
     QString path(const QString &name) const { return QDir(saved).filePath(name); }
-    // A version 2 header with the reports given, in the US form the locale writes.
-    QStringList header(const QString &type = QStringLiteral(" 11 ")) const
+    // A version 2 header, dates in the US form the locale writes; the report lines follow it.
+    static QStringList header()
     {
-        return { QStringLiteral(" 2 "), QStringLiteral("Monthly review"),
-            QStringLiteral("For the board"), QStringLiteral("Printing in March"),
-            QStringLiteral("Board"), QStringLiteral("IT"), QStringLiteral("3/1/2026"),
-            QStringLiteral("3/31/2026"), type, QStringLiteral("-1"), QStringLiteral("0"),
-            QStringLiteral("0"), QStringLiteral("-1"), QStringLiteral("-1"), QStringLiteral(" 3 "),
-            QStringLiteral("3,5,"), QStringLiteral("-1 ") };
+        return QStringLiteral(" 2 |Monthly review|For the board|Printing in March|Board|IT|"
+                              "3/1/2026|3/31/2026| 11 |-1|0|0|-1|-1| 3 |3,5,|-1 ")
+            .split(QLatin1Char('|'));
     }
 
     kv6test::TempEnv env;

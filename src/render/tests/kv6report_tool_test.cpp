@@ -22,11 +22,10 @@ ToolRun kv6report(const QStringList &args)
 // A proposal file of the reports `definitions` over a period from `from` to 30 June 2026.
 QByteArray proposalFile(const QString &from, const QStringList &definitions)
 {
-    QStringList lines = { QStringLiteral(" 2 "), QStringLiteral("Quarterly"), QString(),
-        QStringLiteral("Printing in the Spring"), QStringLiteral("Management"),
-        QStringLiteral("IT"), from, QStringLiteral("2026-06-30"), QStringLiteral(" 11 "),
-        QStringLiteral("-1"), QStringLiteral("-1"), QStringLiteral("0"), QStringLiteral("-1"),
-        QStringLiteral("-1"), QStringLiteral(" 2 "), QStringLiteral("-1 "), QStringLiteral("-1 ") };
+    const QStringList lines = QStringLiteral(" 2 |Quarterly||Printing in the Spring|Management|IT|"
+                                             "%1|2026-06-30| 11 |-1|-1|0|-1|-1| 2 |-1 |-1 ")
+                                  .arg(from)
+                                  .split(QLatin1Char('|'));
     return (lines + definitions).join(QStringLiteral("\r\n")).toUtf8() + "\r\n";
 }
 

@@ -116,7 +116,7 @@ protected:
         env.root() };
 };
 
-TEST_F(RenderReport, TitlesSubtitlesShadingCurrencyAndLabelsFollowTheReport)
+TEST_F(RenderReport, TitlesSubtitlesShadingCurrencyLabelsAndTheCoverPageFollowTheReport)
 {
     clsReport report;
     build(report);
@@ -161,18 +161,14 @@ TEST_F(RenderReport, TitlesSubtitlesShadingCurrencyAndLabelsFollowTheReport)
     ASSERT_FALSE(title.isNull());
     EXPECT_NEAR(sub.left(), title.right(), 1.0);
     EXPECT_LT(title.width(), 6000 / 2.0 + 1);
-}
 
-TEST_F(RenderReport, TheCoverPageDescribesTheReportAndItsSettings)
-{
-    clsReport report;
-    build(report);
+    // The cover page describes the report and its settings, and breaks after itself.
     report.SetUseEstCosts(true);
     RenderOptions o = options();
     o.printCover = true;
-    PreviewDocument doc;
+    doc = PreviewDocument();
     ASSERT_TRUE(render(report, doc, o));
-    ASSERT_EQ(doc.pageCount(), 2) << "the cover page breaks after itself";
+    ASSERT_EQ(doc.pageCount(), 2);
     const QStringList cover = kv6test::textsOf(doc, 1);
     EXPECT_TRUE(cover.contains(QStringLiteral("Pages by user")));
     EXPECT_TRUE(cover.contains(QStringLiteral("Every page of every user.")));

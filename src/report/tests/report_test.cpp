@@ -121,6 +121,7 @@ TEST_F(Report, EveryElementOfADefinitionIsRead)
     EXPECT_EQ(user.SortName(), QStringLiteral("User name"));
     EXPECT_EQ(user.Action(), 0);
     EXPECT_EQ(user.EnumeratedType(), -1);
+    EXPECT_FALSE(user.ReplaceColor());
     const clsReportCol &pages = **cols.item(QStringLiteral("Pages"));
     EXPECT_EQ(pages.Action(), clsReportCol::ActionSum);
     EXPECT_TRUE(pages.ReplaceColor());
@@ -137,31 +138,6 @@ TEST_F(Report, EveryElementOfADefinitionIsRead)
     EXPECT_EQ(host.Replace(), QVariant(QStringLiteral("(several)")));
     EXPECT_FALSE(host.ReplaceIs(0));
     EXPECT_FALSE(report.MustUseEstCosts()); // 7 uses estimates only when asked
-}
-
-TEST_F(Report, AMinimalDefinitionTakesTheDefaults)
-{
-    clsReport report;
-    ASSERT_TRUE(loadContent(report,
-        "<Name>Bare</Name><DisplayName>Top 10 printers</DisplayName>"
-        "<Parameters><Parameter><Name>P</Name><Type>3</Type></Parameter></Parameters>"
-        "<GroupColumns><Column><Field>F</Field></Column></GroupColumns>"));
-    // A display name that is not a number stays as written.
-    EXPECT_EQ(report.DisplayName(), QStringLiteral("Top 10 printers"));
-    EXPECT_TRUE(report.CanUseGroups());
-    EXPECT_EQ(report.RowLimit(), QVariant(QStringLiteral("-1")));
-    EXPECT_TRUE(report.ReportSQL().isEmpty());
-    EXPECT_TRUE(report.TreePosition().isEmpty());
-    const clsReportParameter &p = **report.Parameters()->item(1);
-    EXPECT_FALSE(p.Required());
-    EXPECT_TRUE(p.PassToQuery());
-    EXPECT_TRUE(p.Display());
-    EXPECT_TRUE(p.Default().isNull());
-    EXPECT_TRUE(p.Min().isNull());
-    const clsReportCol &f = **report.Columns().item(1);
-    EXPECT_EQ(f.Replace(), QVariant(0.0));
-    EXPECT_EQ(f.EnumeratedType(), -1);
-    EXPECT_FALSE(f.ReplaceColor());
 }
 
 TEST_F(Report, TheQueryFollowsTheDatabaseType)
@@ -181,15 +157,23 @@ TEST_F(Report, TheQueryFollowsTheDatabaseType)
     EXPECT_EQ(report.ReportSQL(), QStringLiteral("server"));
 }
 
+// The defaults of what a definition leaves out are those fullReport does not set either.
 TEST_F(Report, CaptionFallsBackToTheDisplayNameWhileBlank)
 {
     clsReport report;
-    ASSERT_TRUE(loadContent(report, "<DisplayName>Costs</DisplayName>"));
-    EXPECT_EQ(report.Caption(), QStringLiteral("Costs"));
+    ASSERT_TRUE(loadContent(report,
+        "<DisplayName>Top 10 costs</DisplayName>"
+        "<Parameters><Parameter><Name>P</Name><Type>3</Type></Parameter></Parameters>"));
+    // A display name that is not a number stays as written.
+    EXPECT_EQ(report.Caption(), QStringLiteral("Top 10 costs"));
+    EXPECT_TRUE(report.CanUseGroups());
+    EXPECT_EQ(report.RowLimit(), QVariant(QStringLiteral("-1")));
+    EXPECT_TRUE(report.ReportSQL().isEmpty());
+    EXPECT_TRUE((*report.Parameters()->item(1))->Default().isNull());
     report.SetCaption(QStringLiteral("  March costs "));
     EXPECT_EQ(report.Caption(), QStringLiteral("March costs"));
     report.SetCaption(QStringLiteral("   "));
-    EXPECT_EQ(report.Caption(), QStringLiteral("Costs"));
+    EXPECT_EQ(report.Caption(), QStringLiteral("Top 10 costs"));
     report.SetDisplayName(QStringLiteral("Renamed"));
     EXPECT_EQ(report.Caption(), QStringLiteral("Renamed"));
     report.SetTitle(QStringLiteral("  T "));

@@ -56,37 +56,21 @@ protected:
 
 } // namespace
 
+// What the elements that steer the drawing do is the chart render's tests' to show (they load
+// their charts from XML too); here, those only read back and the defaults of missing ones.
 TEST_F(Chart, EveryElementIsReadAndMissingOnesTakeTheirDefaults)
 {
-    ASSERT_TRUE(load(QStringLiteral("<Chart>"
-                                    "<Type> 4 </Type><LegendPosition>3</LegendPosition>"
-                                    "<LegendOrientation>0</LegendOrientation>"
-                                    "<XField>Day</XField><XFieldLabel>DayName</XFieldLabel>"
-                                    "<XAxisLabel>Days</XAxisLabel><YField>Pages</YField>"
-                                    "<YAxisLabel>Volume</YAxisLabel>"
-                                    "<YAxisKeepScale>True</YAxisKeepScale>"
-                                    "<PointLabel>pl</PointLabel><NewSeriesOn>Printer</NewSeriesOn>"
-                                    "<NewChartOn>User</NewChartOn><DestField>fldChart</DestField>"
-                                    "<YAxisLabelFormat>7</YAxisLabelFormat>"
-                                    "<XFieldLabelOrientation>2</XFieldLabelOrientation>"
-                                    "<XFieldLabelAutoFormat>1</XFieldLabelAutoFormat>"
-                                    "</Chart>")));
+    ASSERT_TRUE(
+        load(QStringLiteral("<Chart><Type> 4 </Type><LegendOrientation>0</LegendOrientation>"
+                            "<XAxisLabel>Days</XAxisLabel><YAxisLabel>Volume</YAxisLabel>"
+                            "<PointLabel>pl</PointLabel><DestField>fldChart</DestField>"
+                            "</Chart>")));
     EXPECT_EQ(chart.ChartType(), 4);
-    EXPECT_EQ(chart.LegendPosition(), 3);
     EXPECT_EQ(chart.LegendOrientation(), 0);
-    EXPECT_EQ(chart.XFieldData(), QStringLiteral("Day"));
-    EXPECT_EQ(chart.XFieldLabel(), QStringLiteral("DayName"));
     EXPECT_EQ(chart.XAxisLabel(), QStringLiteral("Days"));
-    EXPECT_EQ(chart.YFieldData(), QStringLiteral("Pages"));
     EXPECT_EQ(chart.YAxisLabel(), QStringLiteral("Volume"));
-    EXPECT_TRUE(chart.YAxisKeepScale());
     EXPECT_EQ(chart.PointLabel(), QStringLiteral("pl"));
-    EXPECT_EQ(chart.NewSeriesOn(), QStringLiteral("Printer"));
-    EXPECT_EQ(chart.NewChartOn(), QStringLiteral("User"));
     EXPECT_EQ(chart.DestField(), QStringLiteral("fldChart"));
-    EXPECT_EQ(chart.YAxisLabelFormat(), 7);
-    EXPECT_EQ(chart.XFieldLabelOrientation(), 2);
-    EXPECT_EQ(chart.XFieldLabelAutoFormat(), 1);
 
     clsReportChart fresh;
     QDomDocument doc;

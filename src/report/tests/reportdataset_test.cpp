@@ -142,7 +142,7 @@ protected:
 };
 KV6_ENGINES(DataSetBuild);
 
-TEST_P(DataSetBuild, TheRangeCoversItsLastDayAndCombinesPerUser)
+TEST_P(DataSetBuild, TheRangeCoversItsLastDayAndCombinesPerUserWithCostsEstimatedWhenAsked)
 {
     clsReport report;
     load(report, usersByPrinter);
@@ -156,6 +156,11 @@ TEST_P(DataSetBuild, TheRangeCoversItsLastDayAndCombinesPerUser)
     EXPECT_EQ(texts.first(), GetLangString(848));
     EXPECT_TRUE(texts.contains(GetLangString(843)));
     EXPECT_TRUE(texts.contains(GetLangString(847)));
+
+    // Estimated costs, only when asked: Ann 10 pages at 0.05 and 5 at 0.10, Bob 7 at 0.05.
+    report.SetUseEstCosts(true);
+    EXPECT_EQ(
+        build(report), (std::vector<Row> { { "Ann Smith", 15, 1.0, 2 }, { "bob", 7, 0.35, 0 } }));
 }
 
 TEST_P(DataSetBuild, GroupsMergeTheirMembersAndFiltersDropExcludedUsers)
@@ -182,17 +187,6 @@ TEST_P(DataSetBuild, GroupsMergeTheirMembersAndFiltersDropExcludedUsers)
     EXPECT_EQ(build(report), (std::vector<Row> { { "Sales", 15, 0, 2 } }));
     report.SetUseFilters(false);
     EXPECT_EQ(build(report), (std::vector<Row> { { "Sales", 22, 0, 2 } }));
-}
-
-TEST_P(DataSetBuild, EstimatedCostsUseEachPrintersRateOnlyWhenAsked)
-{
-    clsReport report;
-    load(report, usersByPrinter);
-    // Off, the cost the query delivered stays (the first test's rows); on, Ann: 10 pages at 0.05
-    // and 5 at 0.10; Bob: 7 at 0.05.
-    report.SetUseEstCosts(true);
-    EXPECT_EQ(
-        build(report), (std::vector<Row> { { "Ann Smith", 15, 1.0, 2 }, { "bob", 7, 0.35, 0 } }));
 }
 
 TEST_P(DataSetBuild, ScriptsReshapeTheTableAndTheirErrorsNameReportAndLine)

@@ -105,7 +105,7 @@ TEST_F(Elevate, TheRequestFilesKeepTheirFormat)
 
 // Which trigger each frequency becomes through the helper is the schedule dialog's test
 // (ScheduleDialog.FrequenciesReadBackAsChosen and ANewSchedule...); here, the request itself.
-TEST_F(Elevate, ASchedulesValuesAndTaskAreWrittenThroughTheHelper)
+TEST_F(Elevate, ASchedulesValuesAndTaskAreWrittenThroughTheHelperAndKeptWhenTheUserSaysNo)
 {
     const QString name = QStringLiteral("Weekly");
     KVElevateEntries e = entries(name);
@@ -129,6 +129,16 @@ TEST_F(Elevate, ASchedulesValuesAndTaskAreWrittenThroughTheHelper)
     EXPECT_EQ(trigger->WeeklyDaysOfTheWeek(), 8);
     EXPECT_TRUE(
         QFile::exists(env.path(QStringLiteral("cron.d/")) + taskstore::CronFileName(t->Name())));
+
+    // Asked whether to replace the task, the user says No: the weekly trigger stays.
+    ScriptedDialogs dialogs;
+    dialogs.messageAnswers = { MsgAnswer::No };
+    ScopedDialogProvider scoped(&dialogs);
+    EXPECT_EQ(task(name, 1, 0).CreateTask(true), 0);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    schedule.Refresh();
+    EXPECT_EQ(schedule.Job(ScheduledReportName(name))->Triggers().Item(1)->TriggerType(), 2);
+
     EXPECT_EQ(KVElevate().UnscheduleTask(ScheduledReportName(QStringLiteral("Weekly")),
                   ScheduleKeyPath(QStringLiteral("Weekly"))),
         0);
@@ -202,20 +212,6 @@ TEST_F(Elevate, RequestsOutsideTheSchedulesAreRefused)
         EXPECT_EQ(KVElevate().ScheduleTask(task(name), entries(name), -1), 2);
     }
     EXPECT_EQ(leftovers(), QStringList());
-}
-
-TEST_F(Elevate, AnExistingTaskIsKeptWhenTheUserSaysNo)
-{
-    const QString name = QStringLiteral("Kept");
-    ASSERT_EQ(KVElevate().ScheduleTask(task(name, 2, 8), entries(name), -1), 0);
-    ScriptedDialogs dialogs;
-    dialogs.messageAnswers = { MsgAnswer::No };
-    ScopedDialogProvider scoped(&dialogs);
-    EXPECT_EQ(task(name, 1, 0).CreateTask(true), 0);
-    ASSERT_EQ(dialogs.messages.size(), 1);
-    taskstore::Schedule schedule;
-    schedule.Refresh();
-    EXPECT_EQ(schedule.Job(ScheduledReportName(name))->Triggers().Item(1)->TriggerType(), 2);
 }
 
 // Run now runs the cron line as cron would: the name arrives whole and nothing in it executes.

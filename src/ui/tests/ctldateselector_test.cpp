@@ -67,7 +67,7 @@ protected:
 
 } // namespace
 
-TEST_F(DateSelectorControl, StartsWithEveryPeriodAndTheWholeRange)
+TEST_F(DateSelectorControl, StartsWithEveryPeriodAndTheWholeRangeAndPickingShowsTheDates)
 {
     EXPECT_EQ(lbl->text(), GetLangString(900));
     ASSERT_EQ(cmb->count(), DS::PeriodCount);
@@ -83,10 +83,8 @@ TEST_F(DateSelectorControl, StartsWithEveryPeriodAndTheWholeRange)
     QString message = QStringLiteral("stale");
     EXPECT_TRUE(control->Validate(message));
     EXPECT_TRUE(message.isEmpty());
-}
 
-TEST_F(DateSelectorControl, PickingAnEntryShowsItsDatesAndLocksThePickers)
-{
+    // Picking an entry shows its dates and locks the pickers, unless it is the custom range.
     QSignalSpy changed(control.get(), &ctlDateSelector::Changed);
     for (int type = 1; type < DS::PeriodCount; ++type) {
         changed.clear();

@@ -131,7 +131,7 @@ TEST_F(ScheduleDialog, EachFieldIsCheckedInTurnAndARefusalLeavesNoTraces)
     EXPECT_FALSE(value(QStringLiteral("Refused"), QStringLiteral("From")).isValid());
 }
 
-TEST_F(ScheduleDialog, ANewScheduleStoresItsCopiesValuesAndTaskUnderItsSafeName)
+TEST_F(ScheduleDialog, ANewScheduleOrProposalStoresItsCopiesValuesAndTaskUnderItsSafeName)
 {
     ASSERT_TRUE(scheduleNew(QStringLiteral("  Sales: Q1/2009 "), FrequencyWeekly, 3))
         << answers.messages.value(0).text.toStdString();
@@ -170,10 +170,8 @@ TEST_F(ScheduleDialog, ANewScheduleStoresItsCopiesValuesAndTaskUnderItsSafeName)
     ASSERT_TRUE(edit.scheduled());
     EXPECT_EQ(value(safe, QStringLiteral("Subject")), QVariant(QStringLiteral("New subject")));
     EXPECT_EQ(trigger(safe)->TriggerType(), taskstore::triggerDaily);
-}
 
-TEST_F(ScheduleDialog, AProposalIsScheduledFromItsOwnCopy)
-{
+    // A proposal is scheduled from a proposal copy of its own.
     clsProposal proposal;
     proposal.SetName(QStringLiteral("Board pack"));
     proposal.Reports().add(report, report->Name());
