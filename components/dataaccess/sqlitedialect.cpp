@@ -250,6 +250,9 @@ public:
         m_on = add(folding->sums, RawColumn::Fold::Sum)
             && add(folding->least, RawColumn::Fold::Least)
             && add(folding->most, RawColumn::Fold::Most);
+        // A column that must stay alike and also adds up would make a value no row had.
+        for (const auto &f : m_folded)
+            m_on = m_on && std::find(m_alike.begin(), m_alike.end(), f.column) == m_alike.end();
         // A declared type other than INTEGER is the column's whatever its values.
         m_kept.assign(size_t(record.count()), false);
         for (int c = 0; c < record.count(); ++c)
