@@ -22,12 +22,15 @@ mkdir -m 0700 "$home/runtime"
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 KV6_PROGRAM="$stage/reporter/kv6reprt"
 # An X server that dies while starting (seen once in a full parallel run) is tried again; any
 # other failure is the test's.
-for attempt in 1 2; do
+# The X server's own words go to a log that is shown when it was gone.
+for attempt in 1 2 3; do
   status=0
-  xvfb-run -a -s "-screen 0 1280x1024x24" \
+  xvfb-run -a -e "$home/xvfb.log" -s "-screen 0 1280x1024x24" \
     dbus-run-session -- /usr/bin/python3 "$here/drive.py" >"$home/out.log" 2>&1 || status=$?
   grep -v 'fd limit' "$home/out.log"
   grep -q 'could not connect to display' "$home/out.log" || exit $status
-  echo "the X server was gone; trying again"
+  echo "the X server was gone; trying again. It said:"
+  cat "$home/xvfb.log" 2>/dev/null || true
+  sleep 2
 done
 exit $status
