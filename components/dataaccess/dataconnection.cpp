@@ -8,6 +8,7 @@
 
 #include <QAtomicInt>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -23,6 +24,8 @@ struct DataConnection::Private
     bool openFlag = false;
     bool everOpened = false;
     int schemaVersion = 0;
+    // What this session was last told, so that a report run after run sends nothing new.
+    QHash<QString, QString> settings;
 
     QSqlDatabase db() const { return QSqlDatabase::database(name, false); }
 
@@ -37,6 +40,7 @@ struct DataConnection::Private
         }
         QSqlDatabase::removeDatabase(name);
         name.clear();
+        settings.clear();
         open = false;
     }
 };
@@ -272,6 +276,22 @@ DataResult DataConnection::ReportSQL(
         return DataError(dataErrQuery,
             QStringLiteral("Reading the query's rows failed on %1: %2")
                 .arg(d->source.description(), error));
+    return std::nullopt;
+}
+
+DataResult DataConnection::SetSessionSetting(const QString &name, const QString &value)
+{
+    if (DataResult e = ensureOpen(true))
+        return e;
+    const auto known = d->settings.constFind(name);
+    if (known != d->settings.cend() && *known == value)
+        return std::nullopt;
+    QSqlDatabase db = d->db();
+    QString error;
+    if (!d->dialect->setSetting(db, name, value, error))
+        return DataError(dataErrQuery,
+            QStringLiteral("Cannot set %1 on %2: %3").arg(name, d->source.description(), error));
+    d->settings.insert(name, value);
     return std::nullopt;
 }
 

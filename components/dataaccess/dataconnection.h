@@ -38,6 +38,14 @@ struct RowFolding
     QStringList alike, sums, least, most;
 };
 
+// The session setting a report's SQL reads as current_setting('kv6.report_rows', true):
+// 'company' while the caller combines the report's rows alike in its key fields as RowFolding
+// describes and looks no user or printer up (nobody left out, grouped apart or priced), so that
+// a query may hand over the company's totals for a period in place of a row per user and
+// printer; anything else (or Null), a row per user and printer.
+inline constexpr char ReportRowsSetting[] = "kv6.report_rows";
+inline constexpr char ReportRowsCompany[] = "company";
+
 // Verify options: 256 checks the schema version, 512 the storage; the main window passes both.
 inline constexpr int VerifySchema = 256;
 inline constexpr int VerifyStorage = 512;
@@ -80,6 +88,9 @@ public:
     // every row, typed by the rule of ReadRecordset (sqldialect.h); on failure it is null.
     DataResult ReportSQL(const QString &sql, const QVariant &params, RecordsetPtr &records,
         const RowFolding *folding = nullptr);
+    // Sets a setting of this connection's session (on both engines as PostgreSQL's set_config
+    // with is_local false); a value already set is not sent again.
+    DataResult SetSessionSetting(const QString &name, const QString &value);
     // Runs a statement that returns no rows.
     DataResult Execute(
         const QString &sql, const QVariantList &params = {}, int *rowsAffected = nullptr);

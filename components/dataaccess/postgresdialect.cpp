@@ -457,6 +457,19 @@ public:
         return Run::Read;
     }
 
+    bool setSetting(
+        QSqlDatabase &db, const QString &name, const QString &value, QString &error) override
+    {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT set_config(?, ?, false)"));
+        q.addBindValue(name);
+        q.addBindValue(value);
+        if (q.exec())
+            return true;
+        error = q.lastError().text().trimmed();
+        return false;
+    }
+
     bool checkIntegrity(QSqlDatabase &db, QString &reason) override
     {
         // The server keeps its own storage sound; what can need attention is an index left

@@ -39,6 +39,9 @@
 //     statement (the tables are unchanged).
 //     version 7: on PostgreSQL, the summary trigger's statement for a job leaves out the
 //     columns of the other size bands (the tables are unchanged).
+//   print_company_hours (company_id, job_day, job_hour, jobs, pages, color_pages)
+//     version 8: the hour summary's figures for the whole company, for the day and hour
+//     averages while the analysis looks at nobody apart (kv6_report_rows in dataconnection.h).
 //
 // Optional on PostgreSQL, for sites past what one SQLite file holds (tens of millions of jobs a
 // year and more): print_jobs partitioned by month of job_time (PartitionJobsByMonth). Each
@@ -57,7 +60,7 @@ namespace kv6 {
 class DataConnection;
 class SqlDialect;
 
-inline constexpr int CurrentSchemaVersion = 7;
+inline constexpr int CurrentSchemaVersion = 8;
 
 // The stored version; 0 when the database holds no schema_info table.
 int StoredSchemaVersion(QSqlDatabase &db);

@@ -65,6 +65,11 @@ public:
     enum class Run { NotRun, Read, Failed };
     virtual Run run(QSqlDatabase &db, const QString &sql, const QVariantList &params,
         RecordsetPtr &records, QString &error);
+    // Sets a setting of the connection's session, which SQL reads as current_setting(name, true)
+    // on both engines (Null while never set); false with the reason in `error`.
+    virtual bool setSetting(
+        QSqlDatabase &db, const QString &name, const QString &value, QString &error)
+        = 0;
     // A deep check for Verify: true when the storage is sound; otherwise the reason.
     virtual bool checkIntegrity(QSqlDatabase &db, QString &reason) = 0;
     // A literal for bulk statements.

@@ -1,6 +1,7 @@
 #include "dataaccess/sqldialect.h"
 
 #include "dataaccess/dataconnection.h"
+#include "driverhandle_p.h"
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -10,6 +11,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <map>
+#include <memory>
+#include <string>
 
 namespace kv6 {
 
@@ -300,6 +304,27 @@ private:
     bool m_on = false;
 };
 
+// A session's settings, as PostgreSQL keeps them for current_setting(); the connection's
+// function holds them as long as the dialect that sets them, whichever goes first.
+using SessionSettings = std::map<std::string, std::string, std::less<>>;
+
+void currentSetting(sqlite3_context *context, int, sqlite3_value **args)
+{
+    const auto &settings
+        = *static_cast<std::shared_ptr<SessionSettings> *>(sqlite3_user_data(context));
+    const char *name = reinterpret_cast<const char *>(sqlite3_value_text(args[0]));
+    const auto found = name ? settings->find(std::string_view(name)) : settings->end();
+    if (found == settings->end()) {
+        // PostgreSQL's missing_ok: Null for a setting never made, an error otherwise.
+        if (sqlite3_value_int(args[1]) == 0)
+            sqlite3_result_error(context, "unrecognized configuration parameter", -1);
+        else
+            sqlite3_result_null(context);
+        return;
+    }
+    sqlite3_result_text(context, found->second.data(), int(found->second.size()), SQLITE_TRANSIENT);
+}
+
 class SqliteDialect final : public SqlDialect
 {
 public:
@@ -342,6 +367,14 @@ public:
                 QStringLiteral("%1 is not a SQLite database (%2).").arg(where, text));
         }
         q.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+        // A new session starts without settings, as on a server. The function gives the same
+        // within one statement: SQLite then reads it once, not on every row.
+        m_settings->clear();
+        if (sqlite3 *handle = driverHandle<sqlite3>(db, "sqlite3*", "sqlite3*"))
+            sqlite3_create_function_v2(handle, "current_setting", 2,
+                SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                new std::shared_ptr<SessionSettings>(m_settings), currentSetting, nullptr, nullptr,
+                [](void *held) { delete static_cast<std::shared_ptr<SessionSettings> *>(held); });
         // Temporary storage in memory, not in files: an insert that fires the summary triggers
         // keeps a statement journal, which in a temporary file was opened and removed for every
         // job and cost more than the triggers' own work; the reports' sorts gain too.
@@ -423,6 +456,12 @@ public:
         return MakeRecordset(record, types, std::move(values), rows);
     }
 
+    bool setSetting(QSqlDatabase &, const QString &name, const QString &value, QString &) override
+    {
+        (*m_settings)[name.toStdString()] = value.toStdString();
+        return true;
+    }
+
     bool checkIntegrity(QSqlDatabase &db, QString &reason) override
     {
         QSqlQuery q(db);
@@ -439,6 +478,9 @@ public:
         reason = problems.join(QLatin1String("; "));
         return problems.isEmpty();
     }
+
+private:
+    std::shared_ptr<SessionSettings> m_settings = std::make_shared<SessionSettings>();
 };
 
 } // namespace

@@ -134,6 +134,8 @@ struct Table
     const Column *columns;
     int count;
     int since; // the schema version that adds the table
+    // Rows apart per user and printer; without, the company's totals for the period.
+    bool perItem = true;
 };
 
 // The month table holds the day table's columns at a coarser grain: the reports that add up
@@ -144,6 +146,10 @@ const Table tables[] = {
     { "print_job_days", Grain::Day, dayColumns, int(std::size(dayColumns)), 3 },
     { "print_job_hours", Grain::Hour, hourColumns, int(std::size(hourColumns)), 3 },
     { "print_job_months", Grain::Month, dayColumns, int(std::size(dayColumns)), 5 },
+    // The day and hour averages over an analysis that leaves every user and printer in and on
+    // their own add up nothing per user or printer: the company's hours (8,760 rows a year
+    // however many people print) give them what the hour summary's millions of rows would.
+    { "print_company_hours", Grain::Hour, hourColumns, int(std::size(hourColumns)), 8, false },
 };
 
 // The columns of print_jobs whose change moves a job between summary rows or changes a figure.
@@ -203,7 +209,8 @@ public:
         QStringList keys { QStringLiteral("company_id"), periodName(t) };
         if (t.grain == Grain::Hour)
             keys << QStringLiteral("job_hour");
-        keys << QStringLiteral("user_id") << QStringLiteral("printer_id");
+        if (t.perItem)
+            keys << QStringLiteral("user_id") << QStringLiteral("printer_id");
         return keys;
     }
     QStringList keyValues(const Table &t, const QString &row) const
@@ -212,7 +219,8 @@ public:
             t.grain == Grain::Month ? month(row) : day(row) };
         if (t.grain == Grain::Hour)
             keys << hour(row);
-        keys << row + QStringLiteral(".user_id") << row + QStringLiteral(".printer_id");
+        if (t.perItem)
+            keys << row + QStringLiteral(".user_id") << row + QStringLiteral(".printer_id");
         return keys;
     }
     static QStringList columnNames(const Table &t)
@@ -232,7 +240,8 @@ public:
                       m_sqlite ? QStringLiteral("TEXT") : QStringLiteral("DATE"));
         if (t.grain == Grain::Hour)
             sql += QStringLiteral("job_hour INTEGER NOT NULL, ");
-        sql += QStringLiteral("user_id INTEGER NOT NULL, printer_id INTEGER NOT NULL");
+        if (t.perItem)
+            sql += QStringLiteral("user_id INTEGER NOT NULL, printer_id INTEGER NOT NULL, ");
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
             const QString type = c.kind == Kind::Count ? QStringLiteral("INTEGER")
@@ -240,7 +249,8 @@ public:
                 ? (m_sqlite ? QStringLiteral("TEXT") : QStringLiteral("TIMESTAMP"))
                 : m_sqlite ? QStringLiteral("REAL")
                            : QStringLiteral("NUMERIC");
-            sql += QStringLiteral(", %1 %2 NOT NULL").arg(QLatin1String(c.name), type);
+            sql += QStringLiteral("%1%2 %3 NOT NULL")
+                       .arg(i == 0 ? QString() : QStringLiteral(", "), QLatin1String(c.name), type);
         }
         // The key leads with company and day: every report selects a date range, most of them
         // one company.
@@ -432,10 +442,14 @@ public:
         if (!guard.isEmpty())
             match << guard;
         const QString sameDay
-            = QStringLiteral("j.company_id = %1.company_id AND j.user_id = %1.user_id AND "
-                             "j.printer_id = %1.printer_id AND j.job_time >= %2 AND "
-                             "j.job_time < %3 AND j.job_status = 0")
-                  .arg(row, t.grain == Grain::Month ? month(row) : day(row),
+            = QStringLiteral("j.company_id = %1.company_id AND %2j.job_time >= %3 AND "
+                             "j.job_time < %4 AND j.job_status = 0")
+                  .arg(row,
+                      t.perItem ? QStringLiteral("j.user_id = %1.user_id AND j.printer_id = "
+                                                 "%1.printer_id AND ")
+                                      .arg(row)
+                                : QString(),
+                      t.grain == Grain::Month ? month(row) : day(row),
                       t.grain == Grain::Month ? nextMonth(row) : nextDay(row));
         QStringList sets;
         for (int i = 0; i < t.count; ++i) {

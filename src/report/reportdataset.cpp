@@ -1043,16 +1043,17 @@ DataResult clsReport::BuildReportDataSet(
 
     emit UpdateProgress(GetLangString(848), 0, 0);
     const QVariant params = ReportQueryParameters(settings.parameters);
-    RecordsetPtr table = m_combineInDatabase
+    // Rows the steps below would combine anyway need not all cross one by one, and while they
+    // look nobody up the query may hand over the company's totals.
+    const std::optional<RowFolding> folding
+        = m_combineInDatabase ? FoldingRows(settings, analysis) : std::nullopt;
+    DataResult error = connection.SetSessionSetting(QLatin1String(ReportRowsSetting),
+        folding ? QLatin1String(ReportRowsCompany) : QLatin1String());
+    RecordsetPtr table = m_combineInDatabase && !error
         ? RunCombinedInDatabase(connection, m_def.reportSQL, params, settings, analysis)
         : nullptr;
-    DataResult error;
-    if (!table) {
-        // Rows the steps below would combine anyway need not all cross one by one.
-        const std::optional<RowFolding> folding
-            = m_combineInDatabase ? FoldingRows(settings, analysis) : std::nullopt;
+    if (!table && !error)
         error = connection.ReportSQL(m_def.reportSQL, params, table, folding ? &*folding : nullptr);
-    }
     const auto hasRows = [&] { return !error && table && table->RecordCount() > 0; };
     if (hasRows())
         error = builder.Process(table);

@@ -249,6 +249,25 @@ TEST_P(ConnectionTest, ReadOnlyOptionRefusesWrites)
     EXPECT_EQ(e->Number(), dataErrQuery);
     RecordsetPtr t;
     EXPECT_FALSE(connection->ReportSQL(QStringLiteral("SELECT count(*) FROM companies"), {}, t));
+
+    // Session settings are no writes: a report query reads them on a read-only connection, Null
+    // until set and again after a reconnection.
+    const auto setting = [&]() {
+        return kv6test::queryRows(*connection,
+            QStringLiteral("SELECT COALESCE(current_setting(?, true), 'none'), "
+                           "COALESCE(current_setting('kv6.other', true), 'none')"),
+            { QString::fromLatin1(kv6::ReportRowsSetting) });
+    };
+    EXPECT_EQ(setting(), QStringList { QStringLiteral("none|none") });
+    ASSERT_FALSE(connection->SetSessionSetting(
+        QString::fromLatin1(kv6::ReportRowsSetting), QStringLiteral("company")));
+    EXPECT_EQ(setting(), QStringList { QStringLiteral("company|none") });
+    ASSERT_FALSE(connection->Disconnect());
+    ASSERT_FALSE(connection->Connect(true));
+    EXPECT_EQ(setting(), QStringList { QStringLiteral("none|none") });
+    // Without missing_ok an unknown setting is an error, as on a server.
+    EXPECT_TRUE(
+        connection->ReportSQL(QStringLiteral("SELECT current_setting('kv6.other', false)"), {}, t));
 }
 
 TEST_P(ConnectionTest, FailedWorkInTransactionIsRolledBack)

@@ -104,6 +104,10 @@ protected:
         EXPECT_TRUE(report.LoadDefinitionFromNode(info, isSQLite(c) ? 1 : 2))
             << s(d.file) << ": " << s(report.LastError());
         setWizardDefaults(report);
+        // Rows one per user and printer on both sides: a company's totals keep the keys of the
+        // query's own first row, not of the first in this order (the combining test compares
+        // them in the query's order).
+        report.SetCombineInDatabase(false);
         for (const kv6::ReportParameterPtr &p : *report.Parameters())
             if (p->ParameterType() == 2) {
                 p->SetValue1(period.first);
@@ -318,8 +322,8 @@ TEST_F(SummaryReports, EveryQuerySearchesTheSummariesByAnIndex)
                     + QStringLiteral(" for company %1:\n").arg(company) + explain;
                 if (sqlite) {
                     // Each summary the query names is searched by its key, never read whole.
-                    static const QRegularExpression named(
-                        QStringLiteral("print_job_(?:days|hours|months) (\\w+)"));
+                    static const QRegularExpression named(QStringLiteral(
+                        "print_(?:job_days|job_hours|job_months|company_hours) (\\w+)"));
                     QStringList aliases;
                     for (const QRegularExpressionMatch &m : named.globalMatch(sql))
                         aliases << m.captured(1);
@@ -333,12 +337,11 @@ TEST_F(SummaryReports, EveryQuerySearchesTheSummariesByAnIndex)
                             << s(a) << " in " << s(what);
                     }
                 } else {
-                    EXPECT_TRUE(explain.contains(QLatin1String("Index Scan using print_job_"))
-                        || explain.contains(QLatin1String("Index Only Scan using print_job_"))
-                        || explain.contains(QLatin1String("Bitmap Index Scan on print_job_")))
+                    EXPECT_TRUE(explain.contains(QLatin1String("Index Scan using print_"))
+                        || explain.contains(QLatin1String("Index Only Scan using print_"))
+                        || explain.contains(QLatin1String("Bitmap Index Scan on print_")))
                         << s(what);
-                    EXPECT_FALSE(explain.contains(QLatin1String("Seq Scan on print_job")))
-                        << s(what);
+                    EXPECT_FALSE(explain.contains(QLatin1String("Seq Scan on print_"))) << s(what);
                 }
             }
         }
