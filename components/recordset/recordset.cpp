@@ -325,28 +325,46 @@ void Recordset::Reserve(int rows)
 
 void Recordset::keepRows(const std::vector<int> &rows)
 {
-    if (!std::is_sorted(rows.begin(), rows.end())) {
-        // Rows kept in a pending order are gathered; only they move.
+    const size_t stored = m_ids.size(), kept = rows.size();
+    const bool sorted = std::is_sorted(rows.begin(), rows.end());
+    // When a filter dropped none, nothing moves.
+    if (!sorted || kept != stored) {
+        // Kept values are relocated by their bytes, as reorder() moves them, and the others
+        // destroyed: a filter over a large table otherwise spent most of its time moving values
+        // one assignment at a time. The slots left over at the end become empty values in place,
+        // so that shrinking the column destroys nothing twice.
+        static_assert(QTypeInfo<QVariant>::isRelocatable);
+        std::vector<char> keep(stored, 0);
+        for (const int row : rows)
+            keep[size_t(row)] = 1;
+        std::unique_ptr<char[]> scratch(sorted ? nullptr : new char[kept * sizeof(QVariant)]);
         for (std::vector<QVariant> &column : m_columns) {
-            std::vector<QVariant> kept;
-            kept.reserve(rows.size());
-            for (const int from : rows)
-                kept.push_back(std::move(column[size_t(from)]));
-            column = std::move(kept);
-        }
-    } else if (rows.size() != m_ids.size()) {
-        // Kept rows close up where they are (when a filter dropped none, nothing moves).
-        for (std::vector<QVariant> &column : m_columns) {
-            size_t to = 0;
-            for (const int from : rows) {
-                if (size_t(from) != to)
-                    column[to] = std::move(column[size_t(from)]);
-                ++to;
+            QVariant *data = column.data();
+            for (size_t i = 0; i < stored; ++i)
+                if (!keep[i])
+                    data[i].~QVariant();
+            if (sorted) {
+                // Kept rows close up where they are.
+                size_t to = 0;
+                for (const int from : rows) {
+                    if (size_t(from) != to)
+                        std::memcpy(static_cast<void *>(data + to),
+                            static_cast<const void *>(data + from), sizeof(QVariant));
+                    ++to;
+                }
+            } else {
+                // Rows kept in a pending order are gathered in that order.
+                for (size_t i = 0; i < kept; ++i)
+                    std::memcpy(scratch.get() + i * sizeof(QVariant),
+                        static_cast<const void *>(data + rows[i]), sizeof(QVariant));
+                std::memcpy(static_cast<void *>(data), scratch.get(), kept * sizeof(QVariant));
             }
-            column.erase(column.begin() + std::ptrdiff_t(to), column.end());
+            for (size_t i = kept; i < stored; ++i)
+                new (data + i) QVariant();
+            column.resize(kept);
         }
     }
-    m_ids.resize(rows.size());
+    m_ids.resize(kept);
     m_pending = {};
     renumber();
 }
