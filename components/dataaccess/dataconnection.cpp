@@ -290,7 +290,7 @@ DataResult DataConnection::SetSessionSetting(const QString &name, const QString 
     QString error;
     if (!d->dialect->setSetting(db, name, value, error))
         return DataError(dataErrQuery,
-            QStringLiteral("Cannot set %1 on %2: %3").arg(name, d->source.description(), error));
+            QStringLiteral("The query failed on %1: %2").arg(d->source.description(), error));
     d->settings.insert(name, value);
     return std::nullopt;
 }

@@ -298,6 +298,11 @@ public:
                     dataErrCannotOpen, QStringLiteral("Cannot prepare %1: %2").arg(where, text));
             }
         }
+        // A server compiles a query whose estimate is large (a report's branch that will not
+        // run counts too) before it runs it: half a second and more for a report that then
+        // reads a few thousand summary rows, against a tenth at most gained on the largest
+        // reads. Servers before version 11 know no such setting, hence no check.
+        q.exec(QStringLiteral("SET jit TO off"));
         if (!source.schema.isEmpty()) {
             q.prepare(QStringLiteral("SELECT 1 FROM pg_namespace WHERE nspname = ?"));
             q.addBindValue(source.schema);

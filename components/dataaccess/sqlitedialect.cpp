@@ -304,8 +304,8 @@ private:
     bool m_on = false;
 };
 
-// A session's settings, as PostgreSQL keeps them for current_setting(); the connection's
-// function holds them as long as the dialect that sets them, whichever goes first.
+// A session's settings, as PostgreSQL keeps them for current_setting(): shared by the dialect
+// that sets them and the function of the connection it opened, so that either may go first.
 using SessionSettings = std::map<std::string, std::string, std::less<>>;
 
 void currentSetting(sqlite3_context *context, int, sqlite3_value **args)
