@@ -42,6 +42,9 @@
 //   print_company_hours (company_id, job_day, job_hour, jobs, pages, color_pages)
 //     version 8: the hour summary's figures for the whole company, for the day and hour
 //     averages while the analysis looks at nobody apart (kv6_report_rows in dataconnection.h).
+//   print_printer_days (company_id, job_day, printer_id, ..., first_user)
+//     version 9: the day summary's columns per printer alone, with the lowest user id among
+//     the printer's jobs of the day, for the printer reports over such an analysis.
 //
 // Optional on PostgreSQL, for sites past what one SQLite file holds (tens of millions of jobs a
 // year and more): print_jobs partitioned by month of job_time (PartitionJobsByMonth). Each
@@ -60,7 +63,7 @@ namespace kv6 {
 class DataConnection;
 class SqlDialect;
 
-inline constexpr int CurrentSchemaVersion = 8;
+inline constexpr int CurrentSchemaVersion = 9;
 
 // The stored version; 0 when the database holds no schema_info table.
 int StoredSchemaVersion(QSqlDatabase &db);

@@ -4,6 +4,7 @@
 #include "dataaccess/schema.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -113,6 +114,16 @@ const Column dayColumns[] = {
     { "last_job", Kind::Time, Combine::Max, "@job_time" },
 };
 
+// The day table's columns per printer alone, and the lowest user id among the printer's jobs of
+// the day: a report that looks at no user apart takes each printer's rows under its first user,
+// as the program would have combined the per-user rows into the first of them.
+const auto printerDayColumns = [] {
+    std::array<Column, std::size(dayColumns) + 1> all {};
+    std::copy(std::begin(dayColumns), std::end(dayColumns), all.begin());
+    all.back() = { "first_user", Kind::Count, Combine::Min, "@user_id" };
+    return all;
+}();
+
 // Average Pages Per Hour needs the hour of day; only what it adds up is kept at that grain.
 const Column hourColumns[] = {
     { "jobs", Kind::Count, Combine::Sum, "1" },
@@ -127,6 +138,13 @@ enum class Grain {
     Month // job_month, the first day of the month
 };
 
+// Whom a summary row's figures are apart for, besides company and period.
+enum class Items {
+    UserAndPrinter,
+    Printer,
+    Company // the company's totals
+};
+
 struct Table
 {
     const char *name;
@@ -134,8 +152,7 @@ struct Table
     const Column *columns;
     int count;
     int since; // the schema version that adds the table
-    // Rows apart per user and printer; without, the company's totals for the period.
-    bool perItem = true;
+    Items items = Items::UserAndPrinter;
 };
 
 // The month table holds the day table's columns at a coarser grain: the reports that add up
@@ -149,7 +166,12 @@ const Table tables[] = {
     // The day and hour averages over an analysis that leaves every user and printer in and on
     // their own add up nothing per user or printer: the company's hours (8,760 rows a year
     // however many people print) give them what the hour summary's millions of rows would.
-    { "print_company_hours", Grain::Hour, hourColumns, int(std::size(hourColumns)), 8, false },
+    { "print_company_hours", Grain::Hour, hourColumns, int(std::size(hourColumns)), 8,
+        Items::Company },
+    // The printer reports over such an analysis: 200 printers make 73,000 rows a year, where
+    // their users and printers make millions.
+    { "print_printer_days", Grain::Day, printerDayColumns.data(), int(printerDayColumns.size()), 9,
+        Items::Printer },
 };
 
 // The columns of print_jobs whose change moves a job between summary rows or changes a figure.
@@ -209,8 +231,10 @@ public:
         QStringList keys { QStringLiteral("company_id"), periodName(t) };
         if (t.grain == Grain::Hour)
             keys << QStringLiteral("job_hour");
-        if (t.perItem)
-            keys << QStringLiteral("user_id") << QStringLiteral("printer_id");
+        if (t.items == Items::UserAndPrinter)
+            keys << QStringLiteral("user_id");
+        if (t.items != Items::Company)
+            keys << QStringLiteral("printer_id");
         return keys;
     }
     QStringList keyValues(const Table &t, const QString &row) const
@@ -219,8 +243,10 @@ public:
             t.grain == Grain::Month ? month(row) : day(row) };
         if (t.grain == Grain::Hour)
             keys << hour(row);
-        if (t.perItem)
-            keys << row + QStringLiteral(".user_id") << row + QStringLiteral(".printer_id");
+        if (t.items == Items::UserAndPrinter)
+            keys << row + QStringLiteral(".user_id");
+        if (t.items != Items::Company)
+            keys << row + QStringLiteral(".printer_id");
         return keys;
     }
     static QStringList columnNames(const Table &t)
@@ -240,8 +266,10 @@ public:
                       m_sqlite ? QStringLiteral("TEXT") : QStringLiteral("DATE"));
         if (t.grain == Grain::Hour)
             sql += QStringLiteral("job_hour INTEGER NOT NULL, ");
-        if (t.perItem)
-            sql += QStringLiteral("user_id INTEGER NOT NULL, printer_id INTEGER NOT NULL, ");
+        if (t.items == Items::UserAndPrinter)
+            sql += QStringLiteral("user_id INTEGER NOT NULL, ");
+        if (t.items != Items::Company)
+            sql += QStringLiteral("printer_id INTEGER NOT NULL, ");
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
             const QString type = c.kind == Kind::Count ? QStringLiteral("INTEGER")
@@ -445,10 +473,13 @@ public:
             = QStringLiteral("j.company_id = %1.company_id AND %2j.job_time >= %3 AND "
                              "j.job_time < %4 AND j.job_status = 0")
                   .arg(row,
-                      t.perItem ? QStringLiteral("j.user_id = %1.user_id AND j.printer_id = "
-                                                 "%1.printer_id AND ")
-                                      .arg(row)
-                                : QString(),
+                      t.items == Items::UserAndPrinter
+                          ? QStringLiteral("j.user_id = %1.user_id AND j.printer_id = "
+                                           "%1.printer_id AND ")
+                                .arg(row)
+                          : t.items == Items::Printer
+                          ? QStringLiteral("j.printer_id = %1.printer_id AND ").arg(row)
+                          : QString(),
                       t.grain == Grain::Month ? month(row) : day(row),
                       t.grain == Grain::Month ? nextMonth(row) : nextDay(row));
         QStringList sets;

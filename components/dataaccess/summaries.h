@@ -3,7 +3,8 @@
 // Summary tables of the print jobs, kept exact by the database itself: per company, user, printer
 // and day (print_job_days), per hour of the day (print_job_hours), per month (print_job_months,
 // the day table's figures for the reports that need no day) and per company and hour
-// (print_company_hours, the hour table's figures for everyone at once), the counts and sums
+// (print_company_hours, the hour table's figures for everyone at once), per company, printer
+// and day (print_printer_days, the day table's figures for all users at once), the counts and sums
 // the volume and cost reports add up, so a report over a year reads thousands of rows instead of
 // millions. Triggers on print_jobs keep them up to date whoever writes the jobs (the suite's
 // recorder writes the table directly); only jobs with job_status 0 (printed) are counted, as the

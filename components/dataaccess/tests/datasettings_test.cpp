@@ -325,7 +325,8 @@ TEST_P(DataSettingsTest, NothingIsWrittenWithoutACleanConnection)
     }
     // Opened, but its schema claims a newer program: Setup refuses, and so do the writers.
     ASSERT_FALSE(connection->Execute(
-        QStringLiteral("UPDATE schema_info SET value = '9' WHERE name = 'SchemaVersion'")));
+        QStringLiteral("UPDATE schema_info SET value = ? WHERE name = 'SchemaVersion'"),
+        { QString::number(CurrentSchemaVersion + 1) }));
     {
         DataConnection newer(source);
         ASSERT_FALSE(newer.Open(false));

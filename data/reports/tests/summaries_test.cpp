@@ -322,8 +322,9 @@ TEST_F(SummaryReports, EveryQuerySearchesTheSummariesByAnIndex)
                     + QStringLiteral(" for company %1:\n").arg(company) + explain;
                 if (sqlite) {
                     // Each summary the query names is searched by its key, never read whole.
-                    static const QRegularExpression named(QStringLiteral(
-                        "print_(?:job_days|job_hours|job_months|company_hours) (\\w+)"));
+                    static const QRegularExpression named(
+                        QStringLiteral("print_(?:job_days|job_hours|job_months|company_hours|"
+                                       "printer_days) (\\w+)"));
                     QStringList aliases;
                     for (const QRegularExpressionMatch &m : named.globalMatch(sql))
                         aliases << m.captured(1);
