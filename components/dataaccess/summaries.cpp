@@ -114,12 +114,18 @@ const Column dayColumns[] = {
     { "last_job", Kind::Time, Combine::Max, "@job_time" },
 };
 
-// The day table's columns per printer alone, and the lowest user id among the printer's jobs of
-// the day: a report that looks at no user apart takes each printer's rows under its first user,
-// as the program would have combined the per-user rows into the first of them.
+// The day table's columns that the printer reports read, per printer alone, and the lowest user
+// id among the printer's jobs of the day: a report that looks at no user apart takes each
+// printer's rows under its first user, as the program would have combined the per-user rows
+// into the first of them. Every column costs each insert its share, so only these.
 const auto printerDayColumns = [] {
-    std::array<Column, std::size(dayColumns) + 1> all {};
-    std::copy(std::begin(dayColumns), std::end(dayColumns), all.begin());
+    const char *const read[] = { "jobs", "pages", "color_pages", "duplex_jobs", "duplex_pages",
+        "sheets", "savable_sheets", "cost", "bw_cost", "color_cost", "smallest_job", "largest_job",
+        "last_job" };
+    std::array<Column, std::size(read) + 1> all {};
+    for (std::size_t i = 0; i < std::size(read); ++i)
+        all[i] = *std::find_if(std::begin(dayColumns), std::end(dayColumns),
+            [&](const Column &c) { return qstrcmp(c.name, read[i]) == 0; });
     all.back() = { "first_user", Kind::Count, Combine::Min, "@user_id" };
     return all;
 }();
