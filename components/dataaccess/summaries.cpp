@@ -114,21 +114,30 @@ const Column dayColumns[] = {
     { "last_job", Kind::Time, Combine::Max, "@job_time" },
 };
 
-// The day table's columns that the printer reports read, per printer alone, and the lowest user
-// id among the printer's jobs of the day: a report that looks at no user apart takes each
-// printer's rows under its first user, as the program would have combined the per-user rows
-// into the first of them. Every column costs each insert its share, so only these.
-const auto printerDayColumns = [] {
-    const char *const read[] = { "jobs", "pages", "color_pages", "duplex_jobs", "duplex_pages",
-        "sheets", "savable_sheets", "cost", "bw_cost", "color_cost", "smallest_job", "largest_job",
-        "last_job" };
-    std::array<Column, std::size(read) + 1> all {};
-    for (std::size_t i = 0; i < std::size(read); ++i)
+// Of the day table's columns, the ones named, and one more.
+template<std::size_t N>
+std::array<Column, N + 1> dayColumnsNamed(const char *const (&names)[N], const Column &more)
+{
+    std::array<Column, N + 1> all {};
+    for (std::size_t i = 0; i < N; ++i)
         all[i] = *std::find_if(std::begin(dayColumns), std::end(dayColumns),
-            [&](const Column &c) { return qstrcmp(c.name, read[i]) == 0; });
-    all.back() = { "first_user", Kind::Count, Combine::Min, "@user_id" };
+            [&](const Column &c) { return qstrcmp(c.name, names[i]) == 0; });
+    all.back() = more;
     return all;
-}();
+}
+
+// Every column costs each insert its share: the tables apart per printer or per user keep only
+// the columns their reports read. A report that looks at no user (printer) apart takes each
+// printer's (user's) rows under the lowest user (printer) id among its jobs of the period, as
+// the program would have combined the rows per user and printer into the first of them.
+const char *const printerDayNames[]
+    = { "jobs", "pages", "color_pages", "duplex_jobs", "duplex_pages", "sheets", "savable_sheets",
+          "cost", "bw_cost", "color_cost", "smallest_job", "largest_job", "last_job" };
+const auto printerDayColumns
+    = dayColumnsNamed(printerDayNames, { "first_user", Kind::Count, Combine::Min, "@user_id" });
+const char *const userMonthNames[] = { "jobs", "pages", "color_pages", "bw_cost", "color_cost" };
+const auto userMonthColumns = dayColumnsNamed(
+    userMonthNames, { "first_printer", Kind::Count, Combine::Min, "@printer_id" });
 
 // Average Pages Per Hour needs the hour of day; only what it adds up is kept at that grain.
 const Column hourColumns[] = {
@@ -148,6 +157,7 @@ enum class Grain {
 enum class Items {
     UserAndPrinter,
     Printer,
+    User,
     Company // the company's totals
 };
 
@@ -178,6 +188,10 @@ const Table tables[] = {
     // their users and printers make millions.
     { "print_printer_days", Grain::Day, printerDayColumns.data(), int(printerDayColumns.size()), 9,
         Items::Printer },
+    // The top user lists and the department costs over such an analysis read a range's whole
+    // months here (5,000 users make 60,000 rows a year) and its edge days per user and printer.
+    { "print_user_months", Grain::Month, userMonthColumns.data(), int(userMonthColumns.size()), 9,
+        Items::User },
 };
 
 // The columns of print_jobs whose change moves a job between summary rows or changes a figure.
@@ -237,9 +251,9 @@ public:
         QStringList keys { QStringLiteral("company_id"), periodName(t) };
         if (t.grain == Grain::Hour)
             keys << QStringLiteral("job_hour");
-        if (t.items == Items::UserAndPrinter)
+        if (t.items == Items::UserAndPrinter || t.items == Items::User)
             keys << QStringLiteral("user_id");
-        if (t.items != Items::Company)
+        if (t.items == Items::UserAndPrinter || t.items == Items::Printer)
             keys << QStringLiteral("printer_id");
         return keys;
     }
@@ -249,9 +263,9 @@ public:
             t.grain == Grain::Month ? month(row) : day(row) };
         if (t.grain == Grain::Hour)
             keys << hour(row);
-        if (t.items == Items::UserAndPrinter)
+        if (t.items == Items::UserAndPrinter || t.items == Items::User)
             keys << row + QStringLiteral(".user_id");
-        if (t.items != Items::Company)
+        if (t.items == Items::UserAndPrinter || t.items == Items::Printer)
             keys << row + QStringLiteral(".printer_id");
         return keys;
     }
@@ -272,9 +286,9 @@ public:
                       m_sqlite ? QStringLiteral("TEXT") : QStringLiteral("DATE"));
         if (t.grain == Grain::Hour)
             sql += QStringLiteral("job_hour INTEGER NOT NULL, ");
-        if (t.items == Items::UserAndPrinter)
+        if (t.items == Items::UserAndPrinter || t.items == Items::User)
             sql += QStringLiteral("user_id INTEGER NOT NULL, ");
-        if (t.items != Items::Company)
+        if (t.items == Items::UserAndPrinter || t.items == Items::Printer)
             sql += QStringLiteral("printer_id INTEGER NOT NULL, ");
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
@@ -485,6 +499,8 @@ public:
                                 .arg(row)
                           : t.items == Items::Printer
                           ? QStringLiteral("j.printer_id = %1.printer_id AND ").arg(row)
+                          : t.items == Items::User
+                          ? QStringLiteral("j.user_id = %1.user_id AND ").arg(row)
                           : QString(),
                       t.grain == Grain::Month ? month(row) : day(row),
                       t.grain == Grain::Month ? nextMonth(row) : nextDay(row));

@@ -324,7 +324,7 @@ TEST_F(SummaryReports, EveryQuerySearchesTheSummariesByAnIndex)
                     // Each summary the query names is searched by its key, never read whole.
                     static const QRegularExpression named(
                         QStringLiteral("print_(?:job_days|job_hours|job_months|company_hours|"
-                                       "printer_days) (\\w+)"));
+                                       "printer_days|user_months) (\\w+)"));
                     QStringList aliases;
                     for (const QRegularExpressionMatch &m : named.globalMatch(sql))
                         aliases << m.captured(1);
