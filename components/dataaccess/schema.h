@@ -44,8 +44,8 @@
 //     averages while the analysis looks at nobody apart (kv6_report_rows in dataconnection.h).
 //   print_printer_days (company_id, job_day, printer_id, ..., first_user)
 //     version 9: the day summary's columns that the printer reports read, per printer alone,
-//     with the lowest user id among the printer's jobs of the day, for the printer reports
-//     over such an analysis.
+//     with the lowest user id among the printer's jobs of the day (and among its
+//     black-and-white jobs), for the printer reports over such an analysis.
 //
 // Optional on PostgreSQL, for sites past what one SQLite file holds (tens of millions of jobs a
 // year and more): print_jobs partitioned by month of job_time (PartitionJobsByMonth). Each

@@ -114,15 +114,15 @@ const Column dayColumns[] = {
     { "last_job", Kind::Time, Combine::Max, "@job_time" },
 };
 
-// Of the day table's columns, the ones named, and one more.
-template<std::size_t N>
-std::array<Column, N + 1> dayColumnsNamed(const char *const (&names)[N], const Column &more)
+// Of the day table's columns, the ones named, and more.
+template<std::size_t N, std::size_t M>
+std::array<Column, N + M> dayColumnsNamed(const char *const (&names)[N], const Column (&more)[M])
 {
-    std::array<Column, N + 1> all {};
+    std::array<Column, N + M> all {};
     for (std::size_t i = 0; i < N; ++i)
         all[i] = *std::find_if(std::begin(dayColumns), std::end(dayColumns),
             [&](const Column &c) { return qstrcmp(c.name, names[i]) == 0; });
-    all.back() = more;
+    std::copy(std::begin(more), std::end(more), all.begin() + N);
     return all;
 }
 
@@ -130,14 +130,18 @@ std::array<Column, N + 1> dayColumnsNamed(const char *const (&names)[N], const C
 // the columns their reports read. A report that looks at no user (printer) apart takes each
 // printer's (user's) rows under the lowest user (printer) id among its jobs of the period, as
 // the program would have combined the rows per user and printer into the first of them.
-const char *const printerDayNames[]
-    = { "jobs", "pages", "color_pages", "duplex_jobs", "duplex_pages", "sheets", "savable_sheets",
-          "cost", "bw_cost", "color_cost", "smallest_job", "largest_job", "last_job" };
-const auto printerDayColumns
-    = dayColumnsNamed(printerDayNames, { "first_user", Kind::Count, Combine::Min, "@user_id" });
+const char *const printerDayNames[] = { "jobs", "pages", "color_pages", "bw_jobs", "duplex_jobs",
+    "duplex_pages", "duplex_color_pages", "sheets", "savable_sheets", "cost", "bw_cost",
+    "color_cost", "smallest_job", "largest_job", "last_job" };
+// The black-and-white breakdown lists only users with a black-and-white job: its first user is
+// the lowest among those, and no user (the highest id there can be) on a day without one.
+const Column printerDayMore[] = { { "first_user", Kind::Count, Combine::Min, "@user_id" },
+    { "first_bw_user", Kind::Count, Combine::Min,
+        "CASE WHEN @pages > @color_pages THEN @user_id ELSE 2147483647 END" } };
+const auto printerDayColumns = dayColumnsNamed(printerDayNames, printerDayMore);
 const char *const userMonthNames[] = { "jobs", "pages", "color_pages", "bw_cost", "color_cost" };
-const auto userMonthColumns = dayColumnsNamed(
-    userMonthNames, { "first_printer", Kind::Count, Combine::Min, "@printer_id" });
+const Column userMonthMore[] = { { "first_printer", Kind::Count, Combine::Min, "@printer_id" } };
+const auto userMonthColumns = dayColumnsNamed(userMonthNames, userMonthMore);
 
 // Average Pages Per Hour needs the hour of day; only what it adds up is kept at that grain.
 const Column hourColumns[] = {
