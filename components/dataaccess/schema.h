@@ -46,6 +46,10 @@
 //     version 9: the day summary's columns that the printer reports read, per printer alone,
 //     with the lowest user id among the printer's jobs of the day (and among its
 //     black-and-white jobs), for the printer reports over such an analysis.
+//   print_user_months (company_id, job_month, user_id, ..., first_printer)
+//     version 9 too: the month summary's volumes and costs per user alone, with the lowest
+//     printer id among the user's jobs of the month, for the top user lists and the
+//     department costs over such an analysis.
 //
 // Optional on PostgreSQL, for sites past what one SQLite file holds (tens of millions of jobs a
 // year and more): print_jobs partitioned by month of job_time (PartitionJobsByMonth). Each

@@ -173,6 +173,9 @@ struct Table
     int count;
     int since; // the schema version that adds the table
     Items items = Items::UserAndPrinter;
+
+    bool perUser() const { return items == Items::UserAndPrinter || items == Items::User; }
+    bool perPrinter() const { return items == Items::UserAndPrinter || items == Items::Printer; }
 };
 
 // The month table holds the day table's columns at a coarser grain: the reports that add up
@@ -255,9 +258,9 @@ public:
         QStringList keys { QStringLiteral("company_id"), periodName(t) };
         if (t.grain == Grain::Hour)
             keys << QStringLiteral("job_hour");
-        if (t.items == Items::UserAndPrinter || t.items == Items::User)
+        if (t.perUser())
             keys << QStringLiteral("user_id");
-        if (t.items == Items::UserAndPrinter || t.items == Items::Printer)
+        if (t.perPrinter())
             keys << QStringLiteral("printer_id");
         return keys;
     }
@@ -267,9 +270,9 @@ public:
             t.grain == Grain::Month ? month(row) : day(row) };
         if (t.grain == Grain::Hour)
             keys << hour(row);
-        if (t.items == Items::UserAndPrinter || t.items == Items::User)
+        if (t.perUser())
             keys << row + QStringLiteral(".user_id");
-        if (t.items == Items::UserAndPrinter || t.items == Items::Printer)
+        if (t.perPrinter())
             keys << row + QStringLiteral(".printer_id");
         return keys;
     }
@@ -290,9 +293,9 @@ public:
                       m_sqlite ? QStringLiteral("TEXT") : QStringLiteral("DATE"));
         if (t.grain == Grain::Hour)
             sql += QStringLiteral("job_hour INTEGER NOT NULL, ");
-        if (t.items == Items::UserAndPrinter || t.items == Items::User)
+        if (t.perUser())
             sql += QStringLiteral("user_id INTEGER NOT NULL, ");
-        if (t.items == Items::UserAndPrinter || t.items == Items::Printer)
+        if (t.perPrinter())
             sql += QStringLiteral("printer_id INTEGER NOT NULL, ");
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
@@ -493,20 +496,15 @@ public:
             match << QStringLiteral("%1 = %2").arg(names.at(i), values.at(i));
         if (!guard.isEmpty())
             match << guard;
+        QString apart;
+        if (t.perUser())
+            apart += QStringLiteral("j.user_id = %1.user_id AND ").arg(row);
+        if (t.perPrinter())
+            apart += QStringLiteral("j.printer_id = %1.printer_id AND ").arg(row);
         const QString sameDay
             = QStringLiteral("j.company_id = %1.company_id AND %2j.job_time >= %3 AND "
                              "j.job_time < %4 AND j.job_status = 0")
-                  .arg(row,
-                      t.items == Items::UserAndPrinter
-                          ? QStringLiteral("j.user_id = %1.user_id AND j.printer_id = "
-                                           "%1.printer_id AND ")
-                                .arg(row)
-                          : t.items == Items::Printer
-                          ? QStringLiteral("j.printer_id = %1.printer_id AND ").arg(row)
-                          : t.items == Items::User
-                          ? QStringLiteral("j.user_id = %1.user_id AND ").arg(row)
-                          : QString(),
-                      t.grain == Grain::Month ? month(row) : day(row),
+                  .arg(row, apart, t.grain == Grain::Month ? month(row) : day(row),
                       t.grain == Grain::Month ? nextMonth(row) : nextDay(row));
         QStringList sets;
         for (int i = 0; i < t.count; ++i) {

@@ -4,7 +4,8 @@
 // and day (print_job_days), per hour of the day (print_job_hours), per month (print_job_months,
 // the day table's figures for the reports that need no day) and per company and hour
 // (print_company_hours, the hour table's figures for everyone at once), per company, printer
-// and day (print_printer_days, the day table's figures for all users at once), the counts and sums
+// and day (print_printer_days, the day table's figures for all users at once) and per company,
+// user and month (print_user_months, for all printers at once), the counts and sums
 // the volume and cost reports add up, so a report over a year reads thousands of rows instead of
 // millions. Triggers on print_jobs keep them up to date whoever writes the jobs (the suite's
 // recorder writes the table directly); only jobs with job_status 0 (printed) are counted, as the
