@@ -323,6 +323,21 @@ void Recordset::Reserve(int rows)
     m_ids.reserve(size_t(rows));
 }
 
+namespace {
+
+// Puts the values stored at `order` at the front of `data`, in that order, each relocated by its
+// bytes through `scratch` (room for as many values): nothing is made or destroyed.
+void gatherValues(QVariant *data, const std::vector<int> &order, char *scratch)
+{
+    static_assert(QTypeInfo<QVariant>::isRelocatable);
+    for (size_t i = 0; i < order.size(); ++i)
+        std::memcpy(scratch + i * sizeof(QVariant), static_cast<const void *>(data + order[i]),
+            sizeof(QVariant));
+    std::memcpy(static_cast<void *>(data), scratch, order.size() * sizeof(QVariant));
+}
+
+} // namespace
+
 void Recordset::keepRows(const std::vector<int> &rows)
 {
     const size_t stored = m_ids.size(), kept = rows.size();
@@ -354,10 +369,7 @@ void Recordset::keepRows(const std::vector<int> &rows)
                 }
             } else {
                 // Rows kept in a pending order are gathered in that order.
-                for (size_t i = 0; i < kept; ++i)
-                    std::memcpy(scratch.get() + i * sizeof(QVariant),
-                        static_cast<const void *>(data + rows[i]), sizeof(QVariant));
-                std::memcpy(static_cast<void *>(data), scratch.get(), kept * sizeof(QVariant));
+                gatherValues(data, rows, scratch.get());
             }
             for (size_t i = kept; i < stored; ++i)
                 new (data + i) QVariant();
@@ -1255,18 +1267,12 @@ void Recordset::reorder(const std::vector<int> &order)
     // rows a sort moves mostly stay near their neighbours (a user's rows, say), so reading them in
     // the new order stays within a few pages. A value is relocated by its bytes, as Qt's own
     // containers move it, each exactly once: nothing is made or destroyed.
-    static_assert(QTypeInfo<QVariant>::isRelocatable);
     const size_t n = order.size();
     if (n == 0)
         return;
     std::unique_ptr<char[]> scratch(new char[n * sizeof(QVariant)]);
-    for (std::vector<QVariant> &column : m_columns) {
-        const QVariant *from = column.data();
-        for (size_t i = 0; i < n; ++i)
-            std::memcpy(scratch.get() + i * sizeof(QVariant),
-                static_cast<const void *>(from + order[i]), sizeof(QVariant));
-        std::memcpy(static_cast<void *>(column.data()), scratch.get(), n * sizeof(QVariant));
-    }
+    for (std::vector<QVariant> &column : m_columns)
+        gatherValues(column.data(), order, scratch.get());
     std::vector<int> ids(n);
     for (size_t i = 0; i < n; ++i)
         ids[i] = m_ids[size_t(order[i])];
