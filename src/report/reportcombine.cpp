@@ -283,7 +283,6 @@ std::optional<RowFolding> FoldingRows(
         }
     }
     RowFolding folding;
-    bool perUser = false, perPrinter = false;
     for (int i = 1; i <= settings.columns->count(); ++i) {
         const clsReportCol &col = **settings.columns->item(i);
         const std::optional<int> code = replaceCode(col);
@@ -291,11 +290,7 @@ std::optional<RowFolding> FoldingRows(
         const bool literal = settings.useGroups && (!code || *code < 0 || *code > 8);
         // A rate is the row's printer's: rows of two printers may not fold into one figure.
         const bool rated = rateApplies(code, settings);
-        const auto alike = [&](const QString &field) {
-            perUser |= namesOne(field, UserKeyField, QStringLiteral("UserId"));
-            perPrinter |= namesOne(field, PrinterKeyField, QStringLiteral("PrinterId"));
-            folding.alike << field;
-        };
+        const auto alike = [&](const QString &field) { folding.alike << field; };
         switch (col.Action()) {
         case clsReportCol::ActionKey:
             if (rated)
@@ -321,9 +316,6 @@ std::optional<RowFolding> FoldingRows(
             break;
         }
     }
-    // Rows apart per user and per printer: the queries that return such rows return one each.
-    if (perUser && perPrinter)
-        return std::nullopt;
     return folding;
 }
 
