@@ -237,6 +237,18 @@ TEST_F(SummaryReports, CombiningInTheDatabaseGivesTheTableTheProgramMakes)
         "FROM print_jobs WHERE company_id = %1) AND user_id = (SELECT MIN(user_id) FROM print_jobs "
         "WHERE printer_id = (SELECT MIN(printer_id) FROM print_jobs WHERE company_id = %1))")
                        .arg(Company));
+    // The lowest user also printed on the highest printer, and the highest user printed only in
+    // the days after the period's last whole month: a company's totals must still count and
+    // lead with the same users and printers.
+    execEverywhere(QStringLiteral(
+        "UPDATE print_jobs SET printer_id = (SELECT MAX(printer_id) FROM printers WHERE "
+        "company_id = %1) WHERE job_id = (SELECT MAX(job_id) FROM print_jobs WHERE user_id = "
+        "(SELECT MIN(user_id) FROM print_jobs WHERE company_id = %1))")
+                       .arg(Company));
+    execEverywhere(QStringLiteral("UPDATE print_jobs SET job_time = '%2 10:00:00' WHERE user_id = "
+                                  "(SELECT MAX(user_id) FROM print_jobs WHERE company_id = %1)")
+                       .arg(Company)
+                       .arg(LastDay.addDays(-2).toString(Qt::ISODate)));
     for (DataConnection *c : engines()) {
         auto analysis = analysisOf(*c);
         shapeAnalysis(*analysis);
