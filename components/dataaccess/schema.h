@@ -50,6 +50,9 @@
 //     version 9 too: the month summary's volumes and costs per user alone, with the lowest
 //     printer id among the user's jobs of the month, for the top user lists and the
 //     department costs over such an analysis.
+//     version 10: both made anew with the colour and size band figures, and the lowest user
+//     (printer) id among the jobs of each kind and size, for the colour reports and the job
+//     size breakdown over such an analysis.
 //
 // Optional on PostgreSQL, for sites past what one SQLite file holds (tens of millions of jobs a
 // year and more): print_jobs partitioned by month of job_time (PartitionJobsByMonth). Each
@@ -68,7 +71,7 @@ namespace kv6 {
 class DataConnection;
 class SqlDialect;
 
-inline constexpr int CurrentSchemaVersion = 9;
+inline constexpr int CurrentSchemaVersion = 10;
 
 // The stored version; 0 when the database holds no schema_info table.
 int StoredSchemaVersion(QSqlDatabase &db);

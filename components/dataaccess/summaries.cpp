@@ -41,13 +41,21 @@ const char *const sizeBands[] = { "@pages <= 1", "@pages > 1 AND @pages <= 5",
     "@pages > 5 AND @pages <= 10", "@pages > 10 AND @pages <= 20", "@pages > 20 AND @pages <= 50",
     "@pages > 50 AND @pages <= 100", "@pages > 100" };
 
+// What a job outside a column's size band adds to it: nothing to a sum; to a lowest id, an id
+// higher than any (a minimum then needs no Null handling).
+const char *outsideBand(const Column &c)
+{
+    return c.combine == Combine::Min ? "2147483647" : "0";
+}
+
 // What one job adds to a column.
 QString perJob(const Column &c)
 {
     if (c.band == 0)
         return QLatin1String(c.perJob);
-    return QStringLiteral("CASE WHEN %1 THEN %2 ELSE 0 END")
-        .arg(QLatin1String(sizeBands[c.band - 1]), QLatin1String(c.perJob));
+    return QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END")
+        .arg(QLatin1String(sizeBands[c.band - 1]), QLatin1String(c.perJob),
+            QLatin1String(outsideBand(c)));
 }
 
 // Colour pages are a part of a job's pages (0 <= color_pages <= pages), as the recorder writes
@@ -130,17 +138,34 @@ std::array<Column, N + M> dayColumnsNamed(const char *const (&names)[N], const C
 // the columns their reports read. A report that looks at no user (printer) apart takes each
 // printer's (user's) rows under the lowest user (printer) id among its jobs of the period, as
 // the program would have combined the rows per user and printer into the first of them.
-const char *const printerDayNames[] = { "jobs", "pages", "color_pages", "bw_jobs", "duplex_jobs",
-    "duplex_pages", "duplex_color_pages", "sheets", "savable_sheets", "cost", "bw_cost",
-    "color_cost", "smallest_job", "largest_job", "last_job" };
-// The black-and-white breakdown lists only users with a black-and-white job: its first user is
-// the lowest among those, and no user (the highest id there can be) on a day without one.
+const char *const printerDayNames[] = { "jobs", "pages", "color_pages", "bw_jobs", "color_jobs",
+    "color_job_pages", "duplex_jobs", "duplex_pages", "duplex_color_pages", "sheets",
+    "savable_sheets", "cost", "bw_cost", "color_cost", "color_job_bw_cost", "size1_jobs",
+    "size2_jobs", "size3_jobs", "size4_jobs", "size5_jobs", "size6_jobs", "size7_jobs",
+    "size1_pages", "size2_pages", "size3_pages", "size4_pages", "size5_pages", "size6_pages",
+    "size7_pages", "smallest_job", "largest_job", "last_job" };
+// The black-and-white and colour breakdowns and top lists list only users with a job of their
+// kind, the job size breakdown only users with a job of the size: the first user of each is the
+// lowest among those, and no user (the highest id there can be) on a day without one.
 const Column printerDayMore[] = { { "first_user", Kind::Count, Combine::Min, "@user_id" },
     { "first_bw_user", Kind::Count, Combine::Min,
-        "CASE WHEN @pages > @color_pages THEN @user_id ELSE 2147483647 END" } };
+        "CASE WHEN @pages > @color_pages THEN @user_id ELSE 2147483647 END" },
+    { "first_color_user", Kind::Count, Combine::Min,
+        "CASE WHEN @color_pages > 0 THEN @user_id ELSE 2147483647 END" },
+    { "first_size1_user", Kind::Count, Combine::Min, "@user_id", 1 },
+    { "first_size2_user", Kind::Count, Combine::Min, "@user_id", 2 },
+    { "first_size3_user", Kind::Count, Combine::Min, "@user_id", 3 },
+    { "first_size4_user", Kind::Count, Combine::Min, "@user_id", 4 },
+    { "first_size5_user", Kind::Count, Combine::Min, "@user_id", 5 },
+    { "first_size6_user", Kind::Count, Combine::Min, "@user_id", 6 },
+    { "first_size7_user", Kind::Count, Combine::Min, "@user_id", 7 } };
 const auto printerDayColumns = dayColumnsNamed(printerDayNames, printerDayMore);
-const char *const userMonthNames[] = { "jobs", "pages", "color_pages", "bw_cost", "color_cost" };
-const Column userMonthMore[] = { { "first_printer", Kind::Count, Combine::Min, "@printer_id" } };
+const char *const userMonthNames[] = { "jobs", "pages", "color_pages", "color_jobs",
+    "color_job_pages", "bw_cost", "color_cost", "color_job_bw_cost" };
+// The colour top list's first printer of a user is the lowest among the user's colour jobs.
+const Column userMonthMore[] = { { "first_printer", Kind::Count, Combine::Min, "@printer_id" },
+    { "first_color_printer", Kind::Count, Combine::Min,
+        "CASE WHEN @color_pages > 0 THEN @printer_id ELSE 2147483647 END" } };
 const auto userMonthColumns = dayColumnsNamed(userMonthNames, userMonthMore);
 
 // Average Pages Per Hour needs the hour of day; only what it adds up is kept at that grain.
@@ -171,7 +196,7 @@ struct Table
     Grain grain;
     const Column *columns;
     int count;
-    int since; // the schema version that adds the table
+    int since; // the schema version that makes the table (anew, when its columns changed)
     Items items = Items::UserAndPrinter;
 
     bool perUser() const { return items == Items::UserAndPrinter || items == Items::User; }
@@ -193,11 +218,12 @@ const Table tables[] = {
         Items::Company },
     // The printer reports over such an analysis: 200 printers make 73,000 rows a year, where
     // their users and printers make millions.
-    { "print_printer_days", Grain::Day, printerDayColumns.data(), int(printerDayColumns.size()), 9,
+    // Made in version 9, anew in 10 with the colour and size band columns.
+    { "print_printer_days", Grain::Day, printerDayColumns.data(), int(printerDayColumns.size()), 10,
         Items::Printer },
     // The top user lists and the department costs over such an analysis read a range's whole
     // months here (5,000 users make 60,000 rows a year) and its edge days per user and printer.
-    { "print_user_months", Grain::Month, userMonthColumns.data(), int(userMonthColumns.size()), 9,
+    { "print_user_months", Grain::Month, userMonthColumns.data(), int(userMonthColumns.size()), 10,
         Items::User },
 };
 
@@ -411,7 +437,7 @@ public:
                     const Column &c = t->columns[i];
                     values << (c.band == 0   ? shared.at(at)
                             : c.band == band ? of(QLatin1String(c.perJob), row)
-                                             : QStringLiteral("0"));
+                                             : QLatin1String(outsideBand(c)));
                 }
                 inserts << QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO "
                                           "UPDATE SET %5")
@@ -629,7 +655,9 @@ QStringList SummarySchemaStatements(bool sqlite, int version)
     QStringList out;
     for (const Table &t : tables)
         if (t.since == version)
-            out << sql.create(t) << sql.fill(t, {});
+            // A table made anew: its earlier form goes, with the figures it held.
+            out << QStringLiteral("DROP TABLE IF EXISTS ") + QLatin1String(t.name) << sql.create(t)
+                << sql.fill(t, {});
     if (out.isEmpty())
         return {};
     if (version == 5)

@@ -231,6 +231,26 @@ TEST_P(Summaries, StayEqualOnAJobTablePartitionedByMonth)
     expectExact("after adding months");
 }
 
+// A table whose columns changed is made anew by the upgrade: what the older form held goes, and
+// the jobs already there give the new one its figures.
+TEST_P(Summaries, AnUpgradeMakesATableOfAnEarlierFormAnewFromTheJobs)
+{
+    openFresh();
+    ASSERT_FALSE(GenerateDemoData(*connection, kv6test::demoOptions(300, 5)));
+    exec(QStringLiteral("DROP TABLE print_printer_days"));
+    exec(QStringLiteral("CREATE TABLE print_printer_days (company_id INTEGER NOT NULL, job_day "
+                        "DATE NOT NULL, printer_id INTEGER NOT NULL, jobs INTEGER NOT NULL, "
+                        "first_user INTEGER NOT NULL, PRIMARY KEY (company_id, job_day, "
+                        "printer_id))"));
+    exec(QStringLiteral("INSERT INTO print_printer_days VALUES (1, '2020-01-01', 1, 5, 1)"));
+    exec(QStringLiteral("UPDATE schema_info SET value = '9' WHERE name = 'SchemaVersion'"));
+    connection.reset();
+    openFresh();
+    expectExact("after the upgrade");
+    exec(insertJob(900001, "2026-03-29 10:00:00", 7, 3, true));
+    expectExact("after an insert");
+}
+
 TEST_P(Summaries, TheCheckNamesARowWrittenBehindTheTriggersBack)
 {
     openFresh();
