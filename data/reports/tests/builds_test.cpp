@@ -169,7 +169,7 @@ QMap<QString, double> ActualFigures(
 void ExpectFigures(const QMap<QString, double> &actual, const QMap<QString, double> &expected,
     const QString &what, bool allKeys = true)
 {
-    // Money arrives rounded to four decimals per row from PostgreSQL.
+    // Money a PostgreSQL report leaves as decimals arrives rounded to four places per row.
     const double tolerance = what.contains(QLatin1String("Cost")) ? 1e-2 : 1e-6;
     QSet<QString> keys(actual.keyBegin(), actual.keyEnd());
     if (allKeys)
