@@ -38,6 +38,11 @@ timed() {
   echo "  $((SECONDS - start)) s"
 }
 
+# The cluster stays on disk between runs; a reboot stops it.
+ensure_cluster() {
+  as_postgres "$pgbin/pg_ctl" -D "$work/data" status >/dev/null 2>&1 || start_cluster
+}
+
 start_cluster() {
   as_postgres "$pgbin/pg_ctl" -D "$work/data" -w -l "$work/server.log" -o "-c listen_addresses=127.0.0.1 -p $(port) -k $work -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_wal_size=8GB -c shared_buffers=2GB -c work_mem=256MB -c maintenance_work_mem=1GB -c max_parallel_maintenance_workers=1 -c max_parallel_workers_per_gather=1" start >/dev/null
 }
@@ -92,12 +97,15 @@ load)
   finish
   ;;
 copy)
+  ensure_cluster
   copy "$4" "$5"
   ;;
 finish)
+  ensure_cluster
   finish
   ;;
 reports)
+  ensure_cluster
   out=$work/out.pdf
   printf '%-44s %9s %9s\n' "kv6report to PDF, seconds" first second
   for f in $(ls "$stage/reporter/reports" | grep '\.rpt$'); do
@@ -114,6 +122,7 @@ reports)
   rm -f "$out"
   ;;
 check)
+  ensure_cluster
   timed "$stage/bin/kv6data" summaries --check --db "$(url)"
   ;;
 drop)
