@@ -310,7 +310,17 @@ bool foldedBefore(const QString &a, const QString &b)
 {
     const QChar *pa = a.constData(), *pb = b.constData();
     const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
+    // The texts met here mostly share a long start (a user's key and the month of a day), and
+    // units that are equal fold alike: those go by four at a time.
+    qsizetype i = 0;
+    for (; i + 4 <= n; i += 4) {
+        quint64 x, y;
+        std::memcpy(&x, pa + i, sizeof x);
+        std::memcpy(&y, pb + i, sizeof y);
+        if (x != y)
+            break;
+    }
+    for (; i < n; ++i) {
         const char16_t ca = FoldAscii(pa[i].unicode()), cb = FoldAscii(pb[i].unicode());
         if (ca != cb)
             return ca < cb;
