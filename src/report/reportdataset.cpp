@@ -1059,7 +1059,10 @@ DataResult clsReport::BuildReportDataSet(
         = m_combineInDatabase ? FoldingRows(settings, analysis) : std::nullopt;
     DataResult error = connection.SetSessionSetting(QLatin1String(ReportRowsSetting),
         folding ? QLatin1String(ReportRowsCompany) : QLatin1String());
-    RecordsetPtr table = m_combineInDatabase && !error
+    // A query that reads the company's totals then hands over rows merged as far as they go:
+    // merging them again in the database cost the server a sort of every row and shrank little.
+    const bool companyRows = folding && m_def.reportSQL.contains(QLatin1String(ReportRowsSetting));
+    RecordsetPtr table = m_combineInDatabase && !companyRows && !error
         ? RunCombinedInDatabase(connection, m_def.reportSQL, params, settings, analysis)
         : nullptr;
     if (!table && !error)
