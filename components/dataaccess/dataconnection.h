@@ -40,9 +40,9 @@ struct RowFolding
 
 // The session setting a report's SQL reads as current_setting('kv6.report_rows', true):
 // 'company' while the caller combines the report's rows alike in its key fields as RowFolding
-// describes and looks no user or printer up (nobody left out, grouped apart or priced), so that
-// a query may hand over the company's totals for a period in place of a row per user and
-// printer; anything else (or Null), a row per user and printer.
+// describes and leaves no user or printer out nor prices one apart (groups only merge rows that
+// are alike further), so that a query may hand over the company's totals for a period in place
+// of a row per user and printer; anything else (or Null), a row per user and printer.
 inline constexpr char ReportRowsSetting[] = "kv6.report_rows";
 inline constexpr char ReportRowsCompany[] = "company";
 

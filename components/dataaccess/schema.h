@@ -41,7 +41,7 @@
 //     columns of the other size bands (the tables are unchanged).
 //   print_company_hours (company_id, job_day, job_hour, jobs, pages, color_pages)
 //     version 8: the hour summary's figures for the whole company, for the day and hour
-//     averages while the analysis looks at nobody apart (kv6_report_rows in dataconnection.h).
+//     averages while the analysis leaves nobody out (kv6_report_rows in dataconnection.h).
 //   print_printer_days (company_id, job_day, printer_id, ..., first_user)
 //     version 9: the day summary's columns that the printer reports read, per printer alone,
 //     with the lowest user id among the printer's jobs of the day (and among its

@@ -135,7 +135,7 @@ std::array<Column, N + M> dayColumnsNamed(const char *const (&names)[N], const C
 }
 
 // Every column costs each insert its share: the tables apart per printer or per user keep only
-// the columns their reports read. A report that looks at no user (printer) apart takes each
+// the columns their reports read. A report that leaves no user (printer) out takes each
 // printer's (user's) rows under the lowest user (printer) id among its jobs of the period, as
 // the program would have combined the rows per user and printer into the first of them.
 const char *const printerDayNames[] = { "jobs", "pages", "color_pages", "bw_jobs", "color_jobs",

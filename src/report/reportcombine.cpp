@@ -265,19 +265,19 @@ std::optional<RowFolding> FoldingRows(
 {
     if (!settings.scripts.trimmed().isEmpty() || !settings.columns)
         return std::nullopt;
-    if (analysis) {
+    // Groups only bring the rows of several users (printers) under one key: rows alike before
+    // stay alike, and a group's first row is its first member's. Only a row left out changes
+    // what the rows folded with it add up to.
+    if (analysis && settings.useFilters) {
         for (const infGroupManager *manager :
             { analysis->UserManager(), analysis->PrinterManager() }) {
             if (!manager)
                 continue;
             const GroupItems &items = manager->Items();
             for (int i = 1; i <= items.count(); ++i) {
-                GroupItemPtr item, group;
-                manager->GetItemAndGroup(items.keyAt(i), &item, &group);
-                if (!item)
-                    continue;
-                if ((settings.useFilters && !item->Include())
-                    || (settings.useGroups && group && group != manager->Ungrouped()))
+                GroupItemPtr item;
+                manager->GetItemAndGroup(items.keyAt(i), &item, nullptr);
+                if (item && !item->Include())
                     return std::nullopt;
             }
         }

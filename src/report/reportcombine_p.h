@@ -41,8 +41,8 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
 
 // The rows that an engine reading them one by one may fold as they come (RowFolding): rows
 // alike in every key and first-occurrence field, while the analysis leaves every user and printer
-// in and on its own, so that no look-up decides how a row combines. Null when the definition or
-// the analysis does not allow it.
+// in (groups may merge them further, but never part them), so that no look-up decides how a row
+// combines. Null when the definition or the analysis does not allow it.
 std::optional<RowFolding> FoldingRows(
     const ReportDataSetSettings &settings, const class clsAnalysis *analysis);
 
