@@ -42,9 +42,13 @@ struct RowFolding
 // 'company' while the caller combines the report's rows alike in its key fields as RowFolding
 // describes and leaves no user or printer out nor prices one apart (groups only merge rows that
 // are alike further), so that a query may hand over the company's totals for a period in place
-// of a row per user and printer; anything else (or Null), a row per user and printer.
+// of a row per user and printer; 'printers' the same, but only the rows of one printer may be
+// combined (each printer's estimated cost per page applies to its own pages), so only a query
+// that keeps every printer's rows apart may hand over their totals; anything else (or Null), a
+// row per user and printer.
 inline constexpr char ReportRowsSetting[] = "kv6.report_rows";
 inline constexpr char ReportRowsCompany[] = "company";
+inline constexpr char ReportRowsPrinters[] = "printers";
 
 // Verify options: 256 checks the schema version, 512 the storage; the main window passes both.
 inline constexpr int VerifySchema = 256;

@@ -261,8 +261,10 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
 }
 
 std::optional<RowFolding> FoldingRows(
-    const ReportDataSetSettings &settings, const clsAnalysis *analysis)
+    const ReportDataSetSettings &settings, const clsAnalysis *analysis, bool *printersApart)
 {
+    if (printersApart)
+        *printersApart = false;
     if (!settings.scripts.trimmed().isEmpty() || !settings.columns)
         return std::nullopt;
     // Groups only bring the rows of several users (printers) under one key: rows alike before
@@ -282,13 +284,22 @@ std::optional<RowFolding> FoldingRows(
             }
         }
     }
+    const auto columnOf = [&](const QString &field) -> const clsReportCol * {
+        for (int i = 1; i <= settings.columns->count(); ++i) {
+            const clsReportCol *col = settings.columns->item(i)->get();
+            if (col->FieldName().compare(field, Qt::CaseInsensitive) == 0)
+                return col;
+        }
+        return nullptr;
+    };
     RowFolding folding;
+    bool rates = false;
     for (int i = 1; i <= settings.columns->count(); ++i) {
         const clsReportCol &col = **settings.columns->item(i);
         const std::optional<int> code = replaceCode(col);
-        // With nobody in a group, codes 1 to 4 change nothing; a literal replaces every value.
+        // A literal replaces every value while groups are on; codes 1 to 4 a grouped row's.
         const bool literal = settings.useGroups && (!code || *code < 0 || *code > 8);
-        // A rate is the row's printer's: rows of two printers may not fold into one figure.
+        const bool named = settings.useGroups && code && *code >= 1 && *code <= 4;
         const bool rated = rateApplies(code, settings);
         const auto alike = [&](const QString &field) { folding.alike << field; };
         switch (col.Action()) {
@@ -305,8 +316,19 @@ std::optional<RowFolding> FoldingRows(
         case clsReportCol::ActionSum:
         case clsReportCol::ActionMin:
         case clsReportCol::ActionMax:
-            if (rated || literal || col.EnumeratedType() != -1)
+            if (literal || named || col.EnumeratedType() != -1)
                 return std::nullopt;
+            if (rated) {
+                // A rate times summed pages is the sum of the rate times each row's pages, as
+                // long as the rows are one printer's: its rate is the same for all of them.
+                const clsReportCol *pages
+                    = columnOf(col.ReplaceParam().isEmpty() ? TotalPagesField : col.ReplaceParam());
+                if ((*code != 7 && *code != 8) || col.Action() != clsReportCol::ActionSum || !pages
+                    || pages->Action() != clsReportCol::ActionSum || replaceCode(*pages) != 0
+                    || pages->EnumeratedType() != -1)
+                    return std::nullopt;
+                rates = true;
+            }
             (col.Action() == clsReportCol::ActionSum          ? folding.sums
                     : col.Action() == clsReportCol::ActionMin ? folding.least
                                                               : folding.most)
@@ -315,6 +337,11 @@ std::optional<RowFolding> FoldingRows(
         default:
             break;
         }
+    }
+    if (rates) {
+        folding.alike << PrinterKeyField;
+        if (printersApart)
+            *printersApart = true;
     }
     return folding;
 }

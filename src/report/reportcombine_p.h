@@ -42,9 +42,10 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
 // The rows that an engine reading them one by one may fold as they come (RowFolding): rows
 // alike in every key and first-occurrence field, while the analysis leaves every user and printer
 // in (groups may merge them further, but never part them), so that no look-up decides how a row
-// combines. Null when the definition or the analysis does not allow it.
-std::optional<RowFolding> FoldingRows(
-    const ReportDataSetSettings &settings, const class clsAnalysis *analysis);
+// combines. Null when the definition or the analysis does not allow it. With estimated costs
+// per page, only one printer's rows fold, and `printersApart` says so.
+std::optional<RowFolding> FoldingRows(const ReportDataSetSettings &settings,
+    const class clsAnalysis *analysis, bool *printersApart = nullptr);
 
 // Runs the report query combined in the database: fills the analysis' inclusion flags, groups
 // and rates into a temporary table of the connection and runs CombiningQuery. Null on an

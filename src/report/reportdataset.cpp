@@ -1055,13 +1055,16 @@ DataResult clsReport::BuildReportDataSet(
     const QVariant params = ReportQueryParameters(settings.parameters);
     // Rows the steps below would combine anyway need not all cross one by one, and while they
     // look nobody up the query may hand over the company's totals.
+    bool printersApart = false;
     const std::optional<RowFolding> folding
-        = m_combineInDatabase ? FoldingRows(settings, analysis) : std::nullopt;
-    DataResult error = connection.SetSessionSetting(QLatin1String(ReportRowsSetting),
-        folding ? QLatin1String(ReportRowsCompany) : QLatin1String());
+        = m_combineInDatabase ? FoldingRows(settings, analysis, &printersApart) : std::nullopt;
+    const QLatin1String rowsSetting(printersApart ? ReportRowsPrinters : ReportRowsCompany);
+    DataResult error = connection.SetSessionSetting(
+        QLatin1String(ReportRowsSetting), folding ? rowsSetting : QLatin1String());
     // A query that reads the company's totals then hands over rows merged as far as they go:
     // merging them again in the database cost the server a sort of every row and shrank little.
-    const bool companyRows = folding && m_def.reportSQL.contains(QLatin1String(ReportRowsSetting));
+    const bool companyRows = folding && m_def.reportSQL.contains(QLatin1String(ReportRowsSetting))
+        && m_def.reportSQL.contains(QLatin1Char('\'') + rowsSetting + QLatin1Char('\''));
     RecordsetPtr table = m_combineInDatabase && !companyRows && !error
         ? RunCombinedInDatabase(connection, m_def.reportSQL, params, settings, analysis)
         : nullptr;

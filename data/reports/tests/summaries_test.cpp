@@ -254,7 +254,7 @@ TEST_F(SummaryReports, CombiningInTheDatabaseGivesTheTableTheProgramMakes)
         shapeAnalysis(*analysis);
         int smaller = 0, folded = 0;
         for (const Definition &d : std::as_const(*s_definitions)) {
-            for (const int use : { 7, 3, 1, 0 }) {
+            for (const int use : { 7, 5, 3, 0 }) {
                 const QString what
                     = QStringLiteral("%1 on %2, settings %3").arg(d.file, engineName(*c)).arg(use);
                 int queried[2] = { 0, 0 };
