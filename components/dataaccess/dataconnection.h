@@ -20,6 +20,8 @@
 
 #include <functional>
 #include <memory>
+#include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QVariant>
@@ -36,6 +38,11 @@ class SqlDialect;
 struct RowFolding
 {
     QStringList alike, sums, least, most;
+    // Rows whose field (a user's or printer's key) holds one of these keys, ASCII letters folded
+    // to lower case, are dropped as they are read, before they could fold: the caller leaves
+    // them out. A key beyond ASCII stops the folding instead (only the caller's own look-up
+    // matches it as the caller does).
+    QHash<QString, QSet<QByteArray>> leftOut;
 };
 
 // The session setting a report's SQL reads as current_setting('kv6.report_rows', true):

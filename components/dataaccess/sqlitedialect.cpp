@@ -2,6 +2,7 @@
 
 #include "dataaccess/dataconnection.h"
 #include "driverhandle_p.h"
+#include "vbcore/asciifold.h"
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -267,6 +268,9 @@ public:
             m_kept[size_t(f.column)] = true;
     }
 
+    // No row folds from here on.
+    void stop() { m_on = false; }
+
     // Folds the statement's row into the last one read when it may.
     bool intoLast(sqlite3_stmt *stmt, std::vector<RawColumn> &raw)
     {
@@ -302,6 +306,55 @@ private:
     std::vector<bool> m_kept;
     int m_tried = 0, m_folds = 0;
     bool m_on = false;
+};
+
+// The rows of users and printers the caller leaves out (RowFolding::leftOut), found by their key
+// columns so that they are dropped before they could fold into a row that stays.
+class LeftOut
+{
+public:
+    LeftOut(const QSqlRecord &record, const RowFolding *folding)
+    {
+        if (!folding)
+            return;
+        for (auto it = folding->leftOut.cbegin(); it != folding->leftOut.cend(); ++it) {
+            const int c = record.indexOf(it.key());
+            if (c >= 0 && !it.value().isEmpty())
+                m_columns.push_back({ c, &it.value() });
+        }
+    }
+    bool any() const { return !m_columns.empty(); }
+
+    // Whether the statement's row is one to drop. `unsure` when a key is beyond ASCII.
+    bool drops(sqlite3_stmt *stmt, bool &unsure)
+    {
+        for (const Column &col : m_columns) {
+            if (sqlite3_column_type(stmt, col.column) != SQLITE_TEXT)
+                continue;
+            const auto *text = sqlite3_column_text(stmt, col.column);
+            const int n = sqlite3_column_bytes(stmt, col.column);
+            m_folded.resize(n);
+            for (int i = 0; i < n; ++i) {
+                if (text[i] >= 0x80) {
+                    unsure = true;
+                    return false;
+                }
+                m_folded[i] = char(FoldAscii(char16_t(text[i])));
+            }
+            if (col.keys->contains(m_folded))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    struct Column
+    {
+        int column;
+        const QSet<QByteArray> *keys;
+    };
+    std::vector<Column> m_columns;
+    QByteArray m_folded;
 };
 
 // A session's settings, as PostgreSQL keeps them for current_setting(): shared by the dialect
@@ -431,9 +484,21 @@ public:
         const QList<int> declared = declaredTypes(query);
         std::vector<RawColumn> raw(static_cast<size_t>(columns));
         Folding folds(query.record(), declared, folding);
+        LeftOut leftOut(query.record(), folding);
         int rows = 0;
         int step = SQLITE_ROW;
         do {
+            if (leftOut.any()) {
+                bool unsure = false;
+                if (leftOut.drops(stmt, unsure)) {
+                    // Still typing their columns, as when the caller drops them itself.
+                    for (int c = 0; c < columns; ++c)
+                        raw[size_t(c)].tallyOnly(stmt, c);
+                    continue;
+                }
+                if (unsure)
+                    folds.stop();
+            }
             if (rows > 0 && folds.intoLast(stmt, raw))
                 continue;
             for (int c = 0; c < columns; ++c)

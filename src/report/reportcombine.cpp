@@ -5,6 +5,7 @@
 #include "groups/analysis.h"
 #include "groups/printers.h"
 #include "report/reportcol.h"
+#include "vbcore/asciifold.h"
 
 #include <QStringList>
 
@@ -267,20 +268,34 @@ std::optional<RowFolding> FoldingRows(
         *printersApart = false;
     if (!settings.scripts.trimmed().isEmpty() || !settings.columns)
         return std::nullopt;
+    RowFolding folding;
     // Groups only bring the rows of several users (printers) under one key: rows alike before
-    // stay alike, and a group's first row is its first member's. Only a row left out changes
-    // what the rows folded with it add up to.
+    // stay alike, and a group's first row is its first member's. A row left out would change
+    // what the rows folded with it add up to: it is dropped as it is read, found by its key as
+    // the row filter finds it (numbers never are, other texts by their ASCII letters folded).
     if (analysis && settings.useFilters) {
-        for (const infGroupManager *manager :
-            { analysis->UserManager(), analysis->PrinterManager() }) {
-            if (!manager)
+        const infGroupManager *const managers[]
+            = { analysis->UserManager(), analysis->PrinterManager() };
+        const QString keyFields[] = { UserKeyField, PrinterKeyField };
+        for (int kind = 0; kind < 2; ++kind) {
+            if (!managers[kind])
                 continue;
-            const GroupItems &items = manager->Items();
+            const GroupItems &items = managers[kind]->Items();
             for (int i = 1; i <= items.count(); ++i) {
+                const QString key = items.keyAt(i);
                 GroupItemPtr item;
-                manager->GetItemAndGroup(items.keyAt(i), &item, nullptr);
-                if (item && !item->Include())
+                managers[kind]->GetItemAndGroup(key, &item, nullptr);
+                if (!item || item->Include())
+                    continue;
+                bool numeric = false;
+                key.trimmed().toDouble(&numeric);
+                if (numeric || key.isEmpty())
+                    continue;
+                QByteArray folded(key.size(), Qt::Uninitialized);
+                if (!FoldAsciiInto(
+                        reinterpret_cast<const char16_t *>(key.utf16()), key.size(), folded.data()))
                     return std::nullopt;
+                folding.leftOut[keyFields[kind]].insert(folded);
             }
         }
     }
@@ -292,7 +307,6 @@ std::optional<RowFolding> FoldingRows(
         }
         return nullptr;
     };
-    RowFolding folding;
     bool rates = false;
     for (int i = 1; i <= settings.columns->count(); ++i) {
         const clsReportCol &col = **settings.columns->item(i);

@@ -1059,11 +1059,13 @@ DataResult clsReport::BuildReportDataSet(
     const std::optional<RowFolding> folding
         = m_combineInDatabase ? FoldingRows(settings, analysis, &printersApart) : std::nullopt;
     const QLatin1String rowsSetting(printersApart ? ReportRowsPrinters : ReportRowsCompany);
+    // The company's totals hold the rows of anyone left out too.
+    const bool totals = folding && folding->leftOut.isEmpty();
     DataResult error = connection.SetSessionSetting(
-        QLatin1String(ReportRowsSetting), folding ? rowsSetting : QLatin1String());
+        QLatin1String(ReportRowsSetting), totals ? rowsSetting : QLatin1String());
     // A query that reads the company's totals then hands over rows merged as far as they go:
     // merging them again in the database cost the server a sort of every row and shrank little.
-    const bool companyRows = folding && m_def.reportSQL.contains(QLatin1String(ReportRowsSetting))
+    const bool companyRows = totals && m_def.reportSQL.contains(QLatin1String(ReportRowsSetting))
         && m_def.reportSQL.contains(QLatin1Char('\'') + rowsSetting + QLatin1Char('\''));
     RecordsetPtr table = m_combineInDatabase && !companyRows && !error
         ? RunCombinedInDatabase(connection, m_def.reportSQL, params, settings, analysis)
