@@ -57,6 +57,20 @@ bool rateApplies(const std::optional<int> &code, const ReportDataSetSettings &se
     return code && *code >= 5 && *code <= 8 && (*code == 6 || *code == 8 || settings.useEstCosts);
 }
 
+// Whether the pages a rate multiplies (codes 7 and 8) come from a column that is summed as
+// queried: a rate times summed pages is then the sum of the rate times each row's pages.
+bool ratedPagesSummed(const clsReportCol &col, const ReportDataSetSettings &settings)
+{
+    const QString field = col.ReplaceParam().isEmpty() ? TotalPagesField : col.ReplaceParam();
+    for (int i = 1; i <= settings.columns->count(); ++i) {
+        const clsReportCol &pages = **settings.columns->item(i);
+        if (pages.FieldName().compare(field, Qt::CaseInsensitive) == 0)
+            return pages.Action() == clsReportCol::ActionSum && replaceCode(pages) == 0
+                && pages.EnumeratedType() == -1;
+    }
+    return false;
+}
+
 // The server's name of the type a sum must keep; empty when a sum of it cannot be kept.
 QString castFor(int adoType)
 {
@@ -105,14 +119,6 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
     // What a merged row must share, and how each combined field merges.
     QStringList partition;
     QHash<int, QString> merged; // field index -> aggregate expression
-    const auto actionOf = [&](const QString &field) -> const clsReportCol * {
-        for (int i = 1; i <= settings.columns->count(); ++i) {
-            const clsReportCol *col = settings.columns->item(i)->get();
-            if (fields.FieldIndex(col->FieldName()) == fields.FieldIndex(field))
-                return col;
-        }
-        return nullptr;
-    };
     for (int i = 1; i <= settings.columns->count(); ++i) {
         const clsReportCol &col = **settings.columns->item(i);
         const int field = fields.FieldIndex(col.FieldName());
@@ -163,10 +169,7 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
         // A rate times pages summed equals the sum of rate times pages only over one rate and
         // summed pages; anything else a merged field would be transformed into is not its merge.
         if (rateReplace && (*code == 7 || *code == 8)) {
-            const clsReportCol *pages
-                = actionOf(col.ReplaceParam().isEmpty() ? TotalPagesField : col.ReplaceParam());
-            const bool pagesSummed = pages && pages->Action() == clsReportCol::ActionSum
-                && replaceCode(*pages) == 0 && pages->EnumeratedType() == -1;
+            const bool pagesSummed = ratedPagesSummed(col, settings);
             if (aggregated != pagesSummed || (aggregated && action != clsReportCol::ActionSum))
                 return {};
             if (aggregated && canRate) {
@@ -299,14 +302,6 @@ std::optional<RowFolding> FoldingRows(
             }
         }
     }
-    const auto columnOf = [&](const QString &field) -> const clsReportCol * {
-        for (int i = 1; i <= settings.columns->count(); ++i) {
-            const clsReportCol *col = settings.columns->item(i)->get();
-            if (col->FieldName().compare(field, Qt::CaseInsensitive) == 0)
-                return col;
-        }
-        return nullptr;
-    };
     bool rates = false;
     for (int i = 1; i <= settings.columns->count(); ++i) {
         const clsReportCol &col = **settings.columns->item(i);
@@ -335,11 +330,8 @@ std::optional<RowFolding> FoldingRows(
             if (rated) {
                 // A rate times summed pages is the sum of the rate times each row's pages, as
                 // long as the rows are one printer's: its rate is the same for all of them.
-                const clsReportCol *pages
-                    = columnOf(col.ReplaceParam().isEmpty() ? TotalPagesField : col.ReplaceParam());
-                if ((*code != 7 && *code != 8) || col.Action() != clsReportCol::ActionSum || !pages
-                    || pages->Action() != clsReportCol::ActionSum || replaceCode(*pages) != 0
-                    || pages->EnumeratedType() != -1)
+                if ((*code != 7 && *code != 8) || col.Action() != clsReportCol::ActionSum
+                    || !ratedPagesSummed(col, settings))
                     return std::nullopt;
                 rates = true;
             }
