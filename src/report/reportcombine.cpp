@@ -92,6 +92,14 @@ QString castFor(int adoType)
     }
 }
 
+// Whether the row filter can find an item by this key: never by a number, nor by nothing.
+bool foundByKey(const QString &key)
+{
+    bool numeric = false;
+    key.trimmed().toDouble(&numeric);
+    return !key.isEmpty() && !numeric;
+}
+
 bool isAsciiKey(const QString &key)
 {
     for (const QChar c : key)
@@ -290,9 +298,7 @@ std::optional<RowFolding> FoldingRows(
                 managers[kind]->GetItemAndGroup(key, &item, nullptr);
                 if (!item || item->Include())
                     continue;
-                bool numeric = false;
-                key.trimmed().toDouble(&numeric);
-                if (numeric || key.isEmpty())
+                if (!foundByKey(key))
                     continue;
                 QByteArray folded(key.size(), Qt::Uninitialized);
                 if (!FoldAsciiInto(
@@ -379,10 +385,7 @@ bool collectItems(
         const GroupItems &items = manager->Items();
         for (int i = 1; i <= items.count(); ++i) {
             const QString key = items.keyAt(i);
-            bool numeric = false;
-            key.trimmed().toDouble(&numeric);
-            // The program never finds an item by a number.
-            if (key.isEmpty() || numeric)
+            if (!foundByKey(key))
                 continue;
             if (!isAsciiKey(key))
                 return false;
