@@ -34,6 +34,9 @@ struct Column
     // A job adds to the columns of one size band only (1-7, sizeBands; 0: a column of every
     // job). The band's first column counts its jobs.
     int band = 0;
+    // What a row of the day table ("@") adds to it, for a column that is not one of that
+    // table's: a load adds its jobs up by day once and the coarser tables take the days.
+    const char *perDay = nullptr;
 };
 
 // The job sizes the size columns split jobs into: 1, 2-5, 6-10, 11-20, 21-50, 51-100, 101+ pages.
@@ -147,25 +150,38 @@ const char *const printerDayNames[] = { "jobs", "pages", "color_pages", "bw_jobs
 // The black-and-white and colour breakdowns and top lists list only users with a job of their
 // kind, the job size breakdown only users with a job of the size: the first user of each is the
 // lowest among those, and no user (the highest id there can be) on a day without one.
-const Column printerDayMore[] = { { "first_user", Kind::Count, Combine::Min, "@user_id" },
-    { "first_bw_user", Kind::Count, Combine::Min,
-        "CASE WHEN @pages > @color_pages THEN @user_id ELSE 2147483647 END" },
-    { "first_color_user", Kind::Count, Combine::Min,
-        "CASE WHEN @color_pages > 0 THEN @user_id ELSE 2147483647 END" },
-    { "first_size1_user", Kind::Count, Combine::Min, "@user_id", 1 },
-    { "first_size2_user", Kind::Count, Combine::Min, "@user_id", 2 },
-    { "first_size3_user", Kind::Count, Combine::Min, "@user_id", 3 },
-    { "first_size4_user", Kind::Count, Combine::Min, "@user_id", 4 },
-    { "first_size5_user", Kind::Count, Combine::Min, "@user_id", 5 },
-    { "first_size6_user", Kind::Count, Combine::Min, "@user_id", 6 },
-    { "first_size7_user", Kind::Count, Combine::Min, "@user_id", 7 } };
+// A day row has a job of a kind when it counts one (bw_jobs, color_jobs, the band's jobs).
+const Column printerDayMore[]
+    = { { "first_user", Kind::Count, Combine::Min, "@user_id", 0, "@user_id" },
+          { "first_bw_user", Kind::Count, Combine::Min,
+              "CASE WHEN @pages > @color_pages THEN @user_id ELSE 2147483647 END", 0,
+              "CASE WHEN @bw_jobs > 0 THEN @user_id ELSE 2147483647 END" },
+          { "first_color_user", Kind::Count, Combine::Min,
+              "CASE WHEN @color_pages > 0 THEN @user_id ELSE 2147483647 END", 0,
+              "CASE WHEN @color_jobs > 0 THEN @user_id ELSE 2147483647 END" },
+          { "first_size1_user", Kind::Count, Combine::Min, "@user_id", 1,
+              "CASE WHEN @size1_jobs > 0 THEN @user_id ELSE 2147483647 END" },
+          { "first_size2_user", Kind::Count, Combine::Min, "@user_id", 2,
+              "CASE WHEN @size2_jobs > 0 THEN @user_id ELSE 2147483647 END" },
+          { "first_size3_user", Kind::Count, Combine::Min, "@user_id", 3,
+              "CASE WHEN @size3_jobs > 0 THEN @user_id ELSE 2147483647 END" },
+          { "first_size4_user", Kind::Count, Combine::Min, "@user_id", 4,
+              "CASE WHEN @size4_jobs > 0 THEN @user_id ELSE 2147483647 END" },
+          { "first_size5_user", Kind::Count, Combine::Min, "@user_id", 5,
+              "CASE WHEN @size5_jobs > 0 THEN @user_id ELSE 2147483647 END" },
+          { "first_size6_user", Kind::Count, Combine::Min, "@user_id", 6,
+              "CASE WHEN @size6_jobs > 0 THEN @user_id ELSE 2147483647 END" },
+          { "first_size7_user", Kind::Count, Combine::Min, "@user_id", 7,
+              "CASE WHEN @size7_jobs > 0 THEN @user_id ELSE 2147483647 END" } };
 const auto printerDayColumns = dayColumnsNamed(printerDayNames, printerDayMore);
 const char *const userMonthNames[] = { "jobs", "pages", "color_pages", "color_jobs",
     "color_job_pages", "bw_cost", "color_cost", "color_job_bw_cost" };
 // The colour top list's first printer of a user is the lowest among the user's colour jobs.
-const Column userMonthMore[] = { { "first_printer", Kind::Count, Combine::Min, "@printer_id" },
-    { "first_color_printer", Kind::Count, Combine::Min,
-        "CASE WHEN @color_pages > 0 THEN @printer_id ELSE 2147483647 END" } };
+const Column userMonthMore[]
+    = { { "first_printer", Kind::Count, Combine::Min, "@printer_id", 0, "@printer_id" },
+          { "first_color_printer", Kind::Count, Combine::Min,
+              "CASE WHEN @color_pages > 0 THEN @printer_id ELSE 2147483647 END", 0,
+              "CASE WHEN @color_jobs > 0 THEN @printer_id ELSE 2147483647 END" } };
 const auto userMonthColumns = dayColumnsNamed(userMonthNames, userMonthMore);
 
 // Average Pages Per Hour needs the hour of day; only what it adds up is kept at that grain.
@@ -342,6 +358,13 @@ public:
         return sql;
     }
 
+    static QLatin1String combineName(const Column &c)
+    {
+        return QLatin1String(c.combine == Combine::Sum ? "SUM"
+                : c.combine == Combine::Min            ? "MIN"
+                                                       : "MAX");
+    }
+
     // The summary rows of the jobs that `where` selects (alias j), freshly added up.
     QString aggregate(const Table &t, const QString &where) const
     {
@@ -351,11 +374,8 @@ public:
             select[i] += QStringLiteral(" AS ") + names.at(i);
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
-            const char *f = c.combine == Combine::Sum ? "SUM"
-                : c.combine == Combine::Min           ? "MIN"
-                                                      : "MAX";
             select << QStringLiteral("%1(%2) AS %3")
-                          .arg(QLatin1String(f), of(perJob(c), QStringLiteral("j")),
+                          .arg(combineName(c), of(perJob(c), QStringLiteral("j")),
                               QLatin1String(c.name));
         }
         QStringList groups;
@@ -472,13 +492,46 @@ public:
         return out;
     }
 
-    // Adds the figures of the jobs that `where` selects (alias j) to their summary rows.
-    QString addAll(const Table &t, const QString &where) const
+    // The rows of `t` that the rows of `staged` (the jobs added up at the grain of `from`, the
+    // day or the hour table) add up to.
+    QString fromStaged(const Table &t, const Table &from, const QString &staged) const
+    {
+        if (&t == &from)
+            return QStringLiteral("SELECT * FROM ") + staged;
+        const QString day = QStringLiteral("s.job_day");
+        QStringList select { QStringLiteral("s.company_id"),
+            t.grain != Grain::Month ? day
+                : m_sqlite
+                ? QStringLiteral("substr(%1, 1, 7) || '-01'").arg(day)
+                : QStringLiteral("CAST(date_trunc('month', CAST(%1 AS TIMESTAMP)) AS DATE)")
+                      .arg(day) };
+        if (t.grain == Grain::Hour)
+            select << QStringLiteral("s.job_hour");
+        if (t.perUser())
+            select << QStringLiteral("s.user_id");
+        if (t.perPrinter())
+            select << QStringLiteral("s.printer_id");
+        const qsizetype keys = select.size();
+        for (int i = 0; i < t.count; ++i) {
+            const Column &c = t.columns[i];
+            select << QStringLiteral("%1(%2)").arg(combineName(c),
+                c.perDay ? of(QLatin1String(c.perDay), QStringLiteral("s"))
+                         : QStringLiteral("s.") + QLatin1String(c.name));
+        }
+        QStringList groups;
+        for (qsizetype i = 1; i <= keys; ++i)
+            groups << QString::number(i);
+        return QStringLiteral("SELECT %1 FROM %2 s GROUP BY %3")
+            .arg(select.join(QStringLiteral(", ")), staged, groups.join(QStringLiteral(", ")));
+    }
+
+    // Adds the figures of `rows` (a SELECT of the table's columns in their order) to the table.
+    QString addAll(const Table &t, const QString &rows) const
     {
         return QStringLiteral("INSERT INTO %1 (%2) SELECT * FROM (%3) d WHERE 1 = 1 ON CONFLICT "
                               "(%4) DO UPDATE SET %5")
-            .arg(QLatin1String(t.name), columnNames(t).join(QStringLiteral(", ")),
-                aggregate(t, where), keyNames(t).join(QStringLiteral(", ")), merging(t));
+            .arg(QLatin1String(t.name), columnNames(t).join(QStringLiteral(", ")), rows,
+                keyNames(t).join(QStringLiteral(", ")), merging(t));
     }
 
     // How a summary row takes in the figures of another row of its key (`excluded`); with a
@@ -774,10 +827,28 @@ DataResult ResumeSummariesAdding(DataConnection &connection, const QList<qint64>
                                              "(SELECT job_id FROM kv6_added_jobs)")
                                   .arg(*lowest)
                                   .arg(*highest);
-        for (const Table &t : tables) {
-            if (DataResult e = connection.Execute(sql.addAll(t, added)))
+        // The jobs are added up once by day and once by hour, and every table takes its
+        // figures from those rows: each table adding up the jobs again cost a load of 20,000
+        // jobs three times as much.
+        const Table &days = tables[0], &hours = tables[1];
+        const auto staged
+            = [](const Table &t) { return QStringLiteral("kv6_added_") + QLatin1String(t.name); };
+        for (const Table *t : { &days, &hours }) {
+            if (DataResult e = executeAll(connection,
+                    { QStringLiteral("DROP TABLE IF EXISTS ") + staged(*t),
+                        QStringLiteral("CREATE TEMPORARY TABLE %1 AS %2")
+                            .arg(staged(*t), sql.aggregate(*t, added)) }))
                 return e;
         }
+        for (const Table &t : tables) {
+            const Table &from = t.grain == Grain::Hour ? hours : days;
+            if (DataResult e
+                = connection.Execute(sql.addAll(t, sql.fromStaged(t, from, staged(from)))))
+                return e;
+        }
+        for (const Table *t : { &days, &hours })
+            if (DataResult e = connection.Execute(QStringLiteral("DROP TABLE ") + staged(*t)))
+                return e;
     }
     if (sqlite)
         return executeAll(connection, sql.triggers());
