@@ -1,5 +1,7 @@
 #include "base/textfile.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -28,6 +30,22 @@ QString DecodeText(const QByteArray &bytes)
         text.remove(0, 1);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return text;
+}
+
+QString ExcerptForMessage(QStringView text)
+{
+    constexpr qsizetype Most = 60;
+    qsizetype length = std::min(text.size(), Most);
+    // Not half of a pair of surrogates.
+    if (length < text.size() && text.at(length - 1).isHighSurrogate())
+        --length;
+    QString out;
+    out.reserve(length + 3);
+    for (const QChar c : text.first(length))
+        out += c.category() == QChar::Other_Control ? QLatin1Char('?') : c;
+    if (length < text.size())
+        out += QLatin1String("...");
+    return out;
 }
 
 bool ReadTextFile(const QString &path, QString *text, QString *error)

@@ -16,6 +16,10 @@ bool ReadTextFile(const QString &path, QString *text, QString *error = nullptr);
 bool WriteTextFile(const QString &path, const QString &text, bool crlf, QString *error = nullptr);
 // Decodes bytes as ReadTextFile does.
 QString DecodeText(const QByteArray &bytes);
+// A piece of a file's text as a message quotes it: its first 60 characters at most, then "...",
+// with control characters shown as "?", so that a binary or cut file makes a short, printable
+// message.
+QString ExcerptForMessage(QStringView text);
 
 // Why a write to the file failed: its own error text, or where the system left none (a short
 // write), that the disk is full or the file has reached its size limit.

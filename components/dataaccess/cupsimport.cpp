@@ -112,13 +112,14 @@ bool ParseCupsPageLine(const QString &line, CupsPageLine &parsed, QString &reaso
     bool ok = false;
     parsed.jobId = t.at(2).toLongLong(&ok);
     if (!ok || parsed.jobId < 0) {
-        reason = QStringLiteral("the job id \"%1\" is not a number").arg(t.at(2));
+        reason
+            = QStringLiteral("the job id \"%1\" is not a number").arg(ExcerptForMessage(t.at(2)));
         return false;
     }
     if (!parseTime(t.at(3), parsed.time)) {
         reason = QStringLiteral("the date-time \"%1\" is not of the form "
                                 "[dd/Mon/yyyy:hh:mm:ss +zzzz]")
-                     .arg(t.at(3));
+                     .arg(ExcerptForMessage(t.at(3)));
         return false;
     }
     if (t.at(4).compare(QLatin1String("total"), Qt::CaseInsensitive) == 0) {
@@ -126,14 +127,14 @@ bool ParseCupsPageLine(const QString &line, CupsPageLine &parsed, QString &reaso
     } else {
         parsed.page = t.at(4).toInt(&ok);
         if (!ok || parsed.page < 0) {
-            reason
-                = QStringLiteral("the page \"%1\" is neither a number nor \"total\"").arg(t.at(4));
+            reason = QStringLiteral("the page \"%1\" is neither a number nor \"total\"")
+                         .arg(ExcerptForMessage(t.at(4)));
             return false;
         }
     }
     parsed.count = t.at(5).toInt(&ok);
     if (!ok || parsed.count < 0) {
-        reason = QStringLiteral("the count \"%1\" is not a number").arg(t.at(5));
+        reason = QStringLiteral("the count \"%1\" is not a number").arg(ExcerptForMessage(t.at(5)));
         return false;
     }
     const QStringList rest = t.mid(6);

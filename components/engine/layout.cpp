@@ -321,7 +321,7 @@ public:
         if (!ok || !std::isfinite(v))
             return fail(e,
                 QStringLiteral("%1 of %2 is not a number: \"%3\"")
-                    .arg(name, describe(e), e.attribute(name)));
+                    .arg(name, describe(e), ExcerptForMessage(e.attribute(name))));
         out = v;
         return true;
     }
@@ -336,7 +336,7 @@ public:
             return fail(e,
                 QStringLiteral("%1 of %2 is out of range: \"%3\"")
                     .arg(QString::fromLatin1(attr), describe(e),
-                        e.attribute(QString::fromLatin1(attr))));
+                        ExcerptForMessage(e.attribute(QString::fromLatin1(attr)))));
         out = int(d);
         return true;
     }
@@ -354,7 +354,7 @@ public:
         else
             return fail(e,
                 QStringLiteral("%1 of %2 is not a Boolean: \"%3\"")
-                    .arg(name, describe(e), e.attribute(name)));
+                    .arg(name, describe(e), ExcerptForMessage(e.attribute(name))));
         return true;
     }
 
@@ -378,7 +378,7 @@ public:
         if (!ok || n < 0 || n > 0xFFFFFF)
             return fail(e,
                 QStringLiteral("%1 of %2 is not a colour: \"%3\"")
-                    .arg(name, describe(e), e.attribute(name)));
+                    .arg(name, describe(e), ExcerptForMessage(e.attribute(name))));
         out = int(n);
         return true;
     }

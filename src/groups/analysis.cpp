@@ -169,7 +169,7 @@ bool readHeader(const QList<QStringView> &lines, int *next, ParsedGroupFile *fil
             file->version = first.mid(colon + 1).trimmed().toInt(&ok);
             if (!ok) {
                 *why = QStringLiteral("the version \"%1\" is not a number")
-                           .arg(first.mid(colon + 1).trimmed());
+                           .arg(ExcerptForMessage(first.mid(colon + 1).trimmed()));
                 return false;
             }
             at = 1;
@@ -182,7 +182,8 @@ bool readHeader(const QList<QStringView> &lines, int *next, ParsedGroupFile *fil
     bool ok = false;
     file->companyId = lines.at(at).trimmed().toInt(&ok);
     if (!ok) {
-        *why = QStringLiteral("the company line \"%1\" is not a number").arg(lines.at(at));
+        *why = QStringLiteral("the company line \"%1\" is not a number")
+                   .arg(ExcerptForMessage(lines.at(at)));
         return false;
     }
     *next = at + 1;
@@ -246,20 +247,24 @@ bool parseGroupFile(const QList<QStringView> &lines, ParsedGroupFile *file, QStr
         bool ok = false;
         r.include = f[2].text.toInt(&ok) != 0;
         if (!ok)
-            return bad(QStringLiteral("the include flag \"%1\" is not a number").arg(f[2].text));
+            return bad(QStringLiteral("the include flag \"%1\" is not a number")
+                           .arg(ExcerptForMessage(f[2].text)));
         r.name = f[3].text.toString();
         r.name.replace(QuoteStandIn, u'"');
         if (!parseCost(f[4].text, &r.cost1))
-            return bad(QStringLiteral("the cost \"%1\" is not a number").arg(f[4].text));
+            return bad(QStringLiteral("the cost \"%1\" is not a number")
+                           .arg(ExcerptForMessage(f[4].text)));
         r.cost2 = r.cost1;
         if (wanted == 6 && !parseCost(f[5].text, &r.cost2))
-            return bad(QStringLiteral("the cost \"%1\" is not a number").arg(f[5].text));
+            return bad(QStringLiteral("the cost \"%1\" is not a number")
+                           .arg(ExcerptForMessage(f[5].text)));
         if (r.type == QLatin1String("G")
             && (r.kind == QLatin1String("P") || r.kind == QLatin1String("U"))) {
             QSet<QString> &names = r.kind == QLatin1String("P") ? printerGroups : userGroups;
             const QString folded = r.name.toCaseFolded();
             if (names.contains(folded) || folded == UngroupedName.toCaseFolded())
-                return bad(QStringLiteral("the group \"%1\" appears twice").arg(r.name));
+                return bad(QStringLiteral("the group \"%1\" appears twice")
+                               .arg(ExcerptForMessage(r.name)));
             names.insert(folded);
         }
         file->records.append(std::move(r));

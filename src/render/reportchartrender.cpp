@@ -3,6 +3,7 @@
 #include "app/branding.h"
 #include "base/dialogs.h"
 #include "base/paths.h"
+#include "base/textfile.h"
 #include "chart/chart.h"
 #include "recordset/recordset.h"
 #include "report/reportchart.h"
@@ -168,8 +169,9 @@ bool fillChart(Chart &chart, clsReportChart &def, int legendMode, Recordset &rs,
         const auto n = VbValueNumber(rs.Value(column.index));
         if (!n) {
             if (error)
-                *error = QStringLiteral("The chart's column \"%1\" holds \"%2\", not a number.")
-                             .arg(column.name, rs.Value(column.index).toString());
+                *error
+                    = QStringLiteral("The chart's column \"%1\" holds \"%2\", not a number.")
+                          .arg(column.name, ExcerptForMessage(rs.Value(column.index).toString()));
             return false;
         }
         out = *n;

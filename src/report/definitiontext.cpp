@@ -1,6 +1,7 @@
 #include "report/definitiontext.h"
 
 #include "base/langstrings.h"
+#include "base/textfile.h"
 #include "base/xmltext.h"
 #include "report/reportparameter.h"
 
@@ -76,7 +77,7 @@ bool DefinitionReader::boolean(const QString &child, const QString &defaultText)
     const auto result = TextToBool(value);
     if (!result) {
         fail(QStringLiteral("%1: element \"%2\" holds \"%3\", which is not a Boolean.")
-                 .arg(m_what, child, value));
+                 .arg(m_what, child, ExcerptForMessage(value)));
         return false;
     }
     return *result;
@@ -92,7 +93,7 @@ qint16 DefinitionReader::int16(const QString &child, const QString &defaultText)
     const auto result = TextToInt16(value);
     if (!result) {
         fail(QStringLiteral("%1: element \"%2\" holds \"%3\", which is not a 16-bit integer.")
-                 .arg(m_what, child, value));
+                 .arg(m_what, child, ExcerptForMessage(value)));
         return 0;
     }
     return *result;

@@ -169,3 +169,13 @@ TEST(Common, TextFilesFallBackToWindows1252)
     EXPECT_FALSE(ReadTextFile(env.path(QStringLiteral("missing.txt")), &text, &err));
     EXPECT_FALSE(err.isEmpty());
 }
+
+TEST(Common, MessagesQuoteAShortPrintablePieceOfAFile)
+{
+    EXPECT_EQ(ExcerptForMessage(u"12x"), QStringLiteral("12x"));
+    EXPECT_EQ(ExcerptForMessage(u"a\tb\u0085c\u00e9"), QString::fromUtf8("a?b?cé"));
+    const QString long61 = QString(59, u'x') + QString::fromUtf8("😀");
+    // Cut before a character that does not fit whole, never inside it.
+    EXPECT_EQ(ExcerptForMessage(long61), QString(59, u'x') + QStringLiteral("..."));
+    EXPECT_EQ(ExcerptForMessage(QString(60, u'y')), QString(60, u'y'));
+}

@@ -193,6 +193,15 @@ TEST_P(AnalysisTest, UnreadableOrMalformedFilesLeaveTheGroupsAsTheyWere)
     EXPECT_TRUE(error.contains(QStringLiteral("twice"))) << error.toStdString();
     EXPECT_EQ(state(printers), before);
 
+    // Another kind of file: the message quotes a short, printable piece of it.
+    QByteArray binary("Version:\x01\x1b[2J");
+    binary += QByteArray(5000, 'x') + "\r\n1\r\n";
+    kv6test::writeFile(bad, binary);
+    EXPECT_FALSE(analysis.ApplyGroupsFromFile(bad, &error));
+    EXPECT_LT(error.size(), 200) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("\"??[2Jxxx"))) << error.toStdString();
+    EXPECT_EQ(state(printers), before);
+
     // The company check: no company line, and a file that is not there.
     qint32 company = 0;
     kv6test::writeFile(bad, "Version: 2\r\n");
