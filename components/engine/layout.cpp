@@ -508,7 +508,8 @@ public:
             if (index == -1 && type.isEmpty())
                 return fail(e, QStringLiteral("a Section needs an index or a type"));
             if (index == -1)
-                return fail(e, QStringLiteral("unknown section type \"%1\"").arg(type));
+                return fail(
+                    e, QStringLiteral("unknown section type \"%1\"").arg(ExcerptForMessage(type)));
         }
         Section *s = report.section(index);
         if (!s)
@@ -560,7 +561,8 @@ public:
                 }
             }
             if (!known)
-                return fail(e, QStringLiteral("unknown paper \"%1\"").arg(paper));
+                return fail(
+                    e, QStringLiteral("unknown paper \"%1\"").arg(ExcerptForMessage(paper)));
         }
         double pw = r.paperSize.width(), ph = r.paperSize.height();
         if (!number(e, "paperWidth", pw) || !number(e, "paperHeight", ph))
