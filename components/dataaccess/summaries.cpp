@@ -273,10 +273,12 @@ public:
         return m_sqlite ? QStringLiteral("date(substr(%1.job_time, 1, 10), '+1 day')").arg(row)
                         : QStringLiteral("CAST(%1.job_time AS DATE) + 1").arg(row);
     }
-    QString month(const QString &row) const
+    QString month(const QString &row) const { return monthOf(row + QStringLiteral(".job_time")); }
+    // The first day of the month of a time (on SQLite, also of a day).
+    QString monthOf(const QString &time) const
     {
-        return m_sqlite ? QStringLiteral("substr(%1.job_time, 1, 7) || '-01'").arg(row)
-                        : QStringLiteral("CAST(date_trunc('month', %1.job_time) AS DATE)").arg(row);
+        return m_sqlite ? QStringLiteral("substr(%1, 1, 7) || '-01'").arg(time)
+                        : QStringLiteral("CAST(date_trunc('month', %1) AS DATE)").arg(time);
     }
     QString nextMonth(const QString &row) const
     {
@@ -307,17 +309,23 @@ public:
             keys << QStringLiteral("printer_id");
         return keys;
     }
-    QStringList keyValues(const Table &t, const QString &row) const
+    // The key of a row of `t` for `row`, a job's or another summary row's, whose period and hour
+    // are given.
+    static QStringList keysOf(
+        const Table &t, const QString &row, const QString &period, const QString &hour)
     {
-        QStringList keys { row + QStringLiteral(".company_id"),
-            t.grain == Grain::Month ? month(row) : day(row) };
+        QStringList keys { row + QStringLiteral(".company_id"), period };
         if (t.grain == Grain::Hour)
-            keys << hour(row);
+            keys << hour;
         if (t.perUser())
             keys << row + QStringLiteral(".user_id");
         if (t.perPrinter())
             keys << row + QStringLiteral(".printer_id");
         return keys;
+    }
+    QStringList keyValues(const Table &t, const QString &row) const
+    {
+        return keysOf(t, row, t.grain == Grain::Month ? month(row) : day(row), hour(row));
     }
     static QStringList columnNames(const Table &t)
     {
@@ -499,18 +507,11 @@ public:
         if (&t == &from)
             return QStringLiteral("SELECT * FROM ") + staged;
         const QString day = QStringLiteral("s.job_day");
-        QStringList select { QStringLiteral("s.company_id"),
-            t.grain != Grain::Month ? day
-                : m_sqlite
-                ? QStringLiteral("substr(%1, 1, 7) || '-01'").arg(day)
-                : QStringLiteral("CAST(date_trunc('month', CAST(%1 AS TIMESTAMP)) AS DATE)")
-                      .arg(day) };
-        if (t.grain == Grain::Hour)
-            select << QStringLiteral("s.job_hour");
-        if (t.perUser())
-            select << QStringLiteral("s.user_id");
-        if (t.perPrinter())
-            select << QStringLiteral("s.printer_id");
+        QStringList select = keysOf(t, QStringLiteral("s"),
+            t.grain != Grain::Month
+                ? day
+                : monthOf(m_sqlite ? day : QStringLiteral("CAST(%1 AS TIMESTAMP)").arg(day)),
+            QStringLiteral("s.job_hour"));
         const qsizetype keys = select.size();
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
