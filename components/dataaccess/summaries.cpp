@@ -35,7 +35,8 @@ struct Column
     // job). The band's first column counts its jobs.
     int band = 0;
     // What a row of the day table ("@") adds to it, for a column that is not one of that
-    // table's: a load adds its jobs up by day once and the coarser tables take the days.
+    // table's (for a column of one size band, a row with jobs of the band): a load adds its jobs
+    // up by day once and the coarser tables take the days.
     const char *perDay = nullptr;
 };
 
@@ -59,6 +60,16 @@ QString perJob(const Column &c)
     return QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END")
         .arg(QLatin1String(sizeBands[c.band - 1]), QLatin1String(c.perJob),
             QLatin1String(outsideBand(c)));
+}
+
+// What one row of the day table adds to a column that is not one of its own. A row has jobs of
+// a size band when the band's first column counts some.
+QString perDay(const Column &c)
+{
+    if (c.band == 0)
+        return QLatin1String(c.perDay);
+    return QStringLiteral("CASE WHEN @size%1_jobs > 0 THEN %2 ELSE %3 END")
+        .arg(QString::number(c.band), QLatin1String(c.perDay), QLatin1String(outsideBand(c)));
 }
 
 // Colour pages are a part of a job's pages (0 <= color_pages <= pages), as the recorder writes
@@ -159,20 +170,13 @@ const Column printerDayMore[]
           { "first_color_user", Kind::Count, Combine::Min,
               "CASE WHEN @color_pages > 0 THEN @user_id ELSE 2147483647 END", 0,
               "CASE WHEN @color_jobs > 0 THEN @user_id ELSE 2147483647 END" },
-          { "first_size1_user", Kind::Count, Combine::Min, "@user_id", 1,
-              "CASE WHEN @size1_jobs > 0 THEN @user_id ELSE 2147483647 END" },
-          { "first_size2_user", Kind::Count, Combine::Min, "@user_id", 2,
-              "CASE WHEN @size2_jobs > 0 THEN @user_id ELSE 2147483647 END" },
-          { "first_size3_user", Kind::Count, Combine::Min, "@user_id", 3,
-              "CASE WHEN @size3_jobs > 0 THEN @user_id ELSE 2147483647 END" },
-          { "first_size4_user", Kind::Count, Combine::Min, "@user_id", 4,
-              "CASE WHEN @size4_jobs > 0 THEN @user_id ELSE 2147483647 END" },
-          { "first_size5_user", Kind::Count, Combine::Min, "@user_id", 5,
-              "CASE WHEN @size5_jobs > 0 THEN @user_id ELSE 2147483647 END" },
-          { "first_size6_user", Kind::Count, Combine::Min, "@user_id", 6,
-              "CASE WHEN @size6_jobs > 0 THEN @user_id ELSE 2147483647 END" },
-          { "first_size7_user", Kind::Count, Combine::Min, "@user_id", 7,
-              "CASE WHEN @size7_jobs > 0 THEN @user_id ELSE 2147483647 END" } };
+          { "first_size1_user", Kind::Count, Combine::Min, "@user_id", 1, "@user_id" },
+          { "first_size2_user", Kind::Count, Combine::Min, "@user_id", 2, "@user_id" },
+          { "first_size3_user", Kind::Count, Combine::Min, "@user_id", 3, "@user_id" },
+          { "first_size4_user", Kind::Count, Combine::Min, "@user_id", 4, "@user_id" },
+          { "first_size5_user", Kind::Count, Combine::Min, "@user_id", 5, "@user_id" },
+          { "first_size6_user", Kind::Count, Combine::Min, "@user_id", 6, "@user_id" },
+          { "first_size7_user", Kind::Count, Combine::Min, "@user_id", 7, "@user_id" } };
 const auto printerDayColumns = dayColumnsNamed(printerDayNames, printerDayMore);
 const char *const userMonthNames[] = { "jobs", "pages", "color_pages", "color_jobs",
     "color_job_pages", "bw_cost", "color_cost", "color_job_bw_cost" };
@@ -516,7 +520,7 @@ public:
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
             select << QStringLiteral("%1(%2)").arg(combineName(c),
-                c.perDay ? of(QLatin1String(c.perDay), QStringLiteral("s"))
+                c.perDay ? of(perDay(c), QStringLiteral("s"))
                          : QStringLiteral("s.") + QLatin1String(c.name));
         }
         QStringList groups;
