@@ -51,11 +51,17 @@ struct RowFolding
 // are alike further), so that a query may hand over the company's totals for a period in place
 // of a row per user and printer; 'printers' the same, but only the rows of one printer may be
 // combined (each printer's estimated cost per page applies to its own pages), so only a query
-// that keeps every printer's rows apart may hand over their totals; anything else (or Null), a
-// row per user and printer.
+// that keeps every printer's rows apart may hand over their totals; 'filtered' as 'company', but
+// with the users and printers that the two settings below list left out (only a query that
+// reads them may hand over totals then); anything else (or Null), a row per user and printer.
 inline constexpr char ReportRowsSetting[] = "kv6.report_rows";
 inline constexpr char ReportRowsCompany[] = "company";
 inline constexpr char ReportRowsPrinters[] = "printers";
+inline constexpr char ReportRowsFiltered[] = "filtered";
+// With 'filtered': the keys of the users (printers) left out, ASCII letters in lower case,
+// separated by commas (a key with a comma in it is never one a query makes).
+inline constexpr char LeftOutUsersSetting[] = "kv6.left_out_users";
+inline constexpr char LeftOutPrintersSetting[] = "kv6.left_out_printers";
 
 // Verify options: 256 checks the schema version, 512 the storage; the main window passes both.
 inline constexpr int VerifySchema = 256;

@@ -358,6 +358,15 @@ std::optional<RowFolding> FoldingRows(
     return folding;
 }
 
+QString LeftOutKeys(const RowFolding &folding, bool printers)
+{
+    QStringList keys;
+    for (const QByteArray &key : folding.leftOut.value(printers ? PrinterKeyField : UserKeyField))
+        if (!key.contains(','))
+            keys << QString::fromLatin1(key);
+    return keys.join(QLatin1Char(','));
+}
+
 namespace {
 
 struct ItemRow

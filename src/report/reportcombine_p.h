@@ -47,6 +47,10 @@ QString CombiningQuery(const QString &sql, const Recordset &fields,
 std::optional<RowFolding> FoldingRows(const ReportDataSetSettings &settings,
     const class clsAnalysis *analysis, bool *printersApart = nullptr);
 
+// The keys of the users (printers) that `folding` leaves out, as LeftOutUsersSetting
+// (LeftOutPrintersSetting) lists them.
+QString LeftOutKeys(const RowFolding &folding, bool printers);
+
 // Runs the report query combined in the database: fills the analysis' inclusion flags, groups
 // and rates into a temporary table of the connection and runs CombiningQuery. Null on an
 // embedded database, and when the definition or the connection does not allow it (a read-only

@@ -1058,15 +1058,29 @@ DataResult clsReport::BuildReportDataSet(
     bool printersApart = false;
     const std::optional<RowFolding> folding
         = m_combineInDatabase ? FoldingRows(settings, analysis, &printersApart) : std::nullopt;
-    const QLatin1String rowsSetting(printersApart ? ReportRowsPrinters : ReportRowsCompany);
-    // The company's totals hold the rows of anyone left out too.
+    const auto mentions = [&](const char *value) {
+        return m_def.reportSQL.contains(QLatin1String(ReportRowsSetting))
+            && m_def.reportSQL.contains(
+                QLatin1Char('\'') + QLatin1String(value) + QLatin1Char('\''));
+    };
+    // The company's totals hold the rows of anyone left out too; a query that can leave them
+    // out itself is told whom.
     const bool totals = folding && folding->leftOut.isEmpty();
+    const bool filtered = folding && !totals && !printersApart && mentions(ReportRowsFiltered);
+    const QLatin1String rowsSetting(printersApart ? ReportRowsPrinters
+            : filtered                            ? ReportRowsFiltered
+                                                  : ReportRowsCompany);
     DataResult error = connection.SetSessionSetting(
-        QLatin1String(ReportRowsSetting), totals ? rowsSetting : QLatin1String());
+        QLatin1String(ReportRowsSetting), totals || filtered ? rowsSetting : QLatin1String());
+    for (const bool printers : { false, true }) {
+        if (!error)
+            error = connection.SetSessionSetting(
+                QLatin1String(printers ? LeftOutPrintersSetting : LeftOutUsersSetting),
+                filtered ? LeftOutKeys(*folding, printers) : QString());
+    }
     // A query that reads the company's totals then hands over rows merged as far as they go:
     // merging them again in the database cost the server a sort of every row and shrank little.
-    const bool companyRows = totals && m_def.reportSQL.contains(QLatin1String(ReportRowsSetting))
-        && m_def.reportSQL.contains(QLatin1Char('\'') + rowsSetting + QLatin1Char('\''));
+    const bool companyRows = (totals || filtered) && mentions(rowsSetting.data());
     RecordsetPtr table = m_combineInDatabase && !companyRows && !error
         ? RunCombinedInDatabase(connection, m_def.reportSQL, params, settings, analysis)
         : nullptr;
