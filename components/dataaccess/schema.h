@@ -53,6 +53,8 @@
 //     version 10: both made anew with the colour and size band figures, and the lowest user
 //     (printer) id among the jobs of each kind and size, for the colour reports and the job
 //     size breakdown over such an analysis.
+//     version 11: print_user_months made anew with the smallest, largest and first job and the
+//     number of days with jobs, for User Averages over such an analysis.
 //
 // Optional on PostgreSQL, for sites past what one SQLite file holds (tens of millions of jobs a
 // year and more): print_jobs partitioned by month of job_time (PartitionJobsByMonth). Each
@@ -71,7 +73,7 @@ namespace kv6 {
 class DataConnection;
 class SqlDialect;
 
-inline constexpr int CurrentSchemaVersion = 10;
+inline constexpr int CurrentSchemaVersion = 11;
 
 // The stored version; 0 when the database holds no schema_info table.
 int StoredSchemaVersion(QSqlDatabase &db);

@@ -15,7 +15,9 @@ namespace kv6 {
 
 namespace {
 
-enum class Combine { Sum, Min, Max };
+// Days: the number of days with jobs, at a grain coarser than the day. A job adds one when it is
+// the first of its day among the row's jobs, which the day table tells; rows merge as sums.
+enum class Combine { Sum, Min, Max, Days };
 
 enum class Kind {
     Count, // INTEGER
@@ -178,14 +180,18 @@ const Column printerDayMore[]
           { "first_size6_user", Kind::Count, Combine::Min, "@user_id", 6, "@user_id" },
           { "first_size7_user", Kind::Count, Combine::Min, "@user_id", 7, "@user_id" } };
 const auto printerDayColumns = dayColumnsNamed(printerDayNames, printerDayMore);
-const char *const userMonthNames[] = { "jobs", "pages", "color_pages", "color_jobs",
-    "color_job_pages", "bw_cost", "color_cost", "color_job_bw_cost" };
+// User Averages reads the smallest and largest jobs, the first job (whose day and first
+// printer its rows stand under) and the days the user printed.
+const char *const userMonthNames[]
+    = { "jobs", "pages", "color_pages", "color_jobs", "color_job_pages", "bw_cost", "color_cost",
+          "color_job_bw_cost", "smallest_job", "largest_job", "first_job" };
 // The colour top list's first printer of a user is the lowest among the user's colour jobs.
 const Column userMonthMore[]
     = { { "first_printer", Kind::Count, Combine::Min, "@printer_id", 0, "@printer_id" },
           { "first_color_printer", Kind::Count, Combine::Min,
               "CASE WHEN @color_pages > 0 THEN @printer_id ELSE 2147483647 END", 0,
-              "CASE WHEN @color_jobs > 0 THEN @printer_id ELSE 2147483647 END" } };
+              "CASE WHEN @color_jobs > 0 THEN @printer_id ELSE 2147483647 END" },
+          { "active_days", Kind::Count, Combine::Days, "" } };
 const auto userMonthColumns = dayColumnsNamed(userMonthNames, userMonthMore);
 
 // Average Pages Per Hour needs the hour of day; only what it adds up is kept at that grain.
@@ -241,10 +247,11 @@ const Table tables[] = {
     // Made in version 9, anew in 10 with the colour and size band columns.
     { "print_printer_days", Grain::Day, printerDayColumns.data(), int(printerDayColumns.size()), 10,
         Items::Printer },
-    // The top user lists and the department costs over such an analysis read a range's whole
-    // months here (5,000 users make 60,000 rows a year) and its edge days per user and printer.
-    // Made in version 9, anew in 10 with the colour columns.
-    { "print_user_months", Grain::Month, userMonthColumns.data(), int(userMonthColumns.size()), 10,
+    // The top user lists, the department costs and User Averages over such an analysis read a
+    // range's whole months here (5,000 users make 60,000 rows a year) and its edge days per user
+    // and printer. Made in version 9, anew in 10 with the colour columns and in 11 with the
+    // averages' columns.
+    { "print_user_months", Grain::Month, userMonthColumns.data(), int(userMonthColumns.size()), 11,
         Items::User },
 };
 
@@ -372,9 +379,31 @@ public:
 
     static QLatin1String combineName(const Column &c)
     {
-        return QLatin1String(c.combine == Combine::Sum ? "SUM"
-                : c.combine == Combine::Min            ? "MIN"
-                                                       : "MAX");
+        return QLatin1String(c.combine == Combine::Min ? "MIN"
+                : c.combine == Combine::Max            ? "MAX"
+                                                       : "SUM");
+    }
+
+    // `what` of the day table's rows of `day` for the company and the user or printer of `row`
+    // that `t` keeps apart (a job's or a staged day row's).
+    static QString ofDay(const Table &t, const QString &row, const QString &day, const char *what)
+    {
+        QString sql = QStringLiteral("(SELECT %1 FROM print_job_days d WHERE d.company_id = "
+                                     "%2.company_id AND d.job_day = %3")
+                          .arg(QLatin1String(what), row, day);
+        if (t.perUser())
+            sql += QStringLiteral(" AND d.user_id = %1.user_id").arg(row);
+        if (t.perPrinter())
+            sql += QStringLiteral(" AND d.printer_id = %1.printer_id").arg(row);
+        return sql + QLatin1Char(')');
+    }
+    // What a job adds to a column of days while the day table does not hold it yet (a server's
+    // trigger works the job's figures out first), or takes away once it no longer does: one
+    // when its day holds no other job of the row.
+    QString dayIsNew(const Table &t, const QString &row) const
+    {
+        return QStringLiteral("CASE WHEN EXISTS %1 THEN 0 ELSE 1 END")
+            .arg(ofDay(t, row, day(row), "1"));
     }
 
     // The summary rows of the jobs that `where` selects (alias j), freshly added up.
@@ -386,9 +415,12 @@ public:
             select[i] += QStringLiteral(" AS ") + names.at(i);
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
-            select << QStringLiteral("%1(%2) AS %3")
+            select << (c.combine == Combine::Days
+                    ? QStringLiteral("COUNT(DISTINCT %1) AS %2")
+                          .arg(day(QStringLiteral("j")), QLatin1String(c.name))
+                    : QStringLiteral("%1(%2) AS %3")
                           .arg(combineName(c), of(perJob(c), QStringLiteral("j")),
-                              QLatin1String(c.name));
+                              QLatin1String(c.name)));
         }
         QStringList groups;
         for (int i = 1; i <= keyNames(t).size(); ++i)
@@ -408,8 +440,12 @@ public:
     QString add(const Table &t, const QString &row, const QString &guard) const
     {
         QStringList values = keyValues(t, row);
+        // SQLite's trigger has added the job to the day table already: a new day holds it alone.
         for (int i = 0; i < t.count; ++i)
-            values << of(perJob(t.columns[i]), row);
+            values << (t.columns[i].combine == Combine::Days
+                    ? QStringLiteral("CASE WHEN %1 = 1 THEN 1 ELSE 0 END")
+                          .arg(ofDay(t, row, day(row), "SUM(d.jobs)"))
+                    : of(perJob(t.columns[i]), row));
         // SQLite needs a WHERE after INSERT ... SELECT to read ON CONFLICT as the upsert clause.
         return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 WHERE %4 ON CONFLICT (%5) DO UPDATE "
                               "SET %6")
@@ -433,8 +469,8 @@ public:
     {
         Adding out;
         QStringList assigned;
-        const auto figure = [&](const Column &c) {
-            const QString expression = perJob(c);
+        const auto figure = [&](const Table &t, const Column &c) {
+            const QString expression = c.combine == Combine::Days ? dayIsNew(t, row) : perJob(c);
             // A number or a column of the job is as cheap to read as a variable.
             static const QRegularExpression plain(QStringLiteral("^(\\d+|@\\w+)$"));
             if (plain.match(expression).hasMatch())
@@ -459,7 +495,7 @@ public:
         QStringList shared; // each table's figures, the banded ones left empty
         for (const Table *t : kept)
             for (int i = 0; i < t->count; ++i)
-                shared << (t->columns[i].band == 0 ? figure(t->columns[i]) : QString());
+                shared << (t->columns[i].band == 0 ? figure(*t, t->columns[i]) : QString());
         const QString indent = QStringLiteral("      ");
         for (int band = bands == 0 ? 0 : 1; band <= bands; ++band) {
             QStringList inserts;
@@ -519,9 +555,13 @@ public:
         const qsizetype keys = select.size();
         for (int i = 0; i < t.count; ++i) {
             const Column &c = t.columns[i];
-            select << QStringLiteral("%1(%2)").arg(combineName(c),
-                c.perDay ? of(perDay(c), QStringLiteral("s"))
-                         : QStringLiteral("s.") + QLatin1String(c.name));
+            // A day is new when the day table, not yet added to, holds none of its jobs.
+            select << (c.combine == Combine::Days
+                    ? QStringLiteral("COUNT(DISTINCT CASE WHEN NOT EXISTS %1 THEN s.job_day END)")
+                          .arg(ofDay(t, QStringLiteral("s"), QStringLiteral("s.job_day"), "1"))
+                    : QStringLiteral("%1(%2)").arg(combineName(c),
+                        c.perDay ? of(perDay(c), QStringLiteral("s"))
+                                 : QStringLiteral("s.") + QLatin1String(c.name)));
         }
         QStringList groups;
         for (qsizetype i = 1; i <= keys; ++i)
@@ -552,6 +592,7 @@ public:
             const QString mine = m_sqlite ? name : QLatin1String(t.name) + QLatin1Char('.') + name;
             switch (c.combine) {
             case Combine::Sum:
+            case Combine::Days:
                 sets << QStringLiteral("%1 = %2 + excluded.%1").arg(name, mine);
                 break;
             case Combine::Min:
@@ -596,7 +637,10 @@ public:
             const Column &c = t.columns[i];
             const QString name = QLatin1String(c.name);
             const QString mine = of(perJob(c), row);
-            if (c.combine == Combine::Sum) {
+            // The day table has let the job go already.
+            if (c.combine == Combine::Days) {
+                sets << QStringLiteral("%1 = %1 - %2").arg(name, dayIsNew(t, row));
+            } else if (c.combine == Combine::Sum) {
                 sets << QStringLiteral("%1 = %1 - %2").arg(name, mine);
             } else {
                 sets << QStringLiteral("%1 = CASE WHEN %1 = %2 THEN COALESCE((SELECT %3(%4) FROM "
@@ -845,10 +889,11 @@ DataResult ResumeSummariesAdding(DataConnection &connection, const QList<qint64>
                             .arg(staged(*t), sql.aggregate(*t, added)) }))
                 return e;
         }
-        for (const Table &t : tables) {
-            const Table &from = t.grain == Grain::Hour ? hours : days;
+        // The day table last: a table's column of days counts the days it does not hold yet.
+        for (auto t = std::rbegin(tables); t != std::rend(tables); ++t) {
+            const Table &from = t->grain == Grain::Hour ? hours : days;
             if (DataResult e
-                = connection.Execute(sql.addAll(t, sql.fromStaged(t, from, staged(from)))))
+                = connection.Execute(sql.addAll(*t, sql.fromStaged(*t, from, staged(from)))))
                 return e;
         }
         for (const Table *t : { &days, &hours })

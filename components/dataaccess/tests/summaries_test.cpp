@@ -142,6 +142,16 @@ void Summaries::changeEverything()
                        "color_pages, copies, duplex, job_status, job_cost FROM print_jobs WHERE "
                        "job_id % 5 = 0 AND job_id < 900000"));
     expectExact("after bulk changes");
+    // Many jobs of days their users had not printed on come in one statement and go in one: a
+    // server runs the row triggers once the statement has changed every row.
+    exec(QStringLiteral("INSERT INTO print_jobs (job_id, company_id, user_id, printer_id, "
+                        "job_time, pages, color_pages, copies, duplex, job_status, job_cost) "
+                        "SELECT job_id + 2000000, company_id, user_id, printer_id, "
+                        "'2026-04-06 09:00:00', pages, color_pages, copies, duplex, 0, job_cost "
+                        "FROM print_jobs WHERE job_id % 7 = 1 AND job_id < 900000"));
+    expectExact("after new days in bulk");
+    exec(QStringLiteral("DELETE FROM print_jobs WHERE job_id > 2000000"));
+    expectExact("after new days went in bulk");
 
     // A second bulk load adds companies to a history that has jobs; the rows the first load
     // and the changes left stay exact.
