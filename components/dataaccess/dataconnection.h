@@ -54,6 +54,8 @@ struct RowFolding
 // that keeps every printer's rows apart may hand over their totals; 'filtered' as 'company', but
 // with the users and printers that the two settings below list left out (only a query that
 // reads them may hand over totals then); anything else (or Null), a row per user and printer.
+// Under 'company' a row may also stand for several values of a first-occurrence column's text
+// (none of them in another row) and hold their number in the marked field, which then stays.
 inline constexpr char ReportRowsSetting[] = "kv6.report_rows";
 inline constexpr char ReportRowsCompany[] = "company";
 inline constexpr char ReportRowsPrinters[] = "printers";

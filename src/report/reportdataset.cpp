@@ -801,11 +801,20 @@ void ReportDataSetBuilder::writeMarks(Recordset &table, int field, const std::ve
 {
     const int rows = table.RecordCount();
     const QVariant one(1), zero(0);
+    const auto counted = [&](const QVariant &v) {
+        if (!m_settings.countsFromQuery)
+            return false;
+        const int type = v.typeId();
+        return (type == QMetaType::Int || type == QMetaType::LongLong) && v.toLongLong() > 1;
+    };
     int r = 0;
     for (table.MoveFirst(); !table.Eof(); table.MoveNext(), ++r) {
         if (r % 50 == 0)
             progress(846, r, rows);
-        table.SetValue(field, first[size_t(r)] ? one : zero);
+        if (!first[size_t(r)])
+            table.SetValue(field, zero);
+        else if (!counted(table.Value(field)))
+            table.SetValue(field, one);
     }
 }
 
@@ -1039,14 +1048,14 @@ DataResult clsReport::BuildReportDataSet(
     settings.useGroups = UseGroups();
     settings.useFilters = UseFilters();
     settings.useEstCosts = UseEstCosts();
-    ReportDataSetBuilder builder(
-        settings, analysis, [this](const QString &text, int position, int maximum) {
-            emit UpdateProgress(text, position, maximum);
-        });
+    const ReportProgressFn progress = [this](const QString &text, int position, int maximum) {
+        emit UpdateProgress(text, position, maximum);
+    };
 
     if (parentData) {
         RecordsetPtr table = parentData;
-        const DataResult e = builder.RunScript(QString(), table);
+        const DataResult e
+            = ReportDataSetBuilder(settings, analysis, progress).RunScript(QString(), table);
         m_reportData = table;
         return e;
     }
@@ -1081,6 +1090,8 @@ DataResult clsReport::BuildReportDataSet(
     // A query that reads the company's totals then hands over rows merged as far as they go:
     // merging them again in the database cost the server a sort of every row and shrank little.
     const bool companyRows = (totals || filtered) && mentions(rowsSetting.data());
+    settings.countsFromQuery = companyRows;
+    ReportDataSetBuilder builder(settings, analysis, progress);
     RecordsetPtr table = m_combineInDatabase && !companyRows && !error
         ? RunCombinedInDatabase(connection, m_def.reportSQL, params, settings, analysis)
         : nullptr;

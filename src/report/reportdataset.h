@@ -42,6 +42,11 @@ struct ReportDataSetSettings
     bool useGroups = true;
     bool useFilters = true;
     bool useEstCosts = false;
+    // The query read the company's totals (kv6.report_rows): a row may stand for several values
+    // of a column's first-occurrence text, none of them in another row, and then holds their
+    // number in the marked field. The first row of a text keeps such a number (a whole number
+    // above 1) where it would become 1.
+    bool countsFromQuery = false;
 };
 
 class ReportDataSetBuilder

@@ -454,6 +454,33 @@ TEST_F(DataSetSteps, ProcessingAtOnceEqualsTheStepsOneByOne)
     }
 }
 
+// A query that read the company's totals may hand a row standing for several days, with their
+// number: only then does a first occurrence keep a number above 1 (a second one, a zero or a
+// one still becomes 0 or 1), by either path.
+TEST_F(DataSetSteps, AFirstOccurrenceKeepsItsCountOnlyWhenTheQueryCounted)
+{
+    loadColumns("<Column><Field>User</Field><Action>4</Action></Column>"
+                "<Column><Field>Days</Field><Action>5</Action><ActionParam>Day</ActionParam>"
+                "</Column>");
+    const auto rows = [] {
+        return kv6test::table(QStringLiteral("User Day Days"),
+            { { "u1", "u1/a", 5 }, { "u1", "U1/A", 5 }, { "u1", "u1/b", 1 }, { "u2", "u2/a", 0 },
+                { "u3", "u3/a", 2.5 } });
+    };
+    for (const bool counted : { false, true }) {
+        ReportDataSetSettings s = settings();
+        s.countsFromQuery = counted;
+        ReportDataSetBuilder builder(s, nullptr);
+        RecordsetPtr atOnce = rows(), byStep = rows();
+        ASSERT_FALSE(builder.Process(atOnce));
+        ASSERT_FALSE(builder.MarkFirstOccurrences(byStep));
+        ASSERT_FALSE(builder.CombineRows(byStep));
+        const QList<int> expected = counted ? QList<int> { 6, 1, 1 } : QList<int> { 2, 1, 1 };
+        EXPECT_EQ(column(atOnce, QStringLiteral("Days")), expected) << counted;
+        EXPECT_EQ(column(byStep, QStringLiteral("Days")), expected) << counted;
+    }
+}
+
 TEST_F(DataSetSteps, RowsInAnyOrderCombineAsWhenSortedByTheirKeys)
 {
     // Rows in no order: users alike but for case, two keys, real costs that add up differently
