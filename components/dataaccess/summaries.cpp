@@ -398,8 +398,8 @@ public:
         return sql + QLatin1Char(')');
     }
     // What a job adds to a column of days while the day table does not hold it yet (a server's
-    // trigger works the job's figures out first), or takes away once it no longer does: one
-    // when its day holds no other job of the row.
+    // trigger reads it in the statement that adds the job), or takes away once it no longer
+    // does: one when its day holds no other job of the row.
     QString dayIsNew(const Table &t, const QString &row) const
     {
         return QStringLiteral("CASE WHEN EXISTS %1 THEN 0 ELSE 1 END")
@@ -470,7 +470,11 @@ public:
         Adding out;
         QStringList assigned;
         const auto figure = [&](const Table &t, const Column &c) {
-            const QString expression = c.combine == Combine::Days ? dayIsNew(t, row) : perJob(c);
+            // Read in the statement, which sees the day table as it was before the job: an
+            // assignment would cost a query of its own.
+            if (c.combine == Combine::Days)
+                return dayIsNew(t, row);
+            const QString expression = perJob(c);
             // A number or a column of the job is as cheap to read as a variable.
             static const QRegularExpression plain(QStringLiteral("^(\\d+|@\\w+)$"));
             if (plain.match(expression).hasMatch())
