@@ -24,6 +24,7 @@
 #include <cstring>
 #include <deque>
 #include <optional>
+#include <unordered_set>
 
 namespace kv6 {
 
@@ -304,6 +305,18 @@ bool markFirstTexts(const Recordset &table, int field, std::vector<bool> &first)
     return true;
 }
 
+// Marks the rows that hold the first of their value in `field`, a column of whole numbers
+// (keysOfOneKind), which read alike as texts when they are equal.
+void markFirstNumbers(const Recordset &table, int field, std::vector<bool> &first)
+{
+    const size_t rows = size_t(table.RecordCount());
+    std::unordered_set<qint64> seen;
+    seen.reserve(rows);
+    first.assign(rows, false);
+    for (size_t r = 0; r < rows; ++r)
+        first[r] = seen.insert(table.CellAt(int(r), field).toLongLong()).second;
+}
+
 // Whether ASCII text `a` sorts before `b` as the record set sorts texts: folded, byte by byte,
 // a shorter text before a longer one it begins.
 bool foldedBefore(const QString &a, const QString &b)
@@ -326,6 +339,14 @@ bool foldedBefore(const QString &a, const QString &b)
             return ca < cb;
     }
     return a.size() < b.size();
+}
+
+// Whether `a` sorts before `b` in a column of ASCII texts or of whole numbers.
+bool sortsBefore(const QVariant &a, const QVariant &b)
+{
+    if (isTextValue(a))
+        return foldedBefore(TextIn(a), TextIn(b));
+    return a.toLongLong() < b.toLongLong();
 }
 
 // Whether combining a column's values gives the same value and type in any order: whole numbers
@@ -849,9 +870,10 @@ ReportDataSetBuilder::Combining ReportDataSetBuilder::combining(const Recordset 
 bool ReportDataSetBuilder::markFirstAndCombine(RecordsetPtr &table)
 {
     // Marking sorts the whole table by the compared texts only so that the combining step sees
-    // each group's rows in their order. With one marked column over ASCII texts, and combined
-    // values that come out alike in any order, the first of each text is found by hashing and
-    // each group's leading row by its text instead: the same table, without that sort.
+    // each group's rows in their order. With one marked column over ASCII texts or whole
+    // numbers, and combined values that come out alike in any order, the first of each value is
+    // found by hashing and each group's leading row by its value instead: the same table,
+    // without that sort.
     if (!m_settings.columns)
         return false;
     int field = -1, by = -1, marked = 0;
@@ -876,7 +898,9 @@ bool ReportDataSetBuilder::markFirstAndCombine(RecordsetPtr &table)
                 return false;
     }
     std::vector<bool> first;
-    if (!markFirstTexts(*table, by, first))
+    if (keysOfOneKind(*table, by) && !isTextValue(table->CellAt(0, by)))
+        markFirstNumbers(*table, by, first);
+    else if (!markFirstTexts(*table, by, first))
         return false;
     writeMarks(*table, field, first);
     table = combineRowsBy(table, c.keyFields.isEmpty() ? -1 : by);
@@ -939,7 +963,7 @@ RecordsetPtr ReportDataSetBuilder::combineRowsBy(const RecordsetPtr &table, int 
             current = row;
             return true;
         }
-        if (firstBy >= 0 && foldedBefore(TextIn(row.at(firstBy)), TextIn(current->at(firstBy)))) {
+        if (firstBy >= 0 && sortsBefore(row.at(firstBy), current->at(firstBy))) {
             for (int f : std::as_const(leading))
                 (*current)[f].swap(row[f]);
         }

@@ -499,25 +499,31 @@ TEST_F(DataSetSteps, RowsInAnyOrderCombineAsWhenSortedByTheirKeys)
             if (next(3) == 0)
                 user = user.toUpper();
             out.append({ prefix + user, int(next(7)), QStringLiteral("d%1").arg(next(40)),
-                int(next(50)), next(1000) / 7.0, int(next(90)), 0 });
+                int(next(50)), next(1000) / 7.0, int(next(90)), 0, qint64(next(40)) });
         }
-        return kv6test::table(QStringLiteral("User Printer Day Pages Cost Smallest Days"), out);
+        return kv6test::table(
+            QStringLiteral("User Printer Day Pages Cost Smallest Days DayNo"), out);
     };
     const QString accent = QStringLiteral("\u00e9");
     const QByteArray keys = "<Column><Field>User</Field><Action>4</Action></Column>"
                             "<Column><Field>Printer</Field><Action>4</Action></Column>"
                             "<Column><Field>Pages</Field><Action>1</Action></Column>"
                             "<Column><Field>Smallest</Field><Action>2</Action></Column>";
-    for (const bool firstOfDays : { false, true }) {
+    // Days first met by their text, or by their number (whose leading row is the lowest by
+    // value, not by text); the steps one by one sort by them.
+    for (const char *days : { "", "Day", "DayNo" }) {
         loadColumns(keys
-            + (firstOfDays ? "<Column><Field>Days</Field><Action>5</Action>"
-                             "<ActionParam>Day</ActionParam></Column>"
-                           : "<Column><Field>Cost</Field><Action>1</Action></Column>"));
+            + (*days ? QByteArray("<Column><Field>Days</Field><Action>5</Action><ActionParam>")
+                        + days + "</ActionParam></Column>"
+                     : "<Column><Field>Cost</Field><Action>1</Action></Column>"));
         ReportDataSetBuilder builder(settings(), nullptr);
-        RecordsetPtr hashed = rows({}), sorted = rows(accent);
+        RecordsetPtr hashed = rows({}), sorted = rows(accent), stepped = rows({});
         ASSERT_FALSE(builder.Process(hashed));
         ASSERT_FALSE(builder.Process(sorted));
-        EXPECT_EQ(cells(hashed), cells(sorted).replaceInStrings(accent, QString())) << firstOfDays;
+        ASSERT_FALSE(builder.MarkFirstOccurrences(stepped));
+        ASSERT_FALSE(builder.CombineRows(stepped));
+        EXPECT_EQ(cells(hashed), cells(sorted).replaceInStrings(accent, QString())) << days;
+        EXPECT_EQ(cells(hashed), cells(stepped)) << days;
         EXPECT_GT(hashed->RecordCount(), 300);
     }
 }
