@@ -641,11 +641,10 @@ public:
             const Column &c = t.columns[i];
             const QString name = QLatin1String(c.name);
             const QString mine = of(perJob(c), row);
-            // The day table has let the job go already.
-            if (c.combine == Combine::Days) {
-                sets << QStringLiteral("%1 = %1 - %2").arg(name, dayIsNew(t, row));
-            } else if (c.combine == Combine::Sum) {
-                sets << QStringLiteral("%1 = %1 - %2").arg(name, mine);
+            if (c.combine == Combine::Sum || c.combine == Combine::Days) {
+                // A column of days: the day table has let the job go already.
+                sets << QStringLiteral("%1 = %1 - %2")
+                            .arg(name, c.combine == Combine::Days ? dayIsNew(t, row) : mine);
             } else {
                 sets << QStringLiteral("%1 = CASE WHEN %1 = %2 THEN COALESCE((SELECT %3(%4) FROM "
                                        "print_jobs j WHERE %5), %1) ELSE %1 END")
