@@ -40,8 +40,11 @@ host  all postgres 127.0.0.1/32 trust
 local all all scram-sha-256
 host  all all 127.0.0.1/32 scram-sha-256
 HBA
+  # No background analyse: a test's plans stay those its own ANALYZE made, so that the order of
+  # rows it compares cannot change halfway through (a table a test changes would be analysed
+  # again at some moment of the run, on a loaded machine a different one each time).
   kv6_pg_run "$KV6_PG_BIN/pg_ctl" -D "$KV6_PG_DATA" -w -l "$root/server.log" \
-    -o "-c listen_addresses=127.0.0.1 -p $port -k $root -c fsync=off -c max_connections=200" \
+    -o "-c listen_addresses=127.0.0.1 -p $port -k $root -c fsync=off -c max_connections=200 -c autovacuum=off" \
     start >/dev/null || { cat "$root/server.log" >&2; return 1; }
   kv6_pg_run psql -q -h "$root" -p "$port" -U postgres -d postgres -v ON_ERROR_STOP=1 \
     -c "CREATE ROLE $user LOGIN CREATEDB PASSWORD '$password'" \
