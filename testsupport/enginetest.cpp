@@ -137,6 +137,23 @@ int addAdminGroup(kv6::DataConnection &c, int type, const QString &name, int com
     return id;
 }
 
+::testing::AssertionResult failsWith(
+    const kv6::DataResult &e, int number, const QStringList &mentions)
+{
+    if (!e)
+        return ::testing::AssertionFailure() << "it succeeded";
+    const std::string said
+        = " (" + std::to_string(e->Number()) + ": " + e->Description().toStdString() + ")";
+    if (number && e->Number() != number)
+        return ::testing::AssertionFailure() << "not error " << number << said;
+    for (const QString &m : mentions) {
+        if (!e->Description().contains(m))
+            return ::testing::AssertionFailure()
+                << "\"" << m.toStdString() << "\" not said" << said;
+    }
+    return ::testing::AssertionSuccess();
+}
+
 QStringList queryRows(kv6::DataConnection &c, const QString &sql, const QVariantList &params)
 {
     kv6::RecordsetPtr rs;

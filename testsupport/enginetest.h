@@ -33,6 +33,11 @@ bool rawExec(
 // `locker` has its input closed; a failure to lock it fails the running test.
 void lockSqliteFile(QProcess &locker, const QString &path);
 
+// Whether `e` is a failure numbered `number` (any number when 0) whose description holds every
+// one of `mentions`; the message says what it was instead.
+::testing::AssertionResult failsWith(
+    const kv6::DataResult &e, int number, const QStringList &mentions = {});
+
 // A small suite written through the library: companies 1 "Acme" and 2 "Birch"; Acme's printers
 // 10 "Front" (colour, duplex, Null host and model) and 11 "back office", its copier 12 "Copier
 // 2F" and multifunction device 13 "MFD 3F"; Birch's printer 20 "Lobby"; users 100 ann ("Ann

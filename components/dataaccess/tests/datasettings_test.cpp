@@ -187,10 +187,8 @@ TEST_P(DataSettingsTest, OneGroupByIdWithItsMembers)
     ASSERT_FALSE(DataSettings::LoadAdminGroup(*connection, id, group));
     EXPECT_EQ(group.MemberCount(), 1);
 
-    const DataResult e = DataSettings::LoadAdminGroup(*connection, id + 100, group);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->Number(), dataErrNotFound);
-    EXPECT_TRUE(e->Description().contains(source.description())) << e->Description().toStdString();
+    EXPECT_TRUE(kv6test::failsWith(DataSettings::LoadAdminGroup(*connection, id + 100, group),
+        dataErrNotFound, { source.description() }));
     EXPECT_EQ(group.MemberCount(), 0);
 }
 
@@ -212,10 +210,10 @@ TEST_P(DataSettingsTest, GroupEditsAreCheckedAndAtomic)
         { 7, "Odd", 1, dataErrInvalid },
     };
     for (const Refused &r : refused) {
-        const DataResult e = DataSettings::CreateAdminGroup(
-            *connection, r.type, QString::fromLatin1(r.name), r.company, 0, id);
-        ASSERT_TRUE(e) << r.name;
-        EXPECT_EQ(e->Number(), r.number) << r.name;
+        EXPECT_TRUE(kv6test::failsWith(DataSettings::CreateAdminGroup(*connection, r.type,
+                                           QString::fromLatin1(r.name), r.company, 0, id),
+            r.number))
+            << r.name;
         EXPECT_EQ(id, 0);
     }
     // The same name is free for users, and in another company.
@@ -225,26 +223,22 @@ TEST_P(DataSettingsTest, GroupEditsAreCheckedAndAtomic)
     // Renaming: to its own name in other letters is fine, to a sibling's name is not.
     EXPECT_FALSE(DataSettings::RenameAdminGroup(*connection, front, QStringLiteral("FRONT desk")));
     const int back = makeGroup(AdminObjectPrinter, QStringLiteral("Back"), 1);
-    DataResult e = DataSettings::RenameAdminGroup(*connection, back, QStringLiteral("front DESK"));
-    ASSERT_TRUE(e);
-    EXPECT_TRUE(e->Description().contains(QStringLiteral("FRONT desk")))
-        << e->Description().toStdString();
+    EXPECT_TRUE(kv6test::failsWith(
+        DataSettings::RenameAdminGroup(*connection, back, QStringLiteral("front DESK")), 0,
+        { QStringLiteral("FRONT desk") }));
 
-    // Members must exist, be of the group's kind and of its company.
-    e = DataSettings::AddAdminGroupMember(*connection, front, 100); // a user id, not a printer
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->Number(), dataErrNotFound);
-    e = DataSettings::AddAdminGroupMember(*connection, birch, 10);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->Number(), dataErrInvalid);
+    // Members must exist, be of the group's kind and of its company (100 is a user, not a printer).
+    EXPECT_TRUE(kv6test::failsWith(
+        DataSettings::AddAdminGroupMember(*connection, front, 100), dataErrNotFound));
+    EXPECT_TRUE(kv6test::failsWith(
+        DataSettings::AddAdminGroupMember(*connection, birch, 10), dataErrInvalid));
 
     ASSERT_FALSE(DataSettings::DeleteAdminGroup(*connection, front));
     RecordsetPtr rs;
     ASSERT_FALSE(DataSettings::GetAdminGroupMembers(*connection, 0, AdminObjectPrinter, rs));
     EXPECT_EQ(rs->RecordCount(), 0);
-    e = DataSettings::DeleteAdminGroup(*connection, front);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->Number(), dataErrNotFound);
+    EXPECT_TRUE(
+        kv6test::failsWith(DataSettings::DeleteAdminGroup(*connection, front), dataErrNotFound));
 }
 
 TEST_P(DataSettingsTest, SuiteSettingsRoundTrip)
@@ -285,9 +279,8 @@ TEST_P(DataSettingsTest, SuiteSettingsRoundTrip)
     ASSERT_FALSE(DataSettings::SaveSuiteSettings(*connection, back));
     back.SetMailPort(0);
     back.SetMailServer(QStringLiteral("other"));
-    const DataResult e = DataSettings::SaveSuiteSettings(*connection, back);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->Number(), dataErrInvalid);
+    EXPECT_TRUE(
+        kv6test::failsWith(DataSettings::SaveSuiteSettings(*connection, back), dataErrInvalid));
     ASSERT_FALSE(DataSettings::GetSuiteSettings(*connection, s));
     EXPECT_FALSE(s.HasReportLogo());
     EXPECT_EQ(s.MailServer(), QStringLiteral("smtp.acme.example"));
@@ -300,10 +293,8 @@ TEST_P(DataSettingsTest, StoredLogoThatIsNotAPictureIsAnError)
         QStringLiteral("INSERT INTO suite_settings (name, data) VALUES ('ReportLogo', ?)"),
         { QByteArray("certainly not a picture") }));
     SuiteSettings s;
-    const DataResult e = DataSettings::GetSuiteSettings(*connection, s);
-    ASSERT_TRUE(e);
-    EXPECT_TRUE(e->Description().contains(QStringLiteral("report logo")));
-    EXPECT_TRUE(e->Description().contains(source.description())) << e->Description().toStdString();
+    EXPECT_TRUE(kv6test::failsWith(DataSettings::GetSuiteSettings(*connection, s), 0,
+        { QStringLiteral("report logo"), source.description() }));
 }
 
 // Writes only reach a database that opened and passed its schema check.
@@ -317,9 +308,7 @@ TEST_P(DataSettingsTest, NothingIsWrittenWithoutACleanConnection)
     {
         DataConnection idle(source);
         RecordsetPtr rs = Recordset::Create();
-        const DataResult e = DataSettings::GetPrinters(idle, 1, rs);
-        ASSERT_TRUE(e);
-        EXPECT_EQ(e->Number(), dataErrNotOpen);
+        EXPECT_TRUE(kv6test::failsWith(DataSettings::GetPrinters(idle, 1, rs), dataErrNotOpen));
         EXPECT_FALSE(rs);
         EXPECT_TRUE(DataSettings::SaveSuiteSettings(idle, s));
     }
@@ -333,10 +322,9 @@ TEST_P(DataSettingsTest, NothingIsWrittenWithoutACleanConnection)
         QVariant version;
         ASSERT_TRUE(newer.Setup(version));
         EXPECT_FALSE(newer.IsReady());
-        const DataResult e = DataSettings::CreateAdminGroup(
-            newer, AdminObjectPrinter, QStringLiteral("G"), 1, 0, id);
-        ASSERT_TRUE(e);
-        EXPECT_TRUE(e->Description().contains(source.description()));
+        EXPECT_TRUE(kv6test::failsWith(DataSettings::CreateAdminGroup(newer, AdminObjectPrinter,
+                                           QStringLiteral("G"), 1, 0, id),
+            0, { source.description() }));
         EXPECT_TRUE(DataSettings::SaveSuiteSettings(newer, s));
     }
     ASSERT_FALSE(connection->Execute(

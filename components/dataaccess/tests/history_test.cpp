@@ -250,34 +250,27 @@ TEST_P(HistoryTest, FailedImportsAndCancelledLoadsWriteNothing)
     CupsImportSummary s;
 
     // Two companies: the import must be told which.
-    DataResult e = ImportCupsPageLog(*connection, log, 0, s);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->Number(), dataErrInvalid);
-    e = ImportCupsPageLog(*connection, log, 99, s);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->Number(), dataErrNotFound);
-    EXPECT_TRUE(e->Description().contains(QLatin1String("99")));
-
-    e = ImportCupsPageLog(*connection, env.path(QStringLiteral("missing_log")), 2, s);
-    ASSERT_TRUE(e);
-    EXPECT_TRUE(e->Description().contains(QLatin1String("missing_log")))
-        << e->Description().toStdString();
+    EXPECT_TRUE(kv6test::failsWith(ImportCupsPageLog(*connection, log, 0, s), dataErrInvalid));
+    EXPECT_TRUE(kv6test::failsWith(
+        ImportCupsPageLog(*connection, log, 99, s), dataErrNotFound, { QStringLiteral("99") }));
+    EXPECT_TRUE(kv6test::failsWith(
+        ImportCupsPageLog(*connection, env.path(QStringLiteral("missing_log")), 2, s), 0,
+        { QStringLiteral("missing_log") }));
 
     // A cancel while writing rolls back the printers and users created on the way.
     const qint64 printers = count(*connection, QStringLiteral("printers"));
-    e = ImportCupsPageLog(
-        *connection, log, 2, s, [](qint64 done, qint64 total) { return done < total; });
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->Number(), dataErrCancelled);
+    EXPECT_TRUE(kv6test::failsWith(ImportCupsPageLog(*connection, log, 2, s,
+                                       [](qint64 done, qint64 total) { return done < total; }),
+        dataErrCancelled));
     EXPECT_EQ(count(*connection, QStringLiteral("print_jobs")), 0);
     EXPECT_EQ(count(*connection, QStringLiteral("printers")), printers);
     EXPECT_EQ(s.jobs, 0);
     // So does a cancelled demo load, companies and groups included.
     qint64 calls = 0;
-    e = GenerateDemoData(*connection, smallDemo(), nullptr,
-        [&](qint64 done, qint64 total) { return ++calls < 3 && done < total; });
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->Number(), dataErrCancelled);
+    EXPECT_TRUE(kv6test::failsWith(
+        GenerateDemoData(*connection, smallDemo(), nullptr,
+            [&](qint64 done, qint64 total) { return ++calls < 3 && done < total; }),
+        dataErrCancelled));
     EXPECT_EQ(count(*connection, QStringLiteral("print_jobs")), 0);
     EXPECT_EQ(count(*connection, QStringLiteral("printers")), printers);
     EXPECT_EQ(count(*connection, QStringLiteral("companies")), 2);

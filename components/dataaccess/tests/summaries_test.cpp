@@ -209,16 +209,13 @@ TEST_P(Summaries, StayEqualOnAJobTablePartitionedByMonth)
     openFresh();
     const QDate march(2026, 3, 1), april(2026, 4, 30);
     if (isSQLite()) {
-        const DataResult e = PartitionJobsByMonth(*connection, march, april);
-        ASSERT_TRUE(e);
-        EXPECT_TRUE(e->Description().contains(QLatin1String("PostgreSQL")));
+        EXPECT_TRUE(kv6test::failsWith(
+            PartitionJobsByMonth(*connection, march, april), 0, { QStringLiteral("PostgreSQL") }));
         return;
     }
     ASSERT_FALSE(GenerateDemoData(*connection, kv6test::demoOptions(50, 5)));
-    const DataResult full = PartitionJobsByMonth(*connection, march, april);
-    ASSERT_TRUE(full);
-    EXPECT_TRUE(full->Description().contains(QLatin1String("holds jobs")))
-        << full->Description().toStdString();
+    EXPECT_TRUE(kv6test::failsWith(
+        PartitionJobsByMonth(*connection, march, april), 0, { QStringLiteral("holds jobs") }));
     exec(QStringLiteral("DELETE FROM print_jobs"));
     ASSERT_FALSE(PartitionJobsByMonth(*connection, march, march));
     ASSERT_NO_FATAL_FAILURE(changeEverything());
