@@ -9,8 +9,8 @@
 namespace kv6test {
 
 // An open record set with the blank-separated `names` as columns, each typed after the first row
-// with a value there (text, Integer, Boolean, else Double; a column of Nulls only is a Variant),
-// holding the rows, at its first row.
+// with a value there (text, Integer, Boolean, Date for a time, else Double; a column of Nulls only
+// is a Variant), holding the rows, at its first row.
 inline kv6::RecordsetPtr table(const QString &names, const QList<QVariantList> &rows)
 {
     auto rs = kv6::Recordset::Create();
@@ -21,10 +21,11 @@ inline kv6::RecordsetPtr table(const QString &names, const QList<QVariantList> &
             if (row.at(f).isNull())
                 continue;
             const int id = row.at(f).typeId();
-            type = id == QMetaType::QString ? kv6::adVarWChar
-                : id == QMetaType::Int      ? kv6::adInteger
-                : id == QMetaType::Bool     ? kv6::adBoolean
-                                            : kv6::adDouble;
+            type = id == QMetaType::QString  ? kv6::adVarWChar
+                : id == QMetaType::Int       ? kv6::adInteger
+                : id == QMetaType::Bool      ? kv6::adBoolean
+                : id == QMetaType::QDateTime ? kv6::adDate
+                                             : kv6::adDouble;
             break;
         }
         rs->AppendField(fields.at(f), type);

@@ -186,9 +186,9 @@ public:
         }
     }
 
-    std::vector<QVariant> take()
+    ValueColumn take()
     {
-        std::vector<QVariant> out = std::move(m_values);
+        ValueColumn out = std::move(m_values);
         *this = PgColumn(m_oid);
         return out;
     }
@@ -241,7 +241,7 @@ private:
     }
 
     Oid m_oid;
-    std::vector<QVariant> m_values;
+    ValueColumn m_values;
     // Texts, days and time stamps repeat over the rows; each distinct one is converted once.
     ByteKeys m_numbers;
     // While the column shares: each number's value. Otherwise only the last value is kept.
@@ -455,7 +455,7 @@ public:
         }
         if (failed)
             return Run::Failed;
-        std::vector<std::vector<QVariant>> cells;
+        std::vector<ValueColumn> cells;
         for (PgColumn &column : read)
             cells.push_back(column.take());
         records = MakeRecordset(record, types, std::move(cells), rows);

@@ -318,8 +318,8 @@ private:
 
 } // namespace
 
-RecordsetPtr MakeRecordset(const QSqlRecord &record, const QList<int> &types,
-    std::vector<std::vector<QVariant>> values, int rows)
+RecordsetPtr MakeRecordset(
+    const QSqlRecord &record, const QList<int> &types, std::vector<ValueColumn> values, int rows)
 {
     const int columns = record.count();
     auto rs = Recordset::Create();
@@ -377,7 +377,7 @@ RecordsetPtr ReadRecordset(QSqlQuery &query, const QList<int> &declaredTypes)
     const QSqlRecord record = query.record();
     const int columns = record.count();
     // Read straight into the record set's own form, a list of values per column.
-    std::vector<std::vector<QVariant>> values(static_cast<size_t>(columns));
+    std::vector<ValueColumn> values(static_cast<size_t>(columns));
     if (query.size() > 0)
         for (auto &column : values)
             column.reserve(size_t(query.size()));

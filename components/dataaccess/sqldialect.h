@@ -113,8 +113,8 @@ struct ValueTally
     int type(int declared) const;
 };
 // The open record set of columns already converted to their types, cursor on the first row.
-RecordsetPtr MakeRecordset(const QSqlRecord &record, const QList<int> &types,
-    std::vector<std::vector<QVariant>> values, int rows);
+RecordsetPtr MakeRecordset(
+    const QSqlRecord &record, const QList<int> &types, std::vector<ValueColumn> values, int rows);
 
 // Numbers a column's distinct texts by their bytes so that each is converted only once: query
 // results repeat a few texts (names, keys, days) over many rows. A column whose texts are

@@ -68,14 +68,14 @@ public:
     }
 
     // The column's cells in the form of their type; the raw cells are dropped.
-    std::vector<QVariant> take(int type)
+    ValueColumn take(int type)
     {
         std::vector<QVariant> texts;
         texts.reserve(m_texts.size());
         for (const QString &t : m_texts)
             texts.push_back(ConvertToAdo(t, type));
         m_texts = {};
-        std::vector<QVariant> out;
+        ValueColumn out;
         out.reserve(m_kinds.size());
         for (size_t r = 0; r < m_kinds.size(); ++r) {
             const qint64 bits = m_bits[r];
@@ -513,7 +513,7 @@ public:
         if (step != SQLITE_DONE)
             return nullptr;
         QList<int> types(columns, adVarWChar);
-        std::vector<std::vector<QVariant>> values(static_cast<size_t>(columns));
+        std::vector<ValueColumn> values(static_cast<size_t>(columns));
         for (int c = 0; c < columns; ++c) {
             types[c] = raw[size_t(c)].tally().type(declared.value(c));
             values[size_t(c)] = raw[size_t(c)].take(types[c]);

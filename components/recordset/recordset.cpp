@@ -307,7 +307,7 @@ void Recordset::Close()
 {
     m_open = false;
     m_adding = false;
-    for (std::vector<QVariant> &column : m_columns)
+    for (ValueColumn &column : m_columns)
         column = {};
     m_ids = {};
     m_pending = {};
@@ -318,7 +318,7 @@ void Recordset::Close()
 
 void Recordset::Reserve(int rows)
 {
-    for (std::vector<QVariant> &column : m_columns)
+    for (ValueColumn &column : m_columns)
         column.reserve(size_t(rows));
     m_ids.reserve(size_t(rows));
 }
@@ -353,10 +353,10 @@ void Recordset::keepRows(const std::vector<int> &rows)
         for (const int row : rows)
             keep[size_t(row)] = 1;
         std::unique_ptr<char[]> scratch(sorted ? nullptr : new char[kept * sizeof(QVariant)]);
-        for (std::vector<QVariant> &column : m_columns) {
+        for (ValueColumn &column : m_columns) {
             QVariant *data = column.data();
             for (size_t i = 0; i < stored; ++i)
-                if (!keep[i])
+                if (!keep[i] && OwnsAnything(data[i]))
                     data[i].~QVariant();
             if (sorted) {
                 // Kept rows close up where they are.
@@ -583,7 +583,7 @@ void Recordset::CancelUpdate()
     requireOpen();
     if (m_adding && !m_ids.empty()) {
         settle();
-        for (std::vector<QVariant> &column : m_columns)
+        for (ValueColumn &column : m_columns)
             column.pop_back();
         m_ids.pop_back();
         m_pos = RecordCount();
@@ -595,7 +595,7 @@ void Recordset::Delete()
 {
     requireRow();
     settle();
-    for (std::vector<QVariant> &column : m_columns)
+    for (ValueColumn &column : m_columns)
         column.erase(column.begin() + m_pos);
     m_ids.erase(m_ids.begin() + m_pos);
     m_adding = false;
@@ -615,14 +615,14 @@ void Recordset::AppendRow(QVariantList values)
     m_inSortOrder = m_inSortOrder && m_sort.isEmpty();
 }
 
-void Recordset::AppendColumns(std::vector<std::vector<QVariant>> columns)
+void Recordset::AppendColumns(std::vector<ValueColumn> columns)
 {
     requireOpen();
     if (columns.size() != m_columns.size())
         throw RecordsetError(
             adErrInvalidArgument, "The number of columns does not match the number of fields.");
     const size_t rows = columns.empty() ? 0 : columns.front().size();
-    for (const std::vector<QVariant> &column : columns)
+    for (const ValueColumn &column : columns)
         if (column.size() != rows)
             throw RecordsetError(adErrInvalidArgument, "The columns differ in length.");
     settle();
@@ -1271,7 +1271,7 @@ void Recordset::reorder(const std::vector<int> &order)
     if (n == 0)
         return;
     std::unique_ptr<char[]> scratch(new char[n * sizeof(QVariant)]);
-    for (std::vector<QVariant> &column : m_columns)
+    for (ValueColumn &column : m_columns)
         gatherValues(column.data(), order, scratch.get());
     std::vector<int> ids(n);
     for (size_t i = 0; i < n; ++i)
@@ -1381,7 +1381,7 @@ bool Recordset::Find(const QString &criteria, int skipRecords, SearchDirection d
 
     m_adding = false;
     const int n = RecordCount();
-    const std::vector<QVariant> &column = m_columns[size_t(field)];
+    const ValueColumn &column = m_columns[size_t(field)];
     const int step = direction == SearchDirection::Forward ? 1 : -1;
     int i = std::clamp(m_pos, 0, std::max(n - 1, 0)) + step * skipRecords;
     for (; i >= 0 && i < n; i += step)

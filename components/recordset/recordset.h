@@ -23,6 +23,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace kv6 {
@@ -87,6 +88,42 @@ inline bool IsNullValue(const QVariant &v)
     // A pointer is null by its value; no record set holds one, so this is rare.
     return (d.type().flags() & QMetaType::IsPointer) && v.isNull();
 }
+// Whether destroying a value does anything: most cells are numbers held in place.
+inline bool OwnsAnything(const QVariant &v)
+{
+    const QVariant::Private &d = v.data_ptr();
+    if (d.is_shared)
+        return true;
+    const QtPrivate::QMetaTypeInterface *type = d.typeInterface();
+    return type && type->dtor;
+}
+
+// A column's cells. A value that owns nothing is passed over when the column shrinks or goes,
+// without a call into Qt for each: a large filter drops millions of them.
+template<typename T>
+struct CellAllocator : std::allocator<T>
+{
+    template<typename U>
+    struct rebind
+    {
+        using other = CellAllocator<U>;
+    };
+    CellAllocator() = default;
+    template<typename U>
+    CellAllocator(const CellAllocator<U> &) noexcept
+    { }
+    template<typename U>
+    void destroy(U *p)
+    {
+        if constexpr (std::is_same_v<U, QVariant>) {
+            if (!OwnsAnything(*p))
+                return;
+        }
+        p->~U();
+    }
+};
+using ValueColumn = std::vector<QVariant, CellAllocator<QVariant>>;
+
 // The text a text value holds, read in place; only for values whose type is QString.
 inline const QString &TextIn(const QVariant &v)
 {
@@ -244,7 +281,7 @@ public:
     void AppendRow(QVariantList values);
     // Bulk load column by column: one list of values per field, all of one length, taken over
     // whole when the set is empty (a query's reader fills them without a list per row).
-    void AppendColumns(std::vector<std::vector<QVariant>> columns);
+    void AppendColumns(std::vector<ValueColumn> columns);
     void Reserve(int rows);
     // One row's values in place, as RewriteRows hands them out.
     class RowRef
@@ -256,11 +293,11 @@ public:
 
     private:
         friend class Recordset;
-        RowRef(std::vector<std::vector<QVariant>> *columns, size_t row)
+        RowRef(std::vector<ValueColumn> *columns, size_t row)
             : m_columns(columns)
             , m_row(row)
         { }
-        std::vector<std::vector<QVariant>> *m_columns;
+        std::vector<ValueColumn> *m_columns;
         size_t m_row;
     };
 
@@ -335,7 +372,7 @@ private:
     // The values column by column, each in the order the rows are stored: a step over a whole
     // table reads the few columns it needs from one block each instead of touching every row's
     // own list. m_ids holds each row's bookmark, in the same order.
-    std::vector<std::vector<QVariant>> m_columns;
+    std::vector<ValueColumn> m_columns;
     std::vector<int> m_ids;
     // A sort's order not yet applied to the rows: row i of the present order is stored at
     // m_pending[i] (empty: where it is). Sorts follow one another and a step that keeps a few

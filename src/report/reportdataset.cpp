@@ -341,6 +341,77 @@ bool foldedBefore(const QString &a, const QString &b)
     return a.size() < b.size();
 }
 
+// A day as the record set sorts it: a date, or a local time at midnight (a job's day), which
+// sort as their days do. False for anything else.
+bool dayOf(const QVariant &value, qint64 &day)
+{
+    if (ValueTypeId(value) == QMetaType::QDate) {
+        const QDate &d = *static_cast<const QDate *>(value.constData());
+        day = d.toJulianDay();
+        return d.isValid();
+    }
+    if (ValueTypeId(value) != QMetaType::QDateTime)
+        return false;
+    const QDateTime &at = *static_cast<const QDateTime *>(value.constData());
+    if (!at.isValid() || at.timeSpec() != Qt::LocalTime || at.time() != QTime(0, 0))
+        return false;
+    day = at.date().toJulianDay();
+    return true;
+}
+
+bool isAscii(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+// Marks the rows that hold the first of their value in `field` when the rows already stand in
+// the order a stable sort by it leaves them (the queries hand them over by day): ASCII texts,
+// whole numbers or days, none Null. The marks then fall where the value changes, as after that
+// sort, which would move nothing. False when the column is not of that kind or not in order.
+bool markFirstInOrder(const Recordset &table, int field, std::vector<bool> &first)
+{
+    const size_t rows = size_t(table.RecordCount());
+    const QVariant &head = table.CellAt(0, field);
+    const int type = ValueTypeId(head);
+    const bool text = type == QMetaType::QString;
+    const bool whole = type == QMetaType::Int || type == QMetaType::LongLong;
+    qint64 day = 0, dayBefore = 0;
+    if (IsNullValue(head) || (text && !isAscii(TextIn(head)))
+        || (!text && !whole && !dayOf(head, dayBefore)))
+        return false;
+    first.assign(rows, false);
+    first[0] = true;
+    for (size_t r = 1; r < rows; ++r) {
+        const QVariant &value = table.CellAt(int(r), field);
+        const QVariant &before = table.CellAt(int(r - 1), field);
+        if (ValueTypeId(value) != type || IsNullValue(value))
+            return false;
+        if (text) {
+            const QString &t = TextIn(value), &b = TextIn(before);
+            // Rows of one value mostly share its text.
+            if (t.constData() == b.constData() && t.size() == b.size())
+                continue;
+            if (!isAscii(t) || foldedBefore(t, b))
+                return false;
+            first[r] = foldedBefore(b, t);
+        } else if (whole) {
+            const qint64 v = value.toLongLong(), b = before.toLongLong();
+            if (v < b)
+                return false;
+            first[r] = v > b;
+        } else {
+            if (!dayOf(value, day) || day < dayBefore)
+                return false;
+            first[r] = day > dayBefore;
+            dayBefore = day;
+        }
+    }
+    return true;
+}
+
 // Whether `a` sorts before `b` in a column of ASCII texts or of whole numbers.
 bool sortsBefore(const QVariant &a, const QVariant &b)
 {
@@ -796,13 +867,18 @@ RecordsetPtr ReportDataSetBuilder::markFirstOccurrences(const RecordsetPtr &tabl
         const int by = table->FieldIndex(col.ActionParam());
         if (field < 0 || by < 0)
             continue;
+        std::vector<bool> first;
+        if (markFirstInOrder(*table, by, first)) {
+            writeMarks(*table, field, first);
+            continue;
+        }
         std::vector<bool> startsRun;
         table->SetSort(QStringLiteral("[%1] ASC").arg(col.ActionParam()), startsRun);
         const int rows = table->RecordCount();
         // Marked once every row is read: the marked field may be the one compared. Two texts
         // differ as the sort found them, without regard to case as sameText compares them; any
         // other pair (a Null reads as an empty text) is compared again.
-        std::vector<bool> first(static_cast<size_t>(rows));
+        first.assign(static_cast<size_t>(rows), false);
         for (int r = 0; r < rows; ++r) {
             if (r == 0) {
                 first[0] = true;
@@ -890,6 +966,14 @@ bool ReportDataSetBuilder::markFirstAndCombine(RecordsetPtr &table)
         return false;
     const Combining c = combining(*table);
     if (!c.keyFields.isEmpty()) {
+        // A column of reals (averages) rules it out at its first row: no column is read whole
+        // before that is known.
+        const auto whole = [&](const Combining::Listed &l) {
+            const int type = ValueTypeId(table->CellAt(0, l.field));
+            return l.field == field || type == QMetaType::Int || type == QMetaType::LongLong;
+        };
+        if (!std::all_of(c.listed.begin(), c.listed.end(), whole))
+            return false;
         for (const Combining::Listed &l : c.listed)
             if (l.field != field && !combinesInAnyOrder(*table, l.field))
                 return false;

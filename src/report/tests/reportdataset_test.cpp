@@ -528,6 +528,41 @@ TEST_F(DataSetSteps, RowsInAnyOrderCombineAsWhenSortedByTheirKeys)
     }
 }
 
+// The queries hand their rows over by day: rows already in the order of the compared column
+// are marked where it changes, without a sort. They must come out as rows that a stable sort
+// puts into that order: runs of one value in another order, real costs added in the same order.
+TEST_F(DataSetSteps, RowsAlreadyInTheirDaysOrderMarkAsWhenSorted)
+{
+    const QDateTime midnight(QDate(2026, 3, 27), QTime(0, 0));
+    const QList<QVariant> kinds[] = {
+        { QStringLiteral("d01"), QStringLiteral("D01"), QStringLiteral("d02"),
+            QStringLiteral("d10"), QStringLiteral("D10"), QStringLiteral("d11") },
+        { 1, 1, 2, 10, 10, 11 },
+        { midnight, midnight, midnight.addDays(1), midnight.addDays(3), midnight.addDays(3),
+            midnight.addDays(4) },
+    };
+    loadColumns("<Column><Field>Weekday</Field><Action>4</Action></Column>"
+                "<Column><Field>Days</Field><Action>5</Action><ActionParam>Day</ActionParam>"
+                "</Column>"
+                "<Column><Field>Cost</Field><Action>1</Action></Column>");
+    for (const QList<QVariant> &days : kinds) {
+        QList<QVariantList> inOrder;
+        for (int i = 0; i < 60; ++i)
+            inOrder.append({ i % 3, days.at(i / 10), 0, (i * 37 % 11) / 7.0 });
+        // The runs of the last days first, the rows of each day kept in their order.
+        QList<QVariantList> runs = inOrder;
+        std::rotate(runs.begin(), runs.begin() + 30, runs.end());
+        const QString names = QStringLiteral("Weekday Day Days Cost");
+        RecordsetPtr marked = kv6test::table(names, inOrder), sorted = kv6test::table(names, runs);
+        ReportDataSetBuilder builder(settings(), nullptr);
+        ASSERT_FALSE(builder.Process(marked));
+        ASSERT_FALSE(builder.Process(sorted));
+        EXPECT_EQ(cells(marked), cells(sorted)) << days.first().toString().toStdString();
+        // Four days, each counted under the weekday of its first row (0, 20, 30 and 50).
+        EXPECT_EQ(column(marked, QStringLiteral("Days")), (QList<int> { 2, 0, 2 }));
+    }
+}
+
 TEST(ReportQueryParameters, DateRangesPassTheDayAfterExceptInTheLastYear)
 {
     ReportParameters params;
