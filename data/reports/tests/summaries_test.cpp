@@ -237,6 +237,9 @@ TEST_F(SummaryReports, CombiningInTheDatabaseGivesTheTableTheProgramMakes)
         "FROM print_jobs WHERE company_id = %1) AND user_id = (SELECT MIN(user_id) FROM print_jobs "
         "WHERE printer_id = (SELECT MIN(printer_id) FROM print_jobs WHERE company_id = %1))")
                        .arg(Company));
+    // Every printer has some colour pages, so that the colour lists lose a printer left out.
+    execEverywhere(QStringLiteral("UPDATE print_jobs SET color_pages = 1 WHERE job_id % 11 = 0 "
+                                  "AND color_pages = 0 AND pages > 1"));
     // The lowest user also printed on the highest printer, and the highest user printed only in
     // the days after the period's last whole month: a company's totals must still count and
     // lead with the same users and printers.
