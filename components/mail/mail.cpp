@@ -1,4 +1,5 @@
 #include "mail/mail.h"
+#include "vbcore/asciifold.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -60,15 +61,6 @@ bool isAtext(const QString &text)
     return true;
 }
 
-bool isAscii(const QString &text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x80)
-            return false;
-    }
-    return true;
-}
-
 // RFC 2047 words of at most 45 UTF-8 bytes each, cut between characters, folded onto
 // continuation lines so no header line grows beyond what SMTP allows.
 QByteArray encodedWords(const QString &text)
@@ -96,7 +88,7 @@ QByteArray subjectHeader(QString subject)
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             c = QLatin1Char(' ');
     }
-    if (isAscii(subject) && subject.size() <= 70)
+    if (IsAscii(subject) && subject.size() <= 70)
         return subject.toLatin1();
     return encodedWords(subject);
 }
@@ -107,7 +99,7 @@ QByteArray formatAddress(const Address &a)
     if (a.name.isEmpty())
         return addr;
     QByteArray name;
-    if (!isAscii(a.name))
+    if (!IsAscii(a.name))
         name = encodedWords(a.name);
     else if (isAtext(a.name))
         name = a.name.toLatin1();

@@ -4,6 +4,8 @@
 // day texts): those fold here, one character at a time, far cheaper than Qt's full case folding,
 // which gives the same for them; callers fall back to Qt's for anything beyond ASCII.
 
+#include <QString>
+
 namespace kv6 {
 
 constexpr char16_t FoldAscii(char16_t c)
@@ -20,6 +22,14 @@ inline bool FoldAsciiInto(const char16_t *chars, long long n, char *out)
             return false;
         out[i] = char(FoldAscii(chars[i]));
     }
+    return true;
+}
+
+inline bool IsAscii(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
     return true;
 }
 

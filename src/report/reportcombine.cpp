@@ -100,14 +100,6 @@ bool foundByKey(const QString &key)
     return !key.isEmpty() && !numeric;
 }
 
-bool isAsciiKey(const QString &key)
-{
-    for (const QChar c : key)
-        if (c.unicode() > 0x7f)
-            return false;
-    return true;
-}
-
 } // namespace
 
 QString CombiningQuery(const QString &sql, const Recordset &fields,
@@ -396,7 +388,7 @@ bool collectItems(
             const QString key = items.keyAt(i);
             if (!foundByKey(key))
                 continue;
-            if (!isAsciiKey(key))
+            if (!IsAscii(key))
                 return false;
             GroupItemPtr item, group;
             manager->GetItemAndGroup(key, &item, &group);

@@ -359,14 +359,6 @@ bool dayOf(const QVariant &value, qint64 &day)
     return true;
 }
 
-bool isAscii(const QString &text)
-{
-    for (const QChar c : text)
-        if (c.unicode() >= 0x80)
-            return false;
-    return true;
-}
-
 // Marks the rows that hold the first of their value in `field` when the rows already stand in
 // the order a stable sort by it leaves them (the queries hand them over by day): ASCII texts,
 // whole numbers or days, none Null. The marks then fall where the value changes, as after that
@@ -379,7 +371,7 @@ bool markFirstInOrder(const Recordset &table, int field, std::vector<bool> &firs
     const bool text = type == QMetaType::QString;
     const bool whole = type == QMetaType::Int || type == QMetaType::LongLong;
     qint64 day = 0, dayBefore = 0;
-    if (IsNullValue(head) || (text && !isAscii(TextIn(head)))
+    if (IsNullValue(head) || (text && !IsAscii(TextIn(head)))
         || (!text && !whole && !dayOf(head, dayBefore)))
         return false;
     first.assign(rows, false);
@@ -394,7 +386,7 @@ bool markFirstInOrder(const Recordset &table, int field, std::vector<bool> &firs
             // Rows of one value mostly share its text.
             if (t.constData() == b.constData() && t.size() == b.size())
                 continue;
-            if (!isAscii(t) || foldedBefore(t, b))
+            if (!IsAscii(t) || foldedBefore(t, b))
                 return false;
             first[r] = foldedBefore(b, t);
         } else if (whole) {
