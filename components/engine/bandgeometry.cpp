@@ -342,13 +342,13 @@ double Renderer::measureSection(int section)
     return b.height;
 }
 
-double Renderer::measureGroup(int group, int start, bool wholeGroup)
+double Renderer::measureGroup(int group, int start, bool wholeGroup, double limit)
 {
     const int saved = m_pos;
     const int groups = layout().groupCount();
     const int end = wholeGroup ? groupEnd(group, start) : start + 1;
     double total = 0;
-    for (int p = start; p < end; ++p) {
+    for (int p = start; p < end && total <= limit; ++p) {
         m_pos = p;
         for (int g = group; g <= groups; ++g) {
             if (p == start ? g >= group : breakLevel(p) <= g)
@@ -363,7 +363,7 @@ double Renderer::measureGroup(int group, int start, bool wholeGroup)
                 total += measureSection(GroupFooterSection(g));
         }
     }
-    if (wholeGroup) {
+    if (wholeGroup && total <= limit) {
         m_pos = end - 1;
         total += measureSection(GroupFooterSection(group));
     }

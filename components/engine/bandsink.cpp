@@ -154,8 +154,9 @@ void PageSink::keepGroup(int group, int pos, bool wholeGroup)
 {
     if (m_bodyEmpty || !m_r.inUse(GroupHeaderSection(group)))
         return;
-    const double need = m_r.measureGroup(group, pos, wholeGroup);
-    if (need > m_bodyBottom - m_y && need <= m_bodyBottom - m_bodyTop)
+    const double body = m_bodyBottom - m_bodyTop;
+    const double need = m_r.measureGroup(group, pos, wholeGroup, body);
+    if (need > m_bodyBottom - m_y && need <= body)
         breakPage();
 }
 

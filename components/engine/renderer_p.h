@@ -65,8 +65,9 @@ public:
     // False when the section prints nothing (not in use, or hidden by its script).
     bool formatSection(int section, Band &band);
     // The height of a group from the row at `start` (only its headers and first row unless
-    // `wholeGroup`), as it would be formatted now.
-    double measureGroup(int group, int start, bool wholeGroup);
+    // `wholeGroup`), as it would be formatted now. Measuring stops once past `limit`: a group
+    // taller than a page is not kept together, and measuring it whole would lay it out twice.
+    double measureGroup(int group, int start, bool wholeGroup, double limit);
     // Unwinds the render when the host asked to cancel.
     void checkCancel();
 
