@@ -1019,12 +1019,17 @@ RecordsetPtr ReportDataSetBuilder::combineRowsBy(const RecordsetPtr &table, int 
     const int rows = table->RecordCount();
     std::optional<Recordset::RowRef> last;
     std::vector<std::optional<Recordset::RowRef>> groupRows(static_cast<size_t>(groups));
+    // Hashed groups add up in one small block, a group's listed values side by side, and go
+    // back into their rows at the end: added into the rows themselves, spread over columns as
+    // long as the table, nearly every addition waited on memory.
+    const size_t width = size_t(listed.size());
+    std::vector<QVariant> sums(hashed ? size_t(groups) * width : 0);
     int r = 0;
     out->RewriteRows([&](Recordset::RowRef row) {
         if (r % 50 == 0)
             progress(847, r, rows);
-        std::optional<Recordset::RowRef> &current
-            = hashed ? groupRows[size_t(groupOf[size_t(r)])] : last;
+        const size_t group = hashed ? size_t(groupOf[size_t(r)]) : 0;
+        std::optional<Recordset::RowRef> &current = hashed ? groupRows[group] : last;
         ++r;
         bool startsNew = !current;
         if (!startsNew && !hashed) {
@@ -1037,15 +1042,19 @@ RecordsetPtr ReportDataSetBuilder::combineRowsBy(const RecordsetPtr &table, int 
         }
         if (startsNew) {
             current = row;
+            if (hashed)
+                for (size_t i = 0; i < width; ++i)
+                    sums[group * width + i] = row.at(listed[qsizetype(i)].field);
             return true;
         }
         if (firstBy >= 0 && sortsBefore(row.at(firstBy), current->at(firstBy))) {
             for (int f : std::as_const(leading))
                 (*current)[f].swap(row[f]);
         }
-        for (const Combining::Listed &l : listed) {
+        for (size_t i = 0; i < width; ++i) {
+            const Combining::Listed &l = listed[qsizetype(i)];
             const QVariant &value = row.at(l.field);
-            QVariant &into = (*current)[l.field];
+            QVariant &into = hashed ? sums[group * width + i] : (*current)[l.field];
             switch (l.action) {
             case clsReportCol::ActionSum:
             case clsReportCol::ActionFirstOfValue:
@@ -1066,6 +1075,14 @@ RecordsetPtr ReportDataSetBuilder::combineRowsBy(const RecordsetPtr &table, int 
         return false;
     });
     if (hashed) {
+        // The kept rows are the groups' first rows, in the order the groups were numbered.
+        size_t group = 0;
+        out->RewriteRows([&](Recordset::RowRef row) {
+            for (size_t i = 0; i < width; ++i)
+                row[listed[qsizetype(i)].field].swap(sums[group * width + i]);
+            ++group;
+            return true;
+        });
         // The groups in their keys' order, as the sort would have left them, which then becomes
         // their stored order too.
         out->SetSort(sortKeys);
