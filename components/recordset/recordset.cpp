@@ -346,8 +346,8 @@ void Recordset::keepRows(const std::vector<int> &rows)
     if (!sorted || kept != stored) {
         // Kept values are relocated by their bytes, as reorder() moves them, and the others
         // destroyed: a filter over a large table otherwise spent most of its time moving values
-        // one assignment at a time. The slots left over at the end become empty values in place,
-        // so that shrinking the column destroys nothing twice.
+        // one assignment at a time. The slots left over at the end are let go unread: each was
+        // destroyed or moved up already.
         static_assert(QTypeInfo<QVariant>::isRelocatable);
         std::vector<char> keep(stored, 0);
         for (const int row : rows)
@@ -371,9 +371,9 @@ void Recordset::keepRows(const std::vector<int> &rows)
                 // Rows kept in a pending order are gathered in that order.
                 gatherValues(data, rows, scratch.get());
             }
-            for (size_t i = kept; i < stored; ++i)
-                new (data + i) QVariant();
+            t_cellsLetGo = true;
             column.resize(kept);
+            t_cellsLetGo = false;
         }
     }
     m_ids.resize(kept);

@@ -98,6 +98,10 @@ inline bool OwnsAnything(const QVariant &v)
     return type && type->dtor;
 }
 
+// Set while a column lets go of cells that were already destroyed or moved out by their bytes:
+// they are not read again, let alone destroyed.
+inline thread_local bool t_cellsLetGo = false;
+
 // A column's cells. A value that owns nothing is passed over when the column shrinks or goes,
 // without a call into Qt for each: a large filter drops millions of them.
 template<typename T>
@@ -116,7 +120,7 @@ struct CellAllocator : std::allocator<T>
     void destroy(U *p)
     {
         if constexpr (std::is_same_v<U, QVariant>) {
-            if (!OwnsAnything(*p))
+            if (t_cellsLetGo || !OwnsAnything(*p))
                 return;
         }
         p->~U();
@@ -267,6 +271,15 @@ public:
         if (row < 0 || row >= int(m_ids.size()) || field < 0 || field >= m_fields.size())
             throwOutOfRange(row, field);
         return m_columns[size_t(field)][at(row)];
+    }
+
+    // Writes a value without moving the cursor, for steps that rewrite a column in place.
+    void SetValueAt(int row, int field, const QVariant &value)
+    {
+        if (row < 0 || row >= int(m_ids.size()) || field < 0 || field >= m_fields.size())
+            throwOutOfRange(row, field);
+        m_columns[size_t(field)][at(row)] = value;
+        m_inSortOrder = m_inSortOrder && m_sort.isEmpty();
     }
 
     // Appends a row (Null where not given) and makes it current; Update ends the edit.
