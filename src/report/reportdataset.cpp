@@ -18,11 +18,13 @@
 #include <QDateTime>
 #include <QHash>
 #include <QScopeGuard>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <unordered_set>
 
@@ -251,22 +253,73 @@ int numberGroups(const std::vector<size_t> &hashes, Alike alike, std::vector<int
     return groups;
 }
 
+} // namespace
+
+// The texts of a column folded onto one block, a row's at its position in the table.
+struct ReportDataSetBuilder::FoldedTexts
+{
+    struct Span
+    {
+        size_t at = 0;
+        size_t size = 0;
+    };
+    // Grown by hand: a string's resize would fill each text's room before it is written.
+    std::unique_ptr<char[]> bytes;
+    size_t used = 0, room = 0;
+    std::vector<Span> spans;
+    bool empty() const { return spans.empty(); }
+    // Room for `size` more bytes, where the next text goes.
+    char *append(size_t size)
+    {
+        if (used + size > room) {
+            room = std::max(room * 2, used + size);
+            std::unique_ptr<char[]> grown(new char[room]);
+            if (used)
+                std::memcpy(grown.get(), bytes.get(), used);
+            bytes = std::move(grown);
+        }
+        char *out = bytes.get() + used;
+        used += size;
+        return out;
+    }
+    // Whether row `a`'s text sorts before row `b`'s, as the record set sorts ASCII texts: the
+    // folded bytes in order, eight at a time while they agree.
+    bool before(size_t a, size_t b) const
+    {
+        const Span &x = spans[a], &y = spans[b];
+        const char *pa = bytes.get() + x.at, *pb = bytes.get() + y.at;
+        const size_t n = std::min(x.size, y.size);
+        size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            quint64 wa, wb;
+            std::memcpy(&wa, pa + i, sizeof wa);
+            std::memcpy(&wb, pb + i, sizeof wb);
+            if (wa != wb)
+                return qFromBigEndian(wa) < qFromBigEndian(wb);
+        }
+        for (; i < n; ++i)
+            if (pa[i] != pb[i])
+                return quint8(pa[i]) < quint8(pb[i]);
+        return x.size < y.size;
+    }
+};
+
+namespace {
+
 // Marks the rows that hold the first of their text in `field`, alike without regard to case;
-// false when a value there is not an ASCII text. The texts are folded onto one block and hashed
-// in one pass, then numbered by numberGroups.
-bool markFirstTexts(const Recordset &table, int field, std::vector<bool> &first)
+// false when a value there is not an ASCII text. The texts are folded onto one block (kept in
+// `texts` for the combining step) and hashed in one pass, then numbered by numberGroups.
+bool markFirstTexts(const Recordset &table, int field, std::vector<bool> &first,
+    ReportDataSetBuilder::FoldedTexts &texts)
 {
     const size_t rows = size_t(table.RecordCount());
     constexpr size_t Ahead = 16;
-    struct Folded
-    {
-        size_t at;
-        size_t size;
-    };
-    std::vector<Folded> folded(rows);
+    std::vector<ReportDataSetBuilder::FoldedTexts::Span> &folded = texts.spans;
+    folded.assign(rows, {});
+    texts.used = 0;
+    texts.append(rows * 16);
+    texts.used = 0;
     std::vector<size_t> hashes(rows);
-    std::string bytes;
-    bytes.reserve(rows * 16);
     for (size_t r = 0; r < rows; ++r) {
         if (r + Ahead < rows) {
             const QVariant &ahead = table.CellAt(int(r + Ahead), field);
@@ -277,9 +330,8 @@ bool markFirstTexts(const Recordset &table, int field, std::vector<bool> &first)
         if (!isTextValue(value) || IsNullValue(value))
             return false;
         const QString &text = TextIn(value);
-        const size_t at = bytes.size(), size = size_t(text.size());
-        bytes.resize(at + size);
-        char *out = bytes.data() + at;
+        const size_t at = texts.used, size = size_t(text.size());
+        char *out = texts.append(size);
         if (!FoldAsciiInto(reinterpret_cast<const char16_t *>(text.constData()), text.size(), out))
             return false;
         folded[r] = { at, size };
@@ -290,8 +342,8 @@ bool markFirstTexts(const Recordset &table, int field, std::vector<bool> &first)
         hashes,
         [&](size_t a, size_t b) {
             return folded[a].size == folded[b].size
-                && std::memcmp(
-                       bytes.data() + folded[a].at, bytes.data() + folded[b].at, folded[b].size)
+                && std::memcmp(texts.bytes.get() + folded[a].at, texts.bytes.get() + folded[b].at,
+                       folded[b].size)
                 == 0;
         },
         groupOf);
@@ -896,14 +948,13 @@ void ReportDataSetBuilder::writeMarks(Recordset &table, int field, const std::ve
         const int type = v.typeId();
         return (type == QMetaType::Int || type == QMetaType::LongLong) && v.toLongLong() > 1;
     };
-    int r = 0;
-    for (table.MoveFirst(); !table.Eof(); table.MoveNext(), ++r) {
+    for (int r = 0; r < rows; ++r) {
         if (r % 50 == 0)
             progress(846, r, rows);
         if (!first[size_t(r)])
-            table.SetValue(field, zero);
-        else if (!counted(table.Value(field)))
-            table.SetValue(field, one);
+            table.SetValueAt(r, field, zero);
+        else if (!counted(table.CellAt(r, field)))
+            table.SetValueAt(r, field, one);
     }
 }
 
@@ -974,21 +1025,23 @@ bool ReportDataSetBuilder::markFirstAndCombine(RecordsetPtr &table)
                 return false;
     }
     std::vector<bool> first;
+    FoldedTexts texts;
     if (keysOfOneKind(*table, by) && !isTextValue(table->CellAt(0, by)))
         markFirstNumbers(*table, by, first);
-    else if (!markFirstTexts(*table, by, first))
+    else if (!markFirstTexts(*table, by, first, texts))
         return false;
     writeMarks(*table, field, first);
-    table = combineRowsBy(table, c.keyFields.isEmpty() ? -1 : by);
+    table = combineRowsBy(table, c.keyFields.isEmpty() ? -1 : by, texts.empty() ? nullptr : &texts);
     return true;
 }
 
 RecordsetPtr ReportDataSetBuilder::combineRows(const RecordsetPtr &table)
 {
-    return combineRowsBy(table, -1);
+    return combineRowsBy(table, -1, nullptr);
 }
 
-RecordsetPtr ReportDataSetBuilder::combineRowsBy(const RecordsetPtr &table, int firstBy)
+RecordsetPtr ReportDataSetBuilder::combineRowsBy(
+    const RecordsetPtr &table, int firstBy, const FoldedTexts *folded)
 {
     // Only the columns that combine are read past each group's first row.
     const Combining c = combining(*table);
@@ -1003,6 +1056,11 @@ RecordsetPtr ReportDataSetBuilder::combineRowsBy(const RecordsetPtr &table, int 
     const bool hashed = !keyFields.isEmpty() && groupByKeys(*table, keyFields, groupOf, groups);
     if (!hashed)
         table->SetSort(sortKeys);
+    // The marked texts, folded in the rows' order, decide which row leads without reading the
+    // rows' own texts again, scattered as they are; only while that order stays.
+    if (!hashed || firstBy < 0)
+        folded = nullptr;
+    std::vector<size_t> leaderAt(folded ? size_t(groups) : 0);
     // With `firstBy`, the row that leads a group is the one whose text there sorts first: its
     // columns that do not combine are swapped into the group's kept row.
     QList<int> leading;
@@ -1028,9 +1086,9 @@ RecordsetPtr ReportDataSetBuilder::combineRowsBy(const RecordsetPtr &table, int 
     out->RewriteRows([&](Recordset::RowRef row) {
         if (r % 50 == 0)
             progress(847, r, rows);
-        const size_t group = hashed ? size_t(groupOf[size_t(r)]) : 0;
+        const size_t at = size_t(r++);
+        const size_t group = hashed ? size_t(groupOf[at]) : 0;
         std::optional<Recordset::RowRef> &current = hashed ? groupRows[group] : last;
-        ++r;
         bool startsNew = !current;
         if (!startsNew && !hashed) {
             for (int f : std::as_const(keyFields)) {
@@ -1042,14 +1100,20 @@ RecordsetPtr ReportDataSetBuilder::combineRowsBy(const RecordsetPtr &table, int 
         }
         if (startsNew) {
             current = row;
+            if (folded)
+                leaderAt[group] = at;
             if (hashed)
                 for (size_t i = 0; i < width; ++i)
                     sums[group * width + i] = row.at(listed[qsizetype(i)].field);
             return true;
         }
-        if (firstBy >= 0 && sortsBefore(row.at(firstBy), current->at(firstBy))) {
+        if (firstBy >= 0
+            && (folded ? folded->before(at, leaderAt[group])
+                       : sortsBefore(row.at(firstBy), current->at(firstBy)))) {
             for (int f : std::as_const(leading))
                 (*current)[f].swap(row[f]);
+            if (folded)
+                leaderAt[group] = at;
         }
         for (size_t i = 0; i < width; ++i) {
             const Combining::Listed &l = listed[qsizetype(i)];

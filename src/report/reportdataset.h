@@ -72,6 +72,9 @@ public:
     DataResult CombineRows(RecordsetPtr &table);
     DataResult LimitAndNumber(RecordsetPtr &table);
 
+    // One column's texts as the steps fold them, kept from marking for combining.
+    struct FoldedTexts;
+
 private:
     using Step = RecordsetPtr (ReportDataSetBuilder::*)(const RecordsetPtr &);
     DataResult step(RecordsetPtr &table, Step work);
@@ -82,7 +85,8 @@ private:
     RecordsetPtr combineRows(const RecordsetPtr &table);
     // The combining step where each group's leading row is the one whose text in `firstBy` sorts
     // first (-1: its first row); the other rows' order within a group must not change the result.
-    RecordsetPtr combineRowsBy(const RecordsetPtr &table, int firstBy);
+    // `folded`, when given, holds the texts of `firstBy` in the table's present order.
+    RecordsetPtr combineRowsBy(const RecordsetPtr &table, int firstBy, const FoldedTexts *folded);
     // First occurrences then combining, as one step where it can do without sorting the whole
     // table by the compared texts; false when it cannot (and the table is as it was).
     bool markFirstAndCombine(RecordsetPtr &table);

@@ -498,8 +498,11 @@ TEST_F(DataSetSteps, RowsInAnyOrderCombineAsWhenSortedByTheirKeys)
             QString user = QStringLiteral("user%1").arg(next(60));
             if (next(3) == 0)
                 user = user.toUpper();
-            out.append({ prefix + user, int(next(7)), QStringLiteral("d%1").arg(next(40)),
-                int(next(50)), next(1000) / 7.0, int(next(90)), 0, qint64(next(40)) });
+            // Days whose texts differ twice within their first eight characters, one way
+            // then the other, and whose lengths differ.
+            const QString day = QStringLiteral("2025-%1-%2").arg(next(6) + 1).arg(next(12) + 1);
+            out.append({ prefix + user, int(next(7)), day, int(next(50)), next(1000) / 7.0,
+                int(next(90)), 0, qint64(next(40)) });
         }
         return kv6test::table(
             QStringLiteral("User Printer Day Pages Cost Smallest Days DayNo"), out);
