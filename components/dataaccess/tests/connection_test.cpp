@@ -258,20 +258,6 @@ TEST_P(ConnectionTest, ReadOnlyOptionRefusesWrites)
         connection->ReportSQL(QStringLiteral("SELECT current_setting('kv6.other', false)"), {}, t));
 }
 
-TEST_P(ConnectionTest, FailedWorkInTransactionIsRolledBack)
-{
-    openFresh();
-    const DataResult e = connection->InTransaction([&]() -> DataResult {
-        if (DataResult x
-            = connection->Execute(QStringLiteral("INSERT INTO companies (name) VALUES ('A')")))
-            return x;
-        return connection->Execute(QStringLiteral("INSERT INTO nowhere VALUES (1)"));
-    });
-    ASSERT_TRUE(e);
-    EXPECT_EQ(kv6test::queryRows(*connection, QStringLiteral("SELECT count(*) FROM companies")),
-        QStringList { QStringLiteral("0") });
-}
-
 // Failures that only one engine can show: each is refused with its number and says where, and
 // leaves what was there as it was.
 TEST(Connection, SourcesThatCannotBeOpenedAreRefusedAndLeftAsTheyWere)

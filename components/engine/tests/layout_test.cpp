@@ -311,13 +311,3 @@ TEST(Layout, FieldsAddByNameOnceAndCopiesAreDeep)
     EXPECT_EQ(g, 1);
     EXPECT_EQ(r.section(GroupFooterSection(1))->name, QStringLiteral("GroupFooter1"));
 }
-
-TEST(LayoutFile, LayoutsMayTravelInsideAReportDefinition)
-{
-    const QByteArray xml = "<KVReport><KVReportInfo><Name>R</Name></KVReportInfo>"
-                           "<Layouts><Report name=\"R\" width=\"9000\"/></Layouts></KVReport>";
-    ReportLayout r;
-    QString error;
-    ASSERT_TRUE(loadLayoutXml(xml, QStringLiteral("r"), r, &error)) << error.toStdString();
-    EXPECT_EQ(r.width, 9000);
-}

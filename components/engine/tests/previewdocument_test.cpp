@@ -241,31 +241,6 @@ TEST(PreviewDocument, EachTextKeepsItsColourAndFontAndIsCutOnlyAtItsClip)
     EXPECT_TRUE(ink(7.0 + line + 0.02, line).isEmpty());
 }
 
-TEST(PreviewDocument, SavesAndLoadsEveryKindOfItem)
-{
-    QTemporaryDir dir;
-    const PreviewDocument doc = sampleDocument();
-    const QString path = dir.filePath(QStringLiteral("sample.rtt"));
-    QString error;
-    ASSERT_TRUE(doc.save(path, &error)) << error.toStdString();
-
-    PreviewDocument back;
-    ASSERT_TRUE(back.load(path, &error)) << error.toStdString();
-    EXPECT_EQ(back.title(), doc.title());
-    EXPECT_EQ(back.pageCount(), 2);
-    EXPECT_EQ(back.pageSize(), doc.pageSize());
-    EXPECT_EQ(back.margins(), doc.margins());
-    EXPECT_EQ(back.font(), doc.font());
-    EXPECT_EQ(back.textColor(), doc.textColor());
-    ASSERT_EQ(back.page(1).items.size(), doc.page(1).items.size());
-    EXPECT_TRUE(std::get<PictureItem>(back.page(1).items.at(5)).picture.isVector());
-
-    // Everything that reaches the paper comes back: texts with their alignment and font, lines
-    // with their style, pictures, the overlay and each page's size.
-    for (int p = 1; p <= 2; ++p)
-        EXPECT_TRUE(sameImages(back.renderPage(p, 40), doc.renderPage(p, 40))) << p;
-}
-
 // Pages packed while a PDF file is written come back exactly: every kind of item, fractions of
 // a twip, own clips and none.
 TEST(PreviewDocument, PackedPagesComeBackExactly)
@@ -307,7 +282,7 @@ TEST(PreviewDocument, PackedPagesComeBackExactly)
             std::get<TextRun>(shared.page(p).items.last()).text, QStringLiteral("%1 of 2").arg(p));
 }
 
-TEST(PreviewDocument, AppendsPagesAndKeepsItsSettings)
+TEST(PreviewDocument, SavedFilesLoadWithEveryItemAndAppendKeepingTheSettings)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("b.rtt"));
@@ -333,10 +308,20 @@ TEST(PreviewDocument, AppendsPagesAndKeepsItsSettings)
     EXPECT_TRUE(error.contains(QStringLiteral("missing.rtt")));
     EXPECT_EQ(a.pageCount(), 5);
 
-    // Loading replaces what was there.
+    // Loading replaces what was there with everything the file holds: the settings, and all
+    // that reaches the paper (texts with their alignment and font, lines with their style,
+    // pictures, the overlay and each page's size).
     ASSERT_TRUE(a.load(path));
-    EXPECT_EQ(a.pageCount(), 2);
     EXPECT_EQ(a.title(), QStringLiteral("Other"));
+    EXPECT_EQ(a.pageSize(), b.pageSize());
+    EXPECT_EQ(a.margins(), b.margins());
+    EXPECT_EQ(a.font(), b.font());
+    EXPECT_EQ(a.textColor(), b.textColor());
+    ASSERT_EQ(a.pageCount(), 2);
+    ASSERT_EQ(a.page(1).items.size(), b.page(1).items.size());
+    EXPECT_TRUE(std::get<PictureItem>(a.page(1).items.at(5)).picture.isVector());
+    for (int p = 1; p <= 2; ++p)
+        EXPECT_TRUE(sameImages(a.renderPage(p, 40), b.renderPage(p, 40))) << p;
 }
 
 TEST(PreviewDocument, TruncatedForeignAndNewerFilesFailAndChangeNothing)
