@@ -84,10 +84,6 @@ TEST_F(Report, EveryElementOfADefinitionIsRead)
     EXPECT_TRUE(report.ScriptText().startsWith(QStringLiteral("Sub PreProcess")));
     EXPECT_EQ(report.RowLimit(), QVariant(QStringLiteral("TopN")));
     EXPECT_EQ(report.ReportSQL(), QStringLiteral("SELECT 1 AS Engine"));
-    EXPECT_TRUE(report.UseGroups());
-    EXPECT_TRUE(report.UseFilters());
-    EXPECT_FALSE(report.UseEstCosts());
-    EXPECT_FALSE(report.HasCharts());
 
     const ReportParameters &params = *report.Parameters();
     ASSERT_EQ(params.count(), 4);

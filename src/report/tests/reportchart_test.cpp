@@ -81,13 +81,9 @@ TEST_F(Chart, EveryElementIsReadAndMissingOnesTakeTheirDefaults)
     EXPECT_EQ(fresh.LegendPosition(), 1);
     EXPECT_EQ(fresh.LegendOrientation(), 1);
     EXPECT_FALSE(fresh.YAxisKeepScale());
-    EXPECT_EQ(fresh.YAxisLabelFormat(), 0);
-    EXPECT_EQ(fresh.XFieldLabelOrientation(), 0);
     EXPECT_TRUE(fresh.LegendLabel().isEmpty());
     EXPECT_TRUE(fresh.LegendFields().isEmpty());
     EXPECT_EQ(fresh.ManualSeriesCount(), 0);
-    EXPECT_TRUE(fresh.Bookmark().isNull());
-    EXPECT_EQ(fresh.YAxisMaxScale(), 0.0);
 }
 
 TEST_F(Chart, ATypeThatIsMissingOrNotANumberFailsAndLeavesTheChartAsItWas)
