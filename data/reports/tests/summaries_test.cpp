@@ -252,6 +252,87 @@ TEST_F(SummaryReports, CombiningInTheDatabaseGivesTheTableTheProgramMakes)
                                   "(SELECT MAX(user_id) FROM print_jobs WHERE company_id = %1)")
                        .arg(Company)
                        .arg(LastDay.addDays(-2).toString(Qt::ISODate)));
+    // Users and printers as shapeAnalysis leaves them out or in, lowest id first.
+    QList<int> out[2], in[2];
+    {
+        auto analysis = analysisOf(*engines().first());
+        shapeAnalysis(*analysis);
+        const kv6::infGroupManager *const managers[]
+            = { analysis->UserManager(), analysis->PrinterManager() };
+        for (int kind = 0; kind < 2; ++kind) {
+            const kv6::GroupItems &items = managers[kind]->Items();
+            for (int i = 1; i <= items.count(); ++i)
+                ((*items.item(items.keyAt(i)))->Include() ? in : out)[kind]
+                    << items.keyAt(i).mid(3).toInt();
+            std::sort(out[kind].begin(), out[kind].end());
+            std::sort(in[kind].begin(), in[kind].end());
+        }
+    }
+    const auto above = [](const QList<int> &ids, int id) {
+        const auto at = std::find_if(ids.begin(), ids.end(), [&](int i) { return i > id; });
+        return at == ids.end() ? -1 : *at;
+    };
+    ASSERT_GE(in[0].size(), 4);
+    ASSERT_FALSE(out[0].isEmpty() || out[1].isEmpty());
+    const int loUser = out[0].first(), loPrinter = out[1].first();
+    const int sameModel = above(in[1], loPrinter);
+    const int bwFromLeftOut = above(in[1], sameModel),
+              colorFromLeftOut = above(in[1], bwFromLeftOut);
+    ASSERT_GT(colorFromLeftOut, 0);
+    const QString period
+        = QStringLiteral("company_id = %1 AND job_time >= '%2' AND job_time < '%3'")
+              .arg(Company)
+              .arg(FirstDay.toString(Qt::ISODate))
+              .arg(LastDay.addDays(1).toString(Qt::ISODate));
+    const auto oneJobOf = [&](int user, const QString &after) {
+        return QStringLiteral("(SELECT MIN(job_id) FROM print_jobs WHERE user_id = %1 AND %2 AND "
+                              "job_time >= '%3')")
+            .arg(user)
+            .arg(period, after);
+    };
+    // A printer left out has the model of a printer left in above it, and a user printed on both.
+    execEverywhere(QStringLiteral("UPDATE printers SET manufacturer_model = (SELECT "
+                                  "manufacturer_model FROM printers WHERE printer_id = %1) WHERE "
+                                  "printer_id = %2")
+                       .arg(sameModel)
+                       .arg(loPrinter));
+    execEverywhere(QStringLiteral("UPDATE print_jobs SET printer_id = %1 WHERE job_id = %2")
+                       .arg(loPrinter)
+                       .arg(oneJobOf(in[0].at(1), QStringLiteral("2026-05-03"))));
+    execEverywhere(QStringLiteral("UPDATE print_jobs SET printer_id = %1 WHERE job_id = %2")
+                       .arg(sameModel)
+                       .arg(oneJobOf(in[0].at(1), QStringLiteral("2026-05-20"))));
+    // Printers left in whose black-and-white (colour) pages are all a left-out user's.
+    for (const int printer : { bwFromLeftOut, colorFromLeftOut }) {
+        const bool bw = printer == bwFromLeftOut;
+        execEverywhere(QStringLiteral("UPDATE print_jobs SET printer_id = %1 WHERE job_id = %2")
+                           .arg(printer)
+                           .arg(oneJobOf(loUser, QLatin1String(bw ? "2026-05-05" : "2026-05-06"))));
+        execEverywhere(
+            QStringLiteral("UPDATE print_jobs SET color_pages = CASE WHEN user_id = %1 "
+                           "THEN %2 ELSE %3 END WHERE printer_id = %4")
+                .arg(loUser)
+                .arg(QLatin1String(bw ? "0" : "pages"), QLatin1String(bw ? "pages" : "0"))
+                .arg(printer));
+    }
+    // A user left in who printed only on a printer left out, and one whose lowest printer of
+    // every month is left out but who printed once on a printer left in.
+    execEverywhere(QStringLiteral("UPDATE print_jobs SET printer_id = %1 WHERE user_id IN (%2, %3)")
+                       .arg(loPrinter)
+                       .arg(in[0].at(2))
+                       .arg(in[0].at(3)));
+    execEverywhere(QStringLiteral("UPDATE print_jobs SET printer_id = %1 WHERE job_id = %2")
+                       .arg(sameModel)
+                       .arg(oneJobOf(in[0].at(3), QStringLiteral("2026-05-12"))));
+    // The period's first jobs are a left-out user's, its last ones on a left-out printer.
+    execEverywhere(QStringLiteral("UPDATE print_jobs SET user_id = %1 WHERE %2 AND job_time = "
+                                  "(SELECT MIN(job_time) FROM print_jobs WHERE %2)")
+                       .arg(loUser)
+                       .arg(period));
+    execEverywhere(QStringLiteral("UPDATE print_jobs SET printer_id = %1 WHERE %2 AND job_time = "
+                                  "(SELECT MAX(job_time) FROM print_jobs WHERE %2)")
+                       .arg(loPrinter)
+                       .arg(period));
     for (DataConnection *c : engines()) {
         auto analysis = analysisOf(*c);
         shapeAnalysis(*analysis);
