@@ -268,16 +268,21 @@ struct ReportDataSetBuilder::FoldedTexts
     size_t used = 0, room = 0;
     std::vector<Span> spans;
     bool empty() const { return spans.empty(); }
+    void reserve(size_t size)
+    {
+        if (size <= room)
+            return;
+        std::unique_ptr<char[]> grown(new char[size]);
+        if (used)
+            std::memcpy(grown.get(), bytes.get(), used);
+        bytes = std::move(grown);
+        room = size;
+    }
     // Room for `size` more bytes, where the next text goes.
     char *append(size_t size)
     {
-        if (used + size > room) {
-            room = std::max(room * 2, used + size);
-            std::unique_ptr<char[]> grown(new char[room]);
-            if (used)
-                std::memcpy(grown.get(), bytes.get(), used);
-            bytes = std::move(grown);
-        }
+        if (used + size > room)
+            reserve(std::max(room * 2, used + size));
         char *out = bytes.get() + used;
         used += size;
         return out;
@@ -317,8 +322,7 @@ bool markFirstTexts(const Recordset &table, int field, std::vector<bool> &first,
     std::vector<ReportDataSetBuilder::FoldedTexts::Span> &folded = texts.spans;
     folded.assign(rows, {});
     texts.used = 0;
-    texts.append(rows * 16);
-    texts.used = 0;
+    texts.reserve(rows * 16);
     std::vector<size_t> hashes(rows);
     for (size_t r = 0; r < rows; ++r) {
         if (r + Ahead < rows) {
