@@ -8,6 +8,8 @@
 
 #include <QSaveFile>
 
+#include <cmath>
+
 namespace kv6 {
 
 QString CsvValue(const QVariant &value)
@@ -15,6 +17,9 @@ QString CsvValue(const QVariant &value)
     if (!value.isValid() || value.isNull())
         return QStringLiteral("\"\"");
     QString text;
+    // Typed numbers are known to read back as numbers; parsing each again through the locale
+    // took most of a large export's time.
+    bool number = false;
     switch (value.typeId()) {
     case QMetaType::Bool:
         text = value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
@@ -26,17 +31,33 @@ QString CsvValue(const QVariant &value)
         text = VbDateText(VbDateToDouble(value.toDate()), VbLocale());
         break;
     case QMetaType::Double:
-    case QMetaType::Float:
+    case QMetaType::Float: {
         // Shortest exact form, decimal point as the program writes numbers everywhere else.
-        text = QString::number(value.toDouble(), 'g', 15);
+        const double d = value.toDouble();
+        text = QString::number(d, 'g', 15);
+        number = std::isfinite(d);
+        break;
+    }
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        text = value.toString();
+        number = true;
         break;
     default:
-        text = value.userType() == qMetaTypeId<Currency>() ? value.value<Currency>().toString()
-                                                           : value.toString();
+        if (value.userType() == qMetaTypeId<Currency>()) {
+            text = value.value<Currency>().toString();
+            number = true;
+        } else {
+            text = value.toString();
+        }
         break;
     }
     // Numbers, and texts that read as numbers, go out bare; a comma would split the value.
-    if (!text.contains(QLatin1Char(',')) && clsReportParameter::ToNumber(text))
+    if (!text.contains(QLatin1Char(',')) && (number || clsReportParameter::ToNumber(text)))
         return text;
     return QLatin1Char('"') + text + QLatin1Char('"');
 }

@@ -45,7 +45,9 @@ std::optional<double> clsReportParameter::ToNumber(const QVariant &value)
         return std::nullopt;
     }
     const QString text = value.toString().trimmed();
-    if (text.isEmpty())
+    // No locale's number starts with a letter ("nan" and "inf" are refused below anyway); names
+    // and keys are most of the texts asked about, and the locale's parser is slow to say no.
+    if (text.isEmpty() || text.front().isLetter())
         return std::nullopt;
     if (text.startsWith(QLatin1String("&H"), Qt::CaseInsensitive)) {
         bool ok = false;
