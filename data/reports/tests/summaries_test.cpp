@@ -333,6 +333,13 @@ TEST_F(SummaryReports, CombiningInTheDatabaseGivesTheTableTheProgramMakes)
                                   "(SELECT MAX(job_time) FROM print_jobs WHERE %2)")
                        .arg(loPrinter)
                        .arg(period));
+    // The other company prints from the period's second day to its last but one: over every
+    // company, the edge days are still the first company's.
+    execEverywhere(QStringLiteral("DELETE FROM print_jobs WHERE company_id <> %1 AND "
+                                  "(job_time < '%2' OR job_time >= '%3')")
+                       .arg(Company)
+                       .arg(FirstDay.addDays(1).toString(Qt::ISODate))
+                       .arg(LastDay.toString(Qt::ISODate)));
     for (DataConnection *c : engines()) {
         auto analysis = analysisOf(*c);
         shapeAnalysis(*analysis);
@@ -349,8 +356,9 @@ TEST_F(SummaryReports, CombiningInTheDatabaseGivesTheTableTheProgramMakes)
                     (*items.item(items.keyAt(i)))->setInclude(true);
             }
             for (const Definition &d : std::as_const(*s_definitions)) {
-                // 8: over whole months only (no edge days to read); 8 alone: nothing used.
-                for (const int use : round == 0 ? QList<int> { 7, 5, 3, 0, 8 }
+                // 8: over whole months only (no edge days to read); 8 alone: nothing used;
+                // 16: every company.
+                for (const int use : round == 0 ? QList<int> { 7, 5, 3, 0, 8, 19 }
                         : round == 1            ? QList<int> { 3 }
                                                 : QList<int> { 3, 11 }) {
                     const QString what = QStringLiteral("%1 on %2, settings %3%4")
@@ -365,11 +373,14 @@ TEST_F(SummaryReports, CombiningInTheDatabaseGivesTheTableTheProgramMakes)
                         kv6::clsReport report;
                         ASSERT_TRUE(report.LoadDefinitionFromNode(d.info, isSQLite(*c) ? 1 : 2));
                         setWizardDefaults(report);
-                        for (const kv6::ReportParameterPtr &p : *report.Parameters())
+                        for (const kv6::ReportParameterPtr &p : *report.Parameters()) {
+                            if (p->ParameterType() == 1 && (use & 16))
+                                p->SetValue1(-1);
                             if (p->ParameterType() == 2 && (use & 8)) {
                                 p->SetValue1(periods[1].first);
                                 p->SetValue2(periods[1].last);
                             }
+                        }
                         report.SetUseGroups(use & 1);
                         report.SetUseFilters(use & 2);
                         report.SetUseEstCosts(use & 4);
