@@ -268,17 +268,13 @@ public:
     // The same value read in place: valid until the set's rows change.
     const QVariant &CellAt(int row, int field) const
     {
-        if (row < 0 || row >= int(m_ids.size()) || field < 0 || field >= m_fields.size())
-            throwOutOfRange(row, field);
-        return m_columns[size_t(field)][at(row)];
+        return m_columns[cell(row, field)][at(row)];
     }
 
     // Writes a value without moving the cursor, for steps that rewrite a column in place.
     void SetValueAt(int row, int field, const QVariant &value)
     {
-        if (row < 0 || row >= int(m_ids.size()) || field < 0 || field >= m_fields.size())
-            throwOutOfRange(row, field);
-        m_columns[size_t(field)][at(row)] = value;
+        m_columns[cell(row, field)][at(row)] = value;
         m_inSortOrder = m_inSortOrder && m_sort.isEmpty();
     }
 
@@ -379,6 +375,13 @@ private:
     // Puts the rows in `order` (where the rows that come first, second... are stored).
     void reorder(const std::vector<int> &order);
     [[noreturn]] static void throwOutOfRange(int row, int field);
+    // The column of `field`, once `row` and `field` are known to be in range.
+    size_t cell(int row, int field) const
+    {
+        if (row < 0 || row >= int(m_ids.size()) || field < 0 || field >= m_fields.size())
+            throwOutOfRange(row, field);
+        return size_t(field);
+    }
     int checkedField(const QString &name) const;
 
     QList<FieldInfo> m_fields;
