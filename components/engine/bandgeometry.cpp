@@ -163,6 +163,7 @@ void Renderer::layoutBand(int section, Band &band, bool measuring)
         QString text;
         QStringList lines;
         bool numeric = false;
+        bool fits = false; // every line measured to fit the field's width
         double height = 0; // final
         double shift = 0;
         QList<DisplayItem> sub; // subreport items, relative to the field
@@ -171,14 +172,14 @@ void Renderer::layoutBand(int section, Band &band, bool measuring)
     for (Field *f : L.sectionFields(section)) {
         if (!f->visible)
             continue;
-        Placed p { f, {}, {}, false, f->height, 0, {} };
+        Placed p { f, {}, {}, false, false, f->height, 0, {} };
         if (f->kind == FieldKind::Text) {
             Variant v;
             p.text = displayText(f, v);
             m_values.insert(f, v);
             p.numeric = v.isNumeric() && !v.isString() && v.type() != VarType::Boolean;
             p.lines = p.text.isEmpty() ? QStringList()
-                                       : wrapText(f->font, p.text, f->width, f->wordWrap);
+                                       : wrapText(f->font, p.text, f->width, f->wordWrap, &p.fits);
             const double needed = double(p.lines.size()) * lineHeight(f->font);
             if (f->canGrow && needed > p.height)
                 p.height = needed;
@@ -323,6 +324,7 @@ void Renderer::layoutBand(int section, Band &band, bool measuring)
                 t.font = f.font;
                 t.color = rgbFromBgr(f.foreColor);
                 t.alignment = qtAlignment(f.align, p.numeric);
+                t.fits = p.fits;
                 if (!t.clip.isEmpty())
                     band.items.append(t);
             }

@@ -69,6 +69,7 @@ void BandSink::repeatGroupHeaders()
             mark.rect = QRectF(0, first->rect.top(), L.layoutWidth(), first->rect.height());
             mark.clip = QRectF();
             mark.text = L.continuedCaption;
+            mark.fits = false;
             mark.font.bold = false;
             mark.font.italic = true;
             mark.alignment = Qt::AlignRight | Qt::AlignTop;

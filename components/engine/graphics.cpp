@@ -179,20 +179,26 @@ double textWidth(const FontSpec &style, const QString &text)
     return w;
 }
 
-QStringList wrapText(const FontSpec &style, const QString &text, double width, bool wordWrap)
+QStringList wrapText(
+    const FontSpec &style, const QString &text, double width, bool wordWrap, bool *fits)
 {
     const QStringList paragraphs = splitLines(text);
+    if (fits)
+        *fits = false;
     if (!wordWrap || width <= 0)
         return paragraphs;
     FontMetrics &m = metricsFor(style);
     QStringList out;
     QFont font;
     bool haveFont = false;
+    // Known to fit only when every line was measured whole, as drawing would measure it.
+    bool allFit = true;
     for (const QString &para : paragraphs) {
         if (advance(m, para) <= width) {
             out << para;
             continue;
         }
+        allFit = false;
         if (!haveFont) {
             font = twipsFont(style);
             haveFont = true;
@@ -211,6 +217,8 @@ QStringList wrapText(const FontSpec &style, const QString &text, double width, b
         }
         layout.endLayout();
     }
+    if (fits)
+        *fits = allFit;
     return out;
 }
 

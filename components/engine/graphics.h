@@ -53,8 +53,10 @@ double lineHeight(const FontSpec &style);
 // Width of the widest line of the text, in twips.
 double textWidth(const FontSpec &style, const QString &text);
 // Breaks the text into the lines it occupies in a box `width` twips wide. Line ends in the text
-// always break; without wordWrap (or without a width) nothing else does.
-QStringList wrapText(const FontSpec &style, const QString &text, double width, bool wordWrap);
+// always break; without wordWrap (or without a width) nothing else does. `fits`, when given,
+// says whether every line was measured whole and found to fit.
+QStringList wrapText(
+    const FontSpec &style, const QString &text, double width, bool wordWrap, bool *fits = nullptr);
 
 // How a picture fills its box.
 enum PictureScale : int {

@@ -7,7 +7,7 @@ namespace kv6::engine {
 namespace {
 
 enum Kind : quint8 { KindText = 1, KindLine = 2, KindBox = 3, KindPicture = 4 };
-enum TextFlags : quint8 { Floats = 1, ClipSame = 2, ClipOwn = 4 };
+enum TextFlags : quint8 { Floats = 1, ClipSame = 2, ClipOwn = 4, Fits = 8 };
 // The length that stands for a null text, which a saved document tells from an empty one.
 constexpr quint32 NullText = 0xFFFFFFFF;
 
@@ -125,6 +125,8 @@ void PageStore::pack(const QList<DisplayItem> &items, QByteArray &out)
             const bool floats = fitsFloats(t->rect) && (!(flags & ClipOwn) || fitsFloats(t->clip));
             if (floats)
                 flags |= Floats;
+            if (t->fits)
+                flags |= Fits;
             put(out, quint8(KindText));
             put(out, flags);
             put(out, fontIndex(t->font));
@@ -180,9 +182,12 @@ const DisplayItem *PageStore::next(PackedReader &in, DisplayItem (&reused)[4]) c
         t.rect = in.rect(flags & Floats);
         t.clip = (flags & ClipOwn) ? in.rect(flags & Floats) : t.rect;
         in.textInto(t.text);
+        t.fits = flags & Fits;
         for (const auto &[marker, text] : m_replacements)
-            if (t.text.contains(marker))
+            if (t.text.contains(marker)) {
                 t.text.replace(marker, text);
+                t.fits = false;
+            }
         return &reused[0];
     }
     case KindLine: {

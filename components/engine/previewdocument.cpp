@@ -158,8 +158,10 @@ void PreviewDocument::replaceText(const QString &marker, const QString &text)
             continue;
         for (QList<DisplayItem> *items : { &m_pages[n].items, &m_pages[n].overlay })
             for (DisplayItem &item : *items)
-                if (auto *t = std::get_if<TextRun>(&item); t && t->text.contains(marker))
+                if (auto *t = std::get_if<TextRun>(&item); t && t->text.contains(marker)) {
                     t->text.replace(marker, text);
+                    t->fits = false;
+                }
     }
     if (m_store) {
         ownStore().replaceText(marker, text);
@@ -286,7 +288,7 @@ void paintText(QPainter *p, const TextRun &t, PaintState &state, PageMapping &m)
     const double eps = 0.5;
     bool inside = y >= clip.top() - eps && y + total <= clip.bottom() + eps
         && t.rect.left() >= clip.left() - eps && t.rect.right() <= clip.right() + eps;
-    for (qsizetype i = 0; inside && i < lines.size(); ++i)
+    for (qsizetype i = 0; inside && !t.fits && i < lines.size(); ++i)
         inside = textWidth(t.font, lines[i]) <= t.rect.width() + eps;
     if (!inside) {
         p->save();

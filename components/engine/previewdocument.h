@@ -39,6 +39,9 @@ struct TextRun
     FontSpec font;
     QRgb color = qRgb(0, 0, 0);
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
+    // Every line was measured to fit the width of `rect` when laid out: drawing need not
+    // measure it again to know it needs no clip. False when unknown, and once the text changes.
+    bool fits = false;
 };
 
 struct LineItem

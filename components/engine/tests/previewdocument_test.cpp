@@ -248,6 +248,7 @@ TEST(PreviewDocument, PackedPagesComeBackExactly)
     PreviewDocument doc = sampleDocument();
     TextRun odd = text(QRectF(100.1, 200.3, 5000, 240), QStringLiteral("clipped"));
     odd.clip = QRectF(100, 200, 2000, 120.7);
+    odd.fits = true;
     doc.addItem(2, odd);
     doc.addItem(2, text(QRectF(0, 0, 0, 0), QString()));
     PreviewDocument copy = doc;
@@ -258,6 +259,17 @@ TEST(PreviewDocument, PackedPagesComeBackExactly)
     for (int p = 1; p <= copy.pageCount(); ++p)
         copy.page(p) = store.page(p);
     EXPECT_EQ(copy.toBytes(), doc.toBytes());
+    // Whether a text was measured to fit, which the saved form leaves out, comes back too.
+    const auto fitting = [](const PreviewDocument &d) {
+        QList<bool> fits;
+        for (int p = 1; p <= d.pageCount(); ++p)
+            for (const DisplayItem &item : d.page(p).items)
+                if (const auto *t = std::get_if<TextRun>(&item))
+                    fits << t->fits;
+        return fits;
+    };
+    EXPECT_EQ(fitting(copy), fitting(doc));
+    EXPECT_TRUE(fitting(doc).contains(true) && fitting(doc).contains(false));
 
     // The document's own packing: read, drawn and written as before, in less memory; copies
     // share the packed pages until one of them changes a page.
@@ -271,15 +283,21 @@ TEST(PreviewDocument, PackedPagesComeBackExactly)
     packed.addItem(2, text(QRectF(0, 0, 900, 240), QStringLiteral("added")));
     EXPECT_EQ(packed.page(2).items.size(), doc.page(2).items.size() + 1);
     EXPECT_EQ(shared.toBytes(), doc.toBytes());
-    // A total known only at the end reaches packed and unpacked pages alike.
-    shared.page(1).items.append(text(QRectF(0, 0, 900, 240), QStringLiteral("1 of #")));
+    // A total known only at the end reaches packed and unpacked pages alike; the longer text
+    // is no longer known to fit.
+    TextRun total = text(QRectF(0, 0, 900, 240), QStringLiteral("1 of #"));
+    total.fits = true;
+    shared.page(1).items.append(total);
     shared.pack(2);
-    shared.addItem(2, text(QRectF(0, 0, 900, 240), QStringLiteral("2 of #")));
+    total.text = QStringLiteral("2 of #");
+    shared.addItem(2, total);
     shared.pack(2);
     shared.replaceText(QStringLiteral("#"), QStringLiteral("2"));
-    for (int p = 1; p <= 2; ++p)
-        EXPECT_EQ(
-            std::get<TextRun>(shared.page(p).items.last()).text, QStringLiteral("%1 of 2").arg(p));
+    for (int p = 1; p <= 2; ++p) {
+        const TextRun &t = std::get<TextRun>(shared.page(p).items.last());
+        EXPECT_EQ(t.text, QStringLiteral("%1 of 2").arg(p));
+        EXPECT_FALSE(t.fits) << p;
+    }
 }
 
 TEST(PreviewDocument, SavedFilesLoadWithEveryItemAndAppendKeepingTheSettings)

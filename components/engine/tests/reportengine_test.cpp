@@ -170,6 +170,7 @@ TEST_F(RenderJobs, CanGrowFieldsPushLaterFieldsDown)
       </Section>
       <Section type="Footer" height="300">
         <Field name="txtFixed" text="=Printer" left="0" top="0" width="2000" height="300"/>
+        <Field name="txtOneLine" text="A caption that runs far past its box" left="5000" top="0" width="1000" height="300" wordWrap="0"/>
       </Section>
     </Report></Layouts>)xml";
     ASSERT_NO_FATAL_FAILURE(kv6test::loadLayout(engine, xml));
@@ -203,6 +204,17 @@ TEST_F(RenderJobs, CanGrowFieldsPushLaterFieldsDown)
             EXPECT_LE(t.run.clip.height(), 300);
         }
     }
+    // A line that does not wrap is cut at its box's right edge: no ink right of it.
+    const auto oneLine = findText(doc, QStringLiteral("A caption that runs far past its box"));
+    ASSERT_EQ(oneLine.page, 1);
+    const QImage page = doc.renderPage(oneLine.page, 72);
+    int inside = 0, outside = 0;
+    for (int y = int(oneLine.rect.top() / 20); y < int(oneLine.rect.bottom() / 20); ++y)
+        for (int x = int(oneLine.rect.left() / 20); x < page.width(); ++x)
+            if (QColor(page.pixel(x, y)).lightness() < 128)
+                ++(x <= int(oneLine.rect.right() / 20) ? inside : outside);
+    EXPECT_GT(inside, 0);
+    EXPECT_EQ(outside, 0);
 }
 
 TEST_F(RenderJobs, FormatStringsApplyToCalculatedValues)
