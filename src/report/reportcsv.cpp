@@ -3,6 +3,7 @@
 #include "base/textfile.h"
 #include "report/reportparameter.h"
 #include "vbcore/currency.h"
+#include "vbcore/numbertype.h"
 #include "vbcore/vbdate.h"
 #include "vbcore/vbdatetext.h"
 
@@ -38,14 +39,11 @@ QString CsvValue(const QVariant &value)
         number = std::isfinite(d);
         break;
     }
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        // These print as the character they hold: asked about like any text.
         text = value.toString();
-        number = true;
         break;
     default:
         if (value.userType() == qMetaTypeId<Currency>()) {
@@ -53,6 +51,7 @@ QString CsvValue(const QVariant &value)
             number = true;
         } else {
             text = value.toString();
+            number = IsWholeNumberType(value.typeId());
         }
         break;
     }
