@@ -13,6 +13,12 @@ inline void PrintTo(const QString &text, std::ostream *os)
 
 namespace kv6test {
 
+// A text as written in a test's source, UTF-8.
+inline QString q(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
 // Points every location the program writes to (documents, app data, both registry stores, task
 // and cron folders) at a fresh temporary folder for the lifetime of the object, so no test ever
 // touches a real home or /var/lib, and clears KV6_DATABASE and PGPASSFILE. Nested instances

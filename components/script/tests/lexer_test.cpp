@@ -1,15 +1,12 @@
 #include "script/lexer.h"
+#include "scripteval.h"
 
 #include <gtest/gtest.h>
 
 using namespace kv6::script;
+using kv6test::q;
 
 namespace {
-
-QString q(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 SyntaxError syntaxErrorOf(const char *src)
 {

@@ -9,13 +9,9 @@
 
 using namespace kv6;
 using namespace kv6::script;
+using kv6test::q;
 
 namespace {
-
-QString q(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 // Print jobs as a report query leaves them: one row per job, Nulls where the recorder had none.
 RecordsetPtr jobs()

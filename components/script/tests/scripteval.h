@@ -4,6 +4,7 @@
 // "object Field"), a failure as "error N".
 
 #include "script/scriptengine.h"
+#include "testenv.h"
 
 #include <string>
 

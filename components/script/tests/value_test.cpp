@@ -4,19 +4,16 @@
 
 #include "script/hostobject.h"
 #include "script/value.h"
+#include "scripteval.h"
 
 #include <QDateTime>
 
 #include <gtest/gtest.h>
 
 using namespace kv6::script;
+using kv6test::q;
 
 namespace {
-
-QString q(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 int errorOf(const std::function<void()> &f)
 {

@@ -3,6 +3,8 @@
 #include "vbcore/vbdate.h"
 #include "vbcore/vbdecimal.h"
 
+#include "testenv.h"
+
 #include <QVariant>
 
 #include <functional>
@@ -10,13 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace kv6;
-
-namespace {
-QString q(const char *s)
-{
-    return QString::fromUtf8(s);
-}
-} // namespace
+using kv6test::q;
 
 TEST(Currency, FromDoubleRoundsHalfToEvenAtFourthDecimal)
 {

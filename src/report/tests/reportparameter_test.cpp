@@ -8,6 +8,7 @@
 #include <QLocale>
 
 using namespace kv6;
+using kv6test::q;
 
 namespace {
 
@@ -27,7 +28,6 @@ protected:
         p.SetMin(min);
         p.SetMax(max);
     }
-    static QString s(const char *text) { return QString::fromUtf8(text); }
 
     kv6test::ShippedLanguage language;
     kv6test::UsEnglishLocale locale;
@@ -41,47 +41,47 @@ TEST_F(Parameter, DefaultKeepsTextAndOnlyNumbersForNumberParameters)
     // Not a number parameter: text is kept as written, empty text clears, anything else is
     // not taken at all.
     p.SetParameterType(clsReportParameter::UserValue);
-    p.SetDefault(s(" Floor 3 "));
-    EXPECT_EQ(p.Default(), QVariant(s(" Floor 3 ")));
+    p.SetDefault(q(" Floor 3 "));
+    EXPECT_EQ(p.Default(), QVariant(q(" Floor 3 ")));
     p.SetDefault(42);
-    EXPECT_EQ(p.Default(), QVariant(s(" Floor 3 "))) << "a number is not stored for type 4";
-    p.SetDefault(s(""));
+    EXPECT_EQ(p.Default(), QVariant(q(" Floor 3 "))) << "a number is not stored for type 4";
+    p.SetDefault(q(""));
     EXPECT_TRUE(p.Default().isNull());
 
     // A number parameter: text that is no number clears; a number, typed or not, is stored as
     // it came, so a text default shows as written.
     p.SetParameterType(clsReportParameter::Number);
-    p.SetDefault(s("ten"));
+    p.SetDefault(q("ten"));
     EXPECT_TRUE(p.Default().isNull());
-    p.SetDefault(s("010"));
+    p.SetDefault(q("010"));
     EXPECT_EQ(p.Default().typeId(), QMetaType::QString);
-    EXPECT_EQ(p.Default().toString(), s("010"));
+    EXPECT_EQ(p.Default().toString(), q("010"));
     p.SetDefault(7);
     EXPECT_EQ(p.Default(), QVariant(7));
     p.SetDefault(QDate(2024, 1, 1));
     EXPECT_TRUE(p.Default().isNull()) << "a date is no number";
-    p.SetDefault(s("2.5"));
-    p.SetDefault(s(""));
+    p.SetDefault(q("2.5"));
+    p.SetDefault(q(""));
     EXPECT_TRUE(p.Default().isNull());
 }
 
 TEST_F(Parameter, BoundsIgnoreWhatIsNotANumber)
 {
-    p.SetMin(s("abc"));
+    p.SetMin(q("abc"));
     EXPECT_TRUE(p.Min().isNull());
-    p.SetMax(s(""));
+    p.SetMax(q(""));
     EXPECT_TRUE(p.Max().isNull());
-    p.SetMin(s(" 5 "));
+    p.SetMin(q(" 5 "));
     EXPECT_DOUBLE_EQ(p.Min().toDouble(), 5.0);
-    p.SetMax(s("&H10"));
+    p.SetMax(q("&H10"));
     EXPECT_DOUBLE_EQ(p.Max().toDouble(), 16.0);
     p.SetMax(QDate(2024, 1, 1));
     EXPECT_TRUE(p.Max().isNull());
 
     // A lower bound given as text that is no number is no bound at all.
-    number(s("abc"), 10);
-    EXPECT_EQ(p.Validate(s("-1000")), QString());
-    EXPECT_EQ(p.Validate(s("11")), GetLangString(862, s("10"), s("Copies")));
+    number(q("abc"), 10);
+    EXPECT_EQ(p.Validate(q("-1000")), QString());
+    EXPECT_EQ(p.Validate(q("11")), GetLangString(862, q("10"), q("Copies")));
 }
 
 TEST_F(Parameter, RequiredAloneRefusesOnlyEmptyTextAndOnlyWhenDisplayed)
@@ -90,64 +90,64 @@ TEST_F(Parameter, RequiredAloneRefusesOnlyEmptyTextAndOnlyWhenDisplayed)
     EXPECT_EQ(p.Validate(QString()), QString()) << "not required";
     p.SetRequired(true);
     EXPECT_EQ(p.Validate(QString()), GetLangString(860));
-    EXPECT_EQ(p.Validate(s(" ")), QString());
-    EXPECT_EQ(p.Validate(s("anything")), QString());
+    EXPECT_EQ(p.Validate(q(" ")), QString());
+    EXPECT_EQ(p.Validate(q("anything")), QString());
 
     // A number parameter that is not required takes any text, numbers or not, and its bounds
     // are not applied.
     number(1, 5);
     p.SetRequired(false);
     for (const char *text : { "", "abc", "0", "99" })
-        EXPECT_EQ(p.Validate(s(text)), QString()) << text;
+        EXPECT_EQ(p.Validate(q(text)), QString()) << text;
 
     // A parameter not displayed is not checked at all.
     number(1, 5);
     p.SetDisplay(false);
     EXPECT_EQ(p.Validate(QString()), QString());
-    EXPECT_EQ(p.Validate(s("99")), QString());
+    EXPECT_EQ(p.Validate(q("99")), QString());
 }
 
 TEST_F(Parameter, NumberBoundsAreInclusiveAndPickTheirMessage)
 {
     number(1, 10);
     for (const char *ok : { "1", "10", " 5 ", "1.5", "&HA" })
-        EXPECT_EQ(p.Validate(s(ok)), QString()) << ok;
-    const QString both = GetLangString(863, s("1"), s("10"), s("Copies"));
+        EXPECT_EQ(p.Validate(q(ok)), QString()) << ok;
+    const QString both = GetLangString(863, q("1"), q("10"), q("Copies"));
     for (const char *bad : { "0.99", "10.01", "11", "abc", "5x" })
-        EXPECT_EQ(p.Validate(s(bad)), both) << bad;
+        EXPECT_EQ(p.Validate(q(bad)), both) << bad;
     EXPECT_EQ(p.Validate(QString()), GetLangString(860)) << "empty text has its own message";
 
-    number(s("2.5"), QVariant());
-    EXPECT_EQ(p.Validate(s("2.5")), QString());
-    EXPECT_EQ(p.Validate(s("2")), GetLangString(861, s("2.5"), s("Copies")));
+    number(q("2.5"), QVariant());
+    EXPECT_EQ(p.Validate(q("2.5")), QString());
+    EXPECT_EQ(p.Validate(q("2")), GetLangString(861, q("2.5"), q("Copies")));
 
     number(QVariant(), 3);
-    EXPECT_EQ(p.Validate(s("-7")), QString());
-    EXPECT_EQ(p.Validate(s("4")), GetLangString(862, s("3"), s("Copies")));
+    EXPECT_EQ(p.Validate(q("-7")), QString());
+    EXPECT_EQ(p.Validate(q("4")), GetLangString(862, q("3"), q("Copies")));
 
     // Without bounds a number passes and anything else gets the message for both bounds,
     // whose places stay empty.
     number(QVariant(), QVariant());
-    EXPECT_EQ(p.Validate(s("123456789")), QString());
-    EXPECT_EQ(p.Validate(s("many")), GetLangString(863, QString(), QString(), s("Copies")));
+    EXPECT_EQ(p.Validate(q("123456789")), QString());
+    EXPECT_EQ(p.Validate(q("many")), GetLangString(863, QString(), QString(), q("Copies")));
 }
 
 TEST_F(Parameter, NumbersFollowTheLocaleAndAreFinite)
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    number(s("1,5"), 3);
+    number(q("1,5"), 3);
     EXPECT_DOUBLE_EQ(p.Min().toDouble(), 1.5);
-    EXPECT_EQ(p.Validate(s("2,5")), QString());
-    EXPECT_EQ(p.Validate(s("3,5")), GetLangString(863, s("1,5"), s("3"), s("Copies")))
+    EXPECT_EQ(p.Validate(q("2,5")), QString());
+    EXPECT_EQ(p.Validate(q("3,5")), GetLangString(863, q("1,5"), q("3"), q("Copies")))
         << "the bounds are shown the way the user writes numbers";
 
     // Infinity and not-a-number are no numbers.
     number(QVariant(), QVariant());
     for (const char *text : { "nan", "NaN", "inf", "-inf", "infinity", "1e999" })
-        EXPECT_NE(p.Validate(s(text)), QString()) << text;
-    p.SetMin(s("-inf"));
+        EXPECT_NE(p.Validate(q(text)), QString()) << text;
+    p.SetMin(q("-inf"));
     EXPECT_TRUE(p.Min().isNull());
     p.SetParameterType(clsReportParameter::Number);
-    p.SetDefault(s("nan"));
+    p.SetDefault(q("nan"));
     EXPECT_TRUE(p.Default().isNull());
 }
