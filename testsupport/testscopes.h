@@ -53,10 +53,12 @@ public:
     }
 };
 
-// Writes a table of the test's own as the English one under `folder`, and returns the folder.
-inline QString writeLanguage(const QString &folder, const QByteArray &english)
+// Writes a table of the test's own as the English one (or the locale `lcid`'s) under `folder`,
+// and returns the folder.
+inline QString writeLanguage(
+    const QString &folder, const QByteArray &table, const QString &lcid = QStringLiteral("1033"))
 {
-    writeFile(folder + QStringLiteral("/1033/kv6reprtLangRes.txt"), english);
+    writeFile(folder + u'/' + lcid + QStringLiteral("/kv6reprtLangRes.txt"), table);
     return folder;
 }
 

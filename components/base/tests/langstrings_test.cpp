@@ -11,12 +11,6 @@ using namespace kv6;
 
 namespace {
 
-void writeTable(const QString &langFolder, const QString &lcid, const QByteArray &content)
-{
-    kv6test::writeFile(
-        langFolder + QLatin1Char('/') + lcid + QStringLiteral("/kv6reprtLangRes.txt"), content);
-}
-
 void setLocaleId(const QVariant &id)
 {
     ASSERT_TRUE(kv6test::storeValue(QStringLiteral("Software\\Korvane 6"),
@@ -28,14 +22,14 @@ class Lang : public ::testing::Test
 protected:
     void SetUp() override
     {
-        folder = env.path(QStringLiteral("lang"));
-        writeTable(folder, QStringLiteral("1033"),
+        folder = kv6test::writeLanguage(env.path(QStringLiteral("lang")),
             "# English\n700\tThe database needs attention.\n701\tOnly in English\n"
             "702\tLine one\\nLine two\\ttab \\\\ end\r\n703\tReport %s of %s\n");
-        writeTable(folder, QStringLiteral("1036"),
+        kv6test::writeLanguage(folder,
             "700\tLa base de donn\xc3\xa9"
             "es doit \xc3\xaatre v\xc3\xa9rifi\xc3\xa9"
-            "e.\n");
+            "e.\n",
+            QStringLiteral("1036"));
         SetLanguageFolderForTesting(folder);
     }
     void TearDown() override { SetLanguageFolderForTesting(QString()); }
