@@ -279,6 +279,8 @@ Next
 TEST(RecordsetObject, FindSearchesFromTheCurrentRow)
 {
     Bound b(jobs());
+    EXPECT_EQ(b.run("rs.Find \"UserName = 'carol'\""), "");
+    EXPECT_EQ(b.eval("rs.AbsolutePosition"), "Long 1") << "the current row is searched first";
     EXPECT_EQ(b.run("rs.Find \"UserName = 'ann'\""), "");
     EXPECT_EQ(b.eval("rs.AbsolutePosition"), "Long 2");
     EXPECT_EQ(b.run("rs.Find \"UserName = 'ann'\", 1"), "");
