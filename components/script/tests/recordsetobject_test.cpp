@@ -207,7 +207,7 @@ TEST(RecordsetObject, CursorMovesAndStopsAtTheEnds)
     EXPECT_EQ(b.eval("rs.BOF Or rs.EOF"), "Boolean False");
     EXPECT_EQ(b.eval("rs.AbsolutePosition"), "Long 1");
     EXPECT_EQ(b.run("rs.MovePrevious"), "");
-    EXPECT_EQ(b.eval("rs.BOF"), "Boolean True");
+    EXPECT_EQ(b.eval("rs.BOF & rs.AbsolutePosition"), "String True-2");
     EXPECT_EQ(b.eval("rs(\"Pages\").Value"), "error 3021");
     EXPECT_EQ(b.run("rs.MovePrevious"), "error 3021");
     EXPECT_EQ(b.run("rs.Move 3"), "") << "from before the first row, 3 forward is the third";
@@ -215,7 +215,7 @@ TEST(RecordsetObject, CursorMovesAndStopsAtTheEnds)
     EXPECT_EQ(b.run("rs.Move -1"), "");
     EXPECT_EQ(b.eval("rs(1) * 1"), "Long 3");
     EXPECT_EQ(b.run("rs.Move 100"), "");
-    EXPECT_EQ(b.eval("rs.EOF"), "Boolean True");
+    EXPECT_EQ(b.eval("rs.EOF & rs.AbsolutePosition"), "String True-3");
     EXPECT_EQ(b.run("rs.MoveNext"), "error 3021");
     EXPECT_EQ(b.run("rs.Move 1"), "error 3021");
     EXPECT_EQ(b.run("rs.Move 2, 1"), "") << "two on from the first row";
