@@ -77,7 +77,7 @@ namespace {
 
 // Rendering measures the same few fonts and, row after row, many of the same strings (printer
 // names, small numbers): building metrics and shaping text are the costly parts, so both are
-// kept per font.
+// kept per font, and per thread, as Qt keeps its font engines: PDF pages are painted on several.
 struct FontMetrics
 {
     FontSpec font;
@@ -87,11 +87,12 @@ struct FontMetrics
 
 std::vector<std::unique_ptr<FontMetrics>> &metricsCache()
 {
-    static std::vector<std::unique_ptr<FontMetrics>> cache;
+    thread_local std::vector<std::unique_ptr<FontMetrics>> cache;
     return cache;
 }
 
-// Metrics belong to the application's font engines, so they go when the application does.
+// Metrics belong to the application's font engines, so the main thread's go when the
+// application does; other threads' go when their thread ends.
 void dropMetrics()
 {
     metricsCache().clear();
@@ -362,7 +363,11 @@ void Picture::paint(QPainter *painter, const QRectF &box, int scaleMode) const
                 painter->scale(double(d->vector.logicalDpiX()) / dev->logicalDpiX(),
                     double(d->vector.logicalDpiY()) / dev->logicalDpiY());
         }
-        painter->drawPicture(QPointF(0, 0), d->vector);
+        // Playing moves a read position kept in the picture's shared data: a copy of its own
+        // lets pages showing the same picture be painted on several threads at once.
+        QPicture own = d->vector;
+        own.detach();
+        painter->drawPicture(QPointF(0, 0), own);
     } else {
         painter->setRenderHint(QPainter::SmoothPixmapTransform);
         painter->drawImage(target, d->image);
