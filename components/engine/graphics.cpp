@@ -353,6 +353,10 @@ void Picture::paint(QPainter *painter, const QRectF &box, int scaleMode) const
     if (scaleMode == PictureClip)
         painter->setClipRect(box, Qt::IntersectClip);
     if (d->isVector) {
+        // Played from a copy of its bytes: playing, and even asking a picture its resolution,
+        // moves a read position in its data, which pages painted on several threads share.
+        QPicture own;
+        own.setData(d->vector.data(), d->vector.size());
         painter->translate(target.topLeft());
         painter->scale(target.width() / d->frame.width(), target.height() / d->frame.height());
         painter->translate(-d->frame.topLeft());
@@ -360,13 +364,9 @@ void Picture::paint(QPainter *painter, const QRectF &box, int scaleMode) const
         // it, since the transform above already maps the picture onto the box.
         if (const QPaintDevice *dev = painter->device()) {
             if (dev->logicalDpiX() > 0 && dev->logicalDpiY() > 0)
-                painter->scale(double(d->vector.logicalDpiX()) / dev->logicalDpiX(),
-                    double(d->vector.logicalDpiY()) / dev->logicalDpiY());
+                painter->scale(double(own.logicalDpiX()) / dev->logicalDpiX(),
+                    double(own.logicalDpiY()) / dev->logicalDpiY());
         }
-        // Playing moves a read position kept in the picture's shared data: a copy of its own
-        // lets pages showing the same picture be painted on several threads at once.
-        QPicture own = d->vector;
-        own.detach();
         painter->drawPicture(QPointF(0, 0), own);
     } else {
         painter->setRenderHint(QPainter::SmoothPixmapTransform);

@@ -469,8 +469,8 @@ PreviewDocument manyKindsOfPages()
         p.setFont(f);
         p.drawText(QPointF(10, 120), QStringLiteral("ChartLabel"));
     }
-    chart.setBoundingRect(QRect(0, 0, 200, 130));
-    const Picture shared = Picture::fromVector(chart);
+    // Framed as a report's charts are: the picture itself has yet to read its header.
+    const Picture shared = Picture::fromVector(chart, QRectF(0, 0, 200, 130));
     QImage translucent(30, 30, QImage::Format_ARGB32);
     translucent.fill(qRgba(0, 120, 255, 100));
     for (int i = 0; i < 7; ++i) {
