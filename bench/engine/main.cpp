@@ -3,8 +3,9 @@
 // measured in the same run:
 //
 //   engine    the report rendered straight to a PDF file (renderToFile), as kv6report and the
-//             unattended runs write one;
-//   preview   rendered into the preview document, which a window keeps, then written as PDF;
+//             unattended runs write one, its pages painted on every core;
+//   preview   rendered into the preview document, which a window keeps, then written as PDF,
+//             on every core and, for comparison, on one thread;
 //   direct    the same text drawn straight from the rows into a QPdfWriter, nothing kept: the
 //             floor for time and memory;
 //   chromium  headless Chromium printing the program's own HTML export of the report to PDF
@@ -35,6 +36,7 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <sys/resource.h>
 
@@ -400,6 +402,15 @@ int child(const QString &mode, int rows, const QString &dir)
                     die(error);
             });
             f[QStringLiteral("time")] = f[QStringLiteral("render")] + f[QStringLiteral("pdf")];
+            // The same pages written by one writer on this thread alone, as before the pages
+            // were shared out among the cores.
+            f[QStringLiteral("pdf1")] = seconds([&] {
+                PdfStream one(1);
+                if (!one.open(dir + QStringLiteral("/preview1-") + tag + QStringLiteral(".pdf"),
+                        doc.title(), &error)
+                    || !one.add(doc, &error) || !one.finish(&error))
+                    die(error);
+            });
             f[QStringLiteral("pages")] = doc.pageCount();
             f[QStringLiteral("document")] = doc.memoryEstimate() / (1024.0 * 1024.0);
         } else if (mode == u"html") {
@@ -570,7 +581,11 @@ int main(int argc, char **argv)
     line("preview: document, then the PDF", pdfOf("preview"), preview);
     std::printf("%-38s %6s %9.3f\n", "  render into the preview document", "",
         preview.value(QStringLiteral("render")));
-    std::printf("%-38s %6s %9.3f\n", "  write the PDF", "", preview.value(QStringLiteral("pdf")));
+    std::printf("%-38s %6s %9.3f %9.3f   (%d threads)\n", "  write the PDF", "",
+        preview.value(QStringLiteral("pdf")), preview.value(QStringLiteral("pdf")) / dt,
+        QThread::idealThreadCount());
+    std::printf("%-38s %6d %9.3f %9.3f\n", "  write the PDF on one thread", pdfOf("preview1"),
+        preview.value(QStringLiteral("pdf1")), preview.value(QStringLiteral("pdf1")) / dt);
     line("direct: QPainter into QPdfWriter", pdfOf("direct"), direct);
     if (browser.isEmpty()) {
         std::printf("%-36s not installed\n", "chromium: prints the HTML export");

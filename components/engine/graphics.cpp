@@ -77,7 +77,7 @@ namespace {
 
 // Rendering measures the same few fonts and, row after row, many of the same strings (printer
 // names, small numbers): building metrics and shaping text are the costly parts, so both are
-// kept per font.
+// kept per font, and per thread, as Qt keeps its font engines: PDF pages are painted on several.
 struct FontMetrics
 {
     FontSpec font;
@@ -87,11 +87,12 @@ struct FontMetrics
 
 std::vector<std::unique_ptr<FontMetrics>> &metricsCache()
 {
-    static std::vector<std::unique_ptr<FontMetrics>> cache;
+    thread_local std::vector<std::unique_ptr<FontMetrics>> cache;
     return cache;
 }
 
-// Metrics belong to the application's font engines, so they go when the application does.
+// Metrics belong to the application's font engines, so the main thread's go when the
+// application does; other threads' go when their thread ends.
 void dropMetrics()
 {
     metricsCache().clear();
@@ -352,6 +353,10 @@ void Picture::paint(QPainter *painter, const QRectF &box, int scaleMode) const
     if (scaleMode == PictureClip)
         painter->setClipRect(box, Qt::IntersectClip);
     if (d->isVector) {
+        // Played from a copy of its bytes: playing, and even asking a picture its resolution,
+        // moves a read position in its data, which pages painted on several threads share.
+        QPicture own;
+        own.setData(d->vector.data(), d->vector.size());
         painter->translate(target.topLeft());
         painter->scale(target.width() / d->frame.width(), target.height() / d->frame.height());
         painter->translate(-d->frame.topLeft());
@@ -359,10 +364,10 @@ void Picture::paint(QPainter *painter, const QRectF &box, int scaleMode) const
         // it, since the transform above already maps the picture onto the box.
         if (const QPaintDevice *dev = painter->device()) {
             if (dev->logicalDpiX() > 0 && dev->logicalDpiY() > 0)
-                painter->scale(double(d->vector.logicalDpiX()) / dev->logicalDpiX(),
-                    double(d->vector.logicalDpiY()) / dev->logicalDpiY());
+                painter->scale(double(own.logicalDpiX()) / dev->logicalDpiX(),
+                    double(own.logicalDpiY()) / dev->logicalDpiY());
         }
-        painter->drawPicture(QPointF(0, 0), d->vector);
+        painter->drawPicture(QPointF(0, 0), own);
     } else {
         painter->setRenderHint(QPainter::SmoothPixmapTransform);
         painter->drawImage(target, d->image);

@@ -10,7 +10,6 @@
 #include <QLocale>
 #include <QPaintEngine>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QSaveFile>
 #include <QSet>
 
@@ -741,122 +740,6 @@ qint64 PreviewDocument::memoryEstimate() const
     count.items(m_unpacked.items);
     count.items(m_unpacked.overlay);
     return count.bytes;
-}
-
-// ---- PDF
-
-namespace {
-
-QPageLayout pdfPageLayout(const QSizeF &twips)
-{
-    // A landscape page is the portrait size turned, so viewers show it the right way up.
-    const bool landscape = twips.width() > twips.height();
-    const QSizeF in = (landscape ? twips.transposed() : twips) / TwipsPerInch;
-    return QPageLayout(QPageSize(in, QPageSize::Inch, QString(), QPageSize::FuzzyMatch),
-        landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF());
-}
-
-} // namespace
-
-struct PdfStream::Private
-{
-    // Written aside and put in place only when complete, so a failure leaves no part of a PDF
-    // and keeps what was there before.
-    explicit Private(const QString &path)
-        : file(path)
-    { }
-    QSaveFile file;
-    std::unique_ptr<QPdfWriter> writer;
-    QPainter painter;
-    QString title;
-    int pages = 0;
-};
-
-PdfStream::PdfStream() = default;
-
-PdfStream::~PdfStream()
-{
-    if (d && d->painter.isActive())
-        d->painter.end();
-}
-
-bool PdfStream::open(const QString &path, const QString &title, QString *error)
-{
-    d = std::make_unique<Private>(path);
-    d->title = title;
-    if (d->file.open(QIODevice::WriteOnly))
-        return true;
-    if (error)
-        *error
-            = QStringLiteral("Cannot write the PDF file %1: %2").arg(path, d->file.errorString());
-    d.reset();
-    return false;
-}
-
-bool PdfStream::add(const PreviewDocument &document, QString *error)
-{
-    if (!d) {
-        if (error)
-            *error = QStringLiteral("The PDF file is not open.");
-        return false;
-    }
-    for (int p = 1; p <= document.pageCount(); ++p) {
-        const QPageLayout layout = pdfPageLayout(document.sizeOfPage(p));
-        if (!d->writer) {
-            d->writer = std::make_unique<QPdfWriter>(&d->file);
-            d->writer->setResolution(1200);
-            d->writer->setTitle(d->title);
-            d->writer->setCreator(QStringLiteral("Korvane 6 Analysis Reporting"));
-            d->writer->setPageLayout(layout);
-            if (!d->painter.begin(d->writer.get())) {
-                if (error)
-                    *error
-                        = QStringLiteral("Cannot write the PDF file %1.").arg(d->file.fileName());
-                return false;
-            }
-        } else {
-            d->writer->setPageLayout(layout);
-            d->writer->newPage();
-        }
-        const QRect full = d->writer->pageLayout().fullRectPixels(d->writer->resolution());
-        document.paintPage(&d->painter, p, QRectF(QPointF(0, 0), QSizeF(full.size())));
-        ++d->pages;
-    }
-    return true;
-}
-
-bool PdfStream::finish(QString *error)
-{
-    const auto fail = [&](const QString &why) {
-        if (error)
-            *error = why;
-        d.reset();
-        return false;
-    };
-    if (!d)
-        return fail(QStringLiteral("The PDF file is not open."));
-    const QString path = d->file.fileName();
-    if (d->pages == 0)
-        return fail(QStringLiteral("The document has no pages."));
-    if (!d->painter.end())
-        return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
-    d->writer.reset();
-    QString why;
-    if (!CommitFile(d->file, &why))
-        return fail(QStringLiteral("Cannot write the PDF file %1: %2").arg(path, why));
-    d.reset();
-    return true;
-}
-
-bool writePdf(const PreviewDocument &document, const QString &path, QString *error)
-{
-    if (document.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("The document has no pages.");
-        return false;
-    }
-    PdfStream pdf;
-    return pdf.open(path, document.title(), error) && pdf.add(document, error) && pdf.finish(error);
 }
 
 } // namespace kv6::engine

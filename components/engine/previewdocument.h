@@ -180,10 +180,15 @@ bool writePdf(const PreviewDocument &document, const QString &path, QString *err
 
 // The same written page by page, so a long document need not be held whole: the pages of each
 // document added follow those before. Nothing is at the path until finish() succeeds.
+//
+// Pages are painted on `threads` threads (0: one per core, the calling thread among them), each
+// handed `runPages` consecutive pages at a time (0: a default) into a part file of its own; the
+// parts are joined in page order when finished. One thread, or a document of no more than one
+// run, is written by a single writer straight to the file.
 class PdfStream
 {
 public:
-    PdfStream();
+    explicit PdfStream(int threads = 0, int runPages = 0);
     ~PdfStream();
     PdfStream(const PdfStream &) = delete;
     PdfStream &operator=(const PdfStream &) = delete;
@@ -194,6 +199,8 @@ public:
 
 private:
     struct Private;
+    int m_threads;
+    int m_runPages;
     std::unique_ptr<Private> d;
 };
 

@@ -2,9 +2,12 @@
 
 #include "jobrecords.h"
 #include "pagestore_p.h"
+#include "testscopes.h"
+#include "toolrun.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QDomDocument>
 #include <QMap>
 #include <QPainter>
@@ -443,6 +446,181 @@ TEST(PdfWriter, TextStaysTextInEmbeddedFontsWithCyrillicAndPageSizes)
         EXPECT_NEAR(w.attribute(QStringLiteral("yMin")).toDouble(), 120.0, 3.0);
     }
     EXPECT_TRUE(found);
+}
+
+// Fifteen pages of every kind of item: fonts in several faces, an image with transparency, a
+// chart-like vector picture with a gradient, a hatch and a translucent fill shared by every
+// page, and pages of three sizes and both orientations.
+PreviewDocument manyKindsOfPages()
+{
+    PreviewDocument doc;
+    doc.setTitle(QStringLiteral("Threaded"));
+    QPicture chart;
+    {
+        QPainter p(&chart);
+        QLinearGradient gradient(0, 0, 200, 0);
+        gradient.setColorAt(0, Qt::yellow);
+        gradient.setColorAt(1, Qt::darkGreen);
+        p.fillRect(QRectF(0, 0, 200, 40), gradient);
+        p.fillRect(QRectF(0, 40, 200, 40), QBrush(Qt::darkBlue, Qt::DiagCrossPattern));
+        p.fillRect(QRectF(50, 20, 100, 80), QColor(255, 0, 0, 90));
+        QFont f(QStringLiteral("DejaVu Sans Mono"));
+        f.setPixelSize(16);
+        p.setFont(f);
+        p.drawText(QPointF(10, 120), QStringLiteral("ChartLabel"));
+    }
+    // Framed as a report's charts are: the picture itself has yet to read its header.
+    const Picture shared = Picture::fromVector(chart, QRectF(0, 0, 200, 130));
+    QImage translucent(30, 30, QImage::Format_ARGB32);
+    translucent.fill(qRgba(0, 120, 255, 100));
+    for (int i = 0; i < 7; ++i) {
+        doc.append(sampleDocument());
+        const int p = doc.pageCount() - 1;
+        TextRun t = text(QRectF(1440, 8000, 8000, 400), QStringLiteral("Run %1 Σ").arg(i), 14);
+        t.font.name = QStringLiteral("DejaVu Serif");
+        doc.addItem(p, t);
+        doc.addItem(p, PictureItem { QRectF(1440, 9000, 2880, 1900), shared, PictureFit });
+        doc.addItem(p,
+            PictureItem {
+                QRectF(5000, 9000, 720, 720), Picture::fromImage(translucent), PictureStretch });
+    }
+    const int letter = doc.addPage(pageSizeTwips(QPageSize(QPageSize::Letter)));
+    doc.addItem(letter, text(QRectF(720, 720, 8000, 300), QStringLiteral("Letter page")));
+    doc.addItem(letter, PictureItem { QRectF(720, 1440, 5760, 3800), shared, PictureFit });
+    return doc;
+}
+
+// Written the way a report is: page by page from one reused page, which is changed once added.
+bool writePaged(const PreviewDocument &doc, PdfStream &pdf, const QString &path, QString *error)
+{
+    if (!pdf.open(path, doc.title(), error))
+        return false;
+    PreviewDocument page;
+    page.addPage();
+    for (int p = 1; p <= doc.pageCount(); ++p) {
+        page.page(1) = doc.page(p);
+        if (!pdf.add(page, error))
+            return false;
+        page.page(1).items.clear();
+    }
+    return pdf.finish(error);
+}
+
+QStringList pageImages(const QString &pdf, const QString &prefix)
+{
+    bool ok = false;
+    kv6test::runTool(QStringLiteral("pdftoppm"),
+        { QStringLiteral("-r"), QStringLiteral("20"), QStringLiteral("-png"), pdf, prefix }, &ok);
+    EXPECT_TRUE(ok) << "pdftoppm failed on " << pdf.toStdString();
+    const QFileInfo f(prefix);
+    QStringList files
+        = QDir(f.absolutePath())
+              .entryList({ f.fileName() + QStringLiteral("-*.png") }, QDir::Files, QDir::Name);
+    for (QString &file : files)
+        file = f.absoluteDir().filePath(file);
+    return files;
+}
+
+TEST(PdfWriter, PagesPaintedOnSeveralThreadsReadAsOnOne)
+{
+    QTemporaryDir dir;
+    const PreviewDocument doc = manyKindsOfPages();
+    const QString one = dir.filePath(QStringLiteral("one.pdf"));
+    const QString many = dir.filePath(QStringLiteral("many.pdf"));
+    QString error;
+    PdfStream single(1);
+    ASSERT_TRUE(writePaged(doc, single, one, &error)) << error.toStdString();
+    // Three threads, two pages at a time: every thread's part holds pages far apart.
+    PdfStream threaded(3, 2);
+    ASSERT_TRUE(writePaged(doc, threaded, many, &error)) << error.toStdString();
+    kv6test::keepOutput(many);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2)
+        << "part files left behind";
+
+    const auto sizes = [](const QString &pdf) {
+        return kv6test::runTool(QStringLiteral("pdfinfo"),
+            { QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("99"),
+                pdf })
+            .split(u'\n')
+            .filter(QRegularExpression(QStringLiteral("^(Pages|Page +\\d+ size|Title):")));
+    };
+    const QStringList expected = sizes(one);
+    ASSERT_EQ(expected.size(), 2 + 15) << expected.join(u'\n').toStdString();
+    EXPECT_EQ(sizes(many), expected);
+
+    bool ok = false;
+    const QString text = kv6test::pdfText(one, &ok);
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("ChartLabel")) && text.contains(QStringLiteral("Run 6 Σ")));
+    EXPECT_EQ(kv6test::pdfText(many, &ok), text);
+    EXPECT_TRUE(ok);
+
+    const QStringList a = pageImages(one, dir.filePath(QStringLiteral("one")));
+    const QStringList b = pageImages(many, dir.filePath(QStringLiteral("many")));
+    ASSERT_EQ(a.size(), 15);
+    ASSERT_EQ(b.size(), a.size());
+    for (qsizetype i = 0; i < a.size(); ++i)
+        EXPECT_TRUE(sameImages(QImage(a[i]), QImage(b[i]))) << "page " << i + 1 << " differs";
+
+    // A strict reader finds nothing wrong, and every page names the one page tree as its parent
+    // (viewers would draw the pages either way).
+    const QString check
+        = kv6test::runTool(QStringLiteral("qpdf"), { QStringLiteral("--check"), many }, &ok);
+    EXPECT_TRUE(ok && check.contains(QStringLiteral("No syntax or stream encoding errors")))
+        << check.toStdString();
+    const QByteArray bytes = kv6test::readFile(many);
+    const auto tree = QRegularExpression(QStringLiteral("/Type /Catalog\n/Pages (\\d+) 0 R"))
+                          .match(QString::fromLatin1(bytes));
+    ASSERT_TRUE(tree.hasMatch());
+    int pages = 0;
+    auto parents = QRegularExpression(QStringLiteral("/Type /Page\n/Parent (\\d+) 0 R"))
+                       .globalMatch(QString::fromLatin1(bytes));
+    while (parents.hasNext()) {
+        EXPECT_EQ(parents.next().captured(1), tree.captured(1));
+        ++pages;
+    }
+    EXPECT_EQ(pages, 15);
+}
+
+TEST(PdfWriter, ThreadedWriteThatFailsOrStopsKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.pdf"));
+    const QByteArray old = "the previous report";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(old) == old.size());
+    }
+    const PreviewDocument doc = manyKindsOfPages();
+    const auto untouched = [&] {
+        EXPECT_EQ(kv6test::readFile(path), old);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList { QStringLiteral("report.pdf") });
+    };
+    // A full disk: the parts cannot be written, or (mostly) they can and the whole cannot. How
+    // pages fall to threads varies, and so does the size by a little.
+    QTemporaryDir elsewhere;
+    const QString whole = elsewhere.filePath(QStringLiteral("whole.pdf"));
+    PdfStream complete(3, 2);
+    ASSERT_TRUE(writePaged(doc, complete, whole, nullptr));
+    const rlim_t size = rlim_t(QFileInfo(whole).size());
+    for (const rlim_t limit : { size / 8, size * 3 / 4 }) {
+        QString error;
+        {
+            kv6test::ScopedFileSizeLimit full(limit);
+            PdfStream pdf(3, 2);
+            EXPECT_FALSE(writePaged(doc, pdf, path, &error)) << limit;
+        }
+        EXPECT_TRUE(error.contains(path)) << error.toStdString();
+        untouched();
+    }
+    // Stopped half way, as a cancelled report is.
+    {
+        PdfStream pdf(3, 2);
+        ASSERT_TRUE(pdf.open(path, doc.title()));
+        ASSERT_TRUE(pdf.add(doc));
+    }
+    untouched();
 }
 
 TEST(PdfWriter, RefusesEmptyDocumentsAndUnwritablePaths)

@@ -1,6 +1,7 @@
 // The encoding patch on a CR LF PDF built here (as Windows writers make them) and on what Qt's
 // own writer produces, read back by poppler.
 
+#include "engine/previewdocument.h"
 #include "render/pdfpatch.h"
 #include "testenv.h"
 #include "toolrun.h"
@@ -114,9 +115,9 @@ TEST(PdfPatch, CrLfFileGetsTheUpdateExactly)
 TEST(PdfPatch, QtWriterOutputStaysReadable)
 {
     kv6test::TempEnv env;
-    const QString path = env.path(QStringLiteral("qt.pdf"));
+    const QString plain = env.path(QStringLiteral("qt.pdf"));
     {
-        QPdfWriter writer(path);
+        QPdfWriter writer(plain);
         writer.setResolution(300);
         QPainter p(&writer);
         QFont font(QStringLiteral("DejaVu Sans"));
@@ -124,17 +125,39 @@ TEST(PdfPatch, QtWriterOutputStaysReadable)
         p.setFont(font);
         p.drawText(QPointF(100, 200), QStringLiteral("Отчёт за май – Café 25 €"));
     }
-    const QString before = pdfText(path);
-    ASSERT_TRUE(before.contains(QStringLiteral("Отчёт"))) << before.toStdString();
-    const QByteArray original = kv6test::readFile(path);
+    // The same writer's pages painted on two threads and joined into one file.
+    const QString joined = env.path(QStringLiteral("joined.pdf"));
+    {
+        kv6::engine::PreviewDocument doc;
+        for (int i = 0; i < 3; ++i) {
+            kv6::engine::TextRun t;
+            t.rect = QRectF(1440, 1440, 8000, 400);
+            t.text = QStringLiteral("Отчёт за май %1 €").arg(i + 1);
+            t.font.name = QStringLiteral("DejaVu Sans");
+            doc.addItem(doc.addPage(), t);
+        }
+        kv6::engine::PdfStream pdf(2, 1);
+        QString error;
+        ASSERT_TRUE(pdf.open(joined, QStringLiteral("Joined"), &error) && pdf.add(doc, &error)
+            && pdf.finish(&error))
+            << error.toStdString();
+    }
+    for (const QString &path : { plain, joined }) {
+        const QString before = pdfText(path);
+        ASSERT_TRUE(before.contains(QStringLiteral("Отчёт"))) << before.toStdString();
+        const QByteArray original = kv6test::readFile(path);
 
-    QString error;
-    ASSERT_TRUE(PatchPDFFile(path, QStringLiteral("65001"), &error)) << error.toStdString();
-    const QByteArray patched = kv6test::readFile(path);
-    EXPECT_TRUE(patched.startsWith(original.left(original.size() - 200)));
-    EXPECT_TRUE(patched.endsWith("%%EOF"));
-    EXPECT_TRUE(popplerReads(path));
-    EXPECT_EQ(pdfText(path), before);
+        QString error;
+        ASSERT_TRUE(PatchPDFFile(path, QStringLiteral("65001"), &error)) << error.toStdString();
+        const QByteArray patched = kv6test::readFile(path);
+        EXPECT_TRUE(patched.startsWith(original.left(original.size() - 200)));
+        EXPECT_TRUE(patched.endsWith("%%EOF"));
+        EXPECT_TRUE(popplerReads(path));
+        EXPECT_EQ(pdfText(path), before);
+        bool ok = false;
+        kv6test::runTool(QStringLiteral("qpdf"), { QStringLiteral("--check"), path }, &ok);
+        EXPECT_TRUE(ok) << path.toStdString();
+    }
 }
 
 TEST(PdfPatch, BrokenFilesFailWithAReason)

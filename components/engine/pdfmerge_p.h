@@ -1,0 +1,26 @@
+#pragma once
+
+// Joins PDF files written by QPdfWriter into one: every object of every part is copied with its
+// number changed, stream bytes untouched, under one page tree, catalog and information
+// dictionary. Only what that writer produces is understood; anything else fails, naming the file,
+// rather than giving a wrong PDF.
+
+#include <QList>
+#include <QString>
+
+class QIODevice;
+
+namespace kv6::engine {
+
+struct PdfPart
+{
+    QString path;
+    // Where each of the part's pages goes in the whole, counted from 0, in the part's order.
+    QList<int> pages;
+};
+
+// Writes the parts' pages as one PDF to `out`: the header and information dictionary (title,
+// creator) are the first part's. Every page of the whole must come from exactly one part.
+bool mergePdfParts(const QList<PdfPart> &parts, QIODevice *out, QString *error = nullptr);
+
+} // namespace kv6::engine
