@@ -269,6 +269,21 @@ struct PdfStream::Private
     {
         if (run.pages.pageCount() > 0 && !dispatch(error))
             return false;
+        // Runs still waiting are painted here: left to a thread that is busy with another, the
+        // calling thread would only wait for them.
+        for (;;) {
+            Run next;
+            {
+                QMutexLocker lock(&mutex);
+                if (queue.empty())
+                    break;
+                next = std::move(queue.front());
+                queue.pop_front();
+            }
+            if (!partError().isEmpty())
+                break;
+            setError(*parts.front(), parts.front()->paint(next, title));
+        }
         stopWorkers(false);
         setError(*parts.front(), parts.front()->end());
         QList<PdfPart> merge;
