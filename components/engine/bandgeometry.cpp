@@ -162,6 +162,7 @@ void Renderer::layoutBand(int section, Band &band, bool measuring)
         Field *f;
         QString text;
         QStringList lines;
+        FontSpec font; // the field's, or smaller for a number too wide for it
         bool numeric = false;
         bool fits = false; // every line measured to fit the field's width
         double height = 0; // final
@@ -172,15 +173,36 @@ void Renderer::layoutBand(int section, Band &band, bool measuring)
     for (Field *f : L.sectionFields(section)) {
         if (!f->visible)
             continue;
-        Placed p { f, {}, {}, false, false, f->height, 0, {} };
+        Placed p { f, {}, {}, f->font, false, false, f->height, 0, {} };
         if (f->kind == FieldKind::Text) {
             Variant v;
             p.text = displayText(f, v);
             m_values.insert(f, v);
             p.numeric = v.isNumeric() && !v.isString() && v.type() != VarType::Boolean;
             p.lines = p.text.isEmpty() ? QStringList()
-                                       : wrapText(f->font, p.text, f->width, f->wordWrap, &p.fits);
-            const double needed = double(p.lines.size()) * lineHeight(f->font);
+                                       : wrapText(p.font, p.text, f->width, f->wordWrap, &p.fits);
+            // A number broken over lines, or cut at its box, reads as another number (a total
+            // of millions in a column sized for thousands): it is drawn smaller instead, down to
+            // two thirds of its size, and wraps only beyond that. Money comes formatted as text;
+            // a right-aligned text in a box with room for one line is taken as a figure too.
+            const auto figure = [&] {
+                return p.numeric
+                    || (f->align >= AlignRightTop && f->align <= AlignRightBottom && !f->canGrow
+                        && f->height < 2 * lineHeight(p.font));
+            };
+            if (!p.fits && f->wordWrap && f->width > 0 && !p.text.isEmpty()
+                && !p.text.contains(u'\n') && figure()) {
+                const double least = p.font.size * 2 / 3;
+                // Widths are near enough proportional to the size; the last tenth of a point is
+                // found by measuring.
+                p.font.size = std::max(
+                    std::floor(p.font.size * f->width / textWidth(p.font, p.text) * 10) / 10,
+                    least);
+                while (p.font.size - 0.1 >= least && textWidth(p.font, p.text) > f->width)
+                    p.font.size -= 0.1;
+                p.lines = wrapText(p.font, p.text, f->width, f->wordWrap, &p.fits);
+            }
+            const double needed = double(p.lines.size()) * lineHeight(p.font);
             if (f->canGrow && needed > p.height)
                 p.height = needed;
             if (f->canShrink && p.text.isEmpty())
@@ -321,7 +343,7 @@ void Renderer::layoutBand(int section, Band &band, bool measuring)
                 t.rect = r;
                 t.clip = s.canGrow ? r : r.intersected(bandRect);
                 t.text = p.lines.join(u'\n');
-                t.font = f.font;
+                t.font = p.font;
                 t.color = rgbFromBgr(f.foreColor);
                 t.alignment = qtAlignment(f.align, p.numeric);
                 t.fits = p.fits;

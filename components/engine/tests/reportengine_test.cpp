@@ -172,6 +172,11 @@ TEST_F(RenderJobs, CanGrowFieldsPushLaterFieldsDown)
         <Field name="txtFixed" text="=Printer" left="0" top="0" width="2000" height="300"/>
         <Field name="txtOneLine" text="A caption that runs far past its box" left="5000" top="0" width="1000" height="300" wordWrap="0"/>
       </Section>
+      <Section type="PageFooter" height="600">
+        <Field name="txtBigSum" text="=Sum(Pages) * 1000000000" format="#,##0" align="6" left="0" top="0" width="1000" height="300"/>
+        <Field name="txtMoney" text="$1,702,665.02" align="6" left="2000" top="0" width="1000" height="300"/>
+        <Field name="txtCaption" text="Total pages" align="8" left="4000" top="0" width="600" height="600"/>
+      </Section>
     </Report></Layouts>)xml";
     ASSERT_NO_FATAL_FAILURE(kv6test::loadLayout(engine, xml));
     const QString longName
@@ -215,6 +220,18 @@ TEST_F(RenderJobs, CanGrowFieldsPushLaterFieldsDown)
                 ++(x <= int(oneLine.rect.right() / 20) ? inside : outside);
     EXPECT_GT(inside, 0);
     EXPECT_EQ(outside, 0);
+    // A figure too wide for its box stays whole on one line, smaller; money comes as text, and a
+    // right-aligned text in a one-line box is taken for a figure. A caption with room for two
+    // lines still wraps.
+    for (const QString &figure :
+        { QStringLiteral("3,000,000,000"), QStringLiteral("$1,702,665.02") }) {
+        const auto whole = findText(doc, figure);
+        ASSERT_EQ(whole.page, 1) << figure.toStdString();
+        EXPECT_LT(whole.run.font.size, 10);
+        EXPECT_GE(whole.run.font.size, 10.0 * 2 / 3);
+        EXPECT_LE(textWidth(whole.run.font, figure), 1000);
+    }
+    EXPECT_EQ(findText(doc, QStringLiteral("Total\npages")).run.font.size, 10);
 }
 
 TEST_F(RenderJobs, FormatStringsApplyToCalculatedValues)
