@@ -55,6 +55,8 @@
 //     size breakdown over such an analysis.
 //     version 11: print_user_months made anew with the smallest, largest and first job and the
 //     number of days with jobs, for User Averages over such an analysis.
+//     version 12: print_user_months given the duplex pages and sheets, added up from
+//     print_job_months, for User Printing Breakdown over such an analysis.
 //
 // Optional on PostgreSQL, for sites past what one SQLite file holds (tens of millions of jobs a
 // year and more): print_jobs partitioned by month of job_time (PartitionJobsByMonth). Each
@@ -73,7 +75,7 @@ namespace kv6 {
 class DataConnection;
 class SqlDialect;
 
-inline constexpr int CurrentSchemaVersion = 11;
+inline constexpr int CurrentSchemaVersion = 12;
 
 // The stored version; 0 when the database holds no schema_info table.
 int StoredSchemaVersion(QSqlDatabase &db);

@@ -138,15 +138,32 @@ const Column dayColumns[] = {
     { "last_job", Kind::Time, Combine::Max, "@job_time" },
 };
 
+const Column &dayColumn(const char *name)
+{
+    return *std::find_if(std::begin(dayColumns), std::end(dayColumns),
+        [&](const Column &c) { return qstrcmp(c.name, name) == 0; });
+}
+
 // Of the day table's columns, the ones named, and more.
 template<std::size_t N, std::size_t M>
 std::array<Column, N + M> dayColumnsNamed(const char *const (&names)[N], const Column (&more)[M])
 {
     std::array<Column, N + M> all {};
-    for (std::size_t i = 0; i < N; ++i)
-        all[i] = *std::find_if(std::begin(dayColumns), std::end(dayColumns),
-            [&](const Column &c) { return qstrcmp(c.name, names[i]) == 0; });
+    std::transform(std::begin(names), std::end(names), all.begin(), dayColumn);
     std::copy(std::begin(more), std::end(more), all.begin() + N);
+    return all;
+}
+
+// The same, with the day table's columns named in `later` last, where an upgrade that adds
+// them to a table made before puts them.
+template<std::size_t N, std::size_t M, std::size_t L>
+std::array<Column, N + M + L> dayColumnsNamed(
+    const char *const (&names)[N], const Column (&more)[M], const char *const (&later)[L])
+{
+    std::array<Column, N + M + L> all {};
+    const std::array<Column, N + M> first = dayColumnsNamed(names, more);
+    std::copy(first.begin(), first.end(), all.begin());
+    std::transform(std::begin(later), std::end(later), all.begin() + N + M, dayColumn);
     return all;
 }
 
@@ -192,7 +209,9 @@ const Column userMonthMore[]
               "CASE WHEN @color_pages > 0 THEN @printer_id ELSE 2147483647 END", 0,
               "CASE WHEN @color_jobs > 0 THEN @printer_id ELSE 2147483647 END" },
           { "active_days", Kind::Count, Combine::Days, "" } };
-const auto userMonthColumns = dayColumnsNamed(userMonthNames, userMonthMore);
+// User Printing Breakdown adds up the duplex pages and sheets too (added in version 12).
+const char *const userMonthLater[] = { "duplex_pages", "sheets" };
+const auto userMonthColumns = dayColumnsNamed(userMonthNames, userMonthMore, userMonthLater);
 
 // Average Pages Per Hour needs the hour of day; only what it adds up is kept at that grain.
 const Column hourColumns[] = {
@@ -224,6 +243,10 @@ struct Table
     int count;
     int since; // the schema version that makes the table (anew, when its columns changed)
     Items items = Items::UserAndPrinter;
+    // The version that added the columns from `grownFrom` on to the table `since` made, filling
+    // them from the rows per user and printer of its grain (0: none added).
+    int grown = 0;
+    int grownFrom = 0;
 
     bool perUser() const { return items == Items::UserAndPrinter || items == Items::User; }
     bool perPrinter() const { return items == Items::UserAndPrinter || items == Items::Printer; }
@@ -250,10 +273,19 @@ const Table tables[] = {
     // The top user lists, the department costs and User Averages over such an analysis read a
     // range's whole months here (5,000 users make 60,000 rows a year) and its edge days per user
     // and printer. Made in version 9, anew in 10 with the colour columns and in 11 with the
-    // averages' columns.
+    // averages' columns; in 12 User Printing Breakdown's columns were added to its rows.
     { "print_user_months", Grain::Month, userMonthColumns.data(), int(userMonthColumns.size()), 11,
-        Items::User },
+        Items::User, 12, int(userMonthColumns.size() - std::size(userMonthLater)) },
 };
+
+// `t` as schema `version` had it: without the columns a later version added.
+Table tableAsOf(const Table &t, int version)
+{
+    Table as = t;
+    if (t.grown > version)
+        as.count = t.grownFrom;
+    return as;
+}
 
 // The columns of print_jobs whose change moves a job between summary rows or changes a figure.
 const char *const watchedColumns = "company_id, user_id, printer_id, job_time, pages, "
@@ -346,6 +378,15 @@ public:
         return names;
     }
 
+    QString type(const Column &c) const
+    {
+        return c.kind == Kind::Count ? QStringLiteral("INTEGER")
+            : c.kind == Kind::Time
+            ? (m_sqlite ? QStringLiteral("TEXT") : QStringLiteral("TIMESTAMP"))
+            : m_sqlite ? QStringLiteral("REAL")
+                       : QStringLiteral("NUMERIC");
+    }
+
     QString create(const Table &t) const
     {
         const QString keys = keyNames(t).join(QStringLiteral(", "));
@@ -360,14 +401,9 @@ public:
         if (t.perPrinter())
             sql += QStringLiteral("printer_id INTEGER NOT NULL, ");
         for (int i = 0; i < t.count; ++i) {
-            const Column &c = t.columns[i];
-            const QString type = c.kind == Kind::Count ? QStringLiteral("INTEGER")
-                : c.kind == Kind::Time
-                ? (m_sqlite ? QStringLiteral("TEXT") : QStringLiteral("TIMESTAMP"))
-                : m_sqlite ? QStringLiteral("REAL")
-                           : QStringLiteral("NUMERIC");
             sql += QStringLiteral("%1%2 %3 NOT NULL")
-                       .arg(i == 0 ? QString() : QStringLiteral(", "), QLatin1String(c.name), type);
+                       .arg(i == 0 ? QString() : QStringLiteral(", "),
+                           QLatin1String(t.columns[i].name), type(t.columns[i]));
         }
         // The key leads with company and day: every report selects a date range, most of them
         // one company.
@@ -375,6 +411,36 @@ public:
         if (m_sqlite)
             sql += QStringLiteral(" WITHOUT ROWID");
         return sql;
+    }
+
+    // The statements that add the columns a later version gave `t` to its rows, their figures
+    // added up from the rows per user and printer of the same grain, which hold them all: a
+    // fraction of the jobs to read again.
+    QStringList grow(const Table &t) const
+    {
+        const Table &from = *std::find_if(std::begin(tables), std::end(tables),
+            [&](const Table &f) { return f.grain == t.grain && f.items == Items::UserAndPrinter; });
+        const QString name = QLatin1String(t.name);
+        QStringList out, names, figures, match;
+        for (int i = t.grownFrom; i < t.count; ++i) {
+            const Column &c = t.columns[i];
+            // SQLite adds a column that takes no Null only with a default; the upgrade gives
+            // every row its figure at once.
+            out << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3 NOT NULL DEFAULT 0")
+                       .arg(name, QLatin1String(c.name), type(c));
+            names << QLatin1String(c.name);
+            figures << QStringLiteral("%1(f.%2)").arg(combineName(c), QLatin1String(c.name));
+        }
+        for (const QString &k : keyNames(t))
+            match << QStringLiteral("f.%1 = %2.%1").arg(k, name);
+        out << QStringLiteral("UPDATE %1 SET (%2) = (SELECT %3 FROM %4 f WHERE %5)")
+                   .arg(name, names.join(QStringLiteral(", ")), figures.join(QStringLiteral(", ")),
+                       QLatin1String(from.name), match.join(QStringLiteral(" AND ")));
+        // A server's table then is the one made anew (SQLite keeps a column's default).
+        if (!m_sqlite)
+            for (const QString &n : std::as_const(names))
+                out << QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 DROP DEFAULT").arg(name, n);
+        return out;
     }
 
     static QLatin1String combineName(const Column &c)
@@ -665,10 +731,13 @@ public:
     // any the database holds.
     QStringList triggers(int version = CurrentSchemaVersion) const
     {
-        QList<const Table *> kept;
+        QList<Table> asOf;
         for (const Table &t : tables)
             if (t.since <= version)
-                kept << &t;
+                asOf << tableAsOf(t, version);
+        QList<const Table *> kept;
+        for (const Table &t : std::as_const(asOf))
+            kept << &t;
         if (m_sqlite) {
             QString insert, remove, update;
             QStringList out;
@@ -759,11 +828,16 @@ QStringList SummarySchemaStatements(bool sqlite, int version)
         // each size band (7); SQLite's triggers stay as they were.
         return sqlite ? QStringList() : sql.triggers(version);
     QStringList out;
-    for (const Table &t : tables)
-        if (t.since == version)
+    for (const Table &t : tables) {
+        if (t.since == version) {
             // A table made anew: its earlier form goes, with the figures it held.
-            out << QStringLiteral("DROP TABLE IF EXISTS ") + QLatin1String(t.name) << sql.create(t)
-                << sql.fill(t, {});
+            const Table made = tableAsOf(t, version);
+            out << QStringLiteral("DROP TABLE IF EXISTS ") + QLatin1String(t.name)
+                << sql.create(made) << sql.fill(made, {});
+        }
+        if (t.grown == version)
+            out << sql.grow(t);
+    }
     if (out.isEmpty())
         return {};
     if (version == 5)

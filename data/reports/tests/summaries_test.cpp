@@ -378,8 +378,8 @@ TEST_F(SummaryReports, CombiningInTheDatabaseGivesTheTableTheProgramMakes)
             }
             for (const Definition &d : std::as_const(*s_definitions)) {
                 // 8: over whole months only (no edge days to read); 8 alone: nothing used;
-                // 16: every company; 32: from a day inside a month.
-                for (const int use : round == 0 ? QList<int> { 7, 5, 3, 0, 8, 19, 35 }
+                // 16: every company; 32: from a day inside a month (to one inside another).
+                for (const int use : round == 0 ? QList<int> { 7, 5, 3, 0, 8, 19, 35, 24, 48 }
                         : round == 2            ? QList<int> { 3, 11 }
                                                 : QList<int> { 3 }) {
                     const QString what = QStringLiteral("%1 on %2, settings %3%4")
