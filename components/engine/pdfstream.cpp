@@ -5,17 +5,19 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMutex>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <QThread>
-#include <QWaitCondition>
 
+#include <condition_variable>
 #include <deque>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace kv6::engine {
@@ -162,9 +164,11 @@ struct PdfStream::Private
     // are painted by the calling thread when every other one has a run waiting.
     Run run;
     std::vector<std::unique_ptr<Part>> parts; // the first is the calling thread's
-    std::vector<std::unique_ptr<QThread>> workers;
-    QMutex mutex;
-    QWaitCondition wake;
+    // The standard thread, lock and wait, which thread checkers see through (Qt's wait and join
+    // happen inside its library).
+    std::vector<std::thread> workers;
+    std::mutex mutex;
+    std::condition_variable wake;
     std::deque<Run> queue;
     bool closing = false;
     bool aborted = false;
@@ -178,7 +182,7 @@ struct PdfStream::Private
     {
         if (why.isEmpty())
             return;
-        QMutexLocker lock(&mutex);
+        std::lock_guard lock(mutex);
         if (part.error.isEmpty())
             part.error = why;
     }
@@ -188,9 +192,8 @@ struct PdfStream::Private
         for (;;) {
             Run next;
             {
-                QMutexLocker lock(&mutex);
-                while (queue.empty() && !closing)
-                    wake.wait(&mutex);
+                std::unique_lock lock(mutex);
+                wake.wait(lock, [&] { return !queue.empty() || closing; });
                 if (queue.empty())
                     break;
                 next = std::move(queue.front());
@@ -210,28 +213,33 @@ struct PdfStream::Private
         for (int i = 1; i < threads; ++i) {
             parts.push_back(std::make_unique<Part>(file.fileName()));
             Part *part = parts.back().get();
-            workers.emplace_back(QThread::create([this, part] { work(*part); }));
-            workers.back()->start();
+            try {
+                workers.emplace_back([this, part] { work(*part); });
+            } catch (const std::system_error &) {
+                // No more threads to be had: the ones started do the work.
+                parts.pop_back();
+                break;
+            }
         }
     }
 
     void stopWorkers(bool abort)
     {
         {
-            QMutexLocker lock(&mutex);
+            std::lock_guard lock(mutex);
             closing = true;
             aborted = aborted || abort;
-            wake.wakeAll();
+            wake.notify_all();
         }
-        for (const auto &w : workers)
-            w->wait();
+        for (std::thread &w : workers)
+            w.join();
         workers.clear();
     }
 
     // The first error of any thread, empty when there is none.
     QString partError()
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard lock(mutex);
         for (const auto &p : parts) {
             if (!p->error.isEmpty())
                 return p->error;
@@ -248,10 +256,10 @@ struct PdfStream::Private
         QString why = partError();
         if (why.isEmpty()) {
             {
-                QMutexLocker lock(&mutex);
+                std::lock_guard lock(mutex);
                 if (queue.size() < workers.size()) {
                     queue.push_back(std::move(full));
-                    wake.wakeOne();
+                    wake.notify_one();
                     return true;
                 }
             }
@@ -274,7 +282,7 @@ struct PdfStream::Private
         for (;;) {
             Run next;
             {
-                QMutexLocker lock(&mutex);
+                std::lock_guard lock(mutex);
                 if (queue.empty())
                     break;
                 next = std::move(queue.front());
