@@ -441,10 +441,10 @@ bool copyObject(const PartFile &part, const Object &o, int number,
 }
 
 bool mergePart(
-    const PdfPart &spec, bool first, int pagesRoot, QList<int> &kids, Output &out, QString &why)
+    const PdfPart &written, bool first, int pagesRoot, QList<int> &kids, Output &out, QString &why)
 {
     PartFile part;
-    if (!part.open(spec.path, why))
+    if (!part.open(written.path, why))
         return false;
     if (first) {
         // The header (version, binary marker) and the information dictionary are the first
@@ -502,10 +502,10 @@ bool mergePart(
             return false;
         }
     }
-    if (count != partKids.size() || partKids.size() != spec.pages.size()) {
+    if (count != partKids.size() || partKids.size() != written.pages.size()) {
         why = QStringLiteral("it has %1 pages where %2 were painted")
                   .arg(partKids.size())
-                  .arg(spec.pages.size());
+                  .arg(written.pages.size());
         return false;
     }
 
@@ -532,7 +532,7 @@ bool mergePart(
                       .arg(partKids[i]);
             return false;
         }
-        const int at = spec.pages[i];
+        const int at = written.pages[i];
         if (at < 0 || at >= kids.size() || kids[at] != 0) {
             why = QStringLiteral("its page %1 has no free place in the whole").arg(i + 1);
             return false;
