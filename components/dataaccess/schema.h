@@ -57,6 +57,9 @@
 //     number of days with jobs, for User Averages over such an analysis.
 //     version 12: print_user_months given the duplex pages and sheets, added up from
 //     print_job_months, for User Printing Breakdown over such an analysis.
+//   print_job_months_printers (SQLite only)
+//     version 13: an index of the month summary's keys with the costs, from which User Printing
+//     Breakdown counts each user's printers and adds up the costs without reading the rows.
 //
 // Optional on PostgreSQL, for sites past what one SQLite file holds (tens of millions of jobs a
 // year and more): print_jobs partitioned by month of job_time (PartitionJobsByMonth). Each
@@ -75,7 +78,7 @@ namespace kv6 {
 class DataConnection;
 class SqlDialect;
 
-inline constexpr int CurrentSchemaVersion = 12;
+inline constexpr int CurrentSchemaVersion = 13;
 
 // The stored version; 0 when the database holds no schema_info table.
 int StoredSchemaVersion(QSqlDatabase &db);

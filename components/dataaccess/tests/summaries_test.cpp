@@ -248,6 +248,7 @@ TEST_P(Summaries, AnUpgradeMakesATableOfAnEarlierFormAnewFromTheJobs)
     // The users' months and the triggers as version 11 made them.
     for (const QString &statement : SummarySchemaStatements(isSQLite(), 11))
         exec(statement);
+    exec(QStringLiteral("DROP INDEX IF EXISTS print_job_months_printers"));
     exec(QStringLiteral("UPDATE schema_info SET value = '11' WHERE name = 'SchemaVersion'"));
     connection.reset();
     openFresh();
@@ -259,6 +260,7 @@ TEST_P(Summaries, AnUpgradeMakesATableOfAnEarlierFormAnewFromTheJobs)
                         "first_user INTEGER NOT NULL, PRIMARY KEY (company_id, job_day, "
                         "printer_id))"));
     exec(QStringLiteral("INSERT INTO print_printer_days VALUES (1, '2020-01-01', 1, 5, 1)"));
+    exec(QStringLiteral("DROP INDEX IF EXISTS print_job_months_printers"));
     exec(QStringLiteral("UPDATE schema_info SET value = '9' WHERE name = 'SchemaVersion'"));
     connection.reset();
     openFresh();
