@@ -187,21 +187,29 @@ struct PdfStream::Private
             part.error = why;
     }
 
+    // Takes the next run waiting into `next`; false when there is none. `wait`: until one comes
+    // or the stream closes. `skip` tells whether the run is to be dropped unpainted (the stream
+    // was aborted, or `part` failed already).
+    bool takeRun(Run &next, bool wait, const Part &part, bool &skip)
+    {
+        std::unique_lock lock(mutex);
+        if (wait)
+            wake.wait(lock, [&] { return !queue.empty() || closing; });
+        if (queue.empty())
+            return false;
+        next = std::move(queue.front());
+        queue.pop_front();
+        skip = aborted || !part.error.isEmpty();
+        return true;
+    }
+
     void work(Part &part)
     {
-        for (;;) {
-            Run next;
-            {
-                std::unique_lock lock(mutex);
-                wake.wait(lock, [&] { return !queue.empty() || closing; });
-                if (queue.empty())
-                    break;
-                next = std::move(queue.front());
-                queue.pop_front();
-                if (aborted || !part.error.isEmpty())
-                    continue;
-            }
-            setError(part, part.paint(next, title));
+        Run next;
+        bool skip = false;
+        while (takeRun(next, true, part, skip)) {
+            if (!skip)
+                setError(part, part.paint(next, title));
         }
         // Ended here: the writer belongs to this thread.
         setError(part, part.end());
@@ -234,6 +242,18 @@ struct PdfStream::Private
         for (std::thread &w : workers)
             w.join();
         workers.clear();
+    }
+
+    // One page straight to the file, on the calling thread.
+    bool paintSingle(const PreviewDocument &document, int page, QString *error)
+    {
+        if (!single)
+            single = std::make_unique<PdfPages>(&file, title);
+        if (single->paint(document, page))
+            return true;
+        if (error)
+            *error = QStringLiteral("Cannot write the PDF file %1.").arg(file.fileName());
+        return false;
     }
 
     // The first error of any thread, empty when there is none.
@@ -279,19 +299,10 @@ struct PdfStream::Private
             return false;
         // Runs still waiting are painted here: left to a thread that is busy with another, the
         // calling thread would only wait for them.
-        for (;;) {
-            Run next;
-            {
-                std::lock_guard lock(mutex);
-                if (queue.empty())
-                    break;
-                next = std::move(queue.front());
-                queue.pop_front();
-            }
-            if (!partError().isEmpty())
-                break;
+        Run next;
+        bool skip = false;
+        while (takeRun(next, false, *parts.front(), skip) && !skip && partError().isEmpty())
             setError(*parts.front(), parts.front()->paint(next, title));
-        }
         stopWorkers(false);
         setError(*parts.front(), parts.front()->end());
         QList<PdfPart> merge;
@@ -345,14 +356,8 @@ bool PdfStream::add(const PreviewDocument &document, QString *error)
     }
     for (int p = 1; p <= document.pageCount(); ++p) {
         if (d->threads <= 1) {
-            if (!d->single)
-                d->single = std::make_unique<PdfPages>(&d->file, d->title);
-            if (!d->single->paint(document, p)) {
-                if (error)
-                    *error
-                        = QStringLiteral("Cannot write the PDF file %1.").arg(d->file.fileName());
+            if (!d->paintSingle(document, p, error))
                 return false;
-            }
         } else {
             if (d->run.pages.pageCount() == 0)
                 d->run.first = d->pages;
@@ -378,17 +383,16 @@ bool PdfStream::finish(QString *error)
     const QString path = d->file.fileName();
     if (d->pages == 0)
         return fail(QStringLiteral("The document has no pages."));
+    QString why;
     if (d->threads > 1 && d->parts.empty()) {
         // Too few pages to share out: one writer, as on one thread.
-        d->single = std::make_unique<PdfPages>(&d->file, d->title);
         for (int p = 1; p <= d->run.pages.pageCount(); ++p) {
-            if (!d->single->paint(d->run.pages, p))
-                return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
+            if (!d->paintSingle(d->run.pages, p, &why))
+                return fail(why);
         }
     }
     if (d->single && !d->single->end())
         return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
-    QString why;
     if (!d->parts.empty() && !d->finishParts(&why))
         return fail(why);
     if (!CommitFile(d->file, &why))
