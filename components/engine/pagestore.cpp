@@ -260,6 +260,13 @@ void PageStore::visit(int number, const std::function<void(const DisplayItem &)>
 
 void PageStore::add(PreviewDocument::Page &page)
 {
+    if (takePages) {
+        takePages(page);
+        page.items = {};
+        page.overlay = {};
+        ++m_taken;
+        return;
+    }
     Packed p;
     p.size = page.size;
     pack(page.items, p.items);

@@ -17,9 +17,12 @@ namespace kv6::engine {
 class PageStore
 {
 public:
-    // Packs the page and empties it.
+    // Packs the page and empties it, or hands it to `takePages` when that is set: whoever takes
+    // the pages as they come replaces a total in them itself.
     void add(PreviewDocument::Page &page);
-    int count() const { return int(m_pages.size()); }
+    std::function<void(PreviewDocument::Page &)> takePages;
+    // Pages added, taken ones included.
+    int count() const { return int(m_pages.size()) + m_taken; }
     // The page as it was added, numbered from 1.
     PreviewDocument::Page page(int number) const;
     // Hands the page's items, then its overlay's, to `visit` one at a time, each decoded into
@@ -55,6 +58,7 @@ private:
     QList<FontSpec> m_fonts;
     QList<Picture> m_pictures;
     QList<QPair<QString, QString>> m_replacements;
+    int m_taken = 0;
 };
 
 } // namespace kv6::engine

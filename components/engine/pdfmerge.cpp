@@ -1,8 +1,10 @@
 #include "pdfmerge_p.h"
 
 #include <QFile>
+#include <QHash>
 #include <QIODevice>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <functional>
@@ -413,16 +415,41 @@ QByteArray keyOf(const PartFile &part, const Object &o, const QByteArray &key)
     return {};
 }
 
+// Tokens `first` to `last` of an object replaced by `text` in its copy (`text` inserted before
+// token `first` when `last` is before it); `text` is written as it is, not renumbered.
+struct Edit
+{
+    qsizetype first = 0;
+    qsizetype last = -1;
+    QByteArray text;
+};
+
 // Copies an object under its new number with every reference it makes renumbered; the bytes
 // from "stream" on (the data included) stay exactly as they were.
 bool copyObject(const PartFile &part, const Object &o, int number,
-    const std::function<int(int)> &renumber, Output &out, QString &why)
+    const std::function<int(int)> &renumber, Output &out, QString &why, QList<Edit> edits = {})
 {
+    std::sort(
+        edits.begin(), edits.end(), [](const Edit &a, const Edit &b) { return a.first < b.first; });
     const QByteArrayView bytes(part.bytes);
     out.beginObject(number);
     qsizetype from = o.bodyStart;
-    for (qsizetype i = 0; i + 2 < o.tokens.size(); ++i) {
-        const int ref = part.referenceAt(o.tokens, i);
+    qsizetype edit = 0;
+    for (qsizetype i = 0; i < o.tokens.size(); ++i) {
+        if (edit < edits.size() && edits[edit].first == i) {
+            const Edit &e = edits[edit++];
+            out.write(bytes.sliced(from, o.tokens[i].start - from));
+            out.write(e.text);
+            if (e.last >= i) {
+                from = o.tokens[e.last].end;
+                i = e.last;
+            } else {
+                from = o.tokens[i].start;
+                --i;
+            }
+            continue;
+        }
+        const int ref = i + 2 < o.tokens.size() ? part.referenceAt(o.tokens, i) : 0;
         if (ref == 0)
             continue;
         const int to = renumber(ref);
@@ -440,8 +467,26 @@ bool copyObject(const PartFile &part, const Object &o, int number,
     return true;
 }
 
-bool mergePart(
-    const PdfPart &written, bool first, int pagesRoot, QList<int> &kids, Output &out, QString &why)
+// The name a page's resources give the form that draws its deferred texts.
+constexpr char DeferredName[] = "/Kv6Deferred";
+
+// Where the whole's pages' deferred texts are: the form drawing them, by page of the whole, and
+// the two streams that wrap a page's own contents and then draw its form.
+struct Deferred
+{
+    QHash<int, int> forms;
+    int before = 0;
+    int after = 0;
+};
+
+// A reference's text under its new number.
+QByteArray reference(int number)
+{
+    return QByteArray::number(number) + " 0 R";
+}
+
+bool mergePart(const PdfPart &written, bool first, int pagesRoot, QList<int> &kids,
+    Deferred &deferred, bool isOverlay, Output &out, QString &why)
 {
     PartFile part;
     if (!part.open(written.path, why))
@@ -510,12 +555,14 @@ bool mergePart(
     }
 
     // Every object but the catalog, the information and the page tree is copied, numbered on
-    // from the last one written; the pages' parent becomes the whole's page tree.
+    // from the last one written; the pages' parent becomes the whole's page tree. An overlay's
+    // pages are not copied: each one's contents become a form its page of the whole draws.
     QList<int> numbers(part.offsets.size(), 0);
     int next = int(out.offsets.size());
     next = std::max(next, pagesRoot + 1);
     for (int n = 1; n < part.offsets.size(); ++n) {
-        if (part.offsets[n] >= 0 && n != part.root && n != part.info && n != partTree)
+        if (part.offsets[n] >= 0 && n != part.root && n != part.info && n != partTree
+            && !(isOverlay && partKids.contains(n)))
             numbers[n] = next++;
     }
     const auto renumber = [&](int old) {
@@ -523,6 +570,8 @@ bool mergePart(
             return pagesRoot;
         return old < numbers.size() ? numbers[old] : 0;
     };
+    // What the copies of some objects change, by the part's object number.
+    QHash<int, QList<Edit>> edits;
     for (qsizetype i = 0; i < partKids.size(); ++i) {
         Object page;
         if (!part.readObject(partKids[i], page, why))
@@ -533,25 +582,96 @@ bool mergePart(
             return false;
         }
         const int at = written.pages[i];
-        if (at < 0 || at >= kids.size() || kids[at] != 0) {
+        const bool taken = isOverlay ? deferred.forms.contains(at) : kids.value(at) != 0;
+        if (at < 0 || at >= kids.size() || taken) {
             why = QStringLiteral("its page %1 has no free place in the whole").arg(i + 1);
             return false;
         }
-        kids[at] = renumber(partKids[i]);
+        if (!isOverlay)
+            kids[at] = renumber(partKids[i]);
+        if (!isOverlay && !deferred.forms.contains(at))
+            continue;
+        // The page's contents and resources: one stream and one dictionary, as the writer
+        // makes them.
+        int contents = 0, resources = 0;
+        qsizetype contentsAt = -1;
+        QByteArray box;
+        for (const Entry &e : part.entries(page)) {
+            if (e.key == "/Contents") {
+                contents = part.referenceAt(page.tokens, e.first);
+                contentsAt = e.first;
+            } else if (e.key == "/Resources") {
+                resources = part.referenceAt(page.tokens, e.first);
+            } else if (e.key == "/MediaBox") {
+                box = part.bytes.mid(page.tokens[e.first].start,
+                    page.tokens[e.last].end - page.tokens[e.first].start);
+            }
+        }
+        if (contents == 0 || resources == 0 || box.isEmpty()
+            || edits.contains(isOverlay ? contents : resources)) {
+            why = QStringLiteral("its page %1's contents or resources are not merged").arg(i + 1);
+            return false;
+        }
+        if (isOverlay) {
+            // The contents stream becomes a form over the whole page, with the page's resources.
+            deferred.forms.insert(at, renumber(contents));
+            edits[contents].append(Edit { 1, 0,
+                "/Type /XObject\n/Subtype /Form\n/BBox " + box + "\n/Resources "
+                    + reference(renumber(resources)) + "\n" });
+            continue;
+        }
+        // The page's own contents are wrapped, so that the form is drawn in the page's space.
+        edits[partKids[i]].append(Edit { contentsAt, contentsAt + 2,
+            "[" + reference(deferred.before) + " " + reference(renumber(contents)) + " "
+                + reference(deferred.after) + "]" });
+        Object dictionary;
+        if (!part.readObject(resources, dictionary, why))
+            return false;
+        const QList<Entry> entries = part.entries(dictionary);
+        const QByteArray form = QByteArray(DeferredName) + " " + reference(deferred.forms[at]);
+        const auto xobjects = std::find_if(
+            entries.begin(), entries.end(), [](const Entry &e) { return e.key == "/XObject"; });
+        if (entries.isEmpty()
+            || (xobjects != entries.end()
+                && dictionary.tokens[xobjects->first].type != Tok::DictOpen)) {
+            why = QStringLiteral("its page %1's resources are not merged").arg(i + 1);
+            return false;
+        }
+        if (xobjects != entries.end())
+            edits[resources].append(Edit { xobjects->last, xobjects->last - 1, form + "\n" });
+        else
+            edits[resources].append(Edit { dictionary.tokens.size() - 1,
+                dictionary.tokens.size() - 2, "/XObject << " + form + " >>\n" });
     }
     for (int n = 1; n < numbers.size(); ++n) {
         if (numbers[n] == 0)
             continue;
         Object o;
-        if (!part.readObject(n, o, why) || !copyObject(part, o, numbers[n], renumber, out, why))
+        if (!part.readObject(n, o, why))
+            return false;
+        const QList<Edit> changes = edits.value(n);
+        if (!changes.isEmpty() && (o.tokens.isEmpty() || o.tokens.first().type != Tok::DictOpen)) {
+            why = QStringLiteral("object %1 is no dictionary").arg(n);
+            return false;
+        }
+        if (!copyObject(part, o, numbers[n], renumber, out, why, changes))
             return false;
     }
     return out.ok;
 }
 
+// A stream object of `data`.
+void writeStream(Output &out, int number, const QByteArray &data)
+{
+    out.beginObject(number);
+    out.write("<<\n/Length " + QByteArray::number(data.size()) + "\n>>\nstream\n" + data
+        + "\nendstream\nendobj\n");
+}
+
 } // namespace
 
-bool mergePdfParts(const QList<PdfPart> &parts, QIODevice *out, QString *error)
+bool mergePdfParts(
+    const QList<PdfPart> &parts, QIODevice *out, QString *error, const PdfPart *overlay)
 {
     qsizetype total = 0;
     for (const PdfPart &p : parts)
@@ -565,14 +685,30 @@ bool mergePdfParts(const QList<PdfPart> &parts, QIODevice *out, QString *error)
     constexpr int info = 1, catalog = 2, pagesRoot = 3;
     Output o(out);
     QList<int> kids(total, 0);
-    for (qsizetype i = 0; i < parts.size(); ++i) {
+    Deferred deferred;
+    // The overlay goes first, so that the pages know their forms when they are copied.
+    QList<const PdfPart *> order;
+    if (overlay && !overlay->pages.isEmpty())
+        order.append(overlay);
+    for (const PdfPart &p : parts)
+        order.append(&p);
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        const bool isOverlay = order[i] == overlay;
         QString why;
-        if (!mergePart(parts[i], i == 0, pagesRoot, kids, o, why)) {
+        if (!mergePart(*order[i], i == 0, pagesRoot, kids, deferred, isOverlay, o, why)) {
             if (error)
-                *error = o.ok
-                    ? QStringLiteral("The PDF part %1 cannot be merged: %2").arg(parts[i].path, why)
-                    : out->errorString();
+                *error = o.ok ? QStringLiteral("The PDF part %1 cannot be merged: %2")
+                                    .arg(order[i]->path, why)
+                              : out->errorString();
             return false;
+        }
+        if (isOverlay) {
+            // A page's own contents may leave its graphics state changed: they are drawn
+            // inside a saved state, and the form after it is restored.
+            deferred.before = std::max(int(o.offsets.size()), pagesRoot + 1);
+            deferred.after = deferred.before + 1;
+            writeStream(o, deferred.before, "q");
+            writeStream(o, deferred.after, "Q\nq " + QByteArray(DeferredName) + " Do Q");
         }
     }
     for (qsizetype i = 0; i < kids.size(); ++i) {

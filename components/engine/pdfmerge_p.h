@@ -21,6 +21,9 @@ struct PdfPart
 
 // Writes the parts' pages as one PDF to `out`: the header and information dictionary (title,
 // creator) are the first part's. Every page of the whole must come from exactly one part.
-bool mergePdfParts(const QList<PdfPart> &parts, QIODevice *out, QString *error = nullptr);
+// `overlay`, when given, is drawn over the pages it names: each of its pages becomes a form that
+// its page of the whole draws after its own contents.
+bool mergePdfParts(const QList<PdfPart> &parts, QIODevice *out, QString *error = nullptr,
+    const PdfPart *overlay = nullptr);
 
 } // namespace kv6::engine

@@ -12,6 +12,7 @@
 #include <QTemporaryFile>
 #include <QThread>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -173,6 +174,48 @@ struct PdfStream::Private
     bool closing = false;
     bool aborted = false;
 
+    // Texts drawn last, by the page of the whole they are on (from 0), in page order.
+    QString deferMarker;
+    QList<std::pair<int, DisplayItem>> deferred;
+    QList<QSizeF> sizes; // every page's, while texts are deferred
+
+    // Takes the deferred texts out of a page of the whole.
+    void takeDeferred(PreviewDocument::Page &page, int at)
+    {
+        const auto holds = [&](const DisplayItem &item) {
+            const auto *text = std::get_if<TextRun>(&item);
+            return text && text->text.contains(deferMarker);
+        };
+        for (QList<DisplayItem> *items : { &page.items, &page.overlay }) {
+            if (std::none_of(items->cbegin(), items->cend(), holds))
+                continue;
+            for (const DisplayItem &item : std::as_const(*items)) {
+                if (holds(item))
+                    deferred.append({ at, item });
+            }
+            items->removeIf(holds);
+        }
+    }
+
+    // The deferred texts with their marker replaced, as pages of their own: one for each page
+    // of the whole that has any, the whole's page numbers in `pages`.
+    PreviewDocument deferredPages(const QString &text, QList<int> &pages) const
+    {
+        PreviewDocument out;
+        for (const auto &[at, item] : deferred) {
+            if (pages.isEmpty() || pages.last() != at) {
+                out.addPage(sizes.value(at));
+                pages.append(at);
+            }
+            DisplayItem replaced = item;
+            TextRun &run = std::get<TextRun>(replaced);
+            run.text.replace(deferMarker, text);
+            run.fits = false;
+            out.addItem(out.pageCount(), std::move(replaced));
+        }
+        return out;
+    }
+
     QString failure(const QString &why) const
     {
         return QStringLiteral("Cannot write the PDF file %1: %2").arg(file.fileName(), why);
@@ -293,7 +336,7 @@ struct PdfStream::Private
         return false;
     }
 
-    bool finishParts(QString *error)
+    bool finishParts(QString *error, const QString &deferredText)
     {
         if (run.pages.pageCount() > 0 && !dispatch(error))
             return false;
@@ -315,8 +358,25 @@ struct PdfStream::Private
             if (!p->pages.isEmpty())
                 merge.append(PdfPart { p->file.fileName(), p->pages });
         }
+        // The deferred texts, drawn now that they are known, become forms over their pages.
+        PdfPart overlay;
+        Part texts(file.fileName());
+        if (!deferred.isEmpty()) {
+            QList<int> at;
+            const PreviewDocument pages = deferredPages(deferredText, at);
+            const Run run { 0, pages };
+            QString failed = texts.paint(run, title);
+            if (failed.isEmpty())
+                failed = texts.end();
+            if (!failed.isEmpty()) {
+                if (error)
+                    *error = failure(failed);
+                return false;
+            }
+            overlay = PdfPart { texts.file.fileName(), at };
+        }
         QString why;
-        if (!mergePdfParts(merge, &file, &why)) {
+        if (!mergePdfParts(merge, &file, &why, &overlay)) {
             if (error)
                 *error = failure(why);
             return false;
@@ -361,7 +421,13 @@ bool PdfStream::add(const PreviewDocument &document, QString *error)
         } else {
             if (d->run.pages.pageCount() == 0)
                 d->run.first = d->pages;
-            d->run.pages.page(d->run.pages.addPage(document.sizeOfPage(p))) = document.page(p);
+            PreviewDocument::Page &page
+                = d->run.pages.page(d->run.pages.addPage(document.sizeOfPage(p)));
+            page = document.page(p);
+            if (!d->deferMarker.isEmpty()) {
+                d->takeDeferred(page, d->pages);
+                d->sizes.append(page.size);
+            }
             if (d->run.pages.pageCount() >= d->runPages && !d->dispatch(error))
                 return false;
         }
@@ -370,7 +436,15 @@ bool PdfStream::add(const PreviewDocument &document, QString *error)
     return true;
 }
 
-bool PdfStream::finish(QString *error)
+bool PdfStream::deferText(const QString &marker)
+{
+    if (!d || m_threads <= 1 || d->pages > 0)
+        return false;
+    d->deferMarker = marker;
+    return !marker.isEmpty();
+}
+
+bool PdfStream::finish(QString *error, const QString &deferredText)
 {
     const auto fail = [&](const QString &why) {
         if (error)
@@ -385,7 +459,14 @@ bool PdfStream::finish(QString *error)
         return fail(QStringLiteral("The document has no pages."));
     QString why;
     if (d->threads > 1 && d->parts.empty()) {
-        // Too few pages to share out: one writer, as on one thread.
+        // Too few pages to share out: one writer, as on one thread, and the deferred texts
+        // drawn over the pages they came from.
+        QList<int> at;
+        const PreviewDocument texts = d->deferredPages(deferredText, at);
+        for (int i = 0; i < at.size(); ++i) {
+            PreviewDocument::Page &page = d->run.pages.page(at[i] - d->run.first + 1);
+            page.overlay += texts.page(i + 1).items;
+        }
         for (int p = 1; p <= d->run.pages.pageCount(); ++p) {
             if (!d->paintSingle(d->run.pages, p, &why))
                 return fail(why);
@@ -393,7 +474,7 @@ bool PdfStream::finish(QString *error)
     }
     if (d->single && !d->single->end())
         return fail(QStringLiteral("Cannot write the PDF file %1.").arg(path));
-    if (!d->parts.empty() && !d->finishParts(&why))
+    if (!d->parts.empty() && !d->finishParts(&why, deferredText))
         return fail(why);
     if (!CommitFile(d->file, &why))
         return fail(QStringLiteral("Cannot write the PDF file %1: %2").arg(path, why));

@@ -194,8 +194,13 @@ public:
     PdfStream &operator=(const PdfStream &) = delete;
 
     bool open(const QString &path, const QString &title, QString *error = nullptr);
+    // Texts holding `marker` are drawn last, over their pages, with `marker` replaced by the
+    // text finish() is given: pages that print a total known only at the end need not be held
+    // back until then. False when pages go straight to the file (one thread): the caller then
+    // holds them back itself.
+    bool deferText(const QString &marker);
     bool add(const PreviewDocument &document, QString *error = nullptr);
-    bool finish(QString *error = nullptr);
+    bool finish(QString *error = nullptr, const QString &deferredText = QString());
 
 private:
     struct Private;

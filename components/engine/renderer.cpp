@@ -15,10 +15,9 @@ namespace kv6::engine {
 using script::Variant;
 using script::VarType;
 
-namespace {
-
-// Stands for the page count until the last page is known; replaced in the finished pages.
 const QString PagesMarker = QString(QChar(0xE000));
+
+namespace {
 
 // Unwinds a render whose cancel flag was set.
 struct Cancelled

@@ -24,6 +24,9 @@ struct RenderFailure
     QString message;
 };
 
+// Stands for the page count until the last page is known; replaced in the finished pages.
+extern const QString PagesMarker;
+
 // "what, line l, column c: message".
 QString scriptMessage(const script::ScriptError &e, const QString &what);
 // Nulls first, numbers as numbers, text without case.

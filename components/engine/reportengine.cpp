@@ -50,17 +50,35 @@ bool ReportEngine::renderPdf(const QString &path, QString *error)
         return false;
     PreviewDocument document;
     PageStore store;
-    if (!run([&](Renderer &r) { return r.renderPages(document, &store); }, error))
-        return false;
     PreviewDocument page;
     page.addPage();
-    for (int p = 1; p <= store.count(); ++p) {
+    // Painted on other threads, each page goes to them as soon as it is laid out, and the page
+    // total is drawn over the pages at the end; otherwise the pages wait for the total.
+    QString failed;
+    if (pdf.deferText(PagesMarker)) {
+        store.takePages = [&](PreviewDocument::Page &laid) {
+            if (!failed.isEmpty())
+                return;
+            page.page(1) = std::move(laid);
+            if (!pdf.add(page, &failed) && failed.isEmpty())
+                failed = QStringLiteral("Cannot write the PDF file %1.").arg(path);
+        };
+    }
+    if (!run([&](Renderer &r) { return r.renderPages(document, &store); }, error))
+        return false;
+    if (!failed.isEmpty()) {
+        if (error)
+            *error = failed;
+        return false;
+    }
+    const int kept = store.takePages ? 0 : store.count();
+    for (int p = 1; p <= kept; ++p) {
         page.page(1) = store.page(p);
         store.drop(p);
         if (!pdf.add(page, error))
             return false;
     }
-    return pdf.finish(error);
+    return pdf.finish(error, QString::number(store.count()));
 }
 
 OutputFormat outputFormatForPath(const QString &path)

@@ -448,6 +448,8 @@ TEST(PdfWriter, TextStaysTextInEmbeddedFontsWithCyrillicAndPageSizes)
     EXPECT_TRUE(found);
 }
 
+const QString PageTotal = QString(QChar(0xE000));
+
 // Fifteen pages of every kind of item: fonts in several faces, an image with transparency, a
 // chart-like vector picture with a gradient, a hatch and a translucent fill shared by every
 // page, and pages of three sizes and both orientations.
@@ -487,14 +489,27 @@ PreviewDocument manyKindsOfPages()
     const int letter = doc.addPage(pageSizeTwips(QPageSize(QPageSize::Letter)));
     doc.addItem(letter, text(QRectF(720, 720, 8000, 300), QStringLiteral("Letter page")));
     doc.addItem(letter, PictureItem { QRectF(720, 1440, 5760, 3800), shared, PictureFit });
+    // A total known only at the end, on every page but one, and on one twice.
+    for (int p = 2; p <= doc.pageCount(); ++p) {
+        TextRun total = text(
+            QRectF(6000, 300, 4000, 300), QStringLiteral("Page %1 of %2").arg(p).arg(PageTotal), 9);
+        total.alignment = Qt::AlignRight | Qt::AlignTop;
+        doc.addItem(p, total);
+        if (p == 3)
+            doc.addOverlay(p, text(QRectF(720, 300, 4000, 300), PageTotal + PageTotal, 9));
+    }
     return doc;
 }
 
-// Written the way a report is: page by page from one reused page, which is changed once added.
-bool writePaged(const PreviewDocument &doc, PdfStream &pdf, const QString &path, QString *error)
+// Written the way a report is: page by page from one reused page, which is changed once added,
+// with the page total drawn last where the stream can, and put in beforehand where it cannot.
+bool writePaged(PreviewDocument doc, PdfStream &pdf, const QString &path, QString *error)
 {
     if (!pdf.open(path, doc.title(), error))
         return false;
+    const QString total = QString::number(doc.pageCount());
+    if (!pdf.deferText(PageTotal))
+        doc.replaceText(PageTotal, total);
     PreviewDocument page;
     page.addPage();
     for (int p = 1; p <= doc.pageCount(); ++p) {
@@ -503,7 +518,7 @@ bool writePaged(const PreviewDocument &doc, PdfStream &pdf, const QString &path,
             return false;
         page.page(1).items.clear();
     }
-    return pdf.finish(error);
+    return pdf.finish(error, total);
 }
 
 QStringList pageImages(const QString &pdf, const QString &prefix)
@@ -550,10 +565,19 @@ TEST(PdfWriter, PagesPaintedOnSeveralThreadsReadAsOnOne)
 
     bool ok = false;
     const QString text = kv6test::pdfText(one, &ok);
-    EXPECT_TRUE(
-        text.contains(QStringLiteral("ChartLabel")) && text.contains(QStringLiteral("Run 6 Σ")));
+    EXPECT_TRUE(text.contains(QStringLiteral("ChartLabel"))
+        && text.contains(QStringLiteral("Run 6 Σ")) && text.contains(QStringLiteral("Page 9 of 15"))
+        && text.contains(QStringLiteral("1515")));
     EXPECT_EQ(kv6test::pdfText(many, &ok), text);
     EXPECT_TRUE(ok);
+    // Too few pages to share out: the total still reaches them.
+    PreviewDocument three;
+    for (int p = 1; p <= 3; ++p)
+        three.page(three.addPage(doc.sizeOfPage(p))) = doc.page(p);
+    const QString few = dir.filePath(QStringLiteral("few.pdf"));
+    PdfStream fewThreaded(3, 8);
+    ASSERT_TRUE(writePaged(three, fewThreaded, few, &error)) << error.toStdString();
+    EXPECT_TRUE(kv6test::pdfText(few, &ok).contains(QStringLiteral("Page 3 of 3")));
 
     const QStringList a = pageImages(one, dir.filePath(QStringLiteral("one")));
     const QStringList b = pageImages(many, dir.filePath(QStringLiteral("many")));
