@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace kv6::engine {
 
@@ -415,6 +416,12 @@ QByteArray keyOf(const PartFile &part, const Object &o, const QByteArray &key)
     return {};
 }
 
+// A reference's text under its new number.
+QByteArray reference(int number)
+{
+    return QByteArray::number(number) + " 0 R";
+}
+
 // Tokens `first` to `last` of an object replaced by `text` in its copy (`text` inserted before
 // token `first` when `last` is before it); `text` is written as it is, not renumbered.
 struct Edit
@@ -458,7 +465,7 @@ bool copyObject(const PartFile &part, const Object &o, int number,
             return false;
         }
         out.write(bytes.sliced(from, o.tokens[i].start - from));
-        out.write(QByteArray::number(to) + " 0 R");
+        out.write(reference(to));
         from = o.tokens[i + 2].end;
         i += 2;
     }
@@ -478,12 +485,6 @@ struct Deferred
     int before = 0;
     int after = 0;
 };
-
-// A reference's text under its new number.
-QByteArray reference(int number)
-{
-    return QByteArray::number(number) + " 0 R";
-}
 
 bool mergePart(const PdfPart &written, bool first, int pagesRoot, QList<int> &kids,
     Deferred &deferred, bool isOverlay, Output &out, QString &why)
@@ -558,11 +559,17 @@ bool mergePart(const PdfPart &written, bool first, int pagesRoot, QList<int> &ki
     // from the last one written; the pages' parent becomes the whole's page tree. An overlay's
     // pages are not copied: each one's contents become a form its page of the whole draws.
     QList<int> numbers(part.offsets.size(), 0);
+    // Looked up for every object: an overlay of thousands of pages has as many kids.
+    std::vector<bool> isKid(size_t(part.offsets.size()), false);
+    for (const int kid : std::as_const(partKids)) {
+        if (kid < part.offsets.size())
+            isKid[size_t(kid)] = true;
+    }
     int next = int(out.offsets.size());
     next = std::max(next, pagesRoot + 1);
     for (int n = 1; n < part.offsets.size(); ++n) {
         if (part.offsets[n] >= 0 && n != part.root && n != part.info && n != partTree
-            && !(isOverlay && partKids.contains(n)))
+            && !(isOverlay && isKid[size_t(n)]))
             numbers[n] = next++;
     }
     const auto renumber = [&](int old) {
